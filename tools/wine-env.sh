@@ -66,10 +66,10 @@ wine_env_start() {
   export WINEPREFIX="$build/wineprefix"
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
-  export LANG=en_US.UTF-8 TZ=UTC
-  unset LC_ALL LC_CTYPE LC_MESSAGES LC_COLLATE LC_NUMERIC LC_TIME LANGUAGE
   export LOCPATH="$build/locale"
   _wine_env_locales "$LOCPATH"
+  unset LC_ALL LC_CTYPE LC_MESSAGES LC_COLLATE LC_NUMERIC LC_TIME LANGUAGE
+  export LANG=en_US.UTF-8 TZ=UTC
 
   # A server left behind by an interrupted run would keep the old display.
   wineserver -k >/dev/null 2>&1 || true
