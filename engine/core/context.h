@@ -17,6 +17,7 @@
 #include "engine/core/engine_state.h"
 #include "engine/files/file_table.h"
 #include "engine/data/data_state.h"
+#include "engine/core/front_state.h"
 
 struct ExtArgRecord;
 
@@ -116,6 +117,7 @@ struct BDS {
     EngineState eng;
     FileTable files;
     DataState data;
+    FrontState front;
 };
 
 inline void SetError(BDS* ctx, uint16_t code) { ctx->nErrorCode = code; }
