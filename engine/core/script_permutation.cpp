@@ -1,10 +1,12 @@
-// The per-process script permutation: built once from the C runtime's generator.
+// The per-process script permutation, built once from the C runtime's generator.
 #include "engine/core/script_permutation.h"
 
 #include <cstdlib>
 
 ScriptPermutation g_ScriptPermutation;
 
+// P[i] is the r-th byte value (counting from 0) not yet taken, r = rand() mod (256 - i);
+// an inverse entry of 255 marks a value not yet taken.
 void BuildScriptPermutation()
 {
     ScriptPermutation& p = g_ScriptPermutation;
@@ -14,19 +16,15 @@ void BuildScriptPermutation()
         p.inverse[v] = 255;
     for (int i = 0; i < 256; ++i) {
         int r = std::rand() % (256 - i);
-        // The r-th byte value (from 0) still free: an inverse entry of 255 marks a free
-        // value, as only the last step (i = 255) ever stores 255 there.
-        int value = -1;
-        for (int v = 0, seen = 0; v < 256; ++v) {
+        int value = 255;
+        for (int v = 0, free = 0; v < 256; ++v) {
             if (p.inverse[v] != 255)
                 continue;
-            if (seen++ == r) {
+            if (free++ == r) {
                 value = v;
                 break;
             }
         }
-        if (value < 0)
-            value = 255;
         p.forward[i] = static_cast<uint8_t>(value);
         p.inverse[value] = static_cast<uint8_t>(i);
     }

@@ -9,7 +9,8 @@ Usage:
 
 A message is written in the documents as a number beside a text in double quotes, in
 one of these forms:  3046 "text"   3046, "text"   3046 ("text")   "text" (3046)
-"text" (string 7003)   | 3046 | "text" |   "several words" 1213,  The reviewed table (resources/messages.txt)
+"text" (string 7003)   | 3046 | "text" |   | -1 / 1213 | "text" |   "several words" 1213,
+Error 1524 reads "text".  The reviewed table (resources/messages.txt)
 is the single source of truth; this tool only finds candidates and shows where the
 table and the documents part ways.  Numbers that are not message ids (operator codes,
 template names, window sizes...) are listed in REJECTED after a hand review.
@@ -22,9 +23,10 @@ from collections import defaultdict
 FORMS = [
     re.compile(r'(?<![\w.#$%-])(\d{2,5})(?:,| \(|\s)\s*"([^"\n]*)"\)?'),
     re.compile(r'"([^"\n]*)"\s*\((?:string |message |error )?(\d{2,5})\)'),
-    re.compile(r'\|\s*(\d{2,5})\s*\|\s*"([^"\n]*)"\s*\|'),
+    re.compile(r'\|\s*(?:-?\d+\s*/\s*)?(\d{2,5})\s*\|\s*"([^"\n]*)"\s*\|'),
     # "text" 1213, ...: only texts of several words, so that type words beside codes stay out
     re.compile(r'"([^"\n]* [^"\n]*)" (\d{3,5})(?=[,;).]| and | or |$)'),
+    re.compile(r'[Ee]rror (\d{3,5}) reads "([^"\n]*)"'),
 ]
 
 # Numbers beside quoted words that are not engine messages, by (id, text). Reviewed by hand.
