@@ -87,7 +87,6 @@ void ResetRunState(BDS* ctx, HWND window, PfnParentCommand hostCallback, const K
     run.bInExecute = 0;
     run.nAssignTarget = 0;
     run.bStatementTakesCommands = 1;
-    run.nLastPumpTick = GetTickCount();
 }
 
 void ShowCursor(BDS* ctx, HCURSOR cursor)
