@@ -453,12 +453,32 @@ TEST_F(RouterTest, LastErrorLooksBehindErrorsThatOnlyPointElsewhere)
     EXPECT_EQ(ctx()->nErrorDetail, 0u);
 }
 
-TEST_F(RouterTest, GetTickCount64AnswersSixtyFourBits)
+TEST_F(RouterTest, GetTickCount64NeedsTheSystemFunctionTheSetUpFound)
 {
+    Call(515);
+    EXPECT_EQ(ctx()->nErrorCode, 1193);
+
+    ctx()->eng.api.pfnGetTickCount64 = reinterpret_cast<PfnGetTickCount64>(
+        GetProcAddress(GetModuleHandleA("KERNEL32.DLL"), "GetTickCount64"));
     Call(515);
     EXPECT_EQ(ctx()->nErrorCode, 0);
     EXPECT_EQ(result_.flags, VF_INT64);
     EXPECT_GT(result_.i64, 0);
+}
+
+TEST_F(RouterTest, ButtonNamesKeepsBothWidthsCutToTheirFields)
+{
+    AddText("&Yes please");
+    AddText("A caption far longer than its field");
+    Call(353);
+    EXPECT_EQ(result_.i32, 1);
+    const ButtonCaptions& b = ctx()->eng.buttons;
+    EXPECT_EQ(b.bWideSet, 1u);
+    EXPECT_EQ(b.bNarrowSet, 1u);
+    EXPECT_STREQ(b.narrow[0], "&Yes please");
+    EXPECT_STREQ(b.wide[0], L"&Yes please");
+    EXPECT_EQ(strlen(b.narrow[1]), size_t(BUTTON_CAPTION_SIZE - 1));
+    EXPECT_EQ(wcslen(b.wide[1]), size_t(BUTTON_CAPTION_SIZE - 1));
 }
 
 // ---------------------------------------------------------------- boxes
