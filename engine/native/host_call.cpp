@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/com/com_value.h"
 #include "engine/core/binding.h"
 #include "engine/core/builtin.h"
 #include "engine/core/error_location.h"
@@ -14,6 +15,7 @@
 #include "engine/core/heap.h"
 #include "engine/core/messages.h"
 #include "engine/core/module.h"
+#include "engine/core/neighbour_services.h"
 #include "engine/system/input_block.h"
 #include "engine/ui/message_box.h"
 
@@ -78,7 +80,7 @@ uint32_t LeadingErrorNumber(const char* text)
 // The host hears of the error before the box shows it (hook value 0x20).
 void NotifyHostOfError(BDS* ctx, const char* text)
 {
-    if (!(ctx->nHookFlags & HOOK_ERROR))
+    if (!(ctx->nHookFlags & HOST_HOOK_ERROR))
         return;
     ErrorLocation where{};
     char line[16];
@@ -253,8 +255,10 @@ extern "C" int32_t VezudAnswer(int32_t status, uint64_t word, void* answerContex
     uint32_t flags = answer->flags;
     if (flags & VF_VARIANT) {
         FreeValue(ctx, result, 0, VK_RECORD);
-        VariantInit(&result->var);
-        if (FAILED(VariantCopy(&result->var, const_cast<VARIANT*>(&answer->var))))
+        ValueHead source{};
+        source.var = answer->var;
+        source.flags = VF_VARIANT;
+        if (!VariantToValueCopy(ctx, VF_VARIANT, &source, result))
             return EXT_STATUS_NO_MEMORY;
         result->flags = VF_VARIANT;
     } else if (flags & VF_ARRAY) {
@@ -332,6 +336,45 @@ int NotifyHost(BDS* ctx, int32_t code, const char* text1, const char* text2,
                                     nullptr, 0);
     FreeValue(ctx, &answer, 0, VK_RECORD);
     return goOn;
+}
+
+bool CallHostHook(BDS* ctx, int32_t code, const char* const* texts, int count,
+                  char* directory)
+{
+    if (!ctx->pfnParentCommand)
+        return false;
+    ExtArgRecord records[EXT_MAX_ARGS];
+    memset(records, 0, sizeof(records));
+    int used = 0;
+    for (; used < count && used < EXT_MAX_ARGS - 1; ++used) {
+        records[used].flags = VF_STRING;
+        records[used].text = texts[used] ? texts[used] : "";
+    }
+    if (directory) {
+        directory[0] = '\0';
+        records[used].flags = VF_STRING;
+        records[used].text = directory;
+        ++used;
+    }
+    resultants answer;
+    InitResultValue(ctx, &answer, VK_RECORD, 0);
+    uint16_t kept = ctx->nErrorCode;
+    CallExtenderFunction(ctx, code, &answer, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         records, used);
+    FreeValue(ctx, &answer, 0, VK_RECORD);
+    if (ctx->nErrorCode != CC_STOP_QUIET && ctx->nErrorCode != CC_CANCEL)
+        ctx->nErrorCode = kept;
+    if (directory)
+        directory[MAX_PATH - 1] = '\0';
+    return true;
+}
+
+int HostIdleHook(BDS* ctx, char* directory, int size)
+{
+    if (!directory || size < MAX_PATH)
+        return 0;
+    const char* event[] = {"1"};
+    return CallHostHook(ctx, HOST_NOTIFY_IDLE, event, 1, directory) ? 1 : 0;
 }
 
 // The position of the host's "intcontrol" record, -1 when it has none.
