@@ -197,7 +197,10 @@ int CallScript(BDS* ctx, resultants* result, resultants* args)
     ctx->run.nIfState = -1;
     ctx->run.bInLoop = 0;
 
+    ParseStateSave parse;
+    SaveParseState(ctx, &parse);
     int r = RunScriptFile(ctx, result, path);
+    RestoreParseState(ctx, &parse);
 
     bool returned = ctx->aStructFrames[frameIndex].returned != 0;
     if (!returned) {

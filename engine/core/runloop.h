@@ -66,6 +66,19 @@ int FreeScopeSlot(BDS* ctx, uint32_t slot);
 int SwitchVarScope(BDS* ctx, uint32_t slot, ScopeSave* save);
 int RestoreVarScope(BDS* ctx, const ScopeSave* save);
 
+// The parse state of the statement that makes a call (parse position and current token):
+// a body run in between reads lines of its own, so a call keeps the caller's and puts it
+// back before the caller reads on.
+struct ParseStateSave {
+    char* prog;
+    uint8_t tokenKind;
+    uint16_t delimType;
+    FrontState front;
+    char token[TEXTBUF];
+};
+void SaveParseState(BDS* ctx, ParseStateSave* save);
+void RestoreParseState(BDS* ctx, const ParseStateSave* save);
+
 // ---------------------------------------------------------------- Call and param variables
 
 // The Call built-in: args[1] the file name, args[2] the parameter line (ANSI or wide).

@@ -341,17 +341,17 @@ int DoIf(BDS* ctx, resultants* result, RunSite* site)
     }
     resultants value{};
     if (!EvaluateExpression(ctx, &value, site)) {
-        FreeValue(ctx, &value, 0, VK_RECORD);
+        ReleaseEvaluated(ctx, &value);
         return 0;
     }
     if (!TokenIs(ctx, KID_THEN) && !AtLineEnd(ctx)) {
-        FreeValue(ctx, &value, 0, VK_RECORD);
+        ReleaseEvaluated(ctx, &value);
         SetThenMissing(ctx);
         return 0;
     }
     int32_t truth = 0;
     bool ok = ConditionValue(ctx, &value, &truth);
-    FreeValue(ctx, &value, 0, VK_RECORD);
+    ReleaseEvaluated(ctx, &value);
     if (!ok)
         return 0;
     ctx->run.nIfState = truth;
@@ -378,23 +378,23 @@ int DoElseIf(BDS* ctx, RunSite* site)
     }
     resultants value{};
     if (!EvaluateExpression(ctx, &value, site)) {
-        FreeValue(ctx, &value, 0, VK_RECORD);
+        ReleaseEvaluated(ctx, &value);
         return 0;
     }
     if (TokenIs(ctx, KID_THEN)) {
         if (RestOfLine(ctx)) {
-            FreeValue(ctx, &value, 0, VK_RECORD);
+            ReleaseEvaluated(ctx, &value);
             SetContinuesPastEnd(ctx);
             return 0;
         }
     } else if (!AtLineEnd(ctx)) {
-        FreeValue(ctx, &value, 0, VK_RECORD);
+        ReleaseEvaluated(ctx, &value);
         SetThenMissing(ctx);
         return 0;
     }
     int32_t truth = 0;
     bool ok = ConditionValue(ctx, &value, &truth);
-    FreeValue(ctx, &value, 0, VK_RECORD);
+    ReleaseEvaluated(ctx, &value);
     if (!ok)
         return 0;
     f = TopFrame(ctx);
@@ -426,7 +426,7 @@ int DoWhile(BDS* ctx, RunSite* site)
     resultants value{};
     int32_t truth = 0;
     bool ok = EvaluateWholeLine(ctx, &value, site) && ConditionValue(ctx, &value, &truth);
-    FreeValue(ctx, &value, 0, VK_RECORD);
+    ReleaseEvaluated(ctx, &value);
     if (!ok)
         return 0;
     StructFrame* f = PushFrame(ctx, SF_WHILE, truth ? SKIP_NONE : SKIP_FALSE, site);
@@ -464,7 +464,7 @@ int DoSwitch(BDS* ctx, RunSite* site)
     resultants value{};
     int32_t n = 0;
     bool ok = EvaluateWholeLine(ctx, &value, site) && SwitchInteger(ctx, &value, &n);
-    FreeValue(ctx, &value, 0, VK_RECORD);
+    ReleaseEvaluated(ctx, &value);
     if (!ok)
         return 0;
     StructFrame* f = PushFrame(ctx, SF_SWITCH, SKIP_FALSE, site);
@@ -489,7 +489,7 @@ int DoCase(BDS* ctx, RunSite* site)
     resultants value{};
     int32_t n = 0;
     bool ok = EvaluateWholeLine(ctx, &value, site) && SwitchInteger(ctx, &value, &n);
-    FreeValue(ctx, &value, 0, VK_RECORD);
+    ReleaseEvaluated(ctx, &value);
     if (!ok)
         return 0;
     f = TopFrame(ctx);
@@ -575,8 +575,8 @@ int DoTo(BDS* ctx, RunSite* site, bool fromFor)
             step = {Number::INT64, 1, 1.0};
         }
     }
-    FreeValue(ctx, &endValue, 0, VK_RECORD);
-    FreeValue(ctx, &stepValue, 0, VK_RECORD);
+    ReleaseEvaluated(ctx, &endValue);
+    ReleaseEvaluated(ctx, &stepValue);
     if (!ok) {
         if (!ctx->nErrorCode)
             SetError(ctx, 3361);
@@ -627,7 +627,7 @@ int DoFor(BDS* ctx, RunSite* site)
     InitResultValue(ctx, &start, VK_RECORD, 0);
     ParseLogicalExpr(ctx, &start);
     bool ok = !ctx->nErrorCode && ToNumber(ctx, &start, &n);
-    FreeValue(ctx, &start, 0, VK_RECORD);
+    ReleaseEvaluated(ctx, &start);
     if (!ok) {
         if (!ctx->nErrorCode)
             SetError(ctx, 3361);

@@ -5,6 +5,7 @@
 #include "engine/core/run_hooks.h"
 #include "engine/core/run_services.h"
 #include "engine/core/statement.h"
+#include "engine/data/array.h"
 
 #include <cstring>
 
@@ -233,6 +234,26 @@ int RestoreVarScope(BDS* ctx, const ScopeSave* save)
 
 // ---------------------------------------------------------------- calls
 
+void SaveParseState(BDS* ctx, ParseStateSave* save)
+{
+    save->prog = ctx->prog;
+    save->tokenKind = ctx->nTokenKind;
+    save->delimType = ctx->delim_type;
+    save->front = ctx->front;
+    std::memcpy(save->token, ctx->szToken, TEXTBUF);
+}
+
+void RestoreParseState(BDS* ctx, const ParseStateSave* save)
+{
+    NameMap* names = ctx->front.pNameMap;     // may have been made while the body ran
+    ctx->prog = save->prog;
+    ctx->nTokenKind = save->tokenKind;
+    ctx->delim_type = save->delimType;
+    ctx->front = save->front;
+    ctx->front.pNameMap = names;
+    std::memcpy(ctx->szToken, save->token, TEXTBUF);
+}
+
 namespace {
 
 // What a call saves of its caller and puts back afterwards.
@@ -359,6 +380,8 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
             CallHostFileHook(ctx, ctx->szSourceFile, 1);
     }
 
+    ParseStateSave parse;
+    SaveParseState(ctx, &parse);
     CallerState caller;
     SaveCaller(ctx, caller);
     FreeValue(ctx, &ctx->resStatement, 0, FREE_STATEMENT_RESULT);
@@ -373,6 +396,7 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
             RestoreVarScope(ctx, &scope);
             FreeScopeSlot(ctx, slot);
             RestoreCaller(ctx, caller);
+            RestoreParseState(ctx, &parse);
             --ctx->nStructDepth;
             --ctx->nUdfDepth;
             SetError(ctx, 3673);
@@ -409,7 +433,10 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
     }
 
     if (ownScope) {
-        // An array returned from the body outlives the scope's variables.
+        // An array returned from the body outlives the scope's variables: the result
+        // becomes one more holder of it.
+        if ((result->flags & VF_ARRAY) && result->originVar != ORIGIN_NONE && ValueArray(result))
+            AddArrayRef(ValueArray(result));
         ReleaseScopeVariables(ctx);
         ctx->aScopes[slot].used = ctx->nVarUsed;
         if (!RestoreVarScope(ctx, &scope) && !ctx->nErrorCode)
@@ -429,6 +456,7 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
     // Pop the call frame and whatever the body left above it.
     caller.depth = frameIndex;
     RestoreCaller(ctx, caller);
+    RestoreParseState(ctx, &parse);
     --ctx->nUdfDepth;
     uint16_t code = ctx->nErrorCode;
     if (code != 0 && code != CC_STOP && code != CC_CANCEL) {
