@@ -77,6 +77,8 @@ struct ParseStateSave {
     char token[TEXTBUF];
 };
 void SaveParseState(BDS* ctx, ParseStateSave* save);
+// Whether the script's thread has stack left for one more nested call.
+bool StackRoomForCall();
 void RestoreParseState(BDS* ctx, const ParseStateSave* save);
 
 // ---------------------------------------------------------------- Call and param variables

@@ -234,6 +234,19 @@ int RestoreVarScope(BDS* ctx, const ScopeSave* save)
 
 // ---------------------------------------------------------------- calls
 
+bool StackRoomForCall()
+{
+    // The stack of the script's thread is one reservation; its allocation base is its low
+    // end. A call needs room for a body's statements and their expressions on top.
+    constexpr size_t kRoomNeeded = 256 * 1024;
+    MEMORY_BASIC_INFORMATION info{};
+    volatile char here = 0;
+    if (!VirtualQuery(const_cast<char*>(&here), &info, sizeof info) || !info.AllocationBase)
+        return true;
+    auto room = static_cast<size_t>(const_cast<char*>(&here) - static_cast<char*>(info.AllocationBase));
+    return room >= kRoomNeeded;
+}
+
 void SaveParseState(BDS* ctx, ParseStateSave* save)
 {
     save->prog = ctx->prog;
@@ -353,6 +366,10 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
         SetError(ctx, 3627);
         return 0;
     }
+    if (!StackRoomForCall()) {
+        SetError(ctx, 1672);
+        return 0;
+    }
     ++ctx->nUdfDepth;
     if (!PushCallFrame(ctx, SF_UDF_CALL, callKind)) {
         --ctx->nUdfDepth;
@@ -380,8 +397,15 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
             CallHostFileHook(ctx, ctx->szSourceFile, 1);
     }
 
-    ParseStateSave parse;
-    SaveParseState(ctx, &parse);
+    auto* parse = static_cast<ParseStateSave*>(HeapAlloc(GetProcessHeap(), 0, sizeof(ParseStateSave)));
+    if (!parse) {
+        FreeScopeSlot(ctx, slot);
+        --ctx->nStructDepth;
+        --ctx->nUdfDepth;
+        SetError(ctx, 1672);
+        return 0;
+    }
+    SaveParseState(ctx, parse);
     CallerState caller;
     SaveCaller(ctx, caller);
     FreeValue(ctx, &ctx->resStatement, 0, FREE_STATEMENT_RESULT);
@@ -396,7 +420,8 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
             RestoreVarScope(ctx, &scope);
             FreeScopeSlot(ctx, slot);
             RestoreCaller(ctx, caller);
-            RestoreParseState(ctx, &parse);
+            RestoreParseState(ctx, parse);
+            HeapFree(GetProcessHeap(), 0, parse);
             --ctx->nStructDepth;
             --ctx->nUdfDepth;
             SetError(ctx, 3673);
@@ -456,7 +481,8 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
     // Pop the call frame and whatever the body left above it.
     caller.depth = frameIndex;
     RestoreCaller(ctx, caller);
-    RestoreParseState(ctx, &parse);
+    RestoreParseState(ctx, parse);
+    HeapFree(GetProcessHeap(), 0, parse);
     --ctx->nUdfDepth;
     uint16_t code = ctx->nErrorCode;
     if (code != 0 && code != CC_STOP && code != CC_CANCEL) {
