@@ -63,6 +63,8 @@ bool RunIntControlRequest(BDS* ctx, resultants* result, int32_t request, const c
 // Lowest free slot 1-100 with a new zeroed table of `capacity` entries; 0 when none.
 uint32_t TakeScopeSlot(BDS* ctx, uint16_t capacity);
 int FreeScopeSlot(BDS* ctx, uint32_t slot);
+// Frees the tables kept for reuse by ended scopes (engine tear-down).
+void FreeSpareScopeTables(BDS* ctx);
 int SwitchVarScope(BDS* ctx, uint32_t slot, ScopeSave* save);
 int RestoreVarScope(BDS* ctx, const ScopeSave* save);
 

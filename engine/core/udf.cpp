@@ -164,7 +164,17 @@ uint32_t TakeScopeSlot(BDS* ctx, uint16_t capacity)
         ScopeSlot& s = ctx->aScopes[slot];
         if (s.hTable)
             continue;
-        HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(capacity) * sizeof(VariableEntry));
+        // A zeroed table of an ended scope is taken before a new one is made: a call of a
+        // function would otherwise clear a whole table (MaxVars entries) every time.
+        HGLOBAL h = nullptr;
+        for (int i = 0; i < SPARE_SCOPE_TABLES && !h; ++i) {
+            if (ctx->run.hSpareTables[i] && ctx->run.spareCapacity[i] == capacity) {
+                h = ctx->run.hSpareTables[i];
+                ctx->run.hSpareTables[i] = nullptr;
+            }
+        }
+        if (!h)
+            h = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(capacity) * sizeof(VariableEntry));
         if (!h)
             return 0;
         s.slot = static_cast<uint16_t>(slot);
@@ -185,10 +195,36 @@ int FreeScopeSlot(BDS* ctx, uint32_t slot)
     if (slot < 1 || slot >= MAX_SCOPES)
         return 0;
     ScopeSlot& s = ctx->aScopes[slot];
-    if (s.hTable)
-        GlobalFree(s.hTable);
+    if (s.hTable) {
+        // The entries in use are cleared (their values were released by the caller) and
+        // the table is kept for the next scope when there is room.
+        bool kept = false;
+        if (auto* vars = static_cast<VariableEntry*>(GlobalLock(s.hTable))) {
+            std::memset(vars, 0, static_cast<size_t>(s.used < s.capacity ? s.used : s.capacity) * sizeof(VariableEntry));
+            GlobalUnlock(s.hTable);
+            for (int i = 0; i < SPARE_SCOPE_TABLES && !kept; ++i) {
+                if (!ctx->run.hSpareTables[i]) {
+                    ctx->run.hSpareTables[i] = s.hTable;
+                    ctx->run.spareCapacity[i] = s.capacity;
+                    kept = true;
+                }
+            }
+        }
+        if (!kept)
+            GlobalFree(s.hTable);
+    }
     std::memset(&s, 0, sizeof s);
     return 1;
+}
+
+void FreeSpareScopeTables(BDS* ctx)
+{
+    for (int i = 0; i < SPARE_SCOPE_TABLES; ++i) {
+        if (ctx->run.hSpareTables[i])
+            GlobalFree(ctx->run.hSpareTables[i]);
+        ctx->run.hSpareTables[i] = nullptr;
+        ctx->run.spareCapacity[i] = 0;
+    }
 }
 
 int SwitchVarScope(BDS* ctx, uint32_t slot, ScopeSave* save)
