@@ -10,6 +10,7 @@
 #include "engine/core/run_services.h"
 #include "engine/core/runloop.h"
 #include "engine/core/statement_internal.h"
+#include "engine/ui/message_box.h"
 
 #include <cmath>
 #include <cstring>
@@ -786,13 +787,15 @@ int DoExecute(BDS* ctx, resultants* result, RunSite* site)
                           code == CC_EVENT_SHOWN);
     if (!shown)
         return r;
+    if (code < CC_STOP && (ctx->nHookFlags & 32))
+        ReportErrorToHost(ctx, code);
     if (ctx->run.nExecuteErrorMode != 2) {
         char title[TEXTBUF] = "EXECUTE::";
         char message[TEXTBUF] = "";
         LoadMyString(ctx, EngineModule(), code, message, sizeof message);
         lstrcpynA(title + 9, message, TEXTBUF - 9);
         UINT flags = MB_ICONEXCLAMATION | MB_SETFOREGROUND | (ctx->run.nExecuteErrorMode == 1 ? MB_OK : MB_OKCANCEL);
-        int answer = MessageBoxA(ctx->hwndOwner, site->line, title, flags);
+        int answer = ShowMessageBox(ctx, ctx->hwndOwner, site->line, title, flags);
         if (answer == IDCANCEL && ctx->run.nExecuteErrorMode != 1) {
             ctx->nErrorDetail = 999;
             ctx->nErrorCode = CC_ALREADY_SHOWN;
