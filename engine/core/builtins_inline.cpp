@@ -8,13 +8,17 @@
 
 #include <string>
 
+#include "engine/core/about.h"
 #include "engine/core/builtin.h"
 #include "engine/core/errors.h"
 #include "engine/core/messages.h"
 #include "engine/core/module.h"
 #include "engine/core/numtext.h"
+#include "engine/core/pump.h"
 #include "engine/core/router.h"
 #include "engine/core/runloop.h"
+#include "engine/core/system_flags.h"
+#include "engine/core/text_bounded.h"
 #include "engine/data/array.h"
 #include "engine/system/input_block.h"
 #include "engine/ui/foreground.h"
@@ -125,7 +129,7 @@ void CaseChar2Num(BDS* ctx, BuiltinCall& call)
 {
     const auto* text = reinterpret_cast<const unsigned char*>(ArgText(ctx, call, 1));
     int32_t code = text[0];
-    if (code && IsDBCSLeadByte(text[0]) && text[1])
+    if (code && g_System.DbcsEnabled && IsDBCSLeadByte(text[0]) && text[1])
         code = text[0] * 256 + text[1];
     SetResultInt(ctx, call.result, code);
 }
@@ -138,7 +142,7 @@ void CaseNum2Char(BDS* ctx, BuiltinCall& call)
     uint32_t high = code >> 8;
     char text[3] = {};
     size_t length = 0;
-    if (high && high <= 0xFF && IsDBCSLeadByte(static_cast<BYTE>(high)))
+    if (g_System.DbcsEnabled && high && high <= 0xFF && IsDBCSLeadByte(static_cast<BYTE>(high)))
         text[length++] = static_cast<char>(high);
     text[length++] = static_cast<char>(code & 0xFF);
     SetResultText(ctx, call.result, text, strlen(text));
@@ -216,28 +220,23 @@ void CaseGetTickCount(BDS* ctx, BuiltinCall& call)
     SetResultInt(ctx, call.result, static_cast<int32_t>(GetTickCount()));
 }
 
+// GetTickCount64(): only where the set-up found the system function.
 void CaseGetTickCount64(BDS* ctx, BuiltinCall& call)
 {
-    using PfnTick64 = ULONGLONG(WINAPI*)();
-    static PfnTick64 tick64 = reinterpret_cast<PfnTick64>(
-        GetProcAddress(GetModuleHandleA("KERNEL32.DLL"), "GetTickCount64"));
-    if (!tick64) {
+    if (!ctx->eng.api.pfnGetTickCount64) {
         SetError(ctx, ERR_NOT_SUPPORTED);
         return;
     }
-    SetResultInt64(ctx, call.result, static_cast<int64_t>(tick64()));
+    SetResultInt64(ctx, call.result, static_cast<int64_t>(ctx->eng.api.pfnGetTickCount64()));
 }
 
-// DosVersion(major): the major version for a non-zero argument, else the minor one.
+// DosVersion(major): the major version for a non-zero argument, else the minor one, as the
+// set-up found them.
 void CaseDosVersion(BDS* ctx, BuiltinCall& call)
 {
-    OSVERSIONINFOA info{};
-    info.dwOSVersionInfoSize = sizeof(info);
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    GetVersionExA(&info);
-#pragma GCC diagnostic pop
-    DWORD part = ArgInt(call, 1) ? info.dwMajorVersion : info.dwMinorVersion;
+    if (!g_System.platform)
+        DetectSystemFlags();
+    uint32_t part = ArgInt(call, 1) ? g_System.major : g_System.minor;
     SetResultInt(ctx, call.result, static_cast<int32_t>(part));
 }
 
@@ -340,7 +339,47 @@ void CaseDebugData(BDS* ctx, BuiltinCall& call)
     OutputDebugStringA(line.c_str());
 }
 
+void CaseAbout(BDS* ctx, BuiltinCall& call)
+{
+    uint32_t answer = DoDllAbout(ctx->hSelf, ctx->hwndOwner, ABOUT_SHOW, "", "", "", "");
+    SetResultInt(ctx, call.result, static_cast<int32_t>(answer));
+}
+
+// ButtonNames(ok, cancel): the captions of the next box's two buttons, kept in both widths;
+// the width the engine's mode gave the arguments comes first, the other follows when both
+// convert.
+void CaseButtonNames(BDS* ctx, BuiltinCall& call)
+{
+    ButtonCaptions& b = ctx->eng.buttons;
+    resultants& ok = call.args[1];
+    resultants& cancel = call.args[2];
+    bool wideFirst = ArgIsWide(call, 1);
+    auto storeNarrow = [&] {
+        CopyStringBoundedA(ctx, b.narrow[0], ValueText(ctx, &ok), BUTTON_CAPTION_SIZE);
+        CopyStringBoundedA(ctx, b.narrow[1], ValueText(ctx, &cancel), BUTTON_CAPTION_SIZE);
+        b.bNarrowSet = 1;
+    };
+    auto storeWide = [&] {
+        CopyStringBoundedW(ctx, b.wide[0], ValueWText(ctx, &ok), BUTTON_CAPTION_SIZE);
+        CopyStringBoundedW(ctx, b.wide[1], ValueWText(ctx, &cancel), BUTTON_CAPTION_SIZE);
+        b.bWideSet = 1;
+    };
+    if (wideFirst) {
+        storeWide();
+        if (ValueToString(ctx, &ok) && ValueToString(ctx, &cancel))
+            storeNarrow();
+    } else {
+        storeNarrow();
+        if (ValueToWide(ctx, &ok) && ValueToWide(ctx, &cancel))
+            storeWide();
+    }
+    SetError(ctx, 0);
+    SetResultInt(ctx, call.result, 1);
+}
+
 // ---------------------------------------------------------------- thin cases
+
+void CaseYields(BDS* ctx, BuiltinCall& call) { PumpMessages(ctx); }
 
 void CaseNumConvert(BDS* ctx, BuiltinCall& call)
 {
@@ -368,8 +407,10 @@ void CaseParseData(BDS* ctx, BuiltinCall& call)
 }
 
 const BuiltinRow kRows[] = {
+    {254, CaseAbout},
     {255, CaseAbs},
     {278, CaseArrDimension},
+    {353, CaseButtonNames},
     {355, CaseCall},
     {358, CaseChar2Num},
     {387, CaseDebug},
@@ -398,6 +439,7 @@ const BuiltinRow kRows[] = {
     {692, CaseStrByteCount},
     {726, CaseTerminate},
     {764, CaseWinConfig},
+    {804, CaseYields},
 };
 
 }  // namespace

@@ -12,32 +12,27 @@
 #include "engine/core/module.h"
 #include "engine/core/operators.h"
 #include "engine/core/runloop.h"
+#include "engine/core/system_flags.h"
 #include "engine/native/host_call.h"
 
 // ---------------------------------------------------------------- Unicode mode
 
-static int g_unicodeMode = -1;   // -1: not yet decided
-
-static bool SystemIsNtFamily()
+// The set-up's process-wide flags, read before any set-up when a test calls the router
+// directly.
+static const SystemFlags& System()
 {
-    OSVERSIONINFOA info{};
-    info.dwOSVersionInfoSize = sizeof(info);
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    if (!GetVersionExA(&info))
-        return true;   // every system this engine runs on is of the NT family
-#pragma GCC diagnostic pop
-    return info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    if (!g_System.platform)
+        DetectSystemFlags();
+    return g_System;
 }
 
-bool IsUnicodeMode()
-{
-    if (g_unicodeMode < 0)
-        g_unicodeMode = SystemIsNtFamily() ? 1 : 0;
-    return g_unicodeMode != 0;
-}
+bool IsUnicodeMode() { return System().UnicodeMode != 0; }
 
-void SetUnicodeMode(bool on) { g_unicodeMode = on ? 1 : 0; }
+void SetUnicodeMode(bool on)
+{
+    System();
+    g_System.UnicodeMode = on ? 1 : 0;
+}
 
 // ---------------------------------------------------------------- argument conversion
 

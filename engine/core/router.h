@@ -17,7 +17,7 @@ int CallBuiltinFunction(BDS* ctx, const char* functionText, uint32_t id, resulta
 // Makes a 64-bit integer result a 32-bit one when it fits, else marks it VF_INT64 alone.
 void NarrowInt64Result(resultants* result);
 
-// Unicode mode: the engine works with the wide system functions. Engine set-up turns it on
-// for the NT family; until then it is taken from the system on first use.
+// Unicode mode: the engine works with the wide system functions (the set-up's flag, which
+// it turns on for the NT family).
 bool IsUnicodeMode();
 void SetUnicodeMode(bool on);

@@ -44,7 +44,7 @@ void CallHostCallHook(BDS* ctx, uint32_t level, int state)
 
 void ReportErrorToHost(BDS* ctx, uint16_t code)
 {
-    if (code < 100 || code >= CC_STOP || !(ctx->nHookFlags & HOOK_ERROR))
+    if (code < 100 || code >= CC_STOP || !(ctx->nHookFlags & HOST_HOOK_ERROR))
         return;
     char number[16], message[TEXTBUF], text[TEXTBUF + 16], line[16];
     std::snprintf(number, sizeof number, "%u", code);
