@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when they are missing.
 set -euo pipefail
-pkgs="cmake ninja-build g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest
+pkgs="cmake ninja-build g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest g++ zlib1g-dev
       wine wine64 xvfb xdotool imagemagick python3"
 missing=""
 for p in $pkgs; do
