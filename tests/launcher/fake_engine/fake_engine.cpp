@@ -8,6 +8,7 @@
 //   fail              end the run as stopped
 //   flags N           set the control-flags word (request 14)
 //   sleep MS          wait while pumping
+//   sysmenu           log the items of the owner window's system menu
 #include <windows.h>
 #include <cstdint>
 #include <cstdio>
@@ -28,6 +29,8 @@ struct FakeContext {
     uint32_t cancelBox;
     uint32_t controlFlags;
     HWND owner;
+    uint64_t capacity;       // variable capacity given at operation 2
+    uint64_t committed;      // string space committed at operation 3
 };
 
 struct HostArg {
@@ -171,7 +174,17 @@ int32_t ProcessViRuvBuffer(HWND window, HGLOBAL context, HGLOBAL script, PfnHost
                 Sleep(5);
         } else if (word == "fail")
             ctx->runResult = 0;
-        else if (word == "flags")
+        else if (word == "sysmenu") {
+            HMENU menu = GetSystemMenu(window, FALSE);
+            for (int i = 0, n = GetMenuItemCount(menu); i < n; ++i) {
+                char item[256] = "";
+                GetMenuStringA(menu, UINT(i), item, sizeof(item), MF_BYPOSITION);
+                char line[400];
+                std::snprintf(line, sizeof(line), "menu %d %u %s", int(GetMenuItemID(menu, i)),
+                              GetMenuState(menu, UINT(i), MF_BYPOSITION), item);
+                Log(ctx, line);
+            }
+        } else if (word == "flags")
             ctx->controlFlags = uint32_t(std::atoi(rest.c_str()));
         else if (word == "sleep") {
             DWORD start = GetTickCount();
@@ -225,7 +238,8 @@ uint64_t DLLServices(HGLOBAL context, uint16_t request, const void* p1, const vo
         break;
     case 40:
         lstrcpynA(ctx->programPath, static_cast<const char*>(p1), 260);
-        Log(ctx, std::string("start product=") + ctx->productLine);
+        Log(ctx, std::string("start product=") + ctx->productLine + " config=" + ctx->configText + " capacity="
+                     + std::to_string(ctx->capacity) + " commit=" + std::to_string(ctx->committed));
         break;
     case 48:
         answer = reinterpret_cast<uint64_t>(ctx->owner);

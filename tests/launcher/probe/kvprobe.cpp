@@ -1,7 +1,6 @@
 // kvprobe: looks at and acts on the windows of a running program for the launcher's tests.
 //   kvprobe windows EXE-NAME          top-level windows of processes running EXE-NAME:
 //                                     hwnd, class, visible, title, then static texts of boxes
-//   kvprobe sysmenu HWND              items of the window's system menu: id, state, text
 //   kvprobe send HWND MSG WPARAM LPARAM   send a message (with a time-out), print the answer
 //   kvprobe post HWND MSG WPARAM LPARAM   post a message
 //   kvprobe click HWND TEXT           press the button of a box whose text is TEXT
@@ -127,20 +126,6 @@ int main(int argc, char** argv)
     if (command == "windows" && argc == 3) {
         EnumWindows(PrintWindow, reinterpret_cast<LPARAM>(argv[2]));
         return 0;
-    }
-    if (command == "sysmenu" && argc == 3) {
-        HMENU menu = GetSystemMenu(ParseHwnd(argv[2]), FALSE);
-        int count = GetMenuItemCount(menu);
-        for (int i = 0; i < count; ++i) {
-            char text[256] = "";
-            GetMenuStringA(menu, UINT(i), text, sizeof(text), MF_BYPOSITION);
-            for (char* p = text; *p; ++p)
-                if (*p == '\t')
-                    *p = '|';
-            UINT state = GetMenuState(menu, UINT(i), MF_BYPOSITION);
-            std::printf("%d\t%u\t%s\n", int(GetMenuItemID(menu, i)), state, text);
-        }
-        return count >= 0 ? 0 : 1;
     }
     if ((command == "send" || command == "post") && argc == 6) {
         HWND window = ParseHwnd(argv[2]);
