@@ -1,17 +1,67 @@
 #!/usr/bin/env bash
-# Builds both deliverables and the tests, then runs every test under Wine.
+# Builds both deliverables, the tools and the tests, then runs every test under Wine.
 #   tools/test.sh [build-dir] [ctest arguments...]
+#   tools/test.sh                       everything, in ./build
+#   tools/test.sh build -R Heap         only the tests whose name matches "Heap"
+#   tools/test.sh -L script             only the script tests (arguments go to ctest)
+# Installs missing Debian packages, starts one Xvfb display and one persistent wineserver
+# on a prefix inside the build tree, runs ctest in parallel and stops what it started.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build}
-[ $# -gt 0 ] && shift
+build=$root/build
+if [ $# -gt 0 ] && [ "${1#-}" = "$1" ]; then
+  build=$1
+  shift
+fi
+mkdir -p "$build"
+build=$(cd "$build" && pwd)
+started=$(date +%s%N)
+
 "$root/tools/install-deps.sh"
 
-cmake -S "$root" -B "$build" -G Ninja \
-      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
-cmake --build "$build"
+# One run per build tree at a time; other work trees have their own.
+exec 9>"$build/.test.lock"
+if ! flock -n 9; then
+  echo "test.sh: another run is using $build; waiting for it"
+  flock 9
+fi
+
+# Configuring again is cheap and picks up new test directories.
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S "$root" -B "$build" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
+else
+  cmake -S "$root" -B "$build" >/dev/null
+fi
+if ! cmake --build "$build"; then
+  echo "test.sh: BUILD FAILED" >&2
+  exit 2
+fi
 
 . "$root/tools/wine-env.sh"
 trap wine_env_stop EXIT
-wine_env_start "$build"
-ctest --test-dir "$build" --output-on-failure -j "$(nproc)" "$@"
+trap 'exit 130' INT
+trap 'exit 143' TERM
+if ! wine_env_start "$build"; then
+  echo "test.sh: the Wine environment could not be started" >&2
+  exit 3
+fi
+
+# Work folders that failed script tests kept from the last run.
+rm -rf "$WINEPREFIX/drive_c/kvtest"
+log="$build/Testing/test-sh.log"
+mkdir -p "$build/Testing"
+set +e
+ctest --test-dir "$build" --output-on-failure --timeout 300 -j "$(nproc)" "$@" </dev/null 2>&1 |
+  tee "$log"
+status=${PIPESTATUS[0]}
+set -e
+
+passed=$(grep -cE '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* Passed ' "$log" || true)
+skipped=$(grep -cE '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .*\*\*\*Skipped' "$log" || true)
+failed=$(grep -cE '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .*(\*\*\*(Failed|Timeout|Exception)|Not Run|SEGFAULT|Child aborted)' "$log" || true)
+ms=$(( ($(date +%s%N) - started) / 1000000 ))
+printf '\ntest.sh: %s passed, %s failed, %s skipped in %d.%01d s: %s\n' \
+  "$passed" "$failed" "$skipped" $((ms / 1000)) $((ms % 1000 / 100)) \
+  "$([ "$status" = 0 ] && echo OK || echo FAILED)"
+exit "$status"

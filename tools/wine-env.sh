@@ -1,49 +1,112 @@
 # Sourced by the test and run commands: an Xvfb display and a persistent wineserver on a
-# Wine prefix inside the build tree, set up so that tests behave (see wine_env_start).
-#   wine_env_start <build-dir>   exports DISPLAY, WINEPREFIX, WINEDEBUG, LANG, TZ
-#   wine_env_stop                stops what wine_env_start started
+# Wine prefix inside the build tree, set up so that programs and tests behave.
+#   wine_env_start <build-dir>   exports DISPLAY, WINEPREFIX, WINEDEBUG, LANG, TZ, LOCPATH
+#   wine_env_stop                stops what wine_env_start started (safe to call twice)
+#
+# Each build tree has its own prefix and each start its own display, so several work trees
+# can run their tests on one machine at the same time.
+
+# Bump when the prefix set-up below changes: an older prefix is then made anew.
+WINE_ENV_PREFIX_VERSION=2
+
+_wine_env_say() { echo "wine-env: $*" >&2; }
+
+# glibc locales of our own, so that Wine converts file names as UTF-8 and can switch a
+# single process to a double-byte code page, without touching the system's locale set-up.
+_wine_env_locales() {
+  local dir=$1 loc
+  for loc in en_US ja_JP; do
+    [ -d "$dir/$loc.UTF-8" ] && continue
+    mkdir -p "$dir"
+    localedef -i "$loc" -f UTF-8 "$dir/$loc.UTF-8" >/dev/null 2>&1 ||
+      _wine_env_say "could not build the $loc.UTF-8 locale (package 'locales' missing?)"
+  done
+}
+
+_wine_env_registry() {
+  local reg=$1
+  printf '%s\r\n' 'REGEDIT4' '' \
+    '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]' \
+    '"Debugger"=""' '"Auto"="0"' '' \
+    '[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="Default"' '' \
+    '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' '"Default"="1280x1024"' '' \
+    '[HKEY_CURRENT_USER\Software\Wine]' '"Version"="win10"' '' \
+    '[HKEY_CLASSES_ROOT\.txt]' '@="txtfile"' '' >"$reg"
+}
+
+# A prefix that is complete carries a stamp; anything else (an interrupted creation, an
+# older set-up) is removed and made again.
+_wine_env_prefix() {
+  local stamp="$WINEPREFIX/.kv-prefix"
+  if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$WINE_ENV_PREFIX_VERSION" ]; then
+    return 0
+  fi
+  _wine_env_say "creating the Wine prefix $WINEPREFIX (once per build tree)"
+  rm -rf "$WINEPREFIX"
+  wineboot -i </dev/null >/dev/null 2>&1
+  wineserver -w
+  local reg="$WINE_ENV_DIR/prefix.reg"
+  _wine_env_registry "$reg"
+  # A crashing program exits at once instead of waiting in the debugger; a virtual
+  # desktop makes modal boxes react to posted messages promptly.
+  wine regedit /S "Z:${reg//\//\\}" </dev/null >/dev/null 2>&1
+  wineserver -w
+  if ! grep -q '"Desktop"="Default"' "$WINEPREFIX/user.reg"; then
+    _wine_env_say "the registry settings did not reach the prefix"
+    return 1
+  fi
+  echo "$WINE_ENV_PREFIX_VERSION" >"$stamp"
+}
 
 wine_env_start() {
-  local build=$1
-  export WINEPREFIX="$(cd "$build" && pwd)/wineprefix"
+  local build
+  build=$(cd "$1" && pwd)
+  WINE_ENV_DIR="$build/wine-env"
+  mkdir -p "$WINE_ENV_DIR"
+  export WINEPREFIX="$build/wineprefix"
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
+  export LOCPATH="$build/locale"
+  _wine_env_locales "$LOCPATH"
+  unset LC_ALL LC_CTYPE LC_MESSAGES LC_COLLATE LC_NUMERIC LC_TIME LANGUAGE
   export LANG=en_US.UTF-8 TZ=UTC
-  unset LC_ALL
 
-  # Our own display: Xvfb picks a free number and tells it on a pipe.
-  local fdfile; fdfile=$(mktemp)
-  Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp >"$fdfile" 2>/dev/null &
+  # A server left behind by an interrupted run would keep the old display.
+  wineserver -k >/dev/null 2>&1 || true
+
+  # Our own display: Xvfb picks a free number and writes it to the descriptor we give.
+  local fdfile="$WINE_ENV_DIR/display" i
+  : >"$fdfile"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp \
+       3>"$fdfile" </dev/null >"$WINE_ENV_DIR/xvfb.log" 2>&1 &
   WINE_ENV_XVFB_PID=$!
-  local i
-  for i in $(seq 1 100); do
+  for i in $(seq 1 200); do
     [ -s "$fdfile" ] && break
-    sleep 0.05
+    if ! kill -0 "$WINE_ENV_XVFB_PID" 2>/dev/null; then break; fi
+    sleep 0.025
   done
-  export DISPLAY=":$(head -n1 "$fdfile")"
-  rm -f "$fdfile"
-
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    wineboot -i >/dev/null 2>&1
-    wineserver -w
-    # A crashing program exits at once instead of waiting in the debugger.
-    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d '' /f >/dev/null 2>&1
-    # A virtual desktop makes modal boxes react to posted messages promptly.
-    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f >/dev/null 2>&1
-    wine reg add 'HKCU\Software\Wine' /v Version /d win10 /f >/dev/null 2>&1
-    wine reg add 'HKCR\.txt' /ve /d txtfile /f >/dev/null 2>&1
-    wineserver -w
+  if [ ! -s "$fdfile" ]; then
+    _wine_env_say "Xvfb did not start:"
+    cat "$WINE_ENV_DIR/xvfb.log" >&2
+    return 1
   fi
+  export DISPLAY=":$(head -n1 "$fdfile")"
+
+  _wine_env_prefix || return 1
   wineserver -p
   # The first process starts Wine's services, which keep its streams open: give it none.
   wine cmd /c exit </dev/null >/dev/null 2>&1
+  export KV_WINE_ENV="$WINEPREFIX"
 }
 
 wine_env_stop() {
-  wineserver -k 2>/dev/null || true
+  if [ -n "${WINEPREFIX:-}" ] && [ -n "${WINE_ENV_XVFB_PID:-}" ]; then
+    wineserver -k >/dev/null 2>&1 || true
+  fi
   if [ -n "${WINE_ENV_XVFB_PID:-}" ]; then
     kill "$WINE_ENV_XVFB_PID" 2>/dev/null || true
     wait "$WINE_ENV_XVFB_PID" 2>/dev/null || true
+    WINE_ENV_XVFB_PID=
   fi
+  unset KV_WINE_ENV
 }
