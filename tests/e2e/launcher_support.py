@@ -1,9 +1,9 @@
 """Support for the launcher's end-to-end tests: packing programs with the native packing
-tool, running them under Wine and looking at their windows through kvprobe.
+tool, running them under Wine, reading the stand-in engine's log, and finding their windows
+with the window probe (tests/lib/kvtest.py).
 
-The environment (set by ctest) names the build outputs: KVPACK, KV_LAUNCHER, KV_ENGINE,
-KV_FAKE_ENGINE, KV_FAKE_ENGINE_NO16, KV_PROBE. Wine's prefix and display come from
-tools/test.sh."""
+Paths come from KVTEST_BIN (the build's bin folder): the launcher and engine there, the
+native kvpack in ../native, the stand-in engines in ../fake_engine/<variant>."""
 import os
 import shutil
 import struct
@@ -11,31 +11,20 @@ import subprocess
 import tempfile
 import time
 import unittest
-import zlib
 
-KVPACK = os.environ.get('KVPACK', '')
-LAUNCHER = os.environ.get('KV_LAUNCHER', '')
-ENGINE = os.environ.get('KV_ENGINE', '')
-FAKE_ENGINE = os.environ.get('KV_FAKE_ENGINE', '')
-FAKE_ENGINE_NO16 = os.environ.get('KV_FAKE_ENGINE_NO16', '')
-PROBE = os.environ.get('KV_PROBE', '')
+import kvtest
 
+BIN = os.environ.get('KVTEST_BIN', '')
+BUILD = os.path.dirname(BIN)
+KVPACK = os.path.join(BUILD, 'native', 'kvpack')
+LAUNCHER = os.path.join(BIN, 'kvcmp64i.exe')
+ENGINE = os.path.join(BIN, 'KVDYC64I.dll')
+FAKE_ENGINE = os.path.join(BUILD, 'fake_engine', 'full', 'KVDYC64I.dll')
+FAKE_ENGINE_NO16 = os.path.join(BUILD, 'fake_engine', 'no_menu_loader', 'KVDYC64I.dll')
+KVMSG = os.path.join(BIN, 'kvmsg.exe')
+
+MAIN_CLASS = 'Kelv6oran4'
 RECORD = 276
-
-
-class Window:
-    def __init__(self, line):
-        hwnd, self.cls, visible, iconic, self.title = line.split('\t', 4)
-        self.hwnd = int(hwnd)
-        self.visible = visible == '1'
-        self.iconic = iconic == '1'
-        self.texts = []
-
-    def text(self):
-        return '\n'.join(t.split(':', 1)[1].replace('~', '\n') for t in self.texts if t.startswith('Static:'))
-
-    def __repr__(self):
-        return f'<{self.cls} {self.title!r} {self.texts}>'
 
 
 def pack(directory, script, name='prog.exe', engine=None, extras=(), launcher=None):
@@ -52,34 +41,18 @@ def pack(directory, script, name='prog.exe', engine=None, extras=(), launcher=No
     return output
 
 
-def wine(program, *args, cwd=None, timeout=60):
+def wine(program, *args, timeout=60):
     """Runs a Windows program to its end; answers its exit code (modulo 256)."""
-    return subprocess.run(['wine', program, *args], cwd=cwd or os.path.dirname(program),
-                          stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                          timeout=timeout).returncode
+    return subprocess.run(['wine', program, *args], cwd=os.path.dirname(program), stdin=subprocess.DEVNULL,
+                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=timeout).returncode
 
 
-def start(program, *args, cwd=None):
-    return subprocess.Popen(['wine', program, *args], cwd=cwd or os.path.dirname(program),
-                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-
-def probe(*args, check=True):
-    result = subprocess.run(['wine', PROBE, *[str(a) for a in args]], stdin=subprocess.DEVNULL,
+def kvmsg(*args):
+    result = subprocess.run(['wine', KVMSG, *[str(a) for a in args]], stdin=subprocess.DEVNULL,
                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=30)
-    if check and result.returncode != 0:
-        raise AssertionError(f'kvprobe {args} failed with {result.returncode}')
-    return result.stdout.decode('latin-1').replace('\r\n', '\n')
-
-
-def windows(exe_name):
-    found = []
-    for line in probe('windows', exe_name).splitlines():
-        if line.startswith('\t'):
-            found[-1].texts.append(line[1:])
-        elif line:
-            found.append(Window(line))
-    return found
+    if result.returncode != 0:
+        raise AssertionError(f'kvmsg {args} failed with {result.returncode}')
+    return result.stdout.decode('latin-1')
 
 
 def wait_for(what, timeout=20, interval=0.1):
@@ -94,22 +67,6 @@ def wait_for(what, timeout=20, interval=0.1):
         time.sleep(interval)
 
 
-def wait_box(exe_name, text, timeout=20):
-    """The message box of the program whose texts contain `text`."""
-    def find():
-        for w in windows(exe_name):
-            if w.cls == '#32770' and text in w.text():
-                return w
-        return None
-    return wait_for(find, timeout)
-
-
-def answer_box(exe_name, text, button='OK', timeout=20):
-    box = wait_box(exe_name, text, timeout)
-    probe('click', box.hwnd, button)
-    return box
-
-
 def finish(process, timeout=30):
     try:
         return process.wait(timeout)
@@ -118,17 +75,9 @@ def finish(process, timeout=30):
         raise
 
 
-def fake_log(directory):
-    path = os.path.join(directory, 'fake_engine.log')
-    if not os.path.exists(path):
-        return []
-    with open(path, encoding='utf-8') as f:
-        return f.read().splitlines()
-
-
 def read_directory(path):
     """An independent reader of a packed program's directory: (name, dos_time, full,
-    compressed, type, tag, payload) tuples in order, STOP excluded."""
+    compressed, type, tag, payload) tuples in order, STOP included last."""
     data = open(path, 'rb').read()
     marker = data.rfind(b'\x20\x11\x10\x20Quarrenvale Ostmerwick!\x20\x11\x10\x20')
     assert marker >= 0, 'no marker'
@@ -155,11 +104,16 @@ def dos_time(seconds):
 
 
 class LauncherTestCase(unittest.TestCase):
-    """Gives each test a fresh folder and a program name of its own, so tests can run side by
-    side in one Wine prefix and find their own windows."""
+    """A fresh folder and a program name of its own for each test; the probe; the stand-in
+    engine's log."""
+
+    @classmethod
+    def setUpClass(cls):
+        kvtest.require_env()
+        cls.probe = kvtest.Probe(BIN, timeout=20000)
 
     def setUp(self):
-        self.dir = tempfile.mkdtemp(prefix='kvl-', dir=os.environ.get('KV_BUILD'))
+        self.dir = tempfile.mkdtemp(prefix='kvl-', dir=BUILD)
         self.name = f'p{os.getpid()}{self._testMethodName[-12:]}.exe'.replace('_', '')
         self.processes = []
 
@@ -168,8 +122,9 @@ class LauncherTestCase(unittest.TestCase):
             if process.poll() is None:
                 process.kill()
                 process.wait()
-            if process.stdout:
-                process.stdout.close()
+            for stream in (process.stdout, process.stderr):
+                if stream:
+                    stream.close()
         shutil.rmtree(self.dir, ignore_errors=True)
 
     def pack(self, script, **options):
@@ -177,12 +132,31 @@ class LauncherTestCase(unittest.TestCase):
         return pack(self.dir, script, **options)
 
     def start(self, program, *args):
-        process = start(program, *args)
+        process = subprocess.Popen(['wine', program, *args], cwd=os.path.dirname(program),
+                                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL)
         self.processes.append(process)
         return process
 
+    def main_window(self, title=None, **selection):
+        return self.probe.wait(cls=MAIN_CLASS, title_exact=title or 'KVT - ' + self.name, **selection)
+
+    def answer_box(self, caption, text, button='OK'):
+        """Waits for the message box with this caption, checks its text, presses the button."""
+        box = self.probe.wait(cls='#32770', title_exact=caption)
+        self.assertIn(text, self.probe.texts(hwnd=box['hwnd']))
+        self.probe.click(hwnd=box['hwnd'], button=button)
+        self.probe.gone(hwnd=box['hwnd'])
+
     def log(self):
-        return fake_log(self.dir)
+        path = os.path.join(self.dir, 'fake_engine.log')
+        if not os.path.exists(path):
+            return []
+        with open(path, encoding='utf-8') as f:
+            return f.read().splitlines()
+
+    def started(self):
+        return wait_for(lambda: any(line.startswith('start') for line in self.log()))
 
     def menu(self):
         """The system menu as the stand-in engine logged it: {id: (state, text)}."""

@@ -1,12 +1,10 @@
 """Start-up of a packed program: extraction of the engine library, exit codes, and the
 failures of a damaged program or an unusable engine (driven by the stand-in engine)."""
 import os
-import shutil
-import time
 import unittest
 
-from kvtest import (FAKE_ENGINE, FAKE_ENGINE_NO16, LAUNCHER, LauncherTestCase, answer_box,
-                    dos_time, finish, read_directory, wine)
+from launcher_support import (FAKE_ENGINE, FAKE_ENGINE_NO16, LAUNCHER, LauncherTestCase, dos_time,
+                              finish, read_directory, wine)
 
 
 class StartTest(LauncherTestCase):
@@ -49,20 +47,16 @@ class StartTest(LauncherTestCase):
                 with open(packed, 'wb') as f:
                     f.write(content)
                 process = self.start(packed)
-                box = answer_box(self.name, 'EXE file damaged, is not usable')
-                self.assertEqual(box.title, 'Kelvoran Runtime Error #9999')
-                box = answer_box(self.name, 'DLL(s) not found or created')
-                self.assertEqual(box.title, 'Fatal Error')
+                self.answer_box('Kelvoran Runtime Error #9999', 'EXE file damaged, is not usable')
+                self.answer_box('Fatal Error', 'DLL(s) not found or created')
                 self.assertEqual(finish(process), 249)
                 self.assertFalse(os.path.exists(os.path.join(self.dir, 'KVDYC64I.DLL')))
 
     def test_engine_without_ordinal_16_is_refused_with_248(self):
         program = self.pack('log x\n', engine=FAKE_ENGINE_NO16)
         process = self.start(program)
-        box = answer_box(self.name, 'DLL GetProcAddress Failure')
-        self.assertEqual(box.title, 'Interface Error')
-        box = answer_box(self.name, 'Err num 33')
-        self.assertEqual(box.title, 'Batch DLL initialization error')
+        self.answer_box('Interface Error', 'DLL GetProcAddress Failure')
+        self.answer_box('Batch DLL initialization error', 'Err num 33')
         self.assertEqual(finish(process), 248)
         self.assertEqual(self.log(), [])
 
@@ -75,8 +69,7 @@ class StartTest(LauncherTestCase):
         with open(program, 'wb') as f:
             f.write(data)
         process = self.start(program)
-        box = answer_box(self.name, 'Error uncompressing script')
-        self.assertEqual(box.title, 'Compiler Runtime Error')
+        self.answer_box('Compiler Runtime Error', 'Error uncompressing script')
         self.assertEqual(finish(process), 249)
         self.assertFalse(any('must not run' in line for line in self.log()))
 
@@ -91,8 +84,8 @@ class StartTest(LauncherTestCase):
         with open(program, 'wb') as f:
             f.write(data)
         process = self.start(program)
-        answer_box(self.name, 'Error extracting file')
-        answer_box(self.name, 'DLL(s) not found or created')
+        self.answer_box('KVDYC64I.DLL', 'Error extracting file')
+        self.answer_box('Fatal Error', 'DLL(s) not found or created')
         self.assertEqual(finish(process), 249)
         self.assertEqual(sorted(os.listdir(self.dir)), sorted(['script.zal', self.name]))
 

@@ -3,7 +3,7 @@ engine calls them (driven by the stand-in engine)."""
 import os
 import unittest
 
-from kvtest import LauncherTestCase, wait_for, windows, wine
+from launcher_support import LauncherTestCase, wine
 
 INT, TEXT, WIDE = 1, 2, 128
 
@@ -87,9 +87,8 @@ class HostFunctionTest(LauncherTestCase):
 
     def test_shutdown_waiter_takes_over_after_the_run(self):
         self.start(self.pack('host 28 1005|1\n'))
-        waiter = wait_for(lambda: next((w for w in windows(self.name) if w.cls == 'KVShutdownWaiter'), None))
-        self.assertEqual(waiter.title, 'KvtShutdownRun - ' + self.name)
-        self.assertFalse(waiter.visible)
+        waiter = self.probe.wait(cls='KVShutdownWaiter', title_exact='KvtShutdownRun - ' + self.name, hidden=True)
+        self.assertEqual(waiter['visible'], '0')
         answer = parse(self.host_answers()[0])
         self.assertEqual((answer['rc'], answer['answered']), (-6, 0))   # the engine stops the script
 

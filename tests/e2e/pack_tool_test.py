@@ -6,16 +6,14 @@ import tempfile
 import unittest
 import zlib
 
-from kvtest import FAKE_ENGINE, KVPACK, LAUNCHER, dos_time, read_directory
-import sys
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), '..'))
-import pe_resources  # noqa: E402
+import pe_resources
+from launcher_support import BUILD, FAKE_ENGINE, KVPACK, LAUNCHER, dos_time, read_directory
 
 
 class PackToolTest(unittest.TestCase):
 
     def setUp(self):
-        self.tmp = tempfile.TemporaryDirectory(dir=os.environ.get('KV_BUILD'))
+        self.tmp = tempfile.TemporaryDirectory(dir=BUILD)
         self.dir = self.tmp.name
 
     def tearDown(self):

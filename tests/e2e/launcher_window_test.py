@@ -4,58 +4,51 @@ import os
 import subprocess
 import unittest
 
-from kvtest import (PROBE, LauncherTestCase, answer_box, finish, probe, wait_for, windows)
+from launcher_support import KVMSG, LauncherTestCase, finish, kvmsg, wait_for
 
-MAIN_CLASS = 'Kelv6oran4'
 SC_CLOSE = 0xF060
 MF_GRAYED = 0x1
 
 
 class MainWindowTest(LauncherTestCase):
 
-    def main_window(self):
-        return wait_for(lambda: next((w for w in windows(self.name) if w.cls == MAIN_CLASS), None))
-
     def test_window_menu_and_terminate(self):
         process = self.start(self.pack('sysmenu\nloop\n'))
         window = self.main_window()
-        self.assertEqual(window.title, 'KVT - ' + self.name)
-        wait_for(lambda: any(line.startswith('start') for line in self.log()))
+        self.started()
         menu = wait_for(self.menu)
         self.assertEqual(menu[1344][1], 'Terminate\tCtrl+Break')
         self.assertTrue(menu[SC_CLOSE][0] & MF_GRAYED)
 
         # Close is greyed: the close request does nothing.
-        probe('post', window.hwnd, 0x0010, 0, 0)
-        probe('post', window.hwnd, 0x0112, 1344, 0)       # WM_SYSCOMMAND Terminate
-        answer_box(self.name, 'Execution terminated by user request')
+        kvmsg('post', window.hwnd, 0x0010, 0, 0)
+        kvmsg('post', window.hwnd, 0x0112, 1344, 0)       # WM_SYSCOMMAND Terminate
+        self.answer_box('Fake engine', 'Execution terminated by user request')
         self.assertEqual(finish(process), 0)
         self.assertIn('stopped', self.log())
 
     def test_text_mode_and_an_allowed_close(self):
         process = self.start(self.pack('host 28 1008|1\nhost 4 Box Title|Some text\nsysmenu\nloop\n'))
-        window = wait_for(lambda: next((w for w in windows(self.name) if w.cls == MAIN_CLASS
-                                        and w.title == 'Box Title'), None))
-        self.assertTrue(window.visible)
-        self.assertFalse(window.iconic)
+        window = self.main_window(title='Box Title')
+        self.assertEqual(window['visible'], '1')
         menu = wait_for(self.menu)
         self.assertFalse(menu[SC_CLOSE][0] & MF_GRAYED)
-        probe('post', window.hwnd, 0x0010, 0, 0)          # WM_CLOSE now terminates
-        answer_box(self.name, 'Execution terminated by user request')
+        kvmsg('post', window.hwnd, 0x0010, 0, 0)          # WM_CLOSE now terminates
+        self.answer_box('Fake engine', 'Execution terminated by user request')
         self.assertEqual(finish(process), 0)
 
     def test_parent_stop_request_stops_without_a_box(self):
         process = self.start(self.pack('loop\nlog after\n'))
         window = self.main_window()
-        wait_for(lambda: any(line.startswith('start') for line in self.log()))
-        probe('send', window.hwnd, 1111, 1332, 0)
+        self.started()
+        kvmsg('send', window.hwnd, 1111, 1332, 0)
         self.assertEqual(finish(process), 0)
         self.assertEqual(self.log()[-2:], ['stopped', 'end'])
 
     def test_child_tells_its_parent_how_the_run_ended(self):
         for script, outcome in (('log done\n', 1333), ('fail\n', 1332)):
             with self.subTest(outcome=outcome):
-                parent = subprocess.Popen(['wine', PROBE, 'parent', '8'], stdin=subprocess.DEVNULL,
+                parent = subprocess.Popen(['wine', KVMSG, 'parent', '8'], stdin=subprocess.DEVNULL,
                                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
                 self.processes.append(parent)
                 handle = int(parent.stdout.readline())
