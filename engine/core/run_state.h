@@ -1,39 +1,172 @@
-// Records of the run loop: the structure stack, the variable scopes and the
-// user-defined functions.
+// Records of the run loop: the structure stack, the variable scopes, the user-defined
+// functions and the run state kept in the context beyond the shared fields.
+//
+// All of them live inside BDS or in movable blocks the engine allocates, so they stay
+// plain records: no constructors, no owning members.
 #pragma once
 
 #include <windows.h>
 #include <cstdint>
 
-// One frame of the structure stack (if, while, for, foreach, switch, select, gosub,
-// user-function and Call frames).
-struct StructFrame {
-    uint16_t kind;          // keyword id of the structure, 29500 for a user-function call
-    uint8_t skip;           // non-zero while the code of this frame is being skipped
-    uint8_t done;           // a branch of this structure has already run
-    uint32_t lineOffset;    // offset of the structure's first line in its script buffer
-    uint32_t data[6];       // per-kind words
+struct resultants;
+
+// ---------------------------------------------------------------- structure stack
+
+// Frame kinds that are not keyword ids.
+enum : uint16_t {
+    SF_IF = 10001,          // If, then branch
+    SF_IF_ELSE = 10002,     // If after its Else
+    SF_WHILE = 757,
+    SF_FOR = 510,
+    SF_FOREACH = 511,
+    SF_SWITCH = 722,        // Switch and Select
+    SF_GOSUB_FALSE = 29000, // GoSub; the If state to restore on Return: 0
+    SF_GOSUB_TRUE = 29001,  //                                            1
+    SF_GOSUB_NONE = 29003,  //                                            none
+    SF_UDF_CALL = 29500,    // a user-defined function's call
+    SF_SCRIPT_CALL = 355,   // the Call built-in (keyword id of `call`)
 };
 
-// One of the 101 variable scopes; slot 0 is the main script.
+// Skip values of a frame.
+enum : uint8_t {
+    SKIP_NONE = 0,       // statements run
+    SKIP_FALSE = 1,      // the test was false: skipped until Else, ElseIf or a matching Case
+    SKIP_ALL = 2,        // the whole structure is passed over
+    SKIP_CONTINUE = 4,   // Continue pending
+    SKIP_BREAK = 8,      // Break pending
+};
+
+// One frame of the structure stack. For a Switch the 32-bit switch value is split over
+// `resume` (high 16 bits) and `variable` (low 16 bits).
+struct StructFrame {
+    uint16_t kind;          // SF_* above
+    uint8_t skip;           // SKIP_* above
+    uint8_t savedInLoop;    // RunState::bInLoop when the frame was pushed
+    uint32_t resume;        // position to jump back to (While line, `to` in the For line,
+                            // ForEach line, GoSub return point)
+    uint32_t linePos;       // position of the line that opened the structure
+    uint16_t udfRunning;    // nUdfRunning when pushed (65535: main script)
+    uint16_t inUdfBody;     // bInUdfBody when pushed
+    HGLOBAL script;         // the script buffer the line belongs to
+    uint16_t variable;      // loop variable index (For, ForEach)
+    uint16_t temporary;     // ForEach: temporary collection variable (0: none)
+    uint16_t callKind;      // call frames: 0 script, 1 dialog callback, 3 COM event
+    uint16_t returned;      // call frames: a `return` with a value ended the call
+    uint32_t savedFlag;     // call frames: a per-call flag saved for the caller
+};
+
+// The iteration state of a ForEach frame, one per frame index (and one spare).
+struct ForEachState {
+    char delimiter;         // item delimiter of a text collection
+    int64_t position;       // enumeration position, -1 before the first array element
+    uint64_t savedText;     // heap offset of the collection expression's text (0: none)
+    uint32_t fingerprint;   // element count of an array, ValueTextHash of a text
+};
+
+// ---------------------------------------------------------------- scopes
+
+// One of the 101 variable scopes; slot 0 is the main script. A null table is a free slot.
 struct ScopeSlot {
     uint16_t slot;
-    HGLOBAL hTable;         // null: the slot is free
+    HGLOBAL hTable;
     uint32_t serial;
     uint32_t tick;
     uint16_t capacity;
     uint16_t used;
-    uint16_t owner;
+    uint16_t owner;         // 65535
     uint16_t lastAssigned;  // index of the variable last assigned
 };
 
-// One defined user-defined function (id 4000 + index).
-struct UdfRecord {
-    char name[32];
-    uint32_t kind;
+// What a caller keeps to come back from another scope.
+struct ScopeSave {
+    uint32_t slot;
+    HGLOBAL hTable;
+    uint32_t serial;
+    uint32_t tick;
+    uint16_t capacity;
 };
+
+// ---------------------------------------------------------------- user-defined functions
+
+constexpr int UDF_NAME_SIZE = 31;       // 30 characters and a NUL
+constexpr int UDF_MAX_PARAMS = 16;
+constexpr int UDF_PER_BLOCK = 16;
+
+enum : uint32_t {
+    UDF_KIND_FUNCTION = 2,  // #DefineFunction and #DefineSubroutine (keyword type KT_FUNCTION)
+    UDF_KIND_COMMAND = 9,   // #DefineCommand (keyword type KT_COMMAND)
+};
+
+// One defined user-defined function; its keyword id is 4000 + its index.
+struct UdfRecord {
+    uint16_t paramCount;                // 0-16
+    uint16_t nameLength;
+    uint32_t kind;                      // UDF_KIND_*
+    HGLOBAL hBody;                      // the body's own copy, scrambled; null: none
+    uint32_t bodyStart;                 // start of the body in the buffer it was defined in
+    uint32_t bodyLength;                // bytes
+    uint32_t stmtMarker;                // -1 when defined and before each of its lines runs
+    uint32_t callerScope;               // 0 #DefineFunction (fresh scope), 1 subroutine/command
+    char name[UDF_NAME_SIZE];           // lower case
+    char params[UDF_MAX_PARAMS][UDF_NAME_SIZE];
+    char sourceFile[260];               // szSourceFile when it was defined
+    resultants* args;                   // argument records of the running call, or null
+    uint32_t assignTarget;              // assignment in progress inside this body:
+                                        // (scope << 16) | variable index, 0 none
+};
+
+// ---------------------------------------------------------------- the current statement
+
+// Where the statement being run comes from: the run loop fills one per loop and publishes
+// it in RunState::site while its statements run. Multi-line strings read their
+// continuation lines through it and move `*pos` past them.
+struct RunSite {
+    HGLOBAL script;         // the scrambled buffer
+    const uint8_t* base;    // its locked bytes
+    uint32_t* pos;          // position of the next line to read
+    uint32_t end;           // end offset of the text
+    uint32_t lineStart;     // first-non-blank offset of the current line
+    uint32_t stmtOffset;    // offset of the statement within the line buffer
+    uint8_t key;            // unscrambling key (low byte of the running body's start)
+    bool substituted;       // %substitution% changed the line (no cached jumps)
+    char* line;             // the line buffer (2050 bytes)
+};
+
+// Trap modes (IntControl 72 and 73).
+enum : int32_t {
+    TRAP_OFF = 0,
+    TRAP_GOTO = 1,          // goto the label once
+    TRAP_GOSUB = 2,         // gosub the label once
+    TRAP_UDF = 3,           // call the named user-defined function
+    TRAP_GOTO_ALWAYS = -1,  // goto the label every time (cancel trap)
+};
+
+constexpr int MAX_FOREACH_STATES = 101;
 
 // Run-loop state kept in the context beyond the shared fields.
 struct RunState {
-    uint32_t reserved;
+    int32_t nIfState;               // 1 true, 0 false, -1 none
+    uint32_t bInLoop;               // a While, For, ForEach or Switch is open at this level
+    uint32_t nTraceEvent;           // what the last statement was (trace and debugger)
+    uint32_t bTraceOutcome;
+    uint16_t nErrorSaved;           // nErrorCode right after the last statement
+    uint16_t nFunctionScope;        // mangling number of persistent names in this call
+    uint32_t bGoOn;                 // the statement asks to go on whatever its result
+    uint32_t bInExecute;            // an `execute` statement runs its text
+    uint32_t nExecuteErrorMode;     // 0 OK/Cancel box, 1 OK box, 2 silent
+    uint32_t bStatementTakesCommands;  // user-defined commands run when called
+
+    int32_t nErrorHandlerMode;      // TRAP_*
+    int32_t nCancelHandlerMode;     // TRAP_*
+    char szErrorHandlerUdf[32];
+    char szCancelHandlerUdf[32];
+
+    uint32_t nAssignTarget;         // assignment in progress in the main script, 0 none
+    uint32_t nMainStmtMarker;       // the main script's statement marker
+    uint32_t nForEachSerial;        // makes temporary collection names unique
+    uint32_t bRunning;              // a run is in progress in this context
+    uint32_t bDefaultsSet;          // the trap defaults were given to this context
+
+    RunSite* site;                  // the statement being run, or null
+    ForEachState forEach[MAX_FOREACH_STATES];
 };

@@ -66,11 +66,30 @@ static_assert(sizeof(VariableEntry) == 96);
 using ArrayElement = ValueHead;
 
 // Slot kinds in the low nibble of a value operation's mode.
-enum : int {
-    VK_ARGUMENT = 1,   // a variable entry addressed by index
-    VK_RECORD = 2,     // a value record
-    VK_ELEMENT = 3,    // an array element
-};
+constexpr int VK_ARGUMENT = 1;   // a variable entry addressed by index
+constexpr int VK_RECORD = 2;     // a value record
+constexpr int VK_ELEMENT = 3;    // an array element
+
+// Mode bits of the value operations.
+constexpr int VM_KEEP_VT = 0x100;         // InitResultValue: leave the variant type word alone
+constexpr int VM_KEEP_COM = 0x100;        // FreeValue: keep a COM value
+constexpr int VM_KEEP_ARRAY = 0x200;      // FreeValue: keep an array reference (not released)
+constexpr int VM_TO_ARGUMENT = 0x10;      // CopyValue targets (bits 4-7)
+constexpr int VM_TO_RECORD = 0x20;
+constexpr int VM_TO_ELEMENT = 0x30;
+constexpr int VM_SCOPE_IN_INDEX = 0x100;  // CopyValue: the source variable's scope is index >> 16
+constexpr int VM_COPY_TEXT = 0x200;       // CopyValue: duplicate the heap texts
+constexpr int VM_COPY_COM = 0x400;        // CopyValue: deep-copy a COM value
+constexpr int VM_ADD_ARRAY_REF = 0x800;   // CopyValue: the target becomes a further array holder
+constexpr int FREE_STATEMENT_RESULT = VK_RECORD | VM_KEEP_ARRAY;                     // 514
+constexpr int FREE_STATEMENT_RESULT_KEEP_COM = FREE_STATEMENT_RESULT | VM_KEEP_COM;  // 770
+
+// SetVariableByName modes.
+constexpr int SV_INT = 1, SV_STRING = 2, SV_WIDE = 128, SV_ARRAY = 256;
+
+// The floating-point error raised by the C runtime and not yet reported (0: none);
+// operators clear it before float work, conversions of floats report it.
+extern uint32_t nPendingMathError;
 
 // ---------------------------------------------------------------- value operations
 // Every operation takes the context first; failures set ctx->nErrorCode and answer 0.
@@ -93,6 +112,14 @@ int SetVariableFromValue(BDS* ctx, const char* name, const resultants* value);
 const char* ValueText(BDS* ctx, const ValueHead* value);
 const wchar_t* ValueWText(BDS* ctx, const ValueHead* value);
 
+// Heap copies of texts (NUL added); 0 when the heap is exhausted (no error is set).
+uint64_t HeapCopyText(BDS* ctx, const char* text, size_t length);
+uint64_t HeapCopyWText(BDS* ctx, const wchar_t* text, size_t length);
+// The same across the context's code page (ctx->nCodePage, 0 = the ANSI code page).
+uint64_t HeapCopyWideAsNarrow(BDS* ctx, const wchar_t* text, size_t length);
+uint64_t HeapCopyNarrowAsWide(BDS* ctx, const char* text, size_t length);
+UINT ValueCodePage(BDS* ctx);
+
 // Result setters for built-in handlers: each releases what the result held first.
 // The text setters answer 0 with 3096 when the string heap is exhausted.
 void SetResultInt(BDS* ctx, resultants* result, int32_t value);
@@ -103,4 +130,16 @@ int SetResultText(BDS* ctx, resultants* result, const char* text);
 int SetResultWText(BDS* ctx, resultants* result, const wchar_t* text, size_t length);
 int SetResultWText(BDS* ctx, resultants* result, const wchar_t* text);
 
+// ---------------------------------------------------------------- variables
+// A name's key: lower case (a first byte of 0x80 or above is kept as it is), at most
+// VARNAMESIZE characters. Answers the key's length, or -1 for an empty or longer name.
+int MakeNameKey(const char* name, char key[VARNAMESIZE + 1]);
+
+// Index of the variable (flags not 0) whose key is `key` in the current table, from
+// entry 1 on; 65535 when there is none.
+int FindVariableByKey(BDS* ctx, const char* key);
+
+// Index of a variable that has a value, or -1 with 3051 (unknown) or 3052 (no value).
+// With `report` and outside a skipped branch, 3052 records the name in the settings
+// file and in the extended-error text.
 extern "C" int find_var(BDS* ctx, const char* name, int report);

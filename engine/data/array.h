@@ -1,0 +1,57 @@
+// Array blocks: the header, creation and the shared lifetime of an array or map block.
+//
+// An array is one movable memory block, locked for its whole life: the ArrayHeader,
+// then the elements (56-byte value heads, row-major, the last subscript fastest).
+// Values hold it by VF_ARRAY with the block's address in their `str` field.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/core/value.h"
+
+struct BDS;
+
+constexpr int MAX_ARRAY_DIMS = 5;
+
+enum : uint8_t {
+    ARRAY_GROWABLE = 0x1,   // one dimension with spare slots behind the elements
+    ARRAY_MAP = 0x2,        // the block is a map; `data` addresses its table
+};
+
+struct ArrayHeader {
+    uint32_t dims[MAX_ARRAY_DIMS];  // 0 beyond ndims
+    uint8_t ndims;                  // 0: an empty array, no elements
+    uint8_t flags;                  // ARRAY_GROWABLE, ARRAY_MAP
+    uint16_t reserved;
+    ArrayElement* data;             // element 0 (for a map: its table)
+    uint32_t count;                 // elements in use (a map: its entries)
+    uint32_t bytes;                 // size of the element area
+    uint32_t capacity;              // element slots allocated
+    // References to the block, counted here rather than in the memory block's lock
+    // count (which stops at 255): 1 for the block's creation plus 1 for every holder
+    // added since. 0 while the block is being destroyed.
+    uint32_t refs;
+    int64_t stamp;                  // identity: performance counter at first creation
+};
+static_assert(sizeof(ArrayHeader) == 56);
+
+// Makes a new array in `value` (VF_ARRAY, the block). Only the first `given` sizes count.
+// Answers 1 for an array with dimensions, 0 for an empty one, -1 on error (1628, 1630,
+// 1631, 1644).
+extern "C" int CreateMyArray(BDS* ctx, ValueHead* value, uint32_t d1, uint32_t d2,
+                             uint32_t d3, uint32_t d4, uint32_t d5, uint32_t flags, int given);
+
+// The block a value holds, or null.
+inline ArrayHeader* ValueArray(const ValueHead* value)
+{
+    return (value->flags & VF_ARRAY) ? reinterpret_cast<ArrayHeader*>(value->str) : nullptr;
+}
+
+// One more holder of the block.
+void AddArrayRef(ArrayHeader* array);
+
+// The holder whose block address is at `holder` lets go (the address becomes 0). While
+// more than two references remain one is dropped; otherwise, or when forced, the block
+// is destroyed: references to it in the current scope are cleared, its elements
+// released and the memory freed. Answers 1 when the array had dimensions, else 0.
+int ReleaseArray(BDS* ctx, uint64_t* holder, int forced);
