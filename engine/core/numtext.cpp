@@ -250,6 +250,13 @@ bool IsHexNumberTextW(const wchar_t* text) { return IsNumberText(text, 16); }
 
 // ---------------------------------------------------------------- floats
 
+double RoundHalfAway(double x)
+{
+    double whole = std::trunc(x);
+    if (std::fabs(x - whole) >= 0.5) whole += std::copysign(1.0, x);
+    return whole;
+}
+
 int TextToFloat(BDS* ctx, const char* text, double* out)
 {
     if (!text || !*text || strpbrk(text, "dD")) return 0;
@@ -297,7 +304,7 @@ int FloatToText(BDS* ctx, double value, char* out, size_t size)
         return Append(out, size, length, "0.0", 3) ? 1 : 0;
 
     if (decimals == 0 && std::fabs(value) <= 2147483647.0) {
-        int n = Int64ToTextA(static_cast<int64_t>(std::round(value)), text, 10);
+        int n = Int64ToTextA(static_cast<int64_t>(RoundHalfAway(value)), text, 10);
         return Append(out, size, length, text, static_cast<size_t>(n)) ? 1 : 0;
     }
 

@@ -57,6 +57,9 @@ bool IsHexNumberTextA(const char* text);
 bool IsHexNumberTextW(const wchar_t* text);
 
 // ---------------------------------------------------------------- floats
+// x rounded half away from zero (exact: the fraction is taken without adding 0.5).
+double RoundHalfAway(double x);
+
 // Reads a decimal float (blanks, sign, digits, point, exponent; nothing may follow).
 // Refused text answers 0 without an error; a value too large, an infinity or a NaN
 // sets 1342 and answers 0.

@@ -14,8 +14,6 @@
 #include "engine/core/numtext.h"
 #include "engine/data/array.h"
 
-uint32_t nPendingMathError;
-
 namespace {
 
 constexpr uint32_t kComFlags = VF_VARIANT | VF_COMOBJ | VF_COMTEMP;
@@ -31,7 +29,7 @@ bool HasNarrowText(const ValueHead* value)
 bool RoundToInt64(double value, int64_t* out)
 {
     if (!(value >= -9223372036854775808.0 && value < 9223372036854775808.0)) return false;
-    double rounded = std::round(value);
+    double rounded = RoundHalfAway(value);
     if (rounded >= 9223372036854775808.0) return false;
     *out = static_cast<int64_t>(rounded);
     return true;
@@ -277,6 +275,8 @@ int ValueToString(BDS* ctx, ValueHead* value)
     if (flags & VF_ARRAY) return 0;
     if (flags & VF_STRING) return 1;
 
+    // A COM value is the source of any number form derived from it.
+    if (flags & VF_VARIANT) return ValueConvertInPlace(ctx, VF_STRING, value);
     uint64_t offset;
     if ((flags & VF_UNICODE) && value->wstr != 0) {
         const wchar_t* wide = ValueWText(ctx, value);
@@ -285,8 +285,6 @@ int ValueToString(BDS* ctx, ValueHead* value)
         char text[FLOAT_TEXT_SIZE];
         if (!NumberText(ctx, value, text, sizeof text)) return 0;
         offset = HeapCopyText(ctx, text, strlen(text));
-    } else if (flags & VF_VARIANT) {
-        return ValueConvertInPlace(ctx, VF_STRING, value);
     } else {
         return 0;
     }
@@ -305,6 +303,7 @@ int ValueToWide(BDS* ctx, ValueHead* value)
     if ((flags & VF_UNICODE) && value->wstr != 0) return 1;
     if (flags & VF_ARRAY) return 0;
 
+    if (flags & VF_VARIANT) return ValueConvertInPlace(ctx, VF_UNICODE, value);
     uint64_t offset;
     if (HasNarrowText(value)) {
         const char* text = ValueText(ctx, value);
@@ -313,8 +312,6 @@ int ValueToWide(BDS* ctx, ValueHead* value)
         char text[FLOAT_TEXT_SIZE];
         if (!NumberText(ctx, value, text, sizeof text)) return 0;
         offset = HeapCopyNarrowAsWide(ctx, text, strlen(text));
-    } else if (flags & VF_VARIANT) {
-        return ValueConvertInPlace(ctx, VF_UNICODE, value);
     } else {
         return 0;
     }
@@ -341,7 +338,7 @@ int ValueToInteger(BDS* ctx, ValueHead* value, bool allowFloat, bool allow64)
         }
         double number = value->dbl;
         if (std::fabs(number) <= 2147483645.0) {
-            value->i32 = static_cast<int32_t>(std::round(number));
+            value->i32 = static_cast<int32_t>(RoundHalfAway(number));
             value->flags = (flags & ~VF_FLOAT) | VF_INT;
             return 1;
         }
@@ -408,6 +405,8 @@ int ValueToFloat(BDS* ctx, ValueHead* value)
 {
     uint32_t flags = value->flags;
     if (flags & VF_FLOAT) return 1;
+    if ((flags & VF_VARIANT) && !ValueIsBstr(value))
+        return ConvertComQuietly(ctx, VF_FLOAT, value) ? 1 : 0;
     if (flags & VF_INT) {
         value->dbl = value->i32;  // the 64-bit field is shared: a 64-bit form goes
         value->flags = (flags & ~VF_INT64) | VF_FLOAT;
@@ -418,8 +417,6 @@ int ValueToFloat(BDS* ctx, ValueHead* value)
         value->flags = (flags & ~VF_INT64) | VF_FLOAT;
         return 1;
     }
-    if ((flags & VF_VARIANT) && !ValueIsBstr(value))
-        return ConvertComQuietly(ctx, VF_FLOAT, value) ? 1 : 0;
 
     uint16_t previous = ctx->nErrorCode;
     double number;

@@ -69,7 +69,9 @@ TEST(NumTextInt, StrictIntegerSyntax)
     for (const Case& c : cases) {
         int64_t value = 0;
         EXPECT_EQ(ParseIntegerTextA(c.text, &value), c.ok) << '"' << c.text << '"';
-        if (c.ok) EXPECT_EQ(value, c.value) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(value, c.value) << c.text;
+        }
     }
 }
 
@@ -187,7 +189,9 @@ TEST_F(NumText, TextToFloat)
         double value = -99;
         EXPECT_EQ(TextToFloat(ctx, c.text, &value), c.ok) << '"' << c.text << '"';
         EXPECT_EQ(ctx->nErrorCode, c.error) << c.text;
-        if (c.ok) EXPECT_EQ(value, c.value) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(value, c.value) << c.text;
+        }
     }
 }
 
