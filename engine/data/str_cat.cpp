@@ -1,0 +1,57 @@
+// StrCat: the concatenation of any number of values, as wide text when one of them is
+// wide text or a COM value, else as ANSI text.
+#include <cstring>
+#include <cwchar>
+
+#include "engine/data/string_builtins.h"
+#include "engine/data/text.h"
+
+namespace {
+
+constexpr uint16_t ERR_NOT_STRING = 3056;
+
+// 3056 unless the conversion has reported a cause of its own (a full heap).
+void ConversionFailed(BDS* ctx)
+{
+    if (ctx->nErrorCode == 0) SetError(ctx, ERR_NOT_STRING);
+}
+
+}  // namespace
+
+void StrCatValues(BDS* ctx, resultants* values, int count, resultants* result)
+{
+    bool wide = false;
+    for (int i = 0; i < count && !wide; ++i)
+        wide = (values[i].flags & (VF_UNICODE | VF_VARIANT)) != 0;
+
+    uint64_t units = 0;
+    for (int i = 0; i < count; ++i) {
+        ValueHead* value = &values[i];
+        if (wide) {
+            if (!(value->flags & VF_UNICODE) && !ValueToWide(ctx, value)) return ConversionFailed(ctx);
+            units += std::wcslen(ValueWText(ctx, value));
+        } else {
+            if (!(value->flags & VF_STRING) && !ValueToString(ctx, value)) return ConversionFailed(ctx);
+            units += std::strlen(ValueText(ctx, value));
+        }
+    }
+    if (units > 0x7FFFFFF0) return SetError(ctx, 3096);
+
+    if (wide) {
+        wchar_t* out = NewResultTextW(ctx, result, static_cast<size_t>(units));
+        for (int i = 0; out && i < count; ++i) {
+            const wchar_t* text = ValueWText(ctx, &values[i]);
+            size_t n = std::wcslen(text);
+            std::memcpy(out, text, n * sizeof(wchar_t));
+            out += n;
+        }
+    } else {
+        char* out = NewResultTextA(ctx, result, static_cast<size_t>(units));
+        for (int i = 0; out && i < count; ++i) {
+            const char* text = ValueText(ctx, &values[i]);
+            size_t n = std::strlen(text);
+            std::memcpy(out, text, n);
+            out += n;
+        }
+    }
+}
