@@ -91,6 +91,8 @@ protected:
             ASSERT_TRUE(ok) << name << " argument " << i;
         }
         ctx->nErrorCode = 0;
+        FreeValue(ctx, &result, 0, VK_RECORD);   // the router hands every case an integer 0
+        InitResultValue(ctx, &result, VK_RECORD, 0);
         run(ctx, call);
         for (int i = 1; i <= argc; ++i) FreeValue(ctx, &records[i], 0, VK_RECORD);
     }
