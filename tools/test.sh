@@ -47,6 +47,8 @@ if ! wine_env_start "$build"; then
   exit 3
 fi
 
+# Work folders that failed script tests kept from the last run.
+rm -rf "$WINEPREFIX/drive_c/kvtest"
 log="$build/Testing/test-sh.log"
 mkdir -p "$build/Testing"
 set +e

@@ -18,6 +18,8 @@
 #include "engine/files/file_table.h"
 #include "engine/data/data_state.h"
 #include "engine/core/front_state.h"
+#include "engine/core/builtin_state.h"
+#include "engine/native/host_call_state.h"
 
 struct ExtArgRecord;
 
@@ -118,6 +120,8 @@ struct BDS {
     FileTable files;
     DataState data;
     FrontState front;
+    BuiltinState builtins;
+    HostCallState host;
 };
 
 inline void SetError(BDS* ctx, uint16_t code) { ctx->nErrorCode = code; }

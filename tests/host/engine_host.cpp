@@ -181,15 +181,20 @@ std::string WideToUtf8(const wchar_t* text)
     return out;
 }
 
-std::string AnsiToUtf8(const char* text)
+std::wstring AnsiToWide(const char* text)
 {
     if (!text || !*text)
-        return std::string();
+        return std::wstring();
     int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
     std::wstring wide(n > 0 ? n - 1 : 0, L'\0');
     if (n > 1)
         MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), n);
-    return WideToUtf8(wide.c_str());
+    return wide;
+}
+
+std::string AnsiToUtf8(const char* text)
+{
+    return WideToUtf8(AnsiToWide(text).c_str());
 }
 
 std::wstring Utf8ToWide(const std::string& text)

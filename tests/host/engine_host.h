@@ -124,5 +124,6 @@ private:
 std::string AnsiToUtf8(const char* text);
 std::string WideToUtf8(const wchar_t* text);
 std::wstring Utf8ToWide(const std::string& text);
+std::wstring AnsiToWide(const char* text);
 
 }  // namespace kvhost

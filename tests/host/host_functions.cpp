@@ -134,7 +134,7 @@ int32_t HostAnswer(void* fn, void* context, const HostArg* args, int count)
         r.str = value;
         r.flags = 0x2;
     } else if (kind == "wide") {
-        wide = Utf8ToWide(value);
+        wide = AnsiToWide(value);
         r.wstr = wide.c_str();
         r.flags = 0x80;
     } else if (kind == "none") {

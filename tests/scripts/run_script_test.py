@@ -1,0 +1,270 @@
+"""Runs one script test: <name>.zal through the test host (kvhost run) under Wine, and
+compares what it printed with <name>.out. See tests/scripts/README.md for the format.
+
+    run_script_test.py --kvhost bin/kvhost.exe --script tests/scripts/area/name.zal
+                       [--kvhost-arg=ARG ...]
+
+Exit: 0 passed, 1 failed, 77 skipped (the engine lacks an export the host needs, or the
+script says "; test: skip=<reason>"). KVTEST_UPDATE=1 writes the output into <name>.out.
+"""
+import argparse
+import difflib
+import importlib.util
+import os
+import re
+import shlex
+import shutil
+import subprocess
+import sys
+import threading
+import time
+import traceback
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "lib"))
+import kvtest  # noqa: E402
+
+SKIP = 77
+DIRECTIVE = re.compile(r"^;\s*test:\s*([\w-]+)\s*(?:=\s*(.*?))?\s*$")
+KNOWN = {"args", "exit", "timeout", "boxes", "hooks", "lang", "skip"}
+
+
+def read_directives(script):
+    """Directives are comment lines "; test: key=value" at the top of the script."""
+    found = {}
+    with open(script, "rb") as f:
+        for raw in f:
+            line = raw.decode("latin-1").strip()
+            if not line:
+                continue
+            if not line.startswith(";"):
+                break
+            m = DIRECTIVE.match(line)
+            if m:
+                if m.group(1) not in KNOWN:
+                    raise SystemExit("%s: unknown directive '%s' (known: %s)" % (
+                        script, m.group(1), ", ".join(sorted(KNOWN))))
+                found[m.group(1)] = m.group(2) if m.group(2) is not None else ""
+    return found
+
+
+def normalise(text):
+    lines = text.replace("\r\n", "\n").replace("\r", "\n").split("\n")
+    while lines and lines[-1] == "":
+        lines.pop()
+    return lines
+
+
+def line_matches(expected, actual):
+    if "{ANY}" not in expected:
+        return expected == actual
+    pattern = ".*".join(re.escape(part) for part in expected.split("{ANY}"))
+    return re.fullmatch(pattern, actual, re.S) is not None
+
+
+class ScriptTest:
+    """What a companion <name>.py receives: the work folder, the host's process, the probe."""
+
+    def __init__(self, script, work, bin_dir):
+        self.script = script
+        self.name = os.path.splitext(os.path.basename(script))[0]
+        self.work = work                         # Linux path of the work folder
+        self.work_win = kvtest.c_path(work)      # the same as the script sees it (C:\...)
+        self.bin = bin_dir
+        self.probe = kvtest.Probe(bin_dir)
+        self.pid_file = os.path.join(work, "kvhost.pid")
+        self.output = None                       # stdout lines, for check()
+        self.exit_code = None
+        self.process = None
+
+    def path(self, rel):
+        return os.path.join(self.work, *rel.replace("\\", "/").split("/"))
+
+    def write(self, rel, data):
+        p = self.path(rel)
+        os.makedirs(os.path.dirname(p), exist_ok=True)
+        with open(p, "wb") as f:
+            f.write(data.encode("utf-8") if isinstance(data, str) else data)
+
+    def read(self, rel):
+        with open(self.path(rel), "rb") as f:
+            return f.read()
+
+    def exists(self, rel):
+        return os.path.exists(self.path(rel))
+
+    def pid(self, timeout=10.0):
+        """The Windows process id of the running test host."""
+        return int(kvtest.wait_for_file(self.pid_file, timeout).strip())
+
+    def window(self, **sel):
+        """Waits for a window of the test host (by title, cls, ...) and returns its line."""
+        return self.probe.wait(pid=self.pid(), **sel)
+
+    def running(self):
+        return self.process is not None and self.process.poll() is None
+
+
+def load_companion(script):
+    path = os.path.splitext(script)[0] + ".py"
+    if not os.path.exists(path):
+        return None
+    spec = importlib.util.spec_from_file_location("companion", path)
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
+
+
+def compare_tree(expected_dir, work):
+    """Every file under <name>.expect must be in the work folder with the same bytes."""
+    problems = []
+    for base, _, files in os.walk(expected_dir):
+        for f in files:
+            want = os.path.join(base, f)
+            rel = os.path.relpath(want, expected_dir)
+            got = os.path.join(work, rel)
+            if not os.path.exists(got):
+                problems.append("missing after the run: %s" % rel)
+                continue
+            with open(want, "rb") as a, open(got, "rb") as b:
+                if a.read() != b.read():
+                    problems.append("differs after the run: %s" % rel)
+    return problems
+
+
+def describe_windows(t):
+    """The visible windows of the host at a time-out: usually a box nobody answered."""
+    try:
+        pid = int(open(t.pid_file).read().strip())
+        lines = t.probe.run("list", check=False, pid=pid, timeout=0)
+        report = []
+        for w in lines:
+            _, controls, items = t.probe.dump(hwnd=w.hwnd, timeout=0)
+            report.append("  window %r (%s)" % (w.get("text"), w.get("class")))
+            report += ["    %s %r" % (c.get("class"), c.get("text")) for c in controls if c.get("text")]
+        return "\n".join(report) or "  (no visible window)"
+    except Exception as e:  # a report of a failure must not fail itself
+        return "  (windows could not be listed: %s)" % e
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--kvhost", required=True)
+    ap.add_argument("--script", required=True)
+    ap.add_argument("--kvhost-arg", action="append", default=[])
+    opts = ap.parse_args()
+    kvtest.require_env()
+
+    script = os.path.abspath(opts.script)
+    stem = os.path.splitext(script)[0]
+    area = os.path.basename(os.path.dirname(script))
+    directives = read_directives(script)
+    if "skip" in directives:
+        print("skipped: %s" % (directives["skip"] or "the script says so"))
+        return SKIP
+
+    bin_dir = os.path.dirname(os.path.abspath(opts.kvhost))
+    suite = os.path.basename(os.path.dirname(os.path.dirname(script)))
+    work = os.path.join(kvtest.drive_c(), "kvtest", "%s.%s.%s" % (suite, area, os.path.basename(stem)))
+    shutil.rmtree(work, ignore_errors=True)
+    if os.path.isdir(stem + ".files"):
+        shutil.copytree(stem + ".files", work)
+    os.makedirs(work, exist_ok=True)
+
+    t = ScriptTest(script, work, bin_dir)
+    companion = load_companion(script)
+    if companion and hasattr(companion, "setup"):
+        companion.setup(t)
+
+    args = list(opts.kvhost_arg)
+    if "boxes" in directives:
+        args.append("--boxes")
+    if directives.get("hooks"):
+        args += ["--hooks", directives["hooks"]]
+    args += ["--pid-file", kvtest.c_path(t.pid_file), kvtest.windows_path(script)]
+    args += shlex.split(directives.get("args", ""))
+    env = dict(os.environ, KVTEST_WORK=t.work_win)
+    if directives.get("lang"):
+        env["LC_ALL"] = directives["lang"]
+    timeout = float(directives.get("timeout") or 30)
+
+    t.process = kvtest.start(opts.kvhost, "run", *args, cwd=work, env=env)
+    errors = []
+    during = None
+    if companion and hasattr(companion, "during"):
+        def drive():
+            try:
+                companion.during(t)
+            except Exception:
+                errors.append("the companion's during() failed:\n" + traceback.format_exc())
+        during = threading.Thread(target=drive, daemon=True)
+        during.start()
+
+    started = time.time()
+    try:
+        out, err = t.process.communicate(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        windows = describe_windows(t)
+        t.process.kill()
+        out, err = t.process.communicate()
+        print("FAILED: the script did not end within %g s; its windows then:\n%s" % (timeout, windows))
+        print("output so far:\n" + out.decode("utf-8", "replace") + err.decode("utf-8", "replace"))
+        print("work folder kept: %s" % work)
+        return 1
+    if during:
+        during.join(max(1.0, timeout - (time.time() - started)))
+        if during.is_alive():
+            errors.append("the companion's during() did not finish")
+
+    code = t.process.returncode
+    text = out.decode("utf-8", "replace")
+    for variant in {t.work_win, t.work_win.lower(), t.work_win.upper()}:
+        text = text.replace(variant, "{WORK}")
+    t.output = normalise(text)
+    t.exit_code = code
+    stderr = err.decode("utf-8", "replace").strip()
+
+    if code == SKIP:
+        print("skipped: the test host could not run the script:\n" + stderr)
+        shutil.rmtree(work, ignore_errors=True)
+        return SKIP
+
+    if os.environ.get("KVTEST_UPDATE") == "1":
+        with open(stem + ".out", "w", encoding="utf-8", newline="\n") as f:
+            f.write("".join(l + "\n" for l in t.output))
+        print("updated %s.out" % stem)
+    expected = normalise(open(stem + ".out", encoding="utf-8").read()) if os.path.exists(stem + ".out") else None
+    if expected is None:
+        errors.append("%s.out is missing (KVTEST_UPDATE=1 writes it)" % stem)
+    elif len(expected) != len(t.output) or not all(map(line_matches, expected, t.output)):
+        # Lines that match through {ANY} are shown as they came, so the diff shows real changes.
+        shown = [a if line_matches(e, a) else e for e, a in zip(expected, t.output)]
+        shown += expected[len(shown):]
+        diff = difflib.unified_diff(shown, t.output, "expected (%s.out)" % os.path.basename(stem),
+                                    "actual", lineterm="")
+        errors.append("output differs:\n" + "\n".join(diff))
+
+    want_code = int(directives.get("exit") or 0)
+    if code != want_code:
+        errors.append("exit code %d, expected %d" % (code, want_code))
+    if os.path.isdir(stem + ".expect"):
+        errors += compare_tree(stem + ".expect", work)
+    if not errors and companion and hasattr(companion, "check"):
+        try:
+            companion.check(t)
+        except Exception:
+            errors.append("the companion's check() failed:\n" + traceback.format_exc())
+
+    if errors:
+        print("FAILED: %s" % script)
+        for e in errors:
+            print(e)
+        if stderr:
+            print("test host stderr:\n" + stderr)
+        print("work folder kept: %s" % work)
+        return 1
+    shutil.rmtree(work, ignore_errors=True)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

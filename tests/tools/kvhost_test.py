@@ -1,0 +1,76 @@
+"""The test host against the stand-in engine: binding by ordinal, the set-up sequence with
+the memory the host owns, the mismatch box, missing exports and exit codes."""
+import os
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "lib"))
+from kvtest import Probe, require_env, run, start, windows_path  # noqa: E402
+
+BIN = os.environ.get("KVTEST_BIN", "")
+KVHOST = os.path.join(BIN, "kvhost.exe")
+FAKE = windows_path(os.path.join(BIN, "fake", "fake_engine.dll"))
+PARTIAL = windows_path(os.path.join(BIN, "fake", "fake_partial.dll"))
+
+
+def kvhost(*args):
+    code, out, err = run(KVHOST, *args, timeout=60)
+    return code, out.decode("utf-8").splitlines(), err.decode("utf-8")
+
+
+class Init(unittest.TestCase):
+    def test_binds_by_ordinal_and_runs_every_operation(self):
+        code, lines, err = kvhost("init", "--dll", FAKE)
+        self.assertEqual(code, 0, err)
+        binds = [l for l in lines if l.startswith("BIND")]
+        self.assertEqual(binds[:3], ["BIND 15 DoDllAbout missing", "BIND 23 DoDuRavInit present",
+                                     "BIND 24 ProcessViRuvBuffer present"])
+        self.assertEqual(binds[-1], "BIND 30 DLLServices present")
+        ops = [l for l in lines if l.startswith("OP")]
+        self.assertEqual([o.split()[1] for o in ops], ["0", "1", "2", "3", "99"])
+        # The stand-in answers 0 to an operation whose memory or arguments are not right.
+        self.assertTrue(all(int(o.split()[2]) > 0 for o in ops), ops)
+        self.assertEqual(ops[1], "OP 1 96")
+
+    def test_small_limits_still_give_a_whole_page_and_ten_variables(self):
+        code, lines, err = kvhost("init", "--dll", FAKE, "--maxvars", "0", "--string-space", "100")
+        self.assertEqual(code, 0, err)
+
+    def test_interface_mismatch_shows_the_engine_box_and_fails(self):
+        proc = start(KVHOST, "init", "--dll", FAKE, "--interface", "0x30001205")
+        probe = Probe(BIN)
+        box = probe.wait(title_exact="DLL mismatch", cls="#32770")
+        self.assertIn("Version Interface Incompatible", probe.texts(hwnd=box.hwnd))
+        probe.click(hwnd=box.hwnd, button="OK")
+        out, err = proc.communicate(timeout=30)
+        self.assertEqual(proc.returncode, 4)
+        self.assertIn("step 35", err.decode())
+        self.assertIn("OP 0 0", out.decode().splitlines())
+
+
+class Failures(unittest.TestCase):
+    def test_missing_exports_are_named_and_count_as_skipped(self):
+        with tempfile.NamedTemporaryFile("w", suffix=".zal", delete=False) as f:
+            f.write("print x\n")
+        self.addCleanup(os.unlink, f.name)
+        code, lines, err = kvhost("run", "--dll", PARTIAL, windows_path(f.name))
+        self.assertEqual(code, 77)
+        self.assertIn("export 24 (ProcessViRuvBuffer) is missing", err)
+        self.assertIn("export 30 (DLLServices) is missing", err)
+        code, lines, err = kvhost("init", "--dll", PARTIAL)
+        self.assertEqual(code, 0, err)
+
+    def test_bad_command_lines_and_files(self):
+        for args in [(), ("frobnicate",), ("run",), ("init", "--maxvars"), ("init", "--bogus"),
+                     ("run", "--dll", FAKE, "Z:\\no\\such\\script.zal")]:
+            code, _, err = kvhost(*args)
+            self.assertEqual(code, 3, (args, err))
+        code, _, err = kvhost("init", "--dll", "Z:\\no\\such\\engine.dll")
+        self.assertEqual(code, 4)
+        self.assertIn("could not be loaded", err)
+
+
+if __name__ == "__main__":
+    require_env()
+    unittest.main(verbosity=2)
