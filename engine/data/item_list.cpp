@@ -389,4 +389,4 @@ const BuiltinRow kRows[] = {
 
 }  // namespace
 
-const BuiltinFamily g_ItemListBuiltins = {kRows, static_cast<int>(sizeof kRows / sizeof kRows[0])};
+const BuiltinFamily g_ItemListBuiltins = {"item lists", kRows, static_cast<int>(sizeof kRows / sizeof kRows[0])};

@@ -223,4 +223,4 @@ const BuiltinRow kRows[] = {
 
 }  // namespace
 
-const BuiltinFamily g_StrCompareBuiltins = {kRows, static_cast<int>(sizeof kRows / sizeof kRows[0])};
+const BuiltinFamily g_StrCompareBuiltins = {"strings: comparison and code pages", kRows, static_cast<int>(sizeof kRows / sizeof kRows[0])};

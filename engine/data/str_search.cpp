@@ -423,4 +423,4 @@ const BuiltinRow kRows[] = {
 
 }  // namespace
 
-const BuiltinFamily g_StrSearchBuiltins = {kRows, static_cast<int>(sizeof kRows / sizeof kRows[0])};
+const BuiltinFamily g_StrSearchBuiltins = {"strings: measurement and search", kRows, static_cast<int>(sizeof kRows / sizeof kRows[0])};

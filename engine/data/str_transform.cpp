@@ -586,4 +586,4 @@ const BuiltinRow kRows[] = {
 
 }  // namespace
 
-const BuiltinFamily g_StrTransformBuiltins = {kRows, static_cast<int>(sizeof kRows / sizeof kRows[0])};
+const BuiltinFamily g_StrTransformBuiltins = {"strings: transformation", kRows, static_cast<int>(sizeof kRows / sizeof kRows[0])};

@@ -14,12 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 
-struct BDS;
-struct resultants;
-
-// Unicode mode: the engine works with the wide system functions (every NT system).
-bool IsUnicodeMode();
-void SetUnicodeMode(bool on);
+#include "engine/core/router.h"   // IsUnicodeMode
 
 // ---------------------------------------------------------------- code page tables
 

@@ -10,35 +10,22 @@
 
 namespace textcase {
 
-inline bool Has(const BuiltinCall& call, int i) { return i >= 1 && i <= call.argc; }
+inline bool Has(const BuiltinCall& call, int i) { return HasArg(call, i); }
 
-inline int32_t Int(const BuiltinCall& call, int i, int32_t absent = 0)
-{
-    return Has(call, i) ? call.args[i].i32 : absent;
-}
+inline int32_t Int(const BuiltinCall& call, int i, int32_t absent = 0) { return ArgInt(call, i, absent); }
 
 inline const char* Text(BDS* ctx, const BuiltinCall& call, int i, const char* absent = "")
 {
-    return Has(call, i) ? ValueText(ctx, &call.args[i]) : absent;
+    return HasArg(call, i) ? ValueText(ctx, &call.args[i]) : absent;
 }
 
 inline const wchar_t* WText(BDS* ctx, const BuiltinCall& call, int i, const wchar_t* absent = L"")
 {
-    return Has(call, i) ? ValueWText(ctx, &call.args[i]) : absent;
+    return HasArg(call, i) ? ValueWText(ctx, &call.args[i]) : absent;
 }
 
-// Whether the case runs the wide handler: by the code of argument i, the rule by which
-// the router converted it (6: the call is wide; 7: Unicode mode; 8: both; 5: always).
-inline bool Wide(const BuiltinCall& call, int i = 1)
-{
-    switch (ArgTypeOf(call.signature, i)) {
-    case AT_WSTRING: return true;
-    case AT_STRING_ANY: return call.wide;
-    case AT_STRING_MODE: return IsUnicodeMode();
-    case AT_STRING_BOTH: return call.wide && IsUnicodeMode();
-    default: return false;
-    }
-}
+// Whether the case runs the wide handler: argument i was converted to wide text.
+inline bool Wide(const BuiltinCall& call, int i = 1) { return ArgIsWide(call, i); }
 
 }  // namespace textcase
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/core/builtin.h"
+#include "engine/core/router.h"
 #include "engine/data/text.h"
 #include "engine/data/text_cases.h"
 
@@ -40,15 +41,6 @@ protected:
         ValueTest::TearDown();
     }
 
-    static BuiltinCase CaseOf(uint32_t id)
-    {
-        for (const BuiltinFamily* family : {&g_StrSearchBuiltins, &g_StrTransformBuiltins,
-                                            &g_StrCompareBuiltins, &g_ItemListBuiltins})
-            for (int i = 0; i < family->count; ++i)
-                if (family->rows[i].id == id) return family->rows[i].run;
-        return nullptr;
-    }
-
     static uint32_t IdOf(const char* name)
     {
         for (uint32_t id = 0; id < NKEYTOKENS; ++id)
@@ -57,43 +49,23 @@ protected:
         return 0;
     }
 
-    // Runs the built-in `name` (lower case) with the arguments, converting them as the
-    // router does; the outcome is in `result` and ctx->nErrorCode.
+    // Runs the built-in `name` (lower case) through the router with the arguments; the
+    // outcome is in `result` and ctx->nErrorCode.
     void Call(const char* name, std::vector<TArg> args)
     {
         uint32_t id = IdOf(name);
-        BuiltinCase run = CaseOf(id);
-        ASSERT_NE(run, nullptr) << name;
-        uint64_t signature = g_KeywordTable[id].signature;
         resultants records[17];
         int argc = static_cast<int>(args.size());
-        bool wide = false;
         for (int i = 1; i <= argc; ++i) {
             InitResultValue(ctx, &records[i], VK_RECORD, 0);
             const TArg& a = args[i - 1];
             if (a.kind == TArg::Narrow) SetResultText(ctx, &records[i], a.s.c_str(), a.s.size());
             if (a.kind == TArg::Wide) SetResultWText(ctx, &records[i], a.w.c_str(), a.w.size());
             if (a.kind == TArg::Int) SetResultInt(ctx, &records[i], a.i);
-            uint32_t code = ArgTypeOf(signature, i);
-            bool counts = code == AT_STRING_ANY || (code == AT_STRING_BOTH && IsUnicodeMode());
-            if (counts && a.kind == TArg::Wide) wide = true;
-        }
-        BuiltinCall call{id, argc, records, &result, wide, signature, name};
-        for (int i = 1; i <= argc; ++i) {
-            uint32_t code = ArgTypeOf(signature, i);
-            bool toWide = code == AT_WSTRING || (code == AT_STRING_ANY && wide) ||
-                          (code == AT_STRING_MODE && IsUnicodeMode()) ||
-                          (code == AT_STRING_BOTH && wide && IsUnicodeMode());
-            int ok = 1;
-            if (code == AT_INT) ok = ValueToInteger(ctx, &records[i], true, false);
-            else if (toWide) ok = ValueToWide(ctx, &records[i]);
-            else if (code != AT_ANY) ok = ValueToString(ctx, &records[i]);
-            ASSERT_TRUE(ok) << name << " argument " << i;
         }
         ctx->nErrorCode = 0;
-        FreeValue(ctx, &result, 0, VK_RECORD);   // the router hands every case an integer 0
-        InitResultValue(ctx, &result, VK_RECORD, 0);
-        run(ctx, call);
+        FreeValue(ctx, &result, 0, VK_RECORD);
+        CallBuiltinFunction(ctx, name, id, &result, records, 0, argc, g_KeywordTable[id].signature);
         for (int i = 1; i <= argc; ++i) FreeValue(ctx, &records[i], 0, VK_RECORD);
     }
 
