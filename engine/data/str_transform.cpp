@@ -566,6 +566,8 @@ void CaseStrUpper(BDS* ctx, BuiltinCall& call)
     else DoStrUpperA(ctx, Text(ctx, call, 1), call.result);
 }
 
+void CaseStrCat(BDS* ctx, BuiltinCall& call) { DoStrCat(ctx, call.result); }
+
 const BuiltinRow kRows[] = {
     {695, CaseStrClean},      // strclean
     {698, CaseStrFill},       // strfill
@@ -582,6 +584,7 @@ const BuiltinRow kRows[] = {
     {718, CaseStrTrim},       // strtrim
     {719, CaseStrTrimChar},   // strtrimchar
     {721, CaseStrUpper},      // strupper
+    {693, CaseStrCat},        // strcat
 };
 
 }  // namespace

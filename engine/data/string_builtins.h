@@ -60,6 +60,10 @@ void DoStrUpperW(BDS* ctx, const wchar_t* text, resultants* result);
 // value, else as ANSI text (3056 when one cannot be converted). The values gain the
 // converted forms; they stay owned by the caller.
 void StrCatValues(BDS* ctx, resultants* values, int count, resultants* result);
+// StrCat itself: reads the expressions of its argument list from the current line (the
+// current token is the `(` after its name) and leaves `)` as the current token. More than
+// 1024 arguments, or a token other than `,` or `)` after one, set 2058.
+void DoStrCat(BDS* ctx, resultants* result);
 
 // ---------------------------------------------------------------- comparison and code pages
 int DoStrCmp(BDS* ctx, const wchar_t* a, const wchar_t* b);
