@@ -1,13 +1,8 @@
-// IntControl's route: the requests that the engine leaves to the program that runs it
-// (every number outside 1-102 and a few inside) go to the host's "intcontrol" function, and
-// the cancel and error traps (72, 73) go to the statement runner. The engine's other
-// requests are not served yet and answer "Function not defined".
-#include <cstdio>
-#include <cstring>
-
+// IntControl's route to the host: the requests that the engine leaves to the program that
+// runs it (every number outside 1-102 and a few inside) go to the host's "intcontrol"
+// function. The engine's own requests are not served yet and answer "Function not defined".
 #include "engine/core/builtin.h"
-#include "engine/core/numtext.h"
-#include "engine/core/statement.h"
+#include "engine/core/runloop.h"
 #include "engine/native/host_call.h"
 
 namespace {
@@ -27,56 +22,17 @@ bool IsHostRequest(int32_t request)
     }
 }
 
-// A parameter read as a number: its first 18 characters, text that is no number reads 0.
-int32_t ParamNumber(const char* text)
-{
-    char head[19];
-    strncpy(head, text, sizeof(head) - 1);
-    head[sizeof(head) - 1] = '\0';
-    return TextToLongA(head);
-}
-
-void SetResultNumberText(BDS* ctx, resultants* result, int32_t value)
-{
-    char text[16];
-    snprintf(text, sizeof(text), "%d", value);
-    SetResultText(ctx, result, text);
-}
-
-// 72 (cancel) and 73 (error): mode 0-3, p2 = 1 drops the extended-error text, mode 3 names
-// the handler function. Answers the previous mode; a mode out of range only reads it.
-void TrapRequest(BDS* ctx, BuiltinCall& c, bool cancel)
-{
-    int32_t mode = ParamNumber(ArgText(ctx, c, 2));
-    bool discard = ParamNumber(ArgText(ctx, c, 3)) == 1;
-    const char* udf = ArgText(ctx, c, 4);
-    int32_t current = cancel ? ctx->run.nCancelHandlerMode : ctx->run.nErrorHandlerMode;
-    if (mode < 0 || mode > 3)
-        mode = current;
-    int32_t old = cancel ? SetCancelTrap(ctx, mode, discard, udf)
-                         : SetErrorTrap(ctx, mode, discard, udf);
-    SetResultNumberText(ctx, c.result, old);
-}
-
 void CaseIntControl(BDS* ctx, BuiltinCall& c)
 {
     int32_t request = ArgInt(c, 1);
-    if (IsHostRequest(request)) {
-        ForwardIntControlToHost(ctx, c.result, request, ArgText(ctx, c, 2), ArgText(ctx, c, 3),
-                                ArgText(ctx, c, 4), ArgText(ctx, c, 5));
+    if (RunIntControlRequest(ctx, c.result, request, ArgText(ctx, c, 2), ArgText(ctx, c, 3), ArgText(ctx, c, 4)))
+        return;
+    if (!IsHostRequest(request)) {
+        SetError(ctx, 3046);
         return;
     }
-    switch (request) {
-    case 72:
-        TrapRequest(ctx, c, true);
-        break;
-    case 73:
-        TrapRequest(ctx, c, false);
-        break;
-    default:
-        SetError(ctx, 3046);
-        break;
-    }
+    ForwardIntControlToHost(ctx, c.result, request, ArgText(ctx, c, 2), ArgText(ctx, c, 3),
+                            ArgText(ctx, c, 4), ArgText(ctx, c, 5));
 }
 
 const BuiltinRow kRows[] = {
@@ -86,4 +42,4 @@ const BuiltinRow kRows[] = {
 }  // namespace
 
 extern const BuiltinFamily g_HostRouteBuiltins = {
-    "intcontrol-route", kRows, static_cast<int>(sizeof(kRows) / sizeof(kRows[0]))};
+    "intcontrol-host", kRows, static_cast<int>(sizeof(kRows) / sizeof(kRows[0]))};

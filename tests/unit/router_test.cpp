@@ -835,28 +835,6 @@ TEST_F(HostCallTest, IntControlRequestsOfTheHostGoToItsRecordByName)
     EXPECT_EQ(ResultText(), "C:\\dir\\prog.exe");
 }
 
-TEST_F(RouterTest, IntControlArmsTheErrorAndCancelTraps)
-{
-    struct Step { int32_t request; const char* mode; int32_t RunState::*field; int32_t stored; const char* old; } steps[] = {
-        {73, "3", &RunState::nErrorHandlerMode, TRAP_UDF, "0"},
-        {73, "7", &RunState::nErrorHandlerMode, TRAP_UDF, "3"},   // out of range: read only
-        {72, "1", &RunState::nCancelHandlerMode, TRAP_GOTO, "0"},
-    };
-    for (const Step& s : steps) {
-        AddInt(s.request);
-        AddText(s.mode);
-        AddText("0");
-        AddText("handler");
-        AddText("");
-        Call(ID_INTCONTROL);
-        ReleaseArgs();
-        EXPECT_EQ(ctx()->nErrorCode, 0);
-        EXPECT_EQ(ResultText(), s.old);
-        EXPECT_EQ(ctx()->run.*s.field, s.stored);
-    }
-    EXPECT_STREQ(ctx()->run.szErrorHandlerUdf, "handler");
-}
-
 TEST_F(HostCallTest, IntControlWithoutAHostRecordIsAnInvalidOpcode)
 {
     table_[28] = HostRecord(28, "intcontrolx");
