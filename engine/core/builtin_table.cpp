@@ -73,3 +73,11 @@ bool ArgIsWide(const BuiltinCall& call, int i)
         return false;
     }
 }
+
+bool WideFormAvailable(BDS* ctx)
+{
+    if (IsUnicodeMode())
+        return true;
+    SetError(ctx, 1193);
+    return false;
+}
