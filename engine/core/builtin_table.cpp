@@ -10,11 +10,19 @@
 extern const BuiltinFamily g_InlineBuiltins;     // served inside the dispatch itself
 extern const BuiltinFamily g_IniBuiltins;        // the profile (INI) built-ins
 extern const BuiltinFamily g_HostRouteBuiltins;  // IntControl's route to the host
+extern const BuiltinFamily g_StrSearchBuiltins;     // text measurement and search
+extern const BuiltinFamily g_StrTransformBuiltins;  // text transformation, StrCat
+extern const BuiltinFamily g_StrCompareBuiltins;    // text comparison and code pages
+extern const BuiltinFamily g_ItemListBuiltins;      // item lists and CSV lines
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
     &g_IniBuiltins,
     &g_HostRouteBuiltins,
+    &g_StrSearchBuiltins,
+    &g_StrTransformBuiltins,
+    &g_StrCompareBuiltins,
+    &g_ItemListBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)
