@@ -10,11 +10,17 @@
 extern const BuiltinFamily g_InlineBuiltins;     // served inside the dispatch itself
 extern const BuiltinFamily g_IniBuiltins;        // the profile (INI) built-ins
 extern const BuiltinFamily g_HostRouteBuiltins;  // IntControl's route to the host
+extern const BuiltinFamily g_FileHandleBuiltins; // file handles and whole files
+extern const BuiltinFamily g_FileNameBuiltins;   // file tests and name forms
+extern const BuiltinFamily g_TimeTextBuiltins;   // the clock as text
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
     &g_IniBuiltins,
     &g_HostRouteBuiltins,
+    &g_FileHandleBuiltins,
+    &g_FileNameBuiltins,
+    &g_TimeTextBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)
