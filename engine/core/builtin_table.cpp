@@ -17,6 +17,15 @@ extern const BuiltinFamily g_ItemListBuiltins;      // item lists and CSV lines
 extern const BuiltinFamily g_FileHandleBuiltins; // file handles and whole files
 extern const BuiltinFamily g_FileNameBuiltins;   // file tests and name forms
 extern const BuiltinFamily g_TimeTextBuiltins;   // the clock as text
+extern const BuiltinFamily g_WildcardBuiltins;     // FileMapName
+extern const BuiltinFamily g_FileListBuiltins;     // FileDelete, FileSize, FileSizeEx
+extern const BuiltinFamily g_ItemizeBuiltins;      // FileItemize, DirItemize, FileItemPath
+extern const BuiltinFamily g_AttributeBuiltins;    // file and directory attributes
+extern const BuiltinFamily g_FileTimeBuiltins;     // file time stamps
+extern const BuiltinFamily g_DiskBuiltins;         // drives and disks
+extern const BuiltinFamily g_DirectoryBuiltins;    // directories
+extern const BuiltinFamily g_FileServiceBuiltins;  // FileCreateTemp
+extern const BuiltinFamily g_FileCopyBuiltins;     // copy, move, append, rename
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -29,6 +38,15 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_FileHandleBuiltins,
     &g_FileNameBuiltins,
     &g_TimeTextBuiltins,
+    &g_WildcardBuiltins,
+    &g_FileListBuiltins,
+    &g_ItemizeBuiltins,
+    &g_AttributeBuiltins,
+    &g_FileTimeBuiltins,
+    &g_DiskBuiltins,
+    &g_DirectoryBuiltins,
+    &g_FileServiceBuiltins,
+    &g_FileCopyBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)

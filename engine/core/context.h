@@ -16,6 +16,7 @@
 #include "engine/core/error_state.h"
 #include "engine/core/engine_state.h"
 #include "engine/files/file_table.h"
+#include "engine/files/file_ops_state.h"
 #include "engine/data/data_state.h"
 #include "engine/core/host_service_state.h"
 #include "engine/core/front_state.h"
@@ -124,6 +125,7 @@ struct BDS {
     BuiltinState builtins;
     HostCallState host;
     HostServiceState services;
+    FileOpsState fileops;
 };
 
 inline void SetError(BDS* ctx, uint16_t code) { ctx->nErrorCode = code; }
