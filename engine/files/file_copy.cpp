@@ -475,9 +475,9 @@ std::wstring InfoOf(BDS* ctx, const wchar_t* name)
 void AskOverwrite(BDS* ctx, const wchar_t* source, const wchar_t* target)
 {
     OverwriteTexts texts;
-    texts.targetName = ShownName(target);
+    texts.targetName = ShownName(FullNameOf(target).c_str());
     texts.targetInfo = InfoOf(ctx, target);
-    texts.sourceName = ShownName(source);
+    texts.sourceName = ShownName(FullNameOf(source).c_str());
     texts.sourceInfo = InfoOf(ctx, source);
 
     int inputState = SetInputBlocked(ctx, 1);
