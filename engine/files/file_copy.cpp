@@ -312,7 +312,7 @@ int FileNameEval2Op(BDS* ctx, const wchar_t* source, const wchar_t* mask, WalkSt
         title = "FileNameEval2 Source does not exist";
     else if (answer == -1)
         title = "FileNameEval2 User Selected Cancel";
-    ShowNameBox(ctx, target.text(), title);
+    ShowNameBox(ctx, FullNameOf(target.text()).c_str(), title);
     (void)state;
     return 1;
 }
