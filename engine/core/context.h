@@ -17,6 +17,7 @@
 #include "engine/core/engine_state.h"
 #include "engine/files/file_table.h"
 #include "engine/data/data_state.h"
+#include "engine/data/array_state.h"
 #include "engine/core/front_state.h"
 
 struct ExtArgRecord;
@@ -117,6 +118,7 @@ struct BDS {
     EngineState eng;
     FileTable files;
     DataState data;
+    ArrayState arrays;
     FrontState front;
 };
 

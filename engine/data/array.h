@@ -1,10 +1,12 @@
-// Array blocks: the header, creation and the shared lifetime of an array or map block.
+// Array blocks: the header, creation, element addressing and the shared lifetime of an
+// array or map block.
 //
 // An array is one movable memory block, locked for its whole life: the ArrayHeader,
 // then the elements (56-byte value heads, row-major, the last subscript fastest).
 // Values hold it by VF_ARRAY with the block's address in their `str` field.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "engine/core/value.h"
@@ -35,6 +37,31 @@ struct ArrayHeader {
 };
 static_assert(sizeof(ArrayHeader) == 56);
 
+// Array errors shared by the array, map, search and file built-ins.
+enum : uint16_t {
+    ERR_ARRAY_NO_MEMORY = 1588,       // "Unable to allocate or lock memory"
+    ERR_ARRAY_BAD_DIMENSION = 1628,
+    ERR_ARRAY_ZERO_DIMENSION = 1630,
+    ERR_ARRAY_ALLOC = 1631,
+    ERR_ARRAY_NEEDS_DIMS = 1632,      // "Array variable must include dimensions"
+    ERR_ARRAY_BOUNDS = 1636,
+    ERR_ARRAY_ACCESS = 1637,
+    ERR_ARRAY_UNINIT_ELEMENT = 1640,
+    ERR_ARRAY_NOT_ARRAY = 1641,
+    ERR_ARRINFO_REQUEST = 1642,
+    ERR_ARRAY_TOO_LARGE = 1644,
+    ERR_ARRINIT_TYPE = 1671,
+    ERR_ARRAY_DELIMITER = 1705,       // "Invalid delimiter (must be a single character)"
+    ERR_ARRAY_EMPTY = 1710,
+    ERR_ARRAY_DIM_COUNT = 1805,
+    ERR_ARRAY_ROW_COLUMN = 1833,
+    ERR_ARRAY_DIMENSION_RANGE = 1853,
+    ERR_ARRAY_NOT_STRING = 3056,
+    ERR_ARRAY_HEAP_FULL = 3096,
+    ERR_ARRAY_POINTER_SCOPE = 3815,
+    ERR_ARRAY_POINTER_TABLE = 3816,
+};
+
 // Makes a new array in `value` (VF_ARRAY, the block). Only the first `given` sizes count.
 // Answers 1 for an array with dimensions, 0 for an empty one, -1 on error (1628, 1630,
 // 1631, 1644).
@@ -47,11 +74,43 @@ inline ArrayHeader* ValueArray(const ValueHead* value)
     return (value->flags & VF_ARRAY) ? reinterpret_cast<ArrayHeader*>(value->str) : nullptr;
 }
 
+// An ordinary array (not a map) whose elements can be addressed.
+inline bool IsElementArray(const ArrayHeader* array)
+{
+    return array && !(array->flags & ARRAY_MAP) && array->data;
+}
+
+// Row-major index of the subscripts, in 32-bit arithmetic (the last subscript fastest).
+uint32_t ArrayLinearIndex(const ArrayHeader* array, const uint32_t subscripts[MAX_ARRAY_DIMS]);
+// The subscripts of a linear index (first dimension first; 0 beyond ndims).
+void ArraySubscriptsOf(const ArrayHeader* array, uint32_t index, uint32_t subscripts[MAX_ARRAY_DIMS]);
+// The element the subscripts name, or null when a subscript is not below its dimension's
+// size (or the block is a map or has no elements).
+ArrayElement* ArrayElementAt(ArrayHeader* array, const uint32_t subscripts[MAX_ARRAY_DIMS]);
+
 // One more holder of the block.
 void AddArrayRef(ArrayHeader* array);
 
 // The holder whose block address is at `holder` lets go (the address becomes 0). While
 // more than two references remain one is dropped; otherwise, or when forced, the block
-// is destroyed: references to it in the current scope are cleared, its elements
-// released and the memory freed. Answers 1 when the array had dimensions, else 0.
+// is destroyed: references to it in the current scope are cleared (a forced release
+// clears them everywhere), its elements or map entries are released and the memory
+// freed. Answers 1 when the array had dimensions, else 0.
 int ReleaseArray(BDS* ctx, uint64_t* holder, int forced);
+
+// Frees the memory of a block whose contents were released or moved elsewhere.
+void FreeArrayBlock(ArrayHeader* array);
+
+// ---------------------------------------------------------------- display and lookup
+
+// The element that `text` (comma-separated decimal subscripts, one per dimension) names
+// in the array held by variable `index` of `table`, written into buffer as text: narrow
+// text as it is, numbers in decimal or the float text form, anything else empty. Answers
+// 1, or 0 with an empty text (and no error) when the variable, the text or a subscript
+// does not fit.
+int ArrayElementFromText(BDS* ctx, const VariableEntry* table, uint32_t index, const char* text,
+                         char* buffer, size_t size);
+
+// 1 when the text (after blanks and tabs) is one or more bracketed subscript groups
+// followed directly by a full stop; brackets inside quotes do not count.
+int SubscriptLookAhead(const char* text);
