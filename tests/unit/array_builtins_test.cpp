@@ -308,7 +308,7 @@ TEST_F(ArrayBuiltins, ThreeHundredVariablesAndElementsHoldOneArray)
     ArrayHeader* box = NewArray("box", {250});
     resultants copy = Var("h0");
     for (int i = 1; i < 50; ++i) {
-        std::string name = "h" + std::to_string(i);
+        std::string name = std::string("h").append(std::to_string(i));
         ASSERT_EQ(SetVariableFromValue(ctx, name.c_str(), &copy), 1);
     }
     for (uint32_t i = 0; i < 250; ++i)
@@ -323,7 +323,7 @@ TEST_F(ArrayBuiltins, ThreeHundredVariablesAndElementsHoldOneArray)
     EXPECT_EQ(VarArray("h49"), fresh);
 
     for (int i = 0; i < 50; ++i) {
-        std::string name = "h" + std::to_string(i);
+        std::string name = std::string("h").append(std::to_string(i));
         FreeValue(ctx, &ctx->pVars[find_var(ctx, name.c_str(), 0)], 0, VK_ARGUMENT);
     }
     for (uint32_t i = 0; i + 1 < 250; ++i) FreeValue(ctx, &box->data[i], 0, VK_ELEMENT);

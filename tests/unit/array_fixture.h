@@ -168,7 +168,9 @@ protected:
         if (e.flags & VF_STRING) return ValueText(ctx, &e);
         if (e.flags & VF_UNICODE) {
             std::wstring w = ValueWText(ctx, &e);
-            return "<wide:" + std::string(w.begin(), w.end()) + ">";
+            std::string shown = "<wide:";
+            for (wchar_t c : w) shown += static_cast<char>(c);
+            return shown.append(">");
         }
         if (e.flags & VF_INT) return std::to_string(e.i32);
         if (e.flags & VF_INT64) return std::to_string(e.i64);
@@ -179,14 +181,20 @@ protected:
     std::string Elements(const ArrayHeader* a)
     {
         std::string s;
-        for (uint32_t i = 0; a && i < a->count; ++i) s += (i ? "|" : "") + Show(a->data[i]);
+        for (uint32_t i = 0; a && i < a->count; ++i) {
+            if (i) s += '|';
+            s.append(Show(a->data[i]));
+        }
         return s;
     }
     std::string Elements(const resultants& v) { return Elements(ValueArray(&v)); }
     std::string Dims(const ArrayHeader* a)
     {
         std::string s;
-        for (int d = 0; a && d < a->ndims; ++d) s += (d ? "x" : "") + std::to_string(a->dims[d]);
+        for (int d = 0; a && d < a->ndims; ++d) {
+            if (d) s += 'x';
+            s.append(std::to_string(a->dims[d]));
+        }
         return s.empty() ? "empty" : s;
     }
 
