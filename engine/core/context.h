@@ -19,6 +19,8 @@
 #include "engine/data/data_state.h"
 #include "engine/data/array_state.h"
 #include "engine/core/front_state.h"
+#include "engine/core/builtin_state.h"
+#include "engine/native/host_call_state.h"
 
 struct ExtArgRecord;
 
@@ -120,6 +122,8 @@ struct BDS {
     DataState data;
     ArrayState arrays;
     FrontState front;
+    BuiltinState builtins;
+    HostCallState host;
 };
 
 inline void SetError(BDS* ctx, uint16_t code) { ctx->nErrorCode = code; }

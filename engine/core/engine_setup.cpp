@@ -379,8 +379,10 @@ uint32_t AttachHeap(HGLOBAL handle, uintptr_t base, uintptr_t committed, uintptr
         return 0;
     ctx->HeapBaseSaved = heap;
     ctx->HeapBase = heap;
-    const auto* record = reinterpret_cast<const char*>(binding);
-    ctx->heap.binding = record && record[0] ? reinterpret_cast<EngineBinding*>(binding) : nullptr;
+    // The host's binding record is the growth partner when it describes this range.
+    auto* record = reinterpret_cast<EngineBinding*>(binding);
+    bool partner = record && (record->stringSpace == heap || record->stringSpace == nullptr);
+    ctx->heap.binding = partner ? record : nullptr;
     FormatVmallocHeap(ctx, size);
     PumpMessages(ctx);
 

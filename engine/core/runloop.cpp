@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr uint32_t PUMP_INTERVAL_MS = 15;   // the loop pumps by elapsed time, not per line
-
 enum DirectiveKind { DIR_NONE, DIR_DEFINE, DIR_END };
 enum DefineWhat { DEF_FUNCTION, DEF_SUBROUTINE, DEF_COMMAND };
 
@@ -91,14 +89,7 @@ bool PerLineHook(BDS* ctx, HGLOBAL script, uint32_t lineStart);
 // Pumps when enough time has passed; answers false when the run is cancelled.
 bool PumpAndPollCancel(BDS* ctx)
 {
-    uint32_t now = GetTickCount();
-    if (now - ctx->run.nLastPumpTick >= PUMP_INTERVAL_MS) {
-        ctx->run.nLastPumpTick = now;
-        if (ctx->bModalPump)
-            PumpMessagesModal(ctx);
-        else
-            PumpMessages(ctx);
-    }
+    PumpMessagesWhenDue(ctx);     // by elapsed time, never once per statement
     if (!ctx->bCancel)
         return true;
     if (ctx->bCancelRequest && ctx->bCancelBox && !(ctx->nControlFlags & 4)) {
