@@ -10,11 +10,13 @@
 extern const BuiltinFamily g_InlineBuiltins;     // served inside the dispatch itself
 extern const BuiltinFamily g_IniBuiltins;        // the profile (INI) built-ins
 extern const BuiltinFamily g_HostRouteBuiltins;  // IntControl's route to the host
+extern const BuiltinFamily g_ArrayBuiltins;      // arrays, maps, their search, sort and files
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
     &g_IniBuiltins,
     &g_HostRouteBuiltins,
+    &g_ArrayBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)

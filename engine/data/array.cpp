@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "engine/core/context.h"
+#include "engine/data/array_errors.h"
 #include "engine/core/numtext.h"
 #include "engine/data/array_rebuild.h"
 #include "engine/data/map.h"

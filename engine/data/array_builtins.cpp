@@ -1,5 +1,4 @@
-// The built-ins that make, inspect and reshape arrays: ArrDimension, ArrInfo,
-// ArrInitialize, ArrayRedim, ArrayInsert, ArrayRemove, ArraySlice, ArrayReverse and
+// The built-ins that inspect and reshape arrays: ArrInfo, ArrInitialize, ArrayRedim, ArrayInsert, ArrayRemove, ArraySlice, ArrayReverse and
 // ArraySwapElements.
 #include <windows.h>
 
@@ -60,17 +59,7 @@ bool SafeArrayInfo(BDS* ctx, const ValueHead& value, int32_t request, int32_t* a
 
 }  // namespace
 
-// ---------------------------------------------------------------- ArrDimension, ArrInfo
-
-void ArrDimensionCase(BDS* ctx, BuiltinCall& call)
-{
-    uint32_t d[MAX_ARRAY_DIMS] = {};
-    for (int i = 0; i < MAX_ARRAY_DIMS; ++i)
-        d[i] = static_cast<uint32_t>(IntArg(call, i + 1, 0));
-    ValueHead made{};
-    if (CreateMyArray(ctx, &made, d[0], d[1], d[2], d[3], d[4], 0, call.argc) >= 0)
-        SetResultArray(ctx, call.result, made);
-}
+// ---------------------------------------------------------------- ArrInfo
 
 void ArrInfoCase(BDS* ctx, BuiltinCall& call)
 {

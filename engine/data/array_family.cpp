@@ -1,4 +1,5 @@
-// The array, map, search, text and file built-ins as one family of the dispatch table.
+// The array, map, search, text and file built-ins as one family of the dispatch table
+// (ArrDimension is served inside the dispatch itself).
 #include "engine/data/array_internal.h"
 
 namespace {
@@ -21,7 +22,6 @@ const BuiltinRow kRows[] = {
     {275, ArraySortCase},          // arraysort
     {276, ArraySwapElementsCase},  // arrayswapelements
     {277, ArrayToStrCase},         // arraytostr
-    {278, ArrDimensionCase},       // arrdimension
     {279, ArrInfoCase},            // arrinfo
     {280, ArrInitializeCase},      // arrinitialize
     {560, MapCreateCase},          // mapcreate
@@ -36,4 +36,4 @@ const BuiltinRow kRows[] = {
 
 }  // namespace
 
-extern const BuiltinFamily g_ArrayBuiltins = {.rows = kRows, .count = sizeof kRows / sizeof kRows[0]};
+extern const BuiltinFamily g_ArrayBuiltins = {"arrays", kRows, sizeof kRows / sizeof kRows[0]};

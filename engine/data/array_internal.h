@@ -11,6 +11,7 @@
 #include "engine/core/context.h"
 #include "engine/core/heap.h"
 #include "engine/data/array.h"
+#include "engine/data/array_errors.h"
 
 namespace arrays {
 
@@ -102,7 +103,6 @@ void AppendHintText(BDS* ctx, int id, const char* text);
 // ---------------------------------------------------------------- cases
 // One file per family of built-ins; array_family.cpp gathers their rows.
 
-void ArrDimensionCase(BDS* ctx, BuiltinCall& call);
 void ArrInfoCase(BDS* ctx, BuiltinCall& call);
 void ArrInitializeCase(BDS* ctx, BuiltinCall& call);
 void ArrayRedimCase(BDS* ctx, BuiltinCall& call);

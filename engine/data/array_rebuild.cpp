@@ -9,6 +9,7 @@
 
 #include "engine/com/com_value.h"
 #include "engine/core/context.h"
+#include "engine/data/array_errors.h"
 #include "engine/core/heap.h"
 #include "engine/core/runloop.h"
 #include "engine/data/map.h"
@@ -314,9 +315,8 @@ int StoreArrayBack(BDS* ctx, const resultants* argument, ArrayHeader* array, Sto
             v.wstr = 0;
             v.str = reinterpret_cast<uint64_t>(array);
             v.flags = VF_ARRAY;
-            // The variable becomes a holder, and the argument record, which the caller
-            // releases after the call, keeps counting as one until then.
-            AddArrayRef(array);
+            // The variable becomes the holder. The argument record names the variable as its
+            // origin, so the caller lets it go without releasing the array.
             AddArrayRef(array);
         }
     }

@@ -6,7 +6,7 @@
 #include <cwchar>
 
 #include "engine/core/heap.h"
-#include "engine/core/system_flags.h"
+#include "engine/core/router.h"
 #include "engine/data/array_internal.h"
 #include "engine/data/text_join.h"
 
@@ -44,7 +44,7 @@ size_t Length(const wchar_t* text) { return std::wcslen(text); }
 
 void ArrayItemizeCase(BDS* ctx, BuiltinCall& call)
 {
-    if (!g_System.UnicodeMode) {
+    if (!IsUnicodeMode()) {
         SetError(ctx, ERR_NOT_SUPPORTED);
         return;
     }

@@ -11,11 +11,10 @@
 #include <vector>
 
 #include "engine/core/builtin.h"
+#include "engine/core/router.h"
 #include "engine/core/system_flags.h"
 #include "engine/data/array.h"
 #include "engine/data/map.h"
-
-extern const BuiltinFamily g_ArrayBuiltins;
 
 namespace kid {
 enum : uint16_t {
@@ -33,6 +32,7 @@ protected:
     {
         ValueTest::SetUp();
         DetectSystemFlags();
+        SetUnicodeMode(true);
         ctx->eng.ctl.FileLineEnd = 1;
         ctx->eng.ctl.ReadShareMode = 1;
         ctx->eng.ctl.FileReadBufferSize = -2;
@@ -84,10 +84,11 @@ protected:
     }
 
     // ---- calls
-    // Runs the built-in's case; the result stays owned by the fixture (freed at the end).
-    // The argument records are kept in `args` for inspection; their texts are freed on the
+    // Calls the built-in through the router, which converts the arguments by the keyword's
+    // signature and picks the narrow or wide form. The result stays owned by the fixture
+    // (freed at the end); the argument records are kept in `args` for inspection until the
     // next call.
-    resultants& Call(uint16_t id, std::vector<resultants> given, bool wide = false)
+    resultants& Call(uint16_t id, std::vector<resultants> given)
     {
         ReleaseArgs();
         args.clear();
@@ -95,13 +96,9 @@ protected:
         for (resultants& r : given) args.push_back(r);
         results_.push_back(Int(0));
         resultants& result = results_.back();
-        BuiltinCall call{id, static_cast<int>(given.size()), args.data(), &result, wide, 0, ""};
-        BuiltinCase run = nullptr;
-        for (int i = 0; i < g_ArrayBuiltins.count; ++i)
-            if (g_ArrayBuiltins.rows[i].id == id) run = g_ArrayBuiltins.rows[i].run;
-        EXPECT_NE(run, nullptr) << id;
         ctx->nErrorCode = 0;
-        if (run) run(ctx, call);
+        CallBuiltinFunction(ctx, g_KeywordTable[id].name, id, &result, args.data(), 0,
+                            static_cast<int>(given.size()), g_KeywordTable[id].signature);
         return result;
     }
     void ReleaseArgs()

@@ -135,7 +135,7 @@ TEST_F(Maps, KeyBuiltinsFindKeysWithoutCase)
     Call(kid::MapKeyExist, {Var("plain"), Str("a")});
     EXPECT_EQ(ctx->nErrorCode, 1637);
     Call(kid::MapKeyFind, {Int(3), Str("a")});
-    EXPECT_EQ(ctx->nErrorCode, 1641);
+    EXPECT_EQ(ctx->nErrorCode, 3650);
 }
 
 TEST_F(Maps, IterationOrderFollowsTheHashModel)
