@@ -18,6 +18,7 @@
 #include "engine/files/file_table.h"
 #include "engine/data/data_state.h"
 #include "engine/data/array_state.h"
+#include "engine/core/host_service_state.h"
 #include "engine/core/front_state.h"
 #include "engine/core/builtin_state.h"
 #include "engine/native/host_call_state.h"
@@ -124,6 +125,7 @@ struct BDS {
     FrontState front;
     BuiltinState builtins;
     HostCallState host;
+    HostServiceState services;
 };
 
 inline void SetError(BDS* ctx, uint16_t code) { ctx->nErrorCode = code; }

@@ -20,6 +20,7 @@
 #include "engine/core/context.h"
 #include "engine/core/messages.h"
 #include "engine/core/module.h"
+#include "engine/ui/message_box.h"
 
 namespace {
 
@@ -66,7 +67,7 @@ void ShowDamageBox(BDS* ctx, int textId)
     char text[128];
     LoadMyString(ctx, EngineModule(), MSG_DYNALLOC_TITLE, title, sizeof title);
     LoadMyString(ctx, EngineModule(), textId, text, sizeof text);
-    MessageBoxA(GetFocus(), text, title, MB_OK | MB_SETFOREGROUND);
+    ShowMessageBox(ctx, GetFocus(), text, title, MB_OK | MB_SETFOREGROUND);   // quiet mode logs it
 }
 
 void ShowCommitFailureBox(DWORD error)

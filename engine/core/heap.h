@@ -15,10 +15,16 @@ struct HeapState {
     EngineBinding* binding;    // the launcher's binding record (growth partner), or null
 };
 
+// Lays an empty heap over the committed bytes at ctx->HeapBase.
 void FormatVmallocHeap(BDS* ctx, uint64_t committed);
 
+// Offset of `size` usable bytes (their first two bytes zeroed), or 0 when the heap is full
+// and cannot grow; the caller reports the error (3096). The heap grows through the host's
+// binding record up to the reserved range.
 extern "C" uint64_t VMalloc(BDS* ctx, uint64_t size);
+// Frees a block and merges it with free neighbours. Offset 0 is ignored; an offset that is
+// not a block in use is refused with the "INTERNAL DYNALLOC ERROR" box, nothing written.
 extern "C" void VFree(BDS* ctx, uint64_t offset);
 
-// Address of a heap offset (offset 0 means "no text").
+// Address of a heap offset; null for offset 0 ("no text") or a context without a heap.
 char* HeapPtr(BDS* ctx, uint64_t offset);

@@ -106,6 +106,8 @@ extern "C" int WINAPI ProcessViRuvBuffer(HWND window, HGLOBAL context, HGLOBAL s
     if (!ctx)
         return 0;
     ctx->hwndOwner = window;
+    ctx->pfnParentCommand = hostCallback;     // the host hears of preparation failures too
+    ctx->pHostKeywords = hostKeywords;
 
     char* text = static_cast<char*>(GlobalLock(script));
     if (!text) {

@@ -26,6 +26,9 @@ import kvtest  # noqa: E402
 SKIP = 77
 DIRECTIVE = re.compile(r"^;\s*test:\s*([\w-]+)\s*(?:=\s*(.*?))?\s*$")
 KNOWN = {"args", "exit", "timeout", "boxes", "hooks", "lang", "skip"}
+# Wine hands on the low byte of a crashed process's exception code.
+CRASHES = {5: " (the host crashed: access violation)", 253: " (the host crashed: stack overflow)",
+           116: " (the host crashed: heap corruption)", 255: " (the host was stopped)"}
 
 
 def read_directives(script):
@@ -245,7 +248,7 @@ def main():
 
     want_code = int(directives.get("exit") or 0)
     if code != want_code:
-        errors.append("exit code %d, expected %d" % (code, want_code))
+        errors.append("exit code %d, expected %d%s" % (code, want_code, CRASHES.get(code, "")))
     if os.path.isdir(stem + ".expect"):
         errors += compare_tree(stem + ".expect", work)
     if not errors and companion and hasattr(companion, "check"):

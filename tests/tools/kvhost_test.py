@@ -6,7 +6,7 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "lib"))
-from kvtest import Probe, require_env, run, start, windows_path  # noqa: E402
+from kvtest import Probe, require_env, run, start, wait_for_file, windows_path  # noqa: E402
 
 BIN = os.environ.get("KVTEST_BIN", "")
 KVHOST = os.path.join(BIN, "kvhost.exe")
@@ -38,9 +38,13 @@ class Init(unittest.TestCase):
         self.assertEqual(code, 0, err)
 
     def test_interface_mismatch_shows_the_engine_box_and_fails(self):
-        proc = start(KVHOST, "init", "--dll", FAKE, "--interface", "0x30001205")
+        with tempfile.TemporaryDirectory() as tmp:
+            pid_file = os.path.join(tmp, "pid")
+            proc = start(KVHOST, "init", "--pid-file", windows_path(pid_file), "--dll", FAKE,
+                         "--interface", "0x30001205")
+            pid = int(wait_for_file(pid_file))
         probe = Probe(BIN)
-        box = probe.wait(title_exact="DLL mismatch", cls="#32770")
+        box = probe.wait(title_exact="DLL mismatch", cls="#32770", pid=pid)
         self.assertIn("Version Interface Incompatible", probe.texts(hwnd=box.hwnd))
         probe.click(hwnd=box.hwnd, button="OK")
         out, err = proc.communicate(timeout=30)

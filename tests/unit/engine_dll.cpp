@@ -34,6 +34,11 @@ std::wstring BinFolder()
     return folder.substr(0, folder.find_last_of(L"\\/") + 1);
 }
 
+std::wstring OwnWindowsOnly()
+{
+    return L" --pid " + std::to_wstring(GetCurrentProcessId());
+}
+
 // ---------------------------------------------------------------- probe beside the test
 
 ProbeProcess::ProbeProcess(const std::wstring& arguments)

@@ -6,7 +6,9 @@
 //   TEST_F(MyTest, Something) {
 //       StartEngine();                         // operations 0-3, or the test fails
 //       auto init = dll().DoDuRavInit();       // any export: dll().Get<Fn>(ordinal)
-//       kvtest::ProbeProcess probe(L"click --title-exact \"DLL mismatch\" --button OK");
+//       kvtest::ProbeProcess probe(L"click --title-exact \"DLL mismatch\" --button OK" +
+//                                  kvtest::OwnWindowsOnly());
+//       (tests run in parallel on one desktop: only this process's windows are safe to touch)
 //       ...                                    // the call that shows the box
 //       EXPECT_EQ(probe.Wait(), 0);
 //   }
@@ -30,6 +32,9 @@ HWND CreateHostWindow(const wchar_t* title = L"KVT - unit test");
 
 // The folder of the test program (build/bin), with a trailing backslash.
 std::wstring BinFolder();
+
+// The probe option that limits it to this process's windows: L" --pid <id>".
+std::wstring OwnWindowsOnly();
 
 // winprobe.exe started with the given arguments; its output is collected.
 class ProbeProcess {

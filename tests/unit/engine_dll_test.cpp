@@ -27,8 +27,7 @@ TEST_F(EngineLibraryTest, SetsUpAndTearsDownLikeTheLauncher)
 
 TEST(ProbeBesideTest, PressesTheButtonOfABoxTheTestWaitsIn)
 {
-    std::wstring pid = std::to_wstring(GetCurrentProcessId());
-    kvtest::ProbeProcess probe(L"click --title-exact \"Unit Probe Box\" --button OK --pid " + pid);
+    kvtest::ProbeProcess probe(L"click --title-exact \"Unit Probe Box\" --button OK" + kvtest::OwnWindowsOnly());
     ASSERT_TRUE(probe.Started());
     EXPECT_EQ(MessageBoxW(nullptr, L"Press OK", L"Unit Probe Box", MB_OKCANCEL), IDOK);
     EXPECT_EQ(probe.Wait(), 0) << probe.Output();

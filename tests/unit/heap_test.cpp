@@ -319,3 +319,20 @@ TEST_F(HeapTest, ForeignOffsetsAreRefusedWithoutWriting)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(HeapTest, QuietModeRecordsTheDamageInsteadOfShowingIt)
+{
+    MakeHeap(65536, 65536, false);
+    ctx_->err.bQuietMode = 1;
+    uint64_t a = VMalloc(ctx_.get(), 100);
+    BoxWatch noBox(nullptr, 0, 1000);
+    VFree(ctx_.get(), a + 4);
+    noBox.Stop();
+    EXPECT_FALSE(noBox.Result().found);
+    EXPECT_STREQ(ctx_->err.szQuietTitle, "INTERNAL DYNALLOC ERROR");
+    EXPECT_STREQ(ctx_->err.szQuietText, "Tag Overwrite 1");
+}
+
+}  // namespace
