@@ -355,3 +355,50 @@ TEST_F(ArrayBuiltins, ArgumentVariableHoldingAComValueIsMadeTheArraysHolder)
     EXPECT_EQ(ctx->pVars[index].flags, static_cast<uint32_t>(VF_ARRAY));
     EXPECT_EQ(a->refs, 2u) << "the variable holds it alone";
 }
+
+TEST_F(ArrayBuiltins, ElementTextForDisplayAndSubscriptLookAhead)
+{
+    ArrayHeader* a = NewArray("a", {2, 3});
+    SetText(a, 5, "five");
+    SetInt(a, 1, -7);
+    const VariableEntry* table = ctx->pVars;
+    uint32_t index = static_cast<uint32_t>(find_var(ctx, "a", 0));
+    struct Case { const char* text; int answer; const char* shown; };
+    const Case cases[] = {
+        {"1,2", 1, "five"}, {" 0 ,\t1 ", 1, "-7"}, {"0,0", 1, ""}, {"2,0", 0, ""}, {"1", 0, ""},
+        {"1,2,0", 0, ""}, {"1,x", 0, ""}, {"-1,0", 0, ""}, {"1,2 x", 0, ""},
+    };
+    for (const Case& c : cases) {
+        char buffer[8] = "junk";
+        EXPECT_EQ(ArrayElementFromText(ctx, table, index, c.text, buffer, sizeof buffer), c.answer) << c.text;
+        EXPECT_STREQ(buffer, c.shown) << c.text;
+    }
+    char small[3];
+    EXPECT_EQ(ArrayElementFromText(ctx, table, index, "1,2", small, sizeof small), 1);
+    EXPECT_STREQ(small, "fi") << "cut to the buffer";
+
+    EXPECT_EQ(SubscriptLookAhead(" [1].x"), 1);
+    EXPECT_EQ(SubscriptLookAhead("[1][\"]\"].x"), 1);
+    EXPECT_EQ(SubscriptLookAhead("[1] .x"), 0);
+    EXPECT_EQ(SubscriptLookAhead("[a[1]].y"), 1);
+    EXPECT_EQ(SubscriptLookAhead("[1"), 0);
+    EXPECT_EQ(SubscriptLookAhead("x[1]."), 0);
+}
+
+TEST_F(ArrayBuiltins, ArrInfoAnswersForAComArray)
+{
+    resultants v = Int(0);
+    v.flags = VF_VARIANT;
+    v.var.vt = VT_ARRAY | VT_I4;
+    SAFEARRAYBOUND bounds[2] = {{4, 0}, {3, 1}};
+    v.var.parray = SafeArrayCreate(VT_I4, 2, bounds);
+    ASSERT_NE(v.var.parray, nullptr);
+    v.originVar = ORIGIN_ELEMENT;  // the arguments only borrow the COM value
+    struct Case { int32_t request; int32_t answer; };
+    for (const Case& c : {Case{-1, 1}, Case{0, 2}, Case{1, 4}, Case{2, 3}, Case{3, 0}, Case{6, 12}}) {
+        EXPECT_EQ(Call(kid::ArrInfo, {v, Int(c.request)}).i32, c.answer) << c.request;
+        EXPECT_EQ(ctx->nErrorCode, 0);
+    }
+    ReleaseArgs();
+    SafeArrayDestroy(v.var.parray);
+}
