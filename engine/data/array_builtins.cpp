@@ -57,6 +57,16 @@ bool SafeArrayInfo(BDS* ctx, const ValueHead& value, int32_t request, int32_t* a
     return true;
 }
 
+// The call's other arguments may hold the rebuilt array too (the caller lets them go after
+// the call): they follow it to the new block.
+void RetargetArguments(BuiltinCall& call, const ArrayHeader* old, ArrayHeader* fresh)
+{
+    if (old == fresh) return;
+    for (int i = 2; i <= call.argc; ++i)
+        if ((call.args[i].flags & VF_ARRAY) && call.args[i].str == reinterpret_cast<uint64_t>(old))
+            call.args[i].str = reinterpret_cast<uint64_t>(fresh);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- ArrInfo
@@ -130,7 +140,9 @@ void ArrayRedimCase(BDS* ctx, BuiltinCall& call)
     int given = call.argc - 1;
     for (int i = 0; i < MAX_ARRAY_DIMS; ++i)
         sizes[i] = IntArg(call, i + 2, 0);
+    ArrayHeader* old = ValueArray(&call.args[1]);
     if (!ArrayRedimension(ctx, &call.args[1], sizes, given, false)) return;
+    RetargetArguments(call, old, ValueArray(&call.args[1]));
     if (!StoreArrayBack(ctx, &call.args[1], ValueArray(&call.args[1]), STORE_IF_COM)) return;
     SetResultInt(ctx, call.result, 1);
 }
@@ -216,7 +228,9 @@ void MoveReshaped(ArrayHeader* old, ArrayHeader* fresh, const Reshape& shape, bo
 // Puts the finished rebuild into the argument and its variable.
 void FinishReshape(BDS* ctx, BuiltinCall& call, ArrayRebuild& rebuild)
 {
+    ArrayHeader* old = rebuild.old;
     ArrayRebuildFinish(ctx, &rebuild, &call.args[1]);
+    RetargetArguments(call, old, rebuild.fresh);
     if (!StoreArrayBack(ctx, &call.args[1], ValueArray(&call.args[1]), STORE_IF_COM)) return;
     SetResultInt(ctx, call.result, 1);
 }

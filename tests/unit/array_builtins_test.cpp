@@ -197,6 +197,11 @@ TEST_F(ArrayBuiltins, InsertAndRemoveRowsColumnsAndElements)
     EXPECT_EQ(ctx->nErrorCode, 1636);
     Call(kid::ArrayInsert, {Var("a"), Int(0), Int(2)});
     EXPECT_EQ(ctx->nErrorCode, 1833) << "one dimension: row-column must be 1";
+    Call(kid::ArrayInsert, {Var("a"), Int(0), Int(1), Var("a")});
+    EXPECT_EQ(ValueArray(&args[4]), VarArray("a")) << "an argument holding the array follows it";
+    EXPECT_EQ(ValueArray(&VarArray("a")->data[0]), VarArray("a"));
+    Call(kid::ArrayRemove, {Var("a"), Int(0)});
+    EXPECT_EQ(Elements(VarArray("a")), "a|c|<none>");
 
     ArrayHeader* t = NewArray("t", {2, 2});
     Fill(t, {"11", "12", "21", "22"});
