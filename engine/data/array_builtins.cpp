@@ -1,5 +1,5 @@
-// The built-ins that inspect and reshape arrays: ArrInfo, ArrInitialize, ArrayRedim, ArrayInsert, ArrayRemove, ArraySlice, ArrayReverse and
-// ArraySwapElements.
+// The built-ins that inspect and reshape arrays: ArrInfo, ArrInitialize, ArrayRedim,
+// ArrayInsert, ArrayRemove, ArraySlice, ArrayReverse and ArraySwapElements.
 #include <windows.h>
 
 #include <cstring>
