@@ -14,6 +14,7 @@ extern const BuiltinFamily g_StrSearchBuiltins;     // text measurement and sear
 extern const BuiltinFamily g_StrTransformBuiltins;  // text transformation, StrCat
 extern const BuiltinFamily g_StrCompareBuiltins;    // text comparison and code pages
 extern const BuiltinFamily g_ItemListBuiltins;      // item lists and CSV lines
+extern const BuiltinFamily g_ArrayBuiltins;      // arrays, maps, their search, sort and files
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -23,6 +24,7 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_StrTransformBuiltins,
     &g_StrCompareBuiltins,
     &g_ItemListBuiltins,
+    &g_ArrayBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)
