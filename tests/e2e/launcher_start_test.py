@@ -2,6 +2,7 @@
 failures of a damaged program or an unusable engine (driven by the stand-in engine)."""
 import os
 import unittest
+from pathlib import Path
 
 from launcher_support import (FAKE_ENGINE, FAKE_ENGINE_NO16, LAUNCHER, LauncherTestCase, dos_time,
                               finish, read_directory, wine)
@@ -36,11 +37,11 @@ class StartTest(LauncherTestCase):
 
     def test_damaged_or_missing_directory_ends_with_249(self):
         packed = self.pack('log x\n')
-        data = open(packed, 'rb').read()
+        data = Path(packed).read_bytes()
         cases = {
             'stop tag': data[:-1] + bytes([data[-1] ^ 1]),
             'cut short': data[:-300],
-            'no directory': open(LAUNCHER, 'rb').read(),
+            'no directory': Path(LAUNCHER).read_bytes(),
         }
         for case, content in cases.items():
             with self.subTest(case):
@@ -62,7 +63,7 @@ class StartTest(LauncherTestCase):
 
     def test_unreadable_script_ends_with_249_and_runs_nothing(self):
         program = self.pack('log must not run\n' * 50)
-        data = bytearray(open(program, 'rb').read())
+        data = bytearray(Path(program).read_bytes())
         script = [r for r in read_directory(program) if r[4] == 11][0]
         start = data.find(script[6])
         data[start + 10:start + 30] = bytes(20)          # damage the compressed stream
@@ -75,7 +76,7 @@ class StartTest(LauncherTestCase):
 
     def test_failed_extraction_leaves_no_library_behind(self):
         program = self.pack('log x\n')
-        data = bytearray(open(program, 'rb').read())
+        data = bytearray(Path(program).read_bytes())
         records = read_directory(program)
         index = [i for i, r in enumerate(records) if r[4] == 2][0]
         # Claim a longer library than the file carries: the read falls short.

@@ -11,6 +11,7 @@ import subprocess
 import tempfile
 import time
 import unittest
+from pathlib import Path
 
 import kvtest
 
@@ -78,7 +79,7 @@ def finish(process, timeout=30):
 def read_directory(path):
     """An independent reader of a packed program's directory: (name, dos_time, full,
     compressed, type, tag, payload) tuples in order, STOP included last."""
-    data = open(path, 'rb').read()
+    data = Path(path).read_bytes()
     marker = data.rfind(b'\x20\x11\x10\x20Quarrenvale Ostmerwick!\x20\x11\x10\x20')
     assert marker >= 0, 'no marker'
     count = data[marker + 31]
