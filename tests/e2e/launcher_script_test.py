@@ -35,6 +35,13 @@ class ScriptTest(LauncherTestCase):
             self.assertEqual(a.read(), b.read())
         self.assertEqual(wine(self.pack('x = IntControl(1000, 7, 0, 0, 0)\n')), 7)
 
+    def test_unicode_script_runs_like_its_ansi_form(self):
+        text = (HEADER + 'IniWritePvt("r", "path", IntControl(1004, 0, 0, 0, 0), f)\r\n'
+                'x = IntControl(1000, 9, 0, 0, 0)\r\n')
+        program = super().pack(b'\xff\xfe' + text.encode('utf-16-le'), engine=ENGINE)
+        self.assertEqual(wine(program), 9)
+        self.assertEqual(self.results(), {'path': self.windows_dir() + self.name})
+
     def test_launcher_functions_answer_the_script(self):
         extra = os.path.join(self.dir, 'src', 'data.txt')
         os.makedirs(os.path.dirname(extra))
