@@ -443,6 +443,7 @@ bool AssignArrayElement(BDS* ctx, const Target& t, ArrayElement** out)
             if (CreateMyArray(ctx, &made, d[0], d[1], d[2], d[3], d[4], n == 1 ? ARRAY_GROWABLE : 0, n)
                 != 1)
                 return false;
+            AddArrayRef(ArrayOf(&made));    // the holder, beside the creation's reference
             if (holderElement) {
                 FreeValue(ctx, holderElement, 0, VK_ELEMENT);
                 holderElement->str = made.str;

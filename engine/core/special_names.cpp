@@ -246,15 +246,19 @@ void VarType(BDS* ctx, resultants* result)
                 ctx->nErrorCode = 0;
                 answer = 0;
                 int level = 1;
-                while (level > 0 && ctx->nTokenKind != TK_END && !ctx->nErrorCode) {
-                    get_token(ctx);
+                for (;;) {
+                    if (AtKeyword(ctx, KID_RBRACKET) && --level == 0)
+                        break;
                     if (AtKeyword(ctx, KID_LBRACKET))
                         ++level;
-                    else if (AtKeyword(ctx, KID_RBRACKET))
-                        --level;
+                    if (ctx->nTokenKind == TK_END) {
+                        SetError(ctx, ERR_ARRAY_SYNTAX);
+                        return;
+                    }
+                    get_token(ctx);
+                    if (ctx->nErrorCode)
+                        return;
                 }
-                if (ctx->nErrorCode)
-                    return;
                 get_token(ctx);
                 if (ctx->nErrorCode)
                     return;

@@ -14,6 +14,7 @@
 #include "engine/core/heap.h"
 #include "engine/core/messages.h"
 #include "engine/core/module.h"
+#include "engine/core/neighbour_services.h"
 #include "engine/system/input_block.h"
 #include "engine/ui/message_box.h"
 
@@ -78,7 +79,7 @@ uint32_t LeadingErrorNumber(const char* text)
 // The host hears of the error before the box shows it (hook value 0x20).
 void NotifyHostOfError(BDS* ctx, const char* text)
 {
-    if (!(ctx->nHookFlags & HOOK_ERROR))
+    if (!(ctx->nHookFlags & HOST_HOOK_ERROR))
         return;
     ErrorLocation where{};
     char line[16];
@@ -332,6 +333,45 @@ int NotifyHost(BDS* ctx, int32_t code, const char* text1, const char* text2,
                                     nullptr, 0);
     FreeValue(ctx, &answer, 0, VK_RECORD);
     return goOn;
+}
+
+bool CallHostHook(BDS* ctx, int32_t code, const char* const* texts, int count,
+                  char* directory)
+{
+    if (!ctx->pfnParentCommand)
+        return false;
+    ExtArgRecord records[EXT_MAX_ARGS];
+    memset(records, 0, sizeof(records));
+    int used = 0;
+    for (; used < count && used < EXT_MAX_ARGS - 1; ++used) {
+        records[used].flags = VF_STRING;
+        records[used].text = texts[used] ? texts[used] : "";
+    }
+    if (directory) {
+        directory[0] = '\0';
+        records[used].flags = VF_STRING;
+        records[used].text = directory;
+        ++used;
+    }
+    resultants answer;
+    InitResultValue(ctx, &answer, VK_RECORD, 0);
+    uint16_t kept = ctx->nErrorCode;
+    CallExtenderFunction(ctx, code, &answer, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         records, used);
+    FreeValue(ctx, &answer, 0, VK_RECORD);
+    if (ctx->nErrorCode != CC_STOP_QUIET && ctx->nErrorCode != CC_CANCEL)
+        ctx->nErrorCode = kept;
+    if (directory)
+        directory[MAX_PATH - 1] = '\0';
+    return true;
+}
+
+int HostIdleHook(BDS* ctx, char* directory, int size)
+{
+    if (!directory || size < MAX_PATH)
+        return 0;
+    const char* event[] = {"1"};
+    return CallHostHook(ctx, HOST_NOTIFY_IDLE, event, 1, directory) ? 1 : 0;
 }
 
 // The position of the host's "intcontrol" record, -1 when it has none.

@@ -45,11 +45,11 @@ static_assert(sizeof(ExtAnswerContext) == 136);
 
 // Host hook switches of nHookFlags.
 enum : uint32_t {
-    HOOK_IDLE = 0x1,
-    HOOK_LINE = 0x2,
-    HOOK_CALL = 0x4,
-    HOOK_SOURCE = 0x8,
-    HOOK_ERROR = 0x20,
+    HOST_HOOK_IDLE = 0x1,
+    HOST_HOOK_LINE = 0x2,
+    HOST_HOOK_CALL = 0x4,
+    HOST_HOOK_SOURCE = 0x8,
+    HOST_HOOK_ERROR = 0x20,
 };
 
 // Host notification codes (passed as negative ids).
@@ -80,6 +80,13 @@ void CallExternalFunction(BDS* ctx, BuiltinCall& call);
 int NotifyHost(BDS* ctx, int32_t code, const char* text1, const char* text2 = nullptr,
                const char* text3 = nullptr, const char* text4 = nullptr,
                const char* text5 = nullptr);
+
+// A hook call: `count` texts and, behind them, the directory buffer (MAX_PATH bytes,
+// cleared first) in which the host may name a folder for the engine to change to. The
+// engine's error code is kept unless the host asks to stop (9012) or cancel (9999).
+// Answers false when there is no host.
+bool CallHostHook(BDS* ctx, int32_t code, const char* const* texts, int count,
+                  char* directory);
 
 // Passes an IntControl request to the host's "intcontrol" function, found by name in the
 // host table. Without one: 3171 and an empty text result.

@@ -17,6 +17,7 @@
 #include "engine/core/context.h"
 #include "engine/core/errors.h"
 #include "engine/core/operators.h"
+#include "engine/core/neighbour_services.h"
 #include "engine/core/router.h"
 #include "engine/native/host_call.h"
 
@@ -614,9 +615,11 @@ struct FakeHost {
     static inline ExtArgRecord answer;     // handed to VezudAnswer when status >= 0
     static inline std::string errorText;   // handed to VezudAnswer when status < 0
     static inline int calls;
+    static inline std::string directory;   // written into an idle hook's directory buffer
 
     static void Reset()
     {
+        directory.clear();
         code = count = 0;
         texts.clear();
         flags.clear();
@@ -639,6 +642,8 @@ struct FakeHost {
             flags.push_back(args[i].flags);
         }
         auto answerFn = reinterpret_cast<decltype(&VezudAnswer)>(answerFunction);
+        if (request == HOST_NOTIFY_IDLE && argCount > 1 && !directory.empty())
+            strcpy(const_cast<char*>(args[argCount - 1].text), directory.c_str());
         if (request < 0)
             return 0;   // notifications are not answered
         if (status >= 0)
@@ -798,6 +803,20 @@ TEST_F(HostCallTest, NotificationPassesFiveTextsUnderItsNegativeCode)
     EXPECT_EQ(FakeHost::texts[0], "file.zal");
     EXPECT_EQ(FakeHost::texts[1], "1");
     EXPECT_EQ(FakeHost::texts[4], "");
+}
+
+TEST_F(HostCallTest, IdleHookHandsTheHostADirectoryBuffer)
+{
+    FakeHost::directory = "C:\\windows";
+    char directory[MAX_PATH] = "stale";
+    EXPECT_EQ(HostIdleHook(ctx(), directory, sizeof directory), 1);
+    EXPECT_EQ(FakeHost::code, -1);
+    ASSERT_EQ(FakeHost::count, 2);
+    EXPECT_EQ(FakeHost::texts[0], "1");
+    EXPECT_STREQ(directory, "C:\\windows");
+
+    ctx()->pfnParentCommand = nullptr;
+    EXPECT_EQ(HostIdleHook(ctx(), directory, sizeof directory), 0);
 }
 
 TEST_F(HostCallTest, IntControlRequestsOfTheHostGoToItsRecordByName)

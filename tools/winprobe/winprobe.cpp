@@ -526,14 +526,23 @@ int CmdKeys(HWND window, HWND control, const std::wstring& keys)
         fprintf(stderr, "winprobe: cannot read the keys \"%s\"\n", Utf8(keys).c_str());
         return EXIT_USAGE;
     }
-    SetForegroundWindow(window);
+    // Another program's box may take the foreground at any time: insist, then type at once.
+    bool forward = false;
+    for (int attempt = 0; attempt < 40 && !forward; ++attempt) {
+        SetForegroundWindow(window);
+        Sleep(10);
+        forward = GetForegroundWindow() == window;
+    }
+    if (!forward) {
+        fprintf(stderr, "winprobe: the window could not be brought to the foreground\n");
+        return EXIT_FAILED;
+    }
     if (control) {
         DWORD target = GetWindowThreadProcessId(control, nullptr), self = GetCurrentThreadId();
         AttachThreadInput(self, target, TRUE);
         SetFocus(control);
         AttachThreadInput(self, target, FALSE);
     }
-    Sleep(kPollMs);
     UINT sent = SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
     if (sent != in.size()) {
         fprintf(stderr, "winprobe: only %u of %zu key events were sent\n", sent, in.size());
