@@ -65,3 +65,11 @@ bool ArgIsWide(const BuiltinCall& call, int i)
         return false;
     }
 }
+
+bool WideFormAvailable(BDS* ctx)
+{
+    if (IsUnicodeMode())
+        return true;
+    SetError(ctx, 1193);
+    return false;
+}
