@@ -13,6 +13,7 @@ extern const BuiltinFamily g_HostRouteBuiltins;  // IntControl's route to the ho
 extern const BuiltinFamily g_FileHandleBuiltins; // file handles and whole files
 extern const BuiltinFamily g_FileNameBuiltins;   // file tests and name forms
 extern const BuiltinFamily g_TimeTextBuiltins;   // the clock as text
+extern const BuiltinFamily g_ArrayBuiltins;      // arrays, maps, their search, sort and files
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -21,6 +22,7 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_FileHandleBuiltins,
     &g_FileNameBuiltins,
     &g_TimeTextBuiltins,
+    &g_ArrayBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)
