@@ -14,6 +14,9 @@ extern const BuiltinFamily g_StrSearchBuiltins;     // text measurement and sear
 extern const BuiltinFamily g_StrTransformBuiltins;  // text transformation, StrCat
 extern const BuiltinFamily g_StrCompareBuiltins;    // text comparison and code pages
 extern const BuiltinFamily g_ItemListBuiltins;      // item lists and CSV lines
+extern const BuiltinFamily g_FileHandleBuiltins; // file handles and whole files
+extern const BuiltinFamily g_FileNameBuiltins;   // file tests and name forms
+extern const BuiltinFamily g_TimeTextBuiltins;   // the clock as text
 extern const BuiltinFamily g_ArrayBuiltins;      // arrays, maps, their search, sort and files
 
 static const BuiltinFamily* const kFamilies[] = {
@@ -24,6 +27,9 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_StrTransformBuiltins,
     &g_StrCompareBuiltins,
     &g_ItemListBuiltins,
+    &g_FileHandleBuiltins,
+    &g_FileNameBuiltins,
+    &g_TimeTextBuiltins,
     &g_ArrayBuiltins,
 };
 

@@ -67,12 +67,7 @@ void ReleaseForEachTexts(BDS* ctx)
 
 void CloseScriptFiles(BDS* ctx)
 {
-    for (FileSlot& slot : ctx->files.slots) {
-        if (slot.hFile && slot.hFile != INVALID_HANDLE_VALUE)
-            CloseHandle(slot.hFile);
-        UnlockAndFree(slot.hBuffer);
-        slot = FileSlot{};
-    }
+    CloseAllScriptFiles(ctx);
     for (BinaryBufferSlot& buffer : ctx->data.buffers) {
         UnlockAndFree(buffer.hMem);
         buffer = BinaryBufferSlot{};

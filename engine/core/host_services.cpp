@@ -521,7 +521,7 @@ bool IsOpenScriptFile(BDS* ctx, int64_t handle)
     if (handle == 0 || reinterpret_cast<HANDLE>(handle) == INVALID_HANDLE_VALUE)
         return false;
     for (const FileSlot& slot : ctx->files.slots)
-        if (slot.hFile == reinterpret_cast<HANDLE>(handle))
+        if (slot.handle == reinterpret_cast<HANDLE>(handle))
             return true;
     return false;
 }

@@ -12,6 +12,8 @@ struct BDS;
 // Changes the drive, the current directory and the per-drive variable "=X:"; 1031 on
 // failure.
 int DoDirChangeA(BDS* ctx, const char* directory);
+// Closes every file a script left open and frees the slots' buffers.
+void CloseAllScriptFiles(BDS* ctx);
 // Releases the table of registry keys opened by scripts.
 void OpenKeyTableFree(BDS* ctx);
 // Frees the restart-manager library when it was loaded.

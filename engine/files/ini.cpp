@@ -1,5 +1,6 @@
-// The profile (INI) built-ins IniRead, IniReadPvt, IniWrite, IniWritePvt, IniDelete and
-// IniDeletePvt, on WIN.INI or on a private file, through the system's profile functions.
+// The profile (INI) built-ins IniRead, IniReadPvt, IniWrite, IniWritePvt, IniDelete,
+// IniDeletePvt, IniItemize and IniItemizePvt, on WIN.INI or on a private file, through the
+// system's profile functions.
 #include "engine/files/ini.h"
 
 #include <cstring>
@@ -11,10 +12,14 @@ namespace {
 enum : uint16_t {
     ERR_FORBIDDEN_ENTRY = 1335,
     ERR_NO_MEMORY = 1588,
+    ERR_NO_STRING_SPACE = 3096,
 };
 
 constexpr DWORD READ_BUFFER_SIZE = 65535;
 constexpr char WHOLE_SECTION_KEY[] = "692837";   // the value of @wholesection
+constexpr DWORD LIST_BUFFER_SIZE = 32000;
+constexpr DWORD LIST_BUFFER_LIMIT = 0x40000000;
+constexpr char NO_ENTRIES[] = "(NONE)";
 
 // A movable block locked for the time of one call.
 struct LockedBlock {
@@ -111,6 +116,40 @@ void DoIniDelete(BDS* ctx, resultants* result, const char* section, const char* 
     SetResultInt(ctx, result, 0);
 }
 
+void DoIniItemize(BDS* ctx, resultants* result, const char* section, const char* file)
+{
+    const char* wanted = *section ? section : nullptr;
+    const char* privateFile = file && *file ? file : nullptr;
+    // A list that fills the buffer may have been cut: ask again with a larger one.
+    for (DWORD size = LIST_BUFFER_SIZE;; size *= 2) {
+        LockedBlock buffer;
+        buffer.handle = GlobalAlloc(GMEM_MOVEABLE, size);
+        if (buffer.handle)
+            buffer.data = static_cast<char*>(GlobalLock(buffer.handle));
+        if (!buffer.data) {
+            SetError(ctx, ERR_NO_STRING_SPACE);
+            return;
+        }
+        DWORD length = privateFile ? GetPrivateProfileStringA(wanted, nullptr, NO_ENTRIES, buffer.data, size,
+                                                              privateFile)
+                                   : GetProfileStringA(wanted, nullptr, NO_ENTRIES, buffer.data, size);
+        if (length >= size - 2 && size < LIST_BUFFER_LIMIT)
+            continue;
+        if (length >= size)
+            length = size - 1;
+        if (buffer.data[0] == 0) {
+            SetResultText(ctx, result, NO_ENTRIES);
+            return;
+        }
+        // Names are NUL-terminated one after the other: join them with TABs.
+        for (DWORD i = 0; i + 1 < length; ++i)
+            if (buffer.data[i] == 0 && buffer.data[i + 1] != 0)
+                buffer.data[i] = '\t';
+        SetResultText(ctx, result, buffer.data, strnlen(buffer.data, length));
+        return;
+    }
+}
+
 // ---------------------------------------------------------------- dispatch cases
 
 namespace {
@@ -149,9 +188,21 @@ void CaseIniWritePvt(BDS* ctx, BuiltinCall& c)
                ArgText(ctx, c, 4));
 }
 
+void CaseIniItemize(BDS* ctx, BuiltinCall& c)
+{
+    DoIniItemize(ctx, c.result, ArgText(ctx, c, 1), nullptr);
+}
+
+void CaseIniItemizePvt(BDS* ctx, BuiltinCall& c)
+{
+    DoIniItemize(ctx, c.result, ArgText(ctx, c, 1), ArgText(ctx, c, 2));
+}
+
 const BuiltinRow kRows[] = {
     {524, CaseIniDelete},
     {525, CaseIniDeletePvt},
+    {526, CaseIniItemize},
+    {527, CaseIniItemizePvt},
     {528, CaseIniRead},
     {529, CaseIniReadPvt},
     {530, CaseIniWrite},

@@ -1,5 +1,5 @@
-// The profile (INI) built-ins: reading, writing and deleting entries of WIN.INI (file null)
-// or of a private INI file.
+// The profile (INI) built-ins: reading, writing, deleting and listing entries of WIN.INI
+// (file null) or of a private INI file.
 #pragma once
 
 #include "engine/core/context.h"
@@ -13,3 +13,6 @@ void DoIniWrite(BDS* ctx, resultants* result, const char* section, const char* k
                 const char* value, const char* file);
 void DoIniDelete(BDS* ctx, resultants* result, const char* section, const char* key,
                  const char* file);
+// The key names of a section, or the section names when the section is empty, joined by
+// TABs; "(NONE)" when there are none.
+void DoIniItemize(BDS* ctx, resultants* result, const char* section, const char* file);

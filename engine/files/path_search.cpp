@@ -1,69 +1,409 @@
-// Finding a file by name (ANSI). A plain form on the system's own search: bare names go
-// through SearchPathA, names with a drive or directory are made absolute and tested.
+// Path search and full names: FileSearchPathA/W (current directory, "PATH", the system's
+// search order, or the absolute name), PathFullNameA/W with the drives' own current
+// directories, DriveCurrentDirA/W, and the ANSI long-name routine FileFindA.
 #include "engine/files/path_search.h"
 
-#include <cstring>
+#include <cwchar>
+#include <vector>
+
+#include "engine/core/context.h"
+#include "engine/files/file_text.h"
+#include "engine/files/path_buf.h"
 
 namespace {
 
-bool HasDirectoryPart(const char* name)
+constexpr uint16_t ERR_LONG_NOT_FOUND = 1423;
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+
+// A name with neither drive nor directory.
+bool IsBareName(const wchar_t* name)
 {
-    for (const char* p = name; *p; p = CharNextA(p)) {
-        if (*p == '\\' || *p == '/' || *p == ':')
+    if (name[0] && name[1] == L':')
+        return false;
+    for (const wchar_t* p = name; *p; ++p)
+        if (IsSeparator(*p))
+            return false;
+    return true;
+}
+
+bool CurrentDirectory(std::wstring& out)
+{
+    DWORD n = GetCurrentDirectoryW(0, nullptr);
+    if (n == 0)
+        return false;
+    out.resize(n);
+    DWORD got = GetCurrentDirectoryW(n, out.data());
+    if (got == 0 || got >= n)
+        return false;
+    out.resize(got);
+    return true;
+}
+
+bool EnvironmentValue(const wchar_t* name, std::wstring& out)
+{
+    out.clear();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        DWORD n = GetEnvironmentVariableW(name, out.empty() ? nullptr : out.data(),
+                                          static_cast<DWORD>(out.size()));
+        if (n == 0) {
+            out.clear();
+            return false;
+        }
+        if (n < out.size()) {
+            out.resize(n);
             return true;
+        }
+        out.resize(n);
+    }
+    out.clear();
+    return false;
+}
+
+bool FullPathOf(const std::wstring& name, std::wstring& out)
+{
+    DWORD n = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+    if (n == 0)
+        return false;
+    out.resize(n);
+    DWORD got = GetFullPathNameW(name.c_str(), n, out.data(), nullptr);
+    if (got == 0 || got >= n)
+        return false;
+    out.resize(got);
+    return true;
+}
+
+// The current directory first, then each directory of "PATH".
+bool SearchCurrentAndPath(const wchar_t* name, std::wstring& found)
+{
+    if (NamePresentW(name))
+        return FullPathOf(name, found);
+    std::wstring path;
+    if (!EnvironmentValue(L"PATH", path))
+        return false;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find(L';', start);
+        if (end == std::wstring::npos)
+            end = path.size();
+        std::wstring directory = path.substr(start, end - start);
+        start = end + 1;
+        if (directory.size() >= 2 && directory.front() == L'"' && directory.back() == L'"')
+            directory = directory.substr(1, directory.size() - 2);
+        if (directory.empty())
+            continue;
+        if (!IsSeparator(directory.back()))
+            directory += L'\\';
+        directory += name;
+        if (NamePresentW(directory.c_str()))
+            return FullPathOf(directory, found);
     }
     return false;
 }
 
-// The name exists, or exists but may not be read by this user.
-bool NameExists(const char* fullName)
+bool SystemSearch(const wchar_t* name, std::wstring& found)
 {
-    if (GetFileAttributesA(fullName) != INVALID_FILE_ATTRIBUTES)
-        return true;
-    return GetLastError() == ERROR_ACCESS_DENIED;
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        DWORD n = SearchPathW(nullptr, name, nullptr, static_cast<DWORD>(buffer.size()),
+                              buffer.data(), nullptr);
+        if (n == 0)
+            return false;
+        if (n < buffer.size()) {
+            found.assign(buffer.data(), n);
+            return true;
+        }
+        buffer.resize(n + 1);
+    }
+    return false;
 }
 
-void CopyOut(char* out, int size, const char* found)
+// Removes "." components and resolves ".." ones in the part of `path` behind `start`;
+// false when a ".." has nothing before it.
+bool NormaliseComponents(std::wstring& path, size_t start)
 {
-    lstrcpynA(out, found, size);
+    std::wstring body = path.substr(start);
+    bool leading = !body.empty() && IsSeparator(body.front());
+    bool trailing = body.size() > 1 && IsSeparator(body.back());
+    std::vector<std::wstring> parts;
+    size_t at = 0;
+    while (at <= body.size()) {
+        size_t end = at;
+        while (end < body.size() && !IsSeparator(body[end]))
+            ++end;
+        std::wstring part = body.substr(at, end - at);
+        at = end + 1;
+        if (part.empty() || part == L".")
+            continue;
+        if (part == L"..") {
+            if (parts.empty())
+                return false;
+            parts.pop_back();
+            continue;
+        }
+        parts.push_back(std::move(part));
+    }
+    std::wstring rebuilt = path.substr(0, start);
+    if (leading)
+        rebuilt += L'\\';
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i)
+            rebuilt += L'\\';
+        rebuilt += parts[i];
+    }
+    if (trailing && !parts.empty())
+        rebuilt += L'\\';
+    path = std::move(rebuilt);
+    return true;
+}
+
+// A name placed on a UNC current directory: "\x" behind its server and share, anything
+// else behind the whole directory.
+void FullNameOnShare(const std::wstring& name, const std::wstring& current, std::wstring& out)
+{
+    size_t server = current.find_first_of(L"\\/", 2);
+    size_t share = server == std::wstring::npos ? server : current.find_first_of(L"\\/", server + 1);
+    std::wstring root = share == std::wstring::npos ? current : current.substr(0, share);
+    std::wstring joined;
+    if (IsSeparator(name[0])) {
+        joined = root + name;
+    } else {
+        joined = current;
+        if (!IsSeparator(joined.back()))
+            joined += L'\\';
+        joined += name;
+    }
+    size_t keep = root.size();
+    if (!NormaliseComponents(joined, keep)) {
+        out = name;
+        return;
+    }
+    out = joined;
+}
+
+int CopyOut(const std::wstring& text, wchar_t* out, int capacity)
+{
+    if (static_cast<int>(text.size()) + 1 > capacity) {
+        if (capacity > 0)
+            out[0] = 0;
+        return 0;
+    }
+    wmemcpy(out, text.c_str(), text.size() + 1);
+    return 1;
+}
+
+int CopyOutAnsi(const std::wstring& text, char* out, int capacity)
+{
+    std::string ansi = FileNameToAnsi(text);
+    if (static_cast<int>(ansi.size()) + 1 > capacity) {
+        if (capacity > 0)
+            out[0] = 0;
+        return 0;
+    }
+    memcpy(out, ansi.c_str(), ansi.size() + 1);
+    return 1;
 }
 
 }  // namespace
 
-int FileSearchPathA(BDS*, char* out, const char* name, int size, bool openTest)
+// ---------------------------------------------------------------- search
+
+int FileSearchPathStr(BDS*, const wchar_t* name, bool openTest, std::wstring& found)
 {
-    if (!out || size < 1 || !name)
+    found.clear();
+    if (!name)
         return 0;
-    out[0] = 0;
-    while (*name == ' ' || *name == '\t')
+    while (IsBlank(*name))
         ++name;
     if (!*name)
         return 0;
 
-    char found[MAX_PATH] = {};
     bool ok = false;
-    if (!HasDirectoryPart(name)) {
-        DWORD n = SearchPathA(nullptr, name, nullptr, sizeof found, found, nullptr);
-        ok = n > 0 && n < sizeof found;
-    }
+    if (IsBareName(name))
+        ok = SearchCurrentAndPath(name, found) || SystemSearch(name, found);
     if (!ok) {
-        DWORD n = GetFullPathNameA(name, sizeof found, found, nullptr);
-        ok = n > 0 && n < sizeof found && NameExists(found);
-    }
-    if (!ok)
-        return 0;
-
-    if (openTest) {
-        HANDLE file = CreateFileA(found, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
-            if (GetLastError() != ERROR_SHARING_VIOLATION)
-                return 0;
-            CopyOut(out, size, found);
-            return 2;
+        ok = PathFullNameStr(name, found) && !found.empty() && NamePresentW(found.c_str());
+        if (!ok) {
+            found.clear();
+            return 0;
         }
-        CloseHandle(file);
     }
-    CopyOut(out, size, found);
-    return 1;
+    if (!openTest)
+        return 1;
+    HANDLE file = CreateFileW(found.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+        return 1;
+    }
+    if (GetLastError() == ERROR_SHARING_VIOLATION)
+        return 2;
+    found.clear();
+    return 0;
+}
+
+int FileSearchPathW(BDS* ctx, wchar_t* out, const wchar_t* name, int size, bool openTest)
+{
+    if (!out || size < 1)
+        return 0;
+    out[0] = 0;
+    std::wstring found;
+    int answer = FileSearchPathStr(ctx, name, openTest, found);
+    if (!answer || !CopyOut(found, out, size))
+        return 0;
+    return answer;
+}
+
+int FileSearchPathA(BDS* ctx, char* out, const char* name, int size, bool openTest)
+{
+    if (!out || size < 1)
+        return 0;
+    out[0] = 0;
+    std::wstring found;
+    int answer = FileSearchPathStr(ctx, FileNameToWide(name).c_str(), openTest, found);
+    if (!answer || !CopyOutAnsi(found, out, size))
+        return 0;
+    return answer;
+}
+
+int DoFileExistA(BDS* ctx, const char* name, bool openTest)
+{
+    char found[280];
+    return FileSearchPathA(ctx, found, name, sizeof found, openTest);
+}
+
+int FileFindA(BDS* ctx, const char* name, char* out, int size)
+{
+    std::wstring wide = FileNameToWide(name);
+    LocalPathBuf longName;
+    if (!LongNameOfPathW(ctx, wide.c_str(), longName.get()))
+        return 0;
+    std::string ansi = FileNameToAnsi(longName.text());
+    if (ansi.size() >= MAX_PATH) {
+        SetError(ctx, ERR_LONG_NOT_FOUND);
+        return 0;
+    }
+    if (out && static_cast<int>(ansi.size()) < size)
+        memcpy(out, ansi.c_str(), ansi.size() + 1);
+    return static_cast<int>(ansi.size());
+}
+
+// ---------------------------------------------------------------- full names
+
+bool DriveCurrentDirStr(wchar_t letter, std::wstring& out)
+{
+    wchar_t upper = static_cast<wchar_t>(towupper(letter));
+    std::wstring current;
+    if (!CurrentDirectory(current))
+        return false;
+    if (current.size() >= 2 && current[0] != L'\\' && towupper(current[0]) == upper && current[1] == L':') {
+        out = current;
+        return true;
+    }
+    wchar_t variable[] = {L'=', upper, L':', 0};
+    if (!EnvironmentValue(variable, out) || out.empty()) {
+        out.assign(1, upper);
+        out += L':';
+    }
+    return true;
+}
+
+bool PathFullNameStr(const std::wstring& name, std::wstring& out)
+{
+    out.clear();
+    if (name.empty())
+        return true;
+    if (name.size() >= 2 && name[0] == L'\\' && name[1] == L'\\') {
+        out = name;   // a UNC or device name
+        return true;
+    }
+    wchar_t letter;
+    std::wstring rest;
+    if (name.size() >= 2 && name[1] == L':') {
+        letter = static_cast<wchar_t>(towupper(name[0]));
+        wchar_t root[] = {letter, L':', L'\\', 0};
+        if (GetDriveTypeW(root) <= DRIVE_NO_ROOT_DIR) {
+            out = name;
+            return true;
+        }
+        rest = name.substr(2);
+    } else {
+        std::wstring current;
+        if (!CurrentDirectory(current))
+            return false;
+        if (current.size() > 2 && IsSeparator(current[0]) && IsSeparator(current[1])) {
+            FullNameOnShare(name, current, out);
+            return true;
+        }
+        if (current.size() < 2 || current[1] != L':') {
+            out = name;
+            return true;
+        }
+        letter = static_cast<wchar_t>(towupper(current[0]));
+        rest = name;
+    }
+
+    std::wstring result{letter, L':'};
+    if (!rest.empty() && IsSeparator(rest[0])) {
+        result += rest;
+    } else {
+        std::wstring directory;
+        if (!DriveCurrentDirStr(letter, directory))
+            return false;
+        if (directory.size() < 2 || directory[1] != L':') {
+            out = name;
+            return true;
+        }
+        result += directory.substr(2);
+        // A drive without a known directory stands at its root.
+        if (!rest.empty() && (directory.size() > 3 || directory.size() == 2))
+            result += L'\\';
+        result += rest;
+    }
+    if (!NormaliseComponents(result, 2)) {
+        out = name;
+        return true;
+    }
+    if (result.size() == 2)
+        result += L'\\';
+    out = std::move(result);
+    return true;
+}
+
+int PathFullNameW(BDS*, const wchar_t* name, wchar_t* out, int capacity)
+{
+    if (!out || capacity < 1)
+        return 0;
+    std::wstring full;
+    if (!PathFullNameStr(name ? name : L"", full))
+        return 0;
+    return CopyOut(full, out, capacity);
+}
+
+int PathFullNameA(BDS*, const char* name, char* out, int capacity)
+{
+    if (!out || capacity < 1)
+        return 0;
+    std::wstring full;
+    if (!PathFullNameStr(FileNameToWide(name), full))
+        return 0;
+    return CopyOutAnsi(full, out, capacity);
+}
+
+int DriveCurrentDirW(wchar_t letter, wchar_t* out, int capacity)
+{
+    std::wstring directory;
+    if (!out || capacity < 1 || !DriveCurrentDirStr(letter, directory) || !CopyOut(directory, out, capacity))
+        return 0;
+    return static_cast<int>(directory.size());
+}
+
+int DriveCurrentDirA(char letter, char* out, int capacity)
+{
+    std::wstring directory;
+    if (!out || capacity < 1 || !DriveCurrentDirStr(static_cast<unsigned char>(letter), directory) ||
+        !CopyOutAnsi(directory, out, capacity))
+        return 0;
+    return static_cast<int>(strlen(out));
 }

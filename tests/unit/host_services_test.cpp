@@ -336,9 +336,9 @@ TEST_F(HostServicesTest, HeapOffsetsAndOpenFiles)
 
     HANDLE fake = reinterpret_cast<HANDLE>(uintptr_t(0x1234));
     EXPECT_EQ(Call(53, nullptr, nullptr, 0x1234), 0u);
-    With([&](BDS* ctx) { ctx->files.slots[5].hFile = fake; });
+    With([&](BDS* ctx) { ctx->files.slots[5].handle = fake; });
     EXPECT_EQ(Call(53, nullptr, nullptr, 0x1234), 0x1234u);
-    With([&](BDS* ctx) { ctx->files.slots[5].hFile = nullptr; });
+    With([&](BDS* ctx) { ctx->files.slots[5].handle = nullptr; });
 }
 
 TEST_F(HostServicesTest, MenuItemFoundByItsPath)
