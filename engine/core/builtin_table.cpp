@@ -17,6 +17,7 @@ extern const BuiltinFamily g_ItemListBuiltins;      // item lists and CSV lines
 extern const BuiltinFamily g_FileHandleBuiltins; // file handles and whole files
 extern const BuiltinFamily g_FileNameBuiltins;   // file tests and name forms
 extern const BuiltinFamily g_TimeTextBuiltins;   // the clock as text
+extern const BuiltinFamily g_ArrayBuiltins;      // arrays, maps, their search, sort and files
 extern const BuiltinFamily g_WildcardBuiltins;     // FileMapName
 extern const BuiltinFamily g_FileListBuiltins;     // FileDelete, FileSize, FileSizeEx
 extern const BuiltinFamily g_ItemizeBuiltins;      // FileItemize, DirItemize, FileItemPath
@@ -38,6 +39,7 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_FileHandleBuiltins,
     &g_FileNameBuiltins,
     &g_TimeTextBuiltins,
+    &g_ArrayBuiltins,
     &g_WildcardBuiltins,
     &g_FileListBuiltins,
     &g_ItemizeBuiltins,

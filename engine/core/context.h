@@ -18,6 +18,7 @@
 #include "engine/files/file_table.h"
 #include "engine/files/file_ops_state.h"
 #include "engine/data/data_state.h"
+#include "engine/data/array_state.h"
 #include "engine/core/host_service_state.h"
 #include "engine/core/front_state.h"
 #include "engine/core/builtin_state.h"
@@ -121,6 +122,7 @@ struct BDS {
     EngineState eng;
     FileTable files;
     DataState data;
+    ArrayState arrays;
     FrontState front;
     BuiltinState builtins;
     HostCallState host;

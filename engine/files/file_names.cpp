@@ -2,6 +2,7 @@
 // FileNameLong and FileNameShort, with their dispatch cases.
 #include "engine/files/file_names.h"
 
+#include <cstring>
 #include <cwchar>
 #include <string>
 #include <vector>

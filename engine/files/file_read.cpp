@@ -64,7 +64,7 @@ uint32_t DropNuls(Ch* text, uint32_t count, bool swap)
 // file had no more data.
 bool Refill(FileSlot& slot, char*, bool* ended)
 {
-    int32_t got = FileHandleRead(slot.handle, slot.ansiStart, slot.bufferSize);
+    int64_t got = FileHandleRead(slot.handle, slot.ansiStart, slot.bufferSize);
     if (got < 0)
         return false;
     uint32_t kept = DropNuls(slot.ansiStart, static_cast<uint32_t>(got), false);
@@ -76,7 +76,7 @@ bool Refill(FileSlot& slot, char*, bool* ended)
 
 bool Refill(FileSlot& slot, wchar_t*, bool* ended)
 {
-    int32_t got = FileHandleRead(slot.handle, slot.wideStart, slot.bufferSize * 2);
+    int64_t got = FileHandleRead(slot.handle, slot.wideStart, slot.bufferSize * 2);
     if (got < 0)
         return false;
     if (got & 1) {
@@ -144,12 +144,12 @@ LineEnd ReadUnbuffered(BDS* ctx, FileSlot& slot, Ch* line, uint32_t limit, uint3
     uint32_t n = 0;
     for (;;) {
         Ch c = 0;
-        int32_t got = FileHandleRead(slot.handle, &c, sizeof c);
+        int64_t got = FileHandleRead(slot.handle, &c, sizeof c);
         if (got < 0) {
             SetError(ctx, ERR_PAST_END);
             return LineEnd::Failed;
         }
-        if (got < static_cast<int32_t>(sizeof c)) {
+        if (got < static_cast<int64_t>(sizeof c)) {
             *length = n;
             return LineEnd::DataEnded;
         }

@@ -134,7 +134,7 @@ public:
         if (carry_)
             block_[0] = carry_;
         carry_ = 0;
-        int32_t got = FileHandleRead(file_, block_ + have, TRANSFER - static_cast<DWORD>(have * 2));
+        int64_t got = FileHandleRead(file_, block_ + have, TRANSFER - static_cast<DWORD>(have * 2));
         if (got < 0)
             return -1;
         size_t units = have + static_cast<size_t>(got) / 2;
@@ -246,7 +246,7 @@ bool GetAnsi(BDS* ctx, HANDLE file, char nullChar, HeapString& out)
     while (read < size) {
         DWORD want = size - read < TRANSFER ? static_cast<DWORD>(size - read) : TRANSFER;
         char* target = HeapPtr(ctx, out.offset) + kept;
-        int32_t got = FileHandleRead(file, target, want);
+        int64_t got = FileHandleRead(file, target, want);
         if (got < 0) {
             SetError(ctx, ERR_READ);
             return false;
@@ -276,7 +276,7 @@ bool GetUnicode(BDS* ctx, HANDLE file, bool bigEndian, wchar_t nullChar, HeapStr
         uint64_t left = (units - read) * 2;
         DWORD want = left < TRANSFER ? static_cast<DWORD>(left) : TRANSFER;
         auto* target = reinterpret_cast<wchar_t*>(HeapPtr(ctx, out.offset)) + kept;
-        int32_t got = FileHandleRead(file, target, want);
+        int64_t got = FileHandleRead(file, target, want);
         if (got < 0) {
             SetError(ctx, ERR_READ);
             return false;
@@ -312,7 +312,7 @@ bool GetAnsiAsUnicode(BDS* ctx, HANDLE file, wchar_t nullChar, HeapString& out)
         FileHandleSeek(file, 0, nullptr, FILE_BEGIN);
         size_t carry = 0;
         for (;;) {
-            int32_t got = FileHandleRead(file, block + carry, TRANSFER - static_cast<DWORD>(carry));
+            int64_t got = FileHandleRead(file, block + carry, TRANSFER - static_cast<DWORD>(carry));
             if (got < 0) {
                 SetError(ctx, ERR_READ);
                 return false;
@@ -404,13 +404,13 @@ void DoFilePut(BDS* ctx, resultants* result, const wchar_t* name, const char* te
     if (!OpenWhole(ctx, name, GENERIC_WRITE, ctx->eng.ctl.WriteShareMode, CREATE_ALWAYS, file))
         return;
     size_t length = strlen(text);
-    int32_t written = FileHandleWrite(file.handle, text, static_cast<DWORD>(length));
+    int64_t written = FileHandleWrite(file.handle, text, static_cast<DWORD>(length));
     if (written < 0 || static_cast<size_t>(written) != length) {
         StoreLastError(ctx, GetLastError(), "WriteFile", true);
         SetError(ctx, ERR_WRITE);
         return;
     }
-    SetResultInt(ctx, result, written);
+    SetResultInt(ctx, result, static_cast<int32_t>(written));
 }
 
 void DoFilePutW(BDS* ctx, resultants* result, const wchar_t* name, const wchar_t* text)
@@ -428,11 +428,11 @@ void DoFilePutW(BDS* ctx, resultants* result, const wchar_t* name, const wchar_t
     data[0] = 0xFEFF;
     wmemcpy(data + 1, text, units);
     DWORD bytes = static_cast<DWORD>((units + 1) * sizeof(wchar_t));
-    int32_t written = FileHandleWrite(file.handle, data, bytes);
+    int64_t written = FileHandleWrite(file.handle, data, bytes);
     if (written < 0 || static_cast<DWORD>(written) != bytes) {
         StoreLastError(ctx, GetLastError(), "WriteFile", true);
         SetError(ctx, ERR_WRITE);
         return;
     }
-    SetResultInt(ctx, result, written);
+    SetResultInt(ctx, result, static_cast<int32_t>(written));
 }
