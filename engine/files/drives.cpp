@@ -22,12 +22,6 @@ enum : uint16_t {
 
 constexpr DWORD SCRATCH_BYTES = 1281;
 
-// Switches critical-error boxes off for the length of a scope.
-struct QuietErrorMode {
-    UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS);
-    ~QuietErrorMode() { SetErrorMode(previous); }
-};
-
 char UpperLetter(int c)
 {
     return static_cast<char>(c & ~0x20);
@@ -38,7 +32,7 @@ char UpperLetter(int c)
 int DriveReadyA(char letter)
 {
     char probe[] = {UpperLetter(static_cast<unsigned char>(letter)), ':', '\\', 'N', 'U', 'L', 0};
-    QuietErrorMode quiet;
+    CriticalErrorsOff quiet;
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(probe, &found);
     if (search != INVALID_HANDLE_VALUE) {
@@ -51,7 +45,7 @@ int DriveReadyA(char letter)
 int DriveReadyW(wchar_t letter)
 {
     wchar_t probe[] = {static_cast<wchar_t>(letter & ~0x20), L':', L'\\', L'N', L'U', L'L', 0};
-    QuietErrorMode quiet;
+    CriticalErrorsOff quiet;
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW(probe, &found);
     if (search != INVALID_HANDLE_VALUE) {

@@ -2,9 +2,21 @@
 // test, the remembered network drive letters, the current drive, and changing the drive.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 
 struct BDS;
+
+// Switches the system's critical-error boxes (an empty drive, a missing disk) off for the
+// length of a scope: file work that a script asks for reports failures, never a system box.
+struct CriticalErrorsOff {
+    UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS);
+    CriticalErrorsOff() = default;
+    CriticalErrorsOff(const CriticalErrorsOff&) = delete;
+    CriticalErrorsOff& operator=(const CriticalErrorsOff&) = delete;
+    ~CriticalErrorsOff() { SetErrorMode(previous); }
+};
 
 // 1 when the drive of that letter can be read now.
 int DriveReadyA(char letter);

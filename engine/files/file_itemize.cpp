@@ -1,14 +1,17 @@
 // FileItemize, DirItemize and FileItemPath: the names of the files (or directories) that a
 // list of specifications selects, joined with the file delimiter, in list order and, within
 // an item, in the order of the system's search.
+#include <cstring>
 #include <new>
 #include <string>
 
 #include "engine/core/builtin.h"
+#include "engine/files/drives.h"
 #include "engine/files/file_args.h"
 #include "engine/files/path_buf.h"
 #include "engine/files/path_search.h"
 #include "engine/files/wildcard.h"
+#include "engine/native/host_call.h"
 
 namespace {
 
@@ -52,11 +55,43 @@ std::wstring ItemDirectory(const wchar_t* item)
     return directory;
 }
 
+// The position of a host function by name, -1 when the host has none.
+int HostFunction(const BDS* ctx, const char* name)
+{
+    const KeywordRecord* table = ctx->pHostKeywords;
+    size_t length = strlen(name);
+    for (int i = 0; table && i < 999 && table[i].nameLength != 0; ++i)
+        if (table[i].nameLength == length && memcmp(table[i].name, name, length) == 0)
+            return i;
+    return -1;
+}
+
+// An empty list is the host's to answer when it has a function for it; else empty text.
+void ItemizeNothing(BDS* ctx, resultants* result, bool directories, bool withPath)
+{
+    int position = HostFunction(ctx, withPath ? "itemizenull2" : "itemizenull");
+    if (position < 0) {
+        SetResultPathText(ctx, result, std::wstring());
+        return;
+    }
+    CallExtenderFunction(ctx, static_cast<int32_t>(PARENTSTART) + position, result, directories ? "1" : "0",
+                         nullptr, nullptr, nullptr, nullptr, nullptr, 0);
+    if ((result->flags & VF_STRING) && IsUnicodeMode()) {
+        std::wstring wide = FileNameToWide(ValueText(ctx, result));
+        SetResultWText(ctx, result, wide.c_str(), wide.size());
+    }
+}
+
 void DoFileItemize(BDS* ctx, resultants* result, bool directories, const wchar_t* list, bool withPath)
 {
+    if (!*list) {
+        ItemizeNothing(ctx, result, directories, withPath);
+        return;
+    }
     wchar_t delimiter = ctx->eng.ctl.FileDelimiterW ? ctx->eng.ctl.FileDelimiterW : L'\t';
     auto separator = [&](wchar_t c) { return c == delimiter || c == L'\t' || c == L'|'; };
     std::wstring names;
+    CriticalErrorsOff quiet;
     try {
         const wchar_t* p = list;
         for (;;) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/core/context.h"
+#include "engine/files/drives.h"
 #include "engine/files/path_buf.h"
 #include "engine/files/path_search.h"
 #include "engine/files/wildcard.h"
@@ -133,6 +134,7 @@ int FileListWalk(BDS* ctx, const wchar_t* list, const wchar_t* target, WalkState
         ++p;
     if (!*p)
         return 0;
+    CriticalErrorsOff quiet;
     std::wstring piece;
     while (*p) {
         const wchar_t* end = p;

@@ -18,6 +18,7 @@ EXPECTED = {
     "two items": ["a.txt", "abd.log"],
     "empty item": [],
     "dirs": ["sub"],
+    "nothing": [],
 }
 
 
