@@ -32,6 +32,54 @@ const BuiltinCase* BuiltinCaseTable();
 
 // Each family lists its rows; builtin_table.cpp gathers them.
 struct BuiltinFamily {
+    const char* name;
     const BuiltinRow* rows;
     int count;
 };
+
+// The families gathered into the case table (for the check of the served ids).
+const BuiltinFamily* const* BuiltinFamilies(int* count);
+
+// Puts another case in an id's place and answers the one it replaces (tests use it to
+// watch what the router hands a case).
+BuiltinCase ReplaceBuiltinCase(uint32_t id, BuiltinCase run);
+
+// ---------------------------------------------------------------- reading arguments
+// The router has converted each argument by its code; an omitted optional argument reads
+// as the default given.
+
+inline bool HasArg(const BuiltinCall& call, int i) { return i >= 1 && i <= call.argc; }
+
+inline int32_t ArgInt(const BuiltinCall& call, int i, int32_t absent = 0)
+{
+    return HasArg(call, i) ? call.args[i].i32 : absent;
+}
+
+// A 64-bit argument (code 9 or 10): the 64-bit form when it has one, else the integer.
+inline int64_t ArgInt64(const BuiltinCall& call, int i, int64_t absent = 0)
+{
+    if (!HasArg(call, i))
+        return absent;
+    const resultants& arg = call.args[i];
+    return (arg.flags & VF_INT64) ? arg.i64 : arg.i32;
+}
+
+inline double ArgFloat(const BuiltinCall& call, int i, double absent = 0.0)
+{
+    return HasArg(call, i) ? call.args[i].dbl : absent;
+}
+
+// The narrow or wide text of an argument; "" when it is absent or has no such form.
+inline const char* ArgText(BDS* ctx, const BuiltinCall& call, int i)
+{
+    return HasArg(call, i) ? ValueText(ctx, &call.args[i]) : "";
+}
+
+inline const wchar_t* ArgWText(BDS* ctx, const BuiltinCall& call, int i)
+{
+    return HasArg(call, i) ? ValueWText(ctx, &call.args[i]) : L"";
+}
+
+// Whether an argument of code 6, 7 or 8 was converted to wide text (the rule by which the
+// case picks the wide handler of a pair).
+bool ArgIsWide(const BuiltinCall& call, int i);

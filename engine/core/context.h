@@ -17,6 +17,9 @@
 #include "engine/core/engine_state.h"
 #include "engine/files/file_table.h"
 #include "engine/data/data_state.h"
+#include "engine/core/front_state.h"
+#include "engine/core/builtin_state.h"
+#include "engine/native/host_call_state.h"
 
 struct ExtArgRecord;
 
@@ -116,6 +119,9 @@ struct BDS {
     EngineState eng;
     FileTable files;
     DataState data;
+    FrontState front;
+    BuiltinState builtins;
+    HostCallState host;
 };
 
 inline void SetError(BDS* ctx, uint16_t code) { ctx->nErrorCode = code; }

@@ -27,7 +27,7 @@ enum ArgType : uint32_t {
     AT_STRING_ANY = 6,
     AT_STRING_MODE = 7,
     AT_STRING_BOTH = 8,
-    AT_INT_WIDE = 9,
+    AT_INT_WIDE = 9,   // an integer that widens to 64 bits when it does not fit
     AT_INT64 = 10,
     AT_ANY = 15,
 };
@@ -48,6 +48,31 @@ constexpr uint32_t UDFSTART = 4000;      // user-defined functions 4000-4998
 constexpr uint32_t ADDONSTART = 10000;   // add-on functions 10000-10750
 constexpr uint32_t ADDON_COUNT = 751;
 
+// Ids of the static keywords that the evaluator and the statement executor test for.
+enum KeywordId : uint16_t {
+    KID_NOT = 0, KID_NE = 1, KID_AMP = 2, KID_ANDAND = 3, KID_AND_ASSIGN = 4,
+    KID_LPAREN = 5, KID_RPAREN = 6, KID_STAR = 7, KID_POWER = 8, KID_MUL_ASSIGN = 9,
+    KID_PLUS = 10, KID_ADD_ASSIGN = 11, KID_COMMA = 12, KID_MINUS = 13, KID_SUB_ASSIGN = 14,
+    KID_SLASH = 15, KID_DIV_ASSIGN = 16, KID_COLON = 17, KID_DOUBLE_COLON = 18,
+    KID_CAT_ASSIGN = 19, KID_LT = 20, KID_SHL = 21, KID_SHL_ASSIGN = 22, KID_LE = 23,
+    KID_LTGT = 24, KID_ASSIGN = 25, KID_EQ = 26, KID_GT = 27, KID_GE = 28, KID_SHR = 29,
+    KID_SHR_ASSIGN = 30, KID_DDESERVER = 31, KID_GETVIAPOINTER = 32, KID_MAKEPOINTER = 33,
+    KID_OLEOBJECT = 34, KID_SETVIAPOINTER = 35,
+    KID_LBRACKET = 250, KID_RBRACKET = 251, KID_XOR = 252, KID_XOR_ASSIGN = 253,
+    KID_BEEP = 294, KID_BREAK = 352, KID_BY = 354, KID_CASE = 356, KID_CONTINUE = 374,
+    KID_DROP = 435, KID_ELSE = 437, KID_ELSEIF = 438, KID_END = 439, KID_ENDFOR = 440,
+    KID_ENDIF = 441, KID_ENDSELECT = 442, KID_ENDSWITCH = 444, KID_ENDWHILE = 445,
+    KID_EXECUTE = 452, KID_EXIT = 454, KID_FOR = 510, KID_FOREACH = 511, KID_GOSUB = 516,
+    KID_GOTO = 517, KID_IF = 522, KID_ISDEFINED = 536, KID_RESERVED = 540, KID_MOD = 571,
+    KID_MOD_ASSIGN = 572, KID_NEXT = 581, KID_OBJECTTYPEGET = 600, KID_PTRGLOBAL = 615,
+    KID_PTRGLOBALDEFINE = 616, KID_PTRGLOBALTEST = 617, KID_PTRPERSISTENT = 618,
+    KID_RETURN = 655, KID_SELECT = 669, KID_SWITCH = 722, KID_THEN = 731, KID_TO = 746,
+    KID_VARTYPE = 751, KID_WHILE = 757, KID_YIELD = 803, KID_BAR = 805, KID_OR_ASSIGN = 806,
+    KID_OROR = 807, KID_TILDE = 808,
+};
+constexpr uint16_t KID_NONE = 9999;      // inside the lookup: no keyword
+constexpr uint16_t KID_BARE_WORD = 65535; // a word read by get_string_token
+
 struct KeywordRecord {
     uint32_t id;          // static table: its position
     uint32_t type;        // KeywordType
@@ -58,7 +83,8 @@ struct KeywordRecord {
 };
 static_assert(sizeof(KeywordRecord) == 56);
 
-// The static keyword table, sorted by name in byte order; id = position.
+// The static keyword table, sorted by name in byte order; id = position. Position 540
+// (KID_RESERVED) is a placeholder that no lookup can reach.
 extern const KeywordRecord g_KeywordTable[NKEYTOKENS];
 
 inline uint32_t ArgTypeOf(uint64_t signature, int argument)   // argument counts from 1

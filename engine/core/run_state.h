@@ -164,8 +164,8 @@ struct RunState {
     uint32_t nAssignTarget;         // assignment in progress in the main script, 0 none
     uint32_t nMainStmtMarker;       // the main script's statement marker
     uint32_t nForEachSerial;        // makes temporary collection names unique
-    uint32_t nLastPumpTick;         // the run loop pumps by elapsed time
     uint32_t bRunning;              // a run is in progress in this context
+    uint32_t bDefaultsSet;          // the trap defaults were given to this context
 
     RunSite* site;                  // the statement being run, or null
     ForEachState forEach[MAX_FOREACH_STATES];

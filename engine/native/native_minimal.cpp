@@ -7,10 +7,3 @@ void NotifyExtendersOfEnd(BDS*) {}
 void FreeAllDllCallbacks(BDS*) {}
 void DllStructFreeAll(BDS*) {}
 void UnloadExtenders(BDS*) {}
-
-int HostIdleHook(BDS*, char* directory, int size)
-{
-    if (directory && size > 0)
-        directory[0] = 0;
-    return 0;
-}

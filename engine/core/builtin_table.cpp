@@ -1,0 +1,67 @@
+// The dispatch table: every family's rows gathered into one table indexed by keyword id.
+//
+// A family of built-ins defines one BuiltinFamily with its rows and adds one line to the
+// list below. An id that no family serves answers 3046 "Function not defined"; the unit
+// test BuiltinTable lists the served and the unserved ids.
+#include "engine/core/builtin.h"
+
+#include "engine/core/router.h"
+
+extern const BuiltinFamily g_InlineBuiltins;     // served inside the dispatch itself
+extern const BuiltinFamily g_IniBuiltins;        // the profile (INI) built-ins
+extern const BuiltinFamily g_HostRouteBuiltins;  // IntControl's route to the host
+
+static const BuiltinFamily* const kFamilies[] = {
+    &g_InlineBuiltins,
+    &g_IniBuiltins,
+    &g_HostRouteBuiltins,
+};
+
+const BuiltinFamily* const* BuiltinFamilies(int* count)
+{
+    *count = static_cast<int>(sizeof(kFamilies) / sizeof(kFamilies[0]));
+    return kFamilies;
+}
+
+static BuiltinCase* MutableCaseTable()
+{
+    static BuiltinCase table[NKEYTOKENS];
+    static bool built;
+    if (!built) {
+        for (const BuiltinFamily* family : kFamilies)
+            for (int i = 0; i < family->count; ++i)
+                if (family->rows[i].id < NKEYTOKENS)
+                    table[family->rows[i].id] = family->rows[i].run;
+        built = true;
+    }
+    return table;
+}
+
+const BuiltinCase* BuiltinCaseTable() { return MutableCaseTable(); }
+
+BuiltinCase ReplaceBuiltinCase(uint32_t id, BuiltinCase run)
+{
+    if (id >= NKEYTOKENS)
+        return nullptr;
+    BuiltinCase old = MutableCaseTable()[id];
+    MutableCaseTable()[id] = run;
+    return old;
+}
+
+bool ArgIsWide(const BuiltinCall& call, int i)
+{
+    if (!HasArg(call, i))
+        return false;
+    switch (ArgTypeOf(call.signature, i)) {
+    case AT_WSTRING:
+        return true;
+    case AT_STRING_ANY:
+        return call.wide;
+    case AT_STRING_MODE:
+        return IsUnicodeMode();
+    case AT_STRING_BOTH:
+        return call.wide && IsUnicodeMode();
+    default:
+        return false;
+    }
+}

@@ -1,0 +1,236 @@
+// The Call built-in: runs a script file in the caller's variables with its parameter line
+// split into the param variables.
+#include "engine/core/runloop.h"
+#include "engine/core/errors.h"
+#include "engine/core/run_hooks.h"
+#include "engine/core/script.h"
+#include "engine/core/statement.h"
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+// Index of the variable with exactly this (lower-case) name, 0 when there is none.
+uint32_t LookupVariable(BDS* ctx, const char* name)
+{
+    for (uint32_t i = 1; i < ctx->nVarUsed; ++i)
+        if (ctx->pVars[i].flags && std::strcmp(ctx->pVars[i].name, name) == 0)
+            return i;
+    return 0;
+}
+
+void RemoveVariable(BDS* ctx, uint32_t index)
+{
+    VariableEntry& v = ctx->pVars[index];
+    FreeValue(ctx, &v, static_cast<int>(index), VK_ARGUMENT);
+    v.flags = 0;
+    v.name[0] = 0;
+    if (index + 1 == ctx->nVarUsed)
+        --ctx->nVarUsed;
+}
+
+// Clears the param variables of a previous parameter line.
+void ClearParamVars(BDS* ctx)
+{
+    int32_t old = 0;
+    if (uint32_t i = LookupVariable(ctx, "param0"); i && (ctx->pVars[i].flags & VF_INT))
+        old = ctx->pVars[i].i32;
+    SetVariableByName(ctx, "param0", nullptr, 0, SV_INT);
+    char name[32];
+    for (int32_t k = old; k >= 1; --k) {
+        wsprintfA(name, "param%d", k);
+        if (uint32_t i = LookupVariable(ctx, name))
+            RemoveVariable(ctx, i);
+    }
+}
+
+// Splits a parameter line into words; quoted parts (" ' `) are taken literally, a doubled
+// quote inside gives one quote, and a quoted part joins its neighbours into one word.
+template <typename Char>
+void SplitWords(const Char* line, void (*emit)(BDS*, int, const std::basic_string<Char>&), BDS* ctx, int* count)
+{
+    const Char* p = line;
+    for (;;) {
+        while (*p == ' ' || *p == '\t')
+            ++p;
+        if (!*p)
+            break;
+        std::basic_string<Char> word;
+        while (*p && *p != ' ' && *p != '\t') {
+            Char q = *p;
+            if (q == '"' || q == '\'' || q == '`') {
+                ++p;
+                while (*p) {
+                    if (*p == q) {
+                        if (p[1] == q) {
+                            word.push_back(q);
+                            p += 2;
+                            continue;
+                        }
+                        ++p;
+                        break;
+                    }
+                    word.push_back(*p++);
+                }
+                continue;
+            }
+            word.push_back(*p++);
+        }
+        ++*count;
+        emit(ctx, *count, word);
+    }
+}
+
+void EmitNarrow(BDS* ctx, int k, const std::string& word)
+{
+    char name[32];
+    wsprintfA(name, "param%d", k);
+    SetVariableByName(ctx, name, word.c_str(), 0, SV_STRING);
+}
+
+void EmitWide(BDS* ctx, int k, const std::wstring& word)
+{
+    char name[32];
+    wsprintfA(name, "param%d", k);
+    SetVariableByName(ctx, name, word.c_str(), 0, SV_WIDE);
+}
+
+// The file the Call names, by the engine's file search; false when it does not exist.
+bool FindScriptFile(const char* name, char* path, size_t size)
+{
+    if (!name || !*name)
+        return false;
+    char full[MAX_PATH];
+    if (GetFullPathNameA(name, MAX_PATH, full, nullptr) && GetFileAttributesA(full) != INVALID_FILE_ATTRIBUTES &&
+        !(GetFileAttributesA(full) & FILE_ATTRIBUTE_DIRECTORY)) {
+        lstrcpynA(path, full, static_cast<int>(size));
+        return true;
+    }
+    bool hasDirectory = std::strchr(name, '\\') || std::strchr(name, '/') || std::strchr(name, ':');
+    if (hasDirectory)
+        return false;
+    DWORD n = SearchPathA(nullptr, name, nullptr, static_cast<DWORD>(size), path, nullptr);
+    return n > 0 && n < size;
+}
+
+}  // namespace
+
+int SetParamVars(BDS* ctx, const char* line)
+{
+    ClearParamVars(ctx);
+    int count = 0;
+    try {
+        SplitWords<char>(line ? line : "", EmitNarrow, ctx, &count);
+    } catch (...) {
+        SetError(ctx, 1588);
+    }
+    SetVariableByName(ctx, "param0", nullptr, count, SV_INT);
+    return count;
+}
+
+int SetParamVarsW(BDS* ctx, const wchar_t* line)
+{
+    ClearParamVars(ctx);
+    int count = 0;
+    try {
+        SplitWords<wchar_t>(line ? line : L"", EmitWide, ctx, &count);
+    } catch (...) {
+        SetError(ctx, 1588);
+    }
+    SetVariableByName(ctx, "param0", nullptr, count, SV_INT);
+    return count;
+}
+
+int CallScript(BDS* ctx, resultants* result, resultants* args)
+{
+    ++ctx->nCallLevel;
+    if (args[2].flags & VF_UNICODE)
+        SetParamVarsW(ctx, ValueWText(ctx, &args[2]));
+    else
+        SetParamVars(ctx, ValueText(ctx, &args[2]));
+    if (ctx->nErrorCode) {
+        --ctx->nCallLevel;
+        return 0;
+    }
+    char path[MAX_PATH];
+    if (!FindScriptFile(ValueText(ctx, &args[1]), path, sizeof path)) {
+        --ctx->nCallLevel;
+        SetError(ctx, 1400);
+        return 0;
+    }
+    if (ctx->nStructDepth >= MAX_STRUCT_FRAMES) {
+        --ctx->nCallLevel;
+        SetError(ctx, 3353);
+        return 0;
+    }
+    uint32_t frameIndex = ctx->nStructDepth++;
+    StructFrame& frame = ctx->aStructFrames[frameIndex];
+    std::memset(&frame, 0, sizeof frame);
+    frame.kind = SF_SCRIPT_CALL;
+    frame.udfRunning = ctx->nUdfRunning;
+    frame.inUdfBody = static_cast<uint16_t>(ctx->bInUdfBody);
+    frame.savedInLoop = static_cast<uint8_t>(ctx->run.bInLoop);
+    frame.script = ctx->hCurrentScript;
+
+    char savedSource[260];
+    lstrcpynA(savedSource, ctx->szSourceFile, sizeof savedSource);
+    lstrcpynA(ctx->szSourceFile, path, sizeof ctx->szSourceFile);
+    if (ctx->nHookFlags & 8)
+        CallHostFileHook(ctx, path, 1);
+    if (ctx->nHookFlags & 4)
+        CallHostCallHook(ctx, ctx->nCallLevel, 1);
+
+    // The file runs from its own buffer without the caller's traps.
+    HGLOBAL savedScript = ctx->hCurrentScript;
+    uint32_t savedOffset = ctx->nErrorOffset;
+    uint32_t savedInBody = ctx->bInUdfBody;
+    int32_t savedErrorMode = ctx->run.nErrorHandlerMode, savedCancelMode = ctx->run.nCancelHandlerMode;
+    uint32_t savedStep = ctx->bSingleStep;
+    int32_t savedIf = ctx->run.nIfState;
+    uint32_t savedLoop = ctx->run.bInLoop;
+    RunSite* savedSite = ctx->run.site;
+    ctx->run.nErrorHandlerMode = TRAP_OFF;
+    ctx->run.nCancelHandlerMode = TRAP_OFF;
+    ctx->bSingleStep = 0;
+    ctx->bInUdfBody = 0;
+    ctx->run.nIfState = -1;
+    ctx->run.bInLoop = 0;
+
+    int r = RunScriptFile(ctx, result, path);
+
+    bool returned = ctx->aStructFrames[frameIndex].returned != 0;
+    if (!returned) {
+        FreeValue(ctx, result, 0, VK_RECORD);
+        InitResultValue(ctx, result, VK_RECORD, 0);
+    }
+    while (ctx->nStructDepth > frameIndex) {
+        StructFrame& f = ctx->aStructFrames[ctx->nStructDepth - 1];
+        if (f.kind == SF_FOREACH)
+            ReleaseForEachFrame(ctx, f.temporary, ctx->nStructDepth - 1);
+        std::memset(&f, 0, sizeof f);
+        --ctx->nStructDepth;
+    }
+    ctx->hCurrentScript = savedScript;
+    ctx->nErrorOffset = savedOffset;
+    ctx->bInUdfBody = savedInBody;
+    ctx->run.nErrorHandlerMode = savedErrorMode;
+    ctx->run.nCancelHandlerMode = savedCancelMode;
+    ctx->bSingleStep = savedStep;
+    ctx->run.nIfState = savedIf;
+    ctx->run.bInLoop = savedLoop;
+    ctx->run.site = savedSite;
+    lstrcpynA(ctx->szSourceFile, savedSource, sizeof ctx->szSourceFile);
+    --ctx->nCallLevel;
+
+    bool failed = r == 0;
+    if (failed && ctx->nErrorCode != 0 && ctx->nErrorCode != CC_CANCEL) {
+        ctx->nErrorCode = CC_ALREADY_SHOWN;
+        ctx->nErrorDetail = CC_ALREADY_SHOWN;
+    }
+    if (ctx->nHookFlags & 8)
+        CallHostFileHook(ctx, ctx->szSourceFile, failed ? -1 : 0);
+    if (ctx->nHookFlags & 4)
+        CallHostCallHook(ctx, ctx->nCallLevel + 1, failed ? 0 : 1);
+    return 1;
+}

@@ -1,0 +1,52 @@
+// What the operators compute: binary arithmetic, bitwise and logical operators, the
+// concatenation `:`, the unary operators and the comparisons with their type rules.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/core/context.h"
+
+// Operator errors.
+enum : uint16_t {
+    ERR_FP_DOMAIN = 1341,
+    ERR_FP_OVERFLOW = 1342,
+    ERR_FP_PARTIAL_LOSS = 1343,
+    ERR_FP_SINGULARITY = 1344,
+    ERR_FP_TOTAL_LOSS = 1345,
+    ERR_FP_UNDOCUMENTED = 1347,
+    ERR_NOT_STRING = 3056,
+    ERR_NOT_NUMBER = 3057,
+    ERR_DIVIDE_BY_ZERO = 3062,
+    ERR_BINARY_NOT_LEGAL = 3063,
+    ERR_UNARY_NOT_LEGAL = 3064,
+    ERR_BAD_AMPERSAND = 3818,
+};
+
+// The floating-point error noticed while a built-in or an operator runs (process-wide;
+// scripts run on one thread). Every operator clears it before floating-point work and
+// moves it into the context afterwards.
+extern uint32_t nPendingMathError;
+
+// left = left <op> right for && || ^ & | << >> + - * / mod ** and : (ids of the keyword
+// table). The left record becomes a temporary holding the result; on failure nErrorCode
+// is set and the left record may hold a partial form (the caller releases it).
+void ApplyBinaryOperator(BDS* ctx, uint16_t op, resultants* left, resultants* right);
+
+// The `:` operator: ANSI concatenation, wide when either side is wide text or a variant.
+void ConcatValues(BDS* ctx, resultants* left, resultants* right);
+
+// ! + - ~ on numbers; & (the pointer text of the record's variable) and * (the value of
+// the variable a pointer text names; with subscripts following, that variable's element).
+void ApplyUnaryOperator(BDS* ctx, uint16_t op, resultants* value);
+
+// Compares left and right for == != <> < <= > >=; left becomes the integer 1 or 0 (a
+// temporary). Answers the sign of the comparison. With release the operands' text forms
+// are released; ignoreCase compares texts without case.
+int CompareValues(BDS* ctx, uint16_t op, resultants* left, resultants* right, int release,
+                  int ignoreCase);
+
+// -1, 0 or 1 for two decimal texts of any length (leading blanks, sign, leading zeros).
+int CompareNumericText(BDS* ctx, const char* text1, const char* text2);
+
+// The C runtime's floating-point error callback: records the error in nPendingMathError.
+extern "C" int MathErrorHook(struct _exception* exception);

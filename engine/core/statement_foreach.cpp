@@ -1,0 +1,300 @@
+// The ForEach loop: walks the items of a delimited text (or the elements of an array),
+// keeping a temporary collection in a variable of its own while the loop runs.
+#include "engine/core/statement.h"
+#include "engine/core/errors.h"
+#include "engine/core/heap.h"
+#include "engine/core/run_services.h"
+#include "engine/core/runloop.h"
+#include "engine/core/statement_internal.h"
+#include "engine/data/array.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr int64_t WALK_DONE = INT64_MAX;
+
+bool SameText(BDS* ctx, uint64_t saved, const char* text)
+{
+    return saved && std::strcmp(HeapPtr(ctx, saved), text) == 0;
+}
+
+// The rest of the line, trimmed of blanks and a trailing comment-free end.
+void CollectionText(const char* p, char* out, size_t size)
+{
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    lstrcpynA(out, p, static_cast<int>(size));
+    size_t n = std::strlen(out);
+    while (n > 0 && (out[n - 1] == ' ' || out[n - 1] == '\t'))
+        out[--n] = 0;
+}
+
+// Makes a temporary collection variable; answers its index, 0 on failure.
+uint16_t StoreTemporary(BDS* ctx, const resultants* value)
+{
+    char name[32];
+    wsprintfA(name, "@tempcolvar%x", ++ctx->run.nForEachSerial);
+    if (!SetVariableFromValue(ctx, name, value))
+        return 0;
+    uint16_t index = FindVarIndex(ctx, name);
+    if (index == 65535 || index == 0)
+        return 0;
+    ctx->pVars[index].flags |= VF_COMTEMP;
+    return index;
+}
+
+// The next item of a delimited text; false when the walk is over.
+bool NextTextItem(const char* text, char delimiter, int64_t* position, char* item, size_t size)
+{
+    if (*position == WALK_DONE)
+        return false;
+    size_t length = std::strlen(text);
+    auto at = static_cast<size_t>(*position);
+    if (at > length || length == 0) {     // an empty text has no items
+        *position = WALK_DONE;
+        return false;
+    }
+    const char* start = text + at;
+    const char* stop = std::strchr(start, delimiter);
+    size_t n = stop ? static_cast<size_t>(stop - start) : std::strlen(start);
+    size_t copy = n < size - 1 ? n : size - 1;
+    std::memcpy(item, start, copy);
+    item[copy] = 0;
+    *position = stop ? static_cast<int64_t>(at + n + 1) : WALK_DONE;
+    return true;
+}
+
+}  // namespace
+
+uint32_t ValueTextHash(BDS* ctx, const ValueHead* value)
+{
+    uint32_t h = 0x811C9DC5u;
+    if (value->flags & VF_STRING) {
+        for (const char* p = ValueText(ctx, value); *p; ++p) {
+            h ^= static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(*p)));
+            h *= 16777619u;
+        }
+        return h;
+    }
+    if (value->flags & VF_UNICODE) {
+        for (const wchar_t* p = ValueWText(ctx, value); *p; ++p) {
+            h ^= static_cast<uint16_t>(*p);
+            h *= 16777619u;
+        }
+        return h;
+    }
+    return 0;
+}
+
+void ReleaseForEachFrame(BDS* ctx, uint16_t tempVar, uint32_t frameIndex)
+{
+    if (tempVar && tempVar < ctx->nVarUsed && (ctx->pVars[tempVar].flags & VF_COMTEMP)) {
+        VariableEntry& v = ctx->pVars[tempVar];
+        v.flags &= ~VF_COMTEMP;
+        FreeValue(ctx, &v, tempVar, VK_ARGUMENT);
+        v.flags = 0;
+        v.name[0] = 0;
+        if (tempVar + 1u == ctx->nVarUsed)
+            --ctx->nVarUsed;
+    }
+    if (frameIndex < MAX_FOREACH_STATES && frameIndex < ctx->nStructDepth &&
+        ctx->aStructFrames[frameIndex].kind == SF_FOREACH) {
+        ForEachState& s = ctx->run.forEach[frameIndex];
+        if (s.savedText)
+            VFree(ctx, s.savedText);
+        s = ForEachState{};
+        ctx->aStructFrames[frameIndex].temporary = 0;
+    }
+}
+
+int DoForEach(BDS* ctx, RunSite* site)
+{
+    StructFrame* top = ctx->nStructDepth ? &ctx->aStructFrames[ctx->nStructDepth - 1] : nullptr;
+    bool continuing = top && top->kind == SF_FOREACH && top->linePos == site->lineStart &&
+                      top->script == site->script;
+    bool skipping = top && top->skip != 0 && !continuing;
+    ctx->run.nTraceEvent = 8;
+    if (skipping) {
+        if (ctx->nStructDepth >= MAX_STRUCT_FRAMES) {
+            SetError(ctx, 3353);
+            return 0;
+        }
+        StructFrame& f = ctx->aStructFrames[ctx->nStructDepth++];
+        std::memset(&f, 0, sizeof f);
+        f.kind = SF_FOREACH;
+        f.skip = SKIP_ALL;
+        f.linePos = site->lineStart;
+        f.script = site->script;
+        f.savedInLoop = static_cast<uint8_t>(ctx->run.bInLoop);
+        ctx->run.bInLoop = 1;
+        return 1;
+    }
+
+    if (get_token(ctx) > 1 || ctx->nErrorCode)
+        return 0;
+    if (ctx->nTokenKind != TK_NAME) {
+        SetError(ctx, 3729);
+        return 0;
+    }
+    uint16_t var = FindVarIndex(ctx, ctx->szToken);
+    if (var == 65535) {
+        SetError(ctx, 3051);
+        return 0;
+    }
+    char* p = ctx->prog;
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    if (!((p[0] == 'i' || p[0] == 'I') && (p[1] == 'n' || p[1] == 'N') && (p[2] == ' ' || p[2] == '\t'))) {
+        SetError(ctx, 3729);
+        return 0;
+    }
+    ctx->prog = p + 2;
+    char text[TEXTBUF];
+    CollectionText(ctx->prog, text, sizeof text);
+
+    uint32_t frameIndex;
+    if (!continuing) {
+        if (ctx->nStructDepth >= MAX_STRUCT_FRAMES) {
+            SetError(ctx, 3353);
+            return 0;
+        }
+        frameIndex = ctx->nStructDepth++;
+        StructFrame& f = ctx->aStructFrames[frameIndex];
+        std::memset(&f, 0, sizeof f);
+        f.kind = SF_FOREACH;
+        f.linePos = site->lineStart;
+        f.resume = site->lineStart;
+        f.script = site->script;
+        f.variable = var;
+        f.udfRunning = ctx->nUdfRunning;
+        f.savedInLoop = static_cast<uint8_t>(ctx->run.bInLoop);
+        ctx->run.bInLoop = 1;
+        ForEachState& s = ctx->run.forEach[frameIndex];
+        if (s.savedText)
+            VFree(ctx, s.savedText);
+        s = ForEachState{};
+        s.delimiter = '\t';
+        size_t n = std::strlen(text);
+        s.savedText = VMalloc(ctx, n + 1);
+        if (!s.savedText) {
+            SetError(ctx, 3096);
+            return 0;
+        }
+        std::memcpy(HeapPtr(ctx, s.savedText), text, n + 1);
+    } else {
+        frameIndex = ctx->nStructDepth - 1;
+    }
+    StructFrame& frame = ctx->aStructFrames[frameIndex];
+    ForEachState& state = ctx->run.forEach[frameIndex];
+
+    // The collection: the temporary kept from the first round, or the expression again.
+    const ValueHead* collection = nullptr;
+    resultants value{};
+    InitResultValue(ctx, &value, VK_RECORD, 0);
+    bool evaluated = false;
+    if (continuing && frame.temporary && SameText(ctx, state.savedText, text) &&
+        (ctx->pVars[frame.temporary].flags & VF_COMTEMP)) {
+        collection = &ctx->pVars[frame.temporary];
+    } else {
+        evaluated = true;
+        if (get_token(ctx) > 1 || ctx->nErrorCode) {
+            FreeValue(ctx, &value, 0, VK_RECORD);
+            return 0;
+        }
+        ParseLogicalExpr(ctx, &value);
+        if (!ctx->nErrorCode && ctx->nTokenKind == TK_KEYWORD && ctx->delim_type == KID_BY) {
+            resultants delimiter{};
+            InitResultValue(ctx, &delimiter, VK_RECORD, 0);
+            if (get_token(ctx) <= 1 && !ctx->nErrorCode)
+                ParseLogicalExpr(ctx, &delimiter);
+            if (!ctx->nErrorCode) {
+                if (!ValueToString(ctx, &delimiter)) {
+                    if (!ctx->nErrorCode)
+                        SetError(ctx, 3056);
+                } else {
+                    const char* d = ValueText(ctx, &delimiter);
+                    if (std::strlen(d) != 1)
+                        SetError(ctx, 1705);
+                    else
+                        state.delimiter = d[0];
+                }
+            }
+            FreeValue(ctx, &delimiter, 0, VK_RECORD);
+        }
+        if (!ctx->nErrorCode && ctx->nTokenKind != TK_END)
+            SetContinuesPastEndError(ctx);
+        if (ctx->nErrorCode) {
+            FreeValue(ctx, &value, 0, VK_RECORD);
+            return 0;
+        }
+        if (value.originVar == ORIGIN_NONE || value.originVar == ORIGIN_ELEMENT) {
+            uint16_t temp = StoreTemporary(ctx, &value);
+            if (!temp) {
+                FreeValue(ctx, &value, 0, VK_RECORD);
+                if (!ctx->nErrorCode)
+                    SetError(ctx, 3096);
+                return 0;
+            }
+            ctx->aStructFrames[frameIndex].temporary = temp;
+            collection = &ctx->pVars[temp];
+        } else {
+            collection = &value;
+        }
+    }
+    StructFrame& f = ctx->aStructFrames[frameIndex];
+
+    // A variable whose content changed restarts the walk.
+    uint32_t fingerprint = ValueArray(collection) ? ValueArray(collection)->count : ValueTextHash(ctx, collection);
+    if (!continuing || (evaluated && !f.temporary && fingerprint != state.fingerprint))
+        state.position = 0;
+    state.fingerprint = fingerprint;
+
+    bool found = false;
+    if (collection->flags & (VF_STRING | VF_UNICODE | VF_INT | VF_INT64 | VF_FLOAT)) {
+        resultants asText{};
+        std::memcpy(static_cast<ValueHead*>(&asText), collection, sizeof(ValueHead));
+        const char* items = nullptr;
+        bool ownText = false;
+        if (collection->flags & VF_STRING) {
+            items = ValueText(ctx, collection);
+        } else {
+            InitResultValue(ctx, &asText, VK_RECORD, 0);
+            CopyValue(ctx, collection, &asText, 0, 0x200 | 0x20 | VK_RECORD);
+            ownText = true;
+            items = ValueToString(ctx, &asText) ? ValueText(ctx, &asText) : "";
+        }
+        char item[TEXTBUF];
+        found = NextTextItem(items, state.delimiter, &state.position, item, sizeof item);
+        if (ownText)
+            FreeValue(ctx, &asText, 0, VK_RECORD);
+        if (found)
+            SetVariableByName(ctx, ctx->pVars[f.variable].name, item, 0, SV_STRING);
+    } else if (const ArrayHeader* array = ValueArray(collection)) {
+        if (array->flags & ARRAY_MAP) {
+            SetError(ctx, 3650);
+        } else {
+            // The elements in storage order; elements without a value are passed over.
+            while (state.position >= 0 && static_cast<uint64_t>(state.position) < array->count) {
+                const ArrayElement& element = array->data[state.position++];
+                if (!element.flags)
+                    continue;
+                resultants copy{};
+                InitResultValue(ctx, &copy, VK_RECORD, 0);
+                CopyValue(ctx, &element, &copy, 0, 0x800 | 0x200 | 0x20 | VK_ELEMENT);
+                SetVariableFromValue(ctx, ctx->pVars[f.variable].name, &copy);
+                FreeValue(ctx, &copy, 0, VK_RECORD);
+                found = !ctx->nErrorCode;
+                break;
+            }
+        }
+    }
+    FreeValue(ctx, &value, 0, VK_RECORD);
+    if (ctx->nErrorCode)
+        return 0;
+    f.skip = found ? SKIP_NONE : SKIP_FALSE;
+    if (!found)
+        ReleaseForEachFrame(ctx, f.temporary, frameIndex);
+    ctx->run.bTraceOutcome = found;
+    return 1;
+}

@@ -1,0 +1,538 @@
+// User-defined functions: their records and headers, calls with their variable scopes,
+// calls by name for dialog procedures, and removal.
+#include "engine/core/runloop.h"
+#include "engine/core/errors.h"
+#include "engine/core/run_hooks.h"
+#include "engine/core/run_services.h"
+#include "engine/core/statement.h"
+
+#include <cstring>
+
+// ---------------------------------------------------------------- records
+
+UdfRecord* UdfRecordAt(BDS* ctx, uint32_t index)
+{
+    return index < MAX_UDFS ? ctx->pUdfRecords[index] : nullptr;
+}
+
+int AllocUdfRecord(BDS* ctx, int index, uint32_t kind)
+{
+    if (index < 0 || index >= MAX_UDFS)
+        return 0;
+    int block = index / UDF_PER_BLOCK;
+    if (!ctx->hUdfBlocks[block]) {
+        HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(UdfRecord) * UDF_PER_BLOCK);
+        if (!h)
+            return 0;
+        auto* records = static_cast<UdfRecord*>(GlobalLock(h));     // stays locked for the context's life
+        if (!records) {
+            GlobalFree(h);
+            return 0;
+        }
+        ctx->hUdfBlocks[block] = h;
+        for (int i = 0; i < UDF_PER_BLOCK; ++i)
+            ctx->pUdfRecords[block * UDF_PER_BLOCK + i] = records + i;
+        if (block > ctx->nUdfBlockTop)
+            ctx->nUdfBlockTop = block;
+    }
+    UdfRecord* rec = ctx->pUdfRecords[index];
+    std::memset(rec, 0, sizeof *rec);
+    rec->kind = kind;
+    return 1;
+}
+
+int FindUdfByName(BDS* ctx, const char* name, size_t length)
+{
+    if (length == 0 || length >= UDF_NAME_SIZE)
+        return -1;
+    for (uint32_t i = 0; i < ctx->nUdfCount && i < MAX_UDFS; ++i) {
+        const UdfRecord* r = ctx->pUdfRecords[i];
+        if (r && r->nameLength == length && CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, r->name,
+                                                           static_cast<int>(length), name,
+                                                           static_cast<int>(length)) == CSTR_EQUAL)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+const char* SkipBlanks(const char* p)
+{
+    while (IsBlank(*p))
+        ++p;
+    return p;
+}
+bool AtEndOrComment(const char* p)
+{
+    p = SkipBlanks(p);
+    return *p == 0 || *p == ';';
+}
+
+// Stores the name (lower case) and marks a repeated name as skipped.
+bool TakeName(BDS* ctx, UdfRecord* rec, const char* name, size_t length)
+{
+    if (length == 0 || length > VARNAMESIZE)
+        return false;
+    std::memcpy(rec->name, name, length);
+    rec->name[length] = 0;
+    CharLowerBuffA(rec->name, static_cast<DWORD>(length));
+    rec->nameLength = static_cast<uint16_t>(length);
+    if (FindUdfByName(ctx, rec->name, length) >= 0)
+        ctx->bSkipDefinition = 1;
+    return true;
+}
+
+}  // namespace
+
+int ParseUdfHeader(BDS* ctx, const char* text, UdfRecord* rec)
+{
+    rec->args = nullptr;
+    const char* p = SkipBlanks(text);
+    const char* start = p;
+    while (*p && !IsBlank(*p) && *p != '(')
+        ++p;
+    if (!TakeName(ctx, rec, start, static_cast<size_t>(p - start)))
+        return 0;
+    p = SkipBlanks(p);
+    if (*p != '(')
+        return 0;
+    p = SkipBlanks(p + 1);
+    rec->paramCount = 0;
+    if (*p == ')') {
+        ++p;
+    } else {
+        for (;;) {
+            p = SkipBlanks(p);
+            const char* s = p;
+            while (*p && !IsBlank(*p) && *p != ',' && *p != ')')
+                ++p;
+            size_t n = static_cast<size_t>(p - s);
+            if (n == 0 || n > VARNAMESIZE || rec->paramCount >= UDF_MAX_PARAMS)
+                return 0;
+            std::memcpy(rec->params[rec->paramCount], s, n);
+            rec->params[rec->paramCount][n] = 0;
+            ++rec->paramCount;
+            p = SkipBlanks(p);
+            if (*p == ',') {
+                ++p;
+                continue;
+            }
+            if (*p == ')') {
+                ++p;
+                break;
+            }
+            return 0;
+        }
+    }
+    return AtEndOrComment(p) ? 1 : 0;
+}
+
+int ParseCommandHeader(BDS* ctx, const char* text, UdfRecord* rec)
+{
+    rec->args = nullptr;
+    const char* p = SkipBlanks(text);
+    const char* start = p;
+    while (*p && !IsBlank(*p) && *p != ';')
+        ++p;
+    if (!TakeName(ctx, rec, start, static_cast<size_t>(p - start)))
+        return 0;
+    rec->paramCount = 0;
+    for (;;) {
+        p = SkipBlanks(p);
+        if (*p == 0 || *p == ';')
+            return 1;
+        const char* s = p;
+        while (*p && !IsBlank(*p) && *p != ';')
+            ++p;
+        size_t n = static_cast<size_t>(p - s);
+        if (n > VARNAMESIZE || rec->paramCount >= UDF_MAX_PARAMS)
+            return 0;
+        std::memcpy(rec->params[rec->paramCount], s, n);
+        rec->params[rec->paramCount][n] = 0;
+        ++rec->paramCount;
+    }
+}
+
+// ---------------------------------------------------------------- scopes
+
+uint32_t TakeScopeSlot(BDS* ctx, uint16_t capacity)
+{
+    for (uint32_t slot = 1; slot < MAX_SCOPES; ++slot) {
+        ScopeSlot& s = ctx->aScopes[slot];
+        if (s.hTable)
+            continue;
+        HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(capacity) * sizeof(VariableEntry));
+        if (!h)
+            return 0;
+        s.slot = static_cast<uint16_t>(slot);
+        s.hTable = h;
+        s.serial = ++ctx->nScopeSerial;
+        s.tick = GetTickCount();
+        s.used = 0;
+        s.capacity = capacity;
+        s.owner = 65535;
+        s.lastAssigned = 0;
+        return slot;
+    }
+    return 0;
+}
+
+int FreeScopeSlot(BDS* ctx, uint32_t slot)
+{
+    if (slot < 1 || slot >= MAX_SCOPES)
+        return 0;
+    ScopeSlot& s = ctx->aScopes[slot];
+    if (s.hTable)
+        GlobalFree(s.hTable);
+    std::memset(&s, 0, sizeof s);
+    return 1;
+}
+
+int SwitchVarScope(BDS* ctx, uint32_t slot, ScopeSave* save)
+{
+    if (slot >= MAX_SCOPES || !ctx->aScopes[slot].hTable)
+        return 0;
+    uint32_t current = ctx->nScopeCurrent;
+    if (current < MAX_SCOPES)
+        ctx->aScopes[current].used = ctx->nVarUsed;
+    save->slot = current;
+    save->hTable = ctx->hVarTable;
+    save->serial = ctx->nScopeCurrentSerial;
+    save->tick = ctx->nScopeCurrentTick;
+    save->capacity = ctx->nVarCapacity;
+    if (ctx->hVarTable)
+        GlobalUnlock(ctx->hVarTable);
+    ScopeSlot& s = ctx->aScopes[slot];
+    ctx->nScopeCurrent = slot;
+    ctx->hVarTable = s.hTable;
+    ctx->nVarCapacity = s.capacity;
+    ctx->nVarUsed = s.used;
+    ctx->nScopeCurrentSerial = s.serial;
+    ctx->nScopeCurrentTick = s.tick;
+    ctx->pVars = static_cast<VariableEntry*>(GlobalLock(s.hTable));
+    return ctx->pVars ? 1 : 0;
+}
+
+int RestoreVarScope(BDS* ctx, const ScopeSave* save)
+{
+    if (ctx->nScopeCurrent < MAX_SCOPES)
+        ctx->aScopes[ctx->nScopeCurrent].used = ctx->nVarUsed;
+    if (ctx->hVarTable && ctx->pVars)
+        GlobalUnlock(ctx->hVarTable);
+    ctx->nScopeCurrent = save->slot;
+    ctx->hVarTable = save->hTable;
+    ctx->nVarCapacity = save->capacity;
+    ctx->nScopeCurrentSerial = save->serial;
+    ctx->nScopeCurrentTick = save->tick;
+    ctx->nVarUsed = save->slot < MAX_SCOPES ? ctx->aScopes[save->slot].used : ctx->nVarUsed;
+    ctx->pVars = static_cast<VariableEntry*>(GlobalLock(save->hTable));
+    return ctx->pVars ? 1 : 0;
+}
+
+// ---------------------------------------------------------------- calls
+
+namespace {
+
+// What a call saves of its caller and puts back afterwards.
+struct CallerState {
+    HGLOBAL script;
+    uint32_t errorOffset;
+    uint16_t udfRunning;
+    uint32_t inUdfBody;
+    uint32_t depth;
+    int32_t errorMode;
+    int32_t cancelMode;
+    uint32_t singleStep;
+    int32_t ifState;
+    uint32_t inLoop;
+    uint16_t functionScope;
+    RunSite* site;
+};
+
+void SaveCaller(BDS* ctx, CallerState& s)
+{
+    s.script = ctx->hCurrentScript;
+    s.errorOffset = ctx->nErrorOffset;
+    s.udfRunning = ctx->nUdfRunning;
+    s.inUdfBody = ctx->bInUdfBody;
+    s.depth = ctx->nStructDepth;
+    s.errorMode = ctx->run.nErrorHandlerMode;
+    s.cancelMode = ctx->run.nCancelHandlerMode;
+    s.singleStep = ctx->bSingleStep;
+    s.ifState = ctx->run.nIfState;
+    s.inLoop = ctx->run.bInLoop;
+    s.functionScope = ctx->run.nFunctionScope;
+    s.site = ctx->run.site;
+    // The body runs without the caller's traps and without single-stepping.
+    ctx->run.nErrorHandlerMode = TRAP_OFF;
+    ctx->run.nCancelHandlerMode = TRAP_OFF;
+    ctx->bSingleStep = 0;
+    ctx->run.nIfState = -1;
+    ctx->run.bInLoop = 0;
+}
+
+void RestoreCaller(BDS* ctx, const CallerState& s)
+{
+    ctx->hCurrentScript = s.script;
+    ctx->nErrorOffset = s.errorOffset;
+    ctx->nUdfRunning = s.udfRunning;
+    ctx->bInUdfBody = s.inUdfBody;
+    // Frames the body left open (a GoTo out of a loop) go with it.
+    while (ctx->nStructDepth > s.depth) {
+        StructFrame& f = ctx->aStructFrames[ctx->nStructDepth - 1];
+        if (f.kind == SF_FOREACH)
+            ReleaseForEachFrame(ctx, f.temporary, ctx->nStructDepth - 1);
+        std::memset(&f, 0, sizeof f);
+        --ctx->nStructDepth;
+    }
+    ctx->run.nErrorHandlerMode = s.errorMode;
+    ctx->run.nCancelHandlerMode = s.cancelMode;
+    ctx->bSingleStep = s.singleStep;
+    ctx->run.nIfState = s.ifState;
+    ctx->run.bInLoop = s.inLoop;
+    ctx->run.nFunctionScope = s.functionScope;
+    ctx->run.site = s.site;
+}
+
+bool PushCallFrame(BDS* ctx, uint16_t kind, int callKind)
+{
+    if (ctx->nStructDepth >= MAX_STRUCT_FRAMES) {
+        SetError(ctx, 3353);
+        return false;
+    }
+    StructFrame& f = ctx->aStructFrames[ctx->nStructDepth++];
+    std::memset(&f, 0, sizeof f);
+    f.kind = kind;
+    f.callKind = static_cast<uint16_t>(callKind);
+    f.udfRunning = ctx->nUdfRunning;
+    f.inUdfBody = static_cast<uint16_t>(ctx->bInUdfBody);
+    f.savedInLoop = static_cast<uint8_t>(ctx->run.bInLoop);
+    f.script = ctx->hCurrentScript;
+    return true;
+}
+
+// Releases every variable of the current (function) scope.
+void ReleaseScopeVariables(BDS* ctx)
+{
+    for (uint32_t i = 1; i < ctx->nVarUsed; ++i)
+        if (ctx->pVars[i].flags)
+            FreeValue(ctx, &ctx->pVars[i], static_cast<int>(i), VK_ARGUMENT);
+}
+
+}  // namespace
+
+int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args, const UdfNativeCallback* native,
+                     int callKind)
+{
+    uint32_t index = id - UDFSTART;
+    UdfRecord* rec = UdfRecordAt(ctx, index);
+    if (!rec || !rec->hBody) {
+        SetError(ctx, 3627);
+        return 0;
+    }
+    ++ctx->nUdfDepth;
+    if (!PushCallFrame(ctx, SF_UDF_CALL, callKind)) {
+        --ctx->nUdfDepth;
+        return 0;
+    }
+    uint32_t frameIndex = ctx->nStructDepth - 1;
+    bool ownScope = rec->callerScope == 0;
+    uint32_t slot = 0;
+    if (ownScope) {
+        slot = TakeScopeSlot(ctx, ctx->nVarCapacity);
+        if (!slot) {
+            --ctx->nStructDepth;
+            --ctx->nUdfDepth;
+            SetError(ctx, 1672);
+            return 0;
+        }
+    }
+
+    char savedSource[260];
+    lstrcpynA(savedSource, ctx->szSourceFile, sizeof savedSource);
+    bool otherSource = lstrcmpiA(rec->sourceFile, ctx->szSourceFile) != 0;
+    if (otherSource) {
+        lstrcpynA(ctx->szSourceFile, rec->sourceFile, sizeof ctx->szSourceFile);
+        if (ctx->nHookFlags & 8)
+            CallHostFileHook(ctx, ctx->szSourceFile, 1);
+    }
+
+    CallerState caller;
+    SaveCaller(ctx, caller);
+    FreeValue(ctx, &ctx->resStatement, 0, FREE_STATEMENT_RESULT);
+    InitResultValue(ctx, &ctx->resStatement, VK_RECORD, 0);
+    ctx->nUdfRunning = static_cast<uint16_t>(index);
+    ctx->bInUdfBody = 1;
+    ctx->hCurrentScript = rec->hBody;
+
+    ScopeSave scope{};
+    if (ownScope) {
+        if (!SwitchVarScope(ctx, slot, &scope)) {
+            RestoreVarScope(ctx, &scope);
+            FreeScopeSlot(ctx, slot);
+            RestoreCaller(ctx, caller);
+            --ctx->nStructDepth;
+            --ctx->nUdfDepth;
+            SetError(ctx, 3673);
+            return 0;
+        }
+        VariableEntry& zero = ctx->pVars[0];
+        std::memset(&zero, 0, sizeof zero);
+        zero.i32 = -1;
+        zero.flags = VF_UNINIT;
+        ctx->nVarUsed = 1;
+        ctx->run.nFunctionScope = static_cast<uint16_t>(slot);
+    }
+
+    bool bodyFailed = false;
+    if (native && native->run) {
+        native->run(ctx, result, native->argument);
+    } else {
+        for (uint32_t i = 1; i <= rec->paramCount && !ctx->nErrorCode; ++i) {
+            if (!args || !SetVariableFromValue(ctx, rec->params[i - 1], &args[i])) {
+                if (!ctx->nErrorCode)
+                    SetError(ctx, 3627);
+            }
+        }
+        if (ctx->nErrorCode) {
+            bodyFailed = true;
+        } else {
+            rec->args = args;
+            uint32_t pos = 0, first = 0;
+            FetchStatementLine(ctx, result, rec->hBody, rec->bodyLength, &first, &pos);
+            rec = UdfRecordAt(ctx, index);
+            if (rec)
+                rec->args = nullptr;
+        }
+    }
+
+    if (ownScope) {
+        // An array returned from the body outlives the scope's variables.
+        ReleaseScopeVariables(ctx);
+        ctx->aScopes[slot].used = ctx->nVarUsed;
+        if (!RestoreVarScope(ctx, &scope) && !ctx->nErrorCode)
+            SetError(ctx, 3673);
+        FreeScopeSlot(ctx, slot);
+    }
+    if (result->originVar < ORIGIN_ELEMENT) {
+        result->originVar = ORIGIN_NONE;
+        result->originScope = 65535;
+    }
+    StructFrame& frame = ctx->aStructFrames[frameIndex];
+    bool returned = frame.returned != 0;
+    if (!returned && !(native && native->run)) {
+        FreeValue(ctx, result, 0, VK_RECORD);
+        InitResultValue(ctx, result, VK_RECORD, 0);
+    }
+    // Pop the call frame and whatever the body left above it.
+    caller.depth = frameIndex;
+    RestoreCaller(ctx, caller);
+    --ctx->nUdfDepth;
+    uint16_t code = ctx->nErrorCode;
+    if (code != 0 && code != CC_STOP && code != CC_CANCEL) {
+        ctx->nErrorCode = CC_UDF_REPORTED;
+        ctx->nErrorDetail = CC_UDF_REPORTED;
+        bodyFailed = true;
+    }
+    if (otherSource) {
+        lstrcpynA(ctx->szSourceFile, savedSource, sizeof ctx->szSourceFile);
+        if (ctx->nHookFlags & 8)
+            CallHostFileHook(ctx, ctx->szSourceFile, bodyFailed ? -1 : 0);
+    }
+    FreeValue(ctx, &ctx->resStatement, 0, FREE_STATEMENT_RESULT);
+    InitResultValue(ctx, &ctx->resStatement, VK_RECORD, 0);
+    return 1;
+}
+
+int64_t CallUserFunctionByName(BDS* ctx, HWND dialog, const char* name, int32_t event, const resultants* value,
+                               const resultants* second, const UdfNativeCallback* native)
+{
+    if (!name || !IsCharAlphaA(name[0]))
+        return ~0LL;
+    int index = FindUdfByName(ctx, name, std::strlen(name));
+    UdfRecord* rec = index >= 0 ? UdfRecordAt(ctx, static_cast<uint32_t>(index)) : nullptr;
+    if (!rec || rec->paramCount != 5 || rec->kind != UDF_KIND_FUNCTION)
+        return ~0LL;
+
+    resultants args[6]{};
+    for (auto& a : args)
+        InitResultValue(ctx, &a, VK_RECORD, 0);
+    char handle[32];
+    wsprintfA(handle, "%I64d", static_cast<int64_t>(reinterpret_cast<INT_PTR>(dialog)));
+    SetResultText(ctx, &args[1], handle);
+    SetResultInt(ctx, &args[2], event);
+    if (value)
+        CopyValue(ctx, value, &args[3], 0, 0x200 | 0x20 | VK_RECORD);
+    SetResultInt(ctx, &args[4], 0);
+    if (second)
+        CopyValue(ctx, second, &args[5], 0, 0x200 | 0x20 | VK_RECORD);
+
+    HWND savedOwner = ctx->hwndOwner;
+    ctx->hwndOwner = dialog;
+    resultants result{};
+    InitResultValue(ctx, &result, VK_RECORD, 0);
+    int64_t answer = ~0LL;
+    if (CallUserFunction(ctx, UDFSTART + static_cast<uint32_t>(index), &result, args, native, 1)) {
+        uint16_t saved = ctx->nErrorCode;
+        if (ValueToInteger(ctx, &result, true, false))
+            answer = result.i32;
+        if (!saved)
+            ctx->nErrorCode = 0;
+    }
+    ctx->hwndOwner = savedOwner;
+    FreeValue(ctx, &result, 0, VK_RECORD);
+    for (auto& a : args)
+        FreeValue(ctx, &a, 0, VK_RECORD);
+    return answer;
+}
+
+int DropUserFunction(BDS* ctx, const char* name)
+{
+    int index = FindUdfByName(ctx, name, std::strlen(name));
+    if (index < 0)
+        return 0;
+    // Every running function is either the innermost one or the caller recorded in a
+    // later call frame.
+    bool running = ctx->nUdfRunning == static_cast<uint32_t>(index);
+    for (uint32_t i = 0; !running && ctx->nUdfDepth > 0 && i < ctx->nStructDepth; ++i) {
+        const StructFrame& f = ctx->aStructFrames[i];
+        if ((f.kind == SF_UDF_CALL || f.kind == SF_SCRIPT_CALL) && f.udfRunning == static_cast<uint32_t>(index))
+            running = true;
+    }
+    if (running) {
+        SetError(ctx, 1606);
+        return 0;
+    }
+    UdfRecord* rec = UdfRecordAt(ctx, static_cast<uint32_t>(index));
+    if (rec->hBody)
+        GlobalFree(rec->hBody);
+    for (uint32_t i = static_cast<uint32_t>(index); i + 1 < ctx->nUdfCount; ++i)
+        std::memcpy(ctx->pUdfRecords[i], ctx->pUdfRecords[i + 1], sizeof(UdfRecord));
+    std::memset(ctx->pUdfRecords[ctx->nUdfCount - 1], 0, sizeof(UdfRecord));
+    --ctx->nUdfCount;
+    if (ctx->nUdfRunning != UDF_NONE_RUNNING && ctx->nUdfRunning > static_cast<uint32_t>(index))
+        --ctx->nUdfRunning;
+    return 1;
+}
+
+int DropAllUserFunctions(BDS* ctx)
+{
+    if (ctx->nUdfDepth > 0 || ctx->nUdfRunning != UDF_NONE_RUNNING) {
+        SetError(ctx, 1665);
+        return 0;
+    }
+    int freed = 0;
+    for (uint32_t i = 0; i < ctx->nUdfCount && i < MAX_UDFS; ++i) {
+        UdfRecord* rec = ctx->pUdfRecords[i];
+        if (rec && rec->hBody) {
+            GlobalFree(rec->hBody);
+            ++freed;
+        }
+        if (rec)
+            std::memset(rec, 0, sizeof *rec);
+    }
+    ctx->nUdfCount = 0;
+    return freed;
+}

@@ -1,0 +1,405 @@
+// The host and extender call form: laying out argument records, calling the host's command
+// callback, taking its answer through VezudAnswer and turning its status into an error.
+// Extender libraries are not loaded yet: an add-on id answers "Function not defined".
+#include "engine/native/host_call.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/core/binding.h"
+#include "engine/core/builtin.h"
+#include "engine/core/error_location.h"
+#include "engine/core/errors.h"
+#include "engine/core/heap.h"
+#include "engine/core/messages.h"
+#include "engine/core/module.h"
+#include "engine/core/neighbour_services.h"
+#include "engine/system/input_block.h"
+#include "engine/ui/message_box.h"
+
+namespace {
+
+constexpr uint32_t HOST_INTERFACE_VERSION = 4;
+
+enum : uint16_t {
+    ERR_EXT_MINOR = 1213,
+    ERR_EXT_MODERATE = 2214,
+    ERR_EXT_SEVERE = 3215,
+    ERR_EXT_NO_MEMORY = 3210,
+    ERR_EXT_ARRAY = 1643,
+    ERR_NOT_DEFINED = 3046,
+    ERR_BAD_INTCONTROL = 3171,
+    MSG_EXT_ERROR = 865,          // "ZAL Extender Error:"
+    MSG_EXT_UNDEFINED = 866,      // "Extender Error: Undefined error occurred"
+    EXT_DETAIL = 999,             // nErrorDetail of a failed host or extender call
+};
+
+enum : int32_t {
+    EXT_STATUS_MINOR = -1,
+    EXT_STATUS_MODERATE = -2,
+    EXT_STATUS_SEVERE = -3,
+    EXT_STATUS_NO_MEMORY = -4,
+    EXT_STATUS_CANCEL = -5,
+    EXT_STATUS_STOP = -6,
+    EXT_STATUS_ARRAY = -7,
+};
+
+bool IsHostCode(int32_t id) { return id < 0 || (id >= 1000 && id <= 1998); }
+
+void CopyBounded(char* target, size_t size, const char* source)
+{
+    size_t length = strnlen(source, size - 1);
+    memcpy(target, source, length);
+    target[length] = '\0';
+}
+
+// Five texts as five text records (a notification, or a caller without records).
+int WrapTexts(ExtArgRecord* records, const char* const texts[5])
+{
+    memset(records, 0, sizeof(ExtArgRecord) * EXT_MAX_ARGS);
+    for (int i = 0; i < 5; ++i) {
+        records[i].flags = VF_STRING;
+        records[i].text = texts[i] ? texts[i] : "";
+    }
+    return 5;
+}
+
+// The number at the start of an error text ("1234: ..."), 0 when there is none.
+uint32_t LeadingErrorNumber(const char* text)
+{
+    char head[11];
+    CopyBounded(head, sizeof(head), text);
+    char* colon = strchr(head, ':');
+    if (colon)
+        *colon = '\0';
+    return static_cast<uint32_t>(strtoul(head, nullptr, 10));
+}
+
+// The host hears of the error before the box shows it (hook value 0x20).
+void NotifyHostOfError(BDS* ctx, const char* text)
+{
+    if (!(ctx->nHookFlags & HOST_HOOK_ERROR))
+        return;
+    ErrorLocation where{};
+    char line[16];
+    snprintf(line, sizeof(line), "%u", LocateErrorStatement(ctx, &where) ? where.line : 0u);
+    uint16_t saved = ctx->nErrorCode;
+    NotifyHost(ctx, HOST_NOTIFY_ERROR, ctx->szSourceFile, line, text, "", "");
+    ctx->nErrorCode = saved;
+}
+
+// The error of a call made by an `execute` statement: a plain box unless that statement
+// was told to be silent. Answers 1 to go on, 0 to stop (the user chose Cancel).
+int ShowExecuteError(BDS* ctx)
+{
+    if (ctx->run.nExecuteErrorMode == 2)
+        return 1;
+    char text[TEXTBUF];
+    snprintf(text, sizeof(text), "EXECUTE::%s", ctx->host.szExtErrorText);
+    char title[TEXTBUF] = {};
+    if (ctx->hwndParent)
+        GetWindowTextA(ctx->hwndParent, title, sizeof(title));
+    UINT style = (ctx->run.nExecuteErrorMode == 1 ? MB_OK : MB_OKCANCEL) | MB_SETFOREGROUND;
+    int inputState = SetInputBlocked(ctx, 1);
+    PlayEventSound(ctx, "SystemHand", 99);
+    int answer = ShowMessageBox(ctx, ctx->hwndOwner, text, title, style);
+    SetInputBlocked(ctx, inputState);
+    return answer == IDCANCEL ? 0 : 1;
+}
+
+// Shows a failed call's error text in the error box; answers 1 to go on, 0 to stop.
+int ShowCallError(BDS* ctx, int32_t status, uint16_t error)
+{
+    char prefix[256];
+    LoadMyString(ctx, EngineModule(), MSG_EXT_ERROR, prefix, sizeof(prefix));
+    snprintf(ctx->err.szErrorText, sizeof(ctx->err.szErrorText), "%s  %s", prefix,
+             ctx->host.szExtErrorText);
+    NotifyHostOfError(ctx, ctx->err.szErrorText);
+    if (ctx->pLine)
+        snprintf(ctx->szErrorLine, sizeof(ctx->szErrorLine), "%s", ctx->pLine);
+
+    // A number below 100 keeps the text made above; the title id 0 keeps the line.
+    int errorClass = status == EXT_STATUS_SEVERE ? ERRCLASS_SEVERE : ERRCLASS_MODERATE;
+    int goOn = ReportError(ctx, nullptr, 0, 0, errorClass);
+    ctx->nLastError = error;
+    return goOn;
+}
+
+// Turns the status of a host or extender call into the context's error state.
+int TakeStatus(BDS* ctx, int32_t status)
+{
+    if (status >= 0)
+        return 1;
+
+    ctx->nErrorDetail = EXT_DETAIL;
+    uint16_t error = ERR_EXT_NO_MEMORY;
+    if (status == EXT_STATUS_MINOR)
+        error = ERR_EXT_MINOR;
+    else if (status == EXT_STATUS_MODERATE)
+        error = ERR_EXT_MODERATE;
+    else if (status == EXT_STATUS_SEVERE)
+        error = ERR_EXT_SEVERE;
+    SetError(ctx, error);
+    if (uint32_t number = LeadingErrorNumber(ctx->host.szExtErrorText))
+        ctx->nErrorDetail = number;
+
+    switch (status) {
+    case EXT_STATUS_NO_MEMORY:
+        return 0;
+    case EXT_STATUS_CANCEL:
+        SetError(ctx, CC_CANCEL);
+        return 0;
+    case EXT_STATUS_STOP:
+        SetError(ctx, CC_STOP_QUIET);
+        return 0;
+    case EXT_STATUS_ARRAY:
+        SetError(ctx, ERR_EXT_ARRAY);
+        return 0;
+    default:
+        break;
+    }
+    if (status < EXT_STATUS_SEVERE)
+        status = EXT_STATUS_SEVERE;
+    if (status == EXT_STATUS_MINOR && ctx->ErrorMode == EM_OFF)
+        return 0;
+    if (ctx->run.nErrorHandlerMode != TRAP_OFF)   // the script's error trap deals with it
+        return 0;
+
+    int goOn;
+    if (ctx->run.bInExecute) {
+        goOn = ShowExecuteError(ctx);
+        if (!goOn) {
+            SetError(ctx, CC_CANCEL);
+            return 0;
+        }
+    } else {
+        goOn = ShowCallError(ctx, status, error);
+    }
+    // The error has been shown: the statement ends, and the run goes on after it when the
+    // user chose to continue.
+    SetError(ctx, CC_EXTENDER_SHOWN);
+    if (goOn)
+        ctx->run.bGoOn = 1;
+    return goOn;
+}
+
+}  // namespace
+
+int CallExtenderFunction(BDS* ctx, int32_t id, resultants* result, const char* text1,
+                         const char* text2, const char* text3, const char* text4,
+                         const char* text5, ExtArgRecord* records, int count)
+{
+    if (!IsHostCode(id)) {
+        // No extender library can be loaded yet, so no add-on function exists.
+        SetError(ctx, ERR_NOT_DEFINED);
+        return 0;
+    }
+    if (!ctx->pfnParentCommand)
+        return 1;
+
+    ExtAnswerContext answer{};
+    answer.ctx = ctx;
+    answer.result = result;
+    answer.version = EXT_SERVICE_VERSION;
+    answer.size = sizeof(ExtAnswerContext);
+    answer.dllServices = reinterpret_cast<void*>(GetProcAddress(EngineModule(), "DLLServices"));
+    answer.instance = reinterpret_cast<uint64_t>(ctx->hSelf);
+    answer.owner = ctx->hwndParent ? ctx->hwndParent : ctx->hwndOwner;
+
+    ExtArgRecord wrapped[EXT_MAX_ARGS];
+    if (!records) {
+        const char* texts[5] = {text1, text2, text3, text4, text5};
+        count = WrapTexts(wrapped, texts);
+        records = wrapped;
+    }
+    ExtArgRecord scratch;
+    memset(&scratch, 0, sizeof(scratch));
+    ctx->host.szExtErrorText[0] = '\0';
+
+    int32_t code = id < 0 ? id : id - static_cast<int32_t>(PARENTSTART);
+    int32_t status = ctx->pfnParentCommand(ctx->hwndOwner, ctx->hHostInstance,
+                                           HOST_CALL_INTERFACE_WORD, code,
+                                           reinterpret_cast<void*>(&VezudAnswer), &answer,
+                                           nullptr, records, count, &scratch);
+    (void)HOST_INTERFACE_VERSION;
+    return TakeStatus(ctx, status);
+}
+
+// ---------------------------------------------------------------- the answer callback
+
+extern "C" int32_t VezudAnswer(int32_t status, uint64_t word, void* answerContext,
+                               const ExtArgRecord* answer)
+{
+    auto* context = static_cast<ExtAnswerContext*>(answerContext);
+    if (!context || !context->ctx || !context->result)
+        return EXT_STATUS_NO_MEMORY;
+    BDS* ctx = context->ctx;
+    resultants* result = context->result;
+
+    if (status < 0) {
+        HostCallState& host = ctx->host;
+        if (answer && answer->flags == VF_STRING && answer->text) {
+            CopyBounded(host.szExtErrorText, sizeof(host.szExtErrorText), answer->text);
+        } else {
+            LoadMyString(ctx, EngineModule(), MSG_EXT_UNDEFINED, host.szExtErrorText,
+                         sizeof(host.szExtErrorText));
+        }
+        CopyBounded(host.szLastErrorText, sizeof(host.szLastErrorText), host.szExtErrorText);
+        return status;
+    }
+
+    if (!answer)
+        return EXT_STATUS_NO_MEMORY;
+    uint32_t flags = answer->flags;
+    if (flags & VF_VARIANT) {
+        FreeValue(ctx, result, 0, VK_RECORD);
+        VariantInit(&result->var);
+        if (FAILED(VariantCopy(&result->var, const_cast<VARIANT*>(&answer->var))))
+            return EXT_STATUS_NO_MEMORY;
+        result->flags = VF_VARIANT;
+    } else if (flags & VF_ARRAY) {
+        FreeValue(ctx, result, 0, VK_RECORD);
+        result->str = reinterpret_cast<uint64_t>(answer->text);
+        result->flags = VF_ARRAY;
+    } else if (flags & VF_UNICODE) {
+        if (!SetResultWText(ctx, result, answer->wtext ? answer->wtext : L""))
+            return EXT_STATUS_NO_MEMORY;
+    } else if (flags & VF_FLOAT) {
+        SetResultFloat(ctx, result, answer->dbl);
+    } else if (flags & VF_INT) {
+        SetResultInt(ctx, result, answer->i32);
+    } else if (flags & VF_STRING) {
+        if (!SetResultText(ctx, result, answer->text ? answer->text : ""))
+            return EXT_STATUS_NO_MEMORY;
+    } else {
+        return EXT_STATUS_NO_MEMORY;
+    }
+    result->originAddr = 0;
+    result->originVar = ORIGIN_NONE;
+    result->originScope = 0xFFFF;
+    return status;
+}
+
+// ---------------------------------------------------------------- callers
+
+void CallExternalFunction(BDS* ctx, BuiltinCall& call)
+{
+    if (!IsHostCode(static_cast<int32_t>(call.id))) {
+        SetError(ctx, ERR_NOT_DEFINED);
+        return;
+    }
+    // The host takes narrow text only: a value that holds wide text alone gains its narrow
+    // form first.
+    ExtArgRecord records[EXT_MAX_ARGS];
+    memset(records, 0, sizeof(records));
+    const char* texts[5] = {};
+    int count = call.argc < EXT_MAX_ARGS ? call.argc : EXT_MAX_ARGS;
+    for (int i = 1; i <= count; ++i) {
+        resultants& arg = call.args[i];
+        ExtArgRecord& record = records[i - 1];
+        if ((arg.flags & VF_UNICODE) && !(arg.flags & (VF_STRING | VF_ARRAY))) {
+            if (!ValueToString(ctx, &arg)) {
+                if (!ctx->nErrorCode)
+                    SetError(ctx, 3056);
+                return;
+            }
+        }
+        uint32_t flags = arg.flags & ~VF_UNICODE;
+        if (flags & VF_VARIANT)
+            record.var = arg.var;
+        record.i64 = arg.i64;
+        record.i32 = arg.i32;
+        if (flags & VF_ARRAY)
+            record.text = reinterpret_cast<const char*>(arg.str);
+        else if (flags & VF_STRING)
+            record.text = ValueText(ctx, &arg);
+        record.flags = flags;
+        if (i <= 5 && (flags & VF_STRING))
+            texts[i - 1] = record.text;
+    }
+    CallExtenderFunction(ctx, static_cast<int32_t>(call.id), call.result, texts[0], texts[1],
+                         texts[2], texts[3], texts[4], records, count);
+}
+
+int NotifyHost(BDS* ctx, int32_t code, const char* text1, const char* text2,
+               const char* text3, const char* text4, const char* text5)
+{
+    if (!ctx->pfnParentCommand)
+        return 1;
+    resultants answer;
+    InitResultValue(ctx, &answer, VK_RECORD, 0);
+    int goOn = CallExtenderFunction(ctx, code, &answer, text1, text2, text3, text4, text5,
+                                    nullptr, 0);
+    FreeValue(ctx, &answer, 0, VK_RECORD);
+    return goOn;
+}
+
+bool CallHostHook(BDS* ctx, int32_t code, const char* const* texts, int count,
+                  char* directory)
+{
+    if (!ctx->pfnParentCommand)
+        return false;
+    ExtArgRecord records[EXT_MAX_ARGS];
+    memset(records, 0, sizeof(records));
+    int used = 0;
+    for (; used < count && used < EXT_MAX_ARGS - 1; ++used) {
+        records[used].flags = VF_STRING;
+        records[used].text = texts[used] ? texts[used] : "";
+    }
+    if (directory) {
+        directory[0] = '\0';
+        records[used].flags = VF_STRING;
+        records[used].text = directory;
+        ++used;
+    }
+    resultants answer;
+    InitResultValue(ctx, &answer, VK_RECORD, 0);
+    uint16_t kept = ctx->nErrorCode;
+    CallExtenderFunction(ctx, code, &answer, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         records, used);
+    FreeValue(ctx, &answer, 0, VK_RECORD);
+    if (ctx->nErrorCode != CC_STOP_QUIET && ctx->nErrorCode != CC_CANCEL)
+        ctx->nErrorCode = kept;
+    if (directory)
+        directory[MAX_PATH - 1] = '\0';
+    return true;
+}
+
+int HostIdleHook(BDS* ctx, char* directory, int size)
+{
+    if (!directory || size < MAX_PATH)
+        return 0;
+    const char* event[] = {"1"};
+    return CallHostHook(ctx, HOST_NOTIFY_IDLE, event, 1, directory) ? 1 : 0;
+}
+
+// The position of the host's "intcontrol" record, -1 when it has none.
+static int FindHostIntControl(const BDS* ctx)
+{
+    const KeywordRecord* table = ctx->pHostKeywords;
+    if (!table)
+        return -1;
+    static const char kName[] = "intcontrol";
+    for (int i = 0; i < 999 && table[i].nameLength != 0; ++i) {
+        if (table[i].nameLength == sizeof(kName) - 1 &&
+            memcmp(table[i].name, kName, sizeof(kName) - 1) == 0)
+            return i;
+    }
+    return -1;
+}
+
+int ForwardIntControlToHost(BDS* ctx, resultants* result, int32_t request, const char* p1,
+                            const char* p2, const char* p3, const char* p4)
+{
+    int position = FindHostIntControl(ctx);
+    if (position < 0) {
+        SetError(ctx, ERR_BAD_INTCONTROL);
+        SetResultText(ctx, result, "");
+        return 0;
+    }
+    char number[16];
+    snprintf(number, sizeof(number), "%d", request);
+    return CallExtenderFunction(ctx, static_cast<int32_t>(PARENTSTART) + position, result,
+                                number, p1, p2, p3, p4, nullptr, 0);
+}
