@@ -53,6 +53,11 @@ int DropUserFunction(BDS* ctx, const char* name);
 // Removes every user-defined function; answers how many were freed (1665 while one runs).
 int DropAllUserFunctions(BDS* ctx);
 
+// IntControl requests of the run (72 cancel trap, 73 error trap, 78 removing functions):
+// true when `request` is one of them (its answer is in result or nErrorCode).
+bool RunIntControlRequest(BDS* ctx, resultants* result, int32_t request, const char* p1, const char* p2,
+                          const char* p3);
+
 // ---------------------------------------------------------------- scopes
 
 // Lowest free slot 1-100 with a new zeroed table of `capacity` entries; 0 when none.

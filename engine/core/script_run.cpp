@@ -2,6 +2,7 @@
 // and RunScriptFile for a file run by the Call built-in.
 #include "engine/core/script.h"
 #include "engine/core/errors.h"
+#include "engine/core/run_hooks.h"
 #include "engine/core/runloop.h"
 #include "engine/core/run_services.h"
 
@@ -12,6 +13,9 @@ namespace {
 // Shows a preparation failure of LoadIncludeFile; the script is not run.
 void ReportIncludeFailure(BDS* ctx, int64_t r, const char* failedName)
 {
+    // A host that takes errors hears of a script that cannot be prepared too.
+    ctx->nErrorOffset = 0xFFFFFFFF;
+    ReportErrorToHost(ctx, r == -1 ? 216 : r == -2 ? 218 : 217);
     if (r == -1) {
         ReportError(ctx, nullptr, 111, 216, 13);
     } else if (r == -2) {
@@ -210,8 +214,11 @@ extern "C" int WINAPI ProcessViRuvBuffer(HWND window, HGLOBAL context, HGLOBAL s
     if (ctx->hCursorCurrent)
         SetCursor(ctx->hCursorCurrent);
 
-    if (own)
+    if (own) {
+        if (ctx->hCurrentScript == own)
+            ctx->hCurrentScript = nullptr;
         GlobalFree(own);
+    }
     GlobalUnlock(ctx->hVarTable);
     GlobalUnlock(context);
     return 1;

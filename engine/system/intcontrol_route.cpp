@@ -2,6 +2,7 @@
 // runs it (every number outside 1-102 and a few inside) go to the host's "intcontrol"
 // function. The engine's own requests are not served yet and answer "Function not defined".
 #include "engine/core/builtin.h"
+#include "engine/core/runloop.h"
 #include "engine/native/host_call.h"
 
 namespace {
@@ -24,6 +25,8 @@ bool IsHostRequest(int32_t request)
 void CaseIntControl(BDS* ctx, BuiltinCall& c)
 {
     int32_t request = ArgInt(c, 1);
+    if (RunIntControlRequest(ctx, c.result, request, ArgText(ctx, c, 2), ArgText(ctx, c, 3), ArgText(ctx, c, 4)))
+        return;
     if (!IsHostRequest(request)) {
         SetError(ctx, 3046);
         return;
