@@ -35,6 +35,9 @@ void ApplyBinaryOperator(BDS* ctx, uint16_t op, resultants* left, resultants* ri
 // The `:` operator: ANSI concatenation, wide when either side is wide text or a variant.
 void ConcatValues(BDS* ctx, resultants* left, resultants* right);
 
+// ! + - ~ on a number (the record becomes a temporary holding the result).
+void ApplyNumericUnary(BDS* ctx, uint16_t op, resultants* value);
+
 // ! + - ~ on numbers; & (the pointer text of the record's variable) and * (the value of
 // the variable a pointer text names; with subscripts following, that variable's element).
 void ApplyUnaryOperator(BDS* ctx, uint16_t op, resultants* value);

@@ -1,0 +1,893 @@
+// ProcessSubExpression: the decision between an assignment and an expression, compound
+// assignment, storing into variables and elements, subscripts for reading and writing,
+// and the pointer operators & and *.
+#include <cstdio>
+#include <cstring>
+
+#include "engine/core/errors.h"
+#include "engine/core/evaluator.h"
+#include "engine/core/eval_internal.h"
+#include "engine/core/heap.h"
+#include "engine/core/operators.h"
+#include "engine/core/runloop.h"
+#include "engine/core/statement.h"
+#include "engine/core/tokenizer.h"
+
+// ---------------------------------------------------------------- small helpers
+
+int SetStringValueN(BDS* ctx, resultants* record, const char* text, size_t length)
+{
+    uint64_t offset = VMalloc(ctx, length + 1);
+    if (!offset) {
+        SetError(ctx, ERR_STRINGS_FULL);
+        return 0;
+    }
+    char* out = HeapPtr(ctx, offset);
+    std::memcpy(out, text, length);
+    out[length] = 0;
+    FreeValue(ctx, record, 0, VK_RECORD);
+    record->str = offset;
+    record->flags = VF_STRING;
+    return 1;
+}
+
+int SetStringValue(BDS* ctx, resultants* record, const char* text)
+{
+    return SetStringValueN(ctx, record, text, std::strlen(text));
+}
+
+int FormatVarPointer(BDS* ctx, uint16_t index, char* out, size_t size)
+{
+    char text[VARPTR_TEXT_SIZE];
+    uint16_t saved = ctx->nErrorCode;
+    int n = MakeVarPointer(ctx, ctx->pVars[index].name, text);
+    ctx->nErrorCode = saved;
+    if (n <= 0 || static_cast<size_t>(n) >= size)
+        return 0;
+    std::memcpy(out, text, n + 1);
+    return 1;
+}
+
+bool EnterScope(BDS* ctx, ScopeVisit* visit, uint32_t slot)
+{
+    visit->ctx = ctx;
+    visit->switched = false;
+    if (slot == ctx->nScopeCurrent)
+        return true;
+    if (!SwitchVarScope(ctx, slot, &visit->save)) {
+        SetError(ctx, ERR_SCOPE_ENTER);
+        return false;
+    }
+    visit->switched = true;
+    return true;
+}
+
+bool LeaveScope(ScopeVisit* visit)
+{
+    if (!visit->switched)
+        return true;
+    visit->switched = false;
+    if (!RestoreVarScope(visit->ctx, &visit->save)) {
+        SetError(visit->ctx, ERR_SCOPE_LEAVE);
+        return false;
+    }
+    return true;
+}
+
+bool ResolvePointer(BDS* ctx, const char* text, uint32_t* slot, uint16_t* index)
+{
+    char name[VARNAMESIZE + 1] = {};
+    if (!ParseVarPointer(ctx, text, slot, name))
+        return false;
+    ScopeVisit visit;
+    if (!EnterScope(ctx, &visit, *slot))
+        return false;
+    *index = FindVarIndex(ctx, name);
+    bool ok = LeaveScope(&visit);
+    if (ok && (*index == VAR_NOT_FOUND || *index == 0)) {
+        SetError(ctx, ERR_NOT_POINTER);
+        return false;
+    }
+    return ok;
+}
+
+bool IsCompoundAssignOp(uint16_t id)
+{
+    return CompoundBaseOperator(id) != KID_NONE;
+}
+
+uint16_t CompoundBaseOperator(uint16_t id)
+{
+    switch (id) {
+    case KID_AND_ASSIGN: return KID_AMP;
+    case KID_MUL_ASSIGN: return KID_STAR;
+    case KID_ADD_ASSIGN: return KID_PLUS;
+    case KID_SUB_ASSIGN: return KID_MINUS;
+    case KID_DIV_ASSIGN: return KID_SLASH;
+    case KID_CAT_ASSIGN: return KID_COLON;
+    case KID_SHL_ASSIGN: return KID_SHL;
+    case KID_SHR_ASSIGN: return KID_SHR;
+    case KID_XOR_ASSIGN: return KID_XOR;
+    case KID_MOD_ASSIGN: return KID_MOD;
+    case KID_OR_ASSIGN: return KID_BAR;
+    default: return KID_NONE;
+    }
+}
+
+bool IsAssignmentTarget(BDS* ctx, uint16_t index)
+{
+    uint32_t key = (ctx->nScopeCurrent << 16) | index;
+    if (ctx->run.nAssignTarget == key)
+        return true;
+    uint32_t count = ctx->nUdfCount < MAX_UDFS ? ctx->nUdfCount : MAX_UDFS;
+    for (uint32_t i = 0; i < count; ++i)
+        if (ctx->pUdfRecords[i] && ctx->pUdfRecords[i]->assignTarget == key)
+            return true;
+    return false;
+}
+
+// ---------------------------------------------------------------- subscript look-ahead
+
+namespace {
+
+inline const char* SkipBlanks(const char* p)
+{
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    return p;
+}
+
+bool StartsWithNoCase(const char* p, const char* word)
+{
+    for (; *word; ++p, ++word)
+        if ((*p | 0x20) != *word)
+            return false;
+    return true;
+}
+
+}  // namespace
+
+bool HasSubscript(const char* text)
+{
+    const char* p = SkipBlanks(text);
+    if (*p != '[' || !p[1])
+        return false;
+    while (*p == '[') {
+        int depth = 0;
+        char quote = 0;
+        for (;; ++p) {
+            char c = *p;
+            if (!c)
+                return false;
+            if (quote) {
+                if (c == quote)
+                    quote = 0;
+                continue;
+            }
+            if ((static_cast<uint8_t>(c) & 0x80) && IsDBCSLeadByte(static_cast<BYTE>(c)) && p[1]) {
+                ++p;
+                continue;
+            }
+            if (c == '"' || c == '\'' || c == '`')
+                quote = c;
+            else if (c == '[')
+                ++depth;
+            else if (c == ']' && --depth == 0)
+                break;
+        }
+        p = SkipBlanks(p + 1);
+    }
+    static const char* const kOperators[] = {"&=", "*=", "+=", "-=", "/=", ":=", "^=",
+                                             "|=", "<<=", ">>=", "mod="};
+    for (const char* op : kOperators)
+        if (StartsWithNoCase(p, op))
+            return true;
+    return p[0] == '=' && p[1] != '=';
+}
+
+// ---------------------------------------------------------------- reading elements
+
+namespace {
+
+// Subscripts of one bracket group; the current token is `[`. Fills subs and answers
+// their number, or -1 on error. `isMap` reads one key instead.
+int ReadSubscripts(BDS* ctx, const ArrayHeader* a, uint32_t* subs)
+{
+    int n = 0;
+    for (;;) {
+        get_token(ctx);
+        if (ctx->nErrorCode)
+            return -1;
+        resultants sub;
+        InitTemp(ctx, &sub);
+        ProcessSubExpression(ctx, &sub, 0, 0, nullptr);
+        if (ctx->nErrorCode) {
+            ReleaseTemp(ctx, &sub);
+            return -1;
+        }
+        if (!AtKeyword(ctx, KID_COMMA) && !AtKeyword(ctx, KID_RBRACKET)) {
+            ReleaseTemp(ctx, &sub);
+            SetError(ctx, ERR_ARRAY_SYNTAX);
+            return -1;
+        }
+        if (n >= a->ndims) {
+            ReleaseTemp(ctx, &sub);
+            SetError(ctx, ERR_DIMENSION_COUNT);
+            return -1;
+        }
+        bool ok = ValueToInteger(ctx, &sub, true, false) && (sub.flags & VF_INT);
+        int32_t v = sub.i32;
+        ReleaseTemp(ctx, &sub);
+        if (!ok) {
+            SetError(ctx, ERR_DIMENSIONS_NUMERIC);
+            return -1;
+        }
+        if (v < 0 || static_cast<uint32_t>(v) >= a->dims[n]) {
+            SetError(ctx, ERR_OUT_OF_BOUNDS);
+            return -1;
+        }
+        subs[n++] = static_cast<uint32_t>(v);
+        if (AtKeyword(ctx, KID_RBRACKET))
+            return n;
+    }
+}
+
+uint32_t LinearIndex(const ArrayHeader* a, const uint32_t* subs)
+{
+    uint32_t index = 0;
+    for (int d = 0; d < a->ndims; ++d)
+        index = index * a->dims[d] + subs[d];
+    return index;
+}
+
+}  // namespace
+
+int EvalSubscript(BDS* ctx, ArrayHeader* array, int* depth, ArrayElement** element)
+{
+    for (;;) {
+        if (!array) {
+            SetError(ctx, ERR_ARRAY_DATA);
+            return 0;
+        }
+        if (array->flags & ARRAY_MAP) {
+            // Map elements are read through the map operations of the array library.
+            SetError(ctx, ERR_ARRAY_DATA);
+            return 0;
+        }
+        if (array->ndims == 0) {
+            SetError(ctx, ERR_ARRAY_EMPTY);
+            return 0;
+        }
+        if (!array->data) {
+            SetError(ctx, ERR_ARRAY_DATA);
+            return 0;
+        }
+        uint32_t subs[MAX_ARRAY_DIMS] = {};
+        int n = ReadSubscripts(ctx, array, subs);
+        if (n < 0)
+            return 0;
+        if (n != array->ndims) {
+            SetError(ctx, ERR_DIMENSION_COUNT);
+            return 0;
+        }
+        uint32_t index = LinearIndex(array, subs);
+        if (index >= array->count) {
+            SetError(ctx, ERR_OUT_OF_BOUNDS);
+            return 0;
+        }
+        ArrayElement* e = &array->data[index];
+        if (e->flags & VF_ARRAY) {
+            get_token(ctx);
+            if (ctx->nErrorCode)
+                return 0;
+            if (AtKeyword(ctx, KID_LBRACKET)) {
+                if (++*depth >= MAX_SUBSCRIPT_LEVELS) {
+                    SetError(ctx, ERR_ARRAY_SYNTAX);
+                    return 0;
+                }
+                array = ArrayOf(e);
+                continue;
+            }
+            putback(ctx);
+        }
+        *element = e;
+        return 1;
+    }
+}
+
+// ---------------------------------------------------------------- writing elements
+
+namespace {
+
+// Where an assignment stores: a variable of a scope slot, or an element.
+struct Target {
+    uint16_t var;
+    uint32_t slot;
+    ArrayElement* element;
+};
+
+// A copy of the target variable's head, read in its scope.
+bool ReadTargetHead(BDS* ctx, const Target& t, ValueHead* head)
+{
+    ScopeVisit visit;
+    if (!EnterScope(ctx, &visit, t.slot))
+        return false;
+    *head = ctx->pVars[t.var];
+    return LeaveScope(&visit);
+}
+
+// Stores a new array block (taken over) into the target variable.
+bool StoreArrayIntoVariable(BDS* ctx, const Target& t, const ValueHead& array)
+{
+    ScopeVisit visit;
+    if (!EnterScope(ctx, &visit, t.slot))
+        return false;
+    VariableEntry& v = ctx->pVars[t.var];
+    v.str = array.str;
+    v.flags = VF_ARRAY;
+    return LeaveScope(&visit);
+}
+
+// Makes the array bigger so that the subscripts fit. A growable one-dimension array
+// grows into its spare slots; any other growth is re-dimensioning, which the array
+// library does.
+bool GrowArray(BDS* ctx, ArrayHeader* a, const uint32_t* subs, int n)
+{
+    if ((a->flags & ARRAY_GROWABLE) && a->ndims == 1 && n == 1 && subs[0] < a->capacity) {
+        a->dims[0] = subs[0] + 1;
+        a->count = subs[0] + 1;
+        a->bytes = a->count * static_cast<uint32_t>(sizeof(ArrayElement));
+        return true;
+    }
+    SetError(ctx, ERR_OUT_OF_BOUNDS);
+    return false;
+}
+
+// Subscripts of one group for a store: beyond the size is growth, negative is 1636.
+// A first subscript that is no integer on a fresh holder makes a map key.
+int ReadStoreSubscripts(BDS* ctx, const ArrayHeader* a, uint32_t* subs, bool* grow,
+                        bool* mapKey)
+{
+    int n = 0;
+    *grow = false;
+    *mapKey = false;
+    for (;;) {
+        get_token(ctx);
+        if (ctx->nErrorCode)
+            return -1;
+        resultants sub;
+        InitTemp(ctx, &sub);
+        ProcessSubExpression(ctx, &sub, 0, 0, nullptr);
+        if (ctx->nErrorCode) {
+            ReleaseTemp(ctx, &sub);
+            return -1;
+        }
+        bool closing = AtKeyword(ctx, KID_RBRACKET);
+        if (!closing && !AtKeyword(ctx, KID_COMMA)) {
+            ReleaseTemp(ctx, &sub);
+            SetError(ctx, ERR_ARRAY_SYNTAX);
+            return -1;
+        }
+        if (n >= MAX_ARRAY_DIMS || (a && n >= a->ndims)) {
+            ReleaseTemp(ctx, &sub);
+            SetError(ctx, ERR_DIMENSION_COUNT);
+            return -1;
+        }
+        bool isInt = ValueToInteger(ctx, &sub, true, false) && (sub.flags & VF_INT);
+        int32_t v = sub.i32;
+        ReleaseTemp(ctx, &sub);
+        if (!isInt) {
+            if (!a && n == 0 && closing) {
+                *mapKey = true;
+                return 1;
+            }
+            SetError(ctx, ERR_DIMENSIONS_NUMERIC);
+            return -1;
+        }
+        if (v < 0) {
+            SetError(ctx, ERR_OUT_OF_BOUNDS);
+            return -1;
+        }
+        if (a && static_cast<uint32_t>(v) >= a->dims[n])
+            *grow = true;
+        subs[n++] = static_cast<uint32_t>(v);
+        if (closing)
+            return n;
+    }
+}
+
+// Finds or makes the element that the subscripts at the current token `[` name. The
+// holder is the target variable, then, one level deeper, an element.
+bool AssignArrayElement(BDS* ctx, const Target& t, ArrayElement** out)
+{
+    ValueHead head;
+    if (!ReadTargetHead(ctx, t, &head))
+        return false;
+    ArrayElement* holderElement = nullptr;   // null: the holder is the variable
+    for (int depth = 0;; ++depth) {
+        const ValueHead& holder = holderElement ? *holderElement : head;
+        ArrayHeader* a = ArrayOf(&holder);
+        bool fresh = !(holder.flags & VF_HAS_VALUE);
+        if (!fresh) {
+            if (!(holder.flags & VF_ARRAY)) {
+                SetError(ctx, ERR_NOT_AN_ARRAY);
+                return false;
+            }
+            if (!a || !a->data) {
+                SetError(ctx, a && a->ndims == 0 ? ERR_ARRAY_EMPTY : ERR_ARRAY_DATA);
+                return false;
+            }
+            if (a->flags & ARRAY_MAP) {
+                SetError(ctx, ERR_ARRAY_DATA);   // map elements: the array library's work
+                return false;
+            }
+            if (a->ndims == 0) {
+                SetError(ctx, ERR_ARRAY_EMPTY);
+                return false;
+            }
+        }
+        uint32_t subs[MAX_ARRAY_DIMS] = {};
+        bool grow = false, mapKey = false;
+        int n = ReadStoreSubscripts(ctx, fresh ? nullptr : a, subs, &grow, &mapKey);
+        if (n < 0)
+            return false;
+        if (mapKey) {
+            SetError(ctx, ERR_ARRAY_DATA);       // new maps: the array library's work
+            return false;
+        }
+        if (fresh) {
+            ValueHead made{};
+            uint32_t d[MAX_ARRAY_DIMS] = {};
+            for (int i = 0; i < n; ++i)
+                d[i] = subs[i] + 1;
+            if (CreateMyArray(ctx, &made, d[0], d[1], d[2], d[3], d[4], n == 1 ? ARRAY_GROWABLE : 0, n)
+                != 1)
+                return false;
+            AddArrayRef(ArrayOf(&made));    // the holder, beside the creation's reference
+            if (holderElement) {
+                FreeValue(ctx, holderElement, 0, VK_ELEMENT);
+                holderElement->str = made.str;
+                holderElement->flags = VF_ARRAY;
+            } else if (!StoreArrayIntoVariable(ctx, t, made)) {
+                return false;
+            }
+            a = ArrayOf(&made);
+        } else if (grow && !GrowArray(ctx, a, subs, n)) {
+            return false;
+        }
+        if (n != a->ndims) {
+            SetError(ctx, ERR_DIMENSION_COUNT);
+            return false;
+        }
+        uint32_t index = LinearIndex(a, subs);
+        if (index >= a->count || !a->data) {
+            SetError(ctx, index >= a->count ? ERR_OUT_OF_BOUNDS : ERR_ARRAY_DATA);
+            return false;
+        }
+        ArrayElement* e = &a->data[index];
+        get_token(ctx);
+        if (ctx->nErrorCode)
+            return false;
+        if (AtKeyword(ctx, KID_LBRACKET) && !(e->flags & (VF_STRING | VF_UNICODE))) {
+            if (depth + 1 >= MAX_SUBSCRIPT_LEVELS) {
+                SetError(ctx, ERR_ARRAY_SYNTAX);
+                return false;
+            }
+            holderElement = e;
+            continue;
+        }
+        putback(ctx);
+        *out = e;
+        return true;
+    }
+}
+
+// The value of the target before a compound assignment.
+bool ReadTargetValue(BDS* ctx, const Target& t, resultants* out)
+{
+    if (t.element) {
+        if (!(t.element->flags & VF_HAS_VALUE)) {
+            SetError(ctx, ERR_ELEMENT_UNINIT);
+            return false;
+        }
+        return CopyValue(ctx, t.element, out, 0, VK_ELEMENT | 0x20 | 0x200) != 0;
+    }
+    ScopeVisit visit;
+    if (!EnterScope(ctx, &visit, t.slot))
+        return false;
+    VariableEntry& v = ctx->pVars[t.var];
+    bool ok;
+    if (!(v.flags & VF_HAS_VALUE)) {
+        find_var(ctx, v.name, 1);   // 3052, with the name in the report
+        if (!ctx->nErrorCode)
+            SetError(ctx, ERR_UNINITIALIZED);
+        ok = false;
+    } else {
+        ok = CopyValue(ctx, &v, out, t.var, VK_ARGUMENT | 0x20 | 0x200) != 0;
+    }
+    return LeaveScope(&visit) && ok;
+}
+
+// The right side of an assignment into result; for a compound operator the target's
+// value is combined with it.
+void EvaluateExpression(BDS* ctx, uint16_t op, resultants* result, const Target& t)
+{
+    ParseLogicalExpr(ctx, result);
+    if (ctx->nErrorCode || op == KID_ASSIGN)
+        return;
+    resultants current;
+    InitTemp(ctx, &current);
+    if (!ReadTargetValue(ctx, t, &current)) {
+        ReleaseTemp(ctx, &current);
+        return;
+    }
+    ApplyBinaryOperator(ctx, CompoundBaseOperator(op), &current, result);
+    if (ctx->nErrorCode) {
+        ReleaseTemp(ctx, &current);
+        return;
+    }
+    ReleaseTemp(ctx, result);
+    *result = current;
+}
+
+// Texts of the value duplicated into the string heap for the target.
+bool DuplicateTexts(BDS* ctx, const resultants* value, uint64_t* str, uint64_t* wstr)
+{
+    *str = *wstr = 0;
+    if (value->flags & VF_STRING) {
+        const char* text = ValueText(ctx, value);
+        size_t n = std::strlen(text) + 1;
+        if (!(*str = VMalloc(ctx, n))) {
+            SetError(ctx, ERR_STRINGS_FULL);
+            return false;
+        }
+        std::memcpy(HeapPtr(ctx, *str), ValueText(ctx, value), n);
+    }
+    if (value->flags & VF_UNICODE) {
+        const wchar_t* text = ValueWText(ctx, value);
+        size_t n = (wcslen(text) + 1) * sizeof(wchar_t);
+        if (!(*wstr = VMalloc(ctx, n))) {
+            if (*str)
+                VFree(ctx, *str);
+            SetError(ctx, ERR_STRINGS_FULL);
+            return false;
+        }
+        std::memcpy(HeapPtr(ctx, *wstr), ValueWText(ctx, value), n);
+    }
+    return true;
+}
+
+// Stores the value into the target: arrays shared, texts duplicated, the rest copied.
+bool StoreValue(BDS* ctx, const Target& t, resultants* value)
+{
+    ScopeVisit visit;
+    if (!t.element && !EnterScope(ctx, &visit, t.slot))
+        return false;
+    ValueHead* dest = t.element ? static_cast<ValueHead*>(t.element) : &ctx->pVars[t.var];
+    ArrayHeader* newArray = ArrayOf(value);
+    bool ok = true;
+    if (newArray && ArrayOf(dest) == newArray) {
+        // the same array assigned to itself: nothing changes
+    } else {
+        uint64_t str = 0, wstr = 0;
+        if (!newArray && !DuplicateTexts(ctx, value, &str, &wstr)) {
+            ok = false;
+        } else {
+            if (newArray)
+                LockArrayBlock(newArray);   // the target becomes one more holder
+            if (t.element)
+                FreeValue(ctx, dest, 0, VK_ELEMENT);
+            else
+                FreeValue(ctx, dest, t.var, VK_ARGUMENT);
+            dest->i32 = value->i32;
+            dest->i64 = value->i64;
+            dest->flags = value->flags & ~(VF_COMTEMP);
+            dest->str = newArray ? value->str : str;
+            dest->wstr = wstr;
+            if (value->flags & VF_VARIANT) {
+                VariantInit(&dest->var);
+                if (value->originVar == ORIGIN_NONE) {
+                    dest->var = value->var;           // a temporary moves into the target
+                    value->originVar = t.element ? ORIGIN_ELEMENT : t.var;
+                } else if (FAILED(VariantCopy(&dest->var, &value->var))) {
+                    dest->flags &= ~(VF_VARIANT | VF_COMOBJ);
+                }
+            }
+            if (newArray && !t.element) {
+                value->originVar = t.var;           // the result now borrows the variable's
+                value->originScope = static_cast<uint16_t>(t.slot);
+            } else if (newArray) {
+                value->originVar = ORIGIN_ELEMENT;
+            }
+        }
+    }
+    if (!t.element) {
+        if (ok && t.slot < MAX_SCOPES)
+            ctx->aScopes[t.slot].lastAssigned = t.var;
+        if (!LeaveScope(&visit))
+            return false;
+    }
+    return ok;
+}
+
+// The slot of the assignment in progress: the main script's or the running function's.
+uint32_t* AssignTargetSlot(BDS* ctx)
+{
+    if (ctx->nUdfRunning != UDF_NONE_RUNNING && ctx->nUdfRunning < MAX_UDFS
+        && ctx->pUdfRecords[ctx->nUdfRunning])
+        return &ctx->pUdfRecords[ctx->nUdfRunning]->assignTarget;
+    return &ctx->run.nAssignTarget;
+}
+
+// After a failed right side, a user-function error handler may supply the value.
+bool RecoverThroughHandler(BDS* ctx, resultants* result)
+{
+    uint16_t error = ctx->nErrorCode;
+    bool cancel = error == CC_CANCEL;
+    if (cancel ? ctx->run.nCancelHandlerMode != TRAP_UDF
+               : (error >= 9000 || ctx->run.nErrorHandlerMode != TRAP_UDF))
+        return false;
+    if (!cancel)
+        ctx->nLastError = error;
+    ctx->nErrorCode = 0;
+    RunSite* site = ctx->run.site;
+    if (!SetErrorHandlerVars(ctx, site ? site->script : nullptr, cancel, true)
+        || !RunHandlerUdf(ctx, cancel)) {
+        if (!ctx->nErrorCode)
+            ctx->nErrorCode = error;
+        return false;
+    }
+    ReleaseTemp(ctx, result);
+    int index = find_var(ctx, "kverrorarray", 0);
+    ctx->nErrorCode = 0;
+    const ArrayHeader* a = index > 0 ? ArrayOf(&ctx->pVars[index]) : nullptr;
+    if (a && a->data && a->count > 11 && (a->data[11].flags & VF_HAS_VALUE)) {
+        CopyValue(ctx, &a->data[11], result, 0, VK_ELEMENT | 0x20 | 0x200);
+        if ((result->flags & VF_STRING) && !(result->flags & ~VF_STRING & VF_HAS_VALUE)
+            && ValueText(ctx, result)[0] == 0)
+            SetResultInt(ctx, result, 0);
+    } else {
+        SetResultInt(ctx, result, 0);
+    }
+    ctx->nErrorDetail = error;
+    return true;
+}
+
+void Assign(BDS* ctx, resultants* result, Target& t)
+{
+    uint16_t op = ctx->delim_type;
+    get_token(ctx);
+    if (ctx->nErrorCode)
+        return;
+    uint32_t* slot = AssignTargetSlot(ctx);
+    uint32_t previous = *slot;
+    *slot = (t.slot << 16) | t.var;
+    EvaluateExpression(ctx, op, result, t);
+    *slot = previous;
+    bool handled = false;
+    if (ctx->nErrorCode) {
+        if (!RecoverThroughHandler(ctx, result))
+            return;
+        handled = true;
+    }
+    if (ctx->nTokenKind != TK_END && !handled) {
+        FailWithMessage(ctx, ERR_PAST_END, MSG_EXTRA_CHARACTERS);
+        return;
+    }
+    if (StoreValue(ctx, t, result) && handled)
+        SetError(ctx, CC_HANDLED);
+}
+
+// With the through-pointer flag: the variable that the pointer held by `name` names.
+bool PointerTarget(BDS* ctx, const char* name, Target* t)
+{
+    int index = find_var(ctx, name, 1);
+    if (index < 0)
+        return false;
+    const VariableEntry& v = ctx->pVars[index];
+    if (!(v.flags & VF_STRING)) {
+        SetError(ctx, ERR_NOT_POINTER);
+        return false;
+    }
+    char text[POINTER_TEXT_SIZE];
+    std::snprintf(text, sizeof(text), "%s", ValueText(ctx, &v));
+    return ResolvePointer(ctx, text, &t->slot, &t->var);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- ProcessSubExpression
+
+namespace {
+
+void AssignmentOrExpression(BDS* ctx, resultants* result, bool allowAssign, bool throughPointer)
+{
+    FrontState& f = ctx->front;
+    char name[VARNAMESIZE + 1];
+    std::memcpy(name, f.szName, sizeof(name));
+    uint16_t nameLength = f.nTokenLength;
+    char* afterName = ctx->prog;
+    char* nameStart = afterName - nameLength;
+
+    Target t{0, ctx->nScopeCurrent, nullptr};
+    bool resolved = false;
+    auto resolve = [&]() -> bool {
+        if (resolved)
+            return true;
+        if (throughPointer) {
+            if (!PointerTarget(ctx, name, &t))
+                return false;
+        } else {
+            uint16_t index = FindVarIndex(ctx, name);
+            if (index == VAR_NOT_FOUND || index == 0) {
+                SetError(ctx, ERR_UNDEFINED);
+                return false;
+            }
+            t.var = index;
+        }
+        resolved = true;
+        return true;
+    };
+
+    if (HasSubscript(afterName)) {
+        if (!resolve())
+            return;
+        ValueHead head;
+        if (!ReadTargetHead(ctx, t, &head))
+            return;
+        if ((head.flags & VF_ARRAY) || !(head.flags & VF_HAS_VALUE)) {
+            if (!allowAssign) {
+                FailWithMessage(ctx, ERR_ASSIGN_NOT_LEGAL, MSG_USE_DOUBLE_EQUALS);
+                return;
+            }
+            get_token(ctx);
+            if (ctx->nErrorCode)
+                return;
+            if (!AtKeyword(ctx, KID_LBRACKET)) {
+                SetError(ctx, ERR_NEEDS_DIMENSIONS);
+                return;
+            }
+            if (!AssignArrayElement(ctx, t, &t.element))
+                return;
+            get_token(ctx);
+            if (ctx->nErrorCode)
+                return;
+            Assign(ctx, result, t);
+            return;
+        }
+    }
+
+    get_token(ctx);
+    if (ctx->nErrorCode)
+        return;
+    if (ctx->nTokenKind == TK_KEYWORD
+        && (ctx->delim_type == KID_ASSIGN || IsCompoundAssignOp(ctx->delim_type))) {
+        if (!allowAssign) {
+            FailWithMessage(ctx, ERR_ASSIGN_NOT_LEGAL, MSG_USE_DOUBLE_EQUALS);
+            return;
+        }
+        if (!resolve())
+            return;
+        Assign(ctx, result, t);
+        return;
+    }
+
+    // An expression: back to the name (or to the `*` before it).
+    if (throughPointer) {
+        char* p = nameStart;
+        const char* floor = ctx->pLine && ctx->pLine <= p ? ctx->pLine : p - 64;
+        while (p > floor && (p[-1] == ' ' || p[-1] == '\t'))
+            --p;
+        if (p > floor && p[-1] == '*')
+            --p;
+        ctx->prog = p;
+        ctx->nTokenKind = TK_END;
+        get_token(ctx);
+        if (ctx->nErrorCode)
+            return;
+    } else {
+        ctx->prog = afterName;
+        std::memcpy(ctx->szToken, name, std::strlen(name) + 1);
+        ctx->nTokenKind = TK_NAME;
+        f.nTokenLength = nameLength;
+    }
+    ParseLogicalExpr(ctx, result);
+}
+
+}  // namespace
+
+extern "C" int ProcessSubExpression(BDS* ctx, resultants* result, int allowAssign,
+                                    int throughPointer, RunSite* site)
+{
+    FrontState& f = ctx->front;
+    uint32_t savedAllow = f.bAssignAllowed;
+    f.bAssignAllowed = allowAssign ? 1 : 0;
+    RunSite* savedSite = ctx->run.site;
+    if (site)
+        ctx->run.site = site;
+    if (ctx->nTokenKind == TK_NAME)
+        AssignmentOrExpression(ctx, result, allowAssign != 0, throughPointer != 0);
+    else
+        ParseLogicalExpr(ctx, result);
+    ctx->run.site = savedSite;
+    f.bAssignAllowed = savedAllow;
+    return ctx->nErrorCode ? 0 : 1;
+}
+
+// ---------------------------------------------------------------- pointer operators
+
+namespace {
+
+// `*` before a text: the pointed-to variable's value, or with subscripts after it, the
+// element of the pointed-to array.
+void Dereference(BDS* ctx, resultants* value)
+{
+    if (!(value->flags & VF_STRING)) {
+        SetError(ctx, ERR_NOT_POINTER);
+        return;
+    }
+    char text[POINTER_TEXT_SIZE];
+    std::snprintf(text, sizeof(text), "%s", ValueText(ctx, value));
+    if (!AtKeyword(ctx, KID_LBRACKET)) {
+        resultants target;
+        InitTemp(ctx, &target);
+        if (!GetViaPointer(ctx, text, &target)) {
+            ReleaseTemp(ctx, &target);
+            return;
+        }
+        ReleaseTemp(ctx, value);
+        *value = target;
+        return;
+    }
+    uint32_t slot;
+    uint16_t index;
+    if (!ResolvePointer(ctx, text, &slot, &index))
+        return;
+    ValueHead head;
+    ScopeVisit visit;
+    if (!EnterScope(ctx, &visit, slot))
+        return;
+    head = ctx->pVars[index];
+    if (!LeaveScope(&visit))
+        return;
+    if (!(head.flags & VF_ARRAY)) {
+        SetError(ctx, ERR_NOT_AN_ARRAY);
+        return;
+    }
+    int depth = 0;
+    ArrayElement* element = nullptr;
+    if (!EvalSubscript(ctx, ArrayOf(&head), &depth, &element))
+        return;
+    if (!(element->flags & VF_HAS_VALUE)) {
+        SetError(ctx, ERR_ELEMENT_UNINIT);
+        return;
+    }
+    ReleaseTemp(ctx, value);
+    CopyValue(ctx, element, value, 0, VK_ELEMENT | 0x20 | 0x200);
+    if (!ctx->nErrorCode)
+        get_token(ctx);
+}
+
+}  // namespace
+
+void ApplyUnaryOperator(BDS* ctx, uint16_t op, resultants* value)
+{
+    if (op == KID_AMP) {
+        char text[POINTER_TEXT_SIZE];
+        if (value->originVar >= ORIGIN_ELEMENT || value->originVar == 0
+            || value->originVar >= ctx->nVarUsed
+            || !FormatVarPointer(ctx, value->originVar, text, sizeof(text))) {
+            SetError(ctx, ERR_BAD_AMPERSAND);
+            return;
+        }
+        ReleaseTemp(ctx, value);
+        SetStringValue(ctx, value, text);
+        value->originVar = ORIGIN_NONE;
+        return;
+    }
+    if (op == KID_STAR) {
+        Dereference(ctx, value);
+        return;
+    }
+    ApplyNumericUnary(ctx, op, value);
+}

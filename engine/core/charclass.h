@@ -1,0 +1,38 @@
+// Character classes of the ANSI code page for the tokenizer's hot path: letters,
+// letters-or-digits, lower-case forms and DBCS lead bytes, taken once per process from
+// the system so that scanning a line makes no system calls.
+#pragma once
+
+#include <cstdint>
+
+struct CharClassTable {
+    uint8_t cls[256];       // CC_* bits
+    char lower[256];        // CharLowerA of the single character
+    uint32_t built;
+};
+
+enum : uint8_t {
+    CHC_ALPHA = 0x01,        // IsCharAlphaA
+    CHC_ALNUM = 0x02,        // IsCharAlphaNumericA
+    CHC_DIGIT = 0x04,        // '0'-'9'
+    CHC_LEAD = 0x08,         // IsDBCSLeadByte
+    CHC_WORD = 0x10,         // letter, digit, '@' or '_' (a word of the keyword lookup)
+};
+
+extern CharClassTable g_CharClass;
+
+void BuildCharClassTable();
+
+inline const CharClassTable& CharClasses()
+{
+    if (!g_CharClass.built)
+        BuildCharClassTable();
+    return g_CharClass;
+}
+
+inline bool IsAlphaChar(char c) { return CharClasses().cls[uint8_t(c)] & CHC_ALPHA; }
+inline bool IsAlnumChar(char c) { return CharClasses().cls[uint8_t(c)] & CHC_ALNUM; }
+inline bool IsDigitChar(char c) { return c >= '0' && c <= '9'; }
+inline bool IsWordChar(char c) { return CharClasses().cls[uint8_t(c)] & CHC_WORD; }
+inline bool IsLeadByte(char c) { return CharClasses().cls[uint8_t(c)] & CHC_LEAD; }
+inline char LowerChar(char c) { return CharClasses().lower[uint8_t(c)]; }

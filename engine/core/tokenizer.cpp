@@ -1,0 +1,455 @@
+// The tokenizer: get_token, putback and get_string_token, the variable lookup by name
+// and the display text of a named variable.
+#include "engine/core/tokenizer.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "engine/core/charclass.h"
+#include "engine/core/varptr.h"
+#include "engine/data/array.h"
+#include "engine/core/keyword_lookup.h"
+
+namespace {
+
+constexpr size_t TOKEN_MAX = TEXTBUF - 1;       // bytes of token text, the NUL aside
+constexpr int PERSISTENT_NAME_MAX = 25;
+
+inline int Fail(BDS* ctx, char* at, uint16_t error)
+{
+    ctx->prog = at;
+    SetError(ctx, error);
+    return error;
+}
+
+inline bool IsNameChar(char c)
+{
+    return IsAlnumChar(c) || c == '_' || c == '@' || c == '.';
+}
+
+// A number: digits, at most one point, at most one exponent with an optional sign.
+int ReadNumber(BDS* ctx, char* start)
+{
+    char* p = start;
+    char* out = ctx->szToken;
+    size_t n = 0;
+    bool point = false, exponent = false;
+    uint8_t kind = TK_INTEGER;
+    auto put = [&](char c) {
+        if (n < TOKEN_MAX)
+            out[n++] = c;
+    };
+    for (;;) {
+        char c = *p;
+        if (IsDigitChar(c)) {
+            put(c);
+            ++p;
+        } else if (c == '.') {
+            if (point)
+                return Fail(ctx, p, ERR_TOO_MANY_DOTS);
+            bool digitBefore = p > start && IsDigitChar(p[-1]);
+            if (exponent || (!digitBefore && !IsDigitChar(p[1])))
+                return Fail(ctx, p, ERR_UNRECOGNIZED);
+            point = true;
+            kind = TK_FLOAT;
+            put(c);
+            ++p;
+        } else if (c == 'e' || c == 'E') {
+            if (exponent)
+                return Fail(ctx, p, ERR_TOO_MANY_ES);
+            bool sign = (p[1] == '+' || p[1] == '-');
+            if (!IsDigitChar(p[sign ? 2 : 1]))
+                return Fail(ctx, p, ERR_UNRECOGNIZED);
+            exponent = true;
+            kind = TK_FLOAT;
+            put(c);
+            ++p;
+            if (sign)
+                put(*p++);
+        } else {
+            break;
+        }
+    }
+    out[n] = 0;
+    ctx->nTokenKind = kind;
+    ctx->front.nTokenLength = static_cast<uint16_t>(p - start);
+    ctx->prog = p;
+    return 0;
+}
+
+// A literal in double quotes, apostrophes or back-quotes; a doubled quote stands for one.
+void ReadQuoted(BDS* ctx, char* start)
+{
+    char quote = *start;
+    char* p = start + 1;
+    char* out = ctx->szToken;
+    size_t n = 0;
+    while (*p) {
+        if (*p == quote) {
+            if (p[1] == quote) {
+                if (n >= TOKEN_MAX)
+                    break;
+                out[n++] = quote;
+                p += 2;
+                continue;
+            }
+            ++p;
+            break;
+        }
+        if (IsLeadByte(*p) && p[1]) {
+            if (n + 2 > TOKEN_MAX)
+                break;
+            out[n++] = *p++;
+            out[n++] = *p++;
+            continue;
+        }
+        if (n >= TOKEN_MAX)
+            break;
+        out[n++] = *p++;
+    }
+    out[n] = 0;
+    ctx->nTokenKind = TK_STRING;
+    ctx->front.nTokenLength = static_cast<uint16_t>(p - start);
+    ctx->prog = p;
+}
+
+// A keyword whose id FindKeyword left in delim_type: its name's length of text.
+void TakeKeyword(BDS* ctx, char* start)
+{
+    uint32_t length = KeywordNameLength(ctx, ctx->delim_type);
+    if (length > TOKEN_MAX)
+        length = TOKEN_MAX;
+    std::memcpy(ctx->szToken, start, length);
+    ctx->szToken[length] = 0;
+    ctx->nTokenKind = TK_KEYWORD;
+    ctx->front.nTokenLength = static_cast<uint16_t>(length);
+    ctx->prog = start + length;
+}
+
+// An object expression: the whole dotted name.
+void TakeObjectExpression(BDS* ctx, char* start)
+{
+    char* p = start;
+    size_t n = 0;
+    while (IsAlnumChar(*p) || *p == '_' || *p == '.' || (*p == '@' && p == start)) {
+        if (n < TOKEN_MAX)
+            ctx->szToken[n++] = *p;
+        ++p;
+    }
+    ctx->szToken[n] = 0;
+    ctx->nTokenKind = TK_KEYWORD;
+    ctx->front.nTokenLength = static_cast<uint16_t>(p - start);
+    ctx->front.bNoCreateSaved = ctx->front.bNoCreate;
+    ctx->prog = p;
+}
+
+// Finds or creates the variable `name` in the current table.
+int EnterName(BDS* ctx, const char* name, size_t length)
+{
+    FrontState& f = ctx->front;
+    VariableEntry* vars = ctx->pVars;
+    if (f.bNoCreate) {
+        VariableEntry& e = vars[0];
+        std::memcpy(e.name, name, length + 1);
+        e.name[0] = static_cast<char>(e.name[0] | 0x80);
+        e.flag = 0;
+        return 0;
+    }
+    uint16_t used = ctx->nVarUsed;
+    uint32_t freeEntry = 0;
+    for (uint32_t i = 1; i < used; ++i) {
+        VariableEntry& e = vars[i];
+        if (e.name[0] == name[0] && std::memcmp(e.name, name, length + 1) == 0) {
+            if (e.flags != 0)
+                return 0;
+            freeEntry = i;      // a stale name on a free entry: make it new below
+            break;
+        }
+        if (e.flags == 0)
+            freeEntry = i;
+    }
+    if (freeEntry == 0) {
+        if (static_cast<uint32_t>(used) + 1 >= ctx->nVarCapacity)
+            return ERR_VARS_FULL;
+        freeEntry = used;
+        ctx->nVarUsed = static_cast<uint16_t>(used + 1);
+    }
+    VariableEntry& e = vars[freeEntry];
+    std::memset(static_cast<ValueHead*>(&e), 0, sizeof(ValueHead));
+    std::memset(e.name, 0, sizeof(e.name));
+    std::memcpy(e.name, name, length + 1);
+    e.flag = 0;
+    e.i32 = -1;
+    e.flags = f.bCreateDefined ? VF_INT : VF_UNINIT;
+    return 0;
+}
+
+int ReadName(BDS* ctx, char* start)
+{
+    FrontState& f = ctx->front;
+    int limit = f.bPersistentName ? PERSISTENT_NAME_MAX : VARNAMESIZE;
+    char name[VARNAMESIZE + 1];
+    int n = 0;
+    char* p = start;
+    while (IsNameChar(*p)) {
+        if (n == limit)
+            return Fail(ctx, p, ERR_NAME_TOO_LONG);
+        // A first byte of 0x80 or above stays as it is, as in the variables' name keys.
+        name[n] = (n == 0 && (static_cast<uint8_t>(*p) & 0x80)) ? *p : LowerChar(*p);
+        ++n;
+        ++p;
+    }
+    name[n] = 0;
+    if (f.bPersistentName) {
+        char mangled[VARNAMESIZE + 8];
+        int m = std::snprintf(mangled, sizeof(mangled), "?%02x__%s",
+                              static_cast<unsigned>(ctx->run.nFunctionScope & 0xFF), name);
+        if (m > VARNAMESIZE)
+            return Fail(ctx, p, ERR_NAME_TOO_LONG);
+        std::memcpy(name, mangled, m + 1);
+        n = m;
+    }
+    std::memcpy(f.szName, name, n + 1);
+    std::memcpy(ctx->szToken, name, n + 1);
+    ctx->nTokenKind = TK_NAME;
+    f.nTokenLength = static_cast<uint16_t>(p - start);
+    ctx->prog = p;
+    if (int error = EnterName(ctx, name, n))
+        return Fail(ctx, start, static_cast<uint16_t>(error));
+    return 0;
+}
+
+}  // namespace
+
+extern "C" int get_token(BDS* ctx)
+{
+    FrontState& f = ctx->front;
+    uint8_t previousKind = ctx->nTokenKind;
+    uint16_t previousId = ctx->delim_type;
+    f.nPrevTokenKind = previousKind;
+    ctx->nTokenKind = TK_END;
+
+    char* p = ctx->prog;
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    ctx->prog = p;
+
+    int result = 0;
+    if (*p == '&' && p[1] != '&' && previousKind == TK_KEYWORD && previousId != KID_RPAREN
+        && KeywordTypeOf(ctx, previousId) != KT_CONSTANT)
+        result = 1;
+
+    char c = *p;
+    if (c == 0 || c == ';') {
+        f.nTokenLength = 0;
+    } else if (IsDigitChar(c) || c == '.') {
+        if (int error = ReadNumber(ctx, p))
+            return error;
+    } else if (!IsAlphaChar(c) && c != '@' && c != '_') {
+        if (FindKeyword(ctx, 0)) {
+            TakeKeyword(ctx, p);
+        } else if (ctx->nErrorCode) {
+            return ctx->nErrorCode;
+        } else if (c == '"' || c == '\'' || c == '`') {
+            ReadQuoted(ctx, p);
+        } else if (c == '$' && p[1] == '"') {
+            ctx->szToken[0] = '$';
+            ctx->szToken[1] = '"';
+            ctx->szToken[2] = 0;
+            ctx->nTokenKind = TK_DOLLARQUOTE;
+            f.nTokenLength = 2;
+            ctx->prog = p + 2;
+        } else {
+            return Fail(ctx, p, ERR_UNRECOGNIZED);
+        }
+    } else {
+        if (FindKeyword(ctx, 1)) {
+            if (ctx->delim_type == KID_OLEOBJECT)
+                TakeObjectExpression(ctx, p);
+            else
+                TakeKeyword(ctx, p);
+        } else if (ctx->nErrorCode) {
+            return ctx->nErrorCode;
+        } else if (int error = ReadName(ctx, p)) {
+            return error;
+        }
+    }
+    f.bNoCreate = 0;
+    f.bCreateDefined = static_cast<uint32_t>(result);
+    return result;
+}
+
+extern "C" void putback(BDS* ctx)
+{
+    if (ctx->nTokenKind == TK_END)
+        return;
+    ctx->prog -= ctx->front.nTokenLength;
+}
+
+extern "C" uint32_t get_string_token(BDS* ctx)
+{
+    ctx->nTokenKind = TK_END;
+    char* p = ctx->prog;
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    ctx->prog = p;
+    if (*p == 0 || *p == ';') {
+        ctx->front.nTokenLength = 0;
+        return static_cast<uint8_t>(*p);
+    }
+    auto isWord = [](char c) { return IsAlnumChar(c) || c == '@' || c == '_' || IsLeadByte(c); };
+    if (!isWord(*p))
+        return static_cast<uint32_t>(Fail(ctx, p, ERR_UNRECOGNIZED));
+    char* start = p;
+    size_t n = 0;
+    while (isWord(*p)) {
+        size_t step = (IsLeadByte(*p) && p[1]) ? 2 : 1;
+        if (n + step > TOKEN_MAX)
+            return static_cast<uint32_t>(Fail(ctx, p, ERR_WORD_TOO_LONG));
+        std::memcpy(ctx->szToken + n, p, step);
+        n += step;
+        p += step;
+    }
+    ctx->szToken[n] = 0;
+    ctx->nTokenKind = TK_STRING;
+    ctx->delim_type = KID_BARE_WORD;
+    ctx->front.nTokenLength = static_cast<uint16_t>(p - start);
+    ctx->prog = p;
+    return 0xFFFFFFFF;
+}
+
+uint16_t FindVarIndex(BDS* ctx, const char* name)
+{
+    char key[VARNAMESIZE + 1];
+    size_t n = 0;
+    for (; name[n]; ++n) {
+        if (n == VARNAMESIZE)
+            return VAR_NOT_FOUND;
+        key[n] = (n == 0 && (name[0] & 0x80)) ? name[0] : LowerChar(name[n]);
+    }
+    key[n] = 0;
+    const VariableEntry* vars = ctx->pVars;
+    if (!vars)
+        return VAR_NOT_FOUND;
+    for (uint32_t i = 0; i < ctx->nVarUsed; ++i) {
+        const VariableEntry& e = vars[i];
+        if (e.flags != 0 && e.name[0] == key[0] && std::memcmp(e.name, key, n + 1) == 0)
+            return static_cast<uint16_t>(i);
+    }
+    return VAR_NOT_FOUND;
+}
+
+// ---------------------------------------------------------------- display text
+
+namespace {
+
+// The element that a text of decimal subscripts names ("1, 2"), or null.
+const ArrayElement* ElementFromText(const ArrayHeader* a, const char* text)
+{
+    if (!a || a->ndims == 0 || (a->flags & ARRAY_MAP) || !a->data)
+        return nullptr;
+    uint32_t index = 0;
+    const char* p = text;
+    for (int d = 0; d < a->ndims; ++d) {
+        while (*p == ' ' || *p == '\t')
+            ++p;
+        uint64_t v = 0;
+        int digits = 0;
+        while (IsDigitChar(*p) && digits < 20) {
+            v = v * 10 + static_cast<uint64_t>(*p - '0');
+            ++p;
+            ++digits;
+        }
+        if (digits == 0 || v >= a->dims[d])
+            return nullptr;
+        while (*p == ' ' || *p == '\t')
+            ++p;
+        if (d + 1 < a->ndims && *p++ != ',')
+            return nullptr;
+        index = index * a->dims[d] + static_cast<uint32_t>(v);
+    }
+    if (*p != 0 || index >= a->count)
+        return nullptr;
+    return &a->data[index];
+}
+
+void CopyBounded(char* out, size_t size, const char* text)
+{
+    size_t n = 0;
+    while (text[n] && n + 1 < size) {
+        if (IsLeadByte(text[n])) {
+            if (!text[n + 1] || n + 2 >= size)
+                break;
+            out[n] = text[n];
+            ++n;
+        }
+        out[n] = text[n];
+        ++n;
+    }
+    out[n] = 0;
+}
+
+// The value head as ANSI text; 0 when it cannot be shown.
+int HeadToText(BDS* ctx, const ValueHead* value, char* buffer, size_t size)
+{
+    if (value->flags & VF_STRING) {
+        CopyBounded(buffer, size, ValueText(ctx, value));
+        return 1;
+    }
+    resultants temp;
+    InitResultValue(ctx, &temp, VK_RECORD, 0);
+    CopyValue(ctx, value, &temp, 0, VK_ELEMENT | 0x20 | 0x200);
+    int ok = 0;
+    if ((temp.flags & (VF_UNICODE | VF_INT | VF_INT64 | VF_FLOAT | VF_VARIANT))
+        && ValueToString(ctx, &temp)) {
+        CopyBounded(buffer, size, ValueText(ctx, &temp));
+        ok = 1;
+    }
+    FreeValue(ctx, &temp, 0, VK_RECORD);
+    return ok;
+}
+
+}  // namespace
+
+int ValueToDisplayText(BDS* ctx, const char* name, char* buffer, size_t size)
+{
+    if (!buffer || size == 0)
+        return 0;
+    buffer[0] = 0;
+    uint16_t savedError = ctx->nErrorCode;
+    char key[VARNAMESIZE + 1];
+    size_t n = 0;
+    const char* p = name;
+    while (*p && *p != '[') {
+        if (n == VARNAMESIZE)
+            return 0;
+        key[n++] = LowerChar(*p++);
+    }
+    key[n] = 0;
+    char subscript[41] = {};
+    bool hasSubscript = *p == '[';
+    if (hasSubscript) {
+        ++p;
+        size_t k = 0;
+        while (*p && *p != ']' && k < 40)
+            subscript[k++] = *p++;
+    }
+    uint16_t index = FindVarIndex(ctx, key);
+    if (index == VAR_NOT_FOUND || index == 0 || !(ctx->pVars[index].flags & VF_HAS_VALUE))
+        return 0;
+    const VariableEntry& v = ctx->pVars[index];
+    int ok = 0;
+    if (v.flags & VF_ARRAY) {
+        if (!hasSubscript) {
+            CopyBounded(buffer, size, "<array>");
+            ok = 1;
+        } else if (const ArrayElement* e =
+                       ElementFromText(reinterpret_cast<const ArrayHeader*>(v.str), subscript)) {
+            ok = (e->flags & VF_HAS_VALUE) ? HeadToText(ctx, e, buffer, size) : 1;
+        }
+    } else {
+        ok = HeadToText(ctx, &v, buffer, size);
+    }
+    ctx->nErrorCode = savedError;
+    return ok;
+}
