@@ -9,12 +9,26 @@
 
 extern const BuiltinFamily g_InlineBuiltins;     // served inside the dispatch itself
 extern const BuiltinFamily g_IniBuiltins;        // the profile (INI) built-ins
-extern const BuiltinFamily g_HostRouteBuiltins;  // IntControl's route to the host
+extern const BuiltinFamily g_IntControlBuiltins;     // IntControl, with its route to the host
+extern const BuiltinFamily g_ScriptBoxBuiltins;      // Message, Pause, AskYesNo
+extern const BuiltinFamily g_ItemListBuiltins;       // the item-list and text boxes
+extern const BuiltinFamily g_WindowSearchBuiltins;   // window tests, waits and identifiers
+extern const BuiltinFamily g_WindowActivateBuiltins; // WinActivate and WinActivChild
+extern const BuiltinFamily g_ClipboardBuiltins;      // the clipboard text built-ins
+extern const BuiltinFamily g_RandomBuiltins;         // Random
+extern const BuiltinFamily g_InputSoundBuiltins;     // IgnoreInput, PlayWaveform
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
     &g_IniBuiltins,
-    &g_HostRouteBuiltins,
+    &g_IntControlBuiltins,
+    &g_ScriptBoxBuiltins,
+    &g_ItemListBuiltins,
+    &g_WindowSearchBuiltins,
+    &g_WindowActivateBuiltins,
+    &g_ClipboardBuiltins,
+    &g_RandomBuiltins,
+    &g_InputSoundBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)

@@ -20,6 +20,7 @@
 #include "engine/core/front_state.h"
 #include "engine/core/builtin_state.h"
 #include "engine/native/host_call_state.h"
+#include "engine/ui/box_state.h"
 
 struct ExtArgRecord;
 
@@ -122,6 +123,7 @@ struct BDS {
     FrontState front;
     BuiltinState builtins;
     HostCallState host;
+    BoxState box;
 };
 
 inline void SetError(BDS* ctx, uint16_t code) { ctx->nErrorCode = code; }
