@@ -2,7 +2,7 @@
 # Installs the Debian packages that the build and the tests need, when they are missing.
 # Runs as root (or through sudo when it is there); does nothing when all are installed.
 set -euo pipefail
-pkgs="cmake ninja-build g++ g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest
+pkgs="cmake ninja-build g++ zlib1g-dev g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest
       wine wine64 xvfb xdotool imagemagick python3 locales"
 # dpkg-query fails for a package it has never heard of; that one is missing too.
 installed=$(dpkg-query -W -f='${Package} ${Status}\n' $pkgs 2>/dev/null |

@@ -80,6 +80,10 @@ inline const wchar_t* ArgWText(BDS* ctx, const BuiltinCall& call, int i)
     return HasArg(call, i) ? ValueWText(ctx, &call.args[i]) : L"";
 }
 
+// The built-ins that exist only in their wide form: outside Unicode mode they end in 1193
+// "Function not supported in this version of Windows". Answers whether the case may go on.
+bool WideFormAvailable(BDS* ctx);
+
 // Whether an argument of code 6, 7 or 8 was converted to wide text (the rule by which the
 // case picks the wide handler of a pair).
 bool ArgIsWide(const BuiltinCall& call, int i);

@@ -9,9 +9,14 @@
 
 extern const BuiltinFamily g_InlineBuiltins;     // served inside the dispatch itself
 extern const BuiltinFamily g_IniBuiltins;        // the profile (INI) built-ins
+extern const BuiltinFamily g_StrSearchBuiltins;     // text measurement and search
+extern const BuiltinFamily g_StrTransformBuiltins;  // text transformation, StrCat
+extern const BuiltinFamily g_StrCompareBuiltins;    // text comparison and code pages
+extern const BuiltinFamily g_ItemListBuiltins;      // item lists and CSV lines
+extern const BuiltinFamily g_ArrayBuiltins;      // arrays, maps, their search, sort and files
 extern const BuiltinFamily g_IntControlBuiltins;     // IntControl, with its route to the host
 extern const BuiltinFamily g_ScriptBoxBuiltins;      // Message, Pause, AskYesNo
-extern const BuiltinFamily g_ItemListBuiltins;       // the item-list and text boxes
+extern const BuiltinFamily g_ItemListBoxBuiltins;    // the item-list and text boxes
 extern const BuiltinFamily g_WindowSearchBuiltins;   // window tests, waits and identifiers
 extern const BuiltinFamily g_WindowActivateBuiltins; // WinActivate and WinActivChild
 extern const BuiltinFamily g_ClipboardBuiltins;      // the clipboard text built-ins
@@ -21,9 +26,14 @@ extern const BuiltinFamily g_InputSoundBuiltins;     // IgnoreInput, PlayWavefor
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
     &g_IniBuiltins,
+    &g_StrSearchBuiltins,
+    &g_StrTransformBuiltins,
+    &g_StrCompareBuiltins,
+    &g_ItemListBuiltins,
+    &g_ArrayBuiltins,
     &g_IntControlBuiltins,
     &g_ScriptBoxBuiltins,
-    &g_ItemListBuiltins,
+    &g_ItemListBoxBuiltins,
     &g_WindowSearchBuiltins,
     &g_WindowActivateBuiltins,
     &g_ClipboardBuiltins,
@@ -78,4 +88,12 @@ bool ArgIsWide(const BuiltinCall& call, int i)
     default:
         return false;
     }
+}
+
+bool WideFormAvailable(BDS* ctx)
+{
+    if (IsUnicodeMode())
+        return true;
+    SetError(ctx, 1193);
+    return false;
 }

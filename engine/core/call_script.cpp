@@ -164,6 +164,14 @@ int CallScript(BDS* ctx, resultants* result, resultants* args)
         SetError(ctx, 3353);
         return 0;
     }
+    auto* parse = static_cast<ParseStateSave*>(HeapAlloc(GetProcessHeap(), 0, sizeof(ParseStateSave)));
+    if (!parse || !StackRoomForCall()) {
+        if (parse)
+            HeapFree(GetProcessHeap(), 0, parse);
+        --ctx->nCallLevel;
+        SetError(ctx, 1672);
+        return 0;
+    }
     uint32_t frameIndex = ctx->nStructDepth++;
     StructFrame& frame = ctx->aStructFrames[frameIndex];
     std::memset(&frame, 0, sizeof frame);
@@ -197,7 +205,10 @@ int CallScript(BDS* ctx, resultants* result, resultants* args)
     ctx->run.nIfState = -1;
     ctx->run.bInLoop = 0;
 
+    SaveParseState(ctx, parse);
     int r = RunScriptFile(ctx, result, path);
+    RestoreParseState(ctx, parse);
+    HeapFree(GetProcessHeap(), 0, parse);
 
     bool returned = ctx->aStructFrames[frameIndex].returned != 0;
     if (!returned) {

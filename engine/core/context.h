@@ -17,6 +17,8 @@
 #include "engine/core/engine_state.h"
 #include "engine/files/file_table.h"
 #include "engine/data/data_state.h"
+#include "engine/data/array_state.h"
+#include "engine/core/host_service_state.h"
 #include "engine/core/front_state.h"
 #include "engine/core/builtin_state.h"
 #include "engine/native/host_call_state.h"
@@ -120,9 +122,11 @@ struct BDS {
     EngineState eng;
     FileTable files;
     DataState data;
+    ArrayState arrays;
     FrontState front;
     BuiltinState builtins;
     HostCallState host;
+    HostServiceState services;
     BoxState box;
 };
 

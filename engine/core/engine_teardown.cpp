@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/core/context.h"
+#include "engine/core/runloop.h"
 #include "engine/core/dialog_registry.h"
 #include "engine/core/engine_setup.h"
 #include "engine/core/errors.h"
@@ -113,6 +114,7 @@ void TearDownContext(BDS* ctx)
     FreeScriptLibraries(ctx);
     ReleaseTableValues(ctx, ctx->hVarTable, ctx->nVarUsed, ctx->nVarCapacity);
     ReleaseLeftoverScopes(ctx);
+    FreeSpareScopeTables(ctx);
 
     NotifyExtendersOfEnd(ctx);
     OpenKeyTableFree(ctx);

@@ -178,6 +178,45 @@ void CopyName(char* out, size_t size, const char* text)
     out[n] = 0;
 }
 
+// The parse state around a call: a user-defined function runs its own lines through the
+// same context, so the caller's position and token are put back afterwards.
+struct ParseState {
+    char* prog;
+    uint8_t kind;
+    uint16_t id;
+    uint16_t length;
+    uint32_t assignAllowed;
+    uint16_t multilinePrefix;
+};
+
+ParseState SaveParseState(const BDS* ctx)
+{
+    return {ctx->prog, ctx->nTokenKind, ctx->delim_type, ctx->front.nTokenLength,
+            ctx->front.bAssignAllowed, ctx->front.nMultilinePrefix};
+}
+
+void RestoreParseState(BDS* ctx, const ParseState& s)
+{
+    ctx->prog = s.prog;
+    ctx->nTokenKind = s.kind;
+    ctx->delim_type = s.id;
+    ctx->front.nTokenLength = s.length;
+    ctx->front.bAssignAllowed = s.assignAllowed;
+    ctx->front.nMultilinePrefix = s.multilinePrefix;
+}
+
+// Calls the router and puts the parse state back (a callback into a user-defined
+// function may run while a built-in waits, too).
+void Call(BDS* ctx, const char* name, uint16_t id, resultants* result, resultants* args,
+          int noConversion, int argc, uint64_t signature)
+{
+    ParseState state = SaveParseState(ctx);
+    CallBuiltinFunction(ctx, name, id, result, args, noConversion, argc, signature);
+    // A function that reads its own arguments leaves the position behind them.
+    if (!noConversion || (id >= UDFSTART && id < UDFSTART + 999))
+        RestoreParseState(ctx, state);
+}
+
 struct ArgBlock {
     resultants rec[MAX_ARGS + 1];
 };
@@ -252,7 +291,7 @@ void CallObjectExpression(BDS* ctx, resultants* result)
     CopyName(text, sizeof(text), ctx->szToken);
     ArgBlock args;
     InitArgs(ctx, args);
-    CallBuiltinFunction(ctx, text, KID_OLEOBJECT, result, args.rec, 1, 0, 0);
+    Call(ctx, text, KID_OLEOBJECT, result, args.rec, 1, 0, 0);
     if (!ctx->nErrorCode)
         Next(ctx);
 }
@@ -293,7 +332,7 @@ void CallFunction(BDS* ctx, resultants* result, uint16_t id)
     ArgBlock args;
     InitArgs(ctx, args);
     if (selfParsing) {
-        CallBuiltinFunction(ctx, name, id, result, args.rec, 1, 0, signature);
+        Call(ctx, name, id, result, args.rec, 1, 0, signature);
         ReleaseArgs(ctx, args, MAX_ARGS);
     } else {
         Next(ctx);
@@ -303,7 +342,7 @@ void CallFunction(BDS* ctx, resultants* result, uint16_t id)
         if (argc < 0)
             return;
         LockArgArrays(args, argc, true);
-        CallBuiltinFunction(ctx, name, id, result, args.rec, 0, argc, signature);
+        Call(ctx, name, id, result, args.rec, 0, argc, signature);
         LockArgArrays(args, argc, false);
         ReleaseArgs(ctx, args, argc);
     }
@@ -355,7 +394,7 @@ void CallCommand(BDS* ctx, resultants* result, uint16_t id)
     }
     LockArgArrays(args, argc, true);
     if (!udf || ctx->run.bStatementTakesCommands)
-        CallBuiltinFunction(ctx, name, id, result, args.rec, noArguments ? 1 : 0, argc, signature);
+        Call(ctx, name, id, result, args.rec, noArguments ? 1 : 0, argc, signature);
     LockArgArrays(args, argc, false);
     ReleaseArgs(ctx, args, argc);
 }

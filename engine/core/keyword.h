@@ -85,7 +85,8 @@ static_assert(sizeof(KeywordRecord) == 56);
 
 // The static keyword table, sorted by name in byte order; id = position. Position 540
 // (KID_RESERVED) is a placeholder that no lookup can reach.
-extern const KeywordRecord g_KeywordTable[NKEYTOKENS];
+// Not const: a host may switch keywords off for its product (DLLServices request 24).
+extern KeywordRecord g_KeywordTable[NKEYTOKENS];
 
 inline uint32_t ArgTypeOf(uint64_t signature, int argument)   // argument counts from 1
 {

@@ -34,7 +34,7 @@ constexpr uint16_t NameLength(const char (&)[N])
 #define KW_CONST(id, name, value) {id, KT_CONSTANT, 0, uint32_t(value), NameLength(name), name},
 #define KW_RESERVED(id, name) {id, KT_FUNCTION, 0, 0, NameLength(name), name},
 
-const KeywordRecord g_KeywordTable[NKEYTOKENS] = {
+KeywordRecord g_KeywordTable[NKEYTOKENS] = {
 #include "engine/core/keyword_table.inc"
 };
 

@@ -1,75 +1,68 @@
-// The host hooks of a run, called through the host call form when the host asked for them.
+// The host hooks of a run, sent through the host call form when the host asked for them.
+// A hook leaves the error code as it found it, except that the per-line hook may stop the
+// run with 9012.
 #include "engine/core/run_hooks.h"
+#include "engine/core/errors.h"
+#include "engine/core/messages.h"
+#include "engine/core/module.h"
+#include "engine/core/statement.h"
+#include "engine/native/host_call.h"
 
 #include <cstdio>
 
-#include "engine/core/error_location.h"
-#include "engine/core/messages.h"
-#include "engine/core/module.h"
-#include "engine/core/neighbour_services.h"
-#include "engine/native/host_call.h"
-
-namespace {
-
-// Numbers travel to the host as decimal texts.
-struct Number {
-    char text[24];
-    explicit Number(long long value) { snprintf(text, sizeof(text), "%lld", value); }
-};
-
-}  // namespace
-
 void CallHostLineHook(BDS* ctx, const char* event, HGLOBAL script, uint32_t offset, uint16_t owner, uint8_t skip)
 {
-    Number handle(static_cast<long long>(reinterpret_cast<uintptr_t>(script)));
-    Number position(offset);
-    Number scopeOwner(owner);
-    Number skipByte(skip);
-    const char* texts[] = {event, handle.text, position.text, scopeOwner.text, skipByte.text};
-    char directory[MAX_PATH];
-    if (CallHostHook(ctx, HOST_NOTIFY_IDLE, texts, 5, directory) && directory[0]) {
-        uint16_t kept = ctx->nErrorCode;
-        DoDirChangeA(ctx, directory);
-        ctx->nErrorCode = kept;
-    }
+    char handle[24], at[16], who[8], skipText[8];
+    std::snprintf(handle, sizeof handle, "%llu", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(script)));
+    std::snprintf(at, sizeof at, "%u", offset);
+    std::snprintf(who, sizeof who, "%u", owner);
+    std::snprintf(skipText, sizeof skipText, "%u", skip);
+    uint16_t saved = ctx->nErrorCode;
+    NotifyHost(ctx, HOST_NOTIFY_IDLE, event, handle, at, who, skipText);
+    if (ctx->nErrorCode != CC_STOP_QUIET)
+        ctx->nErrorCode = saved;
 }
 
 void CallHostFileHook(BDS* ctx, const char* file, int state)
 {
-    Number outcome(state);
-    const char* texts[] = {file, outcome.text};
-    CallHostHook(ctx, HOST_NOTIFY_SOURCE, texts, 2, nullptr);
+    char text[8];
+    std::snprintf(text, sizeof text, "%d", state);
+    uint16_t saved = ctx->nErrorCode;
+    NotifyHost(ctx, HOST_NOTIFY_SOURCE, file, text);
+    ctx->nErrorCode = saved;
 }
 
 void CallHostCallHook(BDS* ctx, uint32_t level, int state)
 {
-    Number callLevel(level);
-    Number outcome(state);
-    const char* texts[] = {callLevel.text, outcome.text};
-    CallHostHook(ctx, HOST_NOTIFY_CALL, texts, 2, nullptr);
+    char levelText[16], text[8];
+    std::snprintf(levelText, sizeof levelText, "%u", level);
+    std::snprintf(text, sizeof text, "%d", state);
+    uint16_t saved = ctx->nErrorCode;
+    NotifyHost(ctx, HOST_NOTIFY_CALL, levelText, text);
+    ctx->nErrorCode = saved;
 }
 
-// The error's number, the text its box shows ("<number>:  <message>"), the source file and
-// the line.
 void ReportErrorToHost(BDS* ctx, uint16_t code)
 {
-    char message[TEXTBUF];
-    LoadMyString(ctx, EngineModule(), code, message, sizeof(message));
-    char boxText[TEXTBUF + 16];
-    snprintf(boxText, sizeof(boxText), "%u:  %s", code, message);
-    ErrorLocation where{};
-    bool located = LocateErrorStatement(ctx, &where);
-    Number number(code);
-    Number line(located ? where.line : 0);
-    const char* texts[] = {number.text, boxText, located && where.file[0] ? where.file : ctx->szSourceFile,
-                           line.text};
-    CallHostHook(ctx, HOST_NOTIFY_ERROR, texts, 4, nullptr);
+    if (code < 100 || code >= CC_STOP || !(ctx->nHookFlags & HOST_HOOK_ERROR))
+        return;
+    char number[16], message[TEXTBUF], text[TEXTBUF + 16], line[16];
+    std::snprintf(number, sizeof number, "%u", code);
+    message[0] = 0;
+    LoadMyString(ctx, EngineModule(), code, message, sizeof message);
+    std::snprintf(text, sizeof text, "%u:  %s", code, message);
+    ScriptLocation where{};
+    uint32_t lineNumber = 0;
+    if (LocateScriptLine(ctx, ctx->hCurrentScript, ctx->nErrorOffset, &where, nullptr, 0))
+        lineNumber = where.line;
+    std::snprintf(line, sizeof line, "%u", lineNumber);
+    uint32_t saved = ctx->nErrorCode;
+    NotifyHost(ctx, HOST_NOTIFY_ERROR, number, text, where.file, line);
+    ctx->nErrorCode = static_cast<uint16_t>(saved);
 }
 
-void CallHostStatement(BDS* ctx, uint32_t id, resultants* result, resultants* args)
+void CallHostStatement(BDS* ctx, uint32_t id, resultants* result, resultants*)
 {
-    (void)args;
-    ExtArgRecord none[EXT_MAX_ARGS] = {};
-    CallExtenderFunction(ctx, static_cast<int32_t>(id), result, nullptr, nullptr, nullptr,
-                         nullptr, nullptr, none, 0);
+    CallExtenderFunction(ctx, static_cast<int32_t>(id), result, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, 0);
 }

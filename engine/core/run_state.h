@@ -142,6 +142,7 @@ enum : int32_t {
 };
 
 constexpr int MAX_FOREACH_STATES = 101;
+constexpr int SPARE_SCOPE_TABLES = 8;
 
 // Run-loop state kept in the context beyond the shared fields.
 struct RunState {
@@ -165,8 +166,9 @@ struct RunState {
     uint32_t nMainStmtMarker;       // the main script's statement marker
     uint32_t nForEachSerial;        // makes temporary collection names unique
     uint32_t bRunning;              // a run is in progress in this context
-    uint32_t bDefaultsSet;          // the trap defaults were given to this context
 
     RunSite* site;                  // the statement being run, or null
+    HGLOBAL hSpareTables[SPARE_SCOPE_TABLES];     // zeroed tables of ended scopes, for reuse
+    uint16_t spareCapacity[SPARE_SCOPE_TABLES];
     ForEachState forEach[MAX_FOREACH_STATES];
 };

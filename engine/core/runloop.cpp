@@ -80,6 +80,7 @@ bool InnermostFrameSkips(BDS* ctx)
 void ReportLoopError(BDS* ctx, const char* line)
 {
     lstrcpynA(ctx->szErrorLine, line, TEXTBUF);
+    ReportErrorToHost(ctx, ctx->nErrorCode);
     ReportError(ctx, nullptr, 1, ctx->nErrorCode, 13);
 }
 
@@ -281,7 +282,8 @@ int FetchStatementLine(BDS* ctx, resultants* result, HGLOBAL script, uint32_t en
             if (r != -1)
                 FreeValue(ctx, result, 0, FREE_STATEMENT_RESULT);
             if (r != 1) {
-                answer = r == -1 ? 1 : 0;
+                // Return and Exit end the script normally; anything else stopped it.
+                answer = (r == -1 || ctx->nErrorCode == CC_STOP) ? 1 : 0;
                 break;
             }
         }

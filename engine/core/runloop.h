@@ -63,8 +63,25 @@ bool RunIntControlRequest(BDS* ctx, resultants* result, int32_t request, const c
 // Lowest free slot 1-100 with a new zeroed table of `capacity` entries; 0 when none.
 uint32_t TakeScopeSlot(BDS* ctx, uint16_t capacity);
 int FreeScopeSlot(BDS* ctx, uint32_t slot);
+// Frees the tables kept for reuse by ended scopes (engine tear-down).
+void FreeSpareScopeTables(BDS* ctx);
 int SwitchVarScope(BDS* ctx, uint32_t slot, ScopeSave* save);
 int RestoreVarScope(BDS* ctx, const ScopeSave* save);
+
+// The parse state of the statement that makes a call (parse position and current token):
+// a body run in between reads lines of its own, so a call keeps the caller's and puts it
+// back before the caller reads on.
+struct ParseStateSave {
+    char* prog;
+    uint8_t tokenKind;
+    uint16_t delimType;
+    FrontState front;
+    char token[TEXTBUF];
+};
+void SaveParseState(BDS* ctx, ParseStateSave* save);
+// Whether the script's thread has stack left for one more nested call.
+bool StackRoomForCall();
+void RestoreParseState(BDS* ctx, const ParseStateSave* save);
 
 // ---------------------------------------------------------------- Call and param variables
 

@@ -80,11 +80,6 @@ void ResetRunState(BDS* ctx, HWND window, PfnParentCommand hostCallback, const K
         ctx->nUdfRunning = UDF_NONE_RUNNING;
 
     RunState& run = ctx->run;
-    if (!run.bDefaultsSet) {
-        run.nCancelHandlerMode = TRAP_GOTO_ALWAYS;
-        run.nErrorHandlerMode = TRAP_OFF;
-        run.bDefaultsSet = 1;
-    }
     run.nIfState = -1;
     run.bInLoop = 0;
     run.site = nullptr;
@@ -111,6 +106,8 @@ extern "C" int WINAPI ProcessViRuvBuffer(HWND window, HGLOBAL context, HGLOBAL s
     if (!ctx)
         return 0;
     ctx->hwndOwner = window;
+    ctx->pfnParentCommand = hostCallback;     // the host hears of preparation failures too
+    ctx->pHostKeywords = hostKeywords;
 
     char* text = static_cast<char*>(GlobalLock(script));
     if (!text) {

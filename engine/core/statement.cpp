@@ -10,6 +10,7 @@
 #include "engine/core/run_services.h"
 #include "engine/core/runloop.h"
 #include "engine/core/statement_internal.h"
+#include "engine/ui/message_box.h"
 
 #include <cmath>
 #include <cstring>
@@ -341,17 +342,17 @@ int DoIf(BDS* ctx, resultants* result, RunSite* site)
     }
     resultants value{};
     if (!EvaluateExpression(ctx, &value, site)) {
-        FreeValue(ctx, &value, 0, VK_RECORD);
+        ReleaseEvaluated(ctx, &value);
         return 0;
     }
     if (!TokenIs(ctx, KID_THEN) && !AtLineEnd(ctx)) {
-        FreeValue(ctx, &value, 0, VK_RECORD);
+        ReleaseEvaluated(ctx, &value);
         SetThenMissing(ctx);
         return 0;
     }
     int32_t truth = 0;
     bool ok = ConditionValue(ctx, &value, &truth);
-    FreeValue(ctx, &value, 0, VK_RECORD);
+    ReleaseEvaluated(ctx, &value);
     if (!ok)
         return 0;
     ctx->run.nIfState = truth;
@@ -378,23 +379,23 @@ int DoElseIf(BDS* ctx, RunSite* site)
     }
     resultants value{};
     if (!EvaluateExpression(ctx, &value, site)) {
-        FreeValue(ctx, &value, 0, VK_RECORD);
+        ReleaseEvaluated(ctx, &value);
         return 0;
     }
     if (TokenIs(ctx, KID_THEN)) {
         if (RestOfLine(ctx)) {
-            FreeValue(ctx, &value, 0, VK_RECORD);
+            ReleaseEvaluated(ctx, &value);
             SetContinuesPastEnd(ctx);
             return 0;
         }
     } else if (!AtLineEnd(ctx)) {
-        FreeValue(ctx, &value, 0, VK_RECORD);
+        ReleaseEvaluated(ctx, &value);
         SetThenMissing(ctx);
         return 0;
     }
     int32_t truth = 0;
     bool ok = ConditionValue(ctx, &value, &truth);
-    FreeValue(ctx, &value, 0, VK_RECORD);
+    ReleaseEvaluated(ctx, &value);
     if (!ok)
         return 0;
     f = TopFrame(ctx);
@@ -426,7 +427,7 @@ int DoWhile(BDS* ctx, RunSite* site)
     resultants value{};
     int32_t truth = 0;
     bool ok = EvaluateWholeLine(ctx, &value, site) && ConditionValue(ctx, &value, &truth);
-    FreeValue(ctx, &value, 0, VK_RECORD);
+    ReleaseEvaluated(ctx, &value);
     if (!ok)
         return 0;
     StructFrame* f = PushFrame(ctx, SF_WHILE, truth ? SKIP_NONE : SKIP_FALSE, site);
@@ -464,7 +465,7 @@ int DoSwitch(BDS* ctx, RunSite* site)
     resultants value{};
     int32_t n = 0;
     bool ok = EvaluateWholeLine(ctx, &value, site) && SwitchInteger(ctx, &value, &n);
-    FreeValue(ctx, &value, 0, VK_RECORD);
+    ReleaseEvaluated(ctx, &value);
     if (!ok)
         return 0;
     StructFrame* f = PushFrame(ctx, SF_SWITCH, SKIP_FALSE, site);
@@ -489,7 +490,7 @@ int DoCase(BDS* ctx, RunSite* site)
     resultants value{};
     int32_t n = 0;
     bool ok = EvaluateWholeLine(ctx, &value, site) && SwitchInteger(ctx, &value, &n);
-    FreeValue(ctx, &value, 0, VK_RECORD);
+    ReleaseEvaluated(ctx, &value);
     if (!ok)
         return 0;
     f = TopFrame(ctx);
@@ -575,8 +576,8 @@ int DoTo(BDS* ctx, RunSite* site, bool fromFor)
             step = {Number::INT64, 1, 1.0};
         }
     }
-    FreeValue(ctx, &endValue, 0, VK_RECORD);
-    FreeValue(ctx, &stepValue, 0, VK_RECORD);
+    ReleaseEvaluated(ctx, &endValue);
+    ReleaseEvaluated(ctx, &stepValue);
     if (!ok) {
         if (!ctx->nErrorCode)
             SetError(ctx, 3361);
@@ -627,7 +628,7 @@ int DoFor(BDS* ctx, RunSite* site)
     InitResultValue(ctx, &start, VK_RECORD, 0);
     ParseLogicalExpr(ctx, &start);
     bool ok = !ctx->nErrorCode && ToNumber(ctx, &start, &n);
-    FreeValue(ctx, &start, 0, VK_RECORD);
+    ReleaseEvaluated(ctx, &start);
     if (!ok) {
         if (!ctx->nErrorCode)
             SetError(ctx, 3361);
@@ -786,13 +787,15 @@ int DoExecute(BDS* ctx, resultants* result, RunSite* site)
                           code == CC_EVENT_SHOWN);
     if (!shown)
         return r;
+    if (code < CC_STOP && (ctx->nHookFlags & 32))
+        ReportErrorToHost(ctx, code);
     if (ctx->run.nExecuteErrorMode != 2) {
         char title[TEXTBUF] = "EXECUTE::";
         char message[TEXTBUF] = "";
         LoadMyString(ctx, EngineModule(), code, message, sizeof message);
         lstrcpynA(title + 9, message, TEXTBUF - 9);
         UINT flags = MB_ICONEXCLAMATION | MB_SETFOREGROUND | (ctx->run.nExecuteErrorMode == 1 ? MB_OK : MB_OKCANCEL);
-        int answer = MessageBoxA(ctx->hwndOwner, site->line, title, flags);
+        int answer = ShowMessageBox(ctx, ctx->hwndOwner, site->line, title, flags);
         if (answer == IDCANCEL && ctx->run.nExecuteErrorMode != 1) {
             ctx->nErrorDetail = 999;
             ctx->nErrorCode = CC_ALREADY_SHOWN;

@@ -199,7 +199,7 @@ int DoForEach(BDS* ctx, RunSite* site)
     } else {
         evaluated = true;
         if (get_token(ctx) > 1 || ctx->nErrorCode) {
-            FreeValue(ctx, &value, 0, VK_RECORD);
+            ReleaseEvaluated(ctx, &value);
             return 0;
         }
         ParseLogicalExpr(ctx, &value);
@@ -220,18 +220,18 @@ int DoForEach(BDS* ctx, RunSite* site)
                         state.delimiter = d[0];
                 }
             }
-            FreeValue(ctx, &delimiter, 0, VK_RECORD);
+            ReleaseEvaluated(ctx, &delimiter);
         }
         if (!ctx->nErrorCode && ctx->nTokenKind != TK_END)
             SetContinuesPastEndError(ctx);
         if (ctx->nErrorCode) {
-            FreeValue(ctx, &value, 0, VK_RECORD);
+            ReleaseEvaluated(ctx, &value);
             return 0;
         }
         if (value.originVar == ORIGIN_NONE || value.originVar == ORIGIN_ELEMENT) {
             uint16_t temp = StoreTemporary(ctx, &value);
             if (!temp) {
-                FreeValue(ctx, &value, 0, VK_RECORD);
+                ReleaseEvaluated(ctx, &value);
                 if (!ctx->nErrorCode)
                     SetError(ctx, 3096);
                 return 0;
@@ -289,7 +289,7 @@ int DoForEach(BDS* ctx, RunSite* site)
             }
         }
     }
-    FreeValue(ctx, &value, 0, VK_RECORD);
+    ReleaseEvaluated(ctx, &value);
     if (ctx->nErrorCode)
         return 0;
     f.skip = found ? SKIP_NONE : SKIP_FALSE;

@@ -10,3 +10,10 @@ void SetContinuesPastEndError(BDS* ctx);
 bool FillErrorArray(BDS* ctx, uint32_t number, const char* line, uint32_t offset, const char* assigned,
                     const char* file, const char* message, const char* extended, const char* udfName,
                     uint32_t lineNumber, uint32_t udfLine, uint32_t fileIndex);
+
+// Releases a value the executor evaluated. A value read from a variable or an element
+// refers to its array without holding it, so only a temporary gives its array up.
+inline void ReleaseEvaluated(BDS* ctx, resultants* value)
+{
+    FreeValue(ctx, value, 0, value->originVar == ORIGIN_NONE ? VK_RECORD : VK_RECORD | VM_KEEP_ARRAY);
+}

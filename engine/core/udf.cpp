@@ -5,6 +5,7 @@
 #include "engine/core/run_hooks.h"
 #include "engine/core/run_services.h"
 #include "engine/core/statement.h"
+#include "engine/data/array.h"
 
 #include <cstring>
 
@@ -163,7 +164,17 @@ uint32_t TakeScopeSlot(BDS* ctx, uint16_t capacity)
         ScopeSlot& s = ctx->aScopes[slot];
         if (s.hTable)
             continue;
-        HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(capacity) * sizeof(VariableEntry));
+        // A zeroed table of an ended scope is taken before a new one is made: a call of a
+        // function would otherwise clear a whole table (MaxVars entries) every time.
+        HGLOBAL h = nullptr;
+        for (int i = 0; i < SPARE_SCOPE_TABLES && !h; ++i) {
+            if (ctx->run.hSpareTables[i] && ctx->run.spareCapacity[i] == capacity) {
+                h = ctx->run.hSpareTables[i];
+                ctx->run.hSpareTables[i] = nullptr;
+            }
+        }
+        if (!h)
+            h = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(capacity) * sizeof(VariableEntry));
         if (!h)
             return 0;
         s.slot = static_cast<uint16_t>(slot);
@@ -184,10 +195,36 @@ int FreeScopeSlot(BDS* ctx, uint32_t slot)
     if (slot < 1 || slot >= MAX_SCOPES)
         return 0;
     ScopeSlot& s = ctx->aScopes[slot];
-    if (s.hTable)
-        GlobalFree(s.hTable);
+    if (s.hTable) {
+        // The entries in use are cleared (their values were released by the caller) and
+        // the table is kept for the next scope when there is room.
+        bool kept = false;
+        if (auto* vars = static_cast<VariableEntry*>(GlobalLock(s.hTable))) {
+            std::memset(vars, 0, static_cast<size_t>(s.used < s.capacity ? s.used : s.capacity) * sizeof(VariableEntry));
+            GlobalUnlock(s.hTable);
+            for (int i = 0; i < SPARE_SCOPE_TABLES && !kept; ++i) {
+                if (!ctx->run.hSpareTables[i]) {
+                    ctx->run.hSpareTables[i] = s.hTable;
+                    ctx->run.spareCapacity[i] = s.capacity;
+                    kept = true;
+                }
+            }
+        }
+        if (!kept)
+            GlobalFree(s.hTable);
+    }
     std::memset(&s, 0, sizeof s);
     return 1;
+}
+
+void FreeSpareScopeTables(BDS* ctx)
+{
+    for (int i = 0; i < SPARE_SCOPE_TABLES; ++i) {
+        if (ctx->run.hSpareTables[i])
+            GlobalFree(ctx->run.hSpareTables[i]);
+        ctx->run.hSpareTables[i] = nullptr;
+        ctx->run.spareCapacity[i] = 0;
+    }
 }
 
 int SwitchVarScope(BDS* ctx, uint32_t slot, ScopeSave* save)
@@ -232,6 +269,39 @@ int RestoreVarScope(BDS* ctx, const ScopeSave* save)
 }
 
 // ---------------------------------------------------------------- calls
+
+bool StackRoomForCall()
+{
+    // The stack of the script's thread is one reservation; its allocation base is its low
+    // end. A call needs room for a body's statements and their expressions on top.
+    constexpr size_t kRoomNeeded = 256 * 1024;
+    MEMORY_BASIC_INFORMATION info{};
+    volatile char here = 0;
+    if (!VirtualQuery(const_cast<char*>(&here), &info, sizeof info) || !info.AllocationBase)
+        return true;
+    auto room = static_cast<size_t>(const_cast<char*>(&here) - static_cast<char*>(info.AllocationBase));
+    return room >= kRoomNeeded;
+}
+
+void SaveParseState(BDS* ctx, ParseStateSave* save)
+{
+    save->prog = ctx->prog;
+    save->tokenKind = ctx->nTokenKind;
+    save->delimType = ctx->delim_type;
+    save->front = ctx->front;
+    std::memcpy(save->token, ctx->szToken, TEXTBUF);
+}
+
+void RestoreParseState(BDS* ctx, const ParseStateSave* save)
+{
+    NameMap* names = ctx->front.pNameMap;     // may have been made while the body ran
+    ctx->prog = save->prog;
+    ctx->nTokenKind = save->tokenKind;
+    ctx->delim_type = save->delimType;
+    ctx->front = save->front;
+    ctx->front.pNameMap = names;
+    std::memcpy(ctx->szToken, save->token, TEXTBUF);
+}
 
 namespace {
 
@@ -332,6 +402,10 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
         SetError(ctx, 3627);
         return 0;
     }
+    if (!StackRoomForCall()) {
+        SetError(ctx, 1672);
+        return 0;
+    }
     ++ctx->nUdfDepth;
     if (!PushCallFrame(ctx, SF_UDF_CALL, callKind)) {
         --ctx->nUdfDepth;
@@ -359,6 +433,15 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
             CallHostFileHook(ctx, ctx->szSourceFile, 1);
     }
 
+    auto* parse = static_cast<ParseStateSave*>(HeapAlloc(GetProcessHeap(), 0, sizeof(ParseStateSave)));
+    if (!parse) {
+        FreeScopeSlot(ctx, slot);
+        --ctx->nStructDepth;
+        --ctx->nUdfDepth;
+        SetError(ctx, 1672);
+        return 0;
+    }
+    SaveParseState(ctx, parse);
     CallerState caller;
     SaveCaller(ctx, caller);
     FreeValue(ctx, &ctx->resStatement, 0, FREE_STATEMENT_RESULT);
@@ -373,6 +456,8 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
             RestoreVarScope(ctx, &scope);
             FreeScopeSlot(ctx, slot);
             RestoreCaller(ctx, caller);
+            RestoreParseState(ctx, parse);
+            HeapFree(GetProcessHeap(), 0, parse);
             --ctx->nStructDepth;
             --ctx->nUdfDepth;
             SetError(ctx, 3673);
@@ -409,7 +494,10 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
     }
 
     if (ownScope) {
-        // An array returned from the body outlives the scope's variables.
+        // An array returned from the body outlives the scope's variables: the result
+        // becomes one more holder of it.
+        if ((result->flags & VF_ARRAY) && result->originVar != ORIGIN_NONE && ValueArray(result))
+            AddArrayRef(ValueArray(result));
         ReleaseScopeVariables(ctx);
         ctx->aScopes[slot].used = ctx->nVarUsed;
         if (!RestoreVarScope(ctx, &scope) && !ctx->nErrorCode)
@@ -429,6 +517,8 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
     // Pop the call frame and whatever the body left above it.
     caller.depth = frameIndex;
     RestoreCaller(ctx, caller);
+    RestoreParseState(ctx, parse);
+    HeapFree(GetProcessHeap(), 0, parse);
     --ctx->nUdfDepth;
     uint16_t code = ctx->nErrorCode;
     if (code != 0 && code != CC_STOP && code != CC_CANCEL) {

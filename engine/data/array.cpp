@@ -1,4 +1,5 @@
-// Array blocks: creation and the shared lifetime of an array or map block.
+// Array blocks: creation, element addressing, the shared lifetime of an array or map
+// block, and the two text helpers of the host services and the keyword lookup.
 #include "engine/data/array.h"
 
 #include <windows.h>
@@ -6,6 +7,10 @@
 #include <cstring>
 
 #include "engine/core/context.h"
+#include "engine/data/array_errors.h"
+#include "engine/core/numtext.h"
+#include "engine/data/array_rebuild.h"
+#include "engine/data/map.h"
 
 namespace {
 
@@ -31,21 +36,27 @@ void ClearScopeReferences(BDS* ctx, const ArrayHeader* array)
     }
 }
 
-void DestroyArray(BDS* ctx, ArrayHeader* array)
+void DestroyArray(BDS* ctx, ArrayHeader* array, bool forced)
 {
     array->refs = 0;  // marks the block as going: a release from inside is only a let-go
-    if (array->ndims != 0)
+    if (array->ndims != 0) {
         ClearScopeReferences(ctx, array);
-    if (!(array->flags & ARRAY_MAP) && array->data) {
+        // Counted holders are gone when the count runs out; only a forced release can
+        // leave holders elsewhere, so only it pays for the walk over every scope.
+        if (forced) {
+            uint16_t saved = ctx->nErrorCode;
+            ReplaceArrayReferences(ctx, array, nullptr, nullptr);
+            ctx->nErrorCode = saved;
+        }
+    }
+    if (array->flags & ARRAY_MAP) {
+        MapReleaseTable(ctx, array);
+    } else if (array->data) {
         for (uint32_t i = 0; i < array->capacity; ++i)
             if (array->data[i].flags != 0)
                 FreeValue(ctx, &array->data[i], 0, VK_ELEMENT);
     }
-    HGLOBAL block = GlobalHandle(array);
-    if (!block) return;
-    while (GlobalFlags(block) & GMEM_LOCKCOUNT)
-        GlobalUnlock(block);
-    GlobalFree(block);
+    FreeArrayBlock(array);
 }
 
 }  // namespace
@@ -58,7 +69,7 @@ extern "C" int CreateMyArray(BDS* ctx, ValueHead* value, uint32_t d1, uint32_t d
         if (i >= given)
             dims[i] = 0;
         else if (dims[i] >= 0x80000000u) {
-            SetError(ctx, 1628);
+            SetError(ctx, ERR_ARRAY_BAD_DIMENSION);
             return -1;
         }
     }
@@ -71,7 +82,7 @@ extern "C" int CreateMyArray(BDS* ctx, ValueHead* value, uint32_t d1, uint32_t d
             if (dims[i] == 0) {
                 for (int j = i + 1; j < MAX_ARRAY_DIMS; ++j)
                     if (dims[j] != 0) {
-                        SetError(ctx, 1630);
+                        SetError(ctx, ERR_ARRAY_ZERO_DIMENSION);
                         return -1;
                     }
                 break;
@@ -82,7 +93,7 @@ extern "C" int CreateMyArray(BDS* ctx, ValueHead* value, uint32_t d1, uint32_t d
     }
     double bytes = product * kElementSize + sizeof(ArrayHeader);
     if (bytes > kMaxArrayBytes) {
-        SetError(ctx, 1644);
+        SetError(ctx, ERR_ARRAY_TOO_LARGE);
         return -1;
     }
     uint32_t count = static_cast<uint32_t>(product);
@@ -93,7 +104,7 @@ extern "C" int CreateMyArray(BDS* ctx, ValueHead* value, uint32_t d1, uint32_t d
     auto* array = block ? static_cast<ArrayHeader*>(GlobalLock(block)) : nullptr;
     if (!array) {
         if (block) GlobalFree(block);
-        SetError(ctx, 1631);
+        SetError(ctx, ERR_ARRAY_ALLOC);
         return -1;
     }
     memcpy(array->dims, dims, sizeof dims);
@@ -111,6 +122,41 @@ extern "C" int CreateMyArray(BDS* ctx, ValueHead* value, uint32_t d1, uint32_t d
     value->flags = VF_ARRAY;
     value->str = reinterpret_cast<uint64_t>(array);
     return ndims != 0 ? 1 : 0;
+}
+
+uint32_t ArrayLinearIndex(const ArrayHeader* array, const uint32_t subscripts[MAX_ARRAY_DIMS])
+{
+    uint32_t index = 0;
+    for (int i = 0; i < MAX_ARRAY_DIMS; ++i) {
+        uint32_t stride = 1;
+        for (int j = i + 1; j < array->ndims; ++j)
+            stride *= array->dims[j];
+        index += subscripts[i] * stride;
+    }
+    return index;
+}
+
+void ArraySubscriptsOf(const ArrayHeader* array, uint32_t index, uint32_t subscripts[MAX_ARRAY_DIMS])
+{
+    for (int i = MAX_ARRAY_DIMS - 1; i >= 0; --i) {
+        if (i >= array->ndims || array->dims[i] == 0) {
+            subscripts[i] = 0;
+            continue;
+        }
+        subscripts[i] = index % array->dims[i];
+        index /= array->dims[i];
+    }
+}
+
+ArrayElement* ArrayElementAt(ArrayHeader* array, const uint32_t subscripts[MAX_ARRAY_DIMS])
+{
+    if (!IsElementArray(array) || array->ndims == 0)
+        return nullptr;
+    for (int i = 0; i < MAX_ARRAY_DIMS; ++i)
+        if (i < array->ndims ? subscripts[i] >= array->dims[i] : subscripts[i] != 0)
+            return nullptr;
+    uint32_t index = ArrayLinearIndex(array, subscripts);
+    return index < array->count ? &array->data[index] : nullptr;
 }
 
 void AddArrayRef(ArrayHeader* array)
@@ -131,6 +177,110 @@ int ReleaseArray(BDS* ctx, uint64_t* holder, int forced)
         --array->refs;
         return hadDims;
     }
-    DestroyArray(ctx, array);
+    DestroyArray(ctx, array, forced != 0);
     return hadDims;
+}
+
+void FreeArrayBlock(ArrayHeader* array)
+{
+    HGLOBAL block = GlobalHandle(array);
+    if (!block) return;
+    while (GlobalFlags(block) & GMEM_LOCKCOUNT)
+        GlobalUnlock(block);
+    GlobalFree(block);
+}
+
+// ---------------------------------------------------------------- display and lookup
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// One decimal subscript of at most 20 characters, blanks around it allowed.
+bool ReadSubscriptText(const char*& p, uint32_t size, uint32_t* out)
+{
+    while (IsBlank(*p)) ++p;
+    char digits[21];
+    int n = 0;
+    while (*p && *p != ',' && !IsBlank(*p)) {
+        if (n >= 20) return false;
+        digits[n++] = *p++;
+    }
+    digits[n] = 0;
+    while (IsBlank(*p)) ++p;
+    int64_t value;
+    if (n == 0 || !ParseIntegerTextA(digits, &value) || value < 0 || value >= size)
+        return false;
+    *out = static_cast<uint32_t>(value);
+    return true;
+}
+
+}  // namespace
+
+int ArrayElementFromText(BDS* ctx, const VariableEntry* table, uint32_t index, const char* text,
+                         char* buffer, size_t size)
+{
+    if (!buffer || size == 0) return 0;
+    buffer[0] = 0;
+    if (!table || !text) return 0;
+    auto* array = ValueArray(&table[index]);
+    if (!IsElementArray(array) || array->ndims == 0) return 0;
+    uint32_t subs[MAX_ARRAY_DIMS] = {};
+    const char* p = text;
+    for (int d = 0; d < array->ndims; ++d) {
+        if (d > 0) {
+            if (*p != ',') return 0;
+            ++p;
+        }
+        if (!ReadSubscriptText(p, array->dims[d], &subs[d])) return 0;
+    }
+    if (*p != 0) return 0;
+    const ArrayElement* element = ArrayElementAt(array, subs);
+    if (!element) return 0;
+
+    char number[FLOAT_TEXT_SIZE] = "";
+    const char* shown = number;
+    if ((element->flags & VF_STRING) && !(element->flags & VF_ARRAY))
+        shown = ValueText(ctx, element);
+    else if (element->flags & VF_INT)
+        LongToTextA(element->i32, number, 10);
+    else if (element->flags & VF_INT64)
+        Int64ToTextA(element->i64, number, 10);
+    else if (element->flags & VF_FLOAT) {
+        uint16_t saved = ctx->nErrorCode;
+        if (!FloatToText(ctx, element->dbl, number, sizeof number)) number[0] = 0;
+        ctx->nErrorCode = saved;
+    }
+    lstrcpynA(buffer, shown, static_cast<int>(size < 0x7FFFFFFF ? size : 0x7FFFFFFF));
+    return 1;
+}
+
+int SubscriptLookAhead(const char* text)
+{
+    const char* p = text;
+    while (IsBlank(*p)) ++p;
+    if (*p != '[' || p[1] == 0) return 0;
+    int depth = 0;
+    char quote = 0;
+    while (*p) {
+        char c = *p;
+        if (quote) {
+            if (c == quote) quote = 0;
+        } else if (c == '"' || c == '\'' || c == '`') {
+            quote = c;
+        } else if (c == '[') {
+            ++depth;
+        } else if (c == ']') {
+            if (--depth == 0) {
+                const char* next = CharNextA(p);
+                if (*next == '[') {
+                    p = next;
+                    continue;
+                }
+                return *next == '.' ? 1 : 0;
+            }
+        }
+        p = CharNextA(p);
+    }
+    return 0;
 }

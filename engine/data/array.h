@@ -1,10 +1,12 @@
-// Array blocks: the header, creation and the shared lifetime of an array or map block.
+// Array blocks: the header, creation, element addressing and the shared lifetime of an
+// array or map block.
 //
 // An array is one movable memory block, locked for its whole life: the ArrayHeader,
 // then the elements (56-byte value heads, row-major, the last subscript fastest).
 // Values hold it by VF_ARRAY with the block's address in their `str` field.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "engine/core/value.h"
@@ -47,11 +49,43 @@ inline ArrayHeader* ValueArray(const ValueHead* value)
     return (value->flags & VF_ARRAY) ? reinterpret_cast<ArrayHeader*>(value->str) : nullptr;
 }
 
+// An ordinary array (not a map) whose elements can be addressed.
+inline bool IsElementArray(const ArrayHeader* array)
+{
+    return array && !(array->flags & ARRAY_MAP) && array->data;
+}
+
+// Row-major index of the subscripts, in 32-bit arithmetic (the last subscript fastest).
+uint32_t ArrayLinearIndex(const ArrayHeader* array, const uint32_t subscripts[MAX_ARRAY_DIMS]);
+// The subscripts of a linear index (first dimension first; 0 beyond ndims).
+void ArraySubscriptsOf(const ArrayHeader* array, uint32_t index, uint32_t subscripts[MAX_ARRAY_DIMS]);
+// The element the subscripts name, or null when a subscript is not below its dimension's
+// size (or the block is a map or has no elements).
+ArrayElement* ArrayElementAt(ArrayHeader* array, const uint32_t subscripts[MAX_ARRAY_DIMS]);
+
 // One more holder of the block.
 void AddArrayRef(ArrayHeader* array);
 
 // The holder whose block address is at `holder` lets go (the address becomes 0). While
 // more than two references remain one is dropped; otherwise, or when forced, the block
-// is destroyed: references to it in the current scope are cleared, its elements
-// released and the memory freed. Answers 1 when the array had dimensions, else 0.
+// is destroyed: references to it in the current scope are cleared (a forced release
+// clears them everywhere), its elements or map entries are released and the memory
+// freed. Answers 1 when the array had dimensions, else 0.
 int ReleaseArray(BDS* ctx, uint64_t* holder, int forced);
+
+// Frees the memory of a block whose contents were released or moved elsewhere.
+void FreeArrayBlock(ArrayHeader* array);
+
+// ---------------------------------------------------------------- display and lookup
+
+// The element that `text` (comma-separated decimal subscripts, one per dimension) names
+// in the array held by variable `index` of `table`, written into buffer as text: narrow
+// text as it is, numbers in decimal or the float text form, anything else empty. Answers
+// 1, or 0 with an empty text (and no error) when the variable, the text or a subscript
+// does not fit.
+int ArrayElementFromText(BDS* ctx, const VariableEntry* table, uint32_t index, const char* text,
+                         char* buffer, size_t size);
+
+// 1 when the text (after blanks and tabs) is one or more bracketed subscript groups
+// followed directly by a full stop; brackets inside quotes do not count.
+int SubscriptLookAhead(const char* text);

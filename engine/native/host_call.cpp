@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/com/com_value.h"
 #include "engine/core/binding.h"
 #include "engine/core/builtin.h"
 #include "engine/core/error_location.h"
@@ -254,8 +255,10 @@ extern "C" int32_t VezudAnswer(int32_t status, uint64_t word, void* answerContex
     uint32_t flags = answer->flags;
     if (flags & VF_VARIANT) {
         FreeValue(ctx, result, 0, VK_RECORD);
-        VariantInit(&result->var);
-        if (FAILED(VariantCopy(&result->var, const_cast<VARIANT*>(&answer->var))))
+        ValueHead source{};
+        source.var = answer->var;
+        source.flags = VF_VARIANT;
+        if (!VariantToValueCopy(ctx, VF_VARIANT, &source, result))
             return EXT_STATUS_NO_MEMORY;
         result->flags = VF_VARIANT;
     } else if (flags & VF_ARRAY) {

@@ -66,5 +66,5 @@ const BuiltinRow kRows[] = {
 
 }  // namespace
 
-extern const BuiltinFamily g_ItemListBuiltins = {"item-list-boxes", kRows,
+extern const BuiltinFamily g_ItemListBoxBuiltins = {"item-list-boxes", kRows,
                                                  static_cast<int>(sizeof(kRows) / sizeof(kRows[0]))};

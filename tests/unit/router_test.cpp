@@ -262,6 +262,15 @@ TEST_F(RouterTest, BothWidthsCodeStaysNarrowOutsideUnicodeMode)
     EXPECT_FALSE(WatchedCase::flags[1] & VF_UNICODE);
 }
 
+TEST_F(RouterTest, WideOnlyBuiltinsNeedUnicodeMode)
+{
+    EXPECT_TRUE(WideFormAvailable(ctx()));
+    EXPECT_EQ(ctx()->nErrorCode, 0);
+    SetUnicodeMode(false);
+    EXPECT_FALSE(WideFormAvailable(ctx()));
+    EXPECT_EQ(ctx()->nErrorCode, 1193);
+}
+
 TEST_F(RouterTest, NoConversionFlagPassesArgumentsAsTheyAre)
 {
     WatchedCase watch(ID_UACPROTECTEDDIRECTORY, WatchedCase::Record);

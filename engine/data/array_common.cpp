@@ -1,0 +1,123 @@
+// Helpers shared by the array, map, search, text and file built-ins.
+#include "engine/data/array_internal.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+
+#include "engine/core/errors.h"
+#include "engine/core/messages.h"
+#include "engine/core/module.h"
+
+namespace arrays {
+
+void SetResultArray(BDS* ctx, resultants* result, const ValueHead& made)
+{
+    FreeValue(ctx, result, 0, VK_RECORD);
+    result->flags = VF_ARRAY;
+    result->str = made.str;
+    result->wstr = 0;
+}
+
+StoredKind StoredKindOf(const ValueHead* value)
+{
+    switch (value->flags) {
+    case 1: case 3: case 33: case 35:
+        return SK_INT;
+    case 0x2000: case 0x2001: case 0x2002: case 0x2003:
+        return SK_INT64;
+    case 32: case 34:
+        return SK_FLOAT;
+    case 2:
+        return SK_TEXT;
+    default:
+        break;
+    }
+    if (value->flags & VF_UNICODE) return SK_WIDE;
+    if ((value->flags & VF_ARRAY) && value->str) return SK_ARRAY;
+    return SK_INVALID;
+}
+
+int StoreValueAs(BDS* ctx, const ValueHead* value, StoredKind kind, ArrayElement* element)
+{
+    std::memset(element, 0, sizeof *element);
+    switch (kind) {
+    case SK_INT:
+        element->i32 = value->i32;
+        element->flags = VF_INT;
+        return 1;
+    case SK_INT64:
+        element->i64 = (value->flags & VF_INT64) ? value->i64 : value->i32;
+        element->flags = VF_INT64;
+        return 1;
+    case SK_FLOAT:
+        element->dbl = value->dbl;
+        element->flags = VF_FLOAT;
+        return 1;
+    case SK_TEXT: {
+        const char* text = ValueText(ctx, value);
+        element->str = HeapCopyText(ctx, text, std::strlen(text));
+        if (!element->str) break;
+        element->flags = VF_STRING;
+        return 1;
+    }
+    case SK_WIDE: {
+        const wchar_t* text = ValueWText(ctx, value);
+        element->wstr = HeapCopyWText(ctx, text, std::wcslen(text));
+        if (!element->wstr) break;
+        element->flags = VF_UNICODE;
+        return 1;
+    }
+    case SK_ARRAY:
+        element->str = value->str;
+        element->flags = VF_ARRAY;
+        AddArrayRef(ValueArray(value));
+        return 1;
+    case SK_INVALID:
+        return 0;
+    }
+    SetError(ctx, ERR_ARRAY_HEAP_FULL);
+    return 0;
+}
+
+int AnsiCharBytes(const char* p)
+{
+    static uint8_t lead[256];
+    static bool built;
+    if (!built) {
+        for (int b = 0; b < 256; ++b) lead[b] = IsDBCSLeadByte(static_cast<BYTE>(b)) ? 1 : 0;
+        built = true;
+    }
+    auto b = static_cast<uint8_t>(*p);
+    if (b == 0) return 0;
+    return (lead[b] && p[1] != 0) ? 2 : 1;
+}
+
+int AnsiCharCount(const char* text)
+{
+    int n = 0;
+    for (int step; (step = AnsiCharBytes(text)) != 0; text += step) ++n;
+    return n;
+}
+
+void AppendHintNumber(BDS* ctx, int id, int number)
+{
+    char format[512];
+    if (!LoadMyString(ctx, EngineModule(), id, format, sizeof format)) return;
+    char text[600];
+    std::snprintf(text, sizeof text, format, number);
+    AppendExtendedError(ctx, text);
+}
+
+void AppendHintText(BDS* ctx, int id, const char* value)
+{
+    char format[512];
+    if (!LoadMyString(ctx, EngineModule(), id, format, sizeof format)) return;
+    char text[700];
+    std::snprintf(text, sizeof text, format, value);
+    AppendExtendedError(ctx, text);
+}
+
+}  // namespace arrays

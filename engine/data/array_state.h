@@ -1,0 +1,12 @@
+// State of the array built-ins kept in the context: the logical text comparison of the
+// system, loaded by name when a sort or search first asks for it.
+#pragma once
+
+#include <windows.h>
+
+using PfnStrCmpLogicalW = int(WINAPI*)(const wchar_t*, const wchar_t*);
+
+struct ArrayState {
+    HMODULE hShlwapi;                      // kept for the engine's life once loaded
+    PfnStrCmpLogicalW pfnStrCmpLogicalW;   // null until loaded (a failed load is retried)
+};

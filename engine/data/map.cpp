@@ -1,0 +1,321 @@
+// Maps: the hash table inside a map block, its entry pool, and the operations the map
+// built-ins, the map files and the evaluator's map elements use.
+#include "engine/data/map.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "engine/core/context.h"
+#include "engine/data/array_errors.h"
+#include "engine/core/heap.h"
+
+namespace {
+
+constexpr uint32_t kFnvOffset = 0x811C9DC5u;
+constexpr uint32_t kFnvPrime = 0x01000193u;
+
+// Lower case of every byte as CharLowerA gives it for a single character; built once.
+const uint8_t* LowerTable()
+{
+    static uint8_t table[256];
+    static bool built;
+    if (!built) {
+        for (int b = 0; b < 256; ++b)
+            table[b] = static_cast<uint8_t>(reinterpret_cast<uintptr_t>(
+                CharLowerA(reinterpret_cast<LPSTR>(static_cast<uintptr_t>(b)))));
+        built = true;
+    }
+    return table;
+}
+
+// An entry block: the link to the next block, then the entries.
+struct EntryBlock {
+    EntryBlock* next;
+    MapEntry entries[1];
+};
+
+void* AllocZeroed(size_t bytes) { return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes); }
+void FreeMemory(void* p)
+{
+    if (p) HeapFree(GetProcessHeap(), 0, p);
+}
+
+bool MakeBuckets(MapTable* table)
+{
+    table->buckets = static_cast<MapEntry**>(AllocZeroed(sizeof(MapEntry*) * table->bucketCount));
+    if (!table->buckets) {
+        table->outOfMemory = 1;
+        return false;
+    }
+    return true;
+}
+
+// Frees the bucket array and every entry block (the entries' contents must be gone).
+void FreeStorage(MapTable* table)
+{
+    FreeMemory(table->buckets);
+    table->buckets = nullptr;
+    auto* block = static_cast<EntryBlock*>(table->blocks);
+    while (block) {
+        EntryBlock* next = block->next;
+        FreeMemory(block);
+        block = next;
+    }
+    table->blocks = nullptr;
+    table->freeList = nullptr;
+    table->count = 0;
+}
+
+// An unused entry from the pool, zeroed; a new block when the pool is empty.
+MapEntry* TakeEntry(MapTable* table)
+{
+    if (!table->freeList) {
+        uint32_t n = table->blockEntries ? table->blockEntries : 1;
+        size_t bytes = sizeof(EntryBlock) + (static_cast<size_t>(n) - 1) * sizeof(MapEntry);
+        auto* block = static_cast<EntryBlock*>(AllocZeroed(bytes));
+        if (!block) {
+            table->outOfMemory = 1;
+            return nullptr;
+        }
+        block->next = static_cast<EntryBlock*>(table->blocks);
+        table->blocks = block;
+        for (uint32_t i = n; i-- > 0;) {  // the block's first entry ends up at the head
+            block->entries[i].next = table->freeList;
+            table->freeList = &block->entries[i];
+        }
+    }
+    MapEntry* entry = table->freeList;
+    table->freeList = entry->next;
+    std::memset(entry, 0, sizeof *entry);
+    return entry;
+}
+
+void ReleaseEntry(BDS* ctx, MapEntry* entry)
+{
+    if (entry->value.flags)
+        FreeValue(ctx, &entry->value, 0, VK_ELEMENT);
+    if (entry->keyOwned && entry->key)
+        VFree(ctx, entry->key);
+    entry->key = 0;
+    entry->keyOwned = 0;
+}
+
+void SyncHeader(ArrayHeader* map, const MapTable* table)
+{
+    uint32_t n = table->count > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(table->count);
+    map->dims[0] = n;
+    map->count = n;
+}
+
+MapEntry* FindEntry(BDS* ctx, const MapTable* table, const char* key, uint32_t hash)
+{
+    if (!table->buckets) return nullptr;
+    for (MapEntry* e = table->buckets[hash % table->bucketCount]; e; e = e->next)
+        if (e->hash == hash && e->key && lstrcmpiA(HeapPtr(ctx, e->key), key) == 0)
+            return e;
+    return nullptr;
+}
+
+// Links a fresh entry for `key` (owned heap text) at the head of its bucket.
+ArrayElement* AddEntry(BDS* ctx, ArrayHeader* map, MapTable* table, uint64_t key, uint32_t hash)
+{
+    if (!table->buckets && !MakeBuckets(table)) {
+        SetError(ctx, ERR_ARRAY_ALLOC);
+        return nullptr;
+    }
+    MapEntry* entry = TakeEntry(table);
+    if (!entry) {
+        SetError(ctx, ERR_ARRAY_ALLOC);
+        return nullptr;
+    }
+    entry->key = key;
+    entry->keyOwned = 1;
+    entry->keyContext = ctx;
+    entry->valueContext = ctx;
+    entry->hash = hash;
+    MapEntry*& head = table->buckets[hash % table->bucketCount];
+    entry->next = head;
+    head = entry;
+    ++table->count;
+    SyncHeader(map, table);
+    return &entry->value;
+}
+
+// The first entry of bucket `from` or a later one.
+MapEntry* FirstFrom(const MapTable* table, uint32_t from)
+{
+    if (!table->buckets) return nullptr;
+    for (uint32_t b = from; b < table->bucketCount; ++b)
+        if (table->buckets[b]) return table->buckets[b];
+    return nullptr;
+}
+
+}  // namespace
+
+uint32_t MapHashKey(const char* key)
+{
+    const uint8_t* lower = LowerTable();
+    uint32_t h = kFnvOffset;
+    for (const auto* p = reinterpret_cast<const uint8_t*>(key); *p; ++p)
+        h = (h ^ lower[*p]) * kFnvPrime;
+    return h;
+}
+
+uint32_t MapInitialSize(BDS* ctx)
+{
+    uint32_t size = ctx->eng.ctl.MapInitialSize;
+    return size ? size : MAP_DEFAULT_BUCKETS;
+}
+
+uint32_t SetMapInitialSize(BDS* ctx, int32_t size)
+{
+    uint32_t old = MapInitialSize(ctx);
+    int64_t clamped = size < static_cast<int32_t>(MAP_MIN_BUCKETS) ? MAP_MIN_BUCKETS
+                      : size > static_cast<int32_t>(MAP_MAX_BUCKETS) ? MAP_MAX_BUCKETS
+                                                                     : size;
+    ctx->eng.ctl.MapInitialSize = static_cast<uint32_t>(clamped);
+    return old;
+}
+
+int MapAlloc(BDS* ctx, int64_t bucketCount, ValueHead* value)
+{
+    uint32_t buckets = bucketCount < 1 ? 33u
+                       : bucketCount > 0x7FFFFFFF ? 0x7FFFFFFFu
+                                                  : static_cast<uint32_t>(bucketCount);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(ArrayHeader) + sizeof(MapTable));
+    auto* map = block ? static_cast<ArrayHeader*>(GlobalLock(block)) : nullptr;
+    if (!map) {
+        if (block) GlobalFree(block);
+        SetError(ctx, ERR_ARRAY_ALLOC);
+        return 0;
+    }
+    auto* table = reinterpret_cast<MapTable*>(map + 1);
+    table->bucketCount = buckets;
+    table->blockEntries = buckets / 8 ? buckets / 8 : 1;
+    if (!MakeBuckets(table)) {
+        FreeArrayBlock(map);
+        SetError(ctx, ERR_ARRAY_ALLOC);
+        return 0;
+    }
+    map->ndims = 1;
+    map->flags = ARRAY_MAP;
+    map->data = reinterpret_cast<ArrayElement*>(table);
+    map->refs = 1;
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    map->stamp = now.QuadPart;
+    value->flags = VF_ARRAY;
+    value->str = reinterpret_cast<uint64_t>(map);
+    return 1;
+}
+
+ArrayElement* MapFind(BDS* ctx, ArrayHeader* map, const char* key)
+{
+    MapTable* table = MapTableOf(map);
+    if (!table || !key) return nullptr;
+    MapEntry* e = FindEntry(ctx, table, key, MapHashKey(key));
+    return e ? &e->value : nullptr;
+}
+
+bool MapContains(BDS* ctx, ArrayHeader* map, const char* key) { return MapFind(ctx, map, key) != nullptr; }
+
+ArrayElement* MapInsertTakeKey(BDS* ctx, ArrayHeader* map, uint64_t* key)
+{
+    MapTable* table = MapTableOf(map);
+    if (!table || !key || !*key) {
+        SetError(ctx, ERR_ARRAY_ACCESS);
+        return nullptr;
+    }
+    const char* text = HeapPtr(ctx, *key);
+    uint32_t hash = MapHashKey(text);
+    if (MapEntry* e = FindEntry(ctx, table, text, hash)) {
+        VFree(ctx, *key);
+        *key = 0;
+        return &e->value;
+    }
+    ArrayElement* value = AddEntry(ctx, map, table, *key, hash);
+    if (value) *key = 0;
+    return value;
+}
+
+ArrayElement* MapInsertCopyKey(BDS* ctx, ArrayHeader* map, const char* key)
+{
+    MapTable* table = MapTableOf(map);
+    if (!table || !key) {
+        SetError(ctx, ERR_ARRAY_ACCESS);
+        return nullptr;
+    }
+    uint32_t hash = MapHashKey(key);
+    if (MapEntry* e = FindEntry(ctx, table, key, hash))
+        return &e->value;
+    uint64_t copy = HeapCopyText(ctx, key, std::strlen(key));
+    if (!copy) {
+        SetError(ctx, ERR_ARRAY_HEAP_FULL);
+        return nullptr;
+    }
+    ArrayElement* value = AddEntry(ctx, map, table, copy, hash);
+    if (!value) VFree(ctx, copy);
+    return value;
+}
+
+int MapRemove(BDS* ctx, ArrayHeader* map, const char* key)
+{
+    MapTable* table = MapTableOf(map);
+    if (!table || !key || !table->buckets) return 0;
+    uint32_t hash = MapHashKey(key);
+    for (MapEntry** link = &table->buckets[hash % table->bucketCount]; *link; link = &(*link)->next) {
+        MapEntry* e = *link;
+        if (e->hash != hash || !e->key || lstrcmpiA(HeapPtr(ctx, e->key), key) != 0)
+            continue;
+        *link = e->next;
+        --table->count;
+        SyncHeader(map, table);
+        ReleaseEntry(ctx, e);
+        // The entry goes back to the pool; the last one out frees the storage.
+        e->next = table->freeList;
+        table->freeList = e;
+        if (table->count == 0)
+            FreeStorage(table);
+        return 1;
+    }
+    return 0;
+}
+
+uint64_t MapCount(const ArrayHeader* map)
+{
+    const MapTable* table = MapTableOf(map);
+    return table ? table->count : 0;
+}
+
+uintptr_t MapCursorStart(const ArrayHeader* map)
+{
+    return MapCount(map) ? ~static_cast<uintptr_t>(0) : 0;
+}
+
+uintptr_t MapIterate(BDS* ctx, const ArrayHeader* map, uintptr_t cursor, const char** key,
+                     ArrayElement** value)
+{
+    const MapTable* table = MapTableOf(map);
+    if (!table || !cursor) return 0;
+    MapEntry* e = cursor == ~static_cast<uintptr_t>(0) ? FirstFrom(table, 0)
+                                                        : reinterpret_cast<MapEntry*>(cursor);
+    if (!e) return 0;
+    if (key) *key = e->key ? HeapPtr(ctx, e->key) : "";
+    if (value) *value = &e->value;
+    MapEntry* next = e->next ? e->next : FirstFrom(table, e->hash % table->bucketCount + 1);
+    return reinterpret_cast<uintptr_t>(next);
+}
+
+void MapReleaseTable(BDS* ctx, ArrayHeader* map)
+{
+    MapTable* table = MapTableOf(map);
+    if (!table) return;
+    if (table->buckets) {
+        for (uint32_t b = 0; b < table->bucketCount; ++b)
+            for (MapEntry* e = table->buckets[b]; e; e = e->next)
+                ReleaseEntry(ctx, e);
+    }
+    FreeStorage(table);
+    SyncHeader(map, table);
+}

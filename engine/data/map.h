@@ -1,0 +1,83 @@
+// Maps: the language's associative arrays. A map is an array block (ArrayHeader with
+// ARRAY_MAP) whose `data` addresses a chained hash table of text keys, compared without
+// regard to case, each with one value.
+//
+// The hash is 32-bit FNV-1a over the case-folded key bytes; a key lives in bucket
+// hash % bucketCount, each chain newest first, and the bucket count never changes, so
+// iteration order (buckets ascending, each chain from its head) follows from the keys and
+// the order of insertion alone.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/data/array.h"
+
+struct BDS;
+
+struct MapEntry {
+    uint64_t key;           // heap offset of the key text
+    uint32_t keyOwned;      // 1: the entry frees the key text
+    BDS* keyContext;        // the context whose heap holds the key
+    BDS* valueContext;      // the context whose heap holds the value's texts
+    ArrayElement value;     // flags 0: the key has no value
+    MapEntry* next;         // bucket chain; free-list link while unused
+    uint32_t hash;
+};
+
+// The hash table behind a map's header, in the same block.
+struct MapTable {
+    MapEntry** buckets;     // bucketCount heads (process heap), null after the table emptied
+    uint32_t bucketCount;   // fixed for the map's life
+    uint64_t count;         // entries
+    uint32_t outOfMemory;   // a bucket array or an entry block could not be allocated
+    MapEntry* freeList;     // unused entries of the pool
+    void* blocks;           // chain of entry blocks
+    uint32_t blockEntries;  // entries per block (at least 1)
+};
+
+constexpr uint32_t MAP_DEFAULT_BUCKETS = 64;
+constexpr uint32_t MAP_MIN_BUCKETS = 32;
+constexpr uint32_t MAP_MAX_BUCKETS = 262144;
+
+// The map's table, or null when the block is no map.
+inline MapTable* MapTableOf(const ArrayHeader* map)
+{
+    return (map && (map->flags & ARRAY_MAP)) ? reinterpret_cast<MapTable*>(map->data) : nullptr;
+}
+
+// FNV-1a of the key with every byte lower-cased as CharLowerA does for one character.
+uint32_t MapHashKey(const char* key);
+
+// The bucket count new maps get by default, and its setter (clamped to 32..262144;
+// answers the previous value).
+uint32_t MapInitialSize(BDS* ctx);
+uint32_t SetMapInitialSize(BDS* ctx, int32_t size);
+
+// Makes a new empty map in `value` (VF_ARRAY, the block). A bucket count below 1 means 33.
+// Answers 1, or 0 with 1631.
+int MapAlloc(BDS* ctx, int64_t bucketCount, ValueHead* value);
+
+// The value of `key`, or null when the map has no such key.
+ArrayElement* MapFind(BDS* ctx, ArrayHeader* map, const char* key);
+bool MapContains(BDS* ctx, ArrayHeader* map, const char* key);
+
+// Finds or adds `key` and answers its value (an existing key keeps its value; the caller
+// overwrites it), or null with 1631 (memory) or 3096 (key copy). The first form takes over
+// the heap text at *key (the caller's offset becomes 0; freed when the key existed), the
+// second copies the text for a new entry.
+ArrayElement* MapInsertTakeKey(BDS* ctx, ArrayHeader* map, uint64_t* key);
+ArrayElement* MapInsertCopyKey(BDS* ctx, ArrayHeader* map, const char* key);
+
+// Removes the key with its value; answers 1 when there was one.
+int MapRemove(BDS* ctx, ArrayHeader* map, const char* key);
+
+uint64_t MapCount(const ArrayHeader* map);
+
+// Iteration: cursor = MapCursorStart(map); while (cursor) cursor = MapIterate(map, cursor,
+// &key, &value). The cursor designates the entry the next call gives.
+uintptr_t MapCursorStart(const ArrayHeader* map);
+uintptr_t MapIterate(BDS* ctx, const ArrayHeader* map, uintptr_t cursor, const char** key,
+                     ArrayElement** value);
+
+// Releases every entry's value and key, the bucket array and the entry blocks.
+void MapReleaseTable(BDS* ctx, ArrayHeader* map);

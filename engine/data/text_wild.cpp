@@ -1,0 +1,93 @@
+// The wildcard matcher of the text built-ins and item lists: `*` and `?`, no escape,
+// letters without regard to case, anchored at the text's start, no backtracking.
+#include <cstring>
+#include <cwchar>
+
+#include "engine/data/text.h"
+
+namespace {
+
+// ANSI text walked by character in the context code page.
+struct NarrowSide {
+    const CodePageTables& t;
+    using Char = char;
+    const char* next(const char* p) const { return CharStep(t, p); }
+    bool same(const char* a, const char* b) const { return CharEqualA(t, a, b, true); }
+};
+
+struct WideSide {
+    using Char = wchar_t;
+    const wchar_t* next(const wchar_t* p) const { return p + 1; }
+    bool same(const wchar_t* a, const wchar_t* b) const { return FoldUnitW(*a) == FoldUnitW(*b); }
+};
+
+// The covered length of text[0, end) (end is a character boundary or the terminator).
+template <typename Side, typename C = typename Side::Char>
+int Match(const Side& side, const C* text, const C* end, const C* pattern)
+{
+    if (text == end || !*pattern) return 0;
+    const C* tp = text;
+    const C* pp = pattern;
+    bool star = false;
+    while (*pp) {
+        if (tp >= end) {
+            while (*pp == '*') ++pp;
+            return *pp ? 0 : static_cast<int>(end - text);
+        }
+        if (*pp == '*') {
+            star = true;
+            ++pp;
+            continue;
+        }
+        if (*pp == '?') {
+            star = false;
+            pp = side.next(pp);
+            tp = side.next(tp);
+            continue;
+        }
+        const C* runEnd = pp;   // the literal run: up to the next wildcard
+        while (*runEnd && *runEnd != '*' && *runEnd != '?') runEnd = side.next(runEnd);
+        for (;;) {
+            const C* a = tp;
+            const C* b = pp;
+            while (b < runEnd && a < end && side.same(a, b)) {
+                a = side.next(a);
+                b = side.next(b);
+            }
+            if (b >= runEnd) {   // the whole run matched here
+                tp = a;
+                pp = runEnd;
+                star = false;
+                break;
+            }
+            if (!star) return 0;
+            tp = side.next(tp);   // after `*`: try the run one character further on
+            if (tp >= end) break;
+        }
+    }
+    return star ? static_cast<int>(end - text) : static_cast<int>(tp - text);
+}
+
+}  // namespace
+
+int WildMatchNA(BDS* ctx, const char* text, size_t length, const char* pattern)
+{
+    if (!text || !pattern) return 0;
+    return Match(NarrowSide{TextTables(ctx)}, text, text + length, pattern);
+}
+
+int WildMatchNW(BDS* ctx, const wchar_t* text, size_t length, const wchar_t* pattern)
+{
+    if (!text || !pattern) return 0;
+    return Match(WideSide{}, text, text + length, pattern);
+}
+
+int WildMatchA(BDS* ctx, const char* text, const char* pattern)
+{
+    return text ? WildMatchNA(ctx, text, std::strlen(text), pattern) : 0;
+}
+
+int WildMatchW(BDS* ctx, const wchar_t* text, const wchar_t* pattern)
+{
+    return text ? WildMatchNW(ctx, text, std::wcslen(text), pattern) : 0;
+}

@@ -1,0 +1,423 @@
+// The functions the launcher supplies to scripts: its keyword table and the command callback
+// Parent_ProcessCommand2, which serves them and answers through the engine's answer function.
+#include "launcher/launcher.h"
+
+#include <cstring>
+
+namespace {
+
+// ---------------------------------------------------------------- keyword table
+
+constexpr uint64_t FIVE_TEXTS = 0x11111;   // up to five arguments, each as ANSI text
+
+template <size_t N>
+constexpr KeywordRecord Function(uint32_t id, const char (&name)[N], uint32_t arguments, uint32_t type = KT_FUNCTION)
+{
+    static_assert(N <= 34, "keyword names hold at most 33 characters");
+    KeywordRecord record{};
+    record.id = id;
+    record.type = type;
+    record.signature = type == KT_STATEMENT ? 0 : FIVE_TEXTS;
+    record.arity = arguments;              // exact count: no optional arguments
+    uint16_t length = 0;
+    while (name[length])
+        ++length;
+    record.nameLength = length;
+    for (size_t i = 0; i < N; ++i)
+        record.name[i] = name[i];
+    return record;
+}
+
+// Request codes: the engine numbers host functions by their position in the table.
+enum HostFunction : int {
+    HF_RELOAD, HF_VERSION, HF_CALLEXT, HF_RTSTATUS, HF_BOXOPEN, HF_BOXSHUT, HF_BOXTITLE, HF_BOXTEXT,
+    HF_BOXBUTTONDRAW, HF_BOXBUTTONKILL, HF_BOXBUTTONSTAT, HF_BOXBUTTONWAIT, HF_BOXCAPTION, HF_BOXCOLOR,
+    HF_BOXDATACLEAR, HF_BOXDATATAG, HF_BOXDESTROY, HF_BOXDRAWCIRCLE, HF_BOXDRAWLINE, HF_BOXDRAWRECT,
+    HF_BOXDRAWTEXT, HF_BOXMAPMODE, HF_BOXNEW, HF_BOXPEN, HF_BOXTEXTCOLOR, HF_BOXTEXTFONT, HF_BOXUPDATES,
+    HF_BOXESUP, HF_INTCONTROL, HF_BREAKPOINT, HF_SVCSETACCEPT, HF_SVCSETSTATE, HF_SVCWAITFORCMD, HF_BOXBITMAP,
+    HF_DIRSCRIPT, HF_EXTRACTATTACHEDFILE, HF_COUT, HF_CIN,
+};
+
+}  // namespace
+
+const KeywordRecord LauncherKeywordTable[LAUNCHER_FUNCTION_COUNT + 1] = {
+    Function(HF_RELOAD, "reload", 0),
+    Function(HF_VERSION, "version", 0),
+    Function(HF_CALLEXT, "callext", 2),
+    Function(HF_RTSTATUS, "rtstatus", 0),
+    Function(HF_BOXOPEN, "boxopen", 2),
+    Function(HF_BOXSHUT, "boxshut", 0),
+    Function(HF_BOXTITLE, "boxtitle", 1),
+    Function(HF_BOXTEXT, "boxtext", 1),
+    Function(HF_BOXBUTTONDRAW, "boxbuttondraw", 4),
+    Function(HF_BOXBUTTONKILL, "boxbuttonkill", 2),
+    Function(HF_BOXBUTTONSTAT, "boxbuttonstat", 2),
+    Function(HF_BOXBUTTONWAIT, "boxbuttonwait", 0),
+    Function(HF_BOXCAPTION, "boxcaption", 2),
+    Function(HF_BOXCOLOR, "boxcolor", 3),
+    Function(HF_BOXDATACLEAR, "boxdataclear", 2),
+    Function(HF_BOXDATATAG, "boxdatatag", 2),
+    Function(HF_BOXDESTROY, "boxdestroy", 1),
+    Function(HF_BOXDRAWCIRCLE, "boxdrawcircle", 3),
+    Function(HF_BOXDRAWLINE, "boxdrawline", 2),
+    Function(HF_BOXDRAWRECT, "boxdrawrect", 3),
+    Function(HF_BOXDRAWTEXT, "boxdrawtext", 5),
+    Function(HF_BOXMAPMODE, "boxmapmode", 2),
+    Function(HF_BOXNEW, "boxnew", 3),
+    Function(HF_BOXPEN, "boxpen", 3),
+    Function(HF_BOXTEXTCOLOR, "boxtextcolor", 2),
+    Function(HF_BOXTEXTFONT, "boxtextfont", 5),
+    Function(HF_BOXUPDATES, "boxupdates", 2),
+    Function(HF_BOXESUP, "boxesup", 2),
+    Function(HF_INTCONTROL, "intcontrol", 5),
+    Function(HF_BREAKPOINT, "breakpoint", 0, KT_STATEMENT),
+    Function(HF_SVCSETACCEPT, "svcsetaccept", 1),
+    Function(HF_SVCSETSTATE, "svcsetstate", 1),
+    Function(HF_SVCWAITFORCMD, "svcwaitforcmd", 1),
+    Function(HF_BOXBITMAP, "boxbitmap", 4),
+    Function(HF_DIRSCRIPT, "dirscript", 0),
+    Function(HF_EXTRACTATTACHEDFILE, "extractattachedfile", 2),
+    Function(HF_COUT, "cout", 1, KT_COMMAND),
+    Function(HF_CIN, "cin", 1, KT_COMMAND),
+    KeywordRecord{9999, 0, 0, 0, 0, {}},
+};
+
+namespace {
+
+// ---------------------------------------------------------------- answering
+
+// The engine's argument and answer record (56 bytes): the launcher reads the ANSI text of
+// the arguments and writes the integer, the flags and one text pointer of the answer.
+struct HostArg {
+    uint8_t variant[24];
+    double number;
+    int32_t integer;
+    uint32_t flags;
+    const char* text;
+    const wchar_t* wide;
+};
+static_assert(sizeof(HostArg) == 56, "the argument record crosses to the engine");
+
+enum : uint32_t { ANSWER_INT = 0x1, ANSWER_TEXT = 0x2, ANSWER_WIDE = 0x80 };
+
+using PfnAnswer = int32_t (*)(int32_t status, uint64_t word, void* context, HostArg* record);
+
+// Error classes of answered errors.
+enum : int32_t { CLASS_MINOR = -1, CLASS_MODERATE = -2, CLASS_SEVERE = -3 };
+
+// A call as the callback received it.
+struct HostCall {
+    HWND window;
+    PfnAnswer answer;
+    void* context;
+    HostArg* record;
+    const char* text[5];
+
+    int32_t Answer(int32_t status)
+    {
+        return answer ? answer(status, HOST_CALL_INTERFACE_WORD, context, record) : status;
+    }
+    int32_t Int(int32_t value)
+    {
+        *record = HostArg{};
+        record->integer = value;
+        record->flags = ANSWER_INT;
+        return Answer(0);
+    }
+    int32_t Text(const char* value)
+    {
+        *record = HostArg{};
+        record->text = value;
+        record->flags = ANSWER_TEXT;
+        return Answer(0);
+    }
+    int32_t Wide(const wchar_t* value)
+    {
+        *record = HostArg{};
+        record->wide = value;
+        record->flags = ANSWER_WIDE;
+        return Answer(0);
+    }
+    int32_t Error(int messageId, int32_t errorClass)
+    {
+        static char message[258];
+        LoadLangString(g_launcher.instance, messageId, message, 257, false);
+        *record = HostArg{};
+        record->text = message;
+        record->flags = ANSWER_TEXT;
+        return Answer(errorClass);
+    }
+    int Number(int argument) const { return StringToInt(text[argument]); }
+};
+
+// ---------------------------------------------------------------- main-window text mode
+
+int32_t BoxFunctionUnavailable(HostCall& call)
+{
+    // Drawing boxes replace the main-window text for the rest of the run.
+    g_launcher.textMode = false;
+    return call.Error(IDS_ERR_UNKNOWN_REQUEST, CLASS_SEVERE);
+}
+
+void ShowCallingWindow(HWND window)
+{
+    if (window && window != g_launcher.mainWindow)
+        ShowWindow(window, SW_SHOW);
+}
+
+int32_t BoxOpen(HostCall& call)
+{
+    if (!g_launcher.textMode)
+        return BoxFunctionUnavailable(call);
+    g_launcher.shownByBoxOpen = true;
+    SetWindowTextA(g_launcher.mainWindow, call.text[0]);
+    ShowMainWindowAs(SW_SHOWNORMAL);
+    SetMainWindowText(call.text[1]);
+    return call.Int(1);
+}
+
+int32_t BoxTitle(HostCall& call)
+{
+    if (!g_launcher.textMode)
+        return BoxFunctionUnavailable(call);
+    SetWindowTextA(g_launcher.mainWindow, call.text[0]);
+    return call.Int(1);
+}
+
+int32_t BoxText(HostCall& call)
+{
+    if (!g_launcher.textMode)
+        return BoxFunctionUnavailable(call);
+    SetMainWindowText(call.text[0]);
+    return call.Int(1);
+}
+
+int32_t BoxShut(HostCall& call)
+{
+    if (!g_launcher.textMode)
+        return BoxFunctionUnavailable(call);
+    g_launcher.shownByBoxOpen = false;
+    ShowMainWindowAs(g_launcher.showState);
+    ShowCallingWindow(call.window);
+    return call.Int(1);
+}
+
+// Buttons exist only in box windows; none is ever pressed while the main window shows text.
+int PressedButtons() { return 0; }
+
+int32_t BoxButtonWait(HostCall& call)
+{
+    while (PressedButtons() == 0) {
+        if (!PumpLauncherMessages())
+            break;
+        SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+        if (!WaitWithMessages(500))
+            break;
+    }
+    return call.Int(1);
+}
+
+// ---------------------------------------------------------------- other functions
+
+int32_t DirScript(HostCall& call)
+{
+    static char dir[PROGRAM_PATH_MAX + 4];
+    lstrcpynA(dir, g_launcher.programPath, sizeof(dir));
+    char* cut = dir;
+    for (char* p = dir; *p; ++p)
+        if (*p == '\\' || *p == '/')
+            cut = p + 1;
+    *cut = 0;
+    return call.Text(dir);
+}
+
+int32_t ExtractAttachedFile(HostCall& call)
+{
+    const char* name = call.text[0];
+    const char* target = call.text[1];
+    if (name[0]) {
+        if (!target[0])
+            return call.Error(IDS_ERR_NEED_TARGET, CLASS_MINOR);
+        if (!ExtractAttachedFiles(call.window, name, target, nullptr, 0))
+            return call.Error(IDS_ERR_EXTRACT, CLASS_MINOR);
+        return call.Int(1);
+    }
+    int kind = call.Number(1);
+    if (kind < 0 || kind > 2)
+        return call.Error(IDS_ERR_EXTRACT_REQUEST, CLASS_MINOR);
+    char* list = nullptr;
+    if (!ExtractAttachedFiles(call.window, nullptr, nullptr, &list, kind) || !list)
+        return call.Error(IDS_ERR_EXTRACT, CLASS_MINOR);
+    int32_t result = call.Text(list);       // the engine copies the text before it returns
+    LocalFree(list);
+    return result;
+}
+
+int32_t IntControlRequest(HostCall& call);
+
+}  // namespace
+
+extern "C" __declspec(dllexport) int32_t Parent_ProcessCommand2(HWND window, HINSTANCE, uint32_t, int32_t code,
+                                                                void* answer, void* answerContext, void*,
+                                                                void* arguments, int32_t, void* scratch)
+{
+    // The code may arrive as a 16-bit value; negative codes are the engine's notifications.
+    int16_t request = int16_t(uint32_t(code) & 0xFFFF);
+    if (request < 0)
+        return 1;
+
+    HostArg local{};
+    HostCall call{window, reinterpret_cast<PfnAnswer>(answer), answerContext,
+                  scratch ? static_cast<HostArg*>(scratch) : &local, {}};
+    // Records beyond the argument count arrive zeroed, so the first five can always be read.
+    auto* args = static_cast<const HostArg*>(arguments);
+    for (int i = 0; i < 5; ++i) {
+        const char* text = args ? args[i].text : nullptr;
+        call.text[i] = text ? text : "";
+    }
+
+    switch (request) {
+    case HF_RELOAD:
+        return call.Int(1);
+    case HF_VERSION:
+        return call.Text(VERSION_TEXT);
+    case HF_CALLEXT:
+        return call.Error(IDS_ERR_CALLEXT, CLASS_SEVERE);
+    case HF_RTSTATUS:
+        return call.Int(g_launcher.serviceMode ? 5 : 1);
+    case HF_BOXOPEN:
+        return BoxOpen(call);
+    case HF_BOXSHUT:
+        return BoxShut(call);
+    case HF_BOXTITLE:
+        return BoxTitle(call);
+    case HF_BOXTEXT:
+        return BoxText(call);
+    case HF_BOXBUTTONWAIT:
+        return BoxButtonWait(call);
+    case HF_BOXBUTTONDRAW: case HF_BOXBUTTONKILL: case HF_BOXBUTTONSTAT: case HF_BOXCAPTION: case HF_BOXCOLOR:
+    case HF_BOXDATACLEAR: case HF_BOXDATATAG: case HF_BOXDESTROY: case HF_BOXDRAWCIRCLE: case HF_BOXDRAWLINE:
+    case HF_BOXDRAWRECT: case HF_BOXDRAWTEXT: case HF_BOXMAPMODE: case HF_BOXNEW: case HF_BOXPEN:
+    case HF_BOXTEXTCOLOR: case HF_BOXTEXTFONT: case HF_BOXUPDATES: case HF_BOXESUP: case HF_BOXBITMAP:
+        return BoxFunctionUnavailable(call);
+    case HF_INTCONTROL:
+        return IntControlRequest(call);
+    case HF_BREAKPOINT:
+        return 0;
+    case HF_SVCSETACCEPT:
+        return call.Int(ServiceSetAccept(call.text[0]));
+    case HF_SVCSETSTATE:
+        return call.Int(ServiceSetState(call.text[0]));
+    case HF_SVCWAITFORCMD:
+        return call.Int(ServiceWaitForCommand(call.text[0]));
+    case HF_DIRSCRIPT:
+        return DirScript(call);
+    case HF_EXTRACTATTACHEDFILE:
+        return ExtractAttachedFile(call);
+    case HF_COUT:
+    case HF_CIN:
+        return call.Int(0);
+    default:
+        return call.Error(IDS_ERR_UNKNOWN_REQUEST, CLASS_SEVERE);
+    }
+}
+
+namespace {
+
+// ---------------------------------------------------------------- IntControl 1000-1009
+
+constexpr int32_t STOP_SCRIPT = -6;     // the engine stops the script without a box
+
+int32_t KeepAtEndOfSession(HostCall& call, int on)
+{
+    if (on != 0 && on != 1)
+        return call.Int(0);
+    if (!g_os.is9x) {
+        g_launcher.keepAtEndOfSession = on;
+        return call.Int(1);
+    }
+    using PfnRegister = DWORD(WINAPI*)(DWORD, DWORD);
+    auto fn = reinterpret_cast<PfnRegister>(GetProcAddress(GetModuleHandleA("KERNEL32.DLL"), "RegisterServiceProcess"));
+    DWORD result = fn ? fn(0, DWORD(on)) : 0;
+    if (result)
+        g_launcher.keepAtEndOfSession = on;
+    return call.Int(int32_t(result));
+}
+
+int32_t ServiceNameText(HostCall& call, int which)
+{
+    static char name[257];
+    name[0] = 0;
+    if (which == 0) {
+        lstrcpynA(name, g_launcher.serviceName, sizeof(name));
+    } else if (which == 1 && g_launcher.serviceName[0]) {
+        if (SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT)) {
+            DWORD size = 256;
+            if (!GetServiceDisplayNameA(manager, g_launcher.serviceName, name, &size))
+                name[0] = 0;
+            CloseServiceHandle(manager);
+        }
+    }
+    return call.Text(name);
+}
+
+int32_t IntControlRequest(HostCall& call)
+{
+    int request = call.Number(0);
+    int p1 = call.Number(1);
+    switch (request) {
+    case 1000: {
+        int previous = g_launcher.exitCode;
+        g_launcher.exitCode = p1;
+        return call.Int(previous);
+    }
+    case 1001:
+        return KeepAtEndOfSession(call, p1);
+    case 1002: {
+        int wasShown = g_launcher.showState != 0;
+        if (p1 == 1) {
+            g_launcher.showState = SW_SHOWMINNOACTIVE;
+            ShowWindow(g_launcher.mainWindow, SW_SHOWMINNOACTIVE);
+        } else if (p1 == 0) {
+            g_launcher.showState = SW_HIDE;
+            ShowWindow(g_launcher.mainWindow, SW_HIDE);
+        }
+        return call.Int(wasShown);
+    }
+    case 1003: {
+        int previous = g_launcher.restoreAllowed;
+        if (p1 == 0 || p1 == 1)
+            g_launcher.restoreAllowed = p1;
+        return call.Int(previous);
+    }
+    case 1004:
+        return call.Text(g_launcher.programPath);
+    case 1005:
+        if (p1 == 1) {
+            g_launcher.waiterArmed = true;
+            return STOP_SCRIPT;
+        }
+        return call.Int(g_launcher.waiterArmed ? 1 : 0);
+    case 1006:
+        if (!g_launcher.commandTail)
+            return call.Error(IDS_ERR_1006_MEMORY, CLASS_MINOR);
+        return call.Wide(g_launcher.commandTail);
+    case 1007:
+        return call.Int(TrayIconRequest(call.window, p1, call.Number(2), call.text[3], call.text[4]));
+    case 1008: {
+        int previous = g_launcher.closeAllowed;
+        if (p1 == 0 || p1 == 1) {
+            g_launcher.closeAllowed = p1;
+            EnableMenuItem(GetSystemMenu(g_launcher.mainWindow, FALSE), SC_CLOSE,
+                           MF_BYCOMMAND | (p1 ? MF_ENABLED : MF_GRAYED));
+        }
+        return call.Int(previous);
+    }
+    case 1009:
+        return ServiceNameText(call, p1);
+    default:
+        return call.Error(IDS_ERR_INTCONTROL, CLASS_MODERATE);
+    }
+}
+
+}  // namespace
