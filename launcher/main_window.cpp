@@ -20,7 +20,6 @@ enum : uint16_t {
 };
 constexpr uint64_t CONTROL_NO_BREAK = 8;     // Ctrl+Break and Terminate are switched off
 
-constexpr uint64_t DEFAULT_RESERVE = 0x1F400000;
 constexpr char SECOND_IDENTIFICATION[] = "Kelvoran 64 compiled script";
 
 void ShowStartFailure(HWND window, int code)

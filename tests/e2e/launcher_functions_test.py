@@ -61,6 +61,13 @@ class HostFunctionTest(LauncherTestCase):
             (-1, -1, TEXT, '10142: ExtractAttachedFile: Target file name must be specified'),
         ])
 
+    def test_language_file_replaces_the_launchers_texts(self):
+        with open(os.path.join(self.dir, 'TRMDLANG.ENU'), 'w') as f:
+            f.write('[MAIN]\nX10139=10139: Demande inconnue~seconde ligne\n')
+        code, answers = self.run_calls(['28 1011|0', '2 a|b'])
+        self.assertEqual(answers[0]['text'], '10139: Demande inconnue')   # the log holds one line
+        self.assertEqual(answers[1]['text'], '10103: Kelvoran Compiler - CallExt not available')
+
     def test_extract_attached_file_and_lists(self):
         extra_dir = os.path.join(self.dir, 'src')
         os.makedirs(extra_dir)

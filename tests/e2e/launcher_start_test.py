@@ -1,7 +1,9 @@
 """Start-up of a packed program: extraction of the engine library, exit codes, and the
 failures of a damaged program or an unusable engine (driven by the stand-in engine)."""
 import os
+import subprocess
 import unittest
+from pathlib import Path
 
 from launcher_support import (FAKE_ENGINE, FAKE_ENGINE_NO16, LAUNCHER, LauncherTestCase, dos_time,
                               finish, read_directory, wine)
@@ -34,13 +36,45 @@ class StartTest(LauncherTestCase):
         answers = [line.split(' int=')[1] for line in self.host_answers()]
         self.assertEqual(answers, ['0 text=', '7 text=', '9 text='])   # each answers the previous code
 
+    def test_registry_limits_take_defaults_and_caps(self):
+        key = r'HKLM\Software\Hollicor\Settings\TRM-PROD\KV44I'
+        cases = [
+            (None, None, 2000, 65536),           # no values: the defaults (65500 rounded up to a page)
+            ('0', '0', 2000, 65536),
+            ('70000', '100', 65000, 4096),
+            ('-5', '20000000', 2000, 16777216),
+            ('12', '70000', 12, 73728),
+        ]
+        program = self.pack('log x\n')
+        try:
+            for max_vars, string_space, capacity, commit in cases:
+                with self.subTest(max_vars=max_vars, string_space=string_space):
+                    subprocess.run(['wine', 'reg', 'delete', key, '/f'], capture_output=True)
+                    for name, value in (('MaxVars', max_vars), ('StringSpace', string_space)):
+                        if value is not None:
+                            subprocess.run(['wine', 'reg', 'add', key, '/v', name, '/d', value, '/f'],
+                                           capture_output=True, check=True)
+                    log = os.path.join(self.dir, 'fake_engine.log')
+                    if os.path.exists(log):
+                        os.remove(log)
+                    self.assertEqual(wine(program), 0)
+                    self.assertIn(f'capacity={capacity} commit={commit}', self.log()[0])
+        finally:
+            subprocess.run(['wine', 'reg', 'delete', key, '/f'], capture_output=True)
+
+    def test_service_extension_is_not_a_desktop_run(self):
+        # Service mode is a later step: such a file ends as a dispatcher that cannot start.
+        program = self.pack('log x\n', name=self.name.replace('.exe', '.exs'))
+        self.assertEqual(wine(program), 255)
+        self.assertEqual(self.log(), [])
+
     def test_damaged_or_missing_directory_ends_with_249(self):
         packed = self.pack('log x\n')
-        data = open(packed, 'rb').read()
+        data = Path(packed).read_bytes()
         cases = {
             'stop tag': data[:-1] + bytes([data[-1] ^ 1]),
             'cut short': data[:-300],
-            'no directory': open(LAUNCHER, 'rb').read(),
+            'no directory': Path(LAUNCHER).read_bytes(),
         }
         for case, content in cases.items():
             with self.subTest(case):
@@ -62,7 +96,7 @@ class StartTest(LauncherTestCase):
 
     def test_unreadable_script_ends_with_249_and_runs_nothing(self):
         program = self.pack('log must not run\n' * 50)
-        data = bytearray(open(program, 'rb').read())
+        data = bytearray(Path(program).read_bytes())
         script = [r for r in read_directory(program) if r[4] == 11][0]
         start = data.find(script[6])
         data[start + 10:start + 30] = bytes(20)          # damage the compressed stream
@@ -75,7 +109,7 @@ class StartTest(LauncherTestCase):
 
     def test_failed_extraction_leaves_no_library_behind(self):
         program = self.pack('log x\n')
-        data = bytearray(open(program, 'rb').read())
+        data = bytearray(Path(program).read_bytes())
         records = read_directory(program)
         index = [i for i, r in enumerate(records) if r[4] == 2][0]
         # Claim a longer library than the file carries: the read falls short.

@@ -5,9 +5,11 @@ import subprocess
 import tempfile
 import unittest
 import zlib
+from pathlib import Path
 
+import kvtest
 import pe_resources
-from launcher_support import BUILD, FAKE_ENGINE, KVPACK, LAUNCHER, dos_time, read_directory
+from launcher_support import BIN, BUILD, FAKE_ENGINE, KVPACK, LAUNCHER, dos_time, read_directory
 
 
 class PackToolTest(unittest.TestCase):
@@ -39,10 +41,10 @@ class PackToolTest(unittest.TestCase):
             ('Undo.exe', 1, 222), ('KVDYC64I.DLL', 2, 333), ('data.bin', 2222, 0), ('undo.zal', 11, 411),
             ('STOP', 5, 9999)])
         launcher, engine, data, text, stop = records
-        self.assertEqual(launcher[6], open(LAUNCHER, 'rb').read())
+        self.assertEqual(launcher[6], Path(LAUNCHER).read_bytes())
         self.assertEqual((launcher[3], engine[3]), (0, 0))            # stored
-        self.assertEqual(engine[6], open(FAKE_ENGINE, 'rb').read())
-        self.assertEqual(zlib.decompress(data[6]), open(extra, 'rb').read())
+        self.assertEqual(engine[6], Path(FAKE_ENGINE).read_bytes())
+        self.assertEqual(zlib.decompress(data[6]), Path(extra).read_bytes())
         self.assertEqual(data[2], 10240)
         inflated = zlib.decompress(text[6])
         self.assertEqual(len(inflated), text[2])
@@ -51,6 +53,26 @@ class PackToolTest(unittest.TestCase):
         self.assertIn(b'#DefineFunction f()\r\n;\x0bA@@@@C' + script.encode() + b'\n', inflated)
         self.assertEqual(text[1], dos_time(os.path.getmtime(script)))
         self.assertEqual(stop[1:4], (0, 0, 0))
+
+    def test_windows_tool_writes_the_same_program(self):
+        script = self.write('s.zal', b'x = 1\r\n')
+        extra = self.write('e.dat', b'extra' * 100)
+        native = os.path.join(self.dir, 'native', 'Same.exe')
+        windows = os.path.join(self.dir, 'windows', 'Same.exe')
+        os.makedirs(os.path.dirname(native))
+        os.makedirs(os.path.dirname(windows))
+        self.assertEqual(self.kvpack('-o', native, '-l', LAUNCHER, '-e', FAKE_ENGINE, '-a', extra, script).returncode, 0)
+        kvtest.require_env()
+        code, _, err = kvtest.run(os.path.join(BIN, 'kvpack.exe'), '-o', kvtest.windows_path(windows),
+                                  '-l', kvtest.windows_path(LAUNCHER), '-e', kvtest.windows_path(FAKE_ENGINE),
+                                  '-a', kvtest.windows_path(extra), kvtest.windows_path(script))
+        self.assertEqual(code, 0, err)
+        native_records = read_directory(native)
+        windows_records = read_directory(windows)
+        # The script's marker names the source as each tool was given it; all else is equal.
+        self.assertEqual(native_records[:3], windows_records[:3])
+        self.assertEqual(native_records[3][:2], windows_records[3][:2])
+        self.assertEqual(zlib.decompress(windows_records[3][6]).split(b'\n', 1)[1], b'x = 1\r\n')
 
     def test_failures_leave_no_output(self):
         script = self.write('s.zal', b'x\n')

@@ -1,6 +1,7 @@
 """Lists the resources of a PE file: (type, name, language, size) tuples, read from its
 resource section. Used by the launcher tests to check what the program carries."""
 import struct
+from pathlib import Path
 
 
 def _section_for_rsrc(data):
@@ -16,7 +17,7 @@ def _section_for_rsrc(data):
 
 
 def resources(path):
-    data = open(path, 'rb').read()
+    data = Path(path).read_bytes()
     va, rawptr = _section_for_rsrc(data)
 
     def directory(offset):

@@ -61,14 +61,14 @@ protected:
         return nullptr;
     }
 
-    // Runs a script text on the instance without a host callback.
-    uint32_t Run(const char* script)
+    // Runs a script text on the instance, with a host callback and table when given.
+    uint32_t Run(const char* script, void* callback = nullptr, const KeywordRecord* table = nullptr)
     {
         size_t length = std::strlen(script);
         HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, length + 2);
         std::memcpy(GlobalLock(block), script, length);
         GlobalUnlock(block);
-        uint32_t answer = dll().ProcessViRuvBuffer()(window, session->Context(), block, nullptr, nullptr);
+        uint32_t answer = dll().ProcessViRuvBuffer()(window, session->Context(), block, callback, table);
         GlobalFree(block);
         return answer;
     }
@@ -162,6 +162,42 @@ TEST_F(HostServicesTest, SwitchesAndTextsAnswerTheirOldValues)
     EXPECT_EQ(Call(51, nullptr, nullptr, 0, 78), 0u);           // not the holder
     EXPECT_EQ(Call(51, nullptr, nullptr, 0, 77), 1u);
     EXPECT_EQ(Call(31), 1u);
+}
+
+// A host whose one function "stopnow" asks the engine to stop (request 7) and answers 1.
+HGLOBAL g_stopContext;
+kvhost::DLLServicesFn g_stopServices;
+
+int32_t StopHost(HWND, HINSTANCE, uint32_t word, int32_t code, void* answer, void* context, void*, void*, int32_t,
+                 void* record)
+{
+    if (code != 0)
+        return 1;
+    g_stopServices(g_stopContext, 7, nullptr, nullptr, 0, 0);
+    struct Record { uint8_t variant[24]; double number; int32_t integer; uint32_t flags; void* text; void* wide; };
+    auto* out = static_cast<Record*>(record);
+    *out = Record{};
+    out->integer = 1;
+    out->flags = VF_INT;
+    using Answer = int32_t (*)(int32_t, uint64_t, void*, void*);
+    return reinterpret_cast<Answer>(answer)(0, word, context, out);
+}
+
+TEST_F(HostServicesTest, ScriptReadsWhatTheHostSetAndStopsWhenAsked)
+{
+    if (!HasExport(kvhost::ORD_ProcessViRuvBuffer))
+        GTEST_SKIP() << "export 24 is needed";
+    ASSERT_EQ(Call(1, "hostvar", "from host"), 1u);
+    EXPECT_EQ(Run("copy = hostvar : \"!\"\n"), 1u);
+    EXPECT_EQ(Read("copy"), "from host!");
+
+    static const KeywordRecord table[] = {{0, KT_FUNCTION, 0x11111, 0, 7, "stopnow"}, {9999, 0, 0, 0, 0, ""}};
+    g_stopContext = session->Context();
+    g_stopServices = services_;
+    EXPECT_EQ(Run("before = 1\nx = stopnow()\nafter = 1\n", reinterpret_cast<void*>(&StopHost), table), 1u);
+    EXPECT_EQ(Read("before"), "1");
+    EXPECT_EQ(Read("after"), "<none>");                          // stopped before the next statement
+    EXPECT_EQ(Call(5), 0u);                                       // the run ended stopped
 }
 
 TEST_F(HostServicesTest, StopRequestIsSeenByTheRunLoop)

@@ -121,16 +121,26 @@ void CallHost(FakeContext* ctx, HWND window, PfnHost host, const std::string& re
 
 extern "C" {
 
-uint32_t DoDuRavInit(HWND, uintptr_t context, uintptr_t a, uintptr_t operation, uintptr_t,
-                                           uintptr_t c, uintptr_t)
+uint32_t DoDuRavInit(HWND, uintptr_t context, uintptr_t a, uintptr_t operation, uintptr_t b, uintptr_t, uintptr_t)
 {
+    // Operations 2 and 3 keep what they were given, for the start line of the log.
+    auto record = [&](uint64_t FakeContext::*field) {
+        if (auto* ctx = static_cast<FakeContext*>(GlobalLock(reinterpret_cast<HGLOBAL>(context)))) {
+            ctx->*field = b;
+            GlobalUnlock(reinterpret_cast<HGLOBAL>(context));
+        }
+    };
     switch (operation) {
     case 0:
         return (a & 0xFF00) == 0x1300 ? sizeof(FakeContext) : 0;
     case 1:
         return context ? 96 : 0;
     case 2:
+        record(&FakeContext::capacity);
+        return context ? 1 : 0;
     case 3:
+        record(&FakeContext::committed);
+        return context ? 1 : 0;
     case 99:
         return context ? 1 : 0;
     default:
@@ -138,8 +148,7 @@ uint32_t DoDuRavInit(HWND, uintptr_t context, uintptr_t a, uintptr_t operation, 
     }
 }
 
-int32_t ProcessViRuvBuffer(HWND window, HGLOBAL context, HGLOBAL script, PfnHost host,
-                                                 const void*)
+int32_t ProcessViRuvBuffer(HWND window, HGLOBAL context, HGLOBAL script, PfnHost host, const void*)
 {
     auto* ctx = static_cast<FakeContext*>(GlobalLock(context));
     const char* text = static_cast<const char*>(GlobalLock(script));
@@ -203,8 +212,7 @@ int32_t ProcessViRuvBuffer(HWND window, HGLOBAL context, HGLOBAL script, PfnHost
     return 1;
 }
 
-uint64_t DLLServices(HGLOBAL context, uint16_t request, const void* p1, const void* p2,
-                                           int64_t p3, uint64_t p4)
+uint64_t DLLServices(HGLOBAL context, uint16_t request, const void* p1, const void* p2, int64_t p3, uint64_t p4)
 {
     auto* ctx = static_cast<FakeContext*>(GlobalLock(context));
     if (!ctx)
