@@ -22,6 +22,7 @@
 #include "engine/core/front_state.h"
 #include "engine/core/builtin_state.h"
 #include "engine/native/host_call_state.h"
+#include "engine/ui/box_state.h"
 
 struct ExtArgRecord;
 
@@ -126,6 +127,7 @@ struct BDS {
     BuiltinState builtins;
     HostCallState host;
     HostServiceState services;
+    BoxState box;
 };
 
 inline void SetError(BDS* ctx, uint16_t code) { ctx->nErrorCode = code; }
