@@ -16,7 +16,7 @@ constexpr int ID_NOTICE_LINE = 10;
 constexpr int ID_ENGINE_LINE = 501;
 constexpr int MSG_INTERPRETER = 89;
 constexpr int MSG_OK = 120;
-constexpr int SELECT_DIALOG_ACTIVATION = 1;
+constexpr int SELECT_DIALOG_ACTIVATION = SELECT_BOX_ACTIVATION;   // the engine's own boxes
 
 void FillAboutBox(HWND dialog, BDS* ctx)
 {

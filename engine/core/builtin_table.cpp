@@ -9,7 +9,6 @@
 
 extern const BuiltinFamily g_InlineBuiltins;     // served inside the dispatch itself
 extern const BuiltinFamily g_IniBuiltins;        // the profile (INI) built-ins
-extern const BuiltinFamily g_HostRouteBuiltins;  // IntControl's route to the host
 extern const BuiltinFamily g_StrSearchBuiltins;     // text measurement and search
 extern const BuiltinFamily g_StrTransformBuiltins;  // text transformation, StrCat
 extern const BuiltinFamily g_StrCompareBuiltins;    // text comparison and code pages
@@ -18,6 +17,14 @@ extern const BuiltinFamily g_FileHandleBuiltins; // file handles and whole files
 extern const BuiltinFamily g_FileNameBuiltins;   // file tests and name forms
 extern const BuiltinFamily g_TimeTextBuiltins;   // the clock as text
 extern const BuiltinFamily g_ArrayBuiltins;      // arrays, maps, their search, sort and files
+extern const BuiltinFamily g_IntControlBuiltins;     // IntControl, with its route to the host
+extern const BuiltinFamily g_ScriptBoxBuiltins;      // Message, Pause, AskYesNo
+extern const BuiltinFamily g_ItemListBoxBuiltins;    // the item-list and text boxes
+extern const BuiltinFamily g_WindowSearchBuiltins;   // window tests, waits and identifiers
+extern const BuiltinFamily g_WindowActivateBuiltins; // WinActivate and WinActivChild
+extern const BuiltinFamily g_ClipboardBuiltins;      // the clipboard text built-ins
+extern const BuiltinFamily g_RandomBuiltins;         // Random
+extern const BuiltinFamily g_InputSoundBuiltins;     // IgnoreInput, PlayWaveform
 extern const BuiltinFamily g_WildcardBuiltins;     // FileMapName
 extern const BuiltinFamily g_FileListBuiltins;     // FileDelete, FileSize, FileSizeEx
 extern const BuiltinFamily g_ItemizeBuiltins;      // FileItemize, DirItemize, FileItemPath
@@ -31,7 +38,6 @@ extern const BuiltinFamily g_FileCopyBuiltins;     // copy, move, append, rename
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
     &g_IniBuiltins,
-    &g_HostRouteBuiltins,
     &g_StrSearchBuiltins,
     &g_StrTransformBuiltins,
     &g_StrCompareBuiltins,
@@ -40,6 +46,14 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_FileNameBuiltins,
     &g_TimeTextBuiltins,
     &g_ArrayBuiltins,
+    &g_IntControlBuiltins,
+    &g_ScriptBoxBuiltins,
+    &g_ItemListBoxBuiltins,
+    &g_WindowSearchBuiltins,
+    &g_WindowActivateBuiltins,
+    &g_ClipboardBuiltins,
+    &g_RandomBuiltins,
+    &g_InputSoundBuiltins,
     &g_WildcardBuiltins,
     &g_FileListBuiltins,
     &g_ItemizeBuiltins,

@@ -1,7 +1,7 @@
 // Built-ins whose whole work is done inside the dispatch: settings of the context
 // (Decimals, ErrorMode, Sounds, Exclusive, Debug), number and character conversions
 // (Abs, Int, Int64, Char2Num, Num2Char, IsFloat, IsInt, IsNumber, StrByteCount), ticks and
-// versions, LastError, the boxes of Message, Terminate and DebugData, and the thin cases of
+// versions, LastError, the boxes of Terminate and DebugData, and the thin cases of
 // Call, ParseData, NumConvert and ArrDimension.
 #include <cstring>
 #include <cwchar>
@@ -296,16 +296,6 @@ int ShowScriptBox(BDS* ctx, BuiltinCall& call, int titleArg, int textArg)
     return answer;
 }
 
-// Message(title, text): 1 when the box was answered.
-void CaseMessage(BDS* ctx, BuiltinCall& call)
-{
-    if (call.argc != 2)
-        return;
-    PlayEventSound(ctx, "SystemAsterisk", 99);
-    int answer = ShowScriptBox(ctx, call, 1, 2);
-    SetResultInt(ctx, call.result, answer ? 1 : 0);
-}
-
 // Terminate(condition, title, text): stops the script when the condition holds, with a box
 // unless both texts are empty.
 void CaseTerminate(BDS* ctx, BuiltinCall& call)
@@ -430,7 +420,6 @@ const BuiltinRow kRows[] = {
     {538, CaseIsInt},
     {541, CaseIsNumber},    // isnumber
     {556, CaseLastError},
-    {569, CaseMessage},
     {582, CaseNum2Char},
     {583, CaseNumConvert},
     {601, CaseParseData},

@@ -23,6 +23,7 @@
 #include "engine/core/front_state.h"
 #include "engine/core/builtin_state.h"
 #include "engine/native/host_call_state.h"
+#include "engine/ui/box_state.h"
 
 struct ExtArgRecord;
 
@@ -127,6 +128,7 @@ struct BDS {
     BuiltinState builtins;
     HostCallState host;
     HostServiceState services;
+    BoxState box;
     FileOpsState fileops;
 };
 

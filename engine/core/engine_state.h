@@ -83,6 +83,8 @@ struct ControlSettings {
     uint32_t InputIdleTimeout;          // 74: 10000
     int32_t LastDialogPosition[2];      // 75: -1, -1
     uint32_t ReservedSetting85;         // 85: 0
+    uint32_t ExecuteErrorMode;          // 87: 0
+    PfnSendInput SendInputUnicodeEntry; // 88: null
     uint32_t WildcardMatchMode;         // 91: 0
     uint32_t MapInitialSize;            // 100: 64
     uint32_t FileTimeUtc;               // 102: 0

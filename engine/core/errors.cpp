@@ -177,7 +177,7 @@ void InitErrorDialog(HWND dialog, BDS* ctx)
     EnableWindow(GetDlgItem(dialog, IDC_ERR_MORE_INFO), ctx->err.hExtended != nullptr);
 
     CenterWindow(dialog);
-    ForceForegroundWindowA(ctx, dialog, 1);
+    ForceForegroundWindowA(ctx, dialog, SELECT_BOX_ACTIVATION);
     SetFocus(GetDlgItem(dialog, IDOK));
 }
 

@@ -1,43 +1,111 @@
-// User input blocking around boxes and the boxes' event sounds. A plain form: input is
-// blocked through the system's BlockInput when it exists, and the state kept per process.
+// The input block around boxes, the IgnoreInput built-in, the event sounds and the
+// PlayWaveform built-in.
 #include "engine/system/input_block.h"
 
 #include <mmsystem.h>
 
+#include <cstdio>
+#include <cstring>
+
+#include "engine/core/builtin.h"
 #include "engine/core/context.h"
 
 namespace {
 
-int g_inputAllowed = 1;   // the script has not blocked input
+constexpr DWORD SOUND_FLAG_MASK = SND_ASYNC | SND_NODEFAULT | SND_LOOP | SND_NOSTOP;   // 0x1B
 
-using PfnBlockInput = BOOL(WINAPI*)(BOOL);
-
-PfnBlockInput BlockInputEntry()
+// A registered event of the current user's sound scheme.
+bool IsSchemeEvent(const char* name)
 {
-    HMODULE user = GetModuleHandleA("USER32.DLL");
-    return user ? reinterpret_cast<PfnBlockInput>(GetProcAddress(user, "BlockInput")) : nullptr;
+    char key[MAX_PATH + 64];
+    std::snprintf(key, sizeof key, "AppEvents\\Schemes\\Apps\\.Default\\%s\\.Current", name);
+    char value[MAX_PATH];
+    LONG size = sizeof value;
+    return RegQueryValueA(HKEY_CURRENT_USER, key, value, &size) == ERROR_SUCCESS;
 }
+
+// The full path of a sound file: a name with a directory as it is, else along PATH.
+bool FindSoundFile(const char* name, char* path, DWORD size)
+{
+    bool hasDirectory = std::strpbrk(name, "\\/:") != nullptr;
+    if (hasDirectory) {
+        DWORD attributes = GetFileAttributesA(name);
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return false;
+        lstrcpynA(path, name, static_cast<int>(size));
+        return true;
+    }
+    DWORD n = SearchPathA(nullptr, name, nullptr, size, path, nullptr);
+    return n > 0 && n < size;
+}
+
+// IgnoreInput(state): -1 reads; 0 or 1 blocks or frees input and answers the former state.
+void CaseIgnoreInput(BDS* ctx, BuiltinCall& call)
+{
+    int32_t state = ArgInt(call, 1);
+    PfnBlockInput block = ctx->eng.api.pfnBlockInput;
+    if (!block || state < -1 || state > 1) {
+        SetResultInt(ctx, call.result, -1);
+        return;
+    }
+    int32_t former = ctx->box.IgnoreInputState ? 1 : 0;
+    if (state != -1) {
+        block(state ? TRUE : FALSE);
+        ctx->box.IgnoreInputState = static_cast<uint32_t>(state);
+    }
+    SetResultInt(ctx, call.result, former);
+}
+
+// PlayWaveform(name or file, flags): 1 when the sound went without an error.
+void CasePlayWaveform(BDS* ctx, BuiltinCall& call)
+{
+    int played = PlayEventSound(ctx, ArgText(ctx, call, 1), ArgInt(call, 2));
+    SetResultInt(ctx, call.result, played && !ctx->nErrorCode ? 1 : 0);
+}
+
+const BuiltinRow kRows[] = {
+    {523, CaseIgnoreInput},
+    {613, CasePlayWaveform},
+};
 
 }  // namespace
 
-int SetInputBlocked(BDS*, int allow)
+extern const BuiltinFamily g_InputSoundBuiltins = {"input-and-sound", kRows,
+                                                    static_cast<int>(sizeof(kRows) / sizeof(kRows[0]))};
+
+int SetInputBlocked(BDS* ctx, int allow)
 {
-    int previous = g_inputAllowed;
-    allow = allow ? 1 : 0;
-    if (allow != previous) {
-        if (PfnBlockInput block = BlockInputEntry())
-            block(allow ? FALSE : TRUE);
-        g_inputAllowed = allow;
-    }
-    return previous;
+    PfnBlockInput block = ctx ? ctx->eng.api.pfnBlockInput : nullptr;
+    if (!block)
+        return -1;
+    block(allow ? FALSE : TRUE);
+    return ctx->box.IgnoreInputState ? 0 : 1;
 }
 
-void PlayEventSound(BDS* ctx, const char* eventName, int flags)
+int PlayEventSound(BDS* ctx, const char* eventName, int flags)
 {
-    if (!ctx || !ctx->bSounds || !eventName)
-        return;
-    DWORD sound = SND_ALIAS;
-    if (flags == 99)
-        sound |= SND_ASYNC | SND_NODEFAULT;
-    PlaySoundA(eventName, nullptr, sound);
+    if (!ctx || ctx->err.bQuietMode)
+        return 0;
+    bool boxForm = flags == SOUND_BOX;
+    if (boxForm && !ctx->bSounds)
+        return 1;
+    uint16_t keptError = ctx->nErrorCode;
+    DWORD sound = boxForm ? (SND_ASYNC | SND_NODEFAULT) : (static_cast<DWORD>(flags) & SOUND_FLAG_MASK);
+    if (sound & SND_LOOP)
+        sound |= SND_ASYNC;
+    const char* name = eventName ? eventName : "";
+    char path[MAX_PATH];
+    if (name[0] && IsSchemeEvent(name)) {
+        sndPlaySoundA(name, sound);
+    } else if (name[0] && FindSoundFile(name, path, sizeof path)) {
+        sndPlaySoundA(path, sound);
+    } else if (boxForm) {
+        ctx->nErrorCode = keptError;
+        return 1;
+    } else {
+        sndPlaySoundA("SystemDefault", sound);
+    }
+    if (boxForm)
+        ctx->nErrorCode = keptError;
+    return ctx->nErrorCode == 0 ? 1 : 0;
 }

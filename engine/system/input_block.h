@@ -1,13 +1,23 @@
-// User input around modal boxes, and the system event sounds that boxes play.
+// User input around modal boxes, the script's own input block (IgnoreInput), and the
+// system event sounds that boxes, error reports and program starts play.
 #pragma once
 
 #include <windows.h>
 
 struct BDS;
 
-// allow 1 lets user input through, 0 blocks it; answers the previous state in the same form.
+// Lifts or sets the input block around a box: calls BlockInput(!allow) and answers 1 when
+// the script has not blocked input, 0 when it has, -1 when the system has no BlockInput
+// (nothing is called then). A box calls it with 1 before it shows itself and, unless the
+// answer was -1, again with that answer afterwards, so input is blocked again exactly when
+// the script had blocked it.
 int SetInputBlocked(BDS* ctx, int allow);
 
-// Plays a system event sound ("SystemHand", "SystemAsterisk") when the context's "Sounds"
-// setting is on; flags 99 asks for an asynchronous sound with no default.
-void PlayEventSound(BDS* ctx, const char* eventName, int flags);
+// The box form of the event sounds: asynchronous, no default sound, the error number kept.
+constexpr int SOUND_BOX = 99;
+
+// Plays an event sound (a name of the sound scheme) or a sound file (by path, or searched
+// along PATH); a name that is neither plays "SystemDefault", except in the box form, which
+// plays nothing then. The box form plays only while the context's sounds are on; quiet
+// mode plays nothing and answers 0. Answers 1 when the context's error number is 0 after.
+int PlayEventSound(BDS* ctx, const char* eventName, int flags);

@@ -118,8 +118,8 @@ TEST(OverwriteExports, TheProceduresAreExportedByNameAndOrdinal)
     FARPROC wide = GetProcAddress(dll, "OverwriteProcW");
     ASSERT_NE(ansi, nullptr);
     ASSERT_NE(wide, nullptr);
-    EXPECT_EQ(ansi, GetProcAddress(dll, MAKEINTRESOURCEA(112)));
-    EXPECT_EQ(wide, GetProcAddress(dll, MAKEINTRESOURCEA(113)));
+    EXPECT_EQ(ansi, GetProcAddress(dll, MAKEINTRESOURCEA(116)));
+    EXPECT_EQ(wide, GetProcAddress(dll, MAKEINTRESOURCEA(117)));
 }
 
 }  // namespace

@@ -1,0 +1,378 @@
+// IntControl requests that act on the engine or the system: its boxes and message texts,
+// the host's reload, internal diagnostics, memory peeks and pokes, the string heap, the
+// random seed, the key wait, and ending the Windows session.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "engine/core/context.h"
+#include "engine/core/messages.h"
+#include "engine/core/module.h"
+#include "engine/core/neighbour_services.h"
+#include "engine/core/numtext.h"
+#include "engine/core/pump.h"
+#include "engine/core/system_flags.h"
+#include "engine/core/tokenizer.h"
+#include "engine/native/host_call.h"
+#include "engine/system/intcontrol.h"
+#include "engine/ui/message_box.h"
+
+namespace {
+
+constexpr uint16_t ERR_NT_SECURITY = 1388;          // "Request Ignored: NT Security violation"
+constexpr uint16_t ERR_BAD_DATA_TYPE = 1448;        // "IntControl 32: Invalid data type"
+constexpr uint16_t ERR_PRIVILEGE = 1576;            // "IntControl: Unable to set NT security privilege..."
+constexpr uint16_t ERR_BAD_MEMORY_OPERATION = 1595; // "IntControl 32: Invalid operation"
+constexpr uint16_t ERR_CANNOT_READ = 1596;          // "IntControl 32: Unable to read from ..."
+constexpr uint16_t ERR_CANNOT_WRITE = 1597;         // "IntControl 32: Unable to write to ..."
+constexpr uint16_t ERR_OBSOLETE_83 = 1748;          // "IntControl 83: This IntControl is obsolete..."
+constexpr uint16_t ERR_NOT_DEFINED = 3046;
+constexpr uint16_t CC_RELOAD = 9019;                // the host reloads; the statement ends
+constexpr int MSG_PROCESSOR_CAPTION = 834;          // "ZAL Script Processor DLL"
+constexpr int MSG_INTERPRETER = 89;                 // "ZAL Interpreter 6.25cyc"
+constexpr int MESSAGE_TEXT_CHARS = 2049;
+constexpr DWORD SHUTDOWN_REASON =
+    SHTDN_REASON_FLAG_PLANNED | SHTDN_REASON_MAJOR_APPLICATION | SHTDN_REASON_MINOR_MAINTENANCE;
+
+// ---------------------------------------------------------------- helpers
+
+// Enables a privilege on the thread's token, else on the process's.
+bool EnablePrivilege(const char* name)
+{
+    HANDLE token = nullptr;
+    if (!OpenThreadToken(GetCurrentThread(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, TRUE, &token) &&
+        !OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
+        return false;
+    TOKEN_PRIVILEGES wanted{};
+    wanted.PrivilegeCount = 1;
+    wanted.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    bool ok = LookupPrivilegeValueA(nullptr, name, &wanted.Privileges[0].Luid) &&
+              AdjustTokenPrivileges(token, FALSE, &wanted, 0, nullptr, nullptr) &&
+              GetLastError() == ERROR_SUCCESS;
+    CloseHandle(token);
+    return ok;
+}
+
+// Whether every page of a range is committed with the access asked for.
+bool RangeIsAccessible(const void* address, size_t size, bool write)
+{
+    auto at = reinterpret_cast<uintptr_t>(address);
+    if (!at || at + size < at)
+        return false;
+    uintptr_t end = at + size;
+    while (at < end) {
+        MEMORY_BASIC_INFORMATION info{};
+        if (!VirtualQuery(reinterpret_cast<void*>(at), &info, sizeof info) || info.State != MEM_COMMIT)
+            return false;
+        DWORD protect = info.Protect & 0xFF;
+        bool readable = protect == PAGE_READONLY || protect == PAGE_READWRITE || protect == PAGE_WRITECOPY ||
+                        protect == PAGE_EXECUTE_READ || protect == PAGE_EXECUTE_READWRITE ||
+                        protect == PAGE_EXECUTE_WRITECOPY;
+        bool writable = protect == PAGE_READWRITE || protect == PAGE_WRITECOPY ||
+                        protect == PAGE_EXECUTE_READWRITE || protect == PAGE_EXECUTE_WRITECOPY;
+        if ((info.Protect & PAGE_GUARD) || !(write ? writable : readable))
+            return false;
+        uintptr_t regionEnd = reinterpret_cast<uintptr_t>(info.BaseAddress) + info.RegionSize;
+        if (regionEnd <= at)
+            return false;
+        at = regionEnd;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------- boxes and texts
+
+// 1: two capped boxes one after the other.
+void TwoBoxes(BDS* ctx, resultants*, const IntControlRequest& r)
+{
+    MessageBoxCappedA(ctx, ctx->hwndOwner, r.text[2], r.text[1], MB_SETFOREGROUND);
+    MessageBoxCappedA(ctx, ctx->hwndOwner, r.text[4], r.text[3], MB_SETFOREGROUND);
+}
+
+// 34: a system message text, the last user error's text, or an engine message.
+void MessageText(BDS* ctx, resultants* result, const IntControlRequest& r)
+{
+    char text[MESSAGE_TEXT_CHARS + 1] = {};
+    if (r.p[2] == 1) {
+        DWORD code = r.p[1] == -1 ? GetLastError() : static_cast<DWORD>(r.p[1]);
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
+                       sizeof text, nullptr);
+    } else if (r.p[1] == -1) {
+        lstrcpynA(text, ctx->eng.ctl.LastUserErrorText, sizeof text);
+    } else {
+        LoadMyString(ctx, EngineModule(), r.p[1], text, sizeof text);
+    }
+    IntControlAnswerText(ctx, result, text);
+}
+
+// 8: the host reloads the script; the statement ends with the reload code.
+void Reload(BDS* ctx, resultants* result, const IntControlRequest&)
+{
+    CallExtenderFunction(ctx, static_cast<int32_t>(PARENTSTART), result, "", "", "", "", nullptr, nullptr, 0);
+    IntControlAnswerText(ctx, result, "1");
+    SetError(ctx, CC_RELOAD);
+}
+
+// ---------------------------------------------------------------- internal requests (13)
+
+void AboutTheProcessor(BDS* ctx)
+{
+    char caption[256] = {};
+    char interpreter[256] = {};
+    LoadMyString(ctx, EngineModule(), MSG_PROCESSOR_CAPTION, caption, sizeof caption);
+    LoadMyString(ctx, EngineModule(), MSG_INTERPRETER, interpreter, sizeof interpreter);
+    char notice[1024];
+    std::snprintf(notice, sizeof notice, "%s\r\n%s\r\n%s", interpreter, ctx->err.szHostProductName,
+                  ctx->eng.szHostNotice);
+    MessageBoxA(ctx->hwndOwner, notice, caption, MB_SETFOREGROUND);
+}
+
+// Writes the string heap's committed bytes to a new file (for diagnosing the heap).
+void DumpHeap(BDS* ctx, const char* fileName)
+{
+    HANDLE file = CreateFileA(fileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    const char* data = ctx->HeapBase;
+    uint64_t left = data ? ctx->heap.committed : 0;
+    while (left > 0) {
+        DWORD chunk = left > 0x100000 ? 0x100000 : static_cast<DWORD>(left);
+        DWORD written = 0;
+        if (!WriteFile(file, data, chunk, &written, nullptr) || !written)
+            break;
+        data += written;
+        left -= written;
+    }
+    CloseHandle(file);
+}
+
+void Internal(BDS* ctx, resultants*, const IntControlRequest& r)
+{
+    if (r.text[1][0] == '1' && r.text[2][0] == '2' && r.text[3][0] == '3' && r.text[4][0] == '4') {
+        AboutTheProcessor(ctx);
+        return;
+    }
+    switch (r.p[1]) {
+    case 6666:
+        DumpHeap(ctx, r.text[2]);
+        return;
+    case 7777:
+        SetError(ctx, ERR_NOT_DEFINED);   // running a binary buffer comes with binary buffers
+        return;
+    case 8888:
+        ctx->eng.ctl.NewConsoleForPrograms = r.p[2] != 0 ? 1 : 0;
+        return;
+    default:
+        if (r.p[1] >= 0 && r.p[1] <= 10)
+            ctx->eng.ctl.DiagnosticSwitches[r.p[1]] = static_cast<uint32_t>(r.p[2]);
+        return;
+    }
+}
+
+// ---------------------------------------------------------------- memory (32, 42)
+
+int MemoryWidth(const char* type)
+{
+    if (!lstrcmpiA(type, "BYTE"))
+        return 1;
+    if (!lstrcmpiA(type, "WORD"))
+        return 2;
+    if (!lstrcmpiA(type, "LONG"))
+        return 4;
+    if (!lstrcmpiA(type, "LONG64") || !lstrcmpiA(type, "LONG_PTR"))
+        return 8;
+    return 0;
+}
+
+int64_t DecimalText(const char* text)
+{
+    char head[30];
+    lstrcpynA(head, text, sizeof head);
+    return static_cast<int64_t>(std::strtoull(head, nullptr, 10));
+}
+
+void PeekPoke(BDS* ctx, resultants* result, const IntControlRequest& r)
+{
+    auto* address = reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(DecimalText(r.text[1])));
+    int width = MemoryWidth(r.text[2]);
+    if (!width) {
+        SetError(ctx, ERR_BAD_DATA_TYPE);
+        return;
+    }
+    if (r.p[3] == 0) {
+        if (!RangeIsAccessible(address, width, false)) {
+            SetError(ctx, ERR_CANNOT_READ);
+            return;
+        }
+        int64_t value = 0;
+        switch (width) {
+        case 1: value = *reinterpret_cast<int8_t*>(address); break;
+        case 2: value = *reinterpret_cast<uint16_t*>(address); break;
+        case 4: value = *reinterpret_cast<int32_t*>(address); break;
+        default: std::memcpy(&value, address, 8); break;
+        }
+        IntControlAnswer(ctx, result, value);
+        return;
+    }
+    if (r.p[3] == 1) {
+        if (!RangeIsAccessible(address, width, true)) {
+            SetError(ctx, ERR_CANNOT_WRITE);
+            return;
+        }
+        int64_t value = width == 8 ? DecimalText(r.text[4]) : r.p[4];
+        std::memcpy(address, &value, width);   // the low bytes, little-endian
+        return;
+    }
+    SetError(ctx, ERR_BAD_MEMORY_OPERATION);
+}
+
+void BinaryBufferAddress(BDS* ctx, resultants* result, const IntControlRequest& r)
+{
+    int64_t slot = static_cast<int64_t>(r.p[1]) - BINARY_HANDLE_BASE;
+    uint64_t address = 0;
+    if (slot >= 0 && slot < MAX_BINARY_BUFFERS)
+        address = reinterpret_cast<uintptr_t>(ctx->data.buffers[slot].data);
+    IntControlAnswer(ctx, result, static_cast<int64_t>(address));
+}
+
+// ---------------------------------------------------------------- the Windows session
+
+// 66, 67, 68: log off, restart, shut down. The script ends when the system agrees.
+void EndSession(BDS* ctx, resultants* result, UINT flags, bool needsPrivilege)
+{
+    IntControlAnswerText(ctx, result, "0");
+    if (needsPrivilege && !g_System.OsIsWin9x && !EnablePrivilege(SE_SHUTDOWN_NAME)) {
+        SetError(ctx, ERR_NT_SECURITY);
+        return;
+    }
+    if (ExitWindowsEx(flags, SHUTDOWN_REASON)) {
+        ctx->bCancel = 1;
+        ctx->bCancelBox = 0;
+    }
+}
+
+void LogOff(BDS* ctx, resultants* result, const IntControlRequest& r)
+{
+    EndSession(ctx, result, EWX_LOGOFF | (r.p[2] ? EWX_FORCE : 0), false);
+}
+
+void Restart(BDS* ctx, resultants* result, const IntControlRequest& r)
+{
+    EndSession(ctx, result, EWX_REBOOT | (r.p[2] ? EWX_FORCE : 0), true);
+}
+
+void ShutDown(BDS* ctx, resultants* result, const IntControlRequest& r)
+{
+    UINT flags = EWX_SHUTDOWN | (r.p[2] ? EWX_FORCE : 0) | ((r.p[3] == 0 || r.p[3] == 2) ? EWX_POWEROFF : 0);
+    EndSession(ctx, result, flags, true);
+}
+
+void PowerState(BDS* ctx, resultants* result, const IntControlRequest& r)
+{
+    if (g_System.OsIsNt && !EnablePrivilege(SE_SHUTDOWN_NAME)) {
+        SetError(ctx, ERR_PRIVILEGE);
+        return;
+    }
+    IntControlAnswer(ctx, result, SetSystemPowerState(r.p[1] != 0, r.p[2] != 0) ? 1 : 0);
+}
+
+// ---------------------------------------------------------------- keys, seeds, heap
+
+// 80: waits until no key is held down.
+void WaitForKeysUp(BDS* ctx, resultants*, const IntControlRequest&)
+{
+    for (;;) {
+        bool anyDown = false;
+        for (int key = 1; key < 256 && !anyDown; ++key)
+            anyDown = (GetAsyncKeyState(key) & 0x8000) != 0;
+        if (!anyDown || ctx->bCancel)
+            return;
+        PumpMessages(ctx);
+        WaitPumping(ctx, 250);
+    }
+}
+
+// 81, 82: seed Random; -1 takes the time in seconds modulo the tick count.
+void SeedRandom(BDS* ctx, resultants*, const IntControlRequest& r)
+{
+    if (r.p[1] >= 0) {
+        std::srand(static_cast<unsigned>(r.p[1]));
+        ctx->eng.nRandomSeed = static_cast<uint32_t>(r.p[1]);
+        return;
+    }
+    if (r.p[1] != -1)
+        return;
+    uint32_t seed = 1;
+    for (int attempt = 0; attempt < 1000 && seed == 1; ++attempt) {
+        DWORD tick = GetTickCount();
+        auto now = static_cast<uint64_t>(std::time(nullptr));
+        seed = static_cast<uint32_t>(tick ? now % tick : now);   // a tick count of 0 is not divided by
+        if (seed == 1)
+            Sleep(1);
+    }
+    std::srand(seed);
+    ctx->eng.nRandomSeed = seed;
+}
+
+void Obsolete83(BDS* ctx, resultants*, const IntControlRequest&) { SetError(ctx, ERR_OBSOLETE_83); }
+
+void UnicodeKeys(BDS* ctx, resultants*, const IntControlRequest& r)
+{
+    if (r.p[1] == 1 && g_System.OsHasNewShell && !g_System.OsIsWin95) {
+        HMODULE user = GetModuleHandleA("USER32.DLL");
+        ctx->eng.ctl.SendInputUnicodeEntry =
+            user ? reinterpret_cast<PfnSendInput>(reinterpret_cast<void*>(GetProcAddress(user, "SendInput")))
+                 : nullptr;
+    } else if (r.p[1] == 0) {
+        ctx->eng.ctl.SendInputUnicodeEntry = nullptr;
+    }
+}
+
+void VariableText(BDS* ctx, resultants* result, const IntControlRequest& r)
+{
+    char text[MESSAGE_TEXT_CHARS + 1] = {};
+    uint16_t kept = ctx->nErrorCode;
+    if (!ValueToDisplayText(ctx, r.text[1], text, sizeof text))
+        text[0] = 0;
+    ctx->nErrorCode = kept;
+    IntControlAnswerText(ctx, result, text);
+}
+
+// 90: the largest block the string heap can give now, found by halving between 1 and 65535.
+void LargestHeapBlock(BDS* ctx, resultants* result, const IntControlRequest& r)
+{
+    uint64_t low = 0;
+    uint64_t high = 65536;
+    uint64_t size = 32768;
+    char fill = r.text[1][0];
+    while (size > low) {
+        uint64_t offset = VMalloc(ctx, size);
+        if (offset) {
+            if (char* block = HeapPtr(ctx, offset))
+                std::memset(block, fill, size);
+            VFree(ctx, offset);
+            low = size;
+        } else {
+            high = size;
+        }
+        size = (low + high) / 2;
+    }
+    IntControlAnswer(ctx, result, static_cast<int64_t>(low));
+}
+
+void FreeCallbacks(BDS* ctx, resultants*, const IntControlRequest&) { FreeAllDllCallbacks(ctx); }
+void FreeStructs(BDS* ctx, resultants*, const IntControlRequest&) { DllStructFreeAll(ctx); }
+
+const IntControlRow kRows[] = {
+    {1, TwoBoxes},      {8, Reload},         {13, Internal},         {32, PeekPoke},
+    {34, MessageText},  {42, BinaryBufferAddress}, {66, LogOff},     {67, Restart},
+    {68, ShutDown},     {69, PowerState},    {80, WaitForKeysUp},    {81, SeedRandom},
+    {82, SeedRandom},   {83, Obsolete83},    {88, UnicodeKeys},      {89, VariableText},
+    {90, LargestHeapBlock}, {96, FreeCallbacks}, {97, FreeStructs},
+};
+
+}  // namespace
+
+extern const IntControlFamily g_IntControlSystem = {"system", kRows,
+                                                    static_cast<int>(sizeof(kRows) / sizeof(kRows[0]))};

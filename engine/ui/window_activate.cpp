@@ -1,0 +1,62 @@
+// The activation built-ins: WinActivate, and WinActivChild with its twin name
+// WinActiveChild. Failing to win the foreground is no error; not finding the window is.
+#include "engine/core/builtin.h"
+#include "engine/core/context.h"
+#include "engine/ui/foreground.h"
+#include "engine/ui/window_search.h"
+
+namespace {
+
+constexpr uint16_t ERR_WINACTIVATE_NOT_FOUND = 1045;   // "WinActivate: Window not found"
+constexpr uint16_t ERR_NO_CHILD = 1368;                // "ActivateChild: Child windows does not exist"
+
+int Retries(BDS* ctx) { return static_cast<int>(ctx->eng.ctl.WindowRetryCount); }
+
+void CaseWinActivate(BDS* ctx, BuiltinCall& call)
+{
+    HWND window = ArgIsWide(call, 1) ? FindTopWindowW(ctx, ArgWText(ctx, call, 1), Retries(ctx))
+                                     : FindTopWindowA(ctx, ArgText(ctx, call, 1), Retries(ctx));
+    if (!window) {
+        SetError(ctx, ERR_WINACTIVATE_NOT_FOUND);
+        return;
+    }
+    ActivateWindowHandle(ctx, window);
+    SetResultInt(ctx, call.result, 1);
+}
+
+void CaseWinActivChild(BDS* ctx, BuiltinCall& call)
+{
+    HWND parent = nullptr;
+    HWND child = ArgIsWide(call, 1)
+                     ? FindChildWindowW(ctx, ArgWText(ctx, call, 1), ArgWText(ctx, call, 2), Retries(ctx), &parent)
+                     : FindChildWindowA(ctx, ArgText(ctx, call, 1), ArgText(ctx, call, 2), Retries(ctx), &parent);
+    if (!parent) {
+        SetError(ctx, ERR_WINACTIVATE_NOT_FOUND);
+        return;
+    }
+    if (!child) {
+        SetError(ctx, ERR_NO_CHILD);
+        return;
+    }
+    if (!IsWindowEnabled(child)) {
+        SetResultInt(ctx, call.result, 0);
+        return;
+    }
+    ActivateWindowHandle(ctx, parent);
+    SendMessageA(child, WM_MOUSEACTIVATE, 0, 0);
+    if (HWND frame = GetParent(child))
+        SendMessageA(frame, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(child), 0);
+    SendMessageA(child, WM_MOUSEACTIVATE, 0, 0);
+    SetResultInt(ctx, call.result, 1);
+}
+
+const BuiltinRow kRows[] = {
+    {758, CaseWinActivate},
+    {759, CaseWinActivChild},
+    {760, CaseWinActivChild},
+};
+
+}  // namespace
+
+extern const BuiltinFamily g_WindowActivateBuiltins = {"window-activate", kRows,
+                                                       static_cast<int>(sizeof(kRows) / sizeof(kRows[0]))};
