@@ -144,7 +144,8 @@ TEST_F(ErrorBox, ModeAndClassChooseTheDialog)
     } cases[] = {
         {EM_CANCEL, 2058, false, 0},   // @CANCEL: every error stops
         {EM_CANCEL, 1003, false, 0},
-        {EM_NOTIFY, 3046, false, 0},   // severe: stops in every mode
+        {EM_CANCEL, 3046, false, 0},   // severe: stops in every mode
+        {EM_NOTIFY, 3046, false, 0},
         {EM_OFF, 3046, false, 0},
         {EM_OFF, 2058, true, 1},       // @OFF treats moderate errors as @NOTIFY
         {EM_NOTIFY, 1003, true, 1},

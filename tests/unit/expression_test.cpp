@@ -56,6 +56,8 @@ TEST_F(ExpressionTest, ArithmeticOnIntegersFloatsAnd64Bits)
         {"2147483648 ** 0", "l:1"},
         {"3 ** 40", "i:689956897"},         // wraps like repeated multiplication
         {"\"10\" + 5", "i:15"},
+        {"\"  -12\" + 1", "i:-11"},             // leading blanks before the sign are allowed
+        {"\"4294967296\" + 0", "l:4294967296"},  // numeric text beyond 32 bits reads as 64 bits
         {"\"1.5\" + 1", "f:2.5"},
         {"\"abc\" : 1", "s:abc1"},
         {"1e-310 * 1", "f:0"},               // below 1e-300 becomes 0.0
@@ -78,6 +80,9 @@ TEST_F(ExpressionTest, OperatorErrors)
         {"2147483648 / 0", "E3062"},
         {"1e200 * 1e200", "E1342"},
         {"\"abc\" + 1", "E3057"},
+        {"\"-12 \" + 1", "E3057"},              // no trailing blank
+        {"\"- 12\" + 1", "E3057"},              // no blank after the sign
+        {"\"--12\" + 1", "E3057"},
         {"1.5 & 1", "E3063"},
         {"~1.5", "E3064"},
         {"9223372036854775808", "E3057"},      // beyond 64 bits: refused, never wrapped
@@ -135,6 +140,7 @@ TEST_F(ExpressionTest, CallSyntaxErrors)
         {"stricmp(\"a\" \"b\")", "E3068"},
         {"stricmp(\"a\")", "E3068"},
         {"gettickcount(1)", "E3066"},
+        {"message(\"only a title\")", "E3068"},   // no one-argument form
     };
     Check(cases, std::size(cases));
 }

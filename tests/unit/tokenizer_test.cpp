@@ -123,6 +123,15 @@ TEST_F(TokenizerTest, PutbackReadsTheSameTokenAgain)
         EXPECT_EQ(ctx->nTokenKind, kind) << text;
         EXPECT_EQ(ctx->prog, after) << text;
     }
+
+    // A persistent name is longer as a token than in the source: putback uses the source.
+    ctx->front.bPersistentName = 1;
+    Start("keep rest");
+    ctx->front.bPersistentName = 0;
+    EXPECT_STREQ(ctx->szToken, "?00__keep");
+    EXPECT_EQ(ctx->prog, line_ + 4);
+    putback(ctx);
+    EXPECT_EQ(ctx->prog, line_);
 }
 
 TEST_F(TokenizerTest, BareWords)
