@@ -1,5 +1,6 @@
 # A plain file, and a tree of files of known sizes (with a folder whose name begins with
-# a dot, which is walked like any other).
+# a dot, which is walked like any other, and a symbolic link to a folder outside the tree,
+# which the system shows as a reparse point and DirSize must not enter).
 import os
 
 TREE = {"tree/one.bin": 1, "tree/two.bin": 5000, "tree/sub/three.bin": 70000,
@@ -10,6 +11,8 @@ def setup(t):
     t.write("file.txt", "x")
     for name, size in TREE.items():
         t.write(name, b"z" * size)
+    t.write("linked/big.bin", b"l" * 7777)
+    os.symlink("../linked", t.path("tree/link"))
 
 
 def check(t):
