@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "box_watch.h"
@@ -610,6 +611,43 @@ TEST_F(IniTest, DeviceEntryOf386EnhIsRefused)
     EXPECT_EQ(ctx()->nErrorCode, 1335);
     Ini(531, {"386Enh", "Device", "x"});
     EXPECT_EQ(ctx()->nErrorCode, 1335);
+}
+
+// IniWrite tells every top-level window of the change; a window whose thread has stopped
+// answering costs at most the broadcast's time-out, never the script's run.
+TEST_F(IniTest, IniWriteIsNotHeldByAHungWindow)
+{
+    HANDLE created = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread hung([created, release] {
+        HWND window = CreateWindowA("STATIC", "kv hung window", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
+                                    nullptr, nullptr, nullptr);
+        SetEvent(created);
+        WaitForSingleObject(release, 60000);   // no messages are taken meanwhile
+        DestroyWindow(window);
+    });
+    WaitForSingleObject(created, 10000);
+
+    std::string section = "kvtest hung " + std::to_string(GetCurrentProcessId());
+    ReleaseArgs();
+    AddText(section.c_str());
+    AddText("Key");
+    AddText("Value");
+    DWORD start = GetTickCount();
+    Call(530);   // IniWrite
+    DWORD elapsed = GetTickCount() - start;
+    SetEvent(release);
+    hung.join();
+    CloseHandle(created);
+    CloseHandle(release);
+
+    EXPECT_EQ(ctx()->nErrorCode, 0);
+    EXPECT_EQ(result_.i32, 1);
+    EXPECT_LT(elapsed, 30000u) << "the broadcast waited for the hung window";
+    char value[16] = {};
+    GetProfileStringA(section.c_str(), "Key", "", value, sizeof value);
+    EXPECT_STREQ(value, "Value");
+    WriteProfileStringA(section.c_str(), nullptr, nullptr);
 }
 
 // ---------------------------------------------------------------- host call form
