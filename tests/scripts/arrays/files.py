@@ -24,6 +24,7 @@ def check(t):
     rows = [["x", 'a"b', "", "c,d"], ["12", "3.5", " lead", "tail "], ['""', "multi\nline", "semi;colon", "end"]]
     assert t.read("put.txt") == b"a\r\nb\r\n"
     assert t.read("put_empty.txt") == b"a\r\n\r\nb\r\n"
+    assert t.read("put_lf.txt") == b"a\nb\n", t.read("put_lf.txt")
     assert t.read("out.csv") == csv_bytes(rows), t.read("out.csv")
     assert t.read("semi.csv") == csv_bytes(rows, delimiter=";")
     assert t.read("plain.csv") == b"\r\n".join(b",".join(f.encode() for f in r) for r in rows) + b"\r\n"

@@ -9,7 +9,7 @@ import tempfile
 def setup(t):
     files = {"r1.txt": "r1", "r2.txt": "r2", "sub/s1.txt": "s1", "case.txt": "case",
              "m1.txt": "new m1", "dest/m1.txt": "old m1", "m2.log": "m2", "m3.log": "m3",
-             "self.txt": "self", "mc.txt": "mc", "m2.txt": "m2 text", "far.txt": "far", "c1.txt": "c1", "c2.txt": "c2", "ma.txt": "ma",
+             "self.txt": "self", "mc.txt": "mc", "m2.txt": "m2 text", "mh.txt": "new mh", "dest/mh.txt": "old mh", "far.txt": "far", "c1.txt": "c1", "c2.txt": "c2", "ma.txt": "ma",
              "bak/keep": "", "attr/keep": "", "empty.bin": ""}
     for name, text in files.items():
         t.write("d/" + name, text)
@@ -29,6 +29,7 @@ def check(t):
         assert r("dest/m2.old") == b"m2" and r("dest/m3.old") == b"m3"
         assert r("self.txt") == b"self"
         assert r("m2.txt") == b"m2 text" and not t.exists("d/nodir")   # the failed move kept it
+        assert r("mh.txt") == b"new mh" and r("dest/mh.txt") == b"old mh"   # neither file lost
         assert open(os.path.join(t.far, "far.txt"), "rb").read() == b"far" and not t.exists("d/far.txt")
         assert r("bak/c1.old") == b"c1" and r("bak/c2.old") == b"c2" and r("bak/c1.txt") == b"c1"
         assert r("c1.txt") == b"c1"
