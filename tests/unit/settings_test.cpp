@@ -98,6 +98,53 @@ TEST(SettingsIni, ValueRoundTripsThroughTrimvaleIni)
     WriteSettingsIni(nullptr, section.c_str(), nullptr, nullptr);
 }
 
+// The settings folder of a user who has none yet: this process's user registry is made to
+// name a fresh application-data folder, so the shared folder of other tests stays as it is.
+TEST(SettingsIni, FirstWriteCreatesTheSettingsFolder)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    std::string appData = std::string(temp) + UniqueName("kvappdata");
+    ASSERT_TRUE(CreateDirectoryA(appData.c_str(), nullptr));
+    std::string rootPath = "Software\\" + UniqueName("kvuser");
+    HKEY root = nullptr, folders = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, rootPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &root, nullptr),
+              ERROR_SUCCESS);
+    for (const char* name : {"User Shell Folders", "Shell Folders"}) {
+        std::string path = std::string("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\") + name;
+        ASSERT_EQ(RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &folders,
+                                  nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExA(folders, "AppData", 0, REG_SZ, reinterpret_cast<const BYTE*>(appData.c_str()),
+                       static_cast<DWORD>(appData.size() + 1));
+        RegCloseKey(folders);
+    }
+    ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, root), ERROR_SUCCESS);
+
+    char folder[261];
+    GetSettingsFolder(folder, sizeof folder, false);
+    std::string expected = appData + "\\Kelvoran\\Settings";
+    bool redirected = expected == folder;
+    bool missingBefore = GetFileAttributesA(expected.c_str()) == INVALID_FILE_ATTRIBUTES;
+    WriteSettingsIni(nullptr, "Test", "Key", "First value");
+    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+
+    EXPECT_TRUE(redirected) << folder;
+    EXPECT_TRUE(missingBefore);
+    std::string ini = expected + "\\TRIMVALE.INI";
+    char value[64] = {};
+    GetPrivateProfileStringA("Test", "Key", "", value, sizeof value, ini.c_str());
+    EXPECT_STREQ(value, "First value");
+
+    DeleteFileA(ini.c_str());
+    RemoveDirectoryA(expected.c_str());
+    RemoveDirectoryA((appData + "\\Kelvoran").c_str());
+    RemoveDirectoryA(appData.c_str());
+    RegCloseKey(root);
+    RegDeleteTreeA(HKEY_CURRENT_USER, rootPath.c_str());
+}
+
 TEST(SettingsRegistry, KeyIsThePrefixTheIniNameAndTheSection)
 {
     const struct {
