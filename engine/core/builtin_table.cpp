@@ -25,6 +25,15 @@ extern const BuiltinFamily g_WindowActivateBuiltins; // WinActivate and WinActiv
 extern const BuiltinFamily g_ClipboardBuiltins;      // the clipboard text built-ins
 extern const BuiltinFamily g_RandomBuiltins;         // Random
 extern const BuiltinFamily g_InputSoundBuiltins;     // IgnoreInput, PlayWaveform
+extern const BuiltinFamily g_WildcardBuiltins;     // FileMapName
+extern const BuiltinFamily g_FileListBuiltins;     // FileDelete, FileSize, FileSizeEx
+extern const BuiltinFamily g_ItemizeBuiltins;      // FileItemize, DirItemize, FileItemPath
+extern const BuiltinFamily g_AttributeBuiltins;    // file and directory attributes
+extern const BuiltinFamily g_FileTimeBuiltins;     // file time stamps
+extern const BuiltinFamily g_DiskBuiltins;         // drives and disks
+extern const BuiltinFamily g_DirectoryBuiltins;    // directories
+extern const BuiltinFamily g_FileServiceBuiltins;  // FileCreateTemp
+extern const BuiltinFamily g_FileCopyBuiltins;     // copy, move, append, rename
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -45,6 +54,15 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_ClipboardBuiltins,
     &g_RandomBuiltins,
     &g_InputSoundBuiltins,
+    &g_WildcardBuiltins,
+    &g_FileListBuiltins,
+    &g_ItemizeBuiltins,
+    &g_AttributeBuiltins,
+    &g_FileTimeBuiltins,
+    &g_DiskBuiltins,
+    &g_DirectoryBuiltins,
+    &g_FileServiceBuiltins,
+    &g_FileCopyBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)

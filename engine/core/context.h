@@ -16,6 +16,7 @@
 #include "engine/core/error_state.h"
 #include "engine/core/engine_state.h"
 #include "engine/files/file_table.h"
+#include "engine/files/file_ops_state.h"
 #include "engine/data/data_state.h"
 #include "engine/data/array_state.h"
 #include "engine/core/host_service_state.h"
@@ -128,6 +129,7 @@ struct BDS {
     HostCallState host;
     HostServiceState services;
     BoxState box;
+    FileOpsState fileops;
 };
 
 inline void SetError(BDS* ctx, uint16_t code) { ctx->nErrorCode = code; }

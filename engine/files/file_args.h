@@ -1,0 +1,46 @@
+// Arguments and results of the file-list built-ins as wide text: an argument that the
+// router converted to ANSI (outside Unicode mode) is widened here, so that one handler
+// serves both modes; results go back in the form the mode asks for.
+#pragma once
+
+#include <string>
+
+#include "engine/core/builtin.h"
+#include "engine/core/router.h"
+#include "engine/files/file_text.h"
+
+// The wide text of argument i, whichever form the router gave it.
+class ArgPath {
+public:
+    ArgPath(BDS* ctx, const BuiltinCall& call, int i)
+    {
+        if (ArgIsWide(call, i)) {
+            text_ = ArgWText(ctx, call, i);
+        } else {
+            widened_ = FileNameToWide(ArgText(ctx, call, i));
+            text_ = widened_.c_str();
+        }
+    }
+    ArgPath(const ArgPath&) = delete;
+    ArgPath& operator=(const ArgPath&) = delete;
+    const wchar_t* text() const { return text_; }
+
+private:
+    std::wstring widened_;
+    const wchar_t* text_;
+};
+
+// A text result: wide in Unicode mode, else in the system's ANSI code page.
+inline int SetResultPathText(BDS* ctx, resultants* result, const std::wstring& text)
+{
+    if (IsUnicodeMode())
+        return SetResultWText(ctx, result, text.c_str(), text.size());
+    std::string narrow = FileNameToAnsi(text);
+    return SetResultText(ctx, result, narrow.c_str(), narrow.size());
+}
+
+// The result of a file-list built-in: its success word, never 1 while an error is pending.
+inline void SetResultWalk(BDS* ctx, resultants* result, int32_t success)
+{
+    SetResultInt(ctx, result, success && ctx->nErrorCode == 0 ? 1 : 0);
+}

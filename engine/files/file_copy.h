@@ -1,0 +1,22 @@
+// Copy, move, append and rename by file list, and the overwrite decision before a file is
+// replaced.
+#pragma once
+
+#include <cstdint>
+
+struct BDS;
+
+// Keyword ids of the family (one handler serves the first five).
+enum : uint16_t {
+    ID_FILEAPPEND = 457,
+    ID_FILECOPY = 465,
+    ID_FILECOPYATTR = 466,
+    ID_FILEMOVE = 483,
+    ID_FILEMOVEATTR = 484,
+    ID_FILENAMEEVAL2 = 486,
+    ID_FILERENAME = 495,
+};
+
+// Whether a source may replace a target: 1 go ahead, 0 skip, -1 cancel, -2 the source
+// cannot be read. Asks through the "FILEWARN" dialog when no remembered answer decides.
+int OverwriteConfirm(BDS* ctx, const wchar_t* source, const wchar_t* target);

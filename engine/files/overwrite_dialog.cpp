@@ -1,0 +1,291 @@
+// The "FILEWARN" dialog procedures (wide and ANSI) and the middle ellipsis of long names.
+#include "engine/files/overwrite_dialog.h"
+
+#include <string>
+#include <vector>
+
+#include "engine/core/context.h"
+#include "engine/core/dialog_registry.h"
+#include "engine/core/messages.h"
+#include "engine/core/module.h"
+#include "engine/system/input_block.h"
+#include "engine/ui/foreground.h"
+
+namespace {
+
+enum : int {
+    ID_TARGET_NAME = 107,
+    ID_TARGET_INFO = 108,
+    ID_WITH = 109,
+    ID_REPLACE = 110,
+    ID_SOURCE_NAME = 111,
+    ID_SOURCE_INFO = 112,
+};
+
+constexpr int SELECT_DIALOG_ACTIVATION = 1;
+constexpr int QUIET_SOUND = 99;
+constexpr int MSG_TITLE = 134;
+
+// Controls and the messages of their captions.
+struct Caption {
+    int id;
+    int message;
+};
+const Caption kCaptions[] = {
+    {ID_REPLACE, 122}, {ID_WITH, 135}, {IDOK, 123},  {101, 124}, {104, 136},
+    {106, 137},        {102, 138},     {105, 139},   {103, 125}, {IDCANCEL, 121},
+};
+
+// Buttons and the answers they leave.
+uint32_t AnswerOf(int id)
+{
+    switch (id) {
+    case IDOK: return OVERWRITE_ONCE;
+    case 104: return OVERWRITE_NEWER;
+    case 102: return OVERWRITE_OLDER;
+    case 103: return OVERWRITE_SKIP;
+    case 101: return OVERWRITE_ALL;
+    case 106: return OVERWRITE_NEWER_ALL;
+    case 105: return OVERWRITE_OLDER_ALL;
+    case IDCANCEL: return OVERWRITE_CANCEL;
+    default: return 0;
+    }
+}
+
+BDS* ContextOf(HWND dialog)
+{
+    return reinterpret_cast<BDS*>(GetWindowLongPtrW(dialog, DWLP_USER));
+}
+
+// Measures texts in a control's font against its client width.
+struct Measure {
+    HWND control;
+    HDC dc = nullptr;
+    HGDIOBJ oldFont = nullptr;
+    LONG width = 0;
+    explicit Measure(HWND c) : control(c)
+    {
+        if (!control)
+            return;
+        dc = GetDC(control);
+        if (!dc)
+            return;
+        if (HFONT font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)))
+            oldFont = SelectObject(dc, font);
+        RECT client{};
+        GetClientRect(control, &client);
+        width = client.right - client.left;
+    }
+    ~Measure()
+    {
+        if (dc) {
+            if (oldFont)
+                SelectObject(dc, oldFont);
+            ReleaseDC(control, dc);
+        }
+    }
+    bool fits(const std::wstring& text, bool* failed) const
+    {
+        SIZE size{};
+        if (!GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size)) {
+            *failed = true;
+            return false;
+        }
+        return size.cx <= width;
+    }
+    bool fits(const std::string& text, bool* failed) const
+    {
+        SIZE size{};
+        if (!GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size)) {
+            *failed = true;
+            return false;
+        }
+        return size.cx <= width;
+    }
+};
+
+// Characters of an ANSI text, double-byte characters kept whole.
+std::vector<std::string> CharactersA(const std::string& text)
+{
+    std::vector<std::string> out;
+    const char* p = text.c_str();
+    while (*p) {
+        const char* next = CharNextA(p);
+        out.emplace_back(p, static_cast<size_t>(next - p));
+        p = next;
+    }
+    return out;
+}
+
+template <typename Piece, typename Join>
+int Ellipsis(const Measure& measure, std::vector<Piece> left, std::vector<Piece> right, Join join,
+             bool* failed)
+{
+    while (!left.empty() && !right.empty()) {
+        left.pop_back();
+        if (measure.fits(join(left, right), failed))
+            return 1;
+        if (*failed)
+            return 0;
+        right.erase(right.begin());
+        if (right.empty())
+            break;
+        if (measure.fits(join(left, right), failed))
+            return 1;
+        if (*failed)
+            return 0;
+    }
+    return -1;
+}
+
+void SetTextsW(BDS* ctx, HWND dialog)
+{
+    const OverwriteTexts* texts = ctx ? ctx->fileops.pOverwriteTexts : nullptr;
+    if (texts) {
+        std::wstring source = texts->sourceName, target = texts->targetName;
+        PathEllipsisW(ctx, GetDlgItem(dialog, ID_SOURCE_NAME), source);
+        PathEllipsisW(ctx, GetDlgItem(dialog, ID_TARGET_NAME), target);
+        SetDlgItemTextW(dialog, ID_SOURCE_NAME, source.c_str());
+        SetDlgItemTextW(dialog, ID_SOURCE_INFO, texts->sourceInfo.c_str());
+        SetDlgItemTextW(dialog, ID_TARGET_NAME, target.c_str());
+        SetDlgItemTextW(dialog, ID_TARGET_INFO, texts->targetInfo.c_str());
+    }
+    wchar_t caption[256];
+    for (const Caption& c : kCaptions)
+        if (LoadMyStringW(ctx, EngineModule(), c.message, caption, 256))
+            SetDlgItemTextW(dialog, c.id, caption);
+    if (LoadMyStringW(ctx, EngineModule(), MSG_TITLE, caption, 256))
+        SetWindowTextW(dialog, caption);
+}
+
+std::string Narrow(BDS* ctx, const std::wstring& text)
+{
+    UINT codePage = ctx ? ValueCodePage(ctx) : CP_ACP;
+    int bytes = WideCharToMultiByte(codePage, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 1)
+        return std::string();
+    std::string out(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(codePage, 0, text.c_str(), -1, out.data(), bytes, nullptr, nullptr);
+    out.resize(static_cast<size_t>(bytes - 1));
+    return out;
+}
+
+void SetTextsA(BDS* ctx, HWND dialog)
+{
+    const OverwriteTexts* texts = ctx ? ctx->fileops.pOverwriteTexts : nullptr;
+    if (texts) {
+        std::string source = Narrow(ctx, texts->sourceName), target = Narrow(ctx, texts->targetName);
+        PathEllipsisA(ctx, GetDlgItem(dialog, ID_SOURCE_NAME), source);
+        PathEllipsisA(ctx, GetDlgItem(dialog, ID_TARGET_NAME), target);
+        SetDlgItemTextA(dialog, ID_SOURCE_NAME, source.c_str());
+        SetDlgItemTextA(dialog, ID_SOURCE_INFO, Narrow(ctx, texts->sourceInfo).c_str());
+        SetDlgItemTextA(dialog, ID_TARGET_NAME, target.c_str());
+        SetDlgItemTextA(dialog, ID_TARGET_INFO, Narrow(ctx, texts->targetInfo).c_str());
+    }
+    char caption[256];
+    for (const Caption& c : kCaptions)
+        if (LoadMyString(ctx, EngineModule(), c.message, caption, sizeof caption))
+            SetDlgItemTextA(dialog, c.id, caption);
+    if (LoadMyString(ctx, EngineModule(), MSG_TITLE, caption, sizeof caption))
+        SetWindowTextA(dialog, caption);
+}
+
+INT_PTR OverwriteProcCommon(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, bool wide)
+{
+    switch (message) {
+    case WM_INITDIALOG: {
+        auto* ctx = reinterpret_cast<BDS*>(lParam);
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        if (ctx)
+            DlgPointLookup(dialog, reinterpret_cast<uintptr_t>(ctx));
+        CenterWindow(dialog);
+        if (wide)
+            SetTextsW(ctx, dialog);
+        else
+            SetTextsA(ctx, dialog);
+        PlayEventSound(ctx, "SystemExclamation", QUIET_SOUND);
+        if (ctx && ctx->eng.ctl.ActivateMethodBox >= 1)
+            ForceForegroundWindowA(ctx, dialog, SELECT_DIALOG_ACTIVATION);
+        return TRUE;
+    }
+    case WM_COMMAND: {
+        uint32_t answer = AnswerOf(LOWORD(wParam));
+        if (answer) {
+            if (BDS* ctx = ContextOf(dialog))
+                ctx->fileops.OverwriteAnswer = answer;
+            EndDialog(dialog, 1);
+        }
+        return TRUE;
+    }
+    default:
+        return FALSE;
+    }
+}
+
+}  // namespace
+
+extern "C" INT_PTR CALLBACK OverwriteProcW(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return OverwriteProcCommon(dialog, message, wParam, lParam, true);
+}
+
+extern "C" INT_PTR CALLBACK OverwriteProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return OverwriteProcCommon(dialog, message, wParam, lParam, false);
+}
+
+int PathEllipsisW(BDS*, HWND control, std::wstring& text)
+{
+    Measure measure(control);
+    if (!measure.dc)
+        return 0;
+    bool failed = false;
+    if (measure.fits(text, &failed))
+        return 1;
+    if (failed)
+        return 0;
+    size_t half = (text.size() + 1) / 2;
+    std::vector<wchar_t> left(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(half));
+    std::vector<wchar_t> right(text.begin() + static_cast<std::ptrdiff_t>(half), text.end());
+    std::wstring shortened;
+    auto join = [&](const std::vector<wchar_t>& l, const std::vector<wchar_t>& r) {
+        shortened.assign(l.begin(), l.end());
+        shortened += L"...";
+        shortened.append(r.begin(), r.end());
+        return shortened;
+    };
+    if (Ellipsis(measure, left, right, join, &failed) != 1)
+        return 0;
+    text = shortened;
+    return 1;
+}
+
+int PathEllipsisA(BDS*, HWND control, std::string& text)
+{
+    Measure measure(control);
+    if (!measure.dc)
+        return 0;
+    bool failed = false;
+    if (measure.fits(text, &failed))
+        return 1;
+    if (failed)
+        return 0;
+    std::vector<std::string> characters = CharactersA(text);
+    size_t half = (characters.size() + 1) / 2;
+    std::vector<std::string> left(characters.begin(), characters.begin() + static_cast<std::ptrdiff_t>(half));
+    std::vector<std::string> right(characters.begin() + static_cast<std::ptrdiff_t>(half), characters.end());
+    std::string shortened;
+    auto join = [&](const std::vector<std::string>& l, const std::vector<std::string>& r) {
+        shortened.clear();
+        for (const std::string& c : l)
+            shortened += c;
+        shortened += "...";
+        for (const std::string& c : r)
+            shortened += c;
+        return shortened;
+    };
+    if (Ellipsis(measure, left, right, join, &failed) != 1)
+        return 0;
+    text = shortened;
+    return 1;
+}
