@@ -15,6 +15,7 @@ extern const BuiltinFamily g_StrTransformBuiltins;  // text transformation, StrC
 extern const BuiltinFamily g_StrCompareBuiltins;    // text comparison and code pages
 extern const BuiltinFamily g_ItemListBuiltins;      // item lists and CSV lines
 extern const BuiltinFamily g_ArrayBuiltins;      // arrays, maps, their search, sort and files
+extern const BuiltinFamily g_VersionBuiltins;    // Version, VersionDll
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -25,6 +26,7 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_StrCompareBuiltins,
     &g_ItemListBuiltins,
     &g_ArrayBuiltins,
+    &g_VersionBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)
