@@ -9,13 +9,16 @@ import shutil
 import subprocess
 import time
 import unittest
+import zlib
 
 import kvtest
+from launcher_support import read_directory
 
 BIN = os.environ.get('KVTEST_BIN', '')
 PELMORA = os.path.join(BIN, 'Pelmora.exe')
 MAIN_CLASS = 'Kelv6oran4'
 LIST_ID = 101
+PLACED = '256,205,1024,819'        # 200, 200, 800, 800 per mille of the 1280 x 1024 desktop
 
 TITLE = 'Previous DC MultiRename Session Successfully Reversed'
 TITLE_ARCHIVED = ('Previous DC MultiRename Session Successfully Reversed and The Existing DC '
@@ -154,6 +157,13 @@ CASES = [
          title=TITLE,
          lines=lambda s: [back(s, 'photo.jpg', 'PHOTO.JPG')],
          after=None),
+    # "OK" without the arrow names no file to rename back: reported, nothing renamed.
+    dict(name='an_ok_line_without_the_arrow_renames_nothing',
+         files=['b1.txt', 'b2.txt'],
+         log=[ok('a1.txt', 'b1.txt'), 'OK     ' + 'b2.txt'],
+         title=TITLE + ' (1 of 2 entries failed)',
+         lines=lambda s: ['-- ERROR -- txt Is Missing ', back(s, 'b1.txt', 'a1.txt')],
+         after={'a1.txt': 'was b1.txt', 'b2.txt': 'was b2.txt'}),
     dict(name='a_last_line_that_is_no_rename_undoes_nothing',
          files=['b1.txt'],
          log=[ok('a1.txt', 'b1.txt'), 'Rename session ended: 1 file'],
@@ -216,6 +226,17 @@ class PelmoraTest(unittest.TestCase):
     def tearDownClass(cls):
         shutil.rmtree(cls.base, ignore_errors=True)
 
+    def test_the_program_carries_the_launcher_the_engine_and_the_script(self):
+        records = read_directory(PELMORA)
+        self.assertEqual([(r[0], r[4]) for r in records],
+                         [('Pelmora.exe', 1), ('KVDYC64I.DLL', 2), ('Pelmora.zal', 11), ('STOP', 4)])
+        self.assertEqual(records[0][6], read(os.path.join(BIN, 'kvcmp64i.exe')))
+        self.assertEqual(records[1][6], read(os.path.join(BIN, 'KVDYC64I.dll')))
+        source = os.path.join(os.path.dirname(__file__), '..', '..', 'resources', 'pelmora', 'Pelmora.zal')
+        header, _, script = zlib.decompress(records[2][6]).partition(b'\n')
+        self.assertTrue(header.startswith(b';\x0bA@@@@A') and header.endswith(b'Pelmora.zal'), header)
+        self.assertEqual(script, read(source))
+
     def run_case(self, case):
         session = Session(os.path.join(self.base, case['name']))
         session.put(case['files'])
@@ -239,6 +260,7 @@ class PelmoraTest(unittest.TestCase):
             self.assertIn(text, self.probe.texts(hwnd=box.hwnd))
         else:
             self.assertEqual(box['text'], case['title'])
+            self.assertEqual(box['rect'], PLACED, 'the list takes the placement the script asks for')
             self.assertEqual(self.probe.items(hwnd=box.hwnd, id=LIST_ID), case['lines'](session))
         self.probe.click(hwnd=box.hwnd, button='OK')
         self.assertEqual(self.process.wait(30), 0)
