@@ -101,7 +101,13 @@ import -window root "$shot"
 
 echo
 echo "Result list: $(sed 's/.* text=//' <<<"$box")"
-probe items --hwnd "$hwnd" --id 101 | sed 's/.* text=//; s/\\\\/\\/g; s/^/  /'
+if ! items=$(probe items --hwnd "$hwnd" --id 101); then
+  echo "run-pelmora: Pelmora.exe showed another box instead of the result list:" >&2
+  probe dump --hwnd "$hwnd" | sed 's/.* text=/  /' >&2
+  stop_program
+  exit 1
+fi
+sed 's/.* text=//; s/\\\\/\\/g; s/^/  /' <<<"$items"
 
 probe click --hwnd "$hwnd" --button OK >/dev/null
 set +e
