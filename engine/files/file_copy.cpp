@@ -43,7 +43,6 @@ enum : uint16_t {
     CC_USER_CANCEL = 9999,
 };
 
-constexpr int SELECT_WINDOW_ACTIVATION = 0;
 constexpr DWORD APPEND_FALLBACK_SIZE = 1281;
 constexpr size_t SHOWN_NAME_LIMIT = 260;
 constexpr size_t TEXT_LIMIT = 2050;
@@ -481,7 +480,7 @@ void AskOverwrite(BDS* ctx, const wchar_t* source, const wchar_t* target)
     texts.sourceInfo = InfoOf(ctx, source);
 
     int inputState = SetInputBlocked(ctx, 1);
-    ForceForegroundWindowA(ctx, ctx->hwndParent, SELECT_WINDOW_ACTIVATION);
+    ForceForegroundWindowA(ctx, ctx->hwndParent, SELECT_BOX_ACTIVATION);
     ctx->fileops.pOverwriteTexts = &texts;
     ctx->fileops.OverwriteAnswer = OVERWRITE_ASK;
     INT_PTR shown = DialogBoxParamW(EngineModule(), L"FILEWARN", ctx->hwndOwner, OverwriteProcW,

@@ -22,7 +22,6 @@ enum : int {
     ID_SOURCE_INFO = 112,
 };
 
-constexpr int SELECT_DIALOG_ACTIVATION = 1;
 constexpr int QUIET_SOUND = 99;
 constexpr int MSG_TITLE = 134;
 
@@ -205,7 +204,7 @@ INT_PTR OverwriteProcCommon(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
             SetTextsA(ctx, dialog);
         PlayEventSound(ctx, "SystemExclamation", QUIET_SOUND);
         if (ctx && ctx->eng.ctl.ActivateMethodBox >= 1)
-            ForceForegroundWindowA(ctx, dialog, SELECT_DIALOG_ACTIVATION);
+            ForceForegroundWindowA(ctx, dialog, SELECT_BOX_ACTIVATION);
         return TRUE;
     }
     case WM_COMMAND: {

@@ -19,6 +19,10 @@ EXPECTED = {
     "empty item": [],
     "dirs": ["sub"],
     "nothing": [],
+    "system a*": ["a.txt", "ab.txt", "abc", "abc.txt", "abd.log"],
+    "none a*": ["a.txt", "ab.txt", "abc", "abc.txt", "abd.log"],
+    "none *.htm": ["page.html"],
+    "own again a*": ["abc"],
 }
 
 

@@ -8,7 +8,7 @@ LONG = "l" * 100 + "/" + "m" * 100 + "/" + "n" * 90 + ".txt"
 
 def setup(t):
     for name in ("a.txt", "b.txt", "c.txt", "d.txt", "e.txt", "f.txt", "keep/one.txt",
-                 "keep/two.log", "keep/inner/deep.txt", "ro.txt"):
+                 "keep/two.log", "keep/inner/deep.txt", "ro.txt", "page.html"):
         t.write("d/" + name, name)
     t.write("d/" + LONG, "long")
     t.write("d/longname.txt", LONG.replace("/", "\\"))
@@ -18,6 +18,6 @@ def setup(t):
 def check(t):
     for gone in ("a.txt", "b.txt", "c.txt", "d.txt", "e.txt", "keep/one.txt", "keep/two.log", LONG):
         assert not t.exists("d/" + gone), gone
-    for kept in ("f.txt", "keep/inner/deep.txt", "ro.txt"):
+    for kept in ("f.txt", "keep/inner/deep.txt", "ro.txt", "page.html"):
         assert t.exists("d/" + kept), kept
     os.chmod(t.path("d/ro.txt"), stat.S_IREAD | stat.S_IWRITE)
