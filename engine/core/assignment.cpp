@@ -12,6 +12,8 @@
 #include "engine/core/runloop.h"
 #include "engine/core/statement.h"
 #include "engine/core/tokenizer.h"
+#include "engine/data/array_rebuild.h"
+#include "engine/data/map.h"
 
 // ---------------------------------------------------------------- small helpers
 
@@ -189,39 +191,76 @@ bool HasSubscript(const char* text)
 
 namespace {
 
-// Subscripts of one bracket group; the current token is `[`. Fills subs and answers
-// their number, or -1 on error. `isMap` reads one key instead.
+// Evaluates one subscript into `sub`; the current token is the `[` or `,` before it. The
+// token after it must be `,` or `]` (1633).
+bool ReadSubscript(BDS* ctx, resultants* sub)
+{
+    get_token(ctx);
+    if (ctx->nErrorCode)
+        return false;
+    ProcessSubExpression(ctx, sub, 0, 0, nullptr);
+    if (ctx->nErrorCode)
+        return false;
+    if (!AtKeyword(ctx, KID_COMMA) && !AtKeyword(ctx, KID_RBRACKET)) {
+        SetError(ctx, ERR_ARRAY_SYNTAX);
+        return false;
+    }
+    return true;
+}
+
+// A subscript as an array index (floats rounded); 1634 when it is no integer.
+bool SubscriptIndex(BDS* ctx, resultants* sub, int32_t* index)
+{
+    if (!ValueToInteger(ctx, sub, true, false) || !(sub->flags & VF_INT)) {
+        if (!ctx->nErrorCode)
+            SetError(ctx, ERR_DIMENSIONS_NUMERIC);
+        return false;
+    }
+    *index = sub->i32;
+    return true;
+}
+
+// The text form of a map key; 3056 when the value has none.
+const char* SubscriptKey(BDS* ctx, resultants* sub)
+{
+    if (!ValueToString(ctx, sub)) {
+        if (!ctx->nErrorCode)
+            SetError(ctx, ERR_NOT_STRING);
+        return nullptr;
+    }
+    return ValueText(ctx, sub);
+}
+
+// The key of a map subscript group; the current token is `[`. A map takes exactly one
+// key: anything but `]` after it is 1633. `key` holds the text afterwards.
+const char* ReadMapKey(BDS* ctx, resultants* key)
+{
+    if (!ReadSubscript(ctx, key))
+        return nullptr;
+    if (!AtKeyword(ctx, KID_RBRACKET)) {
+        SetError(ctx, ERR_ARRAY_SYNTAX);
+        return nullptr;
+    }
+    return SubscriptKey(ctx, key);
+}
+
+// Subscripts of one bracket group of an ordinary array, each within its dimension. Fills
+// subs and answers their number, or -1 on error.
 int ReadSubscripts(BDS* ctx, const ArrayHeader* a, uint32_t* subs)
 {
-    int n = 0;
-    for (;;) {
-        get_token(ctx);
-        if (ctx->nErrorCode)
-            return -1;
+    for (int n = 0;;) {
         resultants sub;
         InitTemp(ctx, &sub);
-        ProcessSubExpression(ctx, &sub, 0, 0, nullptr);
-        if (ctx->nErrorCode) {
-            ReleaseTemp(ctx, &sub);
-            return -1;
-        }
-        if (!AtKeyword(ctx, KID_COMMA) && !AtKeyword(ctx, KID_RBRACKET)) {
-            ReleaseTemp(ctx, &sub);
-            SetError(ctx, ERR_ARRAY_SYNTAX);
-            return -1;
-        }
-        if (n >= a->ndims) {
-            ReleaseTemp(ctx, &sub);
+        bool ok = ReadSubscript(ctx, &sub);
+        int32_t v = 0;
+        if (ok && n >= a->ndims) {
             SetError(ctx, ERR_DIMENSION_COUNT);
-            return -1;
+            ok = false;
         }
-        bool ok = ValueToInteger(ctx, &sub, true, false) && (sub.flags & VF_INT);
-        int32_t v = sub.i32;
+        ok = ok && SubscriptIndex(ctx, &sub, &v);
         ReleaseTemp(ctx, &sub);
-        if (!ok) {
-            SetError(ctx, ERR_DIMENSIONS_NUMERIC);
+        if (!ok)
             return -1;
-        }
         if (v < 0 || static_cast<uint32_t>(v) >= a->dims[n]) {
             SetError(ctx, ERR_OUT_OF_BOUNDS);
             return -1;
@@ -232,12 +271,38 @@ int ReadSubscripts(BDS* ctx, const ArrayHeader* a, uint32_t* subs)
     }
 }
 
-uint32_t LinearIndex(const ArrayHeader* a, const uint32_t* subs)
+// The element of an ordinary array that one bracket group names.
+ArrayElement* ReadArrayElement(BDS* ctx, ArrayHeader* array)
 {
-    uint32_t index = 0;
-    for (int d = 0; d < a->ndims; ++d)
-        index = index * a->dims[d] + subs[d];
-    return index;
+    uint32_t subs[MAX_ARRAY_DIMS] = {};
+    int n = ReadSubscripts(ctx, array, subs);
+    if (n < 0)
+        return nullptr;
+    if (n != array->ndims) {
+        SetError(ctx, ERR_DIMENSION_COUNT);
+        return nullptr;
+    }
+    uint32_t index = ArrayLinearIndex(array, subs);
+    if (index >= array->count) {
+        SetError(ctx, ERR_OUT_OF_BOUNDS);
+        return nullptr;
+    }
+    return &array->data[index];
+}
+
+// The value of the map key that one bracket group names; a missing key is 1636.
+ArrayElement* ReadMapElement(BDS* ctx, ArrayHeader* map)
+{
+    resultants key;
+    InitTemp(ctx, &key);
+    ArrayElement* e = nullptr;
+    if (const char* text = ReadMapKey(ctx, &key)) {
+        e = MapFind(ctx, map, text);
+        if (!e)
+            SetError(ctx, ERR_OUT_OF_BOUNDS);
+    }
+    ReleaseTemp(ctx, &key);
+    return e;
 }
 
 }  // namespace
@@ -249,11 +314,6 @@ int EvalSubscript(BDS* ctx, ArrayHeader* array, int* depth, ArrayElement** eleme
             SetError(ctx, ERR_ARRAY_DATA);
             return 0;
         }
-        if (array->flags & ARRAY_MAP) {
-            // Map elements are read through the map operations of the array library.
-            SetError(ctx, ERR_ARRAY_DATA);
-            return 0;
-        }
         if (array->ndims == 0) {
             SetError(ctx, ERR_ARRAY_EMPTY);
             return 0;
@@ -262,20 +322,10 @@ int EvalSubscript(BDS* ctx, ArrayHeader* array, int* depth, ArrayElement** eleme
             SetError(ctx, ERR_ARRAY_DATA);
             return 0;
         }
-        uint32_t subs[MAX_ARRAY_DIMS] = {};
-        int n = ReadSubscripts(ctx, array, subs);
-        if (n < 0)
+        ArrayElement* e = (array->flags & ARRAY_MAP) ? ReadMapElement(ctx, array)
+                                                     : ReadArrayElement(ctx, array);
+        if (!e)
             return 0;
-        if (n != array->ndims) {
-            SetError(ctx, ERR_DIMENSION_COUNT);
-            return 0;
-        }
-        uint32_t index = LinearIndex(array, subs);
-        if (index >= array->count) {
-            SetError(ctx, ERR_OUT_OF_BOUNDS);
-            return 0;
-        }
-        ArrayElement* e = &array->data[index];
         if (e->flags & VF_ARRAY) {
             get_token(ctx);
             if (ctx->nErrorCode)
@@ -316,74 +366,72 @@ bool ReadTargetHead(BDS* ctx, const Target& t, ValueHead* head)
     return LeaveScope(&visit);
 }
 
-// Stores a new array block (taken over) into the target variable.
-bool StoreArrayIntoVariable(BDS* ctx, const Target& t, const ValueHead& array)
+// Gives a holder without a value (the target variable, or with `holderElement` an
+// element) the new array or map block in `made`, which it takes over.
+bool AttachNewBlock(BDS* ctx, const Target& t, ArrayElement* holderElement, const ValueHead& made)
 {
+    AddArrayRef(ArrayOf(&made));    // the holder, beside the creation's reference
+    if (holderElement) {
+        FreeValue(ctx, holderElement, 0, VK_ELEMENT);
+        holderElement->str = made.str;
+        holderElement->flags = VF_ARRAY;
+        return true;
+    }
     ScopeVisit visit;
-    if (!EnterScope(ctx, &visit, t.slot))
+    if (!EnterScope(ctx, &visit, t.slot)) {
+        uint64_t block = made.str;
+        ReleaseArray(ctx, &block, 1);
         return false;
+    }
     VariableEntry& v = ctx->pVars[t.var];
-    v.str = array.str;
+    v.str = made.str;
     v.flags = VF_ARRAY;
     return LeaveScope(&visit);
 }
 
-// Makes the array bigger so that the subscripts fit. A growable one-dimension array
-// grows into its spare slots; any other growth is re-dimensioning, which the array
-// library does.
-bool GrowArray(BDS* ctx, ArrayHeader* a, const uint32_t* subs, int n)
-{
-    if ((a->flags & ARRAY_GROWABLE) && a->ndims == 1 && n == 1 && subs[0] < a->capacity) {
-        a->dims[0] = subs[0] + 1;
-        a->count = subs[0] + 1;
-        a->bytes = a->count * static_cast<uint32_t>(sizeof(ArrayElement));
-        return true;
-    }
-    SetError(ctx, ERR_OUT_OF_BOUNDS);
-    return false;
-}
-
-// Subscripts of one group for a store: beyond the size is growth, negative is 1636.
-// A first subscript that is no integer on a fresh holder makes a map key.
+// Subscripts of one group for a store into an ordinary array (`a`) or into a holder
+// without a value (`a` null): beyond a dimension's size marks growth, negative is 1636.
+// On a holder without a value, a first subscript that is no integer is a map key: the
+// answer is then 0 and `key` holds it. Otherwise the number of subscripts, or -1.
 int ReadStoreSubscripts(BDS* ctx, const ArrayHeader* a, uint32_t* subs, bool* grow,
-                        bool* mapKey)
+                        resultants* key)
 {
-    int n = 0;
     *grow = false;
-    *mapKey = false;
-    for (;;) {
-        get_token(ctx);
-        if (ctx->nErrorCode)
-            return -1;
+    for (int n = 0;;) {
         resultants sub;
         InitTemp(ctx, &sub);
-        ProcessSubExpression(ctx, &sub, 0, 0, nullptr);
-        if (ctx->nErrorCode) {
+        if (!ReadSubscript(ctx, &sub)) {
             ReleaseTemp(ctx, &sub);
             return -1;
         }
         bool closing = AtKeyword(ctx, KID_RBRACKET);
-        if (!closing && !AtKeyword(ctx, KID_COMMA)) {
-            ReleaseTemp(ctx, &sub);
-            SetError(ctx, ERR_ARRAY_SYNTAX);
-            return -1;
-        }
         if (n >= MAX_ARRAY_DIMS || (a && n >= a->ndims)) {
             ReleaseTemp(ctx, &sub);
             SetError(ctx, ERR_DIMENSION_COUNT);
             return -1;
         }
-        bool isInt = ValueToInteger(ctx, &sub, true, false) && (sub.flags & VF_INT);
-        int32_t v = sub.i32;
-        ReleaseTemp(ctx, &sub);
-        if (!isInt) {
-            if (!a && n == 0 && closing) {
-                *mapKey = true;
-                return 1;
+        if (!a && n == 0) {
+            // A value that reads as an integer is an index; any other makes a map.
+            bool isIndex = ValueToInteger(ctx, &sub, true, false) && (sub.flags & VF_INT);
+            if (ctx->nErrorCode) {
+                ReleaseTemp(ctx, &sub);
+                return -1;
             }
-            SetError(ctx, ERR_DIMENSIONS_NUMERIC);
-            return -1;
+            if (!isIndex) {
+                if (!closing) {
+                    ReleaseTemp(ctx, &sub);
+                    SetError(ctx, ERR_ARRAY_SYNTAX);
+                    return -1;
+                }
+                *key = sub;
+                return SubscriptKey(ctx, key) ? 0 : -1;
+            }
         }
+        int32_t v = 0;
+        bool ok = SubscriptIndex(ctx, &sub, &v);
+        ReleaseTemp(ctx, &sub);
+        if (!ok)
+            return -1;
         if (v < 0) {
             SetError(ctx, ERR_OUT_OF_BOUNDS);
             return -1;
@@ -394,6 +442,93 @@ int ReadStoreSubscripts(BDS* ctx, const ArrayHeader* a, uint32_t* subs, bool* gr
         if (closing)
             return n;
     }
+}
+
+// Makes the array bigger so that the subscripts fit: each dimension whose subscript is at
+// or beyond its size becomes subscript + 1. The holder is the target variable or
+// `holderElement`; every reference to the block follows it to its new place.
+ArrayHeader* GrowArray(BDS* ctx, const Target& t, ArrayElement* holderElement, ArrayHeader* a,
+                       const uint32_t* subs, int n)
+{
+    int32_t sizes[MAX_ARRAY_DIMS] = {-1, -1, -1, -1, -1};
+    for (int d = 0; d < n; ++d)
+        if (subs[d] >= a->dims[d])
+            sizes[d] = static_cast<int32_t>(subs[d] + 1);
+    ValueHead holder{};
+    if (holderElement)
+        holder = *holderElement;
+    else if (!ReadTargetHead(ctx, t, &holder))
+        return nullptr;
+    ArrayElement* redimensioned = holderElement ? holderElement : &holder;
+    if (!ArrayRedimension(ctx, redimensioned, sizes, n, true))
+        return nullptr;
+    return ArrayOf(redimensioned);
+}
+
+// The element of an existing map that one bracket group names, added when the key is new.
+ArrayElement* StoreMapElement(BDS* ctx, ArrayHeader* map)
+{
+    resultants key;
+    InitTemp(ctx, &key);
+    ArrayElement* e = nullptr;
+    if (const char* text = ReadMapKey(ctx, &key))
+        e = MapInsertCopyKey(ctx, map, text);
+    ReleaseTemp(ctx, &key);
+    return e;
+}
+
+// The element of an ordinary array that one bracket group names, the array grown to fit;
+// with `a` null the holder has no value yet and gets a new array, or a new map when the
+// subscript is a key.
+ArrayElement* StoreArrayElement(BDS* ctx, const Target& t, ArrayElement* holderElement,
+                                ArrayHeader* a)
+{
+    uint32_t subs[MAX_ARRAY_DIMS] = {};
+    bool grow = false;
+    resultants key;
+    InitTemp(ctx, &key);
+    int n = ReadStoreSubscripts(ctx, a, subs, &grow, &key);
+    if (n < 0) {
+        ReleaseTemp(ctx, &key);
+        return nullptr;
+    }
+    if (n == 0) {
+        ValueHead made{};
+        ArrayElement* e = nullptr;
+        if (MapAlloc(ctx, MapInitialSize(ctx), &made)) {
+            e = MapInsertCopyKey(ctx, ArrayOf(&made), ValueText(ctx, &key));
+            if (!e) {
+                uint64_t block = made.str;
+                ReleaseArray(ctx, &block, 1);
+            } else if (!AttachNewBlock(ctx, t, holderElement, made)) {
+                e = nullptr;
+            }
+        }
+        ReleaseTemp(ctx, &key);
+        return e;
+    }
+    if (!a) {
+        ValueHead made{};
+        uint32_t d[MAX_ARRAY_DIMS] = {};
+        for (int i = 0; i < n; ++i)
+            d[i] = subs[i] + 1;
+        if (CreateMyArray(ctx, &made, d[0], d[1], d[2], d[3], d[4], n == 1 ? ARRAY_GROWABLE : 0, n)
+                != 1
+            || !AttachNewBlock(ctx, t, holderElement, made))
+            return nullptr;
+        a = ArrayOf(&made);
+    } else if (n != a->ndims) {
+        SetError(ctx, ERR_DIMENSION_COUNT);     // before any growth: the array stays as it was
+        return nullptr;
+    } else if (grow && !(a = GrowArray(ctx, t, holderElement, a, subs, n))) {
+        return nullptr;
+    }
+    uint32_t index = ArrayLinearIndex(a, subs);
+    if (index >= a->count || !a->data) {
+        SetError(ctx, index >= a->count ? ERR_OUT_OF_BOUNDS : ERR_ARRAY_DATA);
+        return nullptr;
+    }
+    return &a->data[index];
 }
 
 // Finds or makes the element that the subscripts at the current token `[` name. The
@@ -413,12 +548,8 @@ bool AssignArrayElement(BDS* ctx, const Target& t, ArrayElement** out)
                 SetError(ctx, ERR_NOT_AN_ARRAY);
                 return false;
             }
-            if (!a || !a->data) {
-                SetError(ctx, a && a->ndims == 0 ? ERR_ARRAY_EMPTY : ERR_ARRAY_DATA);
-                return false;
-            }
-            if (a->flags & ARRAY_MAP) {
-                SetError(ctx, ERR_ARRAY_DATA);   // map elements: the array library's work
+            if (!a || (a->ndims != 0 && !a->data)) {
+                SetError(ctx, ERR_ARRAY_DATA);
                 return false;
             }
             if (a->ndims == 0) {
@@ -426,45 +557,11 @@ bool AssignArrayElement(BDS* ctx, const Target& t, ArrayElement** out)
                 return false;
             }
         }
-        uint32_t subs[MAX_ARRAY_DIMS] = {};
-        bool grow = false, mapKey = false;
-        int n = ReadStoreSubscripts(ctx, fresh ? nullptr : a, subs, &grow, &mapKey);
-        if (n < 0)
+        ArrayElement* e = (!fresh && (a->flags & ARRAY_MAP))
+                              ? StoreMapElement(ctx, a)
+                              : StoreArrayElement(ctx, t, holderElement, fresh ? nullptr : a);
+        if (!e)
             return false;
-        if (mapKey) {
-            SetError(ctx, ERR_ARRAY_DATA);       // new maps: the array library's work
-            return false;
-        }
-        if (fresh) {
-            ValueHead made{};
-            uint32_t d[MAX_ARRAY_DIMS] = {};
-            for (int i = 0; i < n; ++i)
-                d[i] = subs[i] + 1;
-            if (CreateMyArray(ctx, &made, d[0], d[1], d[2], d[3], d[4], n == 1 ? ARRAY_GROWABLE : 0, n)
-                != 1)
-                return false;
-            AddArrayRef(ArrayOf(&made));    // the holder, beside the creation's reference
-            if (holderElement) {
-                FreeValue(ctx, holderElement, 0, VK_ELEMENT);
-                holderElement->str = made.str;
-                holderElement->flags = VF_ARRAY;
-            } else if (!StoreArrayIntoVariable(ctx, t, made)) {
-                return false;
-            }
-            a = ArrayOf(&made);
-        } else if (grow && !GrowArray(ctx, a, subs, n)) {
-            return false;
-        }
-        if (n != a->ndims) {
-            SetError(ctx, ERR_DIMENSION_COUNT);
-            return false;
-        }
-        uint32_t index = LinearIndex(a, subs);
-        if (index >= a->count || !a->data) {
-            SetError(ctx, index >= a->count ? ERR_OUT_OF_BOUNDS : ERR_ARRAY_DATA);
-            return false;
-        }
-        ArrayElement* e = &a->data[index];
         get_token(ctx);
         if (ctx->nErrorCode)
             return false;
@@ -752,6 +849,12 @@ void AssignmentOrExpression(BDS* ctx, resultants* result, bool allowAssign, bool
             get_token(ctx);
             if (ctx->nErrorCode)
                 return;
+            if (ctx->nTokenKind != TK_KEYWORD
+                || (ctx->delim_type != KID_ASSIGN && !IsCompoundAssignOp(ctx->delim_type))) {
+                // An element holding a text followed by more subscripts.
+                FailWithMessage(ctx, ERR_PAST_END, MSG_SUBSCRIPT_AFTER_END);
+                return;
+            }
             Assign(ctx, result, t);
             return;
         }

@@ -34,6 +34,7 @@ extern const BuiltinFamily g_DiskBuiltins;         // drives and disks
 extern const BuiltinFamily g_DirectoryBuiltins;    // directories
 extern const BuiltinFamily g_FileServiceBuiltins;  // FileCreateTemp
 extern const BuiltinFamily g_FileCopyBuiltins;     // copy, move, append, rename
+extern const BuiltinFamily g_VersionBuiltins;    // Version, VersionDll
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -63,6 +64,7 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_DirectoryBuiltins,
     &g_FileServiceBuiltins,
     &g_FileCopyBuiltins,
+    &g_VersionBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)

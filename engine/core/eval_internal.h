@@ -34,6 +34,7 @@ enum : int {
     MSG_MISSING_PAREN = 9504,
     MSG_EXTRA_CHARACTERS = 9505,
     MSG_USE_DOUBLE_EQUALS = 9506,
+    MSG_SUBSCRIPT_AFTER_END = 9518,
 };
 
 inline bool AtKeyword(const BDS* ctx, uint16_t id)

@@ -58,9 +58,11 @@ struct StructFrame {
 // The iteration state of a ForEach frame, one per frame index (and one spare).
 struct ForEachState {
     char delimiter;         // item delimiter of a text collection
+    uint32_t nextHash;      // a map walk: the key hash of the entry the position designates
     int64_t position;       // enumeration position, -1 before the first array element
     uint64_t savedText;     // heap offset of the collection expression's text (0: none)
     uint32_t fingerprint;   // element count of an array, ValueTextHash of a text
+    int64_t mapStamp;       // a map walk: the identity stamp of the map walked
 };
 
 // ---------------------------------------------------------------- scopes

@@ -1,5 +1,5 @@
-// The ForEach loop: walks the items of a delimited text (or the elements of an array),
-// keeping a temporary collection in a variable of its own while the loop runs.
+// The ForEach loop: walks the items of a delimited text, the elements of an array or the
+// keys of a map, keeping a temporary collection in a variable of its own while it runs.
 #include "engine/core/statement.h"
 #include "engine/core/errors.h"
 #include "engine/core/heap.h"
@@ -7,6 +7,7 @@
 #include "engine/core/runloop.h"
 #include "engine/core/statement_internal.h"
 #include "engine/data/array.h"
+#include "engine/data/map.h"
 
 #include <cstring>
 
@@ -63,6 +64,62 @@ bool NextTextItem(const char* text, char delimiter, int64_t* position, char* ite
     item[copy] = 0;
     *position = stop ? static_cast<int64_t>(at + n + 1) : WALK_DONE;
     return true;
+}
+
+
+// The loop variable becomes a copy of an array element; an element without a value leaves
+// the variable without one.
+void SetLoopVariable(BDS* ctx, uint16_t var, const ArrayElement& element)
+{
+    if (!(element.flags & VF_HAS_VALUE)) {
+        VariableEntry& v = ctx->pVars[var];
+        FreeValue(ctx, &v, var, VK_ARGUMENT);
+        v.flags = VF_UNINIT;
+        return;
+    }
+    resultants copy{};
+    InitResultValue(ctx, &copy, VK_RECORD, 0);
+    CopyValue(ctx, &element, &copy, 0, 0x800 | 0x200 | 0x20 | VK_ELEMENT);
+    if (!ctx->nErrorCode)
+        SetVariableFromValue(ctx, ctx->pVars[var].name, &copy);
+    FreeValue(ctx, &copy, 0, VK_RECORD);
+}
+
+// The next element of an array, every element in storage order; false after the last.
+bool NextArrayElement(BDS* ctx, const ArrayHeader* array, ForEachState* s, uint16_t var)
+{
+    if (!array->data || s->position < 0 || static_cast<uint64_t>(s->position) >= array->count) {
+        if (!array->data && array->ndims != 0)
+            SetError(ctx, 1637);
+        s->position = WALK_DONE;
+        return false;
+    }
+    SetLoopVariable(ctx, var, array->data[s->position++]);
+    return !ctx->nErrorCode;
+}
+
+// The next key of a map, in the map's iteration order; false after the last. The position
+// holds the cursor of the entry to deliver next. The loop's body may remove that entry or
+// put another map in the collection's place, so the cursor is used only while its entry is
+// still in the map the walk began on; a removed entry's walk goes on in the next bucket.
+bool NextMapKey(BDS* ctx, const ArrayHeader* map, ForEachState* s, const char* name)
+{
+    if (s->position == WALK_DONE)
+        return false;
+    uintptr_t cursor = s->position == 0 || s->mapStamp != map->stamp
+                           ? MapCursorStart(map)
+                           : MapCursorRevalidate(map, static_cast<uintptr_t>(s->position), s->nextHash);
+    if (!cursor) {
+        s->position = WALK_DONE;
+        return false;
+    }
+    const char* key = "";
+    uintptr_t next = MapIterate(ctx, map, cursor, &key, nullptr);
+    s->position = next ? static_cast<int64_t>(next) : WALK_DONE;
+    s->nextHash = MapCursorHash(next);
+    s->mapStamp = map->stamp;
+    SetVariableByName(ctx, name, key, 0, SV_STRING);   // copies the key before anything changes
+    return !ctx->nErrorCode;
 }
 
 }  // namespace
@@ -238,6 +295,10 @@ int DoForEach(BDS* ctx, RunSite* site)
             }
             ctx->aStructFrames[frameIndex].temporary = temp;
             collection = &ctx->pVars[temp];
+            // The temporary variable now holds the array: a fresh result's own reference
+            // went to it, so the record only borrows it from here on.
+            if (ValueArray(&value) && value.originVar == ORIGIN_NONE)
+                value.originVar = temp;
         } else {
             collection = &value;
         }
@@ -271,23 +332,9 @@ int DoForEach(BDS* ctx, RunSite* site)
         if (found)
             SetVariableByName(ctx, ctx->pVars[f.variable].name, item, 0, SV_STRING);
     } else if (const ArrayHeader* array = ValueArray(collection)) {
-        if (array->flags & ARRAY_MAP) {
-            SetError(ctx, 3650);
-        } else {
-            // The elements in storage order; elements without a value are passed over.
-            while (state.position >= 0 && static_cast<uint64_t>(state.position) < array->count) {
-                const ArrayElement& element = array->data[state.position++];
-                if (!element.flags)
-                    continue;
-                resultants copy{};
-                InitResultValue(ctx, &copy, VK_RECORD, 0);
-                CopyValue(ctx, &element, &copy, 0, 0x800 | 0x200 | 0x20 | VK_ELEMENT);
-                SetVariableFromValue(ctx, ctx->pVars[f.variable].name, &copy);
-                FreeValue(ctx, &copy, 0, VK_RECORD);
-                found = !ctx->nErrorCode;
-                break;
-            }
-        }
+        const char* name = ctx->pVars[f.variable].name;
+        found = (array->flags & ARRAY_MAP) ? NextMapKey(ctx, array, &state, name)
+                                           : NextArrayElement(ctx, array, &state, f.variable);
     }
     ReleaseEvaluated(ctx, &value);
     if (ctx->nErrorCode)

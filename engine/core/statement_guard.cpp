@@ -202,11 +202,32 @@ int RunStatementGuarded(BDS* ctx, resultants* result, RunSite* site)
 
 // ---------------------------------------------------------------- kv variables
 
+namespace {
+
+// Errors that stand for a number and text of their own: those a host or an extender
+// answered, and the script's own ErrorEvent errors. Null for any other error.
+const char* CarriedErrorText(BDS* ctx, uint32_t number)
+{
+    switch (number) {
+    case 1213: case 2214: case 3215: case CC_EXTENDER_SHOWN:
+        return ctx->host.szLastErrorText;
+    case 1668: case 2669: case 3670: case CC_EVENT_SHOWN:
+        return ctx->eng.ctl.LastUserErrorText;
+    default:
+        return nullptr;
+    }
+}
+
+}  // namespace
+
 int SetErrorHandlerVars(BDS* ctx, HGLOBAL script, bool cancel, bool udfForm)
 {
     uint32_t number = ctx->nLastError;
     uint16_t code = ctx->nErrorCode;
     if (code == CC_ALREADY_SHOWN || code == CC_UDF_REPORTED)
+        number = ctx->nErrorDetail;
+    const char* carried = CarriedErrorText(ctx, number);
+    if (carried)
         number = ctx->nErrorDetail;
     char line[TEXTBUF];
     lstrcpynA(line, ctx->run.site ? ctx->run.site->line : ctx->szErrorLine, TEXTBUF);
@@ -218,7 +239,10 @@ int SetErrorHandlerVars(BDS* ctx, HGLOBAL script, bool cancel, bool udfForm)
         lstrcpyA(message, "Cancel");
         lstrcpyA(extended, "User pressed Cancel");
     } else {
-        LoadMyString(ctx, EngineModule(), static_cast<int>(number), message, sizeof message);
+        if (carried)
+            lstrcpynA(message, carried, sizeof message);
+        else
+            LoadMyString(ctx, EngineModule(), static_cast<int>(number), message, sizeof message);
         ExtendedErrorText(ctx, extended, static_cast<int>(sizeof extended));
     }
     char assigned[VARNAMESIZE + 1] = "";

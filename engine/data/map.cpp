@@ -307,6 +307,23 @@ uintptr_t MapIterate(BDS* ctx, const ArrayHeader* map, uintptr_t cursor, const c
     return reinterpret_cast<uintptr_t>(next);
 }
 
+uintptr_t MapCursorRevalidate(const ArrayHeader* map, uintptr_t cursor, uint32_t hash)
+{
+    const MapTable* table = MapTableOf(map);
+    if (!table || !table->buckets || !cursor) return 0;
+    if (cursor == ~static_cast<uintptr_t>(0)) return MapCursorStart(map);
+    uint32_t bucket = hash % table->bucketCount;
+    for (MapEntry* e = table->buckets[bucket]; e; e = e->next)
+        if (reinterpret_cast<uintptr_t>(e) == cursor) return cursor;
+    return reinterpret_cast<uintptr_t>(FirstFrom(table, bucket + 1));
+}
+
+uint32_t MapCursorHash(uintptr_t cursor)
+{
+    if (!cursor || cursor == ~static_cast<uintptr_t>(0)) return 0;
+    return reinterpret_cast<const MapEntry*>(cursor)->hash;
+}
+
 void MapReleaseTable(BDS* ctx, ArrayHeader* map)
 {
     MapTable* table = MapTableOf(map);

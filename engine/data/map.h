@@ -79,5 +79,12 @@ uintptr_t MapCursorStart(const ArrayHeader* map);
 uintptr_t MapIterate(BDS* ctx, const ArrayHeader* map, uintptr_t cursor, const char** key,
                      ArrayElement** value);
 
+// A cursor kept while the map may have changed (a loop's body ran): the same cursor while
+// its entry, whose key hashed to `hash`, is still in the map; once that entry is gone, the
+// cursor of the first entry in a later bucket (0: none). Never reads a removed entry.
+uintptr_t MapCursorRevalidate(const ArrayHeader* map, uintptr_t cursor, uint32_t hash);
+// The key hash of the entry a cursor from MapIterate designates (0 for the end cursor).
+uint32_t MapCursorHash(uintptr_t cursor);
+
 // Releases every entry's value and key, the bucket array and the entry blocks.
 void MapReleaseTable(BDS* ctx, ArrayHeader* map);

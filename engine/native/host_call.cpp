@@ -377,16 +377,14 @@ int HostIdleHook(BDS* ctx, char* directory, int size)
     return CallHostHook(ctx, HOST_NOTIFY_IDLE, event, 1, directory) ? 1 : 0;
 }
 
-// The position of the host's "intcontrol" record, -1 when it has none.
-static int FindHostIntControl(const BDS* ctx)
+int FindHostFunction(const BDS* ctx, const char* name)
 {
     const KeywordRecord* table = ctx->pHostKeywords;
     if (!table)
         return -1;
-    static const char kName[] = "intcontrol";
+    size_t length = strlen(name);
     for (int i = 0; i < 999 && table[i].nameLength != 0; ++i) {
-        if (table[i].nameLength == sizeof(kName) - 1 &&
-            memcmp(table[i].name, kName, sizeof(kName) - 1) == 0)
+        if (table[i].nameLength == length && memcmp(table[i].name, name, length) == 0)
             return i;
     }
     return -1;
@@ -395,7 +393,7 @@ static int FindHostIntControl(const BDS* ctx)
 int ForwardIntControlToHost(BDS* ctx, resultants* result, int32_t request, const char* p1,
                             const char* p2, const char* p3, const char* p4)
 {
-    int position = FindHostIntControl(ctx);
+    int position = FindHostFunction(ctx, "intcontrol");
     if (position < 0) {
         SetError(ctx, ERR_BAD_INTCONTROL);
         SetResultText(ctx, result, "");

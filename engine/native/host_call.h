@@ -88,6 +88,10 @@ int NotifyHost(BDS* ctx, int32_t code, const char* text1, const char* text2 = nu
 bool CallHostHook(BDS* ctx, int32_t code, const char* const* texts, int count,
                   char* directory);
 
+// The position of the host function of that (lower-case) name in the host table, -1 when
+// the host has none.
+int FindHostFunction(const BDS* ctx, const char* name);
+
 // Passes an IntControl request to the host's "intcontrol" function, found by name in the
 // host table. Without one: 3171 and an empty text result.
 int ForwardIntControlToHost(BDS* ctx, resultants* result, int32_t request, const char* p1,

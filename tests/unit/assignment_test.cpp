@@ -1,6 +1,7 @@
 // Assignment: plain and compound, element assignment with array creation and growth,
 // subscript errors and nesting, variable pointers, and the name-taking built-ins.
 #include "front_fixture.h"
+#include "engine/data/map.h"
 
 namespace {
 
@@ -66,6 +67,48 @@ TEST_F(AssignmentTest, ElementAssignmentMakesAndGrowsArrays)
     EXPECT_EQ(a->dims[0], 2u);
     EXPECT_EQ(a->dims[1], 3u);
     EXPECT_EQ(Eval("g[1, 2]"), "i:5");
+}
+
+TEST_F(AssignmentTest, GrowthBeyondTheSpareSlotsMovesTheArrayForEveryHolder)
+{
+    Exec({"x[3] = 1", "y = x"});
+    const ArrayHeader* before = ValueArray(Var("x"));
+    int64_t stamp = before->stamp;
+    uint32_t refs = before->refs;
+    Exec({"x[400] = 2"});
+    const ArrayHeader* a = ValueArray(Var("x"));
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->dims[0], 401u);
+    EXPECT_EQ(ValueArray(Var("y")), a);               // the other holder follows
+    EXPECT_EQ(a->stamp, stamp);
+    EXPECT_EQ(a->refs, refs);
+    EXPECT_TRUE(a->flags & ARRAY_GROWABLE);           // growth keeps spare slots
+    EXPECT_EQ(Eval("x[3] + x[400]"), "i:3");
+}
+
+TEST_F(AssignmentTest, TextSubscriptOnAFreshVariableMakesAMapOfTheDefaultSize)
+{
+    ctx->eng.ctl.MapInitialSize = 40;
+    Exec({"m[\"Key\"] = 5", "m[\"KEY\"] += 1", "m[2] = \"two\""});
+    const ArrayHeader* map = ValueArray(Var("m"));
+    ASSERT_NE(map, nullptr);
+    ASSERT_TRUE(map->flags & ARRAY_MAP);
+    EXPECT_EQ(MapTableOf(map)->bucketCount, 40u);
+    EXPECT_EQ(map->count, 2u);
+    EXPECT_EQ(Eval("m[\"key\"]"), "i:6");
+    EXPECT_EQ(Eval("m[\"2\"]"), "s:two");
+    struct { const char* text; const char* expected; } cases[] = {
+        {"m[\"none\"]", "E1636"},
+        {"m[\"a\", 1]", "E1633"},
+        {"m[\"a\", 1] = 0", "E1633"},
+        {"f[\"a\", 1] = 0", "E1633"},
+        {"f[1, \"a\"] = 0", "E1634"},
+        {"m[m] = 0", "E3056"},
+    };
+    for (auto& c : cases)
+        EXPECT_EQ(Eval(c.text), c.expected) << c.text;
+    EXPECT_EQ(map->count, 2u);                        // failed stores add no key
+    EXPECT_EQ(Var("f")->flags, static_cast<uint32_t>(VF_UNINIT));
 }
 
 TEST_F(AssignmentTest, SubscriptErrors)

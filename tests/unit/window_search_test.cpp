@@ -64,13 +64,19 @@ struct ContextDeleter {
 
 class WindowSearch : public ::testing::Test {
 protected:
+    // Test processes run side by side on one desktop: the process id keeps titles apart.
+    static std::string Title(const char* rest)
+    {
+        return "Window search " + std::to_string(GetCurrentProcessId()) + " unit test " + rest;
+    }
+
     void SetUp() override
     {
         ctx_.reset(static_cast<BDS*>(std::calloc(1, sizeof(BDS))));
-        top_ = CreateWindowExA(0, "STATIC", "Window search unit test top", WS_POPUP, 0, 0, 10, 10, nullptr,
+        top_ = CreateWindowExA(0, "STATIC", Title("top").c_str(), WS_POPUP, 0, 0, 10, 10, nullptr,
                                nullptr, nullptr, nullptr);
         child_ = CreateWindowExA(0, "STATIC", "Inner child", WS_CHILD, 0, 0, 5, 5, top_, nullptr, nullptr, nullptr);
-        other_ = CreateWindowExA(0, "STATIC", "Window search unit test other", WS_POPUP, 0, 0, 10, 10, nullptr,
+        other_ = CreateWindowExA(0, "STATIC", Title("other").c_str(), WS_POPUP, 0, 0, 10, 10, nullptr,
                                  nullptr, nullptr, nullptr);
         ctx_->hwndParent = top_;
     }
@@ -88,8 +94,12 @@ TEST_F(WindowSearch, TopWindowsByTitleIdentifierOrTheScriptsOwn)
 {
     BDS* ctx = ctx_.get();
     EXPECT_EQ(FindTopWindowA(ctx, "", 0), top_);
-    EXPECT_EQ(FindTopWindowA(ctx, "Window search unit test o", 0), other_);
-    EXPECT_EQ(FindTopWindowW(ctx, L"~unit test top~", 0), top_);
+    EXPECT_EQ(FindTopWindowA(ctx, Title("o").c_str(), 0), other_);
+    std::string top = Title("top");
+    std::wstring inner(L"~");                                  // "~search ... top~": inside the title
+    inner.append(top.begin() + 7, top.end());
+    inner.push_back(L'~');
+    EXPECT_EQ(FindTopWindowW(ctx, inner.c_str(), 0), top_);
     char id[WINDOW_ID_BUFFER];
     WinIdFromHandleA(other_, id, sizeof id);
     EXPECT_EQ(FindTopWindowA(ctx, id, 0), other_);

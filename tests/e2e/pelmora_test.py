@@ -1,0 +1,303 @@
+"""Pelmora.exe as a user runs it: a folder whose files the multi-rename tool renamed, its
+rename log and Pelmora.ini beside the program. Each case checks the box that comes up (the
+result list's title and lines, or a message), and the files on disk afterwards.
+
+Every case is one row of CASES; `Session` builds the rename session on drive C:."""
+import os
+import re
+import shutil
+import subprocess
+import time
+import unittest
+import zlib
+
+import kvtest
+from launcher_support import read_directory
+
+BIN = os.environ.get('KVTEST_BIN', '')
+PELMORA = os.path.join(BIN, 'Pelmora.exe')
+MAIN_CLASS = 'Kelv6oran4'
+LIST_ID = 101
+PLACED = '256,205,1024,819'        # 200, 200, 800, 800 per mille of the 1280 x 1024 desktop
+
+TITLE = 'Previous DC MultiRename Session Successfully Reversed'
+TITLE_ARCHIVED = ('Previous DC MultiRename Session Successfully Reversed and The Existing DC '
+                  'MultiRename Log File Was Archived!')
+NO_INI = ('Fatal Error', "Application's Pelmora.ini file is missing. Terminating application")
+NO_LOG_TITLE = 'DC Multirename Log File Configuration Setting Requires Attention'
+
+
+def no_log_text(log):
+    return ('The DC multirename log file not located:\r\n' + log + '\r\n\r\n'
+            'Check your DC multirename configuration settings under\r\n'
+            'Configuration -> Options -> File Operations -> Multi-Rename Tool\r\n\r\n'
+            "and the 'Rename Log -> Append in the same rename log file' radiobutton is selected "
+            'and that the Vintalore.Ini references that same file!')
+
+
+class Session:
+    """A rename session on drive C:: the program folder "app" (Pelmora.exe and Pelmora.ini),
+    the renamed files in "files", the log in "logs". Names in a case are relative to "files";
+    `win(name)` gives the Windows path the program sees."""
+
+    def __init__(self, root):
+        self.root = root
+        self.files = os.path.join(root, 'files')
+        self.logs = os.path.join(root, 'logs')
+        self.app = os.path.join(root, 'app')
+        for folder in (self.files, self.logs, self.app):
+            os.makedirs(folder)
+        shutil.copy(PELMORA, self.app)
+        self.log = os.path.join(self.logs, 'rename.log')
+
+    def win(self, name=''):
+        return kvtest.c_path(os.path.join(self.files, name)).rstrip('\\')
+
+    def put(self, names):
+        for name in names:
+            with open(os.path.join(self.files, name), 'w') as f:
+                f.write('was ' + name)
+
+    def write_log(self, lines):
+        """Lines are texts, or (old, new) pairs: an "OK" line renaming files/old to new."""
+        text = ''.join(('OK     %s -> %s' % (self.win(line[0]), line[1]) if isinstance(line, tuple) else line)
+                       + '\r\n' for line in lines)
+        with open(self.log, 'wb') as f:
+            f.write(text.encode('latin-1'))
+
+    def write_ini(self, move_log):
+        with open(os.path.join(self.app, 'Pelmora.ini'), 'wb') as f:
+            f.write(('[Settings]\r\nTextFile= %s \r\nMoveLogFile=%s\r\n'
+                     % (kvtest.c_path(self.log), move_log)).encode('latin-1'))
+
+    def contents(self):
+        """{name: content} of the renamed files' folder."""
+        out = {}
+        for name in os.listdir(self.files):
+            with open(os.path.join(self.files, name)) as f:
+                out[name] = f.read()
+        return out
+
+
+def read(path):
+    with open(path, 'rb') as f:
+        return f.read()
+
+
+def ok(old, new):
+    return (old, new)
+
+
+def back(s, new, old):
+    return '-- SUCCESS -- %s   Renamed Back To   %s' % (s.win(new), s.win(old))
+
+
+def missing(s, new):
+    return '-- ERROR -- %s Is Missing ' % s.win(new)
+
+
+def exists(s, old):
+    return '-- ERROR -- %s Already Exists In This Folder - Rename Not Performed' % s.win(old)
+
+
+def not_renamed(s, new, old):
+    return '** ERROR ** %s   Was NOT Renamed Back To   %s' % (s.win(new), s.win(old))
+
+
+OLDER_BLOCK = ['Rename session 2024-04-28 09:12:03', ok('keep.txt', 'kept.txt'),
+               'Rename session 2024-05-01 13:45:10']
+
+# name, files before, log lines, MoveLogFile, expected title, expected list lines (given the
+# session), files after as {name: content}. A case with `box` expects that message box instead
+# of the list; `ini=False` writes no Pelmora.ini, `log=False` no log.
+CASES = [
+    dict(name='three_lines_after_an_older_block_newest_first',
+         files=['kept.txt', 'b1.txt', 'b2.txt', 'b3.txt'],
+         log=OLDER_BLOCK + [ok('a1.txt', 'b1.txt'), ok('a2.txt', 'b2.txt'), ok('a3.txt', 'b3.txt')],
+         title=TITLE,
+         lines=lambda s: [back(s, 'b3.txt', 'a3.txt'), back(s, 'b2.txt', 'a2.txt'), back(s, 'b1.txt', 'a1.txt')],
+         after={'kept.txt': 'was kept.txt', 'a1.txt': 'was b1.txt', 'a2.txt': 'was b2.txt',
+                'a3.txt': 'was b3.txt'}),
+    # a2 -> b2 -> b3 in one batch: only walking backwards gets b3 back to a2.
+    dict(name='a_chain_of_renames_unwinds_from_its_end',
+         files=['b3.txt'],
+         log=['Rename session', ok('a2.txt', 'b2.txt'), ok('b2.txt', 'b3.txt')],
+         title=TITLE,
+         lines=lambda s: [back(s, 'b3.txt', 'b2.txt'), back(s, 'b2.txt', 'a2.txt')],
+         after={'a2.txt': 'was b3.txt'}),
+    dict(name='a_file_renamed_again_meanwhile_is_missing_and_the_rest_runs',
+         files=['b1.txt', 'b2 later.txt', 'b3.txt'],
+         log=[ok('a1.txt', 'b1.txt'), ok('a2.txt', 'b2.txt'), ok('a3.txt', 'b3.txt')],
+         title=TITLE + ' (1 of 3 entries failed)',
+         lines=lambda s: [back(s, 'b3.txt', 'a3.txt'), missing(s, 'b2.txt'), back(s, 'b1.txt', 'a1.txt')],
+         after={'a1.txt': 'was b1.txt', 'b2 later.txt': 'was b2 later.txt', 'a3.txt': 'was b3.txt'}),
+    dict(name='an_existing_target_is_left_alone',
+         files=['b1.txt', 'b2.txt', 'a2.txt'],
+         log=[ok('a1.txt', 'b1.txt'), ok('a2.txt', 'b2.txt')],
+         title=TITLE + ' (1 of 2 entries failed)',
+         lines=lambda s: [exists(s, 'a2.txt'), back(s, 'b1.txt', 'a1.txt')],
+         after={'a1.txt': 'was b1.txt', 'b2.txt': 'was b2.txt', 'a2.txt': 'was a2.txt'}),
+    dict(name='one_line_can_fail_twice',
+         files=['a1.txt', 'b2.txt'],
+         log=[ok('a1.txt', 'b1.txt'), ok('a2.txt', 'b2.txt')],
+         title=TITLE + ' (2 of 3 entries failed)',
+         lines=lambda s: [back(s, 'b2.txt', 'a2.txt'), missing(s, 'b1.txt'), exists(s, 'a1.txt')],
+         after={'a1.txt': 'was a1.txt', 'a2.txt': 'was b2.txt'}),
+    # The old name holds a character that no file name may hold: the rename itself fails.
+    dict(name='a_failed_rename_is_reported_and_the_walk_goes_on',
+         files=['b1.txt', 'b2.txt'],
+         log=[ok('a1.txt', 'b1.txt'), ok('a|2.txt', 'b2.txt')],
+         title=TITLE + ' (1 of 2 entries failed)',
+         lines=lambda s: [not_renamed(s, 'b2.txt', 'a|2.txt'), back(s, 'b1.txt', 'a1.txt')],
+         after={'a1.txt': 'was b1.txt', 'b2.txt': 'was b2.txt'}),
+    # A rename that changed only the case: the "existing" old name is the file itself.
+    dict(name='a_case_only_rename_is_undone',
+         files=['photo.jpg'],
+         log=[ok('PHOTO.JPG', 'photo.jpg')],
+         title=TITLE,
+         lines=lambda s: [back(s, 'photo.jpg', 'PHOTO.JPG')],
+         after=None),
+    # "OK" without the arrow names no file to rename back: reported, nothing renamed.
+    dict(name='an_ok_line_without_the_arrow_renames_nothing',
+         files=['b1.txt', 'b2.txt'],
+         log=[ok('a1.txt', 'b1.txt'), 'OK     ' + 'b2.txt'],
+         title=TITLE + ' (1 of 2 entries failed)',
+         lines=lambda s: ['-- ERROR -- txt Is Missing ', back(s, 'b1.txt', 'a1.txt')],
+         after={'a1.txt': 'was b1.txt', 'b2.txt': 'was b2.txt'}),
+    dict(name='a_last_line_that_is_no_rename_undoes_nothing',
+         files=['b1.txt'],
+         log=[ok('a1.txt', 'b1.txt'), 'Rename session ended: 1 file'],
+         title=TITLE + ' (nothing to undo)',
+         lines=lambda s: [],
+         after={'b1.txt': 'was b1.txt'}),
+    dict(name='an_empty_log_undoes_nothing',
+         files=['b1.txt'],
+         log=[],
+         title=TITLE + ' (nothing to undo)',
+         lines=lambda s: [],
+         after={'b1.txt': 'was b1.txt'}),
+    dict(name='the_log_is_archived_when_asked',
+         files=['b1.txt'],
+         log=OLDER_BLOCK[-1:] + [ok('a1.txt', 'b1.txt')],
+         move=' True ',
+         title=TITLE_ARCHIVED,
+         lines=lambda s: [back(s, 'b1.txt', 'a1.txt')],
+         after={'a1.txt': 'was b1.txt'}),
+    dict(name='archiving_and_a_failure_show_both',
+         files=[],
+         log=[ok('a1.txt', 'b1.txt')],
+         move='True',
+         title=TITLE_ARCHIVED + ' (1 of 1 entries failed)',
+         lines=lambda s: [missing(s, 'b1.txt')],
+         after={}),
+    dict(name='without_pelmora_ini_the_program_stops',
+         files=['b1.txt'],
+         log=[ok('a1.txt', 'b1.txt')],
+         ini=False,
+         box=lambda s: NO_INI,
+         after={'b1.txt': 'was b1.txt'}),
+    dict(name='a_missing_log_asks_to_check_the_configuration',
+         files=['b1.txt'],
+         log=False,
+         box=lambda s: (NO_LOG_TITLE, no_log_text(kvtest.c_path(s.log))),
+         after={'b1.txt': 'was b1.txt'}),
+]
+
+
+class PelmoraTest(unittest.TestCase):
+
+    @classmethod
+    def setUpClass(cls):
+        kvtest.require_env()
+        if not os.path.exists(PELMORA):
+            raise unittest.SkipTest('Pelmora.exe has not been built')
+        cls.probe = kvtest.Probe(BIN, timeout=20000)
+        cls.base = os.path.join(kvtest.drive_c(), 'pelmora-e2e-%d' % os.getpid())
+
+    def setUp(self):
+        self.process = None
+
+    def tearDown(self):
+        if self.process and self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.base, ignore_errors=True)
+
+    def test_the_program_carries_the_launcher_the_engine_and_the_script(self):
+        records = read_directory(PELMORA)
+        self.assertEqual([(r[0], r[4]) for r in records],
+                         [('Pelmora.exe', 1), ('KVDYC64I.DLL', 2), ('Pelmora.zal', 11), ('STOP', 4)])
+        self.assertEqual(records[0][6], read(os.path.join(BIN, 'kvcmp64i.exe')))
+        self.assertEqual(records[1][6], read(os.path.join(BIN, 'KVDYC64I.dll')))
+        source = os.path.join(os.path.dirname(__file__), '..', '..', 'resources', 'pelmora', 'Pelmora.zal')
+        header, _, script = zlib.decompress(records[2][6]).partition(b'\n')
+        self.assertTrue(header.startswith(b';\x0bA@@@@A') and header.endswith(b'Pelmora.zal'), header)
+        self.assertEqual(script, read(source))
+
+    def run_case(self, case):
+        session = Session(os.path.join(self.base, case['name']))
+        session.put(case['files'])
+        if case['log'] is not False:
+            session.write_log(case['log'])
+        if case.get('ini', True):
+            session.write_ini(case.get('move', 'False'))
+        log_before = read(session.log) if os.path.exists(session.log) else None
+        started = time.time()
+        self.process = subprocess.Popen(['wine', os.path.join(session.app, 'Pelmora.exe')], cwd=session.app,
+                                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+        main = self.probe.wait(cls=MAIN_CLASS, title_exact='KVT - Pelmora.exe', hidden=True)
+        box = self.probe.wait(cls='#32770', pid=main['pid'])
+
+        if box['text'].startswith('Error:'):                 # an engine error: show it
+            self.fail(self.probe.texts(hwnd=box.hwnd))
+        if 'box' in case:
+            title, text = case['box'](session)
+            self.assertEqual(box['text'], title)
+            self.assertIn(text, self.probe.texts(hwnd=box.hwnd))
+        else:
+            self.assertEqual(box['text'], case['title'])
+            self.assertEqual(box['rect'], PLACED, 'the list takes the placement the script asks for')
+            self.assertEqual(self.probe.items(hwnd=box.hwnd, id=LIST_ID), case['lines'](session))
+        self.probe.click(hwnd=box.hwnd, button='OK')
+        self.assertEqual(self.process.wait(30), 0)
+        ended = time.time()
+
+        if case['after'] is not None:
+            self.assertEqual(session.contents(), case['after'])
+        else:                                      # the platform may keep the old case
+            self.assertEqual([n.lower() for n in session.contents()], [case['files'][0].lower()])
+        self.check_log(case, session, log_before, started, ended)
+
+    def check_log(self, case, session, log_before, started, ended):
+        archive = os.path.join(session.logs, 'Log_Archive')
+        if 'box' in case:
+            self.assertFalse(os.path.exists(archive), 'nothing is made before the settings are right')
+            return
+        archived = os.listdir(archive)
+        if case.get('move', 'False').strip() != 'True':
+            self.assertEqual(archived, [])
+            self.assertEqual(read(session.log), log_before)
+            return
+        self.assertFalse(os.path.exists(session.log))
+        self.assertEqual(len(archived), 1, archived)
+        match = re.fullmatch(r'multirename_(\d{4})_(\d\d)_(\d\d)_(\d\d)_(\d\d)_(\d\d)\.log', archived[0])
+        self.assertTrue(match, archived[0])
+        stamp = time.mktime(tuple(int(g) for g in match.groups()) + (0, 0, -1))
+        self.assertTrue(int(started) - 1 <= stamp <= ended + 1, (archived[0], started, ended))
+        self.assertEqual(read(os.path.join(archive, archived[0])), log_before)
+
+
+def _case_test(case):
+    return lambda self: self.run_case(case)
+
+
+for _case in CASES:
+    setattr(PelmoraTest, 'test_' + _case['name'], _case_test(_case))
+
+
+if __name__ == '__main__':
+    unittest.main()
