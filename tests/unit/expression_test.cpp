@@ -158,20 +158,6 @@ TEST_F(ExpressionTest, SyntaxErrorsCarryTheirHints)
     EXPECT_NE(ExtendedText().find("or missing parenthesis"), std::string::npos) << ExtendedText();
 }
 
-// The bytes on the string heap's free list.
-uint64_t FreeHeapBytes(BDS* ctx)
-{
-    uint64_t total = 0, block;
-    std::memcpy(&block, ctx->HeapBase + 16, 8);
-    for (int n = 0; block != 0 && n < 100000; ++n) {
-        uint64_t size;
-        std::memcpy(&size, ctx->HeapBase + block + 8, 8);
-        total += size;
-        std::memcpy(&block, ctx->HeapBase + block + 16, 8);
-    }
-    return total;
-}
-
 // A chain of `:` appends into spare room it keeps for the next operands: the result must
 // be the pairwise one, and the room must go back to the heap.
 TEST_F(ExpressionTest, ConcatenationChainsJoinEveryOperandInOrder)
@@ -190,26 +176,26 @@ TEST_F(ExpressionTest, ConcatenationChainsJoinEveryOperandInOrder)
     EXPECT_EQ(TextOf(*Var("x")), expected);
 
     // Nothing of the chains stays on the heap once their results are gone.
-    uint64_t before = FreeHeapBytes(ctx);
+    uint64_t before = FreeBytes();
     EXPECT_EQ(Eval("x : \"-\" : x : 12 : x", false).size(), 2 + expected.size() * 3 + 3);
-    EXPECT_EQ(FreeHeapBytes(ctx), before);
+    EXPECT_EQ(FreeBytes(), before);
 
     // An operand that is no text stops the chain and leaves nothing behind.
     Exec({"a = ArrDimension(2)"});
     EXPECT_EQ(Eval("x : \"-\" : a : \"z\"", false), "E3056");
-    EXPECT_EQ(FreeHeapBytes(ctx), before);
+    EXPECT_EQ(FreeBytes(), before);
 }
 
 TEST_F(ExpressionTest, ConcatenationChainTurnsWideAtTheFirstWideOperand)
 {
     SetVariableByName(ctx, "w", L"\u00e9\u4e2d", 0, SV_WIDE);
-    uint64_t before = FreeHeapBytes(ctx);
+    uint64_t before = FreeBytes();
     resultants r = Run("\"ab\" : 12 : w : \"cd\" : w : 3", false);
     ASSERT_EQ(ctx->nErrorCode, 0);
     EXPECT_EQ(r.flags, static_cast<uint32_t>(VF_UNICODE));
     EXPECT_EQ(std::wstring(ValueWText(ctx, &r)), L"ab12\u00e9\u4e2dcd\u00e9\u4e2d3");
     FreeValue(ctx, &r, 0, VK_RECORD);
-    EXPECT_EQ(FreeHeapBytes(ctx), before);
+    EXPECT_EQ(FreeBytes(), before);
 }
 
 TEST_F(ExpressionTest, ConcatenationWithoutRoomToSpareStillFits)
