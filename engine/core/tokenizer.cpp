@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/core/charclass.h"
+#include "engine/core/short_text.h"
 #include "engine/core/varptr.h"
 #include "engine/data/array.h"
 #include "engine/core/keyword_lookup.h"
@@ -165,7 +166,7 @@ int EnterName(BDS* ctx, const char* name, size_t length)
     } else {
         for (uint32_t i = 1; i < used; ++i) {
             VariableEntry& e = vars[i];
-            if (e.name[0] == name[0] && std::memcmp(e.name, name, length + 1) == 0) {
+            if (e.name[0] == name[0] && SameBytes(e.name, name, length + 1)) {
                 if (e.flags != 0) {
                     VarHintNote(ctx, name, length, i);
                     return 0;
@@ -342,14 +343,14 @@ uint16_t FindVarIndex(BDS* ctx, const char* name)
     if (!vars || ctx->nVarUsed == 0)
         return VAR_NOT_FOUND;
     // Entry 0 (where names are parked) comes first, as in the scan.
-    if (vars[0].flags != 0 && vars[0].name[0] == key[0] && std::memcmp(vars[0].name, key, n + 1) == 0)
+    if (vars[0].flags != 0 && vars[0].name[0] == key[0] && SameBytes(vars[0].name, key, n + 1))
         return 0;
     int hinted = VarHintFind(ctx, key, n);
     if (hinted > 0 && vars[hinted].flags != 0)
         return static_cast<uint16_t>(hinted);
     for (uint32_t i = 1; i < ctx->nVarUsed; ++i) {
         const VariableEntry& e = vars[i];
-        if (e.flags != 0 && e.name[0] == key[0] && std::memcmp(e.name, key, n + 1) == 0) {
+        if (e.flags != 0 && e.name[0] == key[0] && SameBytes(e.name, key, n + 1)) {
             VarHintNote(ctx, key, n, i);
             return static_cast<uint16_t>(i);
         }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/core/context.h"
+#include "engine/core/short_text.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ int VarHintFind(BDS* ctx, const char* key, size_t length)
     if (index == 0 || index >= ctx->nVarUsed || (hint >> 16) != (ctx->nScopeCurrent & 0xFFFF))
         return -1;
     const VariableEntry& entry = ctx->pVars[index];
-    if (std::memcmp(entry.name, key, length) != 0 || entry.name[length] != 0)
+    if (!SameBytes(entry.name, key, length) || entry.name[length] != 0)
         return -1;
     return static_cast<int>(index);
 }

@@ -11,6 +11,7 @@
 #include "engine/core/errors.h"
 #include "engine/core/messages.h"
 #include "engine/core/module.h"
+#include "engine/core/short_text.h"
 #include "engine/data/array.h"
 #include "engine/files/settings.h"
 
@@ -35,7 +36,7 @@ int ScanForKey(BDS* ctx, const char* key, int* lastFree)
     if (hinted > 0) return hinted;
     for (uint32_t i = 1; i < ctx->nVarUsed; ++i) {
         const VariableEntry& entry = ctx->pVars[i];
-        if (strcmp(entry.name, key) == 0) {
+        if (entry.name[0] == key[0] && SameText(entry.name, key)) {
             VarHintNote(ctx, key, length, i);
             return static_cast<int>(i);
         }
@@ -133,7 +134,7 @@ int FindVariableByKey(BDS* ctx, const char* key)
     if (hinted > 0 && ctx->pVars[hinted].flags != 0) return hinted;
     for (uint32_t i = 1; i < ctx->nVarUsed; ++i) {
         const VariableEntry& entry = ctx->pVars[i];
-        if (entry.flags != 0 && entry.name[0] == key[0] && strcmp(entry.name, key) == 0) {
+        if (entry.flags != 0 && entry.name[0] == key[0] && SameText(entry.name, key)) {
             VarHintNote(ctx, key, length, i);
             return static_cast<int>(i);
         }
