@@ -299,6 +299,8 @@ const wchar_t* HeadText<wchar_t>(BDS* ctx, const ValueHead* value) { return Valu
 
 // left = left : right once both carry the text form of Char. With a room, the result
 // keeps spare room for the chain's next operands and the room describes it.
+constexpr size_t kRoomFrom = 256;   // characters of a text that a chain gives spare room
+
 template <typename Char>
 void JoinTexts(BDS* ctx, resultants* left, resultants* right, ConcatRoom* room)
 {
@@ -317,10 +319,11 @@ void JoinTexts(BDS* ctx, resultants* left, resultants* right, ConcatRoom* room)
         room->length = la + lb;
         return;
     }
-    // A chain gets room for half as much again; when that does not fit, just the text.
+    // A chain gets room for half as much again once its text is long enough for copies
+    // to matter; when that does not fit, just the text.
     size_t capacity = need;
     uint64_t offset = 0;
-    if (room) {
+    if (room && need >= kRoomFrom) {
         capacity = need + need / 2 + 64;
         offset = VMalloc(ctx, capacity * sizeof(Char));
         if (!offset)
@@ -340,7 +343,8 @@ void JoinTexts(BDS* ctx, resultants* left, resultants* right, ConcatRoom* room)
     (wide ? left->wstr : left->str) = offset;
     left->flags = form;
     if (room) {
-        room->offset = offset;
+        // Without spare room the text is an ordinary one, as any other operand's.
+        room->offset = capacity > need ? offset : 0;
         room->length = la + lb;
         room->capacity = capacity;
         room->wide = wide;
