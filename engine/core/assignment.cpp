@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "engine/core/text_length.h"
 #include "engine/core/errors.h"
 #include "engine/core/evaluator.h"
 #include "engine/core/eval_internal.h"
@@ -633,7 +634,7 @@ bool DuplicateTexts(BDS* ctx, const resultants* value, uint64_t* str, uint64_t* 
     *str = *wstr = 0;
     if (value->flags & VF_STRING) {
         const char* text = ValueText(ctx, value);
-        size_t n = std::strlen(text) + 1;
+        size_t n = TextLength(text) + 1;
         if (!(*str = VMalloc(ctx, n))) {
             SetError(ctx, ERR_STRINGS_FULL);
             return false;
@@ -642,7 +643,7 @@ bool DuplicateTexts(BDS* ctx, const resultants* value, uint64_t* str, uint64_t* 
     }
     if (value->flags & VF_UNICODE) {
         const wchar_t* text = ValueWText(ctx, value);
-        size_t n = (wcslen(text) + 1) * sizeof(wchar_t);
+        size_t n = (TextLength(text) + 1) * sizeof(wchar_t);
         if (!(*wstr = VMalloc(ctx, n))) {
             if (*str)
                 VFree(ctx, *str);

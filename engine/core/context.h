@@ -24,6 +24,7 @@
 #include "engine/core/builtin_state.h"
 #include "engine/native/host_call_state.h"
 #include "engine/ui/box_state.h"
+#include "engine/core/var_hints.h"
 
 struct ExtArgRecord;
 
@@ -130,6 +131,7 @@ struct BDS {
     HostServiceState services;
     BoxState box;
     FileOpsState fileops;
+    VarHintState varHints;
 };
 
 inline void SetError(BDS* ctx, uint16_t code) { ctx->nErrorCode = code; }

@@ -129,9 +129,24 @@ void ParseRelationalExpr(BDS* ctx, resultants* result)
         FailWithMessage(ctx, ERR_ASSIGN_NOT_LEGAL, MSG_USE_DOUBLE_EQUALS);
 }
 
+// A chain of `:` appends each operand to the text built so far (see ConcatRoom), so a text
+// that grows by a few operands per statement is not copied once per operand.
 void ParseConcatExpr(BDS* ctx, resultants* result)
 {
-    BinaryLevel(ctx, result, ParseShiftExpr, [](uint16_t id) { return id == KID_COLON; });
+    ParseShiftExpr(ctx, result);
+    ConcatRoom room{};
+    while (!ctx->nErrorCode && IsKeywordToken(ctx) && ctx->delim_type == KID_COLON) {
+        Next(ctx);
+        if (ctx->nErrorCode)
+            break;
+        resultants right;
+        InitTemp(ctx, &right);
+        ParseShiftExpr(ctx, &right);
+        if (!ctx->nErrorCode)
+            ConcatValuesInRoom(ctx, result, &right, &room);
+        ReleaseTemp(ctx, &right);
+    }
+    EndConcatRoom(ctx, result, &room);
 }
 
 void ParseShiftExpr(BDS* ctx, resultants* result)

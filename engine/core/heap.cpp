@@ -358,6 +358,30 @@ extern "C" void VFree(BDS* ctx, uint64_t offset)
     LinkFirst(ctx, block);
 }
 
+void VShrink(BDS* ctx, uint64_t offset, uint64_t keep)
+{
+    if (!ctx || !ctx->HeapBase || offset == 0 || ctx->heap.endMarker < HEADER_SIZE || keep > (UINT64_MAX >> 4))
+        return;
+    FreePlan plan;
+    if (PlanFree(ctx, offset, &plan) != 0)
+        return;   // not a sound block in use: left as it is
+    uint64_t need = (keep + 27) & ~uint64_t(3);
+    if (need < MIN_BLOCK)
+        need = MIN_BLOCK;
+    if (plan.size < need || plan.size - need < MIN_BLOCK)
+        return;
+    // The tail becomes a block in use of its own, then is freed like any other block, so
+    // it merges with a free successor.
+    uint64_t tail = plan.block + need;
+    uint64_t tailSize = plan.size - need;
+    SetWord(ctx, plan.block + 8, need);
+    SetWord(ctx, plan.block + need - 8, TAG_USED);
+    SetWord(ctx, tail, TAG_USED);
+    SetWord(ctx, tail + 8, tailSize);
+    SetWord(ctx, tail + tailSize - 8, TAG_USED);
+    VFree(ctx, tail + 16);
+}
+
 char* HeapPtr(BDS* ctx, uint64_t offset)
 {
     if (!ctx || !ctx->HeapBase || offset == 0)

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/core/charclass.h"
+#include "engine/core/short_text.h"
 #include "engine/core/tokenizer.h"
 #include "engine/core/varptr.h"
 #include "engine/data/array.h"
@@ -155,7 +156,7 @@ int FindStatic(const char* prog, bool wordMode)
             int mid = (a + b) / 2;
             const KeywordRecord& r = g_KeywordTable[mid];
             int len = r.nameLength < n ? r.nameLength : n;
-            int cmp = std::memcmp(r.name, word, len);
+            int cmp = CompareBytes(r.name, word, static_cast<size_t>(len));
             if (cmp == 0)
                 cmp = r.nameLength - n;
             if (cmp == 0) {

@@ -8,6 +8,7 @@
 #include <initializer_list>
 
 #include "engine/core/heap.h"
+#include "engine/core/text_length.h"
 
 uint32_t nPendingMathError;
 
@@ -284,6 +285,76 @@ void ApplyBinaryOperator(BDS* ctx, uint16_t op, resultants* left, resultants* ri
 
 void ConcatValues(BDS* ctx, resultants* left, resultants* right)
 {
+    ConcatValuesInRoom(ctx, left, right, nullptr);
+}
+
+namespace {
+
+template <typename Char>
+const Char* HeadText(BDS* ctx, const ValueHead* value);
+template <>
+const char* HeadText<char>(BDS* ctx, const ValueHead* value) { return ValueText(ctx, value); }
+template <>
+const wchar_t* HeadText<wchar_t>(BDS* ctx, const ValueHead* value) { return ValueWText(ctx, value); }
+
+// left = left : right once both carry the text form of Char. With a room, the result
+// keeps spare room for the chain's next operands and the room describes it.
+constexpr size_t kRoomFrom = 256;   // characters of a text that a chain gives spare room
+
+template <typename Char>
+void JoinTexts(BDS* ctx, resultants* left, resultants* right, ConcatRoom* room)
+{
+    constexpr bool wide = sizeof(Char) == sizeof(wchar_t);
+    constexpr uint32_t form = wide ? VF_UNICODE : VF_STRING;
+    // The left text is the room's own while the chain alone has written it.
+    bool inRoom = room && room->offset && room->wide == wide && left->flags == form
+                  && (wide ? left->wstr : left->str) == room->offset && left->originVar == ORIGIN_NONE;
+    size_t lb = TextLength(HeadText<Char>(ctx, right));
+    size_t la = inRoom ? room->length : TextLength(HeadText<Char>(ctx, left));
+    size_t need = la + lb + 1;
+    if (inRoom && need <= room->capacity) {
+        auto* out = reinterpret_cast<Char*>(HeapPtr(ctx, room->offset));
+        std::memcpy(out + la, HeadText<Char>(ctx, right), lb * sizeof(Char));
+        out[la + lb] = 0;
+        room->length = la + lb;
+        return;
+    }
+    // A chain gets room for half as much again once its text is long enough for copies
+    // to matter; when that does not fit, just the text.
+    size_t capacity = need;
+    uint64_t offset = 0;
+    if (room && need >= kRoomFrom) {
+        capacity = need + need / 2 + 64;
+        offset = VMalloc(ctx, capacity * sizeof(Char));
+        if (!offset)
+            capacity = need;
+    }
+    if (!offset)
+        offset = VMalloc(ctx, need * sizeof(Char));
+    if (!offset) {
+        SetError(ctx, 3096);
+        return;
+    }
+    auto* out = reinterpret_cast<Char*>(HeapPtr(ctx, offset));
+    std::memcpy(out, HeadText<Char>(ctx, left), la * sizeof(Char));
+    std::memcpy(out + la, HeadText<Char>(ctx, right), lb * sizeof(Char));
+    out[la + lb] = 0;
+    MakeTemporary(ctx, left);
+    (wide ? left->wstr : left->str) = offset;
+    left->flags = form;
+    if (room) {
+        // Without spare room the text is an ordinary one, as any other operand's.
+        room->offset = capacity > need ? offset : 0;
+        room->length = la + lb;
+        room->capacity = capacity;
+        room->wide = wide;
+    }
+}
+
+}  // namespace
+
+void ConcatValuesInRoom(BDS* ctx, resultants* left, resultants* right, ConcatRoom* room)
+{
     bool wide = ((left->flags | right->flags) & (VF_UNICODE | VF_VARIANT)) != 0;
     if (wide) {
         if (!ValueToWide(ctx, left) || !ValueToWide(ctx, right)) {
@@ -291,19 +362,7 @@ void ConcatValues(BDS* ctx, resultants* left, resultants* right)
                 SetError(ctx, ERR_NOT_STRING);
             return;
         }
-        size_t la = wcslen(ValueWText(ctx, left)), lb = wcslen(ValueWText(ctx, right));
-        uint64_t offset = VMalloc(ctx, (la + lb + 1) * sizeof(wchar_t));
-        if (!offset) {
-            SetError(ctx, 3096);
-            return;
-        }
-        auto* out = reinterpret_cast<wchar_t*>(HeapPtr(ctx, offset));
-        std::memcpy(out, ValueWText(ctx, left), la * sizeof(wchar_t));
-        std::memcpy(out + la, ValueWText(ctx, right), lb * sizeof(wchar_t));
-        out[la + lb] = 0;
-        MakeTemporary(ctx, left);
-        left->wstr = offset;
-        left->flags = VF_UNICODE;
+        JoinTexts<wchar_t>(ctx, left, right, room);
         return;
     }
     if (!ValueToString(ctx, left) || !ValueToString(ctx, right)) {
@@ -311,19 +370,15 @@ void ConcatValues(BDS* ctx, resultants* left, resultants* right)
             SetError(ctx, ERR_NOT_STRING);
         return;
     }
-    size_t la = std::strlen(ValueText(ctx, left)), lb = std::strlen(ValueText(ctx, right));
-    uint64_t offset = VMalloc(ctx, la + lb + 1);
-    if (!offset) {
-        SetError(ctx, 3096);
-        return;
-    }
-    char* out = HeapPtr(ctx, offset);
-    std::memcpy(out, ValueText(ctx, left), la);
-    std::memcpy(out + la, ValueText(ctx, right), lb);
-    out[la + lb] = 0;
-    MakeTemporary(ctx, left);
-    left->str = offset;
-    left->flags = VF_STRING;
+    JoinTexts<char>(ctx, left, right, room);
+}
+
+void EndConcatRoom(BDS* ctx, resultants* left, ConcatRoom* room)
+{
+    uint64_t text = room->wide ? left->wstr : left->str;
+    if (room->offset && left->flags == (room->wide ? VF_UNICODE : VF_STRING) && text == room->offset)
+        VShrink(ctx, room->offset, (room->length + 1) * (room->wide ? sizeof(wchar_t) : 1));
+    room->offset = 0;
 }
 
 // ---------------------------------------------------------------- unary operators

@@ -35,6 +35,22 @@ void ApplyBinaryOperator(BDS* ctx, uint16_t op, resultants* left, resultants* ri
 // The `:` operator: ANSI concatenation, wide when either side is wide text or a variant.
 void ConcatValues(BDS* ctx, resultants* left, resultants* right);
 
+// The text that a chain of `:` builds: its heap block has spare room and its length is
+// known, so each further operand is appended in place instead of copying the whole text
+// again. `offset` 0: the left operand is no such text.
+struct ConcatRoom {
+    uint64_t offset;
+    uint64_t length;     // characters (wide: UTF-16 units), the NUL aside
+    uint64_t capacity;   // characters that fit, the NUL included
+    bool wide;
+};
+
+// ConcatValues for one step of a chain: the same result, errors and conversions.
+void ConcatValuesInRoom(BDS* ctx, resultants* left, resultants* right, ConcatRoom* room);
+
+// Ends a chain: the spare room of the text it built goes back to the heap.
+void EndConcatRoom(BDS* ctx, resultants* left, ConcatRoom* room);
+
 // ! + - ~ on a number (the record becomes a temporary holding the result).
 void ApplyNumericUnary(BDS* ctx, uint16_t op, resultants* value);
 

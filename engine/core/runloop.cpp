@@ -8,6 +8,7 @@
 #include "engine/core/run_hooks.h"
 #include "engine/core/run_services.h"
 #include "engine/core/script.h"
+#include "engine/core/short_text.h"
 #include "engine/core/statement.h"
 
 #include <cstring>
@@ -345,7 +346,7 @@ int SubstituteVariables(BDS* ctx, char* line)
 {
     bool includeCall = (ctx->nScriptFlags & 2) && MatchNoCase(line, "#INCLUDE") &&
                        (line[8] == ' ' || line[8] == '\t') && std::strlen(line) >= 10;
-    if (!std::strchr(line, '%') && !includeCall)
+    if (!HasChar(line, '%') && !includeCall)
         return 1;
 
     char* out = ctx->szTextBuf;

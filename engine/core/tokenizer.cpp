@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/core/charclass.h"
+#include "engine/core/short_text.h"
 #include "engine/core/varptr.h"
 #include "engine/data/array.h"
 #include "engine/core/keyword_lookup.h"
@@ -157,16 +158,25 @@ int EnterName(BDS* ctx, const char* name, size_t length)
     }
     uint16_t used = ctx->nVarUsed;
     uint32_t freeEntry = 0;
-    for (uint32_t i = 1; i < used; ++i) {
-        VariableEntry& e = vars[i];
-        if (e.name[0] == name[0] && std::memcmp(e.name, name, length + 1) == 0) {
-            if (e.flags != 0)
-                return 0;
-            freeEntry = i;      // a stale name on a free entry: make it new below
-            break;
+    int hinted = VarHintFind(ctx, name, length);
+    if (hinted > 0) {
+        if (vars[hinted].flags != 0)
+            return 0;
+        freeEntry = static_cast<uint32_t>(hinted);   // the one entry with the name, free
+    } else {
+        for (uint32_t i = 1; i < used; ++i) {
+            VariableEntry& e = vars[i];
+            if (e.name[0] == name[0] && SameBytes(e.name, name, length + 1)) {
+                if (e.flags != 0) {
+                    VarHintNote(ctx, name, length, i);
+                    return 0;
+                }
+                freeEntry = i;      // a stale name on a free entry: make it new below
+                break;
+            }
+            if (e.flags == 0)
+                freeEntry = i;
         }
-        if (e.flags == 0)
-            freeEntry = i;
     }
     if (freeEntry == 0) {
         if (static_cast<uint32_t>(used) + 1 >= ctx->nVarCapacity)
@@ -181,6 +191,7 @@ int EnterName(BDS* ctx, const char* name, size_t length)
     e.flag = 0;
     e.i32 = -1;
     e.flags = f.bCreateDefined ? VF_INT : VF_UNINIT;
+    VarHintNote(ctx, name, length, freeEntry);
     return 0;
 }
 
@@ -329,12 +340,20 @@ uint16_t FindVarIndex(BDS* ctx, const char* name)
     }
     key[n] = 0;
     const VariableEntry* vars = ctx->pVars;
-    if (!vars)
+    if (!vars || ctx->nVarUsed == 0)
         return VAR_NOT_FOUND;
-    for (uint32_t i = 0; i < ctx->nVarUsed; ++i) {
+    // Entry 0 (where names are parked) comes first, as in the scan.
+    if (vars[0].flags != 0 && vars[0].name[0] == key[0] && SameBytes(vars[0].name, key, n + 1))
+        return 0;
+    int hinted = VarHintFind(ctx, key, n);
+    if (hinted > 0 && vars[hinted].flags != 0)
+        return static_cast<uint16_t>(hinted);
+    for (uint32_t i = 1; i < ctx->nVarUsed; ++i) {
         const VariableEntry& e = vars[i];
-        if (e.flags != 0 && e.name[0] == key[0] && std::memcmp(e.name, key, n + 1) == 0)
+        if (e.flags != 0 && e.name[0] == key[0] && SameBytes(e.name, key, n + 1)) {
+            VarHintNote(ctx, key, n, i);
             return static_cast<uint16_t>(i);
+        }
     }
     return VAR_NOT_FOUND;
 }

@@ -4,6 +4,7 @@
 #include "engine/core/errors.h"
 #include "engine/core/run_hooks.h"
 #include "engine/core/run_services.h"
+#include "engine/core/short_text.h"
 #include "engine/core/statement.h"
 #include "engine/data/array.h"
 
@@ -270,16 +271,38 @@ int RestoreVarScope(BDS* ctx, const ScopeSave* save)
 
 // ---------------------------------------------------------------- calls
 
+using PfnStackLimits = VOID(WINAPI*)(PULONG_PTR low, PULONG_PTR high);
+
+// GetCurrentThreadStackLimits reads the thread's own record, without a system call; where
+// the system lacks it, the stack's memory region is asked for.
+PfnStackLimits StackLimitsFunction()
+{
+    static const PfnStackLimits function = reinterpret_cast<PfnStackLimits>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetCurrentThreadStackLimits")));
+    return function;
+}
+
 bool StackRoomForCall()
 {
     // The stack of the script's thread is one reservation; its allocation base is its low
     // end. A call needs room for a body's statements and their expressions on top.
     constexpr size_t kRoomNeeded = 256 * 1024;
-    MEMORY_BASIC_INFORMATION info{};
     volatile char here = 0;
-    if (!VirtualQuery(const_cast<char*>(&here), &info, sizeof info) || !info.AllocationBase)
-        return true;
-    auto room = static_cast<size_t>(const_cast<char*>(&here) - static_cast<char*>(info.AllocationBase));
+    auto* at = const_cast<char*>(&here);
+    char* low = nullptr;
+    if (PfnStackLimits limits = StackLimitsFunction()) {
+        ULONG_PTR lowest = 0, highest = 0;
+        limits(&lowest, &highest);
+        if (reinterpret_cast<ULONG_PTR>(at) >= lowest && reinterpret_cast<ULONG_PTR>(at) < highest)
+            low = reinterpret_cast<char*>(lowest);
+    }
+    if (!low) {
+        MEMORY_BASIC_INFORMATION info{};
+        if (!VirtualQuery(at, &info, sizeof info) || !info.AllocationBase)
+            return true;
+        low = static_cast<char*>(info.AllocationBase);
+    }
+    auto room = static_cast<size_t>(at - low);
     return room >= kRoomNeeded;
 }
 
@@ -424,10 +447,12 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
         }
     }
 
+    // Equal bytes are the usual case and need no comparison by the locale.
     char savedSource[260];
-    lstrcpynA(savedSource, ctx->szSourceFile, sizeof savedSource);
-    bool otherSource = lstrcmpiA(rec->sourceFile, ctx->szSourceFile) != 0;
+    bool otherSource = !SameText(rec->sourceFile, ctx->szSourceFile)
+                       && lstrcmpiA(rec->sourceFile, ctx->szSourceFile) != 0;
     if (otherSource) {
+        lstrcpynA(savedSource, ctx->szSourceFile, sizeof savedSource);
         lstrcpynA(ctx->szSourceFile, rec->sourceFile, sizeof ctx->szSourceFile);
         if (ctx->nHookFlags & 8)
             CallHostFileHook(ctx, ctx->szSourceFile, 1);

@@ -12,6 +12,7 @@
 #include "engine/com/com_value.h"
 #include "engine/core/context.h"
 #include "engine/core/numtext.h"
+#include "engine/core/text_length.h"
 #include "engine/data/array.h"
 
 namespace {
@@ -213,7 +214,7 @@ int CopyValue(BDS* ctx, const void* source, void* target, int index, int mode)
     uint64_t wide = from->wstr;
     if (copyNarrow) {
         const char* text = HeapPtr(ctx, from->str);
-        narrow = HeapCopyText(ctx, text, strlen(text));
+        narrow = HeapCopyText(ctx, text, TextLength(text));
         if (narrow == 0) {
             SetError(ctx, 3096);
             return 0;
@@ -221,7 +222,7 @@ int CopyValue(BDS* ctx, const void* source, void* target, int index, int mode)
     }
     if (copyWide) {
         const wchar_t* text = reinterpret_cast<const wchar_t*>(HeapPtr(ctx, from->wstr));
-        wide = HeapCopyWText(ctx, text, wcslen(text));
+        wide = HeapCopyWText(ctx, text, TextLength(text));
         if (wide == 0) {
             if (copyNarrow) VFree(ctx, narrow);
             SetError(ctx, 3096);

@@ -11,6 +11,7 @@
 #include "engine/core/errors.h"
 #include "engine/core/messages.h"
 #include "engine/core/module.h"
+#include "engine/core/short_text.h"
 #include "engine/data/array.h"
 #include "engine/files/settings.h"
 
@@ -30,9 +31,15 @@ char LowerChar(char c)
 int ScanForKey(BDS* ctx, const char* key, int* lastFree)
 {
     *lastFree = -1;
+    size_t length = strlen(key);
+    int hinted = VarHintFind(ctx, key, length);
+    if (hinted > 0) return hinted;
     for (uint32_t i = 1; i < ctx->nVarUsed; ++i) {
         const VariableEntry& entry = ctx->pVars[i];
-        if (strcmp(entry.name, key) == 0) return static_cast<int>(i);
+        if (entry.name[0] == key[0] && SameText(entry.name, key)) {
+            VarHintNote(ctx, key, length, i);
+            return static_cast<int>(i);
+        }
         if (entry.flags == 0) *lastFree = static_cast<int>(i);
     }
     return -1;
@@ -100,6 +107,7 @@ int StoreVariable(BDS* ctx, const char* name, ValueHead& value, int keep)
     memset(entry.name, 0, sizeof entry.name);
     memcpy(entry.name, key, strlen(key));
     entry.flag = 0;
+    VarHintNote(ctx, key, strlen(key), static_cast<uint32_t>(index));
     return 1;
 }
 
@@ -121,10 +129,15 @@ int MakeNameKey(const char* name, char key[VARNAMESIZE + 1])
 int FindVariableByKey(BDS* ctx, const char* key)
 {
     if (!ctx->pVars || !key[0]) return 65535;
+    size_t length = strlen(key);
+    int hinted = VarHintFind(ctx, key, length);
+    if (hinted > 0 && ctx->pVars[hinted].flags != 0) return hinted;
     for (uint32_t i = 1; i < ctx->nVarUsed; ++i) {
         const VariableEntry& entry = ctx->pVars[i];
-        if (entry.flags != 0 && entry.name[0] == key[0] && strcmp(entry.name, key) == 0)
+        if (entry.flags != 0 && entry.name[0] == key[0] && SameText(entry.name, key)) {
+            VarHintNote(ctx, key, length, i);
             return static_cast<int>(i);
+        }
     }
     return 65535;
 }

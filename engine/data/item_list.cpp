@@ -25,7 +25,8 @@ struct Items {
     const W& w;
     const C* delimiter;
 
-    bool isDelimiter(const C* p) const { return *p && w.same(p, delimiter, false); }
+    // Equal characters begin with equal units: the walker is asked only when they do.
+    bool isDelimiter(const C* p) const { return *p && *p == *delimiter && w.same(p, delimiter, false); }
 
     // The end of the item that begins at p: its delimiter or the list's end.
     const C* itemEnd(const C* p) const
@@ -99,21 +100,22 @@ void Insert(BDS* ctx, const Items<W>& items, const C* item, int index, const C* 
     }
     C* out = NewResult<C>(ctx, result, listUnits + itemUnits + delimUnits);
     if (!out) return;
-    bool placed = false;
-    int passed = 0;                 // delimiters copied so far
+    // The item goes before the first item start that has `index` delimiters before it.
+    int passed = 0;                 // delimiters passed so far
     bool atItemStart = true;        // at the list's start or right after a delimiter
     for (const C* p = list; *p;) {
-        if (atItemStart && !placed && passed == index) {
-            out = Put(Put(out, item, itemUnits), items.delimiter, delimUnits);
-            placed = true;
+        if (atItemStart && passed == index) {
+            size_t before = static_cast<size_t>(p - list);
+            out = Put(Put(Put(out, list, before), item, itemUnits), items.delimiter, delimUnits);
+            Put(out, p, listUnits - before);
+            return;
         }
         int n = items.w.size(p);
         atItemStart = items.isDelimiter(p);
         if (atItemStart) ++passed;
-        out = Put(out, p, n);
         p += n;
     }
-    if (placed) return;
+    out = Put(out, list, listUnits);
     if (atItemStart && passed == index) {
         // The list ends with the delimiter that reached the index: the item goes before
         // the empty last item ("a," with index 1 gives "a,X,").

@@ -309,6 +309,17 @@ bool DriveCurrentDirStr(wchar_t letter, std::wstring& out)
     return true;
 }
 
+namespace {
+
+// A drive letter without a root directory leaves the name as it is.
+bool DriveHasRoot(wchar_t letter)
+{
+    wchar_t root[] = {letter, L':', L'\\', 0};
+    return GetDriveTypeW(root) > DRIVE_NO_ROOT_DIR;
+}
+
+}  // namespace
+
 bool PathFullNameStr(const std::wstring& name, std::wstring& out)
 {
     out.clear();
@@ -318,15 +329,14 @@ bool PathFullNameStr(const std::wstring& name, std::wstring& out)
         out = name;   // a UNC or device name
         return true;
     }
+    // A name with a drive letter keeps its form when the drive has no root directory. The
+    // drive is asked only where that changes the answer (a full name that differs from the
+    // name): asking costs a trip to the volume manager.
     wchar_t letter;
     std::wstring rest;
-    if (name.size() >= 2 && name[1] == L':') {
+    bool named = name.size() >= 2 && name[1] == L':';
+    if (named) {
         letter = static_cast<wchar_t>(towupper(name[0]));
-        wchar_t root[] = {letter, L':', L'\\', 0};
-        if (GetDriveTypeW(root) <= DRIVE_NO_ROOT_DIR) {
-            out = name;
-            return true;
-        }
         rest = name.substr(2);
     } else {
         std::wstring current;
@@ -349,8 +359,13 @@ bool PathFullNameStr(const std::wstring& name, std::wstring& out)
         result += rest;
     } else {
         std::wstring directory;
-        if (!DriveCurrentDirStr(letter, directory))
+        if (!DriveCurrentDirStr(letter, directory)) {
+            if (named && !DriveHasRoot(letter)) {
+                out = name;
+                return true;
+            }
             return false;
+        }
         if (directory.size() < 2 || directory[1] != L':') {
             out = name;
             return true;
@@ -367,6 +382,10 @@ bool PathFullNameStr(const std::wstring& name, std::wstring& out)
     }
     if (result.size() == 2)
         result += L'\\';
+    if (named && result != name && !DriveHasRoot(letter)) {
+        out = name;
+        return true;
+    }
     out = std::move(result);
     return true;
 }

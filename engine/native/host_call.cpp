@@ -204,7 +204,8 @@ int CallExtenderFunction(BDS* ctx, int32_t id, resultants* result, const char* t
     answer.result = result;
     answer.version = EXT_SERVICE_VERSION;
     answer.size = sizeof(ExtAnswerContext);
-    answer.dllServices = reinterpret_cast<void*>(GetProcAddress(EngineModule(), "DLLServices"));
+    static void* const services = reinterpret_cast<void*>(GetProcAddress(EngineModule(), "DLLServices"));
+    answer.dllServices = services;   // the module's export does not move: looked up once
     answer.instance = reinterpret_cast<uint64_t>(ctx->hSelf);
     answer.owner = ctx->hwndParent ? ctx->hwndParent : ctx->hwndOwner;
 

@@ -16,7 +16,7 @@ namespace {
 bool g_hookEcho = false;
 
 // Host function codes: a function's position in the table.
-enum : int32_t { HF_PRINT = 0, HF_PRINTW = 1, HF_ANSWER = 2, HF_ARGS = 3 };
+enum : int32_t { HF_PRINT = 0, HF_PRINTW = 1, HF_ANSWER = 2, HF_ARGS = 3, HF_CLOCK = 4 };
 
 constexpr KeywordRecord Function(uint32_t position, const char* name, uint64_t signature,
                                  uint32_t required, uint32_t optional)
@@ -49,6 +49,7 @@ const KeywordRecord g_table[] = {
     Function(HF_PRINTW, "hostprintw", AT_WSTRING, 1, 0),
     Function(HF_ANSWER, "hostanswer", AT_STRING | (AT_STRING << 4) | (AT_STRING << 8), 2, 1),
     Function(HF_ARGS, "hostargs", kAnyArgs, 255, 0),
+    Function(HF_CLOCK, "hostclock", 0, 0, 0),
     EndOfTable(),
 };
 
@@ -173,6 +174,23 @@ int32_t HostArgs(void* fn, void* context, const HostArg* args, int count)
     return AnswerInteger(fn, context, count);
 }
 
+// hostclock(): milliseconds of the high-resolution counter, with fractions, for benchmarks
+// (GetTickCount moves in steps of about 16 ms under Wine).
+int32_t HostClock(void* fn, void* context)
+{
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    HostArg r{};
+    r.dbl = static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+    r.flags = 0x20;
+    return Answer(fn, context, 0, r);
+}
+
 // Errors passed to the host: print the error box's text ("number:  message").
 void PrintError(const HostArg* args, int count)
 {
@@ -260,6 +278,8 @@ int32_t HostCallback(HWND, HINSTANCE, uint32_t, int32_t code, void* answerFuncti
         return HostAnswer(answerFunction, answerContext, args, count);
     case HF_ARGS:
         return HostArgs(answerFunction, answerContext, args, count);
+    case HF_CLOCK:
+        return HostClock(answerFunction, answerContext);
     default:
         return AnswerError(answerFunction, answerContext, -3, "kvhost: unknown host request");
     }

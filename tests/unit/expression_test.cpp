@@ -4,6 +4,9 @@
 
 #include "engine/core/operators.h"
 
+#include <cstring>
+#include <string>
+
 namespace {
 
 struct Case {
@@ -153,6 +156,55 @@ TEST_F(ExpressionTest, SyntaxErrorsCarryTheirHints)
     ctx->err.hExtended = nullptr;
     EXPECT_EQ(Eval("strlen(\"a\", \"b\")", false), "E3066");
     EXPECT_NE(ExtendedText().find("or missing parenthesis"), std::string::npos) << ExtendedText();
+}
+
+// A chain of `:` appends into spare room it keeps for the next operands: the result must
+// be the pairwise one, and the room must go back to the heap.
+TEST_F(ExpressionTest, ConcatenationChainsJoinEveryOperandInOrder)
+{
+    EXPECT_EQ(Eval("\"a\" : 1 : 2.5 : \"\" : -3 : \"b\"", false), "s:a12.5-3b");
+    EXPECT_EQ(Eval("(\"a\" : \"b\") : (\"c\" : \"d\") : 1 + 2", false), "s:abcd3");
+
+    // A text that grows a little per statement outgrows its room again and again.
+    Exec({"x = \"\""});
+    std::string expected;
+    for (int i = 0; i < 300; ++i) {
+        std::string n = std::to_string(i);
+        ASSERT_EQ(Eval("x = x : \"line \" : " + n + " : @tab : \"\" : \"end\""), "s:" + expected + "line " + n + "\tend");
+        expected += "line " + n + "\tend";
+    }
+    EXPECT_EQ(TextOf(*Var("x")), expected);
+
+    // Nothing of the chains stays on the heap once their results are gone.
+    uint64_t before = FreeBytes();
+    EXPECT_EQ(Eval("x : \"-\" : x : 12 : x", false).size(), 2 + expected.size() * 3 + 3);
+    EXPECT_EQ(FreeBytes(), before);
+
+    // An operand that is no text stops the chain and leaves nothing behind.
+    Exec({"a = ArrDimension(2)"});
+    EXPECT_EQ(Eval("x : \"-\" : a : \"z\"", false), "E3056");
+    EXPECT_EQ(FreeBytes(), before);
+}
+
+TEST_F(ExpressionTest, ConcatenationChainTurnsWideAtTheFirstWideOperand)
+{
+    SetVariableByName(ctx, "w", L"\u00e9\u4e2d", 0, SV_WIDE);
+    uint64_t before = FreeBytes();
+    resultants r = Run("\"ab\" : 12 : w : \"cd\" : w : 3", false);
+    ASSERT_EQ(ctx->nErrorCode, 0);
+    EXPECT_EQ(r.flags, static_cast<uint32_t>(VF_UNICODE));
+    EXPECT_EQ(std::wstring(ValueWText(ctx, &r)), L"ab12\u00e9\u4e2dcd\u00e9\u4e2d3");
+    FreeValue(ctx, &r, 0, VK_RECORD);
+    EXPECT_EQ(FreeBytes(), before);
+}
+
+TEST_F(ExpressionTest, ConcatenationWithoutRoomToSpareStillFits)
+{
+    // Three texts of 20000 bytes fit in this heap, spare room beside two of them does not.
+    MakeHeap(65536);
+    std::string big(20000, 'a');
+    ASSERT_TRUE(SetVariableByName(ctx, "x", big.c_str(), 0, SV_STRING));
+    EXPECT_EQ(Eval("x : \"b\" : \"c\"", false), "s:" + big + "bc");
 }
 
 TEST_F(ExpressionTest, AssignmentWhereOnlyATestIsAllowed)

@@ -213,6 +213,40 @@ TEST_F(HeapTest, FreeingEverythingRestoresTheSingleBlock)
     EXPECT_EQ(list[0].second, (1u << 20) - 108);
 }
 
+TEST_F(HeapTest, ShrinkGivesTheTailBackAndKeepsTheText)
+{
+    MakeHeap(65536, 65536, false);
+    uint64_t guardHigh = VMalloc(ctx_.get(), 100);
+    uint64_t a = VMalloc(ctx_.get(), 1000);   // directly below guardHigh
+    uint64_t guardLow = VMalloc(ctx_.get(), 100);
+    ASSERT_EQ(a + BlockSize(a), guardHigh);
+    std::memcpy(HeapPtr(ctx_.get(), a), "kept", 5);
+    size_t freeBlocks = FreeList().size();
+
+    VShrink(ctx_.get(), a, 200);
+    EXPECT_EQ(BlockSize(a), 224u);
+    EXPECT_STREQ(HeapPtr(ctx_.get(), a), "kept");
+    uint64_t tail = a - 16 + 224;
+    EXPECT_EQ(Word(tail), TAG_FREE);
+    EXPECT_EQ(Word(tail + 8), 1024u - 224u);
+    EXPECT_EQ(FreeList().size(), freeBlocks + 1);
+
+    // Too little to give back, or no block in use: nothing changes.
+    std::vector<char> before(base_, base_ + 65536);
+    VShrink(ctx_.get(), a, 190);
+    VShrink(ctx_.get(), a + 4, 10);
+    VShrink(ctx_.get(), tail + 16, 10);
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), base_));
+
+    // Freed, the block merges with its given-back tail as with any free neighbour.
+    VFree(ctx_.get(), a);
+    EXPECT_EQ(Word(a - 16), TAG_FREE);
+    EXPECT_EQ(Word(a - 8), 1024u);
+    VFree(ctx_.get(), guardHigh);
+    VFree(ctx_.get(), guardLow);
+    EXPECT_EQ(FreeList().size(), 1u);
+}
+
 // ---------------------------------------------------------------- growth
 
 TEST_F(HeapTest, GrowsThroughTheBindingRecordUpToTheReserve)

@@ -195,6 +195,22 @@ TEST_F(FullNameTest, OtherForms)
     EXPECT_STREQ(narrow, "Z:\\q");
 }
 
+// A drive letter without a root directory leaves every form of the name as it is.
+TEST_F(FullNameTest, NamesOnADriveWithoutRootStayAsTheyAre)
+{
+    wchar_t letter = 0;
+    for (wchar_t c = L'Q'; c <= L'Y' && !letter; ++c) {
+        wchar_t root[] = {c, L':', L'\\', 0};
+        if (GetDriveTypeW(root) == DRIVE_NO_ROOT_DIR)
+            letter = c;
+    }
+    ASSERT_NE(letter, 0);
+    const std::wstring drive{static_cast<wchar_t>(towlower(letter)), L':'};
+    for (const wchar_t* rest : {L"\\a\\..\\b", L"\\a\\b", L"x.txt", L"", L"\\"})
+        EXPECT_EQ(Full((drive + rest).c_str()), drive + rest);
+    EXPECT_EQ(Full(L"c:\\a\\.\\b"), L"C:\\a\\b");   // a drive with a root: the full name
+}
+
 TEST_F(FullNameTest, SearchFindsBareNamesAlongThePath)
 {
     wchar_t found[300];
