@@ -349,9 +349,9 @@ int EvalSubscript(BDS* ctx, ArrayHeader* array, int* depth, ArrayElement** eleme
 
 namespace {
 
-// Where an assignment stores: a variable of a scope slot, or an element.
 struct ElementPath;
 
+// Where an assignment stores: a variable of a scope slot, or an element.
 struct Target {
     uint16_t var;
     uint32_t slot;
@@ -504,12 +504,11 @@ ArrayHeader* GrowArray(BDS* ctx, const Target& t, ArrayElement* holderElement, A
     for (int d = 0; d < n; ++d)
         if (subs[d] >= a->dims[d])
             sizes[d] = static_cast<int32_t>(subs[d] + 1);
-    ValueHead holder{};
-    if (holderElement)
-        holder = *holderElement;
-    else if (!ReadTargetHead(ctx, t, &holder))
+    ValueHead variable{};
+    if (!holderElement && !ReadTargetHead(ctx, t, &variable))
         return nullptr;
-    ArrayElement* redimensioned = holderElement ? holderElement : &holder;
+    // The variable itself follows through the reference walk; its copy learns the block.
+    ArrayElement* redimensioned = holderElement ? holderElement : &variable;
     if (!ArrayRedimension(ctx, redimensioned, sizes, n, true))
         return nullptr;
     return ArrayOf(redimensioned);
