@@ -350,11 +350,61 @@ int EvalSubscript(BDS* ctx, ArrayHeader* array, int* depth, ArrayElement** eleme
 
 namespace {
 
+struct ElementPath;
+
 // Where an assignment stores: a variable of a scope slot, or an element.
 struct Target {
     uint16_t var;
     uint32_t slot;
     ArrayElement* element;
+    ElementPath* path;     // how the element was reached, when the target is one
+};
+
+// The way from the target variable to its element, one step per bracket group: the
+// subscripts into an array, or the key of a map. The right side of the assignment may
+// reshape those arrays, remove the key or drop the variable's value (a subroutine or a
+// built-in can), so the element is found again along this way before it is read or
+// written, never through an address taken before the right side ran.
+struct ElementPath {
+    struct Step {
+        bool map;
+        int count;                          // subscripts of an array step
+        uint32_t subs[MAX_ARRAY_DIMS];
+        uint64_t key;                       // a map step: heap copy of the key
+    };
+    BDS* ctx;
+    int steps = 0;
+    Step step[MAX_SUBSCRIPT_LEVELS];
+
+    explicit ElementPath(BDS* context) : ctx(context) {}
+    ~ElementPath()
+    {
+        for (int i = 0; i < steps; ++i)
+            if (step[i].map && step[i].key)
+                VFree(ctx, step[i].key);
+    }
+    ElementPath(const ElementPath&) = delete;
+    ElementPath& operator=(const ElementPath&) = delete;
+
+    bool AddKey(const char* key)
+    {
+        Step& st = step[steps];
+        st = Step{};
+        st.map = true;
+        if (!(st.key = HeapCopyText(ctx, key, std::strlen(key)))) {
+            SetError(ctx, ERR_STRINGS_FULL);
+            return false;
+        }
+        ++steps;
+        return true;
+    }
+    void AddSubscripts(const uint32_t* subs, int n)
+    {
+        Step& st = step[steps++];
+        st = Step{};
+        st.count = n;
+        std::memcpy(st.subs, subs, sizeof(uint32_t) * static_cast<size_t>(n));
+    }
 };
 
 // A copy of the target variable's head, read in its scope.
@@ -455,25 +505,25 @@ ArrayHeader* GrowArray(BDS* ctx, const Target& t, ArrayElement* holderElement, A
     for (int d = 0; d < n; ++d)
         if (subs[d] >= a->dims[d])
             sizes[d] = static_cast<int32_t>(subs[d] + 1);
-    ValueHead holder{};
-    if (holderElement)
-        holder = *holderElement;
-    else if (!ReadTargetHead(ctx, t, &holder))
+    ValueHead variable{};
+    if (!holderElement && !ReadTargetHead(ctx, t, &variable))
         return nullptr;
-    ArrayElement* redimensioned = holderElement ? holderElement : &holder;
+    // The variable itself follows through the reference walk; its copy learns the block.
+    ArrayElement* redimensioned = holderElement ? holderElement : &variable;
     if (!ArrayRedimension(ctx, redimensioned, sizes, n, true))
         return nullptr;
     return ArrayOf(redimensioned);
 }
 
 // The element of an existing map that one bracket group names, added when the key is new.
-ArrayElement* StoreMapElement(BDS* ctx, ArrayHeader* map)
+ArrayElement* StoreMapElement(BDS* ctx, ArrayHeader* map, ElementPath& path)
 {
     resultants key;
     InitTemp(ctx, &key);
     ArrayElement* e = nullptr;
     if (const char* text = ReadMapKey(ctx, &key))
-        e = MapInsertCopyKey(ctx, map, text);
+        if (path.AddKey(text))
+            e = MapInsertCopyKey(ctx, map, text);
     ReleaseTemp(ctx, &key);
     return e;
 }
@@ -482,7 +532,7 @@ ArrayElement* StoreMapElement(BDS* ctx, ArrayHeader* map)
 // with `a` null the holder has no value yet and gets a new array, or a new map when the
 // subscript is a key.
 ArrayElement* StoreArrayElement(BDS* ctx, const Target& t, ArrayElement* holderElement,
-                                ArrayHeader* a)
+                                ArrayHeader* a, ElementPath& path)
 {
     uint32_t subs[MAX_ARRAY_DIMS] = {};
     bool grow = false;
@@ -496,7 +546,7 @@ ArrayElement* StoreArrayElement(BDS* ctx, const Target& t, ArrayElement* holderE
     if (n == 0) {
         ValueHead made{};
         ArrayElement* e = nullptr;
-        if (MapAlloc(ctx, MapInitialSize(ctx), &made)) {
+        if (path.AddKey(ValueText(ctx, &key)) && MapAlloc(ctx, MapInitialSize(ctx), &made)) {
             e = MapInsertCopyKey(ctx, ArrayOf(&made), ValueText(ctx, &key));
             if (!e) {
                 uint64_t block = made.str;
@@ -529,12 +579,13 @@ ArrayElement* StoreArrayElement(BDS* ctx, const Target& t, ArrayElement* holderE
         SetError(ctx, index >= a->count ? ERR_OUT_OF_BOUNDS : ERR_ARRAY_DATA);
         return nullptr;
     }
+    path.AddSubscripts(subs, n);
     return &a->data[index];
 }
 
 // Finds or makes the element that the subscripts at the current token `[` name. The
 // holder is the target variable, then, one level deeper, an element.
-bool AssignArrayElement(BDS* ctx, const Target& t, ArrayElement** out)
+bool AssignArrayElement(BDS* ctx, const Target& t, ArrayElement** out, ElementPath& path)
 {
     ValueHead head;
     if (!ReadTargetHead(ctx, t, &head))
@@ -559,8 +610,8 @@ bool AssignArrayElement(BDS* ctx, const Target& t, ArrayElement** out)
             }
         }
         ArrayElement* e = (!fresh && (a->flags & ARRAY_MAP))
-                              ? StoreMapElement(ctx, a)
-                              : StoreArrayElement(ctx, t, holderElement, fresh ? nullptr : a);
+                              ? StoreMapElement(ctx, a, path)
+                              : StoreArrayElement(ctx, t, holderElement, fresh ? nullptr : a, path);
         if (!e)
             return false;
         get_token(ctx);
@@ -578,6 +629,60 @@ bool AssignArrayElement(BDS* ctx, const Target& t, ArrayElement** out)
         *out = e;
         return true;
     }
+}
+
+// Finds the target element again along its path, as the arrays are now. An array step
+// whose subscripts no longer fit is 1636 (1635 when the number of dimensions changed); a
+// holder that no longer holds an array or map is 1637; the target's own map key is added
+// again when it went.
+bool FindElementAgain(BDS* ctx, Target& t)
+{
+    if (!t.path)
+        return true;
+    ValueHead head;
+    if (!ReadTargetHead(ctx, t, &head))
+        return false;
+    const ValueHead* holder = &head;
+    ArrayElement* e = nullptr;
+    for (int i = 0; i < t.path->steps; ++i) {
+        const ElementPath::Step& st = t.path->step[i];
+        ArrayHeader* a = ArrayOf(holder);
+        if (!a || !a->data || st.map != ((a->flags & ARRAY_MAP) != 0)) {
+            SetError(ctx, ERR_ARRAY_DATA);
+            return false;
+        }
+        if (st.map) {
+            const char* key = HeapPtr(ctx, st.key);
+            e = i + 1 < t.path->steps ? MapFind(ctx, a, key) : MapInsertCopyKey(ctx, a, key);
+            if (!e) {
+                if (!ctx->nErrorCode)
+                    SetError(ctx, ERR_ARRAY_DATA);
+                return false;
+            }
+        } else {
+            if (a->ndims != st.count) {
+                SetError(ctx, ERR_DIMENSION_COUNT);
+                return false;
+            }
+            uint32_t subs[MAX_ARRAY_DIMS] = {};
+            for (int d = 0; d < st.count; ++d) {
+                if (st.subs[d] >= a->dims[d]) {
+                    SetError(ctx, ERR_OUT_OF_BOUNDS);
+                    return false;
+                }
+                subs[d] = st.subs[d];
+            }
+            uint32_t index = ArrayLinearIndex(a, subs);
+            if (index >= a->count) {
+                SetError(ctx, ERR_OUT_OF_BOUNDS);
+                return false;
+            }
+            e = &a->data[index];
+        }
+        holder = e;
+    }
+    t.element = e;
+    return true;
 }
 
 // The value of the target before a compound assignment.
@@ -607,25 +712,31 @@ bool ReadTargetValue(BDS* ctx, const Target& t, resultants* out)
 }
 
 // The right side of an assignment into result; for a compound operator the target's
-// value is combined with it.
-void EvaluateExpression(BDS* ctx, uint16_t op, resultants* result, const Target& t)
+// value is combined with it. Answers false when the target element is gone (an error of
+// the target, not of the right side).
+bool EvaluateExpression(BDS* ctx, uint16_t op, resultants* result, Target& t)
 {
     ParseLogicalExpr(ctx, result);
-    if (ctx->nErrorCode || op == KID_ASSIGN)
-        return;
+    if (ctx->nErrorCode)
+        return true;
+    if (!FindElementAgain(ctx, t))
+        return false;
+    if (op == KID_ASSIGN)
+        return true;
     resultants current;
     InitTemp(ctx, &current);
     if (!ReadTargetValue(ctx, t, &current)) {
         ReleaseTemp(ctx, &current);
-        return;
+        return true;
     }
     ApplyBinaryOperator(ctx, CompoundBaseOperator(op), &current, result);
     if (ctx->nErrorCode) {
         ReleaseTemp(ctx, &current);
-        return;
+        return true;
     }
     ReleaseTemp(ctx, result);
     *result = current;
+    return true;
 }
 
 // Texts of the value duplicated into the string heap for the target.
@@ -760,11 +871,13 @@ void Assign(BDS* ctx, resultants* result, Target& t)
     uint32_t* slot = AssignTargetSlot(ctx);
     uint32_t previous = *slot;
     *slot = (t.slot << 16) | t.var;
-    EvaluateExpression(ctx, op, result, t);
+    bool targetFound = EvaluateExpression(ctx, op, result, t);
     *slot = previous;
+    if (!targetFound)
+        return;
     bool handled = false;
     if (ctx->nErrorCode) {
-        if (!RecoverThroughHandler(ctx, result))
+        if (!RecoverThroughHandler(ctx, result) || !FindElementAgain(ctx, t))
             return;
         handled = true;
     }
@@ -807,7 +920,7 @@ void AssignmentOrExpression(BDS* ctx, resultants* result, bool allowAssign, bool
     char* afterName = ctx->prog;
     char* nameStart = afterName - nameLength;
 
-    Target t{0, ctx->nScopeCurrent, nullptr};
+    Target t{0, ctx->nScopeCurrent, nullptr, nullptr};
     bool resolved = false;
     auto resolve = [&]() -> bool {
         if (resolved)
@@ -845,7 +958,9 @@ void AssignmentOrExpression(BDS* ctx, resultants* result, bool allowAssign, bool
                 SetError(ctx, ERR_NEEDS_DIMENSIONS);
                 return;
             }
-            if (!AssignArrayElement(ctx, t, &t.element))
+            ElementPath path(ctx);
+            t.path = &path;
+            if (!AssignArrayElement(ctx, t, &t.element, path))
                 return;
             get_token(ctx);
             if (ctx->nErrorCode)

@@ -66,7 +66,6 @@ bool NextTextItem(const char* text, char delimiter, int64_t* position, char* ite
     return true;
 }
 
-
 // The loop variable becomes a copy of an array element; an element without a value leaves
 // the variable without one.
 void SetLoopVariable(BDS* ctx, uint16_t var, const ArrayElement& element)
@@ -331,10 +330,14 @@ int DoForEach(BDS* ctx, RunSite* site)
             FreeValue(ctx, &asText, 0, VK_RECORD);
         if (found)
             SetVariableByName(ctx, ctx->pVars[f.variable].name, item, 0, SV_STRING);
-    } else if (const ArrayHeader* array = ValueArray(collection)) {
+    } else if (collection->flags & VF_ARRAY) {
+        const ArrayHeader* array = ValueArray(collection);
         const char* name = ctx->pVars[f.variable].name;
-        found = (array->flags & ARRAY_MAP) ? NextMapKey(ctx, array, &state, name)
-                                           : NextArrayElement(ctx, array, &state, f.variable);
+        if (!array)
+            SetError(ctx, 1637);
+        else
+            found = (array->flags & ARRAY_MAP) ? NextMapKey(ctx, array, &state, name)
+                                               : NextArrayElement(ctx, array, &state, f.variable);
     }
     ReleaseEvaluated(ctx, &value);
     if (ctx->nErrorCode)

@@ -25,7 +25,7 @@ TEST_F(EngineLibraryTest, SetsUpAndTearsDownLikeTheLauncher)
     EXPECT_EQ(session->Context(), nullptr);   // the host has freed what it owns
 }
 
-TEST(ProbeBesideTest, PressesTheButtonOfABoxTheTestWaitsIn)
+TEST(ProbeBesideBox, PressesTheButtonOfABoxTheTestWaitsIn)
 {
     kvtest::ProbeProcess probe(L"click --title-exact \"Unit Probe Box\" --button OK" + kvtest::OwnWindowsOnly());
     ASSERT_TRUE(probe.Started());

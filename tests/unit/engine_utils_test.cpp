@@ -90,7 +90,7 @@ TEST(BoundedCopy, NullPointersAreRefusedWithError3098)
 
 // ---------------------------------------------------------------- dialog registry
 
-TEST(DialogRegistry, ContextIsFoundThroughTheWindowsOwner)
+TEST(DialogRegistryBox, ContextIsFoundThroughTheWindowsOwner)
 {
     ContextPtr ctx = NewContext();
     HWND owner = CreateWindowA("STATIC", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);

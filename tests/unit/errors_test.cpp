@@ -172,7 +172,10 @@ TEST_F(ErrorBox, StopBoxShowsTheSevereErrorText)
     EXPECT_EQ(watch.Result().Text(IDC_ERR_MESSAGE), "3046:  Internal Error 3046. Function not defined");
 }
 
-TEST_F(ErrorBox, OffRecordsAMinorErrorSilently)
+// The error reporting that shows no window runs beside the other tests.
+using ErrorQuiet = ErrorBox;
+
+TEST_F(ErrorQuiet, OffRecordsAMinorErrorSilently)
 {
     ctx_->ErrorMode = EM_OFF;
     DialogWatch watch(ERROR_CAPTION, IDOK, 1500);
@@ -227,7 +230,7 @@ TEST_F(ErrorBox, MoreErrorInfoShowsTheExtendedText)
     EXPECT_TRUE(textShown);
 }
 
-TEST_F(ErrorBox, QuietModeLogsTheBoxAndStops)
+TEST_F(ErrorQuiet, QuietModeLogsTheBoxAndStops)
 {
     ctx_->ErrorMode = EM_NOTIFY;
     UseQuietLog();
@@ -245,7 +248,7 @@ TEST_F(ErrorBox, QuietModeLogsTheBoxAndStops)
     EXPECT_TRUE(std::regex_match(ReadFile(log_), entry)) << ReadFile(log_);
 }
 
-TEST_F(ErrorBox, QuietBoxesAppendAndLeaveOutEmptyParts)
+TEST_F(ErrorQuiet, QuietBoxesAppendAndLeaveOutEmptyParts)
 {
     UseQuietLog();
     EXPECT_EQ(ShowMessageBox(ctx_.get(), window_, "first text", "first title", MB_OK), IDCANCEL);
@@ -265,7 +268,7 @@ TEST_F(ErrorBox, QuietBoxesAppendAndLeaveOutEmptyParts)
     EXPECT_EQ(ReadFile(log_).find(year), 5u);   // month/day/two-digit year
 }
 
-TEST_F(ErrorBox, QuietModeWithoutLogStopsSilently)
+TEST_F(ErrorQuiet, QuietModeWithoutLogStopsSilently)
 {
     ctx_->err.bQuietMode = 1;
     DialogWatch watch(ERROR_CAPTION, IDOK, 1000);

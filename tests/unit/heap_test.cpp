@@ -292,7 +292,10 @@ TEST_F(HeapTest, NoGrowthWithoutBindingRecord)
 
 // ---------------------------------------------------------------- damage
 
-TEST_F(HeapTest, OverlongWriteIntoNextBlockIsReportedWhenFreed)
+// Tests that show a box run with the desktop to themselves (tests/CMakeLists.txt).
+using HeapBoxTest = HeapTest;
+
+TEST_F(HeapBoxTest, OverlongWriteIntoNextBlockIsReportedWhenFreed)
 {
     MakeHeap(65536, 65536, false);
     uint64_t above = VMalloc(ctx_.get(), 100);
@@ -310,7 +313,7 @@ TEST_F(HeapTest, OverlongWriteIntoNextBlockIsReportedWhenFreed)
     EXPECT_EQ(FreeList().size(), 1u);
 }
 
-TEST_F(HeapTest, DamagedTrailingTagIsReportedWhenTheNextBlockIsFreed)
+TEST_F(HeapBoxTest, DamagedTrailingTagIsReportedWhenTheNextBlockIsFreed)
 {
     MakeHeap(65536, 65536, false);
     uint64_t above = VMalloc(ctx_.get(), 100);
@@ -326,7 +329,7 @@ TEST_F(HeapTest, DamagedTrailingTagIsReportedWhenTheNextBlockIsFreed)
     EXPECT_EQ(Word(above - 16), TAG_USED);
 }
 
-TEST_F(HeapTest, ForeignOffsetsAreRefusedWithoutWriting)
+TEST_F(HeapBoxTest, ForeignOffsetsAreRefusedWithoutWriting)
 {
     MakeHeap(65536, 65536, false);
     uint64_t a = VMalloc(ctx_.get(), 100);

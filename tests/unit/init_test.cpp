@@ -112,7 +112,10 @@ TEST_F(InitTest, HandshakeAnswersTheContextSize)
     EXPECT_EQ(Call(high, 0x1305, 7), 0u);   // no such operation
 }
 
-TEST_F(InitTest, HandshakeMismatchShowsTheBoxAndAnswersZero)
+// Tests that show a box run with the desktop to themselves (tests/CMakeLists.txt).
+using InitBoxTest = InitTest;
+
+TEST_F(InitBoxTest, HandshakeMismatchShowsTheBoxAndAnswersZero)
 {
     ProbeBox box("DLL mismatch", "OK");
     uint32_t answer = Call(reinterpret_cast<HGLOBAL>(uintptr_t(0x300A)), 0x1205, INIT_HANDSHAKE);
@@ -430,7 +433,7 @@ TEST_F(InitTest, SameThreadReentryAnswersZeroAndOtherThreadsWait)
 
 // ---------------------------------------------------------------- About box
 
-TEST_F(InitTest, AboutBoxShowsItsTextsAndClosesWithItsButton)
+TEST_F(InitBoxTest, AboutBoxShowsItsTextsAndClosesWithItsButton)
 {
     EngineSession session(lib_, nullptr, GetModuleHandleA(nullptr));
     ASSERT_EQ(session.Start(), -1);

@@ -494,7 +494,10 @@ TEST_F(RouterTest, ButtonNamesKeepsBothWidthsCutToTheirFields)
 
 // ---------------------------------------------------------------- boxes
 
-TEST_F(RouterTest, MessageShowsItsTitleAndTextAndAnswersOne)
+// Tests that show a box run with the desktop to themselves (tests/CMakeLists.txt).
+using RouterBoxTest = RouterTest;
+
+TEST_F(RouterBoxTest, MessageShowsItsTitleAndTextAndAnswersOne)
 {
     BoxWatch watch("Greeting", IDOK);
     AddText("Greeting");
@@ -528,7 +531,7 @@ TEST_F(RouterTest, TerminateGoesOnForFalseAndStopsQuietlyWithoutTexts)
     EXPECT_FALSE(none.Result().found);
 }
 
-TEST_F(RouterTest, TerminateWithATextShowsItAndStops)
+TEST_F(RouterBoxTest, TerminateWithATextShowsItAndStops)
 {
     BoxWatch watch("Leaving", IDOK);
     AddInt(1);
@@ -804,7 +807,9 @@ TEST_F(HostCallTest, TrappedErrorKeepsItsNumberForTheScriptsHandler)
     EXPECT_EQ(ctx()->nErrorDetail, 999u);
 }
 
-TEST_F(HostCallTest, ShownErrorCarriesTheHostsTextAndTheChoiceToGoOn)
+using HostCallBoxTest = HostCallTest;
+
+TEST_F(HostCallBoxTest, ShownErrorCarriesTheHostsTextAndTheChoiceToGoOn)
 {
     ctx()->ErrorMode = EM_NOTIFY;
     FakeHost::status = -2;
@@ -823,7 +828,7 @@ TEST_F(HostCallTest, ShownErrorCarriesTheHostsTextAndTheChoiceToGoOn)
     EXPECT_EQ(ctx()->nErrorDetail, 10142u);
 }
 
-TEST_F(HostCallTest, SevereErrorStopsAfterItsBox)
+TEST_F(HostCallBoxTest, SevereErrorStopsAfterItsBox)
 {
     FakeHost::status = -3;
     FakeHost::errorText = "10102: Kelvoran - Unrecognized ParentProcess request code";

@@ -42,7 +42,7 @@ TEST(LauncherEngineBinding, StartsWithMemoryItOwnsAndFreesItAtStop)
     DestroyWindow(window);
 }
 
-TEST(LauncherEngineBinding, RefusesAnInterfaceWordOfAnotherVersion)
+TEST(LauncherEngineBindingBox, RefusesAnInterfaceWordOfAnotherVersion)
 {
     HWND window = kvtest::CreateHostWindow(L"KVT - binding test");
     kvtest::ProbeProcess probe(L"click --title-exact \"OBJ mismatch\" --button OK" + kvtest::OwnWindowsOnly());
@@ -53,7 +53,7 @@ TEST(LauncherEngineBinding, RefusesAnInterfaceWordOfAnotherVersion)
     DestroyWindow(window);
 }
 
-TEST(LauncherEngineBinding, ReserveThatCannotBeHadEndsWith40)
+TEST(LauncherEngineBindingBox, ReserveThatCannotBeHadEndsWith40)
 {
     HWND window = kvtest::CreateHostWindow(L"KVT - binding test");
     // The box is read, then answered, from a second thread while the start waits in it.
