@@ -15,7 +15,7 @@ struct ContextDeleter {
     void operator()(BDS* ctx) const { std::free(ctx); }
 };
 
-TEST(Foreground, MethodBelowZeroDoesNothing)
+TEST(ForegroundWindow, MethodBelowZeroDoesNothing)
 {
     std::unique_ptr<BDS, ContextDeleter> ctx(static_cast<BDS*>(std::calloc(1, sizeof(BDS))));
     HWND window = CreateWindowExA(0, "STATIC", "Foreground unit test", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
@@ -27,7 +27,7 @@ TEST(Foreground, MethodBelowZeroDoesNothing)
     DestroyWindow(window);
 }
 
-TEST(Foreground, LockTimeoutIsPutBackAfterMethodThree)
+TEST(ForegroundWindow, LockTimeoutIsPutBackAfterMethodThree)
 {
     std::unique_ptr<BDS, ContextDeleter> ctx(static_cast<BDS*>(std::calloc(1, sizeof(BDS))));
     HWND window = CreateWindowExA(0, "STATIC", "Foreground unit test", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10,
@@ -41,7 +41,7 @@ TEST(Foreground, LockTimeoutIsPutBackAfterMethodThree)
     DestroyWindow(window);
 }
 
-TEST(Foreground, CentringKeepsTheSize)
+TEST(ForegroundWindow, CentringKeepsTheSize)
 {
     HWND window = CreateWindowExA(0, "STATIC", "Foreground unit test", WS_POPUP, 3, 4, 120, 80, nullptr, nullptr,
                                   nullptr, nullptr);

@@ -18,7 +18,7 @@ namespace {
 
 const char* const kTitle = "Confirm File Replace";
 
-class OverwriteDialogTest : public ::testing::Test {
+class OverwriteDialogBoxTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -45,7 +45,7 @@ protected:
     OverwriteTexts texts;
 };
 
-TEST_F(OverwriteDialogTest, EachButtonLeavesItsAnswer)
+TEST_F(OverwriteDialogBoxTest, EachButtonLeavesItsAnswer)
 {
     struct Case {
         int button;
@@ -58,14 +58,14 @@ TEST_F(OverwriteDialogTest, EachButtonLeavesItsAnswer)
     }
 }
 
-TEST_F(OverwriteDialogTest, TheCloseBoxCancels)
+TEST_F(OverwriteDialogBoxTest, TheCloseBoxCancels)
 {
     DialogWatch watch(kTitle, [](HWND d, const SeenDialog&) { PostMessageA(d, WM_CLOSE, 0, 0); });
     Run(true);
     EXPECT_EQ(ctx->fileops.OverwriteAnswer, 104u);
 }
 
-TEST_F(OverwriteDialogTest, BothProceduresShowTheSameTexts)
+TEST_F(OverwriteDialogBoxTest, BothProceduresShowTheSameTexts)
 {
     for (bool wide : {true, false}) {
         DialogWatch watch(kTitle, IDCANCEL);
@@ -86,7 +86,7 @@ TEST_F(OverwriteDialogTest, BothProceduresShowTheSameTexts)
     }
 }
 
-TEST_F(OverwriteDialogTest, ALongNameKeepsItsBeginningAndEnd)
+TEST_F(OverwriteDialogBoxTest, ALongNameKeepsItsBeginningAndEnd)
 {
     texts.sourceName = L"C:\\begin" + std::wstring(300, L'm') + L"\\end.txt";
     DialogWatch watch(kTitle, IDCANCEL);
