@@ -126,7 +126,6 @@ struct LauncherState {
     int closeAllowed;
     int keepAtEndOfSession;
     bool stopRequested;
-    bool boxClassRegistered;
     bool waiterArmed;
 };
 
@@ -148,6 +147,8 @@ int RunMessageLoop(HINSTANCE instance, int showCommand, bool* failed);
 extern "C" __declspec(dllexport) LRESULT CALLBACK MainWndProc(HWND, UINT, WPARAM, LPARAM);
 void SetMainWindowText(const char* text);
 void ShowMainWindowAs(int showState);
+// Registers a window class of the program (its icon, the arrow cursor, 30 extra bytes).
+bool RegisterLauncherClass(HINSTANCE instance, const char* name, WNDPROC procedure);
 
 // ---------------------------------------------------------------- engine (engine_binding.cpp)
 

@@ -98,19 +98,8 @@ int RunLauncher(HINSTANCE instance, HINSTANCE previous, const char* serviceArgum
             name = p + 1;
     lstrcpynA(g_launcher.programName, name, sizeof(g_launcher.programName));
 
-    if (!previous) {
-        WNDCLASSA wc{};
-        wc.style = CS_HREDRAW | CS_VREDRAW;
-        wc.lpfnWndProc = MainWndProc;
-        wc.cbWndExtra = 30;
-        wc.hInstance = instance;
-        wc.hIcon = LoadIconA(instance, "MYICON");
-        wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-        wc.lpszClassName = MAIN_CLASS;
-        if (!RegisterClassA(&wc))
-            return EXIT_MAIN_CLASS;
-    }
+    if (!previous && !RegisterLauncherClass(instance, MAIN_CLASS, MainWndProc))
+        return EXIT_MAIN_CLASS;
 
     // The 9x conversion block stays alive for IntControl 1006 until the process ends.
     bool failed = false;
