@@ -3,10 +3,9 @@
 
 Usage: make_about_icon.py OUTPUT.ico
 """
-import struct
 import sys
 
-SIZE = 32
+from ico import SIZE, write_icon
 
 
 def pixel(x, y):
@@ -24,19 +23,7 @@ def pixel(x, y):
 def main(argv):
     if len(argv) != 1:
         sys.exit(__doc__)
-    rows = []
-    for y in range(SIZE - 1, -1, -1):            # bottom-up rows
-        rows.append(b"".join(bytes(pixel(x, y)) for x in range(SIZE)))
-    xor = b"".join(rows)
-    mask_row = ((SIZE + 31) // 32) * 4
-    and_mask = bytes(mask_row * SIZE)             # alpha carries the shape
-    header = struct.pack("<IiiHHIIiiII", 40, SIZE, SIZE * 2, 1, 32, 0, len(xor) + len(and_mask),
-                         0, 0, 0, 0)
-    image = header + xor + and_mask
-    directory = struct.pack("<HHH", 0, 1, 1)
-    entry = struct.pack("<BBBBHHII", SIZE, SIZE, 0, 0, 1, 32, len(image), 6 + 16)
-    with open(argv[0], "wb") as f:
-        f.write(directory + entry + image)
+    write_icon(argv[0], pixel)
 
 
 if __name__ == "__main__":
