@@ -108,12 +108,7 @@ NameMapEntry* TakeEntry(NameMap* map)
 
 uint32_t NameMapHash(const char* name)
 {
-    uint32_t h = 0x811C9DC5u;
-    for (size_t n = 0; n < KEY_MAX && name[n]; ++n) {
-        h ^= static_cast<uint8_t>(LowerChar(name[n]));
-        h *= 16777619u;
-    }
-    return h;
+    return LowerCaseHash(name, KEY_MAX);
 }
 
 int NameMapCreate(BDS* ctx, uint32_t capacity)

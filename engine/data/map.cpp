@@ -6,28 +6,12 @@
 
 #include <cstring>
 
+#include "engine/core/charclass.h"
 #include "engine/core/context.h"
-#include "engine/data/array_errors.h"
 #include "engine/core/heap.h"
+#include "engine/data/array_errors.h"
 
 namespace {
-
-constexpr uint32_t kFnvOffset = 0x811C9DC5u;
-constexpr uint32_t kFnvPrime = 0x01000193u;
-
-// Lower case of every byte as CharLowerA gives it for a single character; built once.
-const uint8_t* LowerTable()
-{
-    static uint8_t table[256];
-    static bool built;
-    if (!built) {
-        for (int b = 0; b < 256; ++b)
-            table[b] = static_cast<uint8_t>(reinterpret_cast<uintptr_t>(
-                CharLowerA(reinterpret_cast<LPSTR>(static_cast<uintptr_t>(b)))));
-        built = true;
-    }
-    return table;
-}
 
 // An entry block: the link to the next block, then the entries.
 struct EntryBlock {
@@ -155,11 +139,7 @@ MapEntry* FirstFrom(const MapTable* table, uint32_t from)
 
 uint32_t MapHashKey(const char* key)
 {
-    const uint8_t* lower = LowerTable();
-    uint32_t h = kFnvOffset;
-    for (const auto* p = reinterpret_cast<const uint8_t*>(key); *p; ++p)
-        h = (h ^ lower[*p]) * kFnvPrime;
-    return h;
+    return LowerCaseHash(key);
 }
 
 uint32_t MapInitialSize(BDS* ctx)
