@@ -14,7 +14,6 @@ constexpr size_t KEY_MAX = 31;
 
 struct NameMapEntry {
     char key[KEY_MAX + 1];
-    const char* keyPtr;         // points at key
     uint32_t value;
     NameMapEntry* next;         // next entry of the bucket
     uint32_t hash;
@@ -160,7 +159,6 @@ int NameMapInsert(BDS* ctx, const char* name, uint32_t value)
         return 0;
     }
     std::memcpy(e->key, key, sizeof(key));
-    e->keyPtr = e->key;
     e->value = value;
     e->hash = hash;
     NameMapEntry*& head = map->buckets[hash % map->bucketCount];
