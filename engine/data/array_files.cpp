@@ -11,6 +11,7 @@
 #include "engine/data/csv_line.h"
 #include "engine/data/map.h"
 #include "engine/files/file_handles.h"
+#include "engine/files/file_io.h"
 #include "engine/files/line_reader.h"
 
 using namespace arrays;
@@ -64,23 +65,12 @@ struct FileWriter {
     bool EndLine(BDS* ctx) { return Write(ctx, terminator); }
 };
 
-const char* LineTerminator(BDS* ctx)
-{
-    switch (ctx->eng.ctl.FileLineEnd) {
-    case 0: return "";
-    case 2: return "\n";
-    case 3: return "\r";
-    case 4: return "\t";
-    default: return "\r\n";
-    }
-}
-
 bool OpenForWriting(BDS* ctx, FileWriter& writer, const char* name)
 {
     UINT mode = SetErrorMode(SEM_FAILCRITICALERRORS);
     writer.file = FileHandleOpenA(name, GENERIC_WRITE, ctx->eng.ctl.WriteShareMode, CREATE_ALWAYS, 0);
     SetErrorMode(mode);
-    writer.terminator = LineTerminator(ctx);
+    writer.terminator = FileLineTerminator(ctx);
     if (writer.file == INVALID_HANDLE_VALUE) {
         SetError(ctx, ERR_OPEN);
         return false;
