@@ -1,9 +1,11 @@
 """Writes a square 32-bit .ico file of one image from a function that gives each pixel.
 
 The icon scripts beside this file draw their shape in pixel(x, y) -> (B, G, R, A) and hand
-it to write_icon; the alpha channel carries the shape, so the AND mask stays empty.
+it to icon_main, which takes the output file from the command line. The alpha channel
+carries the shape, so the AND mask stays empty.
 """
 import struct
+import sys
 
 SIZE = 32
 
@@ -22,3 +24,9 @@ def write_icon(path, pixel, size=SIZE):
     entry = struct.pack("<BBBBHHII", size, size, 0, 0, 1, 32, len(image), 6 + 16)
     with open(path, "wb") as f:
         f.write(directory + entry + image)
+
+
+def icon_main(usage, pixel):
+    if len(sys.argv) != 2:
+        sys.exit(usage)
+    write_icon(sys.argv[1], pixel)

@@ -3,9 +3,7 @@
 
 Usage: make_about_icon.py OUTPUT.ico
 """
-import sys
-
-from ico import SIZE, write_icon
+from ico import SIZE, icon_main
 
 
 def pixel(x, y):
@@ -20,11 +18,5 @@ def pixel(x, y):
     return (0xD0, 0x80, 0x30, 0xFF)              # blue face
 
 
-def main(argv):
-    if len(argv) != 1:
-        sys.exit(__doc__)
-    write_icon(argv[0], pixel)
-
-
 if __name__ == "__main__":
-    main(sys.argv[1:])
+    icon_main(__doc__, pixel)

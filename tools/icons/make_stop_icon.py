@@ -3,9 +3,7 @@
 
 Usage: make_stop_icon.py OUTPUT.ico
 """
-import sys
-
-from ico import SIZE, write_icon
+from ico import SIZE, icon_main
 
 
 def pixel(x, y):
@@ -22,11 +20,5 @@ def pixel(x, y):
     return (0x30, 0x30, 0xE0, 0xFF)              # red face
 
 
-def main(argv):
-    if len(argv) != 1:
-        sys.exit(__doc__)
-    write_icon(argv[0], pixel)
-
-
 if __name__ == "__main__":
-    main(sys.argv[1:])
+    icon_main(__doc__, pixel)
