@@ -39,6 +39,13 @@ inline bool IsWordChar(char c) { return CharClasses().cls[uint8_t(c)] & CHC_WORD
 inline bool IsLeadByte(char c) { return CharClasses().cls[uint8_t(c)] & CHC_LEAD; }
 inline char LowerChar(char c) { return CharClasses().lower[uint8_t(c)]; }
 
+// Character n of the name key of a variable name: a first byte of 0x80 or above stays as
+// it is, every other character is lower-cased.
+inline char NameKeyChar(const char* name, size_t n)
+{
+    return (n == 0 && (uint8_t(name[0]) & 0x80)) ? name[0] : LowerChar(name[n]);
+}
+
 // 32-bit FNV-1a of the text's bytes in lower case (LowerChar), over at most `limit` bytes:
 // names that differ only in case hash alike.
 inline uint32_t LowerCaseHash(const char* text, size_t limit = SIZE_MAX)

@@ -57,7 +57,7 @@ void HostVariableKey(const char* name, char key[VARNAMESIZE + 1])
 {
     size_t n = 0;
     for (; name[n] && n < VARNAMESIZE; ++n)
-        key[n] = (n == 0 && (uint8_t(name[0]) & 0x80)) ? name[0] : LowerChar(name[n]);
+        key[n] = NameKeyChar(name, n);
     key[n] = 0;
     for (size_t extra = 0; name[n]; ++n, ++extra)
         key[5 + extra % (VARNAMESIZE - 5)] = char(uint8_t(key[5 + extra % (VARNAMESIZE - 5)]) + uint8_t(LowerChar(name[n])));

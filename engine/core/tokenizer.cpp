@@ -205,8 +205,7 @@ int ReadName(BDS* ctx, char* start)
     while (IsNameChar(*p)) {
         if (n == limit)
             return Fail(ctx, p, ERR_NAME_TOO_LONG);
-        // A first byte of 0x80 or above stays as it is, as in the variables' name keys.
-        name[n] = (n == 0 && (static_cast<uint8_t>(*p) & 0x80)) ? *p : LowerChar(*p);
+        name[n] = NameKeyChar(start, static_cast<size_t>(n));
         ++n;
         ++p;
     }
@@ -336,7 +335,7 @@ uint16_t FindVarIndex(BDS* ctx, const char* name)
     for (; name[n]; ++n) {
         if (n == VARNAMESIZE)
             return VAR_NOT_FOUND;
-        key[n] = (n == 0 && (name[0] & 0x80)) ? name[0] : LowerChar(name[n]);
+        key[n] = NameKeyChar(name, n);
     }
     key[n] = 0;
     const VariableEntry* vars = ctx->pVars;
