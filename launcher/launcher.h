@@ -91,7 +91,7 @@ enum : int {
 
 // Operating-system flags, from the version record at start.
 struct OsFlags {
-    bool is9x, isNT, hasTray, isNT5, isXP, isVista;
+    bool is9x, isNT, hasTray, isNT5, isVista;
 };
 
 // Switches of the CONFIGDATA resource.

@@ -19,8 +19,6 @@ void ReadOsFlags()
     g_os.isNT = version.dwPlatformId == VER_PLATFORM_WIN32_NT;
     g_os.hasTray = g_os.is9x || (g_os.isNT && version.dwMajorVersion > 3);
     g_os.isNT5 = g_os.isNT && version.dwMajorVersion > 4;
-    g_os.isXP = g_os.isNT && (version.dwMajorVersion > 5
-                              || (version.dwMajorVersion == 5 && version.dwMinorVersion != 0));
     g_os.isVista = g_os.isNT && version.dwMajorVersion > 5;
 }
 

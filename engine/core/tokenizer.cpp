@@ -140,7 +140,6 @@ void TakeObjectExpression(BDS* ctx, char* start)
     ctx->szToken[n] = 0;
     ctx->nTokenKind = TK_KEYWORD;
     ctx->front.nTokenLength = static_cast<uint16_t>(p - start);
-    ctx->front.bNoCreateSaved = ctx->front.bNoCreate;
     ctx->prog = p;
 }
 
@@ -236,7 +235,6 @@ extern "C" int get_token(BDS* ctx)
     FrontState& f = ctx->front;
     uint8_t previousKind = ctx->nTokenKind;
     uint16_t previousId = ctx->delim_type;
-    f.nPrevTokenKind = previousKind;
     ctx->nTokenKind = TK_END;
 
     char* p = ctx->prog;
