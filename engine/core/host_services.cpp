@@ -303,12 +303,12 @@ uint64_t MapStep(BDS* ctx, const Request& r)
     if (!map || !(map->flags & ARRAY_MAP) || !position || !out || r.p3 < 2)
         return 0;
     if (*position == -1)
-        *position = int64_t(MapCursorStart(map));
+        *position = int64_t(MapPositionStart(map));
     if (*position == 0)
         return 0;
     const char* key = nullptr;
     ArrayElement* value = nullptr;
-    *position = int64_t(MapIterate(ctx, map, uintptr_t(*position), &key, &value));
+    *position = int64_t(MapPositionStep(ctx, map, uint64_t(*position), &key, &value));
     if (!key)
         return 0;
     size_t size = size_t(r.p3);

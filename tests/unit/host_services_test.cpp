@@ -342,6 +342,20 @@ TEST_F(HostServicesTest, MapEntriesByKeyWalkedSetAndRemoved)
     EXPECT_EQ(Call(57, "m", "A"), 0u);
     EXPECT_EQ(Call(45, "m", "a", sizeof(text), reinterpret_cast<uint64_t>(text)), 0u);
     EXPECT_EQ(Call(56, "greeting", "a", 0, reinterpret_cast<uint64_t>("x")), 0u);    // no map
+
+    // A position the host keeps while entries go: it never reaches a removed entry, also
+    // once the map is empty and its storage freed.
+    position = -1;
+    ASSERT_NE(Call(55, "m", &position, sizeof(pair), reinterpret_cast<uint64_t>(pair)), 0u);
+    std::string first = pair;
+    std::string second = first == "B" ? "c" : "B";          // where the position stands now
+    int64_t kept = position;
+    ASSERT_NE(kept, 0);
+    EXPECT_EQ(Call(57, "m", second.c_str()), 1u);
+    EXPECT_EQ(Call(55, "m", &position, sizeof(pair), reinterpret_cast<uint64_t>(pair)), 0u);
+    EXPECT_EQ(Call(57, "m", first.c_str()), 1u);
+    position = kept;
+    EXPECT_EQ(Call(55, "m", &position, sizeof(pair), reinterpret_cast<uint64_t>(pair)), 0u);
 }
 
 TEST_F(HostServicesTest, VariantRequestTellsWhyItCannotRead)
