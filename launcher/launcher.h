@@ -91,7 +91,7 @@ enum : int {
 
 // Operating-system flags, from the version record at start.
 struct OsFlags {
-    bool is9x, isNT, hasTray, isNT5, isXP, isVista;
+    bool is9x, isNT, hasTray, isNT5, isVista;
 };
 
 // Switches of the CONFIGDATA resource.
@@ -126,7 +126,6 @@ struct LauncherState {
     int closeAllowed;
     int keepAtEndOfSession;
     bool stopRequested;
-    bool boxClassRegistered;
     bool waiterArmed;
 };
 
@@ -148,6 +147,8 @@ int RunMessageLoop(HINSTANCE instance, int showCommand, bool* failed);
 extern "C" __declspec(dllexport) LRESULT CALLBACK MainWndProc(HWND, UINT, WPARAM, LPARAM);
 void SetMainWindowText(const char* text);
 void ShowMainWindowAs(int showState);
+// Registers a window class of the program (its icon, the arrow cursor, 30 extra bytes).
+bool RegisterLauncherClass(HINSTANCE instance, const char* name, WNDPROC procedure);
 
 // ---------------------------------------------------------------- engine (engine_binding.cpp)
 

@@ -19,8 +19,6 @@ void ReadOsFlags()
     g_os.isNT = version.dwPlatformId == VER_PLATFORM_WIN32_NT;
     g_os.hasTray = g_os.is9x || (g_os.isNT && version.dwMajorVersion > 3);
     g_os.isNT5 = g_os.isNT && version.dwMajorVersion > 4;
-    g_os.isXP = g_os.isNT && (version.dwMajorVersion > 5
-                              || (version.dwMajorVersion == 5 && version.dwMinorVersion != 0));
     g_os.isVista = g_os.isNT && version.dwMajorVersion > 5;
 }
 
@@ -98,19 +96,8 @@ int RunLauncher(HINSTANCE instance, HINSTANCE previous, const char* serviceArgum
             name = p + 1;
     lstrcpynA(g_launcher.programName, name, sizeof(g_launcher.programName));
 
-    if (!previous) {
-        WNDCLASSA wc{};
-        wc.style = CS_HREDRAW | CS_VREDRAW;
-        wc.lpfnWndProc = MainWndProc;
-        wc.cbWndExtra = 30;
-        wc.hInstance = instance;
-        wc.hIcon = LoadIconA(instance, "MYICON");
-        wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-        wc.lpszClassName = MAIN_CLASS;
-        if (!RegisterClassA(&wc))
-            return EXIT_MAIN_CLASS;
-    }
+    if (!previous && !RegisterLauncherClass(instance, MAIN_CLASS, MainWndProc))
+        return EXIT_MAIN_CLASS;
 
     // The 9x conversion block stays alive for IntControl 1006 until the process ends.
     bool failed = false;

@@ -202,7 +202,6 @@ void ResetLauncherState()
     g_launcher.closeAllowed = 0;
     g_launcher.keepAtEndOfSession = 0;
     g_launcher.stopRequested = false;
-    g_launcher.boxClassRegistered = false;
     g_launcher.waiterArmed = false;
     g_launcher.mainWindow = nullptr;
 }
@@ -236,6 +235,20 @@ void ShowMainWindowAs(int showState)
         ShowWindow(g_launcher.mainWindow, showState);
         UpdateWindow(g_launcher.mainWindow);
     }
+}
+
+bool RegisterLauncherClass(HINSTANCE instance, const char* name, WNDPROC procedure)
+{
+    WNDCLASSA wc{};
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = procedure;
+    wc.cbWndExtra = 30;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconA(instance, "MYICON");
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = name;
+    return RegisterClassA(&wc) != 0;
 }
 
 int RunMessageLoop(HINSTANCE instance, int showCommand, bool* failed)

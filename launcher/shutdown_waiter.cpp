@@ -34,16 +34,7 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK WaitShutWndProc(HWND window, U
 
 int RunShutdownWaiter(HINSTANCE instance)
 {
-    WNDCLASSA wc{};
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = WaitShutWndProc;
-    wc.cbWndExtra = 30;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconA(instance, "MYICON");
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    wc.lpszClassName = WAITER_CLASS;
-    if (!RegisterClassA(&wc))
+    if (!RegisterLauncherClass(instance, WAITER_CLASS, WaitShutWndProc))
         return EXIT_WAITER_CLASS;
 
     char title[300];

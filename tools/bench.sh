@@ -43,22 +43,8 @@ else
   done
 fi
 
-"$root/tools/install-deps.sh"
-
-# The Wine prefix and server belong to the build tree: one user of it at a time.
-exec 9>"$build/.test.lock"
-if ! flock -n 9; then
-  echo "bench.sh: another run is using $build; waiting for it"
-  flock 9
-fi
-
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$root" -B "$build" -G Ninja \
-        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
-else
-  cmake -S "$root" -B "$build" >/dev/null
-fi
-if ! cmake --build "$build"; then
+. "$root/tools/build-tree.sh"
+if ! build_tree_ready bench.sh "$build"; then
   echo "bench.sh: BUILD FAILED" >&2
   exit 2
 fi

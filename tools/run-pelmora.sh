@@ -11,22 +11,8 @@ build=${1:-$root/build}
 mkdir -p "$build"
 build=$(cd "$build" && pwd)
 
-"$root/tools/install-deps.sh"
-
-# The Wine prefix and server belong to the build tree: wait for a test run using them.
-exec 9>"$build/.test.lock"
-if ! flock -n 9; then
-  echo "run-pelmora: a test run is using $build; waiting for it"
-  flock 9
-fi
-
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$root" -B "$build" -G Ninja \
-        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
-else
-  cmake -S "$root" -B "$build" >/dev/null
-fi
-cmake --build "$build"
+. "$root/tools/build-tree.sh"
+build_tree_ready run-pelmora "$build"
 
 . "$root/tools/wine-env.sh"
 trap wine_env_stop EXIT

@@ -1,8 +1,10 @@
 // Character classes of the ANSI code page for the tokenizer's hot path: letters,
 // letters-or-digits, lower-case forms and DBCS lead bytes, taken once per process from
-// the system so that scanning a line makes no system calls.
+// the system so that scanning a line makes no system calls; and the case-blind name hash
+// built on the lower-case forms.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 struct CharClassTable {
@@ -36,3 +38,21 @@ inline bool IsDigitChar(char c) { return c >= '0' && c <= '9'; }
 inline bool IsWordChar(char c) { return CharClasses().cls[uint8_t(c)] & CHC_WORD; }
 inline bool IsLeadByte(char c) { return CharClasses().cls[uint8_t(c)] & CHC_LEAD; }
 inline char LowerChar(char c) { return CharClasses().lower[uint8_t(c)]; }
+
+// Character n of the name key of a variable name: a first byte of 0x80 or above stays as
+// it is, every other character is lower-cased.
+inline char NameKeyChar(const char* name, size_t n)
+{
+    return (n == 0 && (uint8_t(name[0]) & 0x80)) ? name[0] : LowerChar(name[n]);
+}
+
+// 32-bit FNV-1a of the text's bytes in lower case (LowerChar), over at most `limit` bytes:
+// names that differ only in case hash alike.
+inline uint32_t LowerCaseHash(const char* text, size_t limit = SIZE_MAX)
+{
+    const char* lower = CharClasses().lower;
+    uint32_t h = 0x811C9DC5u;
+    for (size_t n = 0; n < limit && text[n]; ++n)
+        h = (h ^ static_cast<uint8_t>(lower[static_cast<uint8_t>(text[n])])) * 0x01000193u;
+    return h;
+}

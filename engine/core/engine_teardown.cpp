@@ -12,6 +12,7 @@
 #include "engine/core/errors.h"
 #include "engine/core/neighbour_services.h"
 #include "engine/core/pump.h"
+#include "engine/files/file_io.h"
 #include "engine/system/input_block.h"
 
 namespace {

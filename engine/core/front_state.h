@@ -10,10 +10,8 @@ struct NameMap;
 
 struct FrontState {
     char szName[VARNAMESIZE + 1];   // the last name read, lower case
-    uint8_t nPrevTokenKind;         // kind of the token before the current one
     uint16_t nTokenLength;          // bytes the current token took in the line (putback)
     uint32_t bNoCreate;             // the next name read must not create a variable
-    uint32_t bNoCreateSaved;        // bNoCreate as it was when an object expression was read
     uint32_t bCreateDefined;        // a created variable starts as integer -1, not uninit
     uint32_t bPersistentName;       // names are mangled with the function scope number
     uint32_t bAssignAllowed;        // ProcessSubExpression may take an assignment

@@ -20,12 +20,6 @@ int DoWinPlaceA(BDS* ctx, int, int, int, int, const char*, HWND)
     return 0;
 }
 
-int DoWinActivateA(BDS* ctx, const char*)
-{
-    SetError(ctx, 1045);      // "WinActivate: Window not found"
-    return 0;
-}
-
 // ---- system: no kind is known
 int ProgramKindByExt(BDS*, uint16_t, const char*, uint32_t, int)
 {
@@ -36,33 +30,6 @@ int ProgramKindByExt(BDS*, uint16_t, const char*, uint32_t, int)
 void VtTypeName(BDS*, VARTYPE type, char* out, int size)
 {
     std::snprintf(out, size_t(size), "VT_%u", unsigned(type));
-}
-
-// ---- maps: no map holds entries yet
-int MapFindText(BDS*, ArrayHeader*, const char*, ArrayElement**)
-{
-    return 0;
-}
-
-int MapInsertText(BDS* ctx, ArrayHeader*, const char*, ArrayElement**)
-{
-    SetError(ctx, 1631);
-    return 0;
-}
-
-int MapRemoveText(BDS*, ArrayHeader*, const char*)
-{
-    return 0;
-}
-
-uint64_t MapStartCursor(BDS*, ArrayHeader*)
-{
-    return 0;
-}
-
-uint64_t MapIterate(BDS*, ArrayHeader*, uint64_t, const char**, ArrayElement**)
-{
-    return 0;
 }
 
 // ---- diagnostics: an empty stack

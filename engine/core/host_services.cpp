@@ -21,8 +21,10 @@
 #include "engine/core/tokenizer.h"
 #include "engine/core/uncompress.h"
 #include "engine/com/com_value.h"
+#include "engine/data/map.h"
 #include "engine/files/settings.h"
 #include "engine/ui/message_box.h"
+#include "engine/ui/window_activate.h"
 
 namespace {
 
@@ -55,7 +57,7 @@ void HostVariableKey(const char* name, char key[VARNAMESIZE + 1])
 {
     size_t n = 0;
     for (; name[n] && n < VARNAMESIZE; ++n)
-        key[n] = (n == 0 && (uint8_t(name[0]) & 0x80)) ? name[0] : LowerChar(name[n]);
+        key[n] = NameKeyChar(name, n);
     key[n] = 0;
     for (size_t extra = 0; name[n]; ++n, ++extra)
         key[5 + extra % (VARNAMESIZE - 5)] = char(uint8_t(key[5 + extra % (VARNAMESIZE - 5)]) + uint8_t(LowerChar(name[n])));
@@ -189,11 +191,10 @@ ArrayElement* LookupNamedVar(BDS* ctx, const char* name, const char* subscripts)
     if (!a || !subscripts)
         return nullptr;
     if (a->flags & ARRAY_MAP) {
-        ArrayElement* value = nullptr;
         uint16_t saved = ctx->nErrorCode;
-        int found = MapFindText(ctx, a, subscripts, &value);
+        ArrayElement* value = MapFind(ctx, a, subscripts);
         ctx->nErrorCode = saved;
-        return found ? value : nullptr;
+        return value;
     }
     if (a->ndims == 0 || !a->data)
         return nullptr;
@@ -302,12 +303,12 @@ uint64_t MapStep(BDS* ctx, const Request& r)
     if (!map || !(map->flags & ARRAY_MAP) || !position || !out || r.p3 < 2)
         return 0;
     if (*position == -1)
-        *position = int64_t(MapStartCursor(ctx, map));
+        *position = int64_t(MapPositionStart(map));
     if (*position == 0)
         return 0;
     const char* key = nullptr;
     ArrayElement* value = nullptr;
-    *position = int64_t(MapIterate(ctx, map, uint64_t(*position), &key, &value));
+    *position = int64_t(MapPositionStep(ctx, map, uint64_t(*position), &key, &value));
     if (!key)
         return 0;
     size_t size = size_t(r.p3);
@@ -334,8 +335,8 @@ uint64_t MapSet(BDS* ctx, const Request& r)
     const char* text = reinterpret_cast<const char*>(r.p4);
     if (!map || !(map->flags & ARRAY_MAP) || !key)
         return 0;
-    ArrayElement* value = nullptr;
-    if (!MapInsertText(ctx, map, key, &value) || !value)
+    ArrayElement* value = MapInsertCopyKey(ctx, map, key);
+    if (!value)
         return 0;
     size_t length = text ? std::strlen(text) : 0;
     FreeValue(ctx, value, 0, VK_ELEMENT);
@@ -356,7 +357,7 @@ uint64_t MapDelete(BDS* ctx, const Request& r)
     ArrayHeader* map = v ? ValueArray(v) : nullptr;
     if (!map || !(map->flags & ARRAY_MAP) || !r.Text2())
         return 0;
-    return uint64_t(MapRemoveText(ctx, map, r.Text2()));
+    return uint64_t(MapRemove(ctx, map, r.Text2()));
 }
 
 // ---------------------------------------------------------------- variants

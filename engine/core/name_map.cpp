@@ -14,7 +14,6 @@ constexpr size_t KEY_MAX = 31;
 
 struct NameMapEntry {
     char key[KEY_MAX + 1];
-    const char* keyPtr;         // points at key
     uint32_t value;
     NameMapEntry* next;         // next entry of the bucket
     uint32_t hash;
@@ -108,12 +107,7 @@ NameMapEntry* TakeEntry(NameMap* map)
 
 uint32_t NameMapHash(const char* name)
 {
-    uint32_t h = 0x811C9DC5u;
-    for (size_t n = 0; n < KEY_MAX && name[n]; ++n) {
-        h ^= static_cast<uint8_t>(LowerChar(name[n]));
-        h *= 16777619u;
-    }
-    return h;
+    return LowerCaseHash(name, KEY_MAX);
 }
 
 int NameMapCreate(BDS* ctx, uint32_t capacity)
@@ -165,7 +159,6 @@ int NameMapInsert(BDS* ctx, const char* name, uint32_t value)
         return 0;
     }
     std::memcpy(e->key, key, sizeof(key));
-    e->keyPtr = e->key;
     e->value = value;
     e->hash = hash;
     NameMapEntry*& head = map->buckets[hash % map->bucketCount];

@@ -1,6 +1,6 @@
-// Services of the later subsystems that engine set-up, tear-down and the message pump
-// call. Until a subsystem is built its services have minimal forms in the file
-// engine/<area>/<area>_minimal.cpp; the subsystem's own code replaces that file.
+// Services of subsystems not built yet that engine set-up, tear-down and the message pump
+// call. Their minimal forms live in engine/<area>/<area>_minimal.cpp; a subsystem's own
+// code replaces that file, and its services then move to the subsystem's own header.
 #pragma once
 
 #include <windows.h>
@@ -8,12 +8,7 @@
 
 struct BDS;
 
-// ---- files, directories, registry and settings
-// Changes the drive, the current directory and the per-drive variable "=X:"; 1031 on
-// failure.
-int DoDirChangeA(BDS* ctx, const char* directory);
-// Closes every file a script left open and frees the slots' buffers.
-void CloseAllScriptFiles(BDS* ctx);
+// ---- registry and restart manager
 // Releases the table of registry keys opened by scripts.
 void OpenKeyTableFree(BDS* ctx);
 // Frees the restart-manager library when it was loaded.
@@ -50,6 +45,3 @@ void FreeAllDllCallbacks(BDS* ctx);
 void DllStructFreeAll(BDS* ctx);
 // Frees every loaded extender (after its shutdown call).
 void UnloadExtenders(BDS* ctx);
-// The host's idle hook (id -1, event "1"); the host may fill `directory` with a folder to
-// change to. Answers non-zero when the host was called.
-int HostIdleHook(BDS* ctx, char* directory, int size);

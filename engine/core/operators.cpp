@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
+#include <type_traits>
 
 #include "engine/core/heap.h"
 #include "engine/core/text_length.h"
@@ -164,6 +165,53 @@ U WrappingPower(U base, uint64_t exponent)
     return result;
 }
 
+// The integer operators at either width: +, -, * and << wrap, shift counts are taken
+// modulo the width. Answers false where it set an error or handed a negative power
+// to the float path; otherwise *r holds the result.
+template <typename S>
+bool IntegerOperation(BDS* ctx, uint16_t op, resultants* left, resultants* right, S a, S b, S* r)
+{
+    using U = std::make_unsigned_t<S>;
+    constexpr S shiftMask = sizeof(S) * 8 - 1;
+    U ua = static_cast<U>(a), ub = static_cast<U>(b);
+    switch (op) {
+    case KID_PLUS: *r = static_cast<S>(ua + ub); break;
+    case KID_MINUS: *r = static_cast<S>(ua - ub); break;
+    case KID_STAR: *r = static_cast<S>(ua * ub); break;
+    case KID_AMP: *r = a & b; break;
+    case KID_BAR: *r = a | b; break;
+    case KID_XOR: *r = a ^ b; break;
+    case KID_SHL: *r = static_cast<S>(ua << (b & shiftMask)); break;
+    case KID_SHR: *r = a >> (b & shiftMask); break;
+    case KID_SLASH:
+    case KID_MOD:
+        if (b == 0) {
+            SetError(ctx, ERR_DIVIDE_BY_ZERO);
+            return false;
+        }
+        if (b == -1)   // the most negative number by -1 wraps instead of faulting
+            *r = op == KID_SLASH ? static_cast<S>(0 - ua) : 0;
+        else
+            *r = op == KID_SLASH ? a / b : a % b;
+        break;
+    case KID_ANDAND: *r = (a != 0 && b != 0) ? 1 : 0; break;
+    case KID_OROR: *r = (a != 0 || b != 0) ? 1 : 0; break;
+    case KID_POWER:
+        if (b < 0) {
+            SetFloat(ctx, left, static_cast<double>(a));
+            SetFloat(ctx, right, static_cast<double>(b));
+            FloatOperation(ctx, op, left, right);
+            return false;
+        }
+        *r = static_cast<S>(WrappingPower<U>(ua, ub));
+        break;
+    default:
+        SetError(ctx, ERR_BINARY_NOT_LEGAL);
+        return false;
+    }
+    return true;
+}
+
 void Int64Operation(BDS* ctx, uint16_t op, resultants* left, resultants* right)
 {
     int64_t a = 0, b = 0;
@@ -172,87 +220,16 @@ void Int64Operation(BDS* ctx, uint16_t op, resultants* left, resultants* right)
             SetError(ctx, ERR_NOT_NUMBER);
         return;
     }
-    uint64_t ua = static_cast<uint64_t>(a), ub = static_cast<uint64_t>(b);
     int64_t r;
-    switch (op) {
-    case KID_PLUS: r = static_cast<int64_t>(ua + ub); break;
-    case KID_MINUS: r = static_cast<int64_t>(ua - ub); break;
-    case KID_STAR: r = static_cast<int64_t>(ua * ub); break;
-    case KID_AMP: r = a & b; break;
-    case KID_BAR: r = a | b; break;
-    case KID_XOR: r = a ^ b; break;
-    case KID_SHL: r = static_cast<int64_t>(ua << (b & 63)); break;
-    case KID_SHR: r = a >> (b & 63); break;
-    case KID_SLASH:
-    case KID_MOD:
-        if (b == 0) {
-            SetError(ctx, ERR_DIVIDE_BY_ZERO);
-            return;
-        }
-        if (b == -1)   // the most negative number by -1 wraps instead of faulting
-            r = op == KID_SLASH ? static_cast<int64_t>(0 - ua) : 0;
-        else
-            r = op == KID_SLASH ? a / b : a % b;
-        break;
-    case KID_ANDAND: r = (a != 0 && b != 0) ? 1 : 0; break;
-    case KID_OROR: r = (a != 0 || b != 0) ? 1 : 0; break;
-    case KID_POWER:
-        if (b < 0) {
-            SetFloat(ctx, left, static_cast<double>(a));
-            SetFloat(ctx, right, static_cast<double>(b));
-            FloatOperation(ctx, op, left, right);
-            return;
-        }
-        r = static_cast<int64_t>(WrappingPower<uint64_t>(ua, ub));
-        break;
-    default:
-        SetError(ctx, ERR_BINARY_NOT_LEGAL);
-        return;
-    }
-    SetInt64(ctx, left, r);
+    if (IntegerOperation(ctx, op, left, right, a, b, &r))
+        SetInt64(ctx, left, r);
 }
 
 void Int32Operation(BDS* ctx, uint16_t op, resultants* left, resultants* right)
 {
-    int32_t a = left->i32, b = right->i32;
-    uint32_t ua = static_cast<uint32_t>(a), ub = static_cast<uint32_t>(b);
     int32_t r;
-    switch (op) {
-    case KID_PLUS: r = static_cast<int32_t>(ua + ub); break;
-    case KID_MINUS: r = static_cast<int32_t>(ua - ub); break;
-    case KID_STAR: r = static_cast<int32_t>(ua * ub); break;
-    case KID_AMP: r = a & b; break;
-    case KID_BAR: r = a | b; break;
-    case KID_XOR: r = a ^ b; break;
-    case KID_SHL: r = static_cast<int32_t>(ua << (b & 31)); break;
-    case KID_SHR: r = a >> (b & 31); break;
-    case KID_SLASH:
-    case KID_MOD:
-        if (b == 0) {
-            SetError(ctx, ERR_DIVIDE_BY_ZERO);
-            return;
-        }
-        if (b == -1)
-            r = op == KID_SLASH ? static_cast<int32_t>(0 - ua) : 0;
-        else
-            r = op == KID_SLASH ? a / b : a % b;
-        break;
-    case KID_ANDAND: r = (a != 0 && b != 0) ? 1 : 0; break;
-    case KID_OROR: r = (a != 0 || b != 0) ? 1 : 0; break;
-    case KID_POWER:
-        if (b < 0) {
-            SetFloat(ctx, left, static_cast<double>(a));
-            SetFloat(ctx, right, static_cast<double>(b));
-            FloatOperation(ctx, op, left, right);
-            return;
-        }
-        r = static_cast<int32_t>(WrappingPower<uint32_t>(ua, ub));
-        break;
-    default:
-        SetError(ctx, ERR_BINARY_NOT_LEGAL);
-        return;
-    }
-    SetInt(ctx, left, r);
+    if (IntegerOperation(ctx, op, left, right, left->i32, right->i32, &r))
+        SetInt(ctx, left, r);
 }
 
 }  // namespace
@@ -383,6 +360,28 @@ void EndConcatRoom(BDS* ctx, resultants* left, ConcatRoom* room)
 
 // ---------------------------------------------------------------- unary operators
 
+namespace {
+
+void SetInteger(BDS* ctx, resultants* r, int32_t v) { SetInt(ctx, r, v); }
+void SetInteger(BDS* ctx, resultants* r, int64_t v) { SetInt64(ctx, r, v); }
+
+// !, +, - and ~ on an integer, the result at the operand's width (negation wraps).
+template <typename S>
+bool IntegerUnary(BDS* ctx, uint16_t op, resultants* value, S x)
+{
+    using U = std::make_unsigned_t<S>;
+    switch (op) {
+    case KID_NOT: SetInteger(ctx, value, static_cast<S>(x == 0 ? 1 : 0)); break;
+    case KID_PLUS: SetInteger(ctx, value, x); break;
+    case KID_MINUS: SetInteger(ctx, value, static_cast<S>(0 - static_cast<U>(x))); break;
+    case KID_TILDE: SetInteger(ctx, value, static_cast<S>(~x)); break;
+    default: SetError(ctx, ERR_UNARY_NOT_LEGAL); return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 void ApplyNumericUnary(BDS* ctx, uint16_t op, resultants* value)
 {
     NumClass c = ClassOperand(ctx, value, true);
@@ -400,23 +399,11 @@ void ApplyNumericUnary(BDS* ctx, uint16_t op, resultants* value)
         default: SetError(ctx, ERR_UNARY_NOT_LEGAL); return;
         }
     } else if (c == NC_INT64) {
-        int64_t x = value->i64;
-        switch (op) {
-        case KID_NOT: SetInt64(ctx, value, x == 0 ? 1 : 0); break;
-        case KID_PLUS: SetInt64(ctx, value, x); break;
-        case KID_MINUS: SetInt64(ctx, value, static_cast<int64_t>(0 - static_cast<uint64_t>(x))); break;
-        case KID_TILDE: SetInt64(ctx, value, ~x); break;
-        default: SetError(ctx, ERR_UNARY_NOT_LEGAL); return;
-        }
+        if (!IntegerUnary(ctx, op, value, value->i64))
+            return;
     } else {
-        int32_t x = value->i32;
-        switch (op) {
-        case KID_NOT: SetInt(ctx, value, x == 0 ? 1 : 0); break;
-        case KID_PLUS: SetInt(ctx, value, x); break;
-        case KID_MINUS: SetInt(ctx, value, static_cast<int32_t>(0 - static_cast<uint32_t>(x))); break;
-        case KID_TILDE: SetInt(ctx, value, ~x); break;
-        default: SetError(ctx, ERR_UNARY_NOT_LEGAL); return;
-        }
+        if (!IntegerUnary(ctx, op, value, value->i32))
+            return;
     }
     TakePendingMathError(ctx);
 }

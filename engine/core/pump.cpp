@@ -4,7 +4,8 @@
 #include <windows.h>
 
 #include "engine/core/context.h"
-#include "engine/core/neighbour_services.h"
+#include "engine/files/directories.h"
+#include "engine/native/host_call.h"
 
 namespace {
 

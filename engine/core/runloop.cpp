@@ -2,6 +2,7 @@
 // #Define... blocks, substitutes %name% references, and hands each statement to the
 // statement runner; also the label search with its cached jumps.
 #include "engine/core/runloop.h"
+#include "engine/core/charclass.h"
 #include "engine/core/errors.h"
 #include "engine/core/messages.h"
 #include "engine/core/module.h"
@@ -361,7 +362,7 @@ int SubstituteVariables(BDS* ctx, char* line)
     bool changed = false;
     for (size_t i = 0; line[i];) {
         unsigned char c = static_cast<unsigned char>(line[i]);
-        if (IsDBCSLeadByte(c) && line[i + 1]) {
+        if (IsLeadByte(static_cast<char>(c)) && line[i + 1]) {
             if (!put(line + i, 2))
                 goto tooLong;
             i += 2;
@@ -385,8 +386,8 @@ int SubstituteVariables(BDS* ctx, char* line)
         size_t k = 0;
         while (line[j]) {
             unsigned char d = static_cast<unsigned char>(line[j]);
-            size_t step = IsDBCSLeadByte(d) && line[j + 1] ? 2 : 1;
-            if (step == 1 && !(IsCharAlphaNumericA(static_cast<char>(d)) || d == '@' || d == '_'))
+            size_t step = IsLeadByte(static_cast<char>(d)) && line[j + 1] ? 2 : 1;
+            if (step == 1 && !(IsAlnumChar(static_cast<char>(d)) || d == '@' || d == '_'))
                 break;
             if (k + step > VARNAMESIZE) {
                 SetError(ctx, 3047);

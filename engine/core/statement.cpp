@@ -258,6 +258,26 @@ int RunNested(BDS* ctx, resultants* result, RunSite* site, const char* at)
 
 // ---------------------------------------------------------------- If family
 
+// Evaluates the condition of If or ElseIf, which ends at Then or at the line's end. With
+// `thenEndsLine` nothing may follow Then (ElseIf has no single-line form).
+bool ConditionUpToThen(BDS* ctx, const RunSite* site, bool thenEndsLine, int32_t* truth)
+{
+    resultants value{};
+    bool ok = EvaluateExpression(ctx, &value, site);
+    void (*fault)(BDS*) = nullptr;
+    if (ok && TokenIs(ctx, KID_THEN)) {
+        if (thenEndsLine && RestOfLine(ctx))
+            fault = SetContinuesPastEnd;
+    } else if (ok && !AtLineEnd(ctx)) {
+        fault = SetThenMissing;
+    }
+    ok = ok && !fault && ConditionValue(ctx, &value, truth);
+    ReleaseEvaluated(ctx, &value);
+    if (fault)
+        fault(ctx);
+    return ok;
+}
+
 int ThenOrElse(BDS* ctx, resultants* result, RunSite* site, bool isThen)
 {
     char* rest = RestOfLine(ctx);
@@ -340,20 +360,8 @@ int DoIf(BDS* ctx, resultants* result, RunSite* site)
         }
         return ThenOrElse(ctx, result, site, true);
     }
-    resultants value{};
-    if (!EvaluateExpression(ctx, &value, site)) {
-        ReleaseEvaluated(ctx, &value);
-        return 0;
-    }
-    if (!TokenIs(ctx, KID_THEN) && !AtLineEnd(ctx)) {
-        ReleaseEvaluated(ctx, &value);
-        SetThenMissing(ctx);
-        return 0;
-    }
     int32_t truth = 0;
-    bool ok = ConditionValue(ctx, &value, &truth);
-    ReleaseEvaluated(ctx, &value);
-    if (!ok)
+    if (!ConditionUpToThen(ctx, site, false, &truth))
         return 0;
     ctx->run.nIfState = truth;
     ctx->run.bTraceOutcome = truth;
@@ -377,26 +385,8 @@ int DoElseIf(BDS* ctx, RunSite* site)
         ctx->run.nTraceEvent = 2;
         return 1;
     }
-    resultants value{};
-    if (!EvaluateExpression(ctx, &value, site)) {
-        ReleaseEvaluated(ctx, &value);
-        return 0;
-    }
-    if (TokenIs(ctx, KID_THEN)) {
-        if (RestOfLine(ctx)) {
-            ReleaseEvaluated(ctx, &value);
-            SetContinuesPastEnd(ctx);
-            return 0;
-        }
-    } else if (!AtLineEnd(ctx)) {
-        ReleaseEvaluated(ctx, &value);
-        SetThenMissing(ctx);
-        return 0;
-    }
     int32_t truth = 0;
-    bool ok = ConditionValue(ctx, &value, &truth);
-    ReleaseEvaluated(ctx, &value);
-    if (!ok)
+    if (!ConditionUpToThen(ctx, site, true, &truth))
         return 0;
     f = TopFrame(ctx);
     if (truth)
@@ -420,15 +410,23 @@ bool EvaluateWholeLine(BDS* ctx, resultants* value, const RunSite* site)
     return true;
 }
 
+// The integer of an expression that must end the line, taken by `convert`; the value is
+// released either way.
+bool WholeLineInteger(BDS* ctx, const RunSite* site, bool (*convert)(BDS*, resultants*, int32_t*),
+                      int32_t* out)
+{
+    resultants value{};
+    bool ok = EvaluateWholeLine(ctx, &value, site) && convert(ctx, &value, out);
+    ReleaseEvaluated(ctx, &value);
+    return ok;
+}
+
 int DoWhile(BDS* ctx, RunSite* site)
 {
     if (Skipping(ctx))
         return PushFrame(ctx, SF_WHILE, SKIP_ALL, site) ? 1 : 0;
-    resultants value{};
     int32_t truth = 0;
-    bool ok = EvaluateWholeLine(ctx, &value, site) && ConditionValue(ctx, &value, &truth);
-    ReleaseEvaluated(ctx, &value);
-    if (!ok)
+    if (!WholeLineInteger(ctx, site, ConditionValue, &truth))
         return 0;
     StructFrame* f = PushFrame(ctx, SF_WHILE, truth ? SKIP_NONE : SKIP_FALSE, site);
     if (!f)
@@ -462,11 +460,8 @@ int DoSwitch(BDS* ctx, RunSite* site)
 {
     if (Skipping(ctx))
         return PushFrame(ctx, SF_SWITCH, SKIP_ALL, site) ? 1 : 0;
-    resultants value{};
     int32_t n = 0;
-    bool ok = EvaluateWholeLine(ctx, &value, site) && SwitchInteger(ctx, &value, &n);
-    ReleaseEvaluated(ctx, &value);
-    if (!ok)
+    if (!WholeLineInteger(ctx, site, SwitchInteger, &n))
         return 0;
     StructFrame* f = PushFrame(ctx, SF_SWITCH, SKIP_FALSE, site);
     if (!f)
@@ -487,11 +482,8 @@ int DoCase(BDS* ctx, RunSite* site)
     ctx->run.nTraceEvent = 12;
     if (f->skip != SKIP_FALSE && f->skip != SKIP_CONTINUE)
         return 1;
-    resultants value{};
     int32_t n = 0;
-    bool ok = EvaluateWholeLine(ctx, &value, site) && SwitchInteger(ctx, &value, &n);
-    ReleaseEvaluated(ctx, &value);
-    if (!ok)
+    if (!WholeLineInteger(ctx, site, SwitchInteger, &n))
         return 0;
     f = TopFrame(ctx);
     int32_t switchValue = static_cast<int32_t>((f->resume << 16) | f->variable);

@@ -140,7 +140,6 @@ void TakeObjectExpression(BDS* ctx, char* start)
     ctx->szToken[n] = 0;
     ctx->nTokenKind = TK_KEYWORD;
     ctx->front.nTokenLength = static_cast<uint16_t>(p - start);
-    ctx->front.bNoCreateSaved = ctx->front.bNoCreate;
     ctx->prog = p;
 }
 
@@ -205,8 +204,7 @@ int ReadName(BDS* ctx, char* start)
     while (IsNameChar(*p)) {
         if (n == limit)
             return Fail(ctx, p, ERR_NAME_TOO_LONG);
-        // A first byte of 0x80 or above stays as it is, as in the variables' name keys.
-        name[n] = (n == 0 && (static_cast<uint8_t>(*p) & 0x80)) ? *p : LowerChar(*p);
+        name[n] = NameKeyChar(start, static_cast<size_t>(n));
         ++n;
         ++p;
     }
@@ -237,7 +235,6 @@ extern "C" int get_token(BDS* ctx)
     FrontState& f = ctx->front;
     uint8_t previousKind = ctx->nTokenKind;
     uint16_t previousId = ctx->delim_type;
-    f.nPrevTokenKind = previousKind;
     ctx->nTokenKind = TK_END;
 
     char* p = ctx->prog;
@@ -336,7 +333,7 @@ uint16_t FindVarIndex(BDS* ctx, const char* name)
     for (; name[n]; ++n) {
         if (n == VARNAMESIZE)
             return VAR_NOT_FOUND;
-        key[n] = (n == 0 && (name[0] & 0x80)) ? name[0] : LowerChar(name[n]);
+        key[n] = NameKeyChar(name, n);
     }
     key[n] = 0;
     const VariableEntry* vars = ctx->pVars;

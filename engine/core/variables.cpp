@@ -7,6 +7,7 @@
 #include <cwchar>
 
 #include "engine/com/com_value.h"
+#include "engine/core/charclass.h"
 #include "engine/core/context.h"
 #include "engine/core/errors.h"
 #include "engine/core/messages.h"
@@ -16,15 +17,6 @@
 #include "engine/files/settings.h"
 
 namespace {
-
-char LowerChar(char c)
-{
-    auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x80)
-        return (byte >= 'A' && byte <= 'Z') ? static_cast<char>(byte + 32) : c;
-    CharLowerBuffA(&c, 1);  // the ANSI code page's own letters
-    return c;
-}
 
 // Index of the entry named by `key` (whatever its flags) from entry 1 on, or -1; the last
 // free entry passed on the way goes to `lastFree`.
@@ -120,8 +112,7 @@ int MakeNameKey(const char* name, char key[VARNAMESIZE + 1])
         key[0] = 0;
         return -1;
     }
-    key[0] = static_cast<unsigned char>(name[0]) < 0x80 ? LowerChar(name[0]) : name[0];
-    for (size_t i = 1; i < length; ++i) key[i] = LowerChar(name[i]);
+    for (size_t i = 0; i < length; ++i) key[i] = NameKeyChar(name, i);
     key[length] = 0;
     return static_cast<int>(length);
 }

@@ -11,22 +11,6 @@ using namespace arrays;
 
 namespace {
 
-// The block of an array argument that the element built-ins work on: 1637 when it is
-// missing or a map, 1710 when it has no dimensions.
-ArrayHeader* ElementBlock(BDS* ctx, const ValueHead& value)
-{
-    ArrayHeader* array = ValueArray(&value);
-    if (!array || (array->flags & ARRAY_MAP) || !array->data) {
-        SetError(ctx, ERR_ARRAY_ACCESS);
-        return nullptr;
-    }
-    if (array->ndims == 0) {
-        SetError(ctx, ERR_ARRAY_EMPTY);
-        return nullptr;
-    }
-    return array;
-}
-
 // ArrInfo on a COM SAFEARRAY: the same requests answered from the array descriptor.
 bool SafeArrayInfo(BDS* ctx, const ValueHead& value, int32_t request, int32_t* answer)
 {
@@ -162,19 +146,9 @@ struct Reshape {
 // an insertion (one past the end allowed) and size - 1 for a removal.
 ArrayHeader* ReshapeTarget(BDS* ctx, BuiltinCall& call, bool insert, Reshape* shape)
 {
-    ArrayHeader* array = ValueArray(&call.args[1]);
-    if (!array || (array->flags & ARRAY_MAP) || !array->data) {
-        SetError(ctx, ERR_ARRAY_ACCESS);
+    ArrayHeader* array = DimensionedArrayOf(ctx, call.args[1], 2);
+    if (!array)
         return nullptr;
-    }
-    if (array->ndims == 0) {
-        SetError(ctx, ERR_ARRAY_EMPTY);
-        return nullptr;
-    }
-    if (array->ndims > 2) {
-        SetError(ctx, ERR_ARRAY_DIM_COUNT);
-        return nullptr;
-    }
     bool rowColumnGiven = Given(call, 3);
     int32_t rowColumn = IntArg(call, 3, 0);
     if (array->ndims == 1) {
@@ -299,11 +273,9 @@ void ArrayRemoveCase(BDS* ctx, BuiltinCall& call)
 
 void ArraySliceCase(BDS* ctx, BuiltinCall& call)
 {
-    ArrayHeader* array = ValueArray(&call.args[1]);
-    if (!array || (array->flags & ARRAY_MAP) || !array->data) {
-        SetError(ctx, ERR_ARRAY_ACCESS);
+    ArrayHeader* array = ElementArrayOf(ctx, call.args[1]);
+    if (!array)
         return;
-    }
     int pairs = (call.argc - 1) / 2;
     if (pairs != array->ndims || pairs == 0) {
         SetError(ctx, ERR_ARRAY_BAD_DIMENSION);
@@ -372,7 +344,7 @@ void ReverseRun(ArrayElement* first, uint32_t count, uint32_t stride)
 
 void ArrayReverseCase(BDS* ctx, BuiltinCall& call)
 {
-    ArrayHeader* array = ElementBlock(ctx, call.args[1]);
+    ArrayHeader* array = DimensionedArrayOf(ctx, call.args[1], MAX_ARRAY_DIMS);
     if (!array) return;
     int32_t dimension = IntArg(call, 2, 0);
     if (dimension < 0 || dimension > array->ndims) {

@@ -13,6 +13,32 @@
 
 namespace arrays {
 
+ArrayHeader* ElementArrayOf(BDS* ctx, const ValueHead& value)
+{
+    ArrayHeader* array = ValueArray(&value);
+    if (!IsElementArray(array)) {
+        SetError(ctx, ERR_ARRAY_ACCESS);
+        return nullptr;
+    }
+    return array;
+}
+
+ArrayHeader* DimensionedArrayOf(BDS* ctx, const ValueHead& value, int maxDims)
+{
+    ArrayHeader* array = ElementArrayOf(ctx, value);
+    if (!array)
+        return nullptr;
+    if (array->ndims == 0) {
+        SetError(ctx, ERR_ARRAY_EMPTY);
+        return nullptr;
+    }
+    if (array->ndims > maxDims) {
+        SetError(ctx, ERR_ARRAY_DIM_COUNT);
+        return nullptr;
+    }
+    return array;
+}
+
 void SetResultArray(BDS* ctx, resultants* result, const ValueHead& made)
 {
     FreeValue(ctx, result, 0, VK_RECORD);

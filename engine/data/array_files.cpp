@@ -11,6 +11,7 @@
 #include "engine/data/csv_line.h"
 #include "engine/data/map.h"
 #include "engine/files/file_handles.h"
+#include "engine/files/file_io.h"
 #include "engine/files/line_reader.h"
 
 using namespace arrays;
@@ -64,23 +65,12 @@ struct FileWriter {
     bool EndLine(BDS* ctx) { return Write(ctx, terminator); }
 };
 
-const char* LineTerminator(BDS* ctx)
-{
-    switch (ctx->eng.ctl.FileLineEnd) {
-    case 0: return "";
-    case 2: return "\n";
-    case 3: return "\r";
-    case 4: return "\t";
-    default: return "\r\n";
-    }
-}
-
 bool OpenForWriting(BDS* ctx, FileWriter& writer, const char* name)
 {
     UINT mode = SetErrorMode(SEM_FAILCRITICALERRORS);
     writer.file = FileHandleOpenA(name, GENERIC_WRITE, ctx->eng.ctl.WriteShareMode, CREATE_ALWAYS, 0);
     SetErrorMode(mode);
-    writer.terminator = LineTerminator(ctx);
+    writer.terminator = FileLineTerminator(ctx);
     if (writer.file == INVALID_HANDLE_VALUE) {
         SetError(ctx, ERR_OPEN);
         return false;
@@ -99,6 +89,23 @@ void FinishWriting(BDS* ctx, FileWriter& writer, resultants* result)
     }
     if (writer.written <= 0x7FFFFFFF) SetResultInt(ctx, result, static_cast<int32_t>(writer.written));
     else SetResultInt64(ctx, result, writer.written);
+}
+
+// Writes the file named by argument 1: write(writer) fills it, the result is the bytes
+// written.
+template <typename Write>
+void WriteFileArg(BDS* ctx, BuiltinCall& call, Write write)
+{
+    auto* writer = new (std::nothrow) FileWriter;
+    if (!writer) {
+        SetError(ctx, ERR_ARRAY_NO_MEMORY);
+        return;
+    }
+    if (OpenForWriting(ctx, *writer, TextArg(ctx, call, 1))) {
+        write(*writer);
+        FinishWriting(ctx, *writer, call.result);
+    }
+    delete writer;
 }
 
 // Writes the element as narrow text; 3056 when it has none.
@@ -175,6 +182,22 @@ bool ReadLines(BDS* ctx, LineReader& reader, Each each)
     }
 }
 
+// The first pass over a CSV file: its lines and the most fields on one; 1808 at a line
+// that is no CSV.
+bool CountCsvLines(BDS* ctx, LineReader& reader, char delimiter, int64_t* lines, int64_t* widest)
+{
+    return ReadLines(ctx, reader, [&](const char* line) {
+        int64_t n = CsvFieldCount(line, delimiter);
+        if (n < 0) {
+            SetError(ctx, ERR_BAD_CSV);
+            return false;
+        }
+        ++*lines;
+        if (n > *widest) *widest = n;
+        return true;
+    });
+}
+
 struct ReaderScope {
     LineReader reader{};
     bool open = false;
@@ -208,31 +231,22 @@ void DiscardArray(BDS* ctx, ValueHead& made, bool forced)
 
 void ArrayFilePutCase(BDS* ctx, BuiltinCall& call)
 {
-    ArrayHeader* array = ValueArray(&call.args[2]);
-    if (!array || (array->flags & ARRAY_MAP) || !array->data) {
-        SetError(ctx, ERR_ARRAY_ACCESS);
+    ArrayHeader* array = ElementArrayOf(ctx, call.args[2]);
+    if (!array)
         return;
-    }
     if (array->ndims > 1) {
         SetError(ctx, ERR_ARRAY_DIM_COUNT);
         return;
     }
     bool writeEmpty = IntArg(call, 3, 0) != 0;
-    auto* writer = new (std::nothrow) FileWriter;
-    if (!writer) {
-        SetError(ctx, ERR_ARRAY_NO_MEMORY);
-        return;
-    }
-    if (OpenForWriting(ctx, *writer, TextArg(ctx, call, 1))) {
+    WriteFileArg(ctx, call, [&](FileWriter& writer) {
         for (uint32_t i = 0; i < array->count; ++i) {
             const ArrayElement& element = array->data[i];
             if (element.flags == 0 && !writeEmpty) continue;
-            if (element.flags && !WriteElement(ctx, *writer, element, false)) break;
-            if (!writer->EndLine(ctx)) break;
+            if (element.flags && !WriteElement(ctx, writer, element, false)) break;
+            if (!writer.EndLine(ctx)) break;
         }
-        FinishWriting(ctx, *writer, call.result);
-    }
-    delete writer;
+    });
 }
 
 void ArrayFileGetCase(BDS* ctx, BuiltinCall& call)
@@ -274,11 +288,9 @@ void ArrayFilePutCsvCase(BDS* ctx, BuiltinCall& call)
 {
     char delimiter[2] = {};
     if (!CsvDelimiterArg(ctx, call, 3, delimiter)) return;
-    ArrayHeader* array = ValueArray(&call.args[2]);
-    if (!array || (array->flags & ARRAY_MAP) || !array->data) {
-        SetError(ctx, ERR_ARRAY_ACCESS);
+    ArrayHeader* array = ElementArrayOf(ctx, call.args[2]);
+    if (!array)
         return;
-    }
     if (array->ndims > 2) {
         SetError(ctx, ERR_ARRAY_DIM_COUNT);
         return;
@@ -289,21 +301,16 @@ void ArrayFilePutCsvCase(BDS* ctx, BuiltinCall& call)
     uint32_t rows = array->ndims ? array->dims[0] : 0;
     uint32_t columns = array->ndims == 2 ? array->dims[1] : 1;
     auto** fields = static_cast<const ArrayElement**>(HeapAlloc(GetProcessHeap(), 0, sizeof(void*) * columns));
-    auto* writer = new (std::nothrow) FileWriter;
-    if (!fields || !writer) {
-        if (fields) HeapFree(GetProcessHeap(), 0, fields);
-        delete writer;
+    if (!fields) {
         SetError(ctx, ERR_ARRAY_NO_MEMORY);
         return;
     }
-    if (OpenForWriting(ctx, *writer, TextArg(ctx, call, 1))) {
+    WriteFileArg(ctx, call, [&](FileWriter& writer) {
         for (uint32_t r = 0; r < rows; ++r) {
             for (uint32_t c = 0; c < columns; ++c) fields[c] = &array->data[static_cast<size_t>(r) * columns + c];
-            if (!WriteCsvRow(ctx, *writer, fields, columns, delimiter, writeEmpty, quoting)) break;
+            if (!WriteCsvRow(ctx, writer, fields, columns, delimiter, writeEmpty, quoting)) break;
         }
-        FinishWriting(ctx, *writer, call.result);
-    }
-    delete writer;
+    });
     HeapFree(GetProcessHeap(), 0, fields);
 }
 
@@ -318,12 +325,7 @@ void MapFilePutCsvCase(BDS* ctx, BuiltinCall& call)
     }
     bool writeEmpty = IntArg(call, 4, 0) != 0;
     bool quoting = !(IntArg(call, 5, 0) & 2);
-    auto* writer = new (std::nothrow) FileWriter;
-    if (!writer) {
-        SetError(ctx, ERR_ARRAY_NO_MEMORY);
-        return;
-    }
-    if (OpenForWriting(ctx, *writer, TextArg(ctx, call, 1))) {
+    WriteFileArg(ctx, call, [&](FileWriter& writer) {
         for (uintptr_t c = MapCursorStart(map); c;) {
             const char* key = "";
             ArrayElement* value = nullptr;
@@ -333,11 +335,9 @@ void MapFilePutCsvCase(BDS* ctx, BuiltinCall& call)
             keyText.flags = VF_STRING;
             keyText.str = static_cast<uint64_t>(key - ctx->HeapBase);
             const ArrayElement* fields[2] = {&keyText, value};
-            if (!WriteCsvRow(ctx, *writer, fields, 2, delimiter, true, quoting)) break;
+            if (!WriteCsvRow(ctx, writer, fields, 2, delimiter, true, quoting)) break;
         }
-        FinishWriting(ctx, *writer, call.result);
-    }
-    delete writer;
+    });
 }
 
 // ---------------------------------------------------------------- ArrayFileGetCsv
@@ -355,17 +355,7 @@ void ArrayFileGetCsvCase(BDS* ctx, BuiltinCall& call)
     scope.open = true;
 
     int64_t lines = 0, columns = 0;
-    bool ok = ReadLines(ctx, scope.reader, [&](const char* line) {
-        int64_t n = CsvFieldCount(line, delimiter[0]);
-        if (n < 0) {
-            SetError(ctx, ERR_BAD_CSV);
-            return false;
-        }
-        ++lines;
-        if (n > columns) columns = n;
-        return true;
-    });
-    if (!ok) return;
+    if (!CountCsvLines(ctx, scope.reader, delimiter[0], &lines, &columns)) return;
     if (lines && columns == 0) columns = 1;  // blank lines still make rows
     int64_t rows = lines + extraRows, width = columns + extraColumns;
     if (rows > 0x7FFFFFFF || width > 0x7FFFFFFF) {
@@ -382,7 +372,7 @@ void ArrayFileGetCsvCase(BDS* ctx, BuiltinCall& call)
     ArrayHeader* array = ValueArray(&made);
     JoinBuffer<char> field;
     uint32_t row = 0;
-    ok = LineReaderRewind(ctx, &scope.reader) && ReadLines(ctx, scope.reader, [&](const char* line) {
+    bool ok = LineReaderRewind(ctx, &scope.reader) && ReadLines(ctx, scope.reader, [&](const char* line) {
         if (row >= lines) return true;
         ArrayElement* cells = array->data + static_cast<size_t>(row++) * array->dims[1];
         const char* p = line;
@@ -413,20 +403,9 @@ void MapFileGetCsvCase(BDS* ctx, BuiltinCall& call)
     if (!LineReaderOpen(ctx, &scope.reader, TextArg(ctx, call, 1), 0, false)) return;
     scope.open = true;
 
-    uint64_t lines = 0;
-    int64_t fieldsPerLine = 0;
-    bool ok = ReadLines(ctx, scope.reader, [&](const char* line) {
-        int64_t n = CsvFieldCount(line, delimiter[0]);
-        if (n < 0) {
-            SetError(ctx, ERR_BAD_CSV);
-            return false;
-        }
-        ++lines;
-        if (n > fieldsPerLine) fieldsPerLine = n;
-        return true;
-    });
-    if (!ok) return;
-    if (lines >= 0x99999999ull) {
+    int64_t lines = 0, fieldsPerLine = 0;
+    if (!CountCsvLines(ctx, scope.reader, delimiter[0], &lines, &fieldsPerLine)) return;
+    if (lines >= 0x99999999ll) {
         SetError(ctx, ERR_TOO_MANY_LINES);
         return;
     }
@@ -443,7 +422,7 @@ void MapFileGetCsvCase(BDS* ctx, BuiltinCall& call)
     }
 
     JoinBuffer<char> field;
-    ok = LineReaderRewind(ctx, &scope.reader) && ReadLines(ctx, scope.reader, [&](const char* line) {
+    bool ok = LineReaderRewind(ctx, &scope.reader) && ReadLines(ctx, scope.reader, [&](const char* line) {
         const char* p = line;
         int got = CsvSplitField(ctx, &p, 0, delimiter[0], &field);
         if (got == 0) return true;  // a blank line holds no key

@@ -35,6 +35,12 @@ inline const wchar_t* WTextArg(BDS* ctx, const BuiltinCall& call, int i)
     return Given(call, i) ? ValueWText(ctx, &call.args[i]) : L"";
 }
 
+// The block of an array argument whose elements a built-in addresses: 1637 when there is
+// none (not an array, a map, no elements).
+ArrayHeader* ElementArrayOf(BDS* ctx, const ValueHead& value);
+// The same with dimensions required: 1710 when it has none, 1805 over `maxDims`.
+ArrayHeader* DimensionedArrayOf(BDS* ctx, const ValueHead& value, int maxDims);
+
 // ---------------------------------------------------------------- results
 
 // The result takes over the array that `made` holds (its creation reference).

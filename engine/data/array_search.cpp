@@ -199,20 +199,7 @@ ArrayHeader* SearchArray(BDS* ctx, const ValueHead& value, bool upToTwo)
         SetError(ctx, ERR_ARRAY_NOT_ARRAY);
         return nullptr;
     }
-    ArrayHeader* array = ValueArray(&value);
-    if (!array || (array->flags & ARRAY_MAP) || !array->data) {
-        SetError(ctx, ERR_ARRAY_ACCESS);
-        return nullptr;
-    }
-    if (array->ndims == 0) {
-        SetError(ctx, ERR_ARRAY_EMPTY);
-        return nullptr;
-    }
-    if (upToTwo && array->ndims > 2) {
-        SetError(ctx, ERR_ARRAY_DIM_COUNT);
-        return nullptr;
-    }
-    return array;
+    return DimensionedArrayOf(ctx, value, upToTwo ? 2 : MAX_ARRAY_DIMS);
 }
 
 // Rows, columns and the key column of a one- or two-dimension array; false when the

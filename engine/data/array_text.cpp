@@ -23,16 +23,7 @@ ArrayHeader* JoinSource(BDS* ctx, const ValueHead& value)
         SetError(ctx, ERR_ARRAY_NOT_ARRAY);
         return nullptr;
     }
-    ArrayHeader* array = ValueArray(&value);
-    if (!array || (array->flags & ARRAY_MAP) || !array->data) {
-        SetError(ctx, ERR_ARRAY_ACCESS);
-        return nullptr;
-    }
-    if (array->ndims == 0) {
-        SetError(ctx, ERR_ARRAY_EMPTY);
-        return nullptr;
-    }
-    return array;
+    return DimensionedArrayOf(ctx, value, MAX_ARRAY_DIMS);
 }
 
 size_t Length(const char* text) { return std::strlen(text); }

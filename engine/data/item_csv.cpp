@@ -115,9 +115,6 @@ int TakeField(const W& w, const C** position, int options, C delimiter, C* out)
     return n;
 }
 
-inline size_t Len(const char* text) { return std::strlen(text); }
-inline size_t Len(const wchar_t* text) { return std::wcslen(text); }
-
 // ItemExtractCsv: field n (-1: the last) of the line; fields up to it are checked.
 template <typename W, typename C = typename W::Char>
 void ExtractField(BDS* ctx, const W& w, int n, const C* line, int options, C delimiter,
@@ -131,7 +128,7 @@ void ExtractField(BDS* ctx, const W& w, int n, const C* line, int options, C del
         NewResultText(ctx, result, 0, line);
         return;
     }
-    size_t units = Len(line);
+    size_t units = UnitCount(line);
     auto* out = static_cast<C*>(HeapAlloc(GetProcessHeap(), 0, (units + 1) * sizeof(C)));
     if (!out) return SetError(ctx, ERR_NO_MEMORY);
     const C* p = line;

@@ -14,10 +14,6 @@
 namespace {
 
 constexpr uint16_t ERR_BAD_DELIMITER = 1705;
-constexpr uint16_t ERR_STRINGS_FULL = 3096;
-
-inline size_t Len(const char* text) { return std::strlen(text); }
-inline size_t Len(const wchar_t* text) { return std::wcslen(text); }
 
 // A list walker: the character walker and the one-character delimiter.
 template <typename W, typename C = typename W::Char>
@@ -48,23 +44,6 @@ struct Items {
     }
 };
 
-template <typename C>
-C* NewResult(BDS* ctx, resultants* result, uint64_t units)
-{
-    if (units > 0x7FFFFFF0) {
-        SetError(ctx, ERR_STRINGS_FULL);
-        return nullptr;
-    }
-    return NewResultText(ctx, result, static_cast<size_t>(units), static_cast<const C*>(nullptr));
-}
-
-template <typename C>
-C* Put(C* out, const C* text, size_t units)
-{
-    if (units) std::memcpy(out, text, units * sizeof(C));
-    return out + units;
-}
-
 // ---------------------------------------------------------------- extract
 
 template <typename W, typename C = typename W::Char>
@@ -75,16 +54,16 @@ const C* Extract(BDS* ctx, const Items<W>& items, resultants* result, int n, con
     for (int i = 1; *list && n >= 1; ++i) {
         const C* end = items.itemEnd(p);
         if (i == n) {
-            C* out = NewResult<C>(ctx, result, static_cast<uint64_t>(end - p));
+            C* out = NewResultUnits<C>(ctx, result, static_cast<uint64_t>(end - p));
             if (!out) return nullptr;
-            Put(out, p, static_cast<size_t>(end - p));
+            PutUnits(out, p, static_cast<size_t>(end - p));
             return items.after(end);
         }
         if (!*end) break;
         p = items.after(end);
     }
-    if (!NewResult<C>(ctx, result, 0)) return nullptr;
-    return list + Len(list);
+    if (!NewResultUnits<C>(ctx, result, 0)) return nullptr;
+    return list + UnitCount(list);
 }
 
 // ---------------------------------------------------------------- insert
@@ -92,13 +71,13 @@ const C* Extract(BDS* ctx, const Items<W>& items, resultants* result, int n, con
 template <typename W, typename C = typename W::Char>
 void Insert(BDS* ctx, const Items<W>& items, const C* item, int index, const C* list, resultants* result)
 {
-    size_t itemUnits = Len(item), listUnits = Len(list), delimUnits = Len(items.delimiter);
+    size_t itemUnits = UnitCount(item), listUnits = UnitCount(list), delimUnits = UnitCount(items.delimiter);
     if (!*list) {
-        C* out = NewResult<C>(ctx, result, itemUnits);
-        if (out) Put(out, item, itemUnits);
+        C* out = NewResultUnits<C>(ctx, result, itemUnits);
+        if (out) PutUnits(out, item, itemUnits);
         return;
     }
-    C* out = NewResult<C>(ctx, result, listUnits + itemUnits + delimUnits);
+    C* out = NewResultUnits<C>(ctx, result, listUnits + itemUnits + delimUnits);
     if (!out) return;
     // The item goes before the first item start that has `index` delimiters before it.
     int passed = 0;                 // delimiters passed so far
@@ -106,8 +85,8 @@ void Insert(BDS* ctx, const Items<W>& items, const C* item, int index, const C* 
     for (const C* p = list; *p;) {
         if (atItemStart && passed == index) {
             size_t before = static_cast<size_t>(p - list);
-            out = Put(Put(Put(out, list, before), item, itemUnits), items.delimiter, delimUnits);
-            Put(out, p, listUnits - before);
+            out = PutUnits(PutUnits(PutUnits(out, list, before), item, itemUnits), items.delimiter, delimUnits);
+            PutUnits(out, p, listUnits - before);
             return;
         }
         int n = items.w.size(p);
@@ -115,14 +94,14 @@ void Insert(BDS* ctx, const Items<W>& items, const C* item, int index, const C* 
         if (atItemStart) ++passed;
         p += n;
     }
-    out = Put(out, list, listUnits);
+    out = PutUnits(out, list, listUnits);
     if (atItemStart && passed == index) {
         // The list ends with the delimiter that reached the index: the item goes before
         // the empty last item ("a," with index 1 gives "a,X,").
-        Put(Put(out, item, itemUnits), items.delimiter, delimUnits);
+        PutUnits(PutUnits(out, item, itemUnits), items.delimiter, delimUnits);
         return;
     }
-    Put(Put(out, items.delimiter, delimUnits), item, itemUnits);
+    PutUnits(PutUnits(out, items.delimiter, delimUnits), item, itemUnits);
 }
 
 // ---------------------------------------------------------------- locate
@@ -130,7 +109,7 @@ void Insert(BDS* ctx, const Items<W>& items, const C* item, int index, const C* 
 template <typename W, typename C = typename W::Char>
 int Locate(const Items<W>& items, const C* item, const C* list)
 {
-    size_t itemUnits = Len(item);
+    size_t itemUnits = UnitCount(item);
     const C* p = list;
     for (int i = 1;; ++i) {
         const C* end = items.itemEnd(p);

@@ -6,28 +6,12 @@
 
 #include <cstring>
 
+#include "engine/core/charclass.h"
 #include "engine/core/context.h"
-#include "engine/data/array_errors.h"
 #include "engine/core/heap.h"
+#include "engine/data/array_errors.h"
 
 namespace {
-
-constexpr uint32_t kFnvOffset = 0x811C9DC5u;
-constexpr uint32_t kFnvPrime = 0x01000193u;
-
-// Lower case of every byte as CharLowerA gives it for a single character; built once.
-const uint8_t* LowerTable()
-{
-    static uint8_t table[256];
-    static bool built;
-    if (!built) {
-        for (int b = 0; b < 256; ++b)
-            table[b] = static_cast<uint8_t>(reinterpret_cast<uintptr_t>(
-                CharLowerA(reinterpret_cast<LPSTR>(static_cast<uintptr_t>(b)))));
-        built = true;
-    }
-    return table;
-}
 
 // An entry block: the link to the next block, then the entries.
 struct EntryBlock {
@@ -155,11 +139,7 @@ MapEntry* FirstFrom(const MapTable* table, uint32_t from)
 
 uint32_t MapHashKey(const char* key)
 {
-    const uint8_t* lower = LowerTable();
-    uint32_t h = kFnvOffset;
-    for (const auto* p = reinterpret_cast<const uint8_t*>(key); *p; ++p)
-        h = (h ^ lower[*p]) * kFnvPrime;
-    return h;
+    return LowerCaseHash(key);
 }
 
 uint32_t MapInitialSize(BDS* ctx)
@@ -322,6 +302,50 @@ uint32_t MapCursorHash(uintptr_t cursor)
 {
     if (!cursor || cursor == ~static_cast<uintptr_t>(0)) return 0;
     return reinterpret_cast<const MapEntry*>(cursor)->hash;
+}
+
+namespace {
+
+// Position of place `k` in the chain of bucket `b`: never 0 (the end) nor all ones.
+uint64_t PositionOf(uint32_t b, uint32_t k) { return (static_cast<uint64_t>(b) + 1) << 32 | k; }
+
+// The position of the first entry in bucket `from` or a later one; 0 when there is none.
+uint64_t FirstPositionFrom(const MapTable* table, uint32_t from)
+{
+    for (uint32_t b = from; table->buckets && b < table->bucketCount; ++b)
+        if (table->buckets[b]) return PositionOf(b, 0);
+    return 0;
+}
+
+}  // namespace
+
+uint64_t MapPositionStart(const ArrayHeader* map)
+{
+    const MapTable* table = MapTableOf(map);
+    return table ? FirstPositionFrom(table, 0) : 0;
+}
+
+uint64_t MapPositionStep(BDS* ctx, const ArrayHeader* map, uint64_t position, const char** key,
+                         ArrayElement** value)
+{
+    const MapTable* table = MapTableOf(map);
+    if (!table || !table->buckets || (position >> 32) == 0) return 0;
+    uint64_t b = (position >> 32) - 1;
+    uint32_t k = static_cast<uint32_t>(position);
+    if (b >= table->bucketCount) return 0;
+    MapEntry* e = table->buckets[b];
+    for (uint32_t i = 0; e && i < k; ++i) e = e->next;
+    if (!e) {   // that place is gone: on with the next bucket that holds entries
+        uint64_t next = FirstPositionFrom(table, static_cast<uint32_t>(b) + 1);
+        if (!next) return 0;
+        b = (next >> 32) - 1;
+        k = 0;
+        e = table->buckets[b];
+    }
+    if (key) *key = e->key ? HeapPtr(ctx, e->key) : "";
+    if (value) *value = &e->value;
+    return e->next ? PositionOf(static_cast<uint32_t>(b), k + 1)
+                   : FirstPositionFrom(table, static_cast<uint32_t>(b) + 1);
 }
 
 void MapReleaseTable(BDS* ctx, ArrayHeader* map)

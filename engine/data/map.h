@@ -86,5 +86,14 @@ uintptr_t MapCursorRevalidate(const ArrayHeader* map, uintptr_t cursor, uint32_t
 // The key hash of the entry a cursor from MapIterate designates (0 for the end cursor).
 uint32_t MapCursorHash(uintptr_t cursor);
 
+// A walk whose position a host keeps between calls while the map may change: the position
+// names a bucket and a place in its chain, never an entry's address, so a stale one can
+// only skip or repeat entries. MapPositionStart answers 0 for an empty map; MapPositionStep
+// gives the entry at the position (or the next one left, when it is gone) and answers the
+// following position, 0 after the last entry; *key stays null when no entry was left.
+uint64_t MapPositionStart(const ArrayHeader* map);
+uint64_t MapPositionStep(BDS* ctx, const ArrayHeader* map, uint64_t position, const char** key,
+                         ArrayElement** value);
+
 // Releases every entry's value and key, the bucket array and the entry blocks.
 void MapReleaseTable(BDS* ctx, ArrayHeader* map);

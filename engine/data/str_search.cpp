@@ -49,6 +49,27 @@ int PatternMinimumW(const wchar_t* pattern)
     return k;
 }
 
+// The character position (1-based) of a text of m characters within one of n: the first
+// match at or after `start` (direction 0), else the last one that ends at or before it;
+// matchAt(i) tells whether it matches at character i. 0 when there is none.
+template <typename MatchAt>
+int IndexScan(int n, int m, int start, int direction, MatchAt matchAt)
+{
+    start = ScanStart(start, direction, n);
+    if (start == 0) return 0;
+    if (m == 0) return start;
+    if (direction == 0) {
+        if (m > n - start + 1) return 0;
+        for (int i = start; i <= n - m + 1; ++i)
+            if (matchAt(i)) return i;
+    } else {
+        if (m > start) return 0;   // a match must end at or before the start
+        for (int i = start - m + 1; i >= 1; --i)
+            if (matchAt(i)) return i;
+    }
+    return 0;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- StrIndex, StrIndexNc
@@ -61,40 +82,14 @@ int DoStrIndexA(BDS* ctx, const char* text, const char* sub, int start, int dire
         return 0;
     }
     const CodePageTables& t = TextTables(ctx);
-    int n = pos.count();
-    int m = CharCountA(ctx, sub);
-    start = ScanStart(start, direction, n);
-    if (start == 0) return 0;
-    if (m == 0) return start;
-    if (direction == 0) {
-        if (m > n - start + 1) return 0;
-        for (int i = start; i <= n - m + 1; ++i)
-            if (MatchesAtA(t, text + pos.at(i - 1), sub, noCase)) return i;
-    } else {
-        if (m > start) return 0;   // a match must end at or before the start
-        for (int i = start - m + 1; i >= 1; --i)
-            if (MatchesAtA(t, text + pos.at(i - 1), sub, noCase)) return i;
-    }
-    return 0;
+    return IndexScan(pos.count(), CharCountA(ctx, sub), start, direction,
+                     [&](int i) { return MatchesAtA(t, text + pos.at(i - 1), sub, noCase); });
 }
 
-int DoStrIndexW(BDS* ctx, const wchar_t* text, const wchar_t* sub, int start, int direction, bool noCase)
+int DoStrIndexW(BDS*, const wchar_t* text, const wchar_t* sub, int start, int direction, bool noCase)
 {
-    int n = StrLenW(text);
-    int m = StrLenW(sub);
-    start = ScanStart(start, direction, n);
-    if (start == 0) return 0;
-    if (m == 0) return start;
-    if (direction == 0) {
-        if (m > n - start + 1) return 0;
-        for (int i = start; i <= n - m + 1; ++i)
-            if (MatchesAtW(text + i - 1, sub, noCase)) return i;
-    } else {
-        if (m > start) return 0;
-        for (int i = start - m + 1; i >= 1; --i)
-            if (MatchesAtW(text + i - 1, sub, noCase)) return i;
-    }
-    return 0;
+    return IndexScan(StrLenW(text), StrLenW(sub), start, direction,
+                     [&](int i) { return MatchesAtW(text + i - 1, sub, noCase); });
 }
 
 // ---------------------------------------------------------------- StrScan
@@ -107,36 +102,17 @@ int DoStrScanA(BDS* ctx, const char* text, const char* delimiters, int start, in
         SetError(ctx, ERR_NO_MEMORY);
         return 0;
     }
+    // One character of the set is what is looked for; an empty set finds the start.
     const CodePageTables& t = TextTables(ctx);
-    int n = pos.count();
-    start = ScanStart(start, direction, n);
-    if (start == 0) return 0;
-    if (!*delimiters) return start;
-    if (direction == 0) {
-        for (int i = start; i <= n; ++i)
-            if (InSetA(t, text + pos.at(i - 1), delimiters)) return i;
-        return 0;
-    }
-    for (int i = start; i >= 1; --i)
-        if (InSetA(t, text + pos.at(i - 1), delimiters)) return i;
-    return 0;
+    return IndexScan(pos.count(), *delimiters ? 1 : 0, start, direction,
+                     [&](int i) { return InSetA(t, text + pos.at(i - 1), delimiters); });
 }
 
-int DoStrScanW(BDS* ctx, const wchar_t* text, const wchar_t* delimiters, int start, int direction)
+int DoStrScanW(BDS*, const wchar_t* text, const wchar_t* delimiters, int start, int direction)
 {
     if (!*text) return 0;
-    int n = StrLenW(text);
-    start = ScanStart(start, direction, n);
-    if (start == 0) return 0;
-    if (!*delimiters) return start;
-    if (direction == 0) {
-        for (int i = start; i <= n; ++i)
-            if (std::wcschr(delimiters, text[i - 1])) return i;
-        return 0;
-    }
-    for (int i = start; i >= 1; --i)
-        if (std::wcschr(delimiters, text[i - 1])) return i;
-    return 0;
+    return IndexScan(StrLenW(text), *delimiters ? 1 : 0, start, direction,
+                     [&](int i) { return std::wcschr(delimiters, text[i - 1]) != nullptr; });
 }
 
 // ---------------------------------------------------------------- StrCnt

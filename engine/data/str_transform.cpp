@@ -20,10 +20,6 @@ constexpr uint16_t ERR_CLEAN_CASE = 1616;
 constexpr uint16_t ERR_CLEAN_MODE = 1617;
 constexpr uint16_t ERR_BAD_START = 1826;
 constexpr uint16_t ERR_BAD_LENGTH = 1827;
-constexpr uint16_t ERR_STRINGS_FULL = 3096;
-
-inline size_t Len(const char* text) { return std::strlen(text); }
-inline size_t Len(const wchar_t* text) { return std::wcslen(text); }
 
 const char* Blank(const char*) { return " "; }
 const wchar_t* Blank(const wchar_t*) { return L" "; }
@@ -51,7 +47,7 @@ template <typename W, typename C = typename W::Char>
 uint64_t CyclicUnits(const W& w, const C* pad, int64_t count)
 {
     int chars = CharsOf(w, pad);
-    uint64_t whole = static_cast<uint64_t>(count / chars) * Len(pad);
+    uint64_t whole = static_cast<uint64_t>(count / chars) * UnitCount(pad);
     return whole + UnitsOf(w, pad, count % chars);
 }
 
@@ -70,28 +66,10 @@ C* WriteCyclic(const W& w, C* out, const C* pad, int64_t count)
 }
 
 template <typename C>
-C* WriteUnits(C* out, const C* text, size_t units)
-{
-    if (units) std::memcpy(out, text, units * sizeof(C));
-    return out + units;
-}
-
-// A result of `units` code units; null with 3096 when the heap cannot hold it.
-template <typename C>
-C* NewResult(BDS* ctx, resultants* result, uint64_t units)
-{
-    if (units > 0x7FFFFFF0) {
-        SetError(ctx, ERR_STRINGS_FULL);
-        return nullptr;
-    }
-    return NewResultText(ctx, result, static_cast<size_t>(units), static_cast<const C*>(nullptr));
-}
-
-template <typename C>
 void CopyResult(BDS* ctx, resultants* result, const C* text, size_t units)
 {
-    C* out = NewResult<C>(ctx, result, units);
-    if (out) WriteUnits(out, text, units);
+    C* out = NewResultUnits<C>(ctx, result, units);
+    if (out) PutUnits(out, text, units);
 }
 
 // ---------------------------------------------------------------- StrReplace
@@ -99,7 +77,7 @@ void CopyResult(BDS* ctx, resultants* result, const C* text, size_t units)
 template <typename W, typename C = typename W::Char>
 void Replace(BDS* ctx, const W& w, const C* text, const C* old, const C* with, resultants* result)
 {
-    size_t oldUnits = Len(old), withUnits = Len(with);
+    size_t oldUnits = UnitCount(old), withUnits = UnitCount(with);
     uint64_t count = 0;
     if (*old) {
         for (const C* p = text; *p;) {
@@ -111,20 +89,20 @@ void Replace(BDS* ctx, const W& w, const C* text, const C* old, const C* with, r
             }
         }
     }
-    size_t textUnits = Len(text);
+    size_t textUnits = UnitCount(text);
     if (count == 0) {
         CopyResult(ctx, result, text, textUnits);
         return;
     }
-    C* out = NewResult<C>(ctx, result, textUnits - count * oldUnits + count * withUnits);
+    C* out = NewResultUnits<C>(ctx, result, textUnits - count * oldUnits + count * withUnits);
     if (!out) return;
     for (const C* p = text; *p;) {
         if (w.at(p, old, false)) {
-            out = WriteUnits(out, with, withUnits);
+            out = PutUnits(out, with, withUnits);
             p += oldUnits;
         } else {
             int n = w.size(p);
-            out = WriteUnits(out, p, n);
+            out = PutUnits(out, p, n);
             p += n;
         }
     }
@@ -150,14 +128,14 @@ void Clean(BDS* ctx, const W& w, const C* text, const C* chars, const C* with, i
         for (const C* d = chars; *d && !listed; d += w.size(d)) listed = w.same(p, d, noCase);
         return listed == (mode == 1);
     };
-    size_t withUnits = Len(with);
+    size_t withUnits = UnitCount(with);
     uint64_t units = 0;
     for (const C* p = text; *p; p += w.size(p)) units += selected(p) ? withUnits : w.size(p);
-    C* out = NewResult<C>(ctx, result, units);
+    C* out = NewResultUnits<C>(ctx, result, units);
     if (!out) return;
     for (const C* p = text; *p;) {
         int n = w.size(p);
-        out = selected(p) ? WriteUnits(out, with, withUnits) : WriteUnits(out, p, n);
+        out = selected(p) ? PutUnits(out, with, withUnits) : PutUnits(out, p, n);
         p += n;
     }
 }
@@ -172,7 +150,7 @@ void Fill(BDS* ctx, const W& w, const C* filler, int length, resultants* result)
         return;
     }
     if (!*filler) filler = Blank(filler);
-    C* out = NewResult<C>(ctx, result, CyclicUnits(w, filler, length));
+    C* out = NewResultUnits<C>(ctx, result, CyclicUnits(w, filler, length));
     if (out) WriteCyclic(w, out, filler, length);
 }
 
@@ -189,9 +167,9 @@ void FixRight(BDS* ctx, const W& w, const C* text, const C* pad, int length, res
         CopyResult(ctx, result, text, UnitsOf(w, text, length));
         return;
     }
-    size_t textUnits = Len(text);
-    C* out = NewResult<C>(ctx, result, textUnits + CyclicUnits(w, pad, length - n));
-    if (out) WriteCyclic(w, WriteUnits(out, text, textUnits), pad, length - n);
+    size_t textUnits = UnitCount(text);
+    C* out = NewResultUnits<C>(ctx, result, textUnits + CyclicUnits(w, pad, length - n));
+    if (out) WriteCyclic(w, PutUnits(out, text, textUnits), pad, length - n);
 }
 
 // Width in characters, padded on the left; a shorter width keeps the text's end.
@@ -202,12 +180,12 @@ void FixLeft(BDS* ctx, const W& w, const C* text, const C* pad, int length, resu
     int n = CharsOf(w, text);
     if (length <= n) {
         const C* tail = text + UnitsOf(w, text, n - length);
-        CopyResult(ctx, result, tail, Len(tail));
+        CopyResult(ctx, result, tail, UnitCount(tail));
         return;
     }
-    size_t textUnits = Len(text);
-    C* out = NewResult<C>(ctx, result, textUnits + CyclicUnits(w, pad, length - n));
-    if (out) WriteUnits(WriteCyclic(w, out, pad, length - n), text, textUnits);
+    size_t textUnits = UnitCount(text);
+    C* out = NewResultUnits<C>(ctx, result, textUnits + CyclicUnits(w, pad, length - n));
+    if (out) PutUnits(WriteCyclic(w, out, pad, length - n), text, textUnits);
 }
 
 // Pad characters that fit into `room` bytes, from the pad's first character; stops at a
@@ -234,8 +212,8 @@ void FixBytesRightA(BDS* ctx, const NarrowChars& w, const char* text, const char
     while (*p && (p - text) + w.size(p) <= length) p += w.size(p);
     size_t kept = static_cast<size_t>(p - text);
     int64_t padChars = PadCharsInBytes(w, pad, length - static_cast<int64_t>(kept));
-    char* out = NewResult<char>(ctx, result, kept + CyclicUnits(w, pad, padChars));
-    if (out) WriteCyclic(w, WriteUnits(out, text, kept), pad, padChars);
+    char* out = NewResultUnits<char>(ctx, result, kept + CyclicUnits(w, pad, padChars));
+    if (out) WriteCyclic(w, PutUnits(out, text, kept), pad, padChars);
 }
 
 // StrFixBytesL, ANSI: the last `length` bytes of the text, or the pad before the whole
@@ -244,17 +222,17 @@ void FixBytesLeftA(BDS* ctx, const NarrowChars& w, const char* text, const char*
                    resultants* result)
 {
     if (!*pad) pad = " ";
-    size_t textBytes = Len(text);
+    size_t textBytes = UnitCount(text);
     if (static_cast<size_t>(length) <= textBytes) {
         size_t from = textBytes - length;
         const char* p = text;
         while (static_cast<size_t>(p - text) < from) p += w.size(p);   // the next whole character
-        CopyResult(ctx, result, p, Len(p));
+        CopyResult(ctx, result, p, UnitCount(p));
         return;
     }
     int64_t padChars = PadCharsInBytes(w, pad, length - static_cast<int64_t>(textBytes));
-    char* out = NewResult<char>(ctx, result, CyclicUnits(w, pad, padChars) + textBytes);
-    if (out) WriteUnits(WriteCyclic(w, out, pad, padChars), text, textBytes);
+    char* out = NewResultUnits<char>(ctx, result, CyclicUnits(w, pad, padChars) + textBytes);
+    if (out) PutUnits(WriteCyclic(w, out, pad, padChars), text, textBytes);
 }
 
 // ---------------------------------------------------------------- trimming
@@ -419,13 +397,13 @@ void InsertOrOverlay(BDS* ctx, const wchar_t* base, const wchar_t* add, const wc
     int64_t pieceFromAdd = addUnits < length ? addUnits : length;
     int64_t restFrom = overlay ? head + length : head;
     int64_t rest = restFrom < baseUnits ? baseUnits - restFrom : 0;
-    wchar_t* out = NewResult<wchar_t>(ctx, result, head + length + rest);
+    wchar_t* out = NewResultUnits<wchar_t>(ctx, result, head + length + rest);
     if (!out) return;
-    out = WriteUnits(out, base, static_cast<size_t>(headFromBase));
+    out = PutUnits(out, base, static_cast<size_t>(headFromBase));
     out = WriteCyclic(w, out, pad, head - headFromBase);
-    out = WriteUnits(out, add, static_cast<size_t>(pieceFromAdd));
+    out = PutUnits(out, add, static_cast<size_t>(pieceFromAdd));
     out = WriteCyclic(w, out, pad, length - pieceFromAdd);
-    WriteUnits(out, base + (baseUnits - rest), static_cast<size_t>(rest));
+    PutUnits(out, base + (baseUnits - rest), static_cast<size_t>(rest));
 }
 
 }  // namespace

@@ -13,7 +13,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <cwchar>
 
+#include "engine/core/errors.h"
 #include "engine/core/router.h"   // IsUnicodeMode
 
 // ---------------------------------------------------------------- code page tables
@@ -196,3 +199,26 @@ inline wchar_t* NewResultText(BDS* ctx, resultants* result, size_t length, const
 {
     return NewResultTextW(ctx, result, length);
 }
+
+// A result of `units` code units counted without bounds; null with 3096 when it is longer
+// than a text may be or the heap cannot hold it.
+template <typename C>
+C* NewResultUnits(BDS* ctx, resultants* result, uint64_t units)
+{
+    if (units > 0x7FFFFFF0) {
+        SetError(ctx, 3096);
+        return nullptr;
+    }
+    return NewResultText(ctx, result, static_cast<size_t>(units), static_cast<const C*>(nullptr));
+}
+
+// Copies `units` code units to out; answers the place after them.
+template <typename C>
+C* PutUnits(C* out, const C* text, size_t units)
+{
+    if (units) std::memcpy(out, text, units * sizeof(C));
+    return out + units;
+}
+
+inline size_t UnitCount(const char* text) { return std::strlen(text); }
+inline size_t UnitCount(const wchar_t* text) { return std::wcslen(text); }

@@ -13,6 +13,7 @@
 #include "engine/core/pump.h"
 #include "engine/files/file_args.h"
 #include "engine/files/file_attr.h"
+#include "engine/files/file_handles.h"
 #include "engine/files/file_names.h"
 #include "engine/files/file_services.h"
 #include "engine/files/file_time.h"
@@ -49,16 +50,6 @@ constexpr size_t TEXT_LIMIT = 2050;
 
 bool IsMove(uint16_t op) { return op == ID_FILEMOVE || op == ID_FILEMOVEATTR; }
 
-struct Handle {
-    HANDLE h = INVALID_HANDLE_VALUE;
-    ~Handle()
-    {
-        if (h != INVALID_HANDLE_VALUE)
-            CloseHandle(h);
-    }
-    bool ok() const { return h != INVALID_HANDLE_VALUE; }
-};
-
 // ---------------------------------------------------------------- target names and files
 
 // The target name of one source under the walk's target mask; 0 clears the success word.
@@ -91,10 +82,10 @@ bool SameText(const std::wstring& a, const std::wstring& b, bool ignoreCase)
 
 bool FileIdentity(const wchar_t* name, BY_HANDLE_FILE_INFORMATION* info)
 {
-    Handle file;
-    file.h = CreateFileW(name, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    ScopedFile file;
+    file.handle = CreateFileW(name, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    return file.ok() && GetFileInformationByHandle(file.h, info);
+    return file.ok() && GetFileInformationByHandle(file.handle, info);
 }
 
 // The source and the target name one file: the same full name in another case, or the same
@@ -206,41 +197,27 @@ int FileAppendOp(BDS* ctx, const wchar_t* source, const wchar_t* target)
         SetError(ctx, ERR_APPEND_SPACE);
         return 0;
     }
-    Handle in;
-    in.h = CreateFileW(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ScopedFile in;
+    in.handle = CreateFileW(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (!in.ok()) {
         StoreLastError(ctx, GetLastError(), "FileAppend: open existing", false);
         SetError(ctx, ERR_APPEND_FROM);
         return 0;
     }
-    Handle out;
-    out.h = CreateFileW(target, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ScopedFile out;
+    out.handle = CreateFileW(target, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (!out.ok()) {
         StoreLastError(ctx, GetLastError(), "FileAppend: open new", false);
         SetError(ctx, ERR_APPEND_TO);
         return 0;
     }
-    SetFilePointer(out.h, 0, nullptr, FILE_END);
+    SetFilePointer(out.handle, 0, nullptr, FILE_END);
 
     uint8_t fallback[APPEND_FALLBACK_SIZE];
     uint8_t* buffer = ctx->fileops.pAppendBuffer ? ctx->fileops.pAppendBuffer : fallback;
     DWORD size = ctx->fileops.pAppendBuffer ? ctx->fileops.nAppendSize : APPEND_FALLBACK_SIZE;
-    for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(in.h, buffer, size, &got, nullptr)) {
-            StoreLastError(ctx, GetLastError(), "FileAppend: read existing", false);
-            SetError(ctx, ERR_APPEND_IO);
-            return 0;
-        }
-        if (got == 0)
-            return 1;
-        DWORD written = 0;
-        if (!WriteFile(out.h, buffer, got, &written, nullptr) || written != got) {
-            StoreLastError(ctx, GetLastError(), "FileAppend: write new", false);
-            SetError(ctx, ERR_APPEND_IO);
-            return 0;
-        }
-    }
+    return CopyHandleBytes(ctx, in.handle, out.handle, buffer, size,
+                           {"FileAppend: read existing", ERR_APPEND_IO, "FileAppend: write new", ERR_APPEND_IO});
 }
 
 int FileCopyMoveOp(BDS* ctx, const wchar_t* source, const wchar_t* mask, WalkState* state, uint16_t op,

@@ -16,6 +16,13 @@ HANDLE FileHandleOpenW(const wchar_t* name, DWORD access, DWORD share, DWORD dis
                        SECURITY_ATTRIBUTES* security = nullptr, HANDLE templateFile = nullptr);
 // Closes a handle (null and INVALID_HANDLE_VALUE are ignored).
 void FileHandleClose(HANDLE handle);
+
+// A file handle closed when its holder goes out of scope.
+struct ScopedFile {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    ~ScopedFile() { FileHandleClose(handle); }
+    bool ok() const { return handle != INVALID_HANDLE_VALUE; }
+};
 // Moves the file position (method 0 from the start, 1 from here, 2 from the end); the new
 // low 32 bits of the position, 0xFFFFFFFF on failure.
 uint32_t FileHandleSeek(HANDLE handle, LONG low, LONG* high, DWORD method);

@@ -23,6 +23,8 @@ void DoFileOpen(BDS* ctx, resultants* result, const wchar_t* name, const char* m
 // One line of an ANSI slot / of a UTF-16 slot, or "*EOF*".
 void DoFileReadA(BDS* ctx, resultants* result, int slot);
 void DoFileReadW(BDS* ctx, resultants* result, int slot);
+// The line terminator IntControl 53 chose: 0 none, 1 CR LF, 2 LF, 3 CR, 4 TAB.
+const char* FileLineTerminator(BDS* ctx);
 // One line and the terminator that IntControl 53 chose.
 void DoFileWriteA(BDS* ctx, int slot, const char* text);
 void DoFileWriteW(BDS* ctx, int slot, const wchar_t* text);

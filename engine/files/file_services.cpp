@@ -10,6 +10,7 @@
 #include "engine/core/builtin.h"
 #include "engine/core/errors.h"
 #include "engine/files/file_args.h"
+#include "engine/files/file_handles.h"
 #include "engine/files/path_buf.h"
 
 namespace {
@@ -28,28 +29,6 @@ constexpr DWORD DEVICE_FALLBACK_BLOCK = 1281;
 constexpr DWORD TEMP_PATH_CHARS = 2050;
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
-struct Handle {
-    HANDLE h = INVALID_HANDLE_VALUE;
-    ~Handle()
-    {
-        if (h != INVALID_HANDLE_VALUE)
-            CloseHandle(h);
-    }
-    bool ok() const { return h != INVALID_HANDLE_VALUE; }
-};
-
-uint64_t SizeOfFile(const wchar_t* name, bool* exists)
-{
-    Handle file;
-    file.h = CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (exists)
-        *exists = file.ok();
-    LARGE_INTEGER size{};
-    if (!file.ok() || !GetFileSizeEx(file.h, &size))
-        return 0;
-    return static_cast<uint64_t>(size.QuadPart);
-}
 
 // The volume of a target: a drive's root, or for a network path its directory.
 std::wstring VolumeOf(const wchar_t* target)
@@ -124,23 +103,23 @@ int CopyToDeviceW(BDS* ctx, const wchar_t* source, const wchar_t* device)
         SetError(ctx, ERR_DEVICE_PORT);
         return 0;
     }
-    Handle in;
-    in.h = CreateFileW(source, GENERIC_READ, ctx->eng.ctl.ReadShareMode, nullptr, OPEN_EXISTING, 0, nullptr);
+    ScopedFile in;
+    in.handle = CreateFileW(source, GENERIC_READ, ctx->eng.ctl.ReadShareMode, nullptr, OPEN_EXISTING, 0, nullptr);
     if (!in.ok()) {
         StoreLastError(ctx, GetLastError(), "CreateFile (1)", false);
         SetError(ctx, ERR_DEVICE_FILE);
         return 0;
     }
     std::wstring path = L"\\\\.\\" + port;
-    Handle out;
-    out.h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ScopedFile out;
+    out.handle = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (!out.ok()) {
         StoreLastError(ctx, GetLastError(), "CreateFile (2)", false);
         SetError(ctx, ERR_DEVICE_PORT);
         return 0;
     }
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(in.h, &size) || size.QuadPart == 0)
+    if (!GetFileSizeEx(in.handle, &size) || size.QuadPart == 0)
         return 0;
     DWORD block = size.QuadPart < DEVICE_BLOCK ? static_cast<DWORD>(size.QuadPart) : DEVICE_BLOCK;
     std::vector<uint8_t> buffer;
@@ -149,27 +128,34 @@ int CopyToDeviceW(BDS* ctx, const wchar_t* source, const wchar_t* device)
     } catch (...) {
         buffer.resize(DEVICE_FALLBACK_BLOCK);
     }
+    return CopyHandleBytes(ctx, in.handle, out.handle, buffer.data(), static_cast<DWORD>(buffer.size()),
+                           {"ReadFile", ERR_DEVICE_READ, "WriteFile", ERR_DEVICE_WRITE});
+}
+
+int CopyHandleBytes(BDS* ctx, HANDLE in, HANDLE out, void* buffer, DWORD size, const ByteCopyFailures& failures)
+{
     for (;;) {
         DWORD got = 0;
-        if (!ReadFile(in.h, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
-            StoreLastError(ctx, GetLastError(), "ReadFile", false);
-            SetError(ctx, ERR_DEVICE_READ);
+        if (!ReadFile(in, buffer, size, &got, nullptr)) {
+            StoreLastError(ctx, GetLastError(), failures.readCall, false);
+            SetError(ctx, failures.readError);
             return 0;
         }
         if (got == 0)
             return 1;
         DWORD written = 0;
-        if (!WriteFile(out.h, buffer.data(), got, &written, nullptr) || written != got) {
-            StoreLastError(ctx, GetLastError(), "WriteFile", false);
-            SetError(ctx, ERR_DEVICE_WRITE);
+        if (!WriteFile(out, buffer, got, &written, nullptr) || written != got) {
+            StoreLastError(ctx, GetLastError(), failures.writeCall, false);
+            SetError(ctx, failures.writeError);
             return 0;
         }
     }
 }
 
-int DiskSpaceCheck(BDS*, const wchar_t* source, const wchar_t* target, bool append)
+int DiskSpaceCheck(BDS* ctx, const wchar_t* source, const wchar_t* target, bool append)
 {
-    uint64_t needed = SizeOfFile(source, nullptr);
+    uint64_t needed = 0;
+    FileNameSizeW(ctx, source, &needed);
     if (!append) {
         DWORD attributes = GetFileAttributesW(target);
         if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {

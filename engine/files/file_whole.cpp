@@ -39,16 +39,6 @@ struct TransferBlock {
     TransferBlock& operator=(const TransferBlock&) = delete;
 };
 
-// A file opened for the call, closed on every way out.
-struct OpenedFile {
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    ~OpenedFile()
-    {
-        if (handle != INVALID_HANDLE_VALUE)
-            CloseHandle(handle);
-    }
-};
-
 // A string of the heap that is freed unless the call hands it to the result.
 struct HeapString {
     BDS* ctx;
@@ -67,7 +57,7 @@ struct HeapString {
     }
 };
 
-bool OpenWhole(BDS* ctx, const wchar_t* name, DWORD access, DWORD share, DWORD disposition, OpenedFile& file)
+bool OpenWhole(BDS* ctx, const wchar_t* name, DWORD access, DWORD share, DWORD disposition, ScopedFile& file)
 {
     LocalPathBuf path;
     if (!PathBufAppend(ctx, path.get(), name, PATH_LIMIT_FILE))
@@ -369,7 +359,7 @@ void DoFileGet(BDS* ctx, resultants* result, const wchar_t* name, const char* nu
         SetError(ctx, ERR_NULL_CHAR);
         return;
     }
-    OpenedFile file;
+    ScopedFile file;
     if (!OpenWhole(ctx, name, GENERIC_READ, ctx->eng.ctl.ReadShareMode, OPEN_EXISTING, file))
         return;
     HeapString text(ctx);
@@ -387,7 +377,7 @@ void DoFileGetW(BDS* ctx, resultants* result, const wchar_t* name, const wchar_t
         SetError(ctx, ERR_NULL_CHAR);
         return;
     }
-    OpenedFile file;
+    ScopedFile file;
     if (!OpenWhole(ctx, name, GENERIC_READ, ctx->eng.ctl.ReadShareMode, OPEN_EXISTING, file))
         return;
     HeapString text(ctx);
@@ -400,7 +390,7 @@ void DoFileGetW(BDS* ctx, resultants* result, const wchar_t* name, const wchar_t
 
 void DoFilePut(BDS* ctx, resultants* result, const wchar_t* name, const char* text)
 {
-    OpenedFile file;
+    ScopedFile file;
     if (!OpenWhole(ctx, name, GENERIC_WRITE, ctx->eng.ctl.WriteShareMode, CREATE_ALWAYS, file))
         return;
     size_t length = strlen(text);
@@ -415,7 +405,7 @@ void DoFilePut(BDS* ctx, resultants* result, const wchar_t* name, const char* te
 
 void DoFilePutW(BDS* ctx, resultants* result, const wchar_t* name, const wchar_t* text)
 {
-    OpenedFile file;
+    ScopedFile file;
     if (!OpenWhole(ctx, name, GENERIC_WRITE, ctx->eng.ctl.WriteShareMode, CREATE_ALWAYS, file))
         return;
     size_t units = wcslen(text);

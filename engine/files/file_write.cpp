@@ -72,18 +72,6 @@ private:
     DWORD error_ = 0;
 };
 
-// The terminator IntControl 53 chose: 0 none, 1 CR LF, 2 LF, 3 CR, 4 TAB.
-const char* Terminator(BDS* ctx)
-{
-    switch (ctx->eng.ctl.FileLineEnd) {
-    case 0: return "";
-    case 2: return "\n";
-    case 3: return "\r";
-    case 4: return "\t";
-    default: return "\r\n";
-    }
-}
-
 bool CheckWritable(BDS* ctx, FileSlot& slot)
 {
     if (slot.mode & FSM_WRITE)
@@ -100,13 +88,24 @@ void ReportWriteFailure(BDS* ctx, DWORD error)
 
 }  // namespace
 
+const char* FileLineTerminator(BDS* ctx)
+{
+    switch (ctx->eng.ctl.FileLineEnd) {
+    case 0: return "";
+    case 2: return "\n";
+    case 3: return "\r";
+    case 4: return "\t";
+    default: return "\r\n";
+    }
+}
+
 void DoFileWriteA(BDS* ctx, int index, const char* text)
 {
     FileSlot& slot = ctx->files.slots[index];
     if (!CheckWritable(ctx, slot))
         return;
     SlotWriter out(slot.handle);
-    const char* end = Terminator(ctx);
+    const char* end = FileLineTerminator(ctx);
     if (!out.Put(text, strlen(text)) || !out.Put(end, strlen(end)) || !out.Flush()) {
         ReportWriteFailure(ctx, out.Error());
         return;
@@ -126,7 +125,7 @@ void DoFileWriteW(BDS* ctx, int index, const wchar_t* text)
         out.PutUnits(&mark, 1, bigEndian);
     }
     wchar_t end[3] = {};
-    const char* narrow = Terminator(ctx);
+    const char* narrow = FileLineTerminator(ctx);
     for (int i = 0; narrow[i]; ++i)
         end[i] = static_cast<wchar_t>(narrow[i]);
     if (!out.PutUnits(text, wcslen(text), bigEndian) || !out.PutUnits(end, wcslen(end), bigEndian) ||

@@ -15,7 +15,6 @@
 #include "engine/core/heap.h"
 #include "engine/core/messages.h"
 #include "engine/core/module.h"
-#include "engine/core/neighbour_services.h"
 #include "engine/system/input_block.h"
 #include "engine/ui/message_box.h"
 

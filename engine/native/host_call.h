@@ -88,6 +88,10 @@ int NotifyHost(BDS* ctx, int32_t code, const char* text1, const char* text2 = nu
 bool CallHostHook(BDS* ctx, int32_t code, const char* const* texts, int count,
                   char* directory);
 
+// The host's idle hook (id -1, event "1"); the host may fill `directory` (MAX_PATH) with a
+// folder to change to. Answers non-zero when the host was called.
+int HostIdleHook(BDS* ctx, char* directory, int size);
+
 // The position of the host function of that (lower-case) name in the host table, -1 when
 // the host has none.
 int FindHostFunction(const BDS* ctx, const char* name);

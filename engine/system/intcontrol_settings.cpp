@@ -33,22 +33,21 @@ void SetFlag(BDS* ctx, resultants* result, uint32_t& field, int32_t value)
 
 constexpr int32_t NO_LIMIT = 0x7FFFFFFF;
 
+// A request that switches one field on (any non-zero p1) or off.
+template <uint32_t ControlSettings::*Field>
+void FlagSetting(BDS* ctx, resultants* result, const IntControlRequest& r)
+{
+    SetFlag(ctx, result, Settings(ctx).*Field, r.p[1]);
+}
+
+// A request that sets one field to p1 when it lies within [Low, High].
+template <uint32_t ControlSettings::*Field, int32_t Low, int32_t High>
+void RangeSetting(BDS* ctx, resultants* result, const IntControlRequest& r)
+{
+    SetInRange(ctx, result, Settings(ctx).*Field, r.p[1], Low, High);
+}
+
 // ---------------------------------------------------------------- switches of dialogs and lists
-
-void FileBoxNeedsSelection(BDS* ctx, resultants* result, const IntControlRequest& r)
-{
-    SetFlag(ctx, result, Settings(ctx).FileBoxNeedsSelection, r.p[1]);
-}
-
-void ShowHiddenFiles(BDS* ctx, resultants* result, const IntControlRequest& r)
-{
-    SetFlag(ctx, result, Settings(ctx).ShowHiddenFiles, r.p[1]);
-}
-
-void DebugStringEcho(BDS* ctx, resultants* result, const IntControlRequest& r)
-{
-    SetFlag(ctx, result, Settings(ctx).DebugStringEcho, r.p[1]);
-}
 
 // 12: the break handling mode; in mode 2 a text for the host to show.
 void BreakHandling(BDS* ctx, resultants* result, const IntControlRequest& r)
@@ -87,11 +86,6 @@ void FileDelimiter(BDS* ctx, resultants* result, const IntControlRequest& r)
             Settings(ctx).FileDelimiterW = static_cast<unsigned char>(r.text[1][0]);
     }
     IntControlAnswerText(ctx, result, old);
-}
-
-void ListBoxMultiSelect(BDS* ctx, resultants* result, const IntControlRequest& r)
-{
-    SetFlag(ctx, result, Settings(ctx).ListBoxMultiSelect, r.p[1]);
 }
 
 void KeyAndMouseDelays(BDS* ctx, resultants* result, const IntControlRequest& r)
@@ -134,26 +128,6 @@ void WriteShareMode(BDS* ctx, resultants* result, const IntControlRequest& r)
     ShareMode(ctx, result, Settings(ctx).WriteShareMode, r.p[1]);
 }
 
-void FourDigitYear(BDS* ctx, resultants* result, const IntControlRequest& r)
-{
-    SetInRange(ctx, result, Settings(ctx).FourDigitYear, r.p[1], 0, 1);
-}
-
-void SendKeyWaitIdle(BDS* ctx, resultants* result, const IntControlRequest& r)
-{
-    SetInRange(ctx, result, Settings(ctx).SendKeyWaitIdle, r.p[1], 0, 1);
-}
-
-void SendKeyConsoleMode(BDS* ctx, resultants* result, const IntControlRequest& r)
-{
-    SetInRange(ctx, result, Settings(ctx).SendKeyConsoleMode, r.p[1], 0, 1);
-}
-
-void WindowRetryCount(BDS* ctx, resultants* result, const IntControlRequest& r)
-{
-    SetInRange(ctx, result, Settings(ctx).WindowRetryCount, r.p[1], 0, NO_LIMIT);
-}
-
 void DialogCloseBox(BDS* ctx, resultants* result, const IntControlRequest& r)
 {
     uint32_t old = Settings(ctx).DialogCloseBox;
@@ -188,11 +162,6 @@ void DisplayGuiFont(BDS* ctx, resultants* result, const IntControlRequest& r)
     if (g_System.OsHasNewShell && (r.p[1] == 0 || r.p[1] == 1))
         Settings(ctx).DisplayGuiFont = static_cast<uint32_t>(r.p[1]);
     IntControlAnswer(ctx, result, old);
-}
-
-void FileLineEnd(BDS* ctx, resultants* result, const IntControlRequest& r)
-{
-    SetInRange(ctx, result, Settings(ctx).FileLineEnd, r.p[1], 0, 4);
 }
 
 // ---------------------------------------------------------------- windows and boxes
@@ -239,11 +208,6 @@ void WaitDelays(BDS* ctx, resultants* result, const IntControlRequest& r)
     SetInRange(ctx, result, field, r.p[1], 0, NO_LIMIT);
 }
 
-void InputIdleTimeout(BDS* ctx, resultants* result, const IntControlRequest& r)
-{
-    SetInRange(ctx, result, Settings(ctx).InputIdleTimeout, r.p[1], 0, NO_LIMIT);
-}
-
 void LastDialogPosition(BDS* ctx, resultants* result, const IntControlRequest& r)
 {
     int32_t answer = r.p[1] == 1 ? Settings(ctx).LastDialogPosition[0]
@@ -254,21 +218,6 @@ void LastDialogPosition(BDS* ctx, resultants* result, const IntControlRequest& r
 
 // ---------------------------------------------------------------- other switches
 
-void ReservedSetting85(BDS* ctx, resultants* result, const IntControlRequest& r)
-{
-    SetInRange(ctx, result, Settings(ctx).ReservedSetting85, r.p[1], 0, 2);
-}
-
-void ExecuteErrorMode(BDS* ctx, resultants* result, const IntControlRequest& r)
-{
-    SetInRange(ctx, result, Settings(ctx).ExecuteErrorMode, r.p[1], 0, 2);
-}
-
-void WildcardMatchMode(BDS* ctx, resultants* result, const IntControlRequest& r)
-{
-    SetInRange(ctx, result, Settings(ctx).WildcardMatchMode, r.p[1], 0, 2);
-}
-
 void MapInitialSize(BDS* ctx, resultants* result, const IntControlRequest& r)
 {
     uint32_t old = Settings(ctx).MapInitialSize;
@@ -277,24 +226,45 @@ void MapInitialSize(BDS* ctx, resultants* result, const IntControlRequest& r)
     IntControlAnswer(ctx, result, old);
 }
 
-void FileTimeUtc(BDS* ctx, resultants* result, const IntControlRequest& r)
-{
-    SetFlag(ctx, result, Settings(ctx).FileTimeUtc, r.p[1]);
-}
-
 // 26 and 101 are kept for old scripts: they do nothing and answer "1".
 void Nothing(BDS*, resultants*, const IntControlRequest&) {}
 
 const IntControlRow kRows[] = {
-    {4, FileBoxNeedsSelection}, {5, ShowHiddenFiles},       {7, DebugStringEcho},   {12, BreakHandling},
-    {26, Nothing},              {28, BoxFontMode},          {29, FileDelimiter},    {33, ListBoxMultiSelect},
-    {35, KeyAndMouseDelays},    {38, QuietMode},            {39, ReadShareMode},    {40, WriteShareMode},
-    {41, FourDigitYear},        {43, SendKeyWaitIdle},      {45, SendKeyConsoleMode}, {46, WindowRetryCount},
-    {49, DialogCloseBox},       {50, ErrorHelp},            {51, CreateProcessFlags}, {52, DisplayGuiFont},
-    {53, FileLineEnd},          {61, ActivateMethodTarget}, {62, ActivateMethodBox}, {63, NextBoxPosition},
-    {64, LastExitCode},         {65, FileReadBufferSize},   {70, WaitDelays},       {74, InputIdleTimeout},
-    {75, LastDialogPosition},   {85, ReservedSetting85},    {87, ExecuteErrorMode}, {91, WildcardMatchMode},
-    {100, MapInitialSize},      {101, Nothing},             {102, FileTimeUtc},
+    {4, FlagSetting<&ControlSettings::FileBoxNeedsSelection>},
+    {5, FlagSetting<&ControlSettings::ShowHiddenFiles>},
+    {7, FlagSetting<&ControlSettings::DebugStringEcho>},
+    {12, BreakHandling},
+    {26, Nothing},
+    {28, BoxFontMode},
+    {29, FileDelimiter},
+    {33, FlagSetting<&ControlSettings::ListBoxMultiSelect>},
+    {35, KeyAndMouseDelays},
+    {38, QuietMode},
+    {39, ReadShareMode},
+    {40, WriteShareMode},
+    {41, RangeSetting<&ControlSettings::FourDigitYear, 0, 1>},
+    {43, RangeSetting<&ControlSettings::SendKeyWaitIdle, 0, 1>},
+    {45, RangeSetting<&ControlSettings::SendKeyConsoleMode, 0, 1>},
+    {46, RangeSetting<&ControlSettings::WindowRetryCount, 0, NO_LIMIT>},
+    {49, DialogCloseBox},
+    {50, ErrorHelp},
+    {51, CreateProcessFlags},
+    {52, DisplayGuiFont},
+    {53, RangeSetting<&ControlSettings::FileLineEnd, 0, 4>},
+    {61, ActivateMethodTarget},
+    {62, ActivateMethodBox},
+    {63, NextBoxPosition},
+    {64, LastExitCode},
+    {65, FileReadBufferSize},
+    {70, WaitDelays},
+    {74, RangeSetting<&ControlSettings::InputIdleTimeout, 0, NO_LIMIT>},
+    {75, LastDialogPosition},
+    {85, RangeSetting<&ControlSettings::ReservedSetting85, 0, 2>},
+    {87, RangeSetting<&ControlSettings::ExecuteErrorMode, 0, 2>},
+    {91, RangeSetting<&ControlSettings::WildcardMatchMode, 0, 2>},
+    {100, MapInitialSize},
+    {101, Nothing},
+    {102, FlagSetting<&ControlSettings::FileTimeUtc>},
 };
 
 }  // namespace

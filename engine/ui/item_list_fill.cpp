@@ -4,6 +4,7 @@
 
 #include "engine/core/context.h"
 #include "engine/core/system_flags.h"
+#include "engine/files/file_handles.h"
 #include "engine/ui/item_list_box.h"
 
 namespace {
@@ -84,15 +85,6 @@ struct LineBlock {
     }
     LineBlock(const LineBlock&) = delete;
     LineBlock& operator=(const LineBlock&) = delete;
-};
-
-struct FileHandle {
-    HANDLE handle;
-    ~FileHandle()
-    {
-        if (handle != INVALID_HANDLE_VALUE)
-            CloseHandle(handle);
-    }
 };
 
 // Feeds text to a line builder: CR dropped, LF ends a line (an empty line is an item).
@@ -183,7 +175,7 @@ void FillItemsFromListW(HWND list, const wchar_t* text, wchar_t delimiter, bool 
 
 bool FillItemsFromFileA(BDS* ctx, HWND list, const char* fileName, bool sorted)
 {
-    FileHandle file{CreateFileA(fileName ? fileName : "", GENERIC_READ, FILE_SHARE_READ, nullptr,
+    ScopedFile file{CreateFileA(fileName ? fileName : "", GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (file.handle == INVALID_HANDLE_VALUE) {
         AddItemA(list, OPEN_FAILED_ENTRY, sorted);
@@ -209,7 +201,7 @@ bool FillItemsFromFileA(BDS* ctx, HWND list, const char* fileName, bool sorted)
 
 bool FillItemsFromFileW(BDS* ctx, HWND list, const wchar_t* fileName, bool sorted)
 {
-    FileHandle file{CreateFileW(fileName ? fileName : L"", GENERIC_READ, FILE_SHARE_READ, nullptr,
+    ScopedFile file{CreateFileW(fileName ? fileName : L"", GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (file.handle == INVALID_HANDLE_VALUE) {
         AddItemW(list, L"Error opening/finding file:", sorted);

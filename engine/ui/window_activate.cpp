@@ -1,5 +1,8 @@
 // The activation built-ins: WinActivate, and WinActivChild with its twin name
-// WinActiveChild. Failing to win the foreground is no error; not finding the window is.
+// WinActiveChild, and DoWinActivateA for the host services. Failing to win the foreground
+// is no error; not finding the window is.
+#include "engine/ui/window_activate.h"
+
 #include "engine/core/builtin.h"
 #include "engine/core/context.h"
 #include "engine/ui/foreground.h"
@@ -12,16 +15,23 @@ constexpr uint16_t ERR_NO_CHILD = 1368;                // "ActivateChild: Child 
 
 int Retries(BDS* ctx) { return static_cast<int>(ctx->eng.ctl.WindowRetryCount); }
 
+// Activates the window a search found; 1045 when it found none.
+int ActivateFound(BDS* ctx, HWND window)
+{
+    if (!window) {
+        SetError(ctx, ERR_WINACTIVATE_NOT_FOUND);
+        return 0;
+    }
+    ActivateWindowHandle(ctx, window);
+    return 1;
+}
+
 void CaseWinActivate(BDS* ctx, BuiltinCall& call)
 {
     HWND window = ArgIsWide(call, 1) ? FindTopWindowW(ctx, ArgWText(ctx, call, 1), Retries(ctx))
                                      : FindTopWindowA(ctx, ArgText(ctx, call, 1), Retries(ctx));
-    if (!window) {
-        SetError(ctx, ERR_WINACTIVATE_NOT_FOUND);
-        return;
-    }
-    ActivateWindowHandle(ctx, window);
-    SetResultInt(ctx, call.result, 1);
+    if (ActivateFound(ctx, window))
+        SetResultInt(ctx, call.result, 1);
 }
 
 void CaseWinActivChild(BDS* ctx, BuiltinCall& call)
@@ -57,6 +67,11 @@ const BuiltinRow kRows[] = {
 };
 
 }  // namespace
+
+int DoWinActivateA(BDS* ctx, const char* title)
+{
+    return ActivateFound(ctx, FindTopWindowA(ctx, title, Retries(ctx)));
+}
 
 extern const BuiltinFamily g_WindowActivateBuiltins = {"window-activate", kRows,
                                                        static_cast<int>(sizeof(kRows) / sizeof(kRows[0]))};

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/neighbour_services.h"
 #include "engine/files/file_io.h"
 #include "tests/unit/value_fixture.h"
 

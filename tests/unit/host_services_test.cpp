@@ -6,6 +6,7 @@
 #include <zlib.h>
 
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -78,7 +79,10 @@ protected:
 
 TEST_F(HostServicesTest, FrameKeepsTheErrorAndRefusesUnknownRequests)
 {
-    With([](BDS* ctx) { ctx->nErrorCode = 1234; });
+    With([](BDS* ctx) {
+        ctx->nErrorCode = 1234;
+        ctx->eng.ctl.WindowRetryCount = 0;      // request 19 searches once
+    });
     for (uint16_t request : {10, 12, 21, 58, 61, 999})
         EXPECT_EQ(Call(request, "x", "y", 1, 1), 0u) << request;
     EXPECT_EQ(Call(19, "no such window title at all"), 0u);     // the request's own error answers 0
@@ -312,6 +316,46 @@ TEST_F(HostServicesTest, ArrayElementsByNameAndSubscripts)
     for (const char* bad : {"2,0", "1", "1,2,0", "1,x", "", "1,,2"})
         EXPECT_EQ(Call(45, "grid", bad, sizeof(text), reinterpret_cast<uint64_t>(text)), 0u) << bad;
     EXPECT_EQ(Call(45, "greeting", "0", sizeof(text), reinterpret_cast<uint64_t>(text)), 0u);   // not an array
+}
+
+TEST_F(HostServicesTest, MapEntriesByKeyWalkedSetAndRemoved)
+{
+    if (!HasExport(kvhost::ORD_ProcessViRuvBuffer))
+        GTEST_SKIP() << "export 24 is needed";
+    ASSERT_EQ(Run("m = MapCreate(\"a,1\" : @tab : \"B,2\")\n"), 1u);
+    char text[32] = "";
+    EXPECT_EQ(Call(45, "m", "b", sizeof(text), reinterpret_cast<uint64_t>(text)), 2u);   // keys without case
+    EXPECT_STREQ(text, "2");
+    EXPECT_EQ(Call(45, "m", "zz", sizeof(text), reinterpret_cast<uint64_t>(text)), 0u);
+
+    EXPECT_EQ(Call(56, "m", "c", 0, reinterpret_cast<uint64_t>("three")), 8u);
+    EXPECT_EQ(Call(56, "m", "A", 0, reinterpret_cast<uint64_t>("one")), 6u);         // replaces a's value
+    std::map<std::string, std::string> seen;
+    int64_t position = -1;
+    char pair[64];
+    for (int i = 0; i < 10 && Call(55, "m", &position, sizeof(pair), reinterpret_cast<uint64_t>(pair)); ++i)
+        seen[pair] = pair + std::strlen(pair) + 1;
+    EXPECT_EQ(seen, (std::map<std::string, std::string>{{"a", "one"}, {"B", "2"}, {"c", "three"}}));
+    EXPECT_EQ(position, 0);
+
+    EXPECT_EQ(Call(57, "m", "A"), 1u);
+    EXPECT_EQ(Call(57, "m", "A"), 0u);
+    EXPECT_EQ(Call(45, "m", "a", sizeof(text), reinterpret_cast<uint64_t>(text)), 0u);
+    EXPECT_EQ(Call(56, "greeting", "a", 0, reinterpret_cast<uint64_t>("x")), 0u);    // no map
+
+    // A position the host keeps while entries go: it never reaches a removed entry, also
+    // once the map is empty and its storage freed.
+    position = -1;
+    ASSERT_NE(Call(55, "m", &position, sizeof(pair), reinterpret_cast<uint64_t>(pair)), 0u);
+    std::string first = pair;
+    std::string second = first == "B" ? "c" : "B";          // where the position stands now
+    int64_t kept = position;
+    ASSERT_NE(kept, 0);
+    EXPECT_EQ(Call(57, "m", second.c_str()), 1u);
+    EXPECT_EQ(Call(55, "m", &position, sizeof(pair), reinterpret_cast<uint64_t>(pair)), 0u);
+    EXPECT_EQ(Call(57, "m", first.c_str()), 1u);
+    position = kept;
+    EXPECT_EQ(Call(55, "m", &position, sizeof(pair), reinterpret_cast<uint64_t>(pair)), 0u);
 }
 
 TEST_F(HostServicesTest, VariantRequestTellsWhyItCannotRead)

@@ -18,7 +18,6 @@
 #include "engine/core/context.h"
 #include "engine/core/errors.h"
 #include "engine/core/operators.h"
-#include "engine/core/neighbour_services.h"
 #include "engine/core/router.h"
 #include "engine/native/host_call.h"
 

@@ -3,10 +3,7 @@
 
 Usage: make_stop_icon.py OUTPUT.ico
 """
-import struct
-import sys
-
-SIZE = 32
+from ico import SIZE, icon_main
 
 
 def pixel(x, y):
@@ -23,23 +20,5 @@ def pixel(x, y):
     return (0x30, 0x30, 0xE0, 0xFF)              # red face
 
 
-def main(argv):
-    if len(argv) != 1:
-        sys.exit(__doc__)
-    rows = []
-    for y in range(SIZE - 1, -1, -1):            # bottom-up rows
-        rows.append(b"".join(bytes(pixel(x, y)) for x in range(SIZE)))
-    xor = b"".join(rows)
-    mask_row = ((SIZE + 31) // 32) * 4
-    and_mask = bytes(mask_row * SIZE)             # alpha carries the shape
-    header = struct.pack("<IiiHHIIiiII", 40, SIZE, SIZE * 2, 1, 32, 0, len(xor) + len(and_mask),
-                         0, 0, 0, 0)
-    image = header + xor + and_mask
-    directory = struct.pack("<HHH", 0, 1, 1)
-    entry = struct.pack("<BBBBHHII", SIZE, SIZE, 0, 0, 1, 32, len(image), 6 + 16)
-    with open(argv[0], "wb") as f:
-        f.write(directory + entry + image)
-
-
 if __name__ == "__main__":
-    main(sys.argv[1:])
+    icon_main(__doc__, pixel)

@@ -19,6 +19,8 @@ import re
 import sys
 from collections import defaultdict
 
+from make_rc import read_table
+
 # id, text: the forms in which a message is quoted.
 FORMS = [
     re.compile(r'(?<![\w.#$%-])(\d{2,5})(?:,| \(|\s)\s*"([^"\n]*)"\)?'),
@@ -88,18 +90,6 @@ def collect(paths):
                     if place not in found[ident][text]:
                         found[ident][text].append(place)
     return found
-
-
-def read_table(path):
-    table = {}
-    with open(path, encoding="ascii") as f:
-        for number, line in enumerate(f, 1):
-            line = line.rstrip("\n")
-            if not line or line.startswith("#"):
-                continue
-            ident, _, text = line.partition("\t")
-            table[int(ident)] = text
-    return table
 
 
 def main(argv):
