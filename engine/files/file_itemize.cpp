@@ -1,5 +1,5 @@
 // FileItemize, DirItemize and FileItemPath: the names of the files (or directories) that a
-// list of specifications selects, joined with the file delimiter, in list order and, within
+// list of patterns selects, joined with the file delimiter, in list order and, within
 // an item, in the order of the system's search.
 #include <cstring>
 #include <new>

@@ -1,4 +1,4 @@
-// The file-list walker: a list of file specifications (split at the list delimiter, TAB
+// The file-list walker: a list of file patterns (split at the list delimiter, TAB
 // and "|") becomes one call of a per-file operation for each file that an item names, with
 // wildcards expanded by the system's search and filtered by the engine's own matcher.
 #pragma once
@@ -20,7 +20,7 @@ struct WalkState {
     const void* extra;     // the built-in's own data for its operation
 };
 
-// The per-file operation: the full name of one file, the target specification (empty for
+// The per-file operation: the full name of one file, the target pattern (empty for
 // operations without one), the walk state, the keyword id of the built-in, the walk flags.
 // Non-zero to go on. A failing operation sets the error number itself.
 using FileListCallback = int (*)(BDS* ctx, const wchar_t* name, const wchar_t* target, WalkState* state,

@@ -20,12 +20,12 @@ enum : uint32_t {
 // True when the text holds "*" or "?" behind any long-path prefix.
 bool HasWildcardW(const wchar_t* text);
 
-// 1 when the name (its last component) matches the specification's last component, else 0.
-// A specification without wildcards matches every name.
+// 1 when the name (its last component) matches the pattern's last component, else 0.
+// A pattern without wildcards matches every name.
 int WildcardMatchSpecA(BDS* ctx, const char* name, const char* spec);
 int WildcardMatchSpecW(BDS* ctx, const wchar_t* name, const wchar_t* spec);
 
-// 1 when the specification selects every file: "*.*" or "*" (not "*.").
+// 1 when the pattern selects every file: "*.*" or "*" (not "*.").
 int WildcardIsAllA(const char* spec);
 int WildcardIsAllW(const wchar_t* spec);
 
