@@ -11,6 +11,7 @@
 
 #include "tests/host/engine_host.h"
 #include "tests/host/host_call.h"
+#include "tests/host/settings_root.h"
 
 using namespace kvhost;
 
@@ -59,7 +60,10 @@ void Usage()
           "  --quiet-log <file>     run: the quiet-mode log file\n"
           "  --hooks <bits>         run: also switch these host hooks on and print them\n"
           "  --pid-file <file>      write this process's id there first\n"
-          "  --show-end             run: print END result=<r> lasterror=<n> at the end\n",
+          "  --show-end             run: print END result=<r> lasterror=<n> at the end\n"
+          "  --settings-root <dir>  give the engine a private settings folder: <dir> stands in\n"
+          "                         for the user's application-data folder, so its settings\n"
+          "                         file is <dir>\\Kelvoran\\Settings\\TRIMVALE.INI\n",
           stderr);
 }
 
@@ -72,6 +76,7 @@ struct Options {
     uint32_t hooks = 0;
     std::wstring pidFile;
     bool showEnd = false;
+    std::wstring settingsRoot;
     std::wstring script;
     std::vector<std::wstring> params;
 };
@@ -128,6 +133,8 @@ bool ParseArgs(int argc, wchar_t** argv, Options& o)
             if (!value(o.pidFile)) return false;
         } else if (a == L"--show-end") {
             o.showEnd = true;
+        } else if (a == L"--settings-root") {
+            if (!value(o.settingsRoot) || o.settingsRoot.empty()) return false;
         } else if (a == L"--") {
             ++i;
             break;
@@ -365,6 +372,15 @@ int main()
     }
     if (!o.pidFile.empty())
         WritePidFile(o.pidFile);
+    // The user's registry root is redirected before the engine is loaded, so nothing the
+    // engine reads through it, the settings folder first of all, comes from the shared one.
+    PrivateSettings settings;
+    if (!o.settingsRoot.empty() && !settings.Redirect(o.settingsRoot, false)) {
+        fprintf(stderr, "kvhost: --settings-root %s: %s\n", WideToUtf8(o.settingsRoot.c_str()).c_str(),
+                settings.Error().c_str());
+        LocalFree(argv);
+        return EXIT_USAGE;
+    }
     HINSTANCE instance = GetModuleHandleW(nullptr);
     const char* desktop = std::getenv("KVTEST_DESKTOP");
     bool guarded = desktop && desktop[0] == '0';

@@ -75,6 +75,9 @@ class ScriptTest:
         self.bin = bin_dir
         self.probe = kvtest.Probe(bin_dir)
         self.pid_file = os.path.join(work, "kvhost.pid")
+        # The run's own application-data folder, so the engine's settings file is private.
+        self.settings = os.path.join(work, "kvsettings")
+        self.settings_win = kvtest.c_path(self.settings)
         self.output = None                       # stdout lines, for check()
         self.exit_code = None
         self.process = None
@@ -102,6 +105,10 @@ class ScriptTest:
     def window(self, **sel):
         """Waits for a window of the test host (by title, cls, ...) and returns its line."""
         return self.probe.wait(pid=self.pid(), **sel)
+
+    def settings_ini(self):
+        """The engine's settings file of this run (Linux path); it may not exist yet."""
+        return os.path.join(self.settings, "Kelvoran", "Settings", "TRIMVALE.INI")
 
     def running(self):
         return self.process is not None and self.process.poll() is None
@@ -183,7 +190,8 @@ def main():
         args.append("--boxes")
     if directives.get("hooks"):
         args += ["--hooks", directives["hooks"]]
-    args += ["--pid-file", kvtest.c_path(t.pid_file), kvtest.windows_path(script)]
+    args += ["--settings-root", t.settings_win, "--pid-file", kvtest.c_path(t.pid_file),
+             kvtest.windows_path(script)]
     args += shlex.split(directives.get("args", ""))
     env = dict(os.environ, KVTEST_WORK=t.work_win)
     if directives.get("lang"):

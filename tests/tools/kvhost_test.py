@@ -1,6 +1,9 @@
 """The test host against the stand-in engine: binding by ordinal, the set-up sequence with
-the memory the host owns, the mismatch box, missing exports and exit codes."""
+the memory the host owns, the mismatch box, missing exports and exit codes; and against the
+engine, the private settings folder of a run."""
+import configparser
 import os
+import subprocess
 import sys
 import tempfile
 import unittest
@@ -67,12 +70,43 @@ class Failures(unittest.TestCase):
 
     def test_bad_command_lines_and_files(self):
         for args in [(), ("frobnicate",), ("run",), ("init", "--maxvars"), ("init", "--bogus"),
+                     ("init", "--settings-root"),
                      ("run", "--dll", FAKE, "Z:\\no\\such\\script.zal")]:
             code, _, err = kvhost(*args)
             self.assertEqual(code, 3, (args, err))
         code, _, err = kvhost("init", "--dll", "Z:\\no\\such\\engine.dll")
         self.assertEqual(code, 4)
         self.assertIn("could not be loaded", err)
+
+
+class SettingsRoot(unittest.TestCase):
+    def test_engine_settings_land_in_the_given_folder_and_the_keys_go_after(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            script = os.path.join(tmp, "uninitialised.zal")
+            with open(script, "w") as f:
+                f.write("y = neverset\n")
+            root = os.path.join(tmp, "appdata", "deeper")   # missing levels are made
+            pid_file = os.path.join(tmp, "pid")
+            code, lines, err = kvhost("run", "--settings-root", windows_path(root), "--pid-file",
+                                      windows_path(pid_file), windows_path(script))
+            self.assertEqual(code, 1, err)
+            self.assertIn("ERROR 3052", "\n".join(lines))
+            ini = configparser.ConfigParser()
+            ini.read(os.path.join(root, "Kelvoran", "Settings", "TRIMVALE.INI"))
+            self.assertEqual(ini.get("Error Reporting", "3052", fallback=None), "neverset")
+            pid = int(open(pid_file).read())
+        # Other runs may hold keys of their own there now; this run's are gone.
+        keys = subprocess.run(["wine", "reg", "query", r"HKCU\Software\KvTestSettings"], capture_output=True,
+                              stdin=subprocess.DEVNULL).stdout.decode("latin-1")
+        self.assertNotIn("KvTestSettings\\%d_" % pid, keys)
+
+    def test_a_folder_that_cannot_be_made_is_refused(self):
+        with tempfile.NamedTemporaryFile("w", suffix=".zal", delete=False) as f:
+            f.write("x = 1\n")
+        self.addCleanup(os.unlink, f.name)
+        code, _, err = kvhost("run", "--settings-root", windows_path(f.name) + "\\sub", windows_path(f.name))
+        self.assertEqual(code, 3)
+        self.assertIn("--settings-root", err)
 
 
 if __name__ == "__main__":

@@ -18,6 +18,7 @@
 #include "engine/files/settings.h"
 #include "engine/ui/message_box.h"
 #include "resources/error_ids.h"
+#include "settings_sandbox.h"
 
 namespace {
 
@@ -382,21 +383,22 @@ TEST(ExtendedError, SystemErrorsAreDescribedByApiAndCode)
 
 TEST(LastError, FailedCallIsRecordedInTheSettingsFile)
 {
+    kvtest::SettingsSandbox sandbox;
+    ASSERT_TRUE(sandbox.Ready()) << sandbox.Error();
     BDS* ctx = static_cast<BDS*>(std::calloc(1, sizeof(BDS)));
-    std::string api = "MoveFileExA" + std::to_string(GetCurrentProcessId());
-    StoreLastError(ctx, 183, api.c_str(), false);
+    StoreLastError(ctx, 183, "MoveFileExA", false);
 
-    char folder[MAX_PATH + 1];
-    GetSettingsFolder(folder, sizeof folder, true);
-    std::string ini = std::string(folder) + "TRIMVALE.INI";
+    std::string ini = sandbox.IniFile();
     char value[300] = {};
     GetPrivateProfileStringA("KVDYC64I", "LastError", "", value, sizeof value, ini.c_str());
-    EXPECT_EQ(std::string(value), "183 (" + api + ")");
-    EXPECT_NE(ReadFile(ini).find("LastError=183 (" + api + ")"), std::string::npos);
+    EXPECT_STREQ(value, "183 (MoveFileExA)");
+    EXPECT_NE(ReadFile(ini).find("LastError=183 (MoveFileExA)"), std::string::npos);
     EXPECT_EQ(ctx->err.hExtended, nullptr);
 
-    StoreLastError(ctx, 2, api.c_str(), true);
-    EXPECT_EQ(ExtendedText(ctx), api + " error:\n\n    2");
+    StoreLastError(ctx, 2, "CopyFileA", true);
+    EXPECT_EQ(ExtendedText(ctx), "CopyFileA error:\n\n    2");
+    GetPrivateProfileStringA("KVDYC64I", "LastError", "", value, sizeof value, ini.c_str());
+    EXPECT_STREQ(value, "2 (CopyFileA)") << "the last failure replaces the one before";
     FreeExtendedError(ctx);
     std::free(ctx);
 }

@@ -12,6 +12,7 @@
 #include "engine/core/messages.h"
 #include "engine/core/module.h"
 #include "engine/files/settings.h"
+#include "settings_sandbox.h"
 
 namespace {
 
@@ -115,11 +116,13 @@ TEST(MessageTable, WideTextsAreTheNarrowTextsConverted)
     EXPECT_EQ(length, 41);   // the narrow text's length before conversion
 }
 
-// A copy of the engine library in a folder of its own, with a language file beside it.
+// A copy of the engine library in a folder of its own, with a language file beside it, and a
+// settings file of the test's own (it may name the language).
 class LanguageFile : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        ASSERT_TRUE(sandbox_.Ready()) << sandbox_.Error();
         ctx_ = NewContext();
         char temp[MAX_PATH];
         GetTempPathA(MAX_PATH, temp);
@@ -144,13 +147,14 @@ protected:
         if (module_)
             FreeLibrary(module_);
         DeleteFileA(languageFile_.c_str());
+        DeleteFileA((folder_ + "TRMDLANG.KVX").c_str());
         DeleteFileA(copy_.c_str());
         RemoveDirectoryA(folder_.c_str());
     }
 
-    void WriteLanguageFile(const char* content)
+    void WriteLanguageFile(const char* content, const std::string& path = "")
     {
-        HANDLE file = CreateFileA(languageFile_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+        HANDLE file = CreateFileA((path.empty() ? languageFile_ : path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
         ASSERT_NE(file, INVALID_HANDLE_VALUE);
         DWORD written;
@@ -167,6 +171,7 @@ protected:
         LoadMyStringW(ctx_.get(), module_, 0, ignoredW, 8);
     }
 
+    kvtest::SettingsSandbox sandbox_;
     ContextPtr ctx_;
     std::string folder_;
     std::string copy_;
@@ -208,6 +213,16 @@ TEST_F(LanguageFile, DecisionIsKeptUntilMessageZero)
     EXPECT_EQ(Load(ctx_.get(), module_, 3046), "Internal Error 3046. Function not defined");
     Redecide();
     EXPECT_EQ(Load(ctx_.get(), module_, 3046), "Back again");
+}
+
+TEST_F(LanguageFile, SettingsFileNamesTheLanguage)
+{
+    WriteLanguageFile("[MAIN]\r\nX3046=The system's language\r\n");
+    WriteLanguageFile("[MAIN]\r\nX3046=The chosen language\r\n", folder_ + "TRMDLANG.KVX");
+    WriteSettingsIni(ctx_.get(), "MAIN", "Language", "KVX");
+    Redecide();
+    EXPECT_EQ(Load(ctx_.get(), module_, 3046), "The chosen language");
+    EXPECT_EQ(LoadW(ctx_.get(), module_, 3046), L"The chosen language");
 }
 
 }  // namespace

@@ -7,10 +7,10 @@
 #include <string>
 
 #include "engine/files/settings.h"
+#include "settings_sandbox.h"
 
 namespace {
 
-// Each test uses names of its own: tests of other areas share the real settings file.
 std::string UniqueName(const char* stem)
 {
     return std::string(stem) + std::to_string(GetCurrentProcessId()) + "_"
@@ -78,71 +78,43 @@ TEST(SettingsFolder, MissingLevelsAreCreated)
 
 TEST(SettingsIni, ValueRoundTripsThroughTrimvaleIni)
 {
-    std::string section = UniqueName("Test");
-    WriteSettingsIni(nullptr, section.c_str(), "Key", "Value 42");
+    kvtest::SettingsSandbox sandbox;
+    ASSERT_TRUE(sandbox.Ready()) << sandbox.Error();
+    WriteSettingsIni(nullptr, "Test", "Key", "Value 42");
     char value[64];
-    ReadSettingsIni(nullptr, section.c_str(), "Key", "dflt", value, sizeof value);
+    ReadSettingsIni(nullptr, "Test", "Key", "dflt", value, sizeof value);
     EXPECT_STREQ(value, "Value 42");
 
     // It is in the file in the settings folder, readable by anyone.
     char folder[261];
     GetSettingsFolder(folder, sizeof folder, true);
-    std::string file = std::string(folder) + "TRIMVALE.INI";
+    EXPECT_EQ(std::string(folder), sandbox.SettingsFolder() + "\\");
     char direct[64];
-    GetPrivateProfileStringA(section.c_str(), "Key", "", direct, sizeof direct, file.c_str());
+    GetPrivateProfileStringA("Test", "Key", "", direct, sizeof direct, sandbox.IniFile().c_str());
     EXPECT_STREQ(direct, "Value 42");
 
-    WriteSettingsIni(nullptr, section.c_str(), "Key", nullptr);   // deletes
-    ReadSettingsIni(nullptr, section.c_str(), "Key", "dflt", value, sizeof value);
+    WriteSettingsIni(nullptr, "Test", "Key", nullptr);   // deletes
+    ReadSettingsIni(nullptr, "Test", "Key", "dflt", value, sizeof value);
     EXPECT_STREQ(value, "dflt");
-    WriteSettingsIni(nullptr, section.c_str(), nullptr, nullptr);
+    WriteSettingsIni(nullptr, "Test", nullptr, nullptr);
+    GetPrivateProfileStringA("Test", nullptr, "", direct, sizeof direct, sandbox.IniFile().c_str());
+    EXPECT_STREQ(direct, "") << "the whole section is gone";
 }
 
-// The settings folder of a user who has none yet: this process's user registry is made to
-// name a fresh application-data folder, so the shared folder of other tests stays as it is.
+// The settings folder of a user who has none yet.
 TEST(SettingsIni, FirstWriteCreatesTheSettingsFolder)
 {
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    std::string appData = std::string(temp) + UniqueName("kvappdata");
-    ASSERT_TRUE(CreateDirectoryA(appData.c_str(), nullptr));
-    std::string rootPath = "Software\\" + UniqueName("kvuser");
-    HKEY root = nullptr, folders = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, rootPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &root, nullptr),
-              ERROR_SUCCESS);
-    for (const char* name : {"User Shell Folders", "Shell Folders"}) {
-        std::string path = std::string("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\") + name;
-        ASSERT_EQ(RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &folders,
-                                  nullptr),
-                  ERROR_SUCCESS);
-        RegSetValueExA(folders, "AppData", 0, REG_SZ, reinterpret_cast<const BYTE*>(appData.c_str()),
-                       static_cast<DWORD>(appData.size() + 1));
-        RegCloseKey(folders);
-    }
-    ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, root), ERROR_SUCCESS);
-
+    kvtest::SettingsSandbox sandbox;
+    ASSERT_TRUE(sandbox.Ready()) << sandbox.Error();
     char folder[261];
     GetSettingsFolder(folder, sizeof folder, false);
-    std::string expected = appData + "\\Kelvoran\\Settings";
-    bool redirected = expected == folder;
-    bool missingBefore = GetFileAttributesA(expected.c_str()) == INVALID_FILE_ATTRIBUTES;
+    EXPECT_EQ(std::string(folder), sandbox.SettingsFolder());
+    EXPECT_EQ(GetFileAttributesA(sandbox.SettingsFolder().c_str()), INVALID_FILE_ATTRIBUTES);
+
     WriteSettingsIni(nullptr, "Test", "Key", "First value");
-    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-
-    EXPECT_TRUE(redirected) << folder;
-    EXPECT_TRUE(missingBefore);
-    std::string ini = expected + "\\TRIMVALE.INI";
     char value[64] = {};
-    GetPrivateProfileStringA("Test", "Key", "", value, sizeof value, ini.c_str());
+    GetPrivateProfileStringA("Test", "Key", "", value, sizeof value, sandbox.IniFile().c_str());
     EXPECT_STREQ(value, "First value");
-
-    DeleteFileA(ini.c_str());
-    RemoveDirectoryA(expected.c_str());
-    RemoveDirectoryA((appData + "\\Kelvoran").c_str());
-    RemoveDirectoryA(appData.c_str());
-    RegCloseKey(root);
-    RegDeleteTreeA(HKEY_CURRENT_USER, rootPath.c_str());
 }
 
 TEST(SettingsRegistry, KeyIsThePrefixTheIniNameAndTheSection)
@@ -166,7 +138,9 @@ TEST(SettingsRegistry, KeyIsThePrefixTheIniNameAndTheSection)
 
 TEST(SettingsRegistry, ValueRoundTripsThroughTheHklmKey)
 {
-    std::string name = UniqueName("Value");
+    kvtest::SettingsSandbox sandbox(true);
+    ASSERT_TRUE(sandbox.Ready()) << sandbox.Error();
+    std::string name = "Value";
     ASSERT_EQ(WriteSettingsReg("MAIN", name.c_str(), "hello", "TRIMVALE.INI", 0), 1);
     EXPECT_EQ(RawRegistryValue("Software\\Hollicor\\Settings\\TRIMVALE\\MAIN", name), "hello");
 
@@ -190,7 +164,9 @@ TEST(SettingsRegistry, ValueRoundTripsThroughTheHklmKey)
 
 TEST(SettingsRegistry, IntegersReadLikeTheLanguageReadsThem)
 {
-    std::string name = UniqueName("Int");
+    kvtest::SettingsSandbox sandbox(true);
+    ASSERT_TRUE(sandbox.Ready()) << sandbox.Error();
+    std::string name = "Int";
     const struct {
         const char* stored;   // null: value absent
         int32_t expected;

@@ -6,6 +6,7 @@
 #include "engine/core/module.h"
 #include "engine/data/array.h"
 #include "engine/files/settings.h"
+#include "settings_sandbox.h"
 
 using Variables = ValueTest;
 
@@ -46,6 +47,8 @@ TEST_F(Variables, NameLengthLimitIsThirtyCharacters)
 
 TEST_F(Variables, FindVarErrors)
 {
+    kvtest::SettingsSandbox sandbox;   // the report of 3052 goes to the settings file
+    ASSERT_TRUE(sandbox.Ready()) << sandbox.Error();
     EXPECT_EQ(find_var(ctx, "nosuch", 1), -1);
     EXPECT_EQ(ctx->nErrorCode, 3051);
     EXPECT_EQ(ExtendedText(), "");
@@ -64,9 +67,10 @@ TEST_F(Variables, FindVarErrors)
     EXPECT_EQ(ExtendedText(), "") << "nothing reported from a skipped branch";
 
     ctx->nStructDepth = 0;
-    WriteSettingsIni(ctx, "Error Reporting", "3052", nullptr);
     EXPECT_EQ(find_var(ctx, "Pending", 0), -1);
     EXPECT_EQ(ExtendedText(), "") << "no report asked for";
+    EXPECT_EQ(GetFileAttributesA(sandbox.IniFile().c_str()), INVALID_FILE_ATTRIBUTES)
+        << "nothing recorded either";
 
     EXPECT_EQ(find_var(ctx, "Pending", 1), -1);
     EXPECT_EQ(ctx->nErrorCode, 3052);
@@ -76,7 +80,6 @@ TEST_F(Variables, FindVarErrors)
     char recorded[64];
     ReadSettingsIni(ctx, "Error Reporting", "3052", "", recorded, sizeof recorded);
     EXPECT_STREQ(recorded, "pending");
-    WriteSettingsIni(ctx, "Error Reporting", "3052", nullptr);
 }
 
 TEST_F(Variables, EveryModeStoresItsForm)

@@ -1,12 +1,4 @@
-# Tells the script where the engine keeps its settings file: the application-data folder of
-# the prefix's user, "Kelvoran\Settings\TRIMVALE.INI".
-import os
-
-import kvtest
-
-
+# Tells the script where the engine keeps its settings file: this run's own settings folder,
+# "Kelvoran\Settings\TRIMVALE.INI" in the application-data folder the runner gives the host.
 def setup(t):
-    users = os.path.join(kvtest.drive_c(), "users")
-    user = next(u for u in sorted(os.listdir(users))
-                if u.lower() != "public" and os.path.isdir(os.path.join(users, u, "AppData")))
-    t.write("settings.txt", "C:\\users\\%s\\AppData\\Roaming\\Kelvoran\\Settings\\TRIMVALE.INI" % user)
+    t.write("settings.txt", t.settings_win + "\\Kelvoran\\Settings\\TRIMVALE.INI")
