@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Collects message numbers and their texts from the design documents.
+"""Collects message numbers and their texts from Markdown documents.
 
 Usage:
   extract.py DOC.md...                  list every id found, with its texts and places
