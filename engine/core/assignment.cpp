@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/core/text_length.h"
+#include "engine/core/charclass.h"
 #include "engine/core/errors.h"
 #include "engine/core/evaluator.h"
 #include "engine/core/eval_internal.h"
@@ -156,29 +157,10 @@ bool HasSubscript(const char* text)
     if (*p != '[' || !p[1])
         return false;
     while (*p == '[') {
-        int depth = 0;
-        char quote = 0;
-        for (;; ++p) {
-            char c = *p;
-            if (!c)
-                return false;
-            if (quote) {
-                if (c == quote)
-                    quote = 0;
-                continue;
-            }
-            if ((static_cast<uint8_t>(c) & 0x80) && IsDBCSLeadByte(static_cast<BYTE>(c)) && p[1]) {
-                ++p;
-                continue;
-            }
-            if (c == '"' || c == '\'' || c == '`')
-                quote = c;
-            else if (c == '[')
-                ++depth;
-            else if (c == ']' && --depth == 0)
-                break;
-        }
-        p = SkipBlanks(p + 1);
+        p = SkipBracketGroup(p);
+        if (!p)
+            return false;
+        p = SkipBlanks(p);
     }
     static const char* const kOperators[] = {"&=", "*=", "+=", "-=", "/=", ":=", "^=",
                                              "|=", "<<=", ">>=", "mod="};

@@ -39,6 +39,34 @@ inline bool IsWordChar(char c) { return CharClasses().cls[uint8_t(c)] & CHC_WORD
 inline bool IsLeadByte(char c) { return CharClasses().cls[uint8_t(c)] & CHC_LEAD; }
 inline char LowerChar(char c) { return CharClasses().lower[uint8_t(c)]; }
 
+// Past the balanced group of square brackets that starts at p ('['), skipping quoted texts
+// and double-byte pairs; nullptr when the line ends first.
+inline const char* SkipBracketGroup(const char* p)
+{
+    int depth = 0;
+    char quote = 0;
+    for (;; ++p) {
+        char c = *p;
+        if (c == 0)
+            return nullptr;
+        if (quote) {
+            if (c == quote)
+                quote = 0;
+            continue;
+        }
+        if (IsLeadByte(c) && p[1]) {
+            ++p;
+            continue;
+        }
+        if (c == '"' || c == '\'' || c == '`')
+            quote = c;
+        else if (c == '[')
+            ++depth;
+        else if (c == ']' && --depth == 0)
+            return p + 1;
+    }
+}
+
 // Character n of the name key of a variable name: a first byte of 0x80 or above stays as
 // it is, every other character is lower-cased.
 inline char NameKeyChar(const char* name, size_t n)

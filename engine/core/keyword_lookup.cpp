@@ -94,29 +94,9 @@ bool IsObjectExpression(BDS* ctx, const char* prog)
         return false;
     // Balanced groups of square brackets, several in a row, then a full stop.
     while (*p == '[') {
-        int depth = 0;
-        char quote = 0;
-        for (;; ++p) {
-            char c = *p;
-            if (c == 0)
-                return false;
-            if (quote) {
-                if (c == quote)
-                    quote = 0;
-                continue;
-            }
-            if (IsLeadByte(c) && p[1]) {
-                ++p;
-                continue;
-            }
-            if (c == '"' || c == '\'' || c == '`')
-                quote = c;
-            else if (c == '[')
-                ++depth;
-            else if (c == ']' && --depth == 0)
-                break;
-        }
-        ++p;
+        p = SkipBracketGroup(p);
+        if (!p)
+            return false;
     }
     if (*p != '.')
         return false;
