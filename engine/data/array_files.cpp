@@ -8,7 +8,7 @@
 
 #include "engine/core/heap.h"
 #include "engine/data/array_internal.h"
-#include "engine/data/csv_line.h"
+#include "engine/data/item_list.h"
 #include "engine/data/map.h"
 #include "engine/files/file_handles.h"
 #include "engine/files/file_io.h"
@@ -151,7 +151,7 @@ bool WriteCsvRow(BDS* ctx, FileWriter& writer, const ArrayElement* const* fields
 bool CsvDelimiterArg(BDS* ctx, const BuiltinCall& call, int i, char* out)
 {
     const char* text = Given(call, i) ? TextArg(ctx, call, i) : ",";
-    if (!CsvDelimiterValid(text)) {
+    if (!CsvDelimiterOk(text)) {
         SetError(ctx, ERR_BAD_DELIMITER);
         return false;
     }
@@ -182,12 +182,15 @@ bool ReadLines(BDS* ctx, LineReader& reader, Each each)
     }
 }
 
+// The files are in the ANSI code page whatever the context's: the CSV helpers walk their
+// lines without a context.
+
 // The first pass over a CSV file: its lines and the most fields on one; 1808 at a line
 // that is no CSV.
 bool CountCsvLines(BDS* ctx, LineReader& reader, char delimiter, int64_t* lines, int64_t* widest)
 {
     return ReadLines(ctx, reader, [&](const char* line) {
-        int64_t n = CsvFieldCount(line, delimiter);
+        int64_t n = CsvFieldCountA(nullptr, line, delimiter);
         if (n < 0) {
             SetError(ctx, ERR_BAD_CSV);
             return false;
@@ -201,9 +204,18 @@ bool CountCsvLines(BDS* ctx, LineReader& reader, char delimiter, int64_t* lines,
 struct ReaderScope {
     LineReader reader{};
     bool open = false;
+    char* field = nullptr;   // room for any line of the reader, for its CSV fields
     ~ReaderScope()
     {
         if (open) LineReaderClose(&reader);
+        if (field) HeapFree(GetProcessHeap(), 0, field);
+    }
+    // The field buffer of the CSV readers; 1588 when it cannot be had.
+    bool MakeFieldBuffer(BDS* ctx)
+    {
+        field = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, reader.bufferSize + 1));
+        if (!field) SetError(ctx, ERR_ARRAY_NO_MEMORY);
+        return field != nullptr;
     }
 };
 
@@ -370,22 +382,22 @@ void ArrayFileGetCsvCase(BDS* ctx, BuiltinCall& call)
         return;
     }
     ArrayHeader* array = ValueArray(&made);
-    JoinBuffer<char> field;
     uint32_t row = 0;
-    bool ok = LineReaderRewind(ctx, &scope.reader) && ReadLines(ctx, scope.reader, [&](const char* line) {
+    bool ok = scope.MakeFieldBuffer(ctx) && LineReaderRewind(ctx, &scope.reader) &&
+              ReadLines(ctx, scope.reader, [&](const char* line) {
         if (row >= lines) return true;
         ArrayElement* cells = array->data + static_cast<size_t>(row++) * array->dims[1];
         const char* p = line;
         for (int64_t c = 0; c < columns; ++c) {
-            int got = CsvSplitField(ctx, &p, options, delimiter[0], &field);
-            if (got == -1) SetError(ctx, ERR_BAD_CSV);
-            if (got < 0) return false;
-            const char* text = got == 1 ? JoinText(&field) : "";
-            if (!StoreNarrow(ctx, cells[c], text, got == 1 ? field.length : 0)) return false;
+            int length = CsvTakeFieldA(nullptr, &p, options, delimiter[0], scope.field);
+            if (length < 0) {
+                SetError(ctx, ERR_BAD_CSV);
+                return false;
+            }
+            if (!StoreNarrow(ctx, cells[c], scope.field, static_cast<size_t>(length))) return false;
         }
         return true;
     });
-    JoinFree(&field);
     if (!ok) {
         DiscardArray(ctx, made, false);
         return;
@@ -421,14 +433,16 @@ void MapFileGetCsvCase(BDS* ctx, BuiltinCall& call)
         return;
     }
 
-    JoinBuffer<char> field;
-    bool ok = LineReaderRewind(ctx, &scope.reader) && ReadLines(ctx, scope.reader, [&](const char* line) {
+    bool ok = scope.MakeFieldBuffer(ctx) && LineReaderRewind(ctx, &scope.reader) &&
+              ReadLines(ctx, scope.reader, [&](const char* line) {
+        if (!*line) return true;  // a blank line holds no key
         const char* p = line;
-        int got = CsvSplitField(ctx, &p, 0, delimiter[0], &field);
-        if (got == 0) return true;  // a blank line holds no key
-        if (got == -1) SetError(ctx, ERR_BAD_CSV);
-        if (got < 0) return false;
-        uint64_t key = HeapCopyText(ctx, JoinText(&field), field.length);
+        int length = CsvTakeFieldA(nullptr, &p, 0, delimiter[0], scope.field);
+        if (length < 0) {
+            SetError(ctx, ERR_BAD_CSV);
+            return false;
+        }
+        uint64_t key = HeapCopyText(ctx, scope.field, static_cast<size_t>(length));
         if (!key) {
             SetError(ctx, ERR_ARRAY_HEAP_FULL);
             return false;
@@ -439,13 +453,14 @@ void MapFileGetCsvCase(BDS* ctx, BuiltinCall& call)
             return false;
         }
         if (fieldsPerLine < 2) return true;
-        got = CsvSplitField(ctx, &p, 0, delimiter[0], &field);
-        if (got == -1) SetError(ctx, ERR_BAD_CSV);
-        if (got < 0) return false;
+        length = CsvTakeFieldA(nullptr, &p, 0, delimiter[0], scope.field);
+        if (length < 0) {
+            SetError(ctx, ERR_BAD_CSV);
+            return false;
+        }
         if (slot->flags) FreeValue(ctx, slot, 0, VK_ELEMENT);
-        return StoreNarrow(ctx, *slot, got == 1 ? JoinText(&field) : "", got == 1 ? field.length : 0);
+        return StoreNarrow(ctx, *slot, scope.field, static_cast<size_t>(length));
     });
-    JoinFree(&field);
     if (!ok) {
         DiscardArray(ctx, made, false);  // nobody else holds the half-built map
         SetResultInt(ctx, call.result, 0);

@@ -152,6 +152,12 @@ TEST_F(ArrayFiles, MapFilesWriteAndReadKeyValueLines)
     EXPECT_EQ(Show(*MapFind(ctx, map, "beta")), "") << "one field of two: an empty text";
     EXPECT_EQ(Show(*MapFind(ctx, map, "ga,mma")), "x\"y");
 
+    Write("empty.csv", "  ,v\n");
+    resultants& empty = Call(kid::MapFileGetCsv, {File("empty.csv")});
+    ASSERT_EQ(ctx->nErrorCode, 0);
+    EXPECT_EQ(MapCount(ValueArray(&empty)), 1u) << "a blank first field is an empty key, not a blank line";
+    EXPECT_EQ(Show(*MapFind(ctx, ValueArray(&empty), "")), "v");
+
     Write("keys.csv", "gamma\ndelta\n");
     resultants& keys = Call(kid::MapFileGetCsv, {File("keys.csv")});
     EXPECT_EQ(Show(*MapFind(ctx, ValueArray(&keys), "gamma")), "<none>") << "keys without values";
