@@ -58,7 +58,7 @@ void RetargetArguments(BuiltinCall& call, const ArrayHeader* old, ArrayHeader* f
 void ArrInfoCase(BDS* ctx, BuiltinCall& call)
 {
     const ValueHead& value = call.args[1];
-    int32_t request = IntArg(call, 2, 0);
+    int32_t request = ArgInt(call, 2, 0);
     int32_t answer = 0;
     if (value.flags & VF_ARRAY) {
         ArrayHeader* array = ValueArray(&value);
@@ -123,7 +123,7 @@ void ArrayRedimCase(BDS* ctx, BuiltinCall& call)
     int32_t sizes[MAX_ARRAY_DIMS] = {};
     int given = call.argc - 1;
     for (int i = 0; i < MAX_ARRAY_DIMS; ++i)
-        sizes[i] = IntArg(call, i + 2, 0);
+        sizes[i] = ArgInt(call, i + 2, 0);
     ArrayHeader* old = ValueArray(&call.args[1]);
     if (!ArrayRedimension(ctx, &call.args[1], sizes, given, false)) return;
     RetargetArguments(call, old, ValueArray(&call.args[1]));
@@ -149,8 +149,8 @@ ArrayHeader* ReshapeTarget(BDS* ctx, BuiltinCall& call, bool insert, Reshape* sh
     ArrayHeader* array = DimensionedArrayOf(ctx, call.args[1], 2);
     if (!array)
         return nullptr;
-    bool rowColumnGiven = Given(call, 3);
-    int32_t rowColumn = IntArg(call, 3, 0);
+    bool rowColumnGiven = HasArg(call, 3);
+    int32_t rowColumn = ArgInt(call, 3, 0);
     if (array->ndims == 1) {
         if (rowColumnGiven && rowColumn != 1) {
             SetError(ctx, ERR_ARRAY_ROW_COLUMN);
@@ -164,7 +164,7 @@ ArrayHeader* ReshapeTarget(BDS* ctx, BuiltinCall& call, bool insert, Reshape* sh
         }
         shape->dim = rowColumn - 1;
     }
-    int32_t subscript = IntArg(call, 2, 0);
+    int32_t subscript = ArgInt(call, 2, 0);
     int64_t size = array->dims[shape->dim];
     if (subscript < 0 || (insert ? subscript > size : subscript >= size)) {
         SetError(ctx, ERR_ARRAY_BOUNDS);
@@ -216,7 +216,7 @@ void ArrayInsertCase(BDS* ctx, BuiltinCall& call)
     Reshape shape{};
     ArrayHeader* old = ReshapeTarget(ctx, call, true, &shape);
     if (!old) return;
-    bool withValue = Given(call, 4);
+    bool withValue = HasArg(call, 4);
     StoredKind kind = SK_INVALID;
     if (withValue) {
         kind = StoredKindOf(&call.args[4]);
@@ -284,7 +284,7 @@ void ArraySliceCase(BDS* ctx, BuiltinCall& call)
     uint32_t from[MAX_ARRAY_DIMS] = {}, sizes[MAX_ARRAY_DIMS] = {};
     for (int d = 0; d < pairs; ++d) {
         int64_t last = static_cast<int64_t>(array->dims[d]) - 1;
-        int64_t f = IntArg(call, 2 + 2 * d, 0), t = IntArg(call, 3 + 2 * d, 0);
+        int64_t f = ArgInt(call, 2 + 2 * d, 0), t = ArgInt(call, 3 + 2 * d, 0);
         if (f < 0) f = last;
         if (t < 0) t = last;
         if (f > last || t > last) {
@@ -346,7 +346,7 @@ void ArrayReverseCase(BDS* ctx, BuiltinCall& call)
 {
     ArrayHeader* array = DimensionedArrayOf(ctx, call.args[1], MAX_ARRAY_DIMS);
     if (!array) return;
-    int32_t dimension = IntArg(call, 2, 0);
+    int32_t dimension = ArgInt(call, 2, 0);
     if (dimension < 0 || dimension > array->ndims) {
         SetError(ctx, ERR_ARRAY_DIMENSION_RANGE);
         return;
@@ -384,7 +384,7 @@ void ArraySwapElementsCase(BDS* ctx, BuiltinCall& call)
     // so that no out-of-range subscript can alias another element.
     uint32_t s[MAX_ARRAY_DIMS], t[MAX_ARRAY_DIMS];
     for (int d = 0; d < MAX_ARRAY_DIMS; ++d) {
-        int32_t a = IntArg(call, 2 + d, 0), b = IntArg(call, 7 + d, 0);
+        int32_t a = ArgInt(call, 2 + d, 0), b = ArgInt(call, 7 + d, 0);
         uint32_t size = d < array->ndims ? array->dims[d] : 1;
         if (a < 0 || b < 0 || static_cast<uint32_t>(a) >= size || static_cast<uint32_t>(b) >= size) {
             SetError(ctx, ERR_ARRAY_BOUNDS);

@@ -101,7 +101,7 @@ void WriteFileArg(BDS* ctx, BuiltinCall& call, Write write)
         SetError(ctx, ERR_ARRAY_NO_MEMORY);
         return;
     }
-    if (OpenForWriting(ctx, *writer, TextArg(ctx, call, 1))) {
+    if (OpenForWriting(ctx, *writer, ArgText(ctx, call, 1))) {
         write(*writer);
         FinishWriting(ctx, *writer, call.result);
     }
@@ -150,7 +150,7 @@ bool WriteCsvRow(BDS* ctx, FileWriter& writer, const ArrayElement* const* fields
 // The delimiter argument of the CSV built-ins (default comma); 1807 when not allowed.
 bool CsvDelimiterArg(BDS* ctx, const BuiltinCall& call, int i, char* out)
 {
-    const char* text = Given(call, i) ? TextArg(ctx, call, i) : ",";
+    const char* text = HasArg(call, i) ? ArgText(ctx, call, i) : ",";
     if (!CsvDelimiterOk(text)) {
         SetError(ctx, ERR_BAD_DELIMITER);
         return false;
@@ -250,7 +250,7 @@ void ArrayFilePutCase(BDS* ctx, BuiltinCall& call)
         SetError(ctx, ERR_ARRAY_DIM_COUNT);
         return;
     }
-    bool writeEmpty = IntArg(call, 3, 0) != 0;
+    bool writeEmpty = ArgInt(call, 3, 0) != 0;
     WriteFileArg(ctx, call, [&](FileWriter& writer) {
         for (uint32_t i = 0; i < array->count; ++i) {
             const ArrayElement& element = array->data[i];
@@ -263,15 +263,15 @@ void ArrayFilePutCase(BDS* ctx, BuiltinCall& call)
 
 void ArrayFileGetCase(BDS* ctx, BuiltinCall& call)
 {
-    const char* replacement = TextArg(ctx, call, 2);
+    const char* replacement = ArgText(ctx, call, 2);
     if (std::strlen(replacement) > 1) {
         SetError(ctx, ERR_NUL_CHAR);
         return;
     }
-    int32_t extra = IntArg(call, 3, 0);
+    int32_t extra = ArgInt(call, 3, 0);
     if (extra < 0) extra = 0;
     ReaderScope scope;
-    if (!LineReaderOpen(ctx, &scope.reader, TextArg(ctx, call, 1), replacement[0], true)) return;
+    if (!LineReaderOpen(ctx, &scope.reader, ArgText(ctx, call, 1), replacement[0], true)) return;
     scope.open = true;
 
     uint64_t lines = 0;
@@ -307,8 +307,8 @@ void ArrayFilePutCsvCase(BDS* ctx, BuiltinCall& call)
         SetError(ctx, ERR_ARRAY_DIM_COUNT);
         return;
     }
-    bool writeEmpty = IntArg(call, 4, 0) != 0;
-    bool quoting = !(IntArg(call, 5, 0) & 2);
+    bool writeEmpty = ArgInt(call, 4, 0) != 0;
+    bool quoting = !(ArgInt(call, 5, 0) & 2);
     // A one-dimension array is one column: each element a line of one field.
     uint32_t rows = array->ndims ? array->dims[0] : 0;
     uint32_t columns = array->ndims == 2 ? array->dims[1] : 1;
@@ -335,8 +335,8 @@ void MapFilePutCsvCase(BDS* ctx, BuiltinCall& call)
         SetError(ctx, ERR_ARRAY_ACCESS);
         return;
     }
-    bool writeEmpty = IntArg(call, 4, 0) != 0;
-    bool quoting = !(IntArg(call, 5, 0) & 2);
+    bool writeEmpty = ArgInt(call, 4, 0) != 0;
+    bool quoting = !(ArgInt(call, 5, 0) & 2);
     WriteFileArg(ctx, call, [&](FileWriter& writer) {
         for (uintptr_t c = MapCursorStart(map); c;) {
             const char* key = "";
@@ -358,12 +358,12 @@ void ArrayFileGetCsvCase(BDS* ctx, BuiltinCall& call)
 {
     char delimiter[2] = {};
     if (!CsvDelimiterArg(ctx, call, 3, delimiter)) return;
-    int32_t options = IntArg(call, 2, 0);
-    int64_t extraRows = IntArg(call, 4, 0), extraColumns = IntArg(call, 5, 0);
+    int32_t options = ArgInt(call, 2, 0);
+    int64_t extraRows = ArgInt(call, 4, 0), extraColumns = ArgInt(call, 5, 0);
     if (extraRows < 0) extraRows = 0;
     if (extraColumns < 0) extraColumns = 0;
     ReaderScope scope;
-    if (!LineReaderOpen(ctx, &scope.reader, TextArg(ctx, call, 1), 0, false)) return;
+    if (!LineReaderOpen(ctx, &scope.reader, ArgText(ctx, call, 1), 0, false)) return;
     scope.open = true;
 
     int64_t lines = 0, columns = 0;
@@ -412,7 +412,7 @@ void MapFileGetCsvCase(BDS* ctx, BuiltinCall& call)
     char delimiter[2] = {};
     if (!CsvDelimiterArg(ctx, call, 2, delimiter)) return;
     ReaderScope scope;
-    if (!LineReaderOpen(ctx, &scope.reader, TextArg(ctx, call, 1), 0, false)) return;
+    if (!LineReaderOpen(ctx, &scope.reader, ArgText(ctx, call, 1), 0, false)) return;
     scope.open = true;
 
     int64_t lines = 0, fieldsPerLine = 0;

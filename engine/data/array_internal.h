@@ -1,6 +1,6 @@
-// Helpers shared by the array, map, search, text and file built-ins: reading the
-// arguments the router converted, array results, the stored kinds of element values,
-// error hints and the cases each family of these built-ins registers.
+// Helpers shared by the array, map, search, text and file built-ins: array arguments,
+// array results, the stored kinds of element values, error hints and the cases each
+// family of these built-ins registers.
 #pragma once
 
 #include <cstddef>
@@ -15,25 +15,7 @@
 
 namespace arrays {
 
-// ---------------------------------------------------------------- arguments
-
-inline bool Given(const BuiltinCall& call, int i) { return i >= 1 && i <= call.argc; }
-
-inline int32_t IntArg(const BuiltinCall& call, int i, int32_t absent)
-{
-    return Given(call, i) ? call.args[i].i32 : absent;
-}
-
-// The narrow text of an argument ("" when absent or without one).
-inline const char* TextArg(BDS* ctx, const BuiltinCall& call, int i)
-{
-    return Given(call, i) ? ValueText(ctx, &call.args[i]) : "";
-}
-
-inline const wchar_t* WTextArg(BDS* ctx, const BuiltinCall& call, int i)
-{
-    return Given(call, i) ? ValueWText(ctx, &call.args[i]) : L"";
-}
+// ---------------------------------------------------------------- array arguments
 
 // The block of an array argument whose elements a built-in addresses: 1637 when there is
 // none (not an array, a map, no elements).

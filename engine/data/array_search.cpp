@@ -255,7 +255,7 @@ void ArrayLocateCase(BDS* ctx, BuiltinCall& call)
     }
     uint32_t subs[MAX_ARRAY_DIMS] = {};
     for (int d = 0; d < MAX_ARRAY_DIMS; ++d)
-        subs[d] = static_cast<uint32_t>(IntArg(call, 3 + d, 0));
+        subs[d] = static_cast<uint32_t>(ArgInt(call, 3 + d, 0));
     uint32_t start = ArrayLinearIndex(array, subs);
     if (start >= array->count) {
         // Only the position just past the last element may be given.
@@ -303,7 +303,7 @@ int32_t Search(BDS* ctx, BuiltinCall& call)
         SetError(ctx, ERR_ARRAY_NEEDS_DIMS);
         return -1;
     }
-    int32_t options = IntArg(call, 3, 0);
+    int32_t options = ArgInt(call, 3, 0);
     bool noCase = options & OPT_NO_CASE;
     int bits = options & ~OPT_NO_CASE;
     int method = 0;
@@ -316,12 +316,12 @@ int32_t Search(BDS* ctx, BuiltinCall& call)
         return -1;
     }
     RowLayout layout;
-    if (!LayoutOf(array, IntArg(call, 4, -1), &layout)) {
+    if (!LayoutOf(array, ArgInt(call, 4, -1), &layout)) {
         SetError(ctx, ERR_SEARCH_COLUMN);
         return -1;
     }
     uint32_t first, last;
-    if (!RangeOf(layout, IntArg(call, 5, -1), IntArg(call, 6, -1), &first, &last)) {
+    if (!RangeOf(layout, ArgInt(call, 5, -1), ArgInt(call, 6, -1), &first, &last)) {
         SetError(ctx, ERR_SEARCH_RANGE);
         return -1;
     }
@@ -465,7 +465,7 @@ void Sort(BDS* ctx, BuiltinCall& call)
 {
     ArrayHeader* array = SearchArray(ctx, call.args[1], true);
     if (!array) return;
-    int32_t options = IntArg(call, 2, 0);
+    int32_t options = ArgInt(call, 2, 0);
     int bits = options & ~OPT_DESCENDING;
     TextCompare compare = nullptr;
     int method = (bits & OPT_LOGICAL) ? OPT_LOGICAL : (bits & OPT_ORDINAL) ? OPT_ORDINAL : 0;
@@ -475,12 +475,12 @@ void Sort(BDS* ctx, BuiltinCall& call)
         return;
     }
     RowLayout layout;
-    if (!LayoutOf(array, IntArg(call, 3, -1), &layout)) {
+    if (!LayoutOf(array, ArgInt(call, 3, -1), &layout)) {
         SetError(ctx, ERR_SORT_COLUMN);
         return;
     }
     uint32_t first, last;
-    if (!RangeOf(layout, IntArg(call, 4, -1), IntArg(call, 5, -1), &first, &last)) {
+    if (!RangeOf(layout, ArgInt(call, 4, -1), ArgInt(call, 5, -1), &first, &last)) {
         SetError(ctx, ERR_SORT_RANGE);
         return;
     }

@@ -43,7 +43,7 @@ void ArrayItemizeCase(BDS* ctx, BuiltinCall& call)
     ctx->nErrorCode = 0;
     ArrayHeader* array = JoinSource(ctx, call.args[1]);
     if (!array) return;
-    const wchar_t* delimiter = WTextArg(ctx, call, 2);
+    const wchar_t* delimiter = ArgWText(ctx, call, 2);
     if (std::wcslen(delimiter) > 1) {
         SetError(ctx, ERR_ARRAY_DELIMITER);
         return;
@@ -214,12 +214,12 @@ void FromText(BDS* ctx, const Ch* text, resultants* result)
 
 void ArrayizeCase(BDS* ctx, BuiltinCall& call)
 {
-    if (call.wide) Arrayize(ctx, WTextArg(ctx, call, 1), WTextArg(ctx, call, 2), call.result);
-    else Arrayize(ctx, TextArg(ctx, call, 1), TextArg(ctx, call, 2), call.result);
+    if (call.wide) Arrayize(ctx, ArgWText(ctx, call, 1), ArgWText(ctx, call, 2), call.result);
+    else Arrayize(ctx, ArgText(ctx, call, 1), ArgText(ctx, call, 2), call.result);
 }
 
 void ArrayFromStrCase(BDS* ctx, BuiltinCall& call)
 {
-    if (call.wide) FromText(ctx, WTextArg(ctx, call, 1), call.result);
-    else FromText(ctx, TextArg(ctx, call, 1), call.result);
+    if (call.wide) FromText(ctx, ArgWText(ctx, call, 1), call.result);
+    else FromText(ctx, ArgText(ctx, call, 1), call.result);
 }

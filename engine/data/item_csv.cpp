@@ -215,11 +215,11 @@ void CaseItemExtractCsv(BDS* ctx, BuiltinCall& call)
     if (Wide(call, 2)) {
         const wchar_t* d = WText(ctx, call, 4, L",");
         if (!CsvDelimiterOkW(d)) return SetError(ctx, ERR_EXTRACT_DELIMITER);
-        ExtractField(ctx, WideChars{}, Int(call, 1), WText(ctx, call, 2), Int(call, 3), d[0], call.result);
+        ExtractField(ctx, WideChars{}, ArgInt(call, 1), WText(ctx, call, 2), ArgInt(call, 3), d[0], call.result);
     } else {
         const char* d = Text(ctx, call, 4, ",");
         if (!CsvDelimiterOk(d)) return SetError(ctx, ERR_EXTRACT_DELIMITER);
-        ExtractField(ctx, NarrowChars{TextTables(ctx)}, Int(call, 1), Text(ctx, call, 2), Int(call, 3),
+        ExtractField(ctx, NarrowChars{TextTables(ctx)}, ArgInt(call, 1), Text(ctx, call, 2), ArgInt(call, 3),
                      d[0], call.result);
     }
 }

@@ -324,16 +324,16 @@ void CaseItemCount(BDS* ctx, BuiltinCall& call)
 
 void CaseItemExtract(BDS* ctx, BuiltinCall& call)
 {
-    if (Wide(call, 2)) ItemExtractW(ctx, call.result, Int(call, 1), WText(ctx, call, 2), WText(ctx, call, 3));
-    else ItemExtractA(ctx, call.result, Int(call, 1), Text(ctx, call, 2), Text(ctx, call, 3));
+    if (Wide(call, 2)) ItemExtractW(ctx, call.result, ArgInt(call, 1), WText(ctx, call, 2), WText(ctx, call, 3));
+    else ItemExtractA(ctx, call.result, ArgInt(call, 1), Text(ctx, call, 2), Text(ctx, call, 3));
 }
 
 void CaseItemInsert(BDS* ctx, BuiltinCall& call)
 {
     if (Wide(call))
-        DoItemInsertW(ctx, WText(ctx, call, 1), Int(call, 2), WText(ctx, call, 3), WText(ctx, call, 4), call.result);
+        DoItemInsertW(ctx, WText(ctx, call, 1), ArgInt(call, 2), WText(ctx, call, 3), WText(ctx, call, 4), call.result);
     else
-        DoItemInsertA(ctx, Text(ctx, call, 1), Int(call, 2), Text(ctx, call, 3), Text(ctx, call, 4), call.result);
+        DoItemInsertA(ctx, Text(ctx, call, 1), ArgInt(call, 2), Text(ctx, call, 3), Text(ctx, call, 4), call.result);
 }
 
 void CaseItemLocate(BDS* ctx, BuiltinCall& call)
@@ -346,8 +346,8 @@ void CaseItemLocate(BDS* ctx, BuiltinCall& call)
 void CaseItemLocateWild(BDS* ctx, BuiltinCall& call)
 {
     int n = Wide(call)
-        ? DoItemLocateWildW(ctx, WText(ctx, call, 1), WText(ctx, call, 2), WText(ctx, call, 3), Int(call, 4))
-        : DoItemLocateWildA(ctx, Text(ctx, call, 1), Text(ctx, call, 2), Text(ctx, call, 3), Int(call, 4));
+        ? DoItemLocateWildW(ctx, WText(ctx, call, 1), WText(ctx, call, 2), WText(ctx, call, 3), ArgInt(call, 4))
+        : DoItemLocateWildA(ctx, Text(ctx, call, 1), Text(ctx, call, 2), Text(ctx, call, 3), ArgInt(call, 4));
     SetResultInt(ctx, call.result, n);
 }
 

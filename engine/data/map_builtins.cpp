@@ -205,15 +205,15 @@ const char* KeyArg(BDS* ctx, const ValueHead& value)
 
 void MapCreateCase(BDS* ctx, BuiltinCall& call)
 {
-    const char* list = TextArg(ctx, call, 1);
+    const char* list = ArgText(ctx, call, 1);
     ValueHead made{};
     if (!*list) {
         if (MapAlloc(ctx, MapInitialSize(ctx), &made)) SetResultArray(ctx, call.result, made);
         return;
     }
     ListReader r{ctx, nullptr, list, {}, {}, true, 0};
-    if (!ReadDelimiter(ctx, TextArg(ctx, call, 2), ",", r.kv)) return;
-    if (!ReadDelimiter(ctx, TextArg(ctx, call, 3), "\t", r.pair)) return;
+    if (!ReadDelimiter(ctx, ArgText(ctx, call, 2), ",", r.kv)) return;
+    if (!ReadDelimiter(ctx, ArgText(ctx, call, 3), "\t", r.pair)) return;
     if (std::strcmp(r.kv, r.pair) == 0 || r.kv[0] == '"' || r.pair[0] == '"' || r.kv[0] == ' '
         || r.pair[0] == ' ') {
         SetError(ctx, ERR_BAD_DELIMITER);
@@ -269,7 +269,7 @@ void MapKeyFindCase(BDS* ctx, BuiltinCall& call)
             InitResultValue(ctx, result, VK_RECORD, 0);
             return;
         }
-    } else if (Given(call, 3)) {
+    } else if (HasArg(call, 3)) {
         FreeValue(ctx, result, 0, VK_RECORD);
         if (!CopyValue(ctx, &call.args[3], result, 0, VK_RECORD | kDeep)) {
             InitResultValue(ctx, result, VK_RECORD, 0);
@@ -379,7 +379,7 @@ void KeysOrValues(BDS* ctx, BuiltinCall& call, bool keys)
 {
     ArrayHeader* map = MapArg(ctx, call.args[1]);
     if (!map) return;
-    int32_t format = IntArg(call, 2, 0);
+    int32_t format = ArgInt(call, 2, 0);
     if (format != 1 && format != 2) {
         SetError(ctx, ERR_BAD_REQUEST);
         return;
@@ -390,7 +390,7 @@ void KeysOrValues(BDS* ctx, BuiltinCall& call, bool keys)
         ListAsArray(ctx, map, keys, call.result);
     } else {
         char delimiter[3];
-        if (ReadDelimiter(ctx, TextArg(ctx, call, 3), "\t", delimiter)) {
+        if (ReadDelimiter(ctx, ArgText(ctx, call, 3), "\t", delimiter)) {
             if (keys) {
                 KeysAsText(ctx, map, delimiter, call.result);
             } else {

@@ -163,18 +163,18 @@ void CaseStrCmp(BDS* ctx, BuiltinCall& call)
 
 void CaseStrTypeInfo(BDS* ctx, BuiltinCall& call)
 {
-    if (Wide(call)) DoStrTypeInfoW(ctx, WText(ctx, call, 1), Int(call, 2), call.result);
-    else DoStrTypeInfoA(ctx, Text(ctx, call, 1), Int(call, 2), call.result);
+    if (Wide(call)) DoStrTypeInfoW(ctx, WText(ctx, call, 1), ArgInt(call, 2), call.result);
+    else DoStrTypeInfoA(ctx, Text(ctx, call, 1), ArgInt(call, 2), call.result);
 }
 
 void CaseChrGetCodePage(BDS* ctx, BuiltinCall& call)
 {
-    SetResultInt(ctx, call.result, MyChrGetCodePage(ctx, Int(call, 1)));
+    SetResultInt(ctx, call.result, MyChrGetCodePage(ctx, ArgInt(call, 1)));
 }
 
 void CaseChrSetCodePage(BDS* ctx, BuiltinCall& call)
 {
-    SetResultInt(ctx, call.result, DoChrSetCodePage(ctx, Int(call, 1)));
+    SetResultInt(ctx, call.result, DoChrSetCodePage(ctx, ArgInt(call, 1)));
 }
 
 void CaseChrHexToString(BDS* ctx, BuiltinCall& call)
@@ -184,7 +184,7 @@ void CaseChrHexToString(BDS* ctx, BuiltinCall& call)
 
 void CaseChrHexToUnicode(BDS* ctx, BuiltinCall& call)
 {
-    DoChrHexToUnicode(ctx, Text(ctx, call, 1), Int(call, 2), call.result);
+    DoChrHexToUnicode(ctx, Text(ctx, call, 1), ArgInt(call, 2), call.result);
 }
 
 void CaseChrStringToHex(BDS* ctx, BuiltinCall& call)
@@ -199,7 +199,7 @@ void CaseChrStringToUnicode(BDS* ctx, BuiltinCall& call)
 
 void CaseChrUnicodeToHex(BDS* ctx, BuiltinCall& call)
 {
-    DoChrUnicodeToHex(ctx, WText(ctx, call, 1), Int(call, 2), call.result);
+    DoChrUnicodeToHex(ctx, WText(ctx, call, 1), ArgInt(call, 2), call.result);
 }
 
 void CaseChrUnicodeToString(BDS* ctx, BuiltinCall& call)

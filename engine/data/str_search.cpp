@@ -337,51 +337,51 @@ void CaseStrIndex(BDS* ctx, BuiltinCall& call)
 {
     bool noCase = call.id == 707;   // StrIndexNc
     int n = Wide(call)
-        ? DoStrIndexW(ctx, WText(ctx, call, 1), WText(ctx, call, 2), Int(call, 3), Int(call, 4), noCase)
-        : DoStrIndexA(ctx, Text(ctx, call, 1), Text(ctx, call, 2), Int(call, 3), Int(call, 4), noCase);
+        ? DoStrIndexW(ctx, WText(ctx, call, 1), WText(ctx, call, 2), ArgInt(call, 3), ArgInt(call, 4), noCase)
+        : DoStrIndexA(ctx, Text(ctx, call, 1), Text(ctx, call, 2), ArgInt(call, 3), ArgInt(call, 4), noCase);
     SetResultInt(ctx, call.result, n);
 }
 
 void CaseStrScan(BDS* ctx, BuiltinCall& call)
 {
     int n = Wide(call)
-        ? DoStrScanW(ctx, WText(ctx, call, 1), WText(ctx, call, 2), Int(call, 3), Int(call, 4))
-        : DoStrScanA(ctx, Text(ctx, call, 1), Text(ctx, call, 2), Int(call, 3), Int(call, 4));
+        ? DoStrScanW(ctx, WText(ctx, call, 1), WText(ctx, call, 2), ArgInt(call, 3), ArgInt(call, 4))
+        : DoStrScanA(ctx, Text(ctx, call, 1), Text(ctx, call, 2), ArgInt(call, 3), ArgInt(call, 4));
     SetResultInt(ctx, call.result, n);
 }
 
 void CaseStrCnt(BDS* ctx, BuiltinCall& call)
 {
     int n = Wide(call)
-        ? DoStrCntW(ctx, WText(ctx, call, 1), WText(ctx, call, 2), Int(call, 3), Int(call, 4), Int(call, 5))
-        : DoStrCntA(ctx, Text(ctx, call, 1), Text(ctx, call, 2), Int(call, 3), Int(call, 4), Int(call, 5));
+        ? DoStrCntW(ctx, WText(ctx, call, 1), WText(ctx, call, 2), ArgInt(call, 3), ArgInt(call, 4), ArgInt(call, 5))
+        : DoStrCntA(ctx, Text(ctx, call, 1), Text(ctx, call, 2), ArgInt(call, 3), ArgInt(call, 4), ArgInt(call, 5));
     SetResultInt(ctx, call.result, n);
 }
 
 void CaseStrSub(BDS* ctx, BuiltinCall& call)
 {
-    if (Wide(call)) DoStrSubW(ctx, WText(ctx, call, 1), Int(call, 2), Int(call, 3), call.result);
-    else DoStrSubA(ctx, Text(ctx, call, 1), Int(call, 2), Int(call, 3), call.result);
+    if (Wide(call)) DoStrSubW(ctx, WText(ctx, call, 1), ArgInt(call, 2), ArgInt(call, 3), call.result);
+    else DoStrSubA(ctx, Text(ctx, call, 1), ArgInt(call, 2), ArgInt(call, 3), call.result);
 }
 
 void CaseStrIndexWild(BDS* ctx, BuiltinCall& call)
 {
-    int n = Wide(call) ? DoStrIndexWildW(ctx, WText(ctx, call, 1), WText(ctx, call, 2), Int(call, 3))
-                       : DoStrIndexWildA(ctx, Text(ctx, call, 1), Text(ctx, call, 2), Int(call, 3));
+    int n = Wide(call) ? DoStrIndexWildW(ctx, WText(ctx, call, 1), WText(ctx, call, 2), ArgInt(call, 3))
+                       : DoStrIndexWildA(ctx, Text(ctx, call, 1), Text(ctx, call, 2), ArgInt(call, 3));
     SetResultInt(ctx, call.result, n);
 }
 
 void CaseStrLenWild(BDS* ctx, BuiltinCall& call)
 {
-    int n = Wide(call) ? DoStrLenWildW(ctx, WText(ctx, call, 1), WText(ctx, call, 2), Int(call, 3))
-                       : DoStrLenWildA(ctx, Text(ctx, call, 1), Text(ctx, call, 2), Int(call, 3));
+    int n = Wide(call) ? DoStrLenWildW(ctx, WText(ctx, call, 1), WText(ctx, call, 2), ArgInt(call, 3))
+                       : DoStrLenWildA(ctx, Text(ctx, call, 1), Text(ctx, call, 2), ArgInt(call, 3));
     SetResultInt(ctx, call.result, n);
 }
 
 void CaseStrSubWild(BDS* ctx, BuiltinCall& call)
 {
-    if (Wide(call)) DoStrSubWildW(ctx, WText(ctx, call, 1), WText(ctx, call, 2), Int(call, 3), call.result);
-    else DoStrSubWildA(ctx, Text(ctx, call, 1), Text(ctx, call, 2), Int(call, 3), call.result);
+    if (Wide(call)) DoStrSubWildW(ctx, WText(ctx, call, 1), WText(ctx, call, 2), ArgInt(call, 3), call.result);
+    else DoStrSubWildA(ctx, Text(ctx, call, 1), Text(ctx, call, 2), ArgInt(call, 3), call.result);
 }
 
 const BuiltinRow kRows[] = {

@@ -479,16 +479,16 @@ void CaseStrClean(BDS* ctx, BuiltinCall& call)
 {
     if (Wide(call))
         DoStrCleanW(ctx, WText(ctx, call, 1), WText(ctx, call, 2), WText(ctx, call, 3),
-                    Int(call, 4), Int(call, 5), call.result);
+                    ArgInt(call, 4), ArgInt(call, 5), call.result);
     else
         DoStrCleanA(ctx, Text(ctx, call, 1), Text(ctx, call, 2), Text(ctx, call, 3),
-                    Int(call, 4), Int(call, 5), call.result);
+                    ArgInt(call, 4), ArgInt(call, 5), call.result);
 }
 
 void CaseStrFill(BDS* ctx, BuiltinCall& call)
 {
-    if (Wide(call)) DoStrFillW(ctx, WText(ctx, call, 1), Int(call, 2), call.result);
-    else DoStrFillA(ctx, Text(ctx, call, 1), Int(call, 2), call.result);
+    if (Wide(call)) DoStrFillW(ctx, WText(ctx, call, 1), ArgInt(call, 2), call.result);
+    else DoStrFillA(ctx, Text(ctx, call, 1), ArgInt(call, 2), call.result);
 }
 
 using FixA = void (*)(BDS*, const char*, const char*, int, resultants*);
@@ -496,8 +496,8 @@ using FixW = void (*)(BDS*, const wchar_t*, const wchar_t*, int, resultants*);
 
 void RunFix(BDS* ctx, BuiltinCall& call, FixA narrow, FixW wide)
 {
-    if (Wide(call)) wide(ctx, WText(ctx, call, 1), WText(ctx, call, 2), Int(call, 3), call.result);
-    else narrow(ctx, Text(ctx, call, 1), Text(ctx, call, 2), Int(call, 3), call.result);
+    if (Wide(call)) wide(ctx, WText(ctx, call, 1), WText(ctx, call, 2), ArgInt(call, 3), call.result);
+    else narrow(ctx, Text(ctx, call, 1), Text(ctx, call, 2), ArgInt(call, 3), call.result);
 }
 
 void CaseStrFix(BDS* ctx, BuiltinCall& call) { RunFix(ctx, call, DoStrFixA, DoStrFixW); }
@@ -508,14 +508,14 @@ void CaseStrFixBytesL(BDS* ctx, BuiltinCall& call) { RunFix(ctx, call, DoStrFixB
 // StrTrim's mode arrives as text.
 void CaseStrTrim(BDS* ctx, BuiltinCall& call)
 {
-    int mode = Has(call, 2) ? TextToLongA(Text(ctx, call, 2)) : 3;
+    int mode = HasArg(call, 2) ? TextToLongA(Text(ctx, call, 2)) : 3;
     if (Wide(call)) DoStrTrimW(ctx, WText(ctx, call, 1), mode, call.result);
     else DoStrTrimA(ctx, Text(ctx, call, 1), mode, call.result);
 }
 
 void CaseStrTrimChar(BDS* ctx, BuiltinCall& call)
 {
-    int mode = Int(call, 3, 3);
+    int mode = ArgInt(call, 3, 3);
     if (Wide(call)) DoStrTrimCharW(ctx, WText(ctx, call, 1), WText(ctx, call, 2), mode, call.result);
     else DoStrTrimCharA(ctx, Text(ctx, call, 1), Text(ctx, call, 2), mode, call.result);
 }
@@ -526,8 +526,8 @@ void CaseStrInsert(BDS* ctx, BuiltinCall& call)
     if (!IsUnicodeMode()) return SetError(ctx, ERR_NOT_SUPPORTED);
     const wchar_t* add = WText(ctx, call, 2);
     const wchar_t* pad = WText(ctx, call, 3, L" ");
-    int start = Int(call, 4, 1);
-    int length = Int(call, 5, static_cast<int32_t>(std::wcslen(add)));
+    int start = ArgInt(call, 4, 1);
+    int length = ArgInt(call, 5, static_cast<int32_t>(std::wcslen(add)));
     if (call.id == 713) DoStrOverlay(ctx, WText(ctx, call, 1), add, pad, start, length, call.result);
     else DoStrInsert(ctx, WText(ctx, call, 1), add, pad, start, length, call.result);
 }

@@ -10,10 +10,6 @@
 
 namespace textcase {
 
-inline bool Has(const BuiltinCall& call, int i) { return HasArg(call, i); }
-
-inline int32_t Int(const BuiltinCall& call, int i, int32_t absent = 0) { return ArgInt(call, i, absent); }
-
 inline const char* Text(BDS* ctx, const BuiltinCall& call, int i, const char* absent = "")
 {
     return HasArg(call, i) ? ValueText(ctx, &call.args[i]) : absent;
