@@ -66,6 +66,28 @@ StoredKind StoredKindOf(const ValueHead* value)
     return SK_INVALID;
 }
 
+bool StoreElementText(BDS* ctx, ArrayElement& element, const char* text, size_t length)
+{
+    element.str = HeapCopyText(ctx, text, length);
+    if (!element.str) {
+        SetError(ctx, ERR_ARRAY_HEAP_FULL);
+        return false;
+    }
+    element.flags = VF_STRING;
+    return true;
+}
+
+bool StoreElementText(BDS* ctx, ArrayElement& element, const wchar_t* text, size_t length)
+{
+    element.wstr = HeapCopyWText(ctx, text, length);
+    if (!element.wstr) {
+        SetError(ctx, ERR_ARRAY_HEAP_FULL);
+        return false;
+    }
+    element.flags = VF_UNICODE;
+    return true;
+}
+
 int StoreValueAs(BDS* ctx, const ValueHead* value, StoredKind kind, ArrayElement* element)
 {
     std::memset(element, 0, sizeof *element);
@@ -84,17 +106,11 @@ int StoreValueAs(BDS* ctx, const ValueHead* value, StoredKind kind, ArrayElement
         return 1;
     case SK_TEXT: {
         const char* text = ValueText(ctx, value);
-        element->str = HeapCopyText(ctx, text, std::strlen(text));
-        if (!element->str) break;
-        element->flags = VF_STRING;
-        return 1;
+        return StoreElementText(ctx, *element, text, std::strlen(text)) ? 1 : 0;
     }
     case SK_WIDE: {
         const wchar_t* text = ValueWText(ctx, value);
-        element->wstr = HeapCopyWText(ctx, text, std::wcslen(text));
-        if (!element->wstr) break;
-        element->flags = VF_UNICODE;
-        return 1;
+        return StoreElementText(ctx, *element, text, std::wcslen(text)) ? 1 : 0;
     }
     case SK_ARRAY:
         element->str = value->str;
@@ -102,9 +118,8 @@ int StoreValueAs(BDS* ctx, const ValueHead* value, StoredKind kind, ArrayElement
         AddArrayRef(ValueArray(value));
         return 1;
     case SK_INVALID:
-        return 0;
+        break;
     }
-    SetError(ctx, ERR_ARRAY_HEAP_FULL);
     return 0;
 }
 

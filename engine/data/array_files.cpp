@@ -219,17 +219,6 @@ struct ReaderScope {
     }
 };
 
-bool StoreNarrow(BDS* ctx, ArrayElement& element, const char* text, size_t length)
-{
-    element.str = HeapCopyText(ctx, text, length);
-    if (!element.str) {
-        SetError(ctx, ERR_ARRAY_HEAP_FULL);
-        return false;
-    }
-    element.flags = VF_STRING;
-    return true;
-}
-
 void DiscardArray(BDS* ctx, ValueHead& made, bool forced)
 {
     uint64_t holder = made.str;
@@ -285,7 +274,7 @@ void ArrayFileGetCase(BDS* ctx, BuiltinCall& call)
     ArrayHeader* array = ValueArray(&made);
     uint32_t i = 0;
     bool ok = LineReaderRewind(ctx, &scope.reader) && ReadLines(ctx, scope.reader, [&](const char* line) {
-        return i < lines && StoreNarrow(ctx, array->data[i++], line, scope.reader.lineLength);
+        return i < lines && StoreElementText(ctx, array->data[i++], line, scope.reader.lineLength);
     });
     if (!ok) {
         DiscardArray(ctx, made, false);
@@ -394,7 +383,7 @@ void ArrayFileGetCsvCase(BDS* ctx, BuiltinCall& call)
                 SetError(ctx, ERR_BAD_CSV);
                 return false;
             }
-            if (!StoreNarrow(ctx, cells[c], scope.field, static_cast<size_t>(length))) return false;
+            if (!StoreElementText(ctx, cells[c], scope.field, static_cast<size_t>(length))) return false;
         }
         return true;
     });
@@ -459,7 +448,7 @@ void MapFileGetCsvCase(BDS* ctx, BuiltinCall& call)
             return false;
         }
         if (slot->flags) FreeValue(ctx, slot, 0, VK_ELEMENT);
-        return StoreNarrow(ctx, *slot, scope.field, static_cast<size_t>(length));
+        return StoreElementText(ctx, *slot, scope.field, static_cast<size_t>(length));
     });
     if (!ok) {
         DiscardArray(ctx, made, false);  // nobody else holds the half-built map

@@ -34,6 +34,11 @@ void SetResultArray(BDS* ctx, resultants* result, const ValueHead& made);
 enum StoredKind { SK_INVALID, SK_INT, SK_INT64, SK_FLOAT, SK_TEXT, SK_WIDE, SK_ARRAY };
 StoredKind StoredKindOf(const ValueHead* value);
 
+// Puts a heap copy of `length` units of text into an empty element (narrow or wide text by
+// the text's width). True, or false with 3096.
+bool StoreElementText(BDS* ctx, ArrayElement& element, const char* text, size_t length);
+bool StoreElementText(BDS* ctx, ArrayElement& element, const wchar_t* text, size_t length);
+
 // Writes the value of that kind into an empty element (texts copied into the heap, an
 // array reference added). 1, or 0 with 3096.
 int StoreValueAs(BDS* ctx, const ValueHead* value, StoredKind kind, ArrayElement* element);

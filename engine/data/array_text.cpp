@@ -133,22 +133,6 @@ bool SameChar(const Ch* p, int step, const Ch* delimiter, int delimiterLength)
     return step == delimiterLength && std::memcmp(p, delimiter, sizeof(Ch) * step) == 0;
 }
 
-template <typename Ch>
-bool StoreText(BDS* ctx, ArrayElement& element, const Ch* text, size_t length)
-{
-    if constexpr (sizeof(Ch) == 1) {
-        element.str = HeapCopyText(ctx, text, length);
-        if (element.str) element.flags = VF_STRING;
-        if (!element.str) SetError(ctx, ERR_ARRAY_HEAP_FULL);
-        return element.str != 0;
-    } else {
-        element.wstr = HeapCopyWText(ctx, text, length);
-        if (element.wstr) element.flags = VF_UNICODE;
-        if (!element.wstr) SetError(ctx, ERR_ARRAY_HEAP_FULL);
-        return element.wstr != 0;
-    }
-}
-
 // A new array of `count` elements filled by `fill(array)`; the result on success.
 template <typename Fill>
 void MakeFilledArray(BDS* ctx, uint32_t count, resultants* result, Fill fill)
@@ -187,7 +171,7 @@ void Arrayize(BDS* ctx, const Ch* list, const Ch* delimiter, resultants* result)
         for (uint32_t i = 0; i < items; ++i) {
             const Ch* end = start;
             while (*end && !SameChar(end, StepOf(end), delimiter, delimiterLength)) end += StepOf(end);
-            if (!StoreText(ctx, array->data[i], start, static_cast<size_t>(end - start))) return false;
+            if (!StoreElementText(ctx, array->data[i], start, static_cast<size_t>(end - start))) return false;
             start = *end ? end + delimiterLength : end;
         }
         return true;
@@ -203,7 +187,7 @@ void FromText(BDS* ctx, const Ch* text, resultants* result)
         const Ch* p = text;
         for (uint32_t i = 0; i < count; ++i) {
             int step = StepOf(p);
-            if (!StoreText(ctx, array->data[i], p, static_cast<size_t>(step))) return false;
+            if (!StoreElementText(ctx, array->data[i], p, static_cast<size_t>(step))) return false;
             p += step;
         }
         return true;
