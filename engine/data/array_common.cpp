@@ -66,6 +66,14 @@ StoredKind StoredKindOf(const ValueHead* value)
     return SK_INVALID;
 }
 
+void DropAddedTexts(BDS* ctx, resultants& copy, const ValueHead& original)
+{
+    bool hadNarrow = (original.flags & VF_STRING) && !(original.flags & VF_ARRAY);
+    bool hadWide = (original.flags & VF_UNICODE) != 0;
+    if (!hadNarrow && (copy.flags & VF_STRING) && !(copy.flags & VF_ARRAY) && copy.str) VFree(ctx, copy.str);
+    if (!hadWide && (copy.flags & VF_UNICODE) && copy.wstr) VFree(ctx, copy.wstr);
+}
+
 bool StoreElementText(BDS* ctx, ArrayElement& element, const char* text, size_t length)
 {
     element.str = HeapCopyText(ctx, text, length);

@@ -45,6 +45,10 @@ int StoreValueAs(BDS* ctx, const ValueHead* value, StoredKind kind, ArrayElement
 
 // ---------------------------------------------------------------- element texts
 
+// Frees the heap texts that a conversion added to `copy`, a shallow copy of `original`
+// (the texts the original already had stay, they are its own).
+void DropAddedTexts(BDS* ctx, resultants& copy, const ValueHead& original);
+
 // The element's text in the wanted width, through a shallow copy whose conversion is
 // dropped afterwards. `text` stays valid until `Release`.
 template <typename Ch>
@@ -68,10 +72,7 @@ struct ElementText {
     void Release(BDS* ctx)
     {
         if (!original) return;
-        bool hadNarrow = (original->flags & VF_STRING) && !(original->flags & VF_ARRAY);
-        bool hadWide = (original->flags & VF_UNICODE) != 0;
-        if (!hadNarrow && (copy.flags & VF_STRING) && copy.str) VFree(ctx, copy.str);
-        if (!hadWide && (copy.flags & VF_UNICODE) && copy.wstr) VFree(ctx, copy.wstr);
+        DropAddedTexts(ctx, copy, *original);
         original = nullptr;
     }
 };

@@ -39,15 +39,6 @@ void ComparisonFailed(BDS* ctx, const ValueHead& a, const ValueHead& b)
     else if (!ctx->nErrorCode) SetError(ctx, 3057);
 }
 
-// Frees the heap texts a conversion added to a shallow copy of `original`.
-void DropAddedTexts(BDS* ctx, resultants& copy, const ValueHead& original)
-{
-    bool hadNarrow = (original.flags & VF_STRING) && !(original.flags & VF_ARRAY);
-    bool hadWide = (original.flags & VF_UNICODE) != 0;
-    if (!hadNarrow && (copy.flags & VF_STRING) && !(copy.flags & VF_ARRAY) && copy.str) VFree(ctx, copy.str);
-    if (!hadWide && (copy.flags & VF_UNICODE) && copy.wstr) VFree(ctx, copy.wstr);
-}
-
 // a <op> b through the language's comparison operator (numbers as numbers, texts as
 // texts, case-insensitive on request). Answers 1 or 0; on failure 0 with the error.
 int CompareElements(BDS* ctx, uint16_t op, const ValueHead& a, const ValueHead& b, bool noCase)
