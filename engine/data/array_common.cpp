@@ -7,6 +7,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "engine/core/charclass.h"
 #include "engine/core/errors.h"
 #include "engine/core/messages.h"
 #include "engine/core/module.h"
@@ -133,15 +134,8 @@ int StoreValueAs(BDS* ctx, const ValueHead* value, StoredKind kind, ArrayElement
 
 int AnsiCharBytes(const char* p)
 {
-    static uint8_t lead[256];
-    static bool built;
-    if (!built) {
-        for (int b = 0; b < 256; ++b) lead[b] = IsDBCSLeadByte(static_cast<BYTE>(b)) ? 1 : 0;
-        built = true;
-    }
-    auto b = static_cast<uint8_t>(*p);
-    if (b == 0) return 0;
-    return (lead[b] && p[1] != 0) ? 2 : 1;
+    if (*p == 0) return 0;
+    return (IsLeadByte(*p) && p[1] != 0) ? 2 : 1;
 }
 
 int AnsiCharCount(const char* text)
