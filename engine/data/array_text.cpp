@@ -14,7 +14,6 @@ using namespace arrays;
 
 namespace {
 
-constexpr uint16_t ERR_NOT_SUPPORTED = 1193;
 
 // The array argument of the joining built-ins: 1641, 1637, 1710.
 ArrayHeader* JoinSource(BDS* ctx, const ValueHead& value)
@@ -35,10 +34,7 @@ size_t Length(const wchar_t* text) { return std::wcslen(text); }
 
 void ArrayItemizeCase(BDS* ctx, BuiltinCall& call)
 {
-    if (!IsUnicodeMode()) {
-        SetError(ctx, ERR_NOT_SUPPORTED);
-        return;
-    }
+    if (!WideFormAvailable(ctx)) return;
     uint16_t entryError = ctx->nErrorCode;
     ctx->nErrorCode = 0;
     ArrayHeader* array = JoinSource(ctx, call.args[1]);

@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr uint16_t ERR_NOT_SUPPORTED = 1193;
 constexpr uint16_t ERR_FIX_LENGTH = 1571;
 constexpr uint16_t ERR_CLEAN_CASE = 1616;
 constexpr uint16_t ERR_CLEAN_MODE = 1617;
@@ -384,7 +383,7 @@ namespace {
 void InsertOrOverlay(BDS* ctx, const wchar_t* base, const wchar_t* add, const wchar_t* pad,
                      int start, int length, bool overlay, resultants* result)
 {
-    if (!IsUnicodeMode()) return SetError(ctx, ERR_NOT_SUPPORTED);
+    if (!WideFormAvailable(ctx)) return;
     int64_t baseUnits = static_cast<int64_t>(std::wcslen(base));
     if (start == -1) start = static_cast<int>(baseUnits + 1);
     if (start < 1) return SetError(ctx, ERR_BAD_START);
@@ -523,7 +522,6 @@ void CaseStrTrimChar(BDS* ctx, BuiltinCall& call)
 // StrInsert and StrOverlay: pad one blank, start 1 and the new text's length when omitted.
 void CaseStrInsert(BDS* ctx, BuiltinCall& call)
 {
-    if (!IsUnicodeMode()) return SetError(ctx, ERR_NOT_SUPPORTED);
     const wchar_t* add = WText(ctx, call, 2);
     const wchar_t* pad = WText(ctx, call, 3, L" ");
     int start = ArgInt(call, 4, 1);

@@ -266,6 +266,10 @@ TEST_F(ArrayFiles, TextJoinsAndSplits)
     EXPECT_EQ(ctx->nErrorCode, 1805);
     Call(kid::ArrayItemize, {Int(1)});
     EXPECT_EQ(ctx->nErrorCode, 3650);
+    SetUnicodeMode(false);
+    Call(kid::ArrayItemize, {Var("a")});
+    EXPECT_EQ(ctx->nErrorCode, 1193) << "wide text only exists in Unicode mode";
+    SetUnicodeMode(true);
 
     ArrayHeader* s = NewArray("s", {4});
     Fill(s, {"x", nullptr, "y", nullptr});
