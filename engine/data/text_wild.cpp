@@ -7,24 +7,12 @@
 
 namespace {
 
-// ANSI text walked by character in the context code page.
-struct NarrowSide {
-    const CodePageTables& t;
-    using Char = char;
-    const char* next(const char* p) const { return CharStep(t, p); }
-    bool same(const char* a, const char* b) const { return CharEqualA(t, a, b, true); }
-};
-
-struct WideSide {
-    using Char = wchar_t;
-    const wchar_t* next(const wchar_t* p) const { return p + 1; }
-    bool same(const wchar_t* a, const wchar_t* b) const { return FoldUnitW(*a) == FoldUnitW(*b); }
-};
-
-// The covered length of text[0, end) (end is a character boundary or the terminator).
-template <typename Side, typename C = typename Side::Char>
-int Match(const Side& side, const C* text, const C* end, const C* pattern)
+// The covered length of text[0, end) (end is a character boundary or the terminator),
+// walked by the character walker w (text.h); letters compare without regard to case.
+template <typename W, typename C = typename W::Char>
+int Match(const W& w, const C* text, const C* end, const C* pattern)
 {
+    auto next = [&w](const C* p) { return p + w.size(p); };
     if (text == end || !*pattern) return 0;
     const C* tp = text;
     const C* pp = pattern;
@@ -41,18 +29,18 @@ int Match(const Side& side, const C* text, const C* end, const C* pattern)
         }
         if (*pp == '?') {
             star = false;
-            pp = side.next(pp);
-            tp = side.next(tp);
+            pp = next(pp);
+            tp = next(tp);
             continue;
         }
         const C* runEnd = pp;   // the literal run: up to the next wildcard
-        while (*runEnd && *runEnd != '*' && *runEnd != '?') runEnd = side.next(runEnd);
+        while (*runEnd && *runEnd != '*' && *runEnd != '?') runEnd = next(runEnd);
         for (;;) {
             const C* a = tp;
             const C* b = pp;
-            while (b < runEnd && a < end && side.same(a, b)) {
-                a = side.next(a);
-                b = side.next(b);
+            while (b < runEnd && a < end && w.same(a, b, true)) {
+                a = next(a);
+                b = next(b);
             }
             if (b >= runEnd) {   // the whole run matched here
                 tp = a;
@@ -61,7 +49,7 @@ int Match(const Side& side, const C* text, const C* end, const C* pattern)
                 break;
             }
             if (!star) return 0;
-            tp = side.next(tp);   // after `*`: try the run one character further on
+            tp = next(tp);   // after `*`: try the run one character further on
             if (tp >= end) break;
         }
     }
@@ -73,13 +61,13 @@ int Match(const Side& side, const C* text, const C* end, const C* pattern)
 int WildMatchNA(BDS* ctx, const char* text, size_t length, const char* pattern)
 {
     if (!text || !pattern) return 0;
-    return Match(NarrowSide{TextTables(ctx)}, text, text + length, pattern);
+    return Match(NarrowChars{TextTables(ctx)}, text, text + length, pattern);
 }
 
 int WildMatchNW(BDS* ctx, const wchar_t* text, size_t length, const wchar_t* pattern)
 {
     if (!text || !pattern) return 0;
-    return Match(WideSide{}, text, text + length, pattern);
+    return Match(WideChars{}, text, text + length, pattern);
 }
 
 int WildMatchA(BDS* ctx, const char* text, const char* pattern)
