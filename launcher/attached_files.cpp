@@ -82,13 +82,6 @@ bool OpenDirectory(HWND window, FileHandle& file, std::vector<AttachedRecord>& r
     return true;
 }
 
-std::string ProgramDirectory()
-{
-    std::string path = g_launcher.programPath;
-    size_t cut = path.find_last_of("\\/");
-    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
 bool FileOpensForReading(const char* path)
 {
     FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,

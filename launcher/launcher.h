@@ -6,6 +6,7 @@
 
 #include <windows.h>
 #include <cstdint>
+#include <string>
 
 #include "engine/core/binding.h"
 #include "engine/core/keyword.h"
@@ -135,6 +136,8 @@ extern LauncherState g_launcher;
 extern EngineBinding g_binding;
 
 void ResetLauncherState();
+// The program's folder with its trailing backslash; empty when the path names none.
+std::string ProgramDirectory();
 
 // ---------------------------------------------------------------- start-up (main.cpp)
 
