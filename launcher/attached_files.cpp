@@ -257,7 +257,7 @@ int ExtractAttachedFiles(HWND window, const char* name, const char* target, char
     bool seenFirst = false;      // a type-2/2222 record was already met
     bool ok = true, matched = false;
     for (const AttachedRecord& record : records) {
-        if (record.type != AF_REQUIRED && record.type != AF_EXTRA)
+        if (record.type != kvpack::kTypeRequired && record.type != kvpack::kTypeExtra)
             continue;
         bool isFirst = !seenFirst;
         seenFirst = true;
@@ -266,7 +266,7 @@ int ExtractAttachedFiles(HWND window, const char* name, const char* target, char
         if (oneFile && lstrcmpiA(record.name, name) != 0)
             continue;
         if (listMode) {
-            uint32_t wanted = listKind == 2 ? AF_EXTRA : AF_REQUIRED;
+            uint32_t wanted = listKind == 2 ? kvpack::kTypeExtra : kvpack::kTypeRequired;
             if (record.type == wanted && ((listKind == 0 && isFirst) || (listKind == 1 && !isFirst) || listKind == 2)) {
                 names += record.name;
                 names += '\t';
@@ -274,9 +274,9 @@ int ExtractAttachedFiles(HWND window, const char* name, const char* target, char
             continue;
         }
 
-        if (startup && record.type == AF_REQUIRED && RequiredFileExists(record.name))
+        if (startup && record.type == kvpack::kTypeRequired && RequiredFileExists(record.name))
             continue;
-        if (record.type == AF_REQUIRED && record.fullSize == 0) {
+        if (record.type == kvpack::kTypeRequired && record.fullSize == 0) {
             char caption[600], base[PROGRAM_PATH_MAX + 4];
             lstrcpynA(base, g_launcher.programName, sizeof(base));
             if (char* dot = std::strrchr(base, '.'))
@@ -329,7 +329,7 @@ int LoadAttachedScript(HWND window)
         return 0;
     const AttachedRecord* script = nullptr;
     for (const AttachedRecord& record : records)
-        if (record.type == AF_SCRIPT) {
+        if (record.type == kvpack::kTypeScript) {
             script = &record;
             break;
         }
