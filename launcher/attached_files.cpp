@@ -13,10 +13,6 @@ namespace {
 using PfnUncompressBuffer = int64_t (*)(uint8_t* buffer, uint64_t compressedSize, uint64_t capacity);
 PfnUncompressBuffer g_uncompress;
 
-constexpr uint16_t REQ_SET_PARAMS = 11;
-constexpr uint16_t REQ_SOURCE_FILE = 40;
-constexpr uint16_t REQ_UNCOMPRESS = 33;
-
 // A file handle closed when it goes out of scope.
 struct FileHandle {
     HANDLE h = INVALID_HANDLE_VALUE;
