@@ -39,6 +39,9 @@ class Init(unittest.TestCase):
     def test_small_limits_still_give_a_whole_page_and_ten_variables(self):
         code, lines, err = kvhost("init", "--dll", FAKE, "--maxvars", "0", "--string-space", "100")
         self.assertEqual(code, 0, err)
+        # The stand-in answers operation 2 with the variable capacity and 3 with the bytes committed.
+        self.assertIn("OP 2 10", lines)
+        self.assertIn("OP 3 4096", lines)
 
     def test_interface_mismatch_shows_the_engine_box_and_fails(self):
         with tempfile.TemporaryDirectory() as tmp:
