@@ -24,13 +24,7 @@ if ! build_tree_ready test.sh "$build"; then
 fi
 
 . "$root/tools/wine-env.sh"
-trap wine_env_stop EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-if ! wine_env_start "$build"; then
-  echo "test.sh: the Wine environment could not be started" >&2
-  exit 3
-fi
+wine_env_enter test.sh "$build"
 
 # Work folders that failed script tests kept from the last run.
 rm -rf "$WINEPREFIX/drive_c/kvtest"
