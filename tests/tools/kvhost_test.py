@@ -82,6 +82,26 @@ class Failures(unittest.TestCase):
         self.assertIn("could not be loaded", err)
 
 
+class DesktopGuard(unittest.TestCase):
+    def test_a_run_without_the_desktop_lock_fails_when_it_activates_a_window(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            script = os.path.join(tmp, "box.zal")
+            with open(script, "w") as f:
+                f.write("box Guarded\n")
+            for desktop, want in (("0", 6), ("1", 0)):
+                with self.subTest(KVTEST_DESKTOP=desktop):
+                    pid_file = os.path.join(tmp, "pid" + desktop)
+                    proc = start(KVHOST, "run", "--dll", FAKE, "--pid-file", windows_path(pid_file),
+                                 windows_path(script), env=dict(os.environ, KVTEST_DESKTOP=desktop))
+                    pid = int(wait_for_file(pid_file))
+                    probe = Probe(BIN)
+                    box = probe.wait(title_exact="Guarded", cls="#32770", pid=pid)
+                    probe.click(hwnd=box.hwnd, button="OK")
+                    out, err = proc.communicate(timeout=30)
+                    self.assertEqual(proc.returncode, want, err.decode())
+                    self.assertEqual('"Guarded" (class #32770)' in err.decode(), want == 6, err.decode())
+
+
 class SettingsRoot(unittest.TestCase):
     def test_engine_settings_land_in_the_given_folder_and_the_keys_go_after(self):
         with tempfile.TemporaryDirectory() as tmp:
