@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr uint32_t SCAN_WINDOW = 65534;
-
 uint32_t LittleEndian(const uint8_t* p)
 {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
@@ -46,8 +44,8 @@ uint32_t FindAttachedDirectory(HANDLE file)
 {
     uint64_t size = FileSize(file);
     uint32_t fileSize = size > 0xFFFFFFFFu ? 0xFFFFFFFFu : uint32_t(size);
-    uint32_t windowSize = fileSize < SCAN_WINDOW ? fileSize : SCAN_WINDOW;
-    if (windowSize < ATTACHED_RECORD_SIZE + 8)
+    uint32_t windowSize = fileSize < kvpack::kScanWindow ? fileSize : kvpack::kScanWindow;
+    if (windowSize < kvpack::kRecordSize + 8)
         return fileSize;
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, windowSize);
     auto* window = block ? static_cast<uint8_t*>(GlobalLock(block)) : nullptr;
@@ -61,10 +59,10 @@ uint32_t FindAttachedDirectory(HANDLE file)
     if (ReadFileAt(file, windowStart, window, windowSize)) {
         // The second sentinel stands 27 bytes into the marker record, the marker text and the
         // first sentinel before it; scan from the last place it could stand.
-        for (uint32_t p = windowSize - 8; p >= ATTACHED_RECORD_SIZE; --p) {
-            if (LittleEndian(window + p) == ATTACHED_SENTINEL && LittleEndian(window + p - 27) == ATTACHED_SENTINEL
-                && std::memcmp(window + p - 23, ATTACHED_MARKER_TEXT, 23) == 0) {
-                uint64_t end = uint64_t(windowStart) + p + uint64_t(window[p + 4]) * ATTACHED_RECORD_SIZE + 525;
+        for (uint32_t p = windowSize - 8; p >= kvpack::kRecordSize; --p) {
+            if (LittleEndian(window + p) == kvpack::kSentinel && LittleEndian(window + p - 27) == kvpack::kSentinel
+                && std::memcmp(window + p - 23, kvpack::kMarkerText, kvpack::kMarkerTextLength) == 0) {
+                uint64_t end = uint64_t(windowStart) + p + uint64_t(window[p + 4]) * kvpack::kRecordSize + 525;
                 answer = end > fileSize ? fileSize : uint32_t(end);
                 break;
             }
@@ -79,18 +77,18 @@ DirectoryStatus ReadAttachedDirectory(HANDLE file, std::vector<AttachedRecord>& 
 {
     records.clear();
     uint32_t end = FindAttachedDirectory(file);
-    uint8_t raw[ATTACHED_RECORD_SIZE];
-    if (end < ATTACHED_RECORD_SIZE || !ReadFileAt(file, end - ATTACHED_RECORD_SIZE, raw, ATTACHED_RECORD_SIZE))
+    uint8_t raw[kvpack::kRecordSize];
+    if (end < kvpack::kRecordSize || !ReadFileAt(file, end - kvpack::kRecordSize, raw, kvpack::kRecordSize))
         return DirectoryStatus::Damaged;
-    if (BigEndian(raw + 272) != ATTACHED_STOP_TAG)
+    if (BigEndian(raw + 272) != kvpack::kTagStop)
         return DirectoryStatus::Damaged;
     uint32_t count = BigEndian(raw + 268);
-    if (count == 0 || uint64_t(count) * ATTACHED_RECORD_SIZE > end)
+    if (count == 0 || uint64_t(count) * kvpack::kRecordSize > end)
         return DirectoryStatus::Damaged;
-    uint32_t first = end - count * ATTACHED_RECORD_SIZE;
+    uint32_t first = end - count * kvpack::kRecordSize;
     uint64_t payload = 0;
     for (uint32_t i = 0; i + 1 < count; ++i) {
-        if (!ReadFileAt(file, first + uint64_t(i) * ATTACHED_RECORD_SIZE, raw, ATTACHED_RECORD_SIZE))
+        if (!ReadFileAt(file, first + uint64_t(i) * kvpack::kRecordSize, raw, kvpack::kRecordSize))
             return DirectoryStatus::Damaged;
         AttachedRecord record{};
         std::memcpy(record.name, raw, 256);

@@ -6,17 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-constexpr uint32_t ATTACHED_SENTINEL = 0x20101120;
-constexpr char ATTACHED_MARKER_TEXT[] = "Quarrenvale Ostmerwick!";
-constexpr uint32_t ATTACHED_RECORD_SIZE = 276;
-constexpr uint32_t ATTACHED_STOP_TAG = 9999;
-
-enum AttachedType : uint32_t {
-    AF_LAUNCHER = 1,
-    AF_REQUIRED = 2,
-    AF_SCRIPT = 11,
-    AF_EXTRA = 2222,
-};
+#include "tools/pack/pack_format.h"
 
 struct AttachedRecord {
     char name[257];

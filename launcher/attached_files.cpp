@@ -13,10 +13,6 @@ namespace {
 using PfnUncompressBuffer = int64_t (*)(uint8_t* buffer, uint64_t compressedSize, uint64_t capacity);
 PfnUncompressBuffer g_uncompress;
 
-constexpr uint16_t REQ_SET_PARAMS = 11;
-constexpr uint16_t REQ_SOURCE_FILE = 40;
-constexpr uint16_t REQ_UNCOMPRESS = 33;
-
 // A file handle closed when it goes out of scope.
 struct FileHandle {
     HANDLE h = INVALID_HANDLE_VALUE;
@@ -80,13 +76,6 @@ bool OpenDirectory(HWND window, FileHandle& file, std::vector<AttachedRecord>& r
         return false;
     }
     return true;
-}
-
-std::string ProgramDirectory()
-{
-    std::string path = g_launcher.programPath;
-    size_t cut = path.find_last_of("\\/");
-    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
 bool FileOpensForReading(const char* path)
@@ -264,7 +253,7 @@ int ExtractAttachedFiles(HWND window, const char* name, const char* target, char
     bool seenFirst = false;      // a type-2/2222 record was already met
     bool ok = true, matched = false;
     for (const AttachedRecord& record : records) {
-        if (record.type != AF_REQUIRED && record.type != AF_EXTRA)
+        if (record.type != kvpack::kTypeRequired && record.type != kvpack::kTypeExtra)
             continue;
         bool isFirst = !seenFirst;
         seenFirst = true;
@@ -273,7 +262,7 @@ int ExtractAttachedFiles(HWND window, const char* name, const char* target, char
         if (oneFile && lstrcmpiA(record.name, name) != 0)
             continue;
         if (listMode) {
-            uint32_t wanted = listKind == 2 ? AF_EXTRA : AF_REQUIRED;
+            uint32_t wanted = listKind == 2 ? kvpack::kTypeExtra : kvpack::kTypeRequired;
             if (record.type == wanted && ((listKind == 0 && isFirst) || (listKind == 1 && !isFirst) || listKind == 2)) {
                 names += record.name;
                 names += '\t';
@@ -281,9 +270,9 @@ int ExtractAttachedFiles(HWND window, const char* name, const char* target, char
             continue;
         }
 
-        if (startup && record.type == AF_REQUIRED && RequiredFileExists(record.name))
+        if (startup && record.type == kvpack::kTypeRequired && RequiredFileExists(record.name))
             continue;
-        if (record.type == AF_REQUIRED && record.fullSize == 0) {
+        if (record.type == kvpack::kTypeRequired && record.fullSize == 0) {
             char caption[600], base[PROGRAM_PATH_MAX + 4];
             lstrcpynA(base, g_launcher.programName, sizeof(base));
             if (char* dot = std::strrchr(base, '.'))
@@ -336,7 +325,7 @@ int LoadAttachedScript(HWND window)
         return 0;
     const AttachedRecord* script = nullptr;
     for (const AttachedRecord& record : records)
-        if (record.type == AF_SCRIPT) {
+        if (record.type == kvpack::kTypeScript) {
             script = &record;
             break;
         }

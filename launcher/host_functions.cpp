@@ -221,14 +221,9 @@ int32_t BoxButtonWait(HostCall& call)
 
 int32_t DirScript(HostCall& call)
 {
-    static char dir[PROGRAM_PATH_MAX + 4];
-    lstrcpynA(dir, g_launcher.programPath, sizeof(dir));
-    char* cut = dir;
-    for (char* p = dir; *p; ++p)
-        if (*p == '\\' || *p == '/')
-            cut = p + 1;
-    *cut = 0;
-    return call.Text(dir);
+    static std::string dir;
+    dir = ProgramDirectory();
+    return call.Text(dir.c_str());
 }
 
 int32_t ExtractAttachedFile(HostCall& call)

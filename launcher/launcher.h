@@ -6,6 +6,7 @@
 
 #include <windows.h>
 #include <cstdint>
+#include <string>
 
 #include "engine/core/binding.h"
 #include "engine/core/keyword.h"
@@ -29,6 +30,24 @@ constexpr WPARAM KV_PARENT_MINIMISE = 1331;
 constexpr WPARAM KV_PARENT_STOP = 1332;
 constexpr WPARAM KV_PARENT_DONE = 1333;
 constexpr UINT SC_KV_TERMINATE = 1344;    // Terminate in the system menu
+constexpr UINT WM_KV_TRAY = 2025;         // notification-area icon events
+constexpr UINT_PTR KV_TRAY_TIMER = 10;    // time-out of a wait for a click on that icon
+
+// DLLServices requests the launcher makes.
+enum : uint16_t {
+    REQ_IDENTIFY = 0,
+    REQ_RUN_RESULT = 5,
+    REQ_STOP = 7,
+    REQ_SET_PARAMS = 11,
+    REQ_CONTROL_FLAGS = 14,
+    REQ_CONFIG_TEXT = 30,
+    REQ_UNCOMPRESS = 33,
+    REQ_STOP_PENDING = 37,
+    REQ_SOURCE_FILE = 40,
+    REQ_BOX_OWNER = 48,
+    REQ_EXIT_TEXT = 49,
+};
+constexpr uint64_t CONTROL_NO_BREAK = 8;  // control flag: Ctrl+Break and Terminate are switched off
 
 constexpr int PARAM_LINE_MAX = 8191;
 constexpr int PROGRAM_PATH_MAX = 256;
@@ -135,6 +154,8 @@ extern LauncherState g_launcher;
 extern EngineBinding g_binding;
 
 void ResetLauncherState();
+// The program's folder with its trailing backslash; empty when the path names none.
+std::string ProgramDirectory();
 
 // ---------------------------------------------------------------- start-up (main.cpp)
 

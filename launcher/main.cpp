@@ -90,10 +90,7 @@ int RunLauncher(HINSTANCE instance, HINSTANCE previous, const char* serviceArgum
     g_launcher.parentWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(parsed.parent));
     SetParameterLine(parsed.params, serviceArguments);
 
-    const char* name = g_launcher.programPath;
-    for (const char* p = g_launcher.programPath; *p; ++p)
-        if (*p == '\\' || *p == '/')
-            name = p + 1;
+    const char* name = g_launcher.programPath + ProgramDirectory().size();
     lstrcpynA(g_launcher.programName, name, sizeof(g_launcher.programName));
 
     if (!previous && !RegisterLauncherClass(instance, MAIN_CLASS, MainWndProc))

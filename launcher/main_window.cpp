@@ -8,18 +8,6 @@
 
 namespace {
 
-// Rules for DLLServices requests the window uses.
-enum : uint16_t {
-    REQ_IDENTIFY = 0,
-    REQ_RUN_RESULT = 5,
-    REQ_STOP = 7,
-    REQ_CONTROL_FLAGS = 14,
-    REQ_CONFIG_TEXT = 30,
-    REQ_BOX_OWNER = 48,
-    REQ_EXIT_TEXT = 49,
-};
-constexpr uint64_t CONTROL_NO_BREAK = 8;     // Ctrl+Break and Terminate are switched off
-
 constexpr char SECOND_IDENTIFICATION[] = "Kelvoran 64 compiled script";
 
 void ShowStartFailure(HWND window, int code)
@@ -303,8 +291,8 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK MainWndProc(HWND window, UINT 
     case WM_QUERYENDSESSION:
         return OnQueryEndSession(window, lParam);
     case WM_TIMER:
-        if (wParam == 10) {
-            KillTimer(window, 10);
+        if (wParam == KV_TRAY_TIMER) {
+            KillTimer(window, KV_TRAY_TIMER);
             TrayTimeout();
             return 0;
         }
@@ -320,7 +308,7 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK MainWndProc(HWND window, UINT 
         PostQuitMessage(0);
         return 0;
     default:
-        if (message == 2025) {           // notification-area icon
+        if (message == WM_KV_TRAY) {
             TrayClick(lParam);
             return 0;
         }

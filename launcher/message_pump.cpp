@@ -3,10 +3,6 @@
 #include "launcher/launcher.h"
 
 namespace {
-constexpr uint16_t REQ_STOP = 7;
-constexpr uint16_t REQ_CONTROL_FLAGS = 14;
-constexpr uint16_t REQ_STOP_PENDING = 37;
-constexpr uint64_t CONTROL_NO_BREAK = 8;
 
 bool KeyDown(int key)
 {

@@ -27,14 +27,8 @@ void FindLanguageFile()
     if (std::strcmp(language, "XXX") == 0)
         GetProfileStringA("INTL", "sLanguage", "enu", language, sizeof(language));
 
-    char dir[PROGRAM_PATH_MAX + 4];
-    lstrcpynA(dir, g_launcher.programPath, sizeof(dir));
-    char* cut = dir;
-    for (char* p = dir; *p; ++p)
-        if (*p == '\\' || *p == '/')
-            cut = p + 1;
-    *cut = 0;
-    std::snprintf(g_language.path, sizeof(g_language.path), "%sTRMDLANG.%s", dir, language);
+    std::snprintf(g_language.path, sizeof(g_language.path), "%sTRMDLANG.%s", ProgramDirectory().c_str(),
+                  language);
     if (GetFileAttributesA(g_language.path) != INVALID_FILE_ATTRIBUTES) {
         g_language.found = true;
         return;

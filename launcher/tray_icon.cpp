@@ -9,8 +9,6 @@
 namespace {
 
 constexpr UINT TRAY_ICON_ID = 100;
-constexpr UINT TRAY_CALLBACK = 2025;
-constexpr UINT_PTR TRAY_TIMER = 10;
 
 struct TrayState {
     bool shown;
@@ -23,7 +21,7 @@ TrayState g_tray;
 
 bool StopRequested()
 {
-    return g_launcher.stopRequested || CallDllServices(37, nullptr, nullptr, 0, 0) != 0;
+    return g_launcher.stopRequested || CallDllServices(REQ_STOP_PENDING, nullptr, nullptr, 0, 0) != 0;
 }
 
 // "file|index" names an icon in a file; "0" or empty names none.
@@ -79,7 +77,7 @@ BOOL AddTrayIcon(const char* tip, const char* icon)
 {
     NOTIFYICONDATAA data = IconRecord();
     data.uFlags = NIF_MESSAGE;
-    data.uCallbackMessage = TRAY_CALLBACK;
+    data.uCallbackMessage = WM_KV_TRAY;
     SetTip(data, tip);
     TakeIcon(icon);
     if (g_tray.icon) {
@@ -164,7 +162,7 @@ void WaitForClick(HWND caller, int timeout, bool timed)
     if (g_os.isNT5 && TimedWaitWithMessages(DWORD(timeout)))
         return;
     if (timed && timeout > 0) {
-        SetTimer(caller, TRAY_TIMER, UINT(timeout), nullptr);
+        SetTimer(caller, KV_TRAY_TIMER, UINT(timeout), nullptr);
         g_tray.timedOut = false;
     }
     while (g_tray.waiting && !StopRequested() && !(timed && timeout > 0 && g_tray.timedOut)) {
@@ -238,7 +236,7 @@ int TrayIconRequest(HWND caller, int mode, int p2, const char* tip, const char* 
         if (!g_tray.shown)
             return 0;
         WaitForClick(caller, p2 < 0 ? 0 : p2, true);
-        KillTimer(caller, TRAY_TIMER);
+        KillTimer(caller, KV_TRAY_TIMER);
         int click = g_tray.lastClick;
         g_tray.lastClick = 0;
         return click;

@@ -50,13 +50,7 @@ if ! build_tree_ready bench.sh "$build"; then
 fi
 
 . "$root/tools/wine-env.sh"
-trap wine_env_stop EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-if ! wine_env_start "$build"; then
-  echo "bench.sh: the Wine environment could not be started" >&2
-  exit 3
-fi
+wine_env_enter bench.sh "$build"
 
 work=$WINEPREFIX/drive_c/kvbench
 rm -rf "$work"

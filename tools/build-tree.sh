@@ -1,5 +1,5 @@
 # Sourced by the scripts that build and then use the Wine prefix of a build tree
-# (tools/bench.sh, tools/run-pelmora.sh):
+# (tools/test.sh, tools/bench.sh, tools/run-pelmora.sh):
 #   build_tree_ready NAME BUILD-DIR
 # installs missing Debian packages, takes the build tree's lock on descriptor 9 (the Wine
 # prefix and server belong to the tree: one user at a time; NAME says who waits), configures

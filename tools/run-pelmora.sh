@@ -15,8 +15,7 @@ build=$(cd "$build" && pwd)
 build_tree_ready run-pelmora "$build"
 
 . "$root/tools/wine-env.sh"
-trap wine_env_stop EXIT
-wine_env_start "$build"
+wine_env_enter run-pelmora "$build"
 
 probe() { wine "$build/bin/winprobe.exe" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
 field() { sed -n "s/.* $1=\([^ ]*\).*/\1/p" | head -n1; }

@@ -17,35 +17,14 @@ mkdir -p "$build"
 build=$(cd "$build" && pwd)
 started=$(date +%s%N)
 
-"$root/tools/install-deps.sh"
-
-# One run per build tree at a time; other work trees have their own.
-exec 9>"$build/.test.lock"
-if ! flock -n 9; then
-  echo "test.sh: another run is using $build; waiting for it"
-  flock 9
-fi
-
-# Configuring again is cheap and picks up new test directories.
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$root" -B "$build" -G Ninja \
-        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
-else
-  cmake -S "$root" -B "$build" >/dev/null
-fi
-if ! cmake --build "$build"; then
+. "$root/tools/build-tree.sh"
+if ! build_tree_ready test.sh "$build"; then
   echo "test.sh: BUILD FAILED" >&2
   exit 2
 fi
 
 . "$root/tools/wine-env.sh"
-trap wine_env_stop EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-if ! wine_env_start "$build"; then
-  echo "test.sh: the Wine environment could not be started" >&2
-  exit 3
-fi
+wine_env_enter test.sh "$build"
 
 # Work folders that failed script tests kept from the last run.
 rm -rf "$WINEPREFIX/drive_c/kvtest"

@@ -2,6 +2,10 @@
 # Wine prefix inside the build tree, set up so that programs and tests behave.
 #   wine_env_start <build-dir>   exports DISPLAY, WINEPREFIX, WINEDEBUG, LANG, TZ, LOCPATH
 #   wine_env_stop                stops what wine_env_start started (safe to call twice)
+#   wine_env_enter <name> <build-dir>
+#                                for a script: starts, stops again when the script ends
+#                                (interrupted too), and ends the script with 3 when the
+#                                start fails
 #
 # Each build tree has its own prefix and each start its own display, so several work trees
 # can run their tests on one machine at the same time.
@@ -109,4 +113,14 @@ wine_env_stop() {
     WINE_ENV_XVFB_PID=
   fi
   unset KV_WINE_ENV
+}
+
+wine_env_enter() {
+  trap wine_env_stop EXIT
+  trap 'exit 130' INT
+  trap 'exit 143' TERM
+  if ! wine_env_start "$2"; then
+    echo "$1: the Wine environment could not be started" >&2
+    exit 3
+  fi
 }

@@ -3,10 +3,9 @@ exit codes, its error answers as the script's error box shows them, Terminate an
 protocol. Results come back through an INI file the script writes beside the program."""
 import configparser
 import os
-import subprocess
 import unittest
 
-from launcher_support import ENGINE, KVMSG, LauncherTestCase, finish, kvmsg, wine
+from launcher_support import ENGINE, LauncherTestCase, finish, kvmsg, wine
 
 HEADER = 'f = DirScript() : "out.ini"\n'
 
@@ -123,10 +122,7 @@ class ScriptTest(LauncherTestCase):
     def test_child_tells_its_parent_how_the_run_ended(self):
         for script, outcome in (('x = 1\n', 1333), ('x = nosuchfunction()\n', 1332)):
             with self.subTest(outcome=outcome):
-                parent = subprocess.Popen(['wine', KVMSG, 'parent', '20'], stdin=subprocess.DEVNULL,
-                                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-                self.processes.append(parent)
-                handle = int(parent.stdout.readline())
+                parent, handle = self.start_parent(20)
                 process = self.start(self.pack(script), '!@#%012d' % handle)
                 if outcome == 1332:
                     self.error_box('3052:')

@@ -139,6 +139,14 @@ class LauncherTestCase(unittest.TestCase):
         self.processes.append(process)
         return process
 
+    def start_parent(self, seconds):
+        """A stand-in parent window that prints the 1111 messages it gets for `seconds`;
+        answers the process and the window handle that a child's "!@#" prefix names."""
+        parent = subprocess.Popen(['wine', KVMSG, 'parent', str(seconds)], stdin=subprocess.DEVNULL,
+                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        self.processes.append(parent)
+        return parent, int(parent.stdout.readline())
+
     def main_window(self, title=None, **selection):
         return self.probe.wait(cls=MAIN_CLASS, title_exact=title or 'KVT - ' + self.name, **selection)
 

@@ -1,10 +1,9 @@
 """The main window while a script runs: class, title, system menu, Terminate, the parent and
 child protocol of message 1111, and the command line (driven by the stand-in engine)."""
 import os
-import subprocess
 import unittest
 
-from launcher_support import KVMSG, LauncherTestCase, finish, kvmsg, wait_for
+from launcher_support import LauncherTestCase, finish, kvmsg, wait_for
 
 SC_CLOSE = 0xF060
 MF_GRAYED = 0x1
@@ -48,10 +47,7 @@ class MainWindowTest(LauncherTestCase):
     def test_child_tells_its_parent_how_the_run_ended(self):
         for script, outcome in (('log done\n', 1333), ('fail\n', 1332)):
             with self.subTest(outcome=outcome):
-                parent = subprocess.Popen(['wine', KVMSG, 'parent', '8'], stdin=subprocess.DEVNULL,
-                                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-                self.processes.append(parent)
-                handle = int(parent.stdout.readline())
+                parent, handle = self.start_parent(8)
                 program = self.pack(script)
                 process = self.start(program, '!@#%012d' % handle, 'x')
                 self.assertEqual(finish(process), 0)

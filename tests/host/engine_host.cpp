@@ -51,11 +51,6 @@ FARPROC EngineLibrary::Proc(int ordinal) const
     return GetProcAddress(module_, MAKEINTRESOURCEA(ordinal));
 }
 
-bool EngineLibrary::HasAllLauncherExports() const
-{
-    return std::all_of(std::begin(bound_), std::end(bound_), [](FARPROC p) { return p != nullptr; });
-}
-
 // ---------------------------------------------------------------- session
 
 EngineSession::EngineSession(const EngineLibrary& library, HWND window, HINSTANCE instance)
@@ -195,17 +190,6 @@ std::wstring AnsiToWide(const char* text)
 std::string AnsiToUtf8(const char* text)
 {
     return WideToUtf8(AnsiToWide(text).c_str());
-}
-
-std::wstring Utf8ToWide(const std::string& text)
-{
-    if (text.empty())
-        return std::wstring();
-    int n = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring out(n > 0 ? n - 1 : 0, L'\0');
-    if (n > 1)
-        MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, out.data(), n);
-    return out;
 }
 
 }  // namespace kvhost

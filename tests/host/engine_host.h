@@ -56,7 +56,6 @@ public:
     FARPROC Proc(int ordinal) const;
     // The launcher's exports: bound address, or null when missing.
     FARPROC Bound(int index) const { return bound_[index]; }
-    bool HasAllLauncherExports() const;
 
     template <typename Fn> Fn Get(int ordinal) const { return reinterpret_cast<Fn>(Proc(ordinal)); }
     DoDuRavInitFn DoDuRavInit() const { return Get<DoDuRavInitFn>(ORD_DoDuRavInit); }
@@ -99,9 +98,7 @@ public:
     // Answers operation 99's answer, or 0 when nothing was running.
     uint32_t Stop(void* hostCallback);
 
-    bool Running() const { return running_; }
     HGLOBAL Context() const { return binding.hInstanceBlock; }
-    HWND Window() const { return window_; }
 
     // Answers of the operations in the order they ran (0 where not reached).
     uint32_t answer0 = 0, answer1 = 0, answer2 = 0, answer3 = 0, answer99 = 0;
@@ -123,7 +120,6 @@ private:
 // Text helpers for hosts: the engine's narrow texts are in the ANSI code page.
 std::string AnsiToUtf8(const char* text);
 std::string WideToUtf8(const wchar_t* text);
-std::wstring Utf8ToWide(const std::string& text);
 std::wstring AnsiToWide(const char* text);
 
 }  // namespace kvhost

@@ -6,9 +6,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "tests/host/activation_watch.h"
 #include "tests/host/engine_host.h"
 #include "tests/host/host_call.h"
 #include "tests/host/settings_root.h"
@@ -27,24 +29,6 @@ enum : int {
     EXIT_DESKTOP = 6,       // the run activated a window without the desktop lock
     EXIT_MISSING = 77,      // an export this mode needs is missing (tests count it as skipped)
 };
-
-// ---------------------------------------------------------------- desktop guard
-// A run that activates a window takes the foreground and the keyboard of the one desktop
-// that the tests share. ctest gives the desktop to one such test at a time and tells the
-// others so through KVTEST_DESKTOP=0: a run of theirs that activates a window fails.
-
-std::string g_activated;   // the first window activated
-
-LRESULT CALLBACK OnCbt(int code, WPARAM wParam, LPARAM lParam)
-{
-    if (code == HCBT_ACTIVATE && g_activated.empty()) {
-        char title[128] = {}, cls[64] = {};
-        GetWindowTextA(reinterpret_cast<HWND>(wParam), title, sizeof title);
-        GetClassNameA(reinterpret_cast<HWND>(wParam), cls, sizeof cls);
-        g_activated = std::string("\"") + title + "\" (class " + cls + ")";
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
 
 void Usage()
 {
@@ -382,17 +366,20 @@ int main()
         return EXIT_USAGE;
     }
     HINSTANCE instance = GetModuleHandleW(nullptr);
+    // A run that activates a window takes the foreground and the keyboard of the one desktop
+    // that the tests share. ctest gives the desktop to one such test at a time and tells the
+    // others so through KVTEST_DESKTOP=0: a run of theirs that activates a window fails.
     const char* desktop = std::getenv("KVTEST_DESKTOP");
     bool guarded = desktop && desktop[0] == '0';
-    HHOOK hook = guarded ? SetWindowsHookExA(WH_CBT, OnCbt, nullptr, GetCurrentThreadId()) : nullptr;
+    std::optional<ActivationWatch> watch;
+    if (guarded)
+        watch.emplace();
     int code = o.mode == "init" ? RunInit(o, instance) : RunScript(o, instance);
-    if (hook)
-        UnhookWindowsHookEx(hook);
     LocalFree(argv);
-    if (guarded && !g_activated.empty()) {
+    if (watch && !watch->First().empty()) {
         fprintf(stderr, "kvhost: the run activated the window %s without the desktop lock "
                         "(a script test that shows windows needs a companion .py)\n",
-                g_activated.c_str());
+                watch->First().c_str());
         return EXIT_DESKTOP;
     }
     return code;

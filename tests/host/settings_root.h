@@ -30,7 +30,6 @@ public:
     // Gives the process its real roots back and deletes the private keys; the folder stays.
     void Restore();
 
-    bool Active() const { return user_ != nullptr; }
     const std::string& Error() const { return error_; }
 
 private:

@@ -248,7 +248,7 @@ extern "C" uint32_t DoDuRavInit(HWND window, HGLOBAL context, uintptr_t a, uintp
             !strcmp(reinterpret_cast<const char*>(c), "KV44I") && !strcmp(reinterpret_cast<const char*>(d), "TRM-PROD.INI")) {
             ctx->varTable = table;
             ctx->capacity = static_cast<uint32_t>(b);
-            result = 1;
+            result = ctx->capacity;       // shows the host what it was given
         }
         break;
     }
@@ -262,7 +262,7 @@ extern "C" uint32_t DoDuRavInit(HWND window, HGLOBAL context, uintptr_t a, uintp
             ctx->heapBase = base;
             ctx->committed = b;
             ctx->binding = binding;
-            result = 1;
+            result = b;                   // shows the host what it committed
         }
         break;
     }

@@ -39,6 +39,9 @@ class Init(unittest.TestCase):
     def test_small_limits_still_give_a_whole_page_and_ten_variables(self):
         code, lines, err = kvhost("init", "--dll", FAKE, "--maxvars", "0", "--string-space", "100")
         self.assertEqual(code, 0, err)
+        # The stand-in answers operation 2 with the variable capacity and 3 with the bytes committed.
+        self.assertIn("OP 2 10", lines)
+        self.assertIn("OP 3 4096", lines)
 
     def test_interface_mismatch_shows_the_engine_box_and_fails(self):
         with tempfile.TemporaryDirectory() as tmp:
@@ -77,6 +80,26 @@ class Failures(unittest.TestCase):
         code, _, err = kvhost("init", "--dll", "Z:\\no\\such\\engine.dll")
         self.assertEqual(code, 4)
         self.assertIn("could not be loaded", err)
+
+
+class DesktopGuard(unittest.TestCase):
+    def test_a_run_without_the_desktop_lock_fails_when_it_activates_a_window(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            script = os.path.join(tmp, "box.zal")
+            with open(script, "w") as f:
+                f.write("box Guarded\n")
+            for desktop, want in (("0", 6), ("1", 0)):
+                with self.subTest(KVTEST_DESKTOP=desktop):
+                    pid_file = os.path.join(tmp, "pid" + desktop)
+                    proc = start(KVHOST, "run", "--dll", FAKE, "--pid-file", windows_path(pid_file),
+                                 windows_path(script), env=dict(os.environ, KVTEST_DESKTOP=desktop))
+                    pid = int(wait_for_file(pid_file))
+                    probe = Probe(BIN)
+                    box = probe.wait(title_exact="Guarded", cls="#32770", pid=pid)
+                    probe.click(hwnd=box.hwnd, button="OK")
+                    out, err = proc.communicate(timeout=30)
+                    self.assertEqual(proc.returncode, want, err.decode())
+                    self.assertEqual('"Guarded" (class #32770)' in err.decode(), want == 6, err.decode())
 
 
 class SettingsRoot(unittest.TestCase):

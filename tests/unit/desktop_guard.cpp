@@ -10,49 +10,30 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
 #include <string>
+
+#include "tests/host/activation_watch.h"
 
 namespace {
 
-thread_local std::string* g_activated = nullptr;   // the first window activated, if any
-
-LRESULT CALLBACK OnCbt(int code, WPARAM wParam, LPARAM lParam)
-{
-    if (code == HCBT_ACTIVATE && g_activated && g_activated->empty()) {
-        HWND window = reinterpret_cast<HWND>(wParam);
-        char title[128] = {}, cls[64] = {};
-        GetWindowTextA(window, title, sizeof title);
-        GetClassNameA(window, cls, sizeof cls);
-        *g_activated = std::string("\"") + title + "\" (class " + cls + ")";
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
 class DesktopGuard : public testing::EmptyTestEventListener {
-    void OnTestStart(const testing::TestInfo&) override
-    {
-        activated_.clear();
-        g_activated = &activated_;
-        hook_ = SetWindowsHookExA(WH_CBT, OnCbt, nullptr, GetCurrentThreadId());
-    }
+    void OnTestStart(const testing::TestInfo&) override { watch_.emplace(); }
 
     void OnTestEnd(const testing::TestInfo& test) override
     {
-        if (hook_)
-            UnhookWindowsHookEx(hook_);
-        hook_ = nullptr;
-        g_activated = nullptr;
+        std::string activated = watch_ ? watch_->First() : std::string();
+        watch_.reset();
         const char* locked = std::getenv("KVTEST_DESKTOP");   // set by ctest only
         if (!locked)
             return;
-        EXPECT_TRUE(activated_.empty() || locked[0] == '1')
+        EXPECT_TRUE(activated.empty() || locked[0] == '1')
             << test.test_suite_name() << "." << test.name() << " activated the window "
-            << activated_ << " without the desktop lock: put the test in a suite whose name "
+            << activated << " without the desktop lock: put the test in a suite whose name "
             << "holds \"Box\" or \"Window\"";
     }
 
-    HHOOK hook_ = nullptr;
-    std::string activated_;
+    std::optional<kvhost::ActivationWatch> watch_;
 };
 
 const bool g_registered = [] {

@@ -1,6 +1,7 @@
 // The attached directory as written behind a launcher image: record layout, the script's
 // prepared form and the writer. Portable C++ (no platform headers), shared by the packing
-// tool on Linux and on Windows and by the tests.
+// tool on Linux and on Windows, by the launcher (which reads what is laid out here) and by
+// the tests.
 #pragma once
 
 #include <cstddef>
@@ -18,7 +19,8 @@ constexpr size_t kRecordSize = 276;
 constexpr size_t kNameSize = 256;
 // The launcher looks for the marker in the last 65,534 bytes of its file, with 276 bytes of
 // room before it, so the marker and every record must fit there.
-constexpr size_t kMaxRecords = (65534 - 2 * kRecordSize) / kRecordSize;   // STOP not counted
+constexpr uint32_t kScanWindow = 65534;
+constexpr size_t kMaxRecords = (kScanWindow - 2 * kRecordSize) / kRecordSize;   // STOP not counted
 
 enum RecordType : uint32_t {
     kTypeLauncher = 1,      // the launcher image: the first bytes of the file itself

@@ -16,8 +16,11 @@
 #include <string>
 
 #include "engine/core/uncompress.h"
+#include "tests/host/host_call.h"
 
 namespace {
+
+using kvhost::HostArg;
 
 struct FakeContext {
     char productLine[256];
@@ -31,15 +34,6 @@ struct FakeContext {
     HWND owner;
     uint64_t capacity;       // variable capacity given at operation 2
     uint64_t committed;      // string space committed at operation 3
-};
-
-struct HostArg {
-    uint8_t variant[24];
-    double number;
-    int32_t integer;
-    uint32_t flags;
-    const char* text;
-    const wchar_t* wide;
 };
 
 using PfnHost = int32_t (*)(HWND, HINSTANCE, uint32_t, int32_t, void*, void*, void*, HostArg*, int32_t, HostArg*);
@@ -58,10 +52,10 @@ int32_t FakeAnswer(int32_t status, uint64_t, void*, HostArg* record)
     g_answer.status = status;
     g_answer.record = *record;
     if (record->flags & 0x2)
-        g_answer.text = record->text ? record->text : "";
+        g_answer.text = record->str ? record->str : "";
     else if (record->flags & 0x80) {
         char utf8[20000] = "";
-        WideCharToMultiByte(CP_UTF8, 0, record->wide, -1, utf8, sizeof(utf8), nullptr, nullptr);
+        WideCharToMultiByte(CP_UTF8, 0, record->wstr, -1, utf8, sizeof(utf8), nullptr, nullptr);
         g_answer.text = utf8;
     }
     return status;
@@ -105,7 +99,7 @@ void CallHost(FakeContext* ctx, HWND window, PfnHost host, const std::string& re
     }
     for (int i = 0; i < count; ++i) {
         records[i].flags = 0x2;
-        records[i].text = texts[i].c_str();
+        records[i].str = texts[i].c_str();
     }
     HostArg scratch{};
     g_answer = Answer{};
@@ -113,7 +107,7 @@ void CallHost(FakeContext* ctx, HWND window, PfnHost host, const std::string& re
                       records, count, &scratch);
     char line[200];
     std::snprintf(line, sizeof(line), "host %d rc=%d answered=%d status=%d flags=%u int=%d text=", code, rc,
-                  g_answer.called, g_answer.status, g_answer.record.flags, g_answer.record.integer);
+                  g_answer.called, g_answer.status, g_answer.record.flags, g_answer.record.i32);
     Log(ctx, line + g_answer.text);
 }
 
