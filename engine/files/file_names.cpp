@@ -20,18 +20,6 @@ enum : uint16_t {
     ERR_SHORT_NOT_FOUND = 1424,
 };
 
-// The open test of FileExist: 1 opens for reading, 2 held without read sharing, else 0
-// (a directory does not open as a file).
-int OpenTest(const wchar_t* name)
-{
-    HANDLE file = CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        CloseHandle(file);
-        return 1;
-    }
-    return GetLastError() == ERROR_SHARING_VIOLATION ? 2 : 0;
-}
-
 }  // namespace
 
 int DoFileExistW(BDS* ctx, const wchar_t* name, bool openTest)
@@ -45,7 +33,7 @@ int DoFileExistW(BDS* ctx, const wchar_t* name, bool openTest)
     if (HasLongPrefixW(path.text())) {
         if (!NamePresentW(path.text()))
             return 0;
-        return openTest ? OpenTest(path.text()) : 1;
+        return openTest ? OpenTestW(path.text()) : 1;
     }
     std::wstring found;
     return FileSearchPathStr(ctx, path.text(), openTest, found);

@@ -265,18 +265,24 @@ bool NamePresentW(const wchar_t* name)
     return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
 }
 
+int OpenTestW(const wchar_t* name)
+{
+    HANDLE file = CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+        return 1;
+    }
+    return GetLastError() == ERROR_SHARING_VIOLATION ? 2 : 0;
+}
+
 int FileExistsW(BDS*, const wchar_t* name, bool openTest)
 {
     if (!name || !*name || !NamePresentW(name))
         return 0;
     if (!openTest)
         return 1;
-    HANDLE file = CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        CloseHandle(file);
-        return 1;
-    }
-    return GetLastError() == ERROR_SHARING_VIOLATION ? 2 : 1;
+    int opened = OpenTestW(name);
+    return opened ? opened : 1;
 }
 
 int CheckPathW(BDS* ctx, const wchar_t* name, bool openTest)

@@ -55,6 +55,9 @@ int LongPrefixLengthW(const wchar_t* text);
 
 // Existence: the name exists, or exists but this user may not look at it.
 bool NamePresentW(const wchar_t* name);
+// The open test of an existing name: 1 it opens for reading, 2 another program holds it
+// without read sharing, 0 any other failure (a directory does not open as a file).
+int OpenTestW(const wchar_t* name);
 // 0 missing, 1 exists, 2 exists but the open test met a sharing violation (any other open
 // failure counts as present). For names with the prefix.
 int FileExistsW(BDS* ctx, const wchar_t* name, bool openTest);

@@ -232,15 +232,10 @@ int FileSearchPathStr(BDS*, const wchar_t* name, bool openTest, std::wstring& fo
     }
     if (!openTest)
         return 1;
-    HANDLE file = CreateFileW(found.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        CloseHandle(file);
-        return 1;
-    }
-    if (GetLastError() == ERROR_SHARING_VIOLATION)
-        return 2;
-    found.clear();
-    return 0;
+    int opened = OpenTestW(found.c_str());
+    if (!opened)
+        found.clear();
+    return opened;
 }
 
 int FileSearchPathW(BDS* ctx, wchar_t* out, const wchar_t* name, int size, bool openTest)
