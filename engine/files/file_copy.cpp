@@ -20,6 +20,7 @@
 #include "engine/files/file_walk.h"
 #include "engine/files/overwrite_dialog.h"
 #include "engine/files/path_buf.h"
+#include "engine/files/path_search.h"
 #include "engine/files/wildcard.h"
 #include "engine/system/input_block.h"
 #include "engine/ui/foreground.h"
@@ -61,17 +62,11 @@ bool FormTarget(BDS* ctx, const wchar_t* source, const wchar_t* mask, WalkState*
     return false;
 }
 
+// The full name, or the name as given when the system cannot form one.
 std::wstring FullNameOf(const wchar_t* name)
 {
-    DWORD n = GetFullPathNameW(name, 0, nullptr, nullptr);
-    if (n == 0)
-        return name;
-    std::wstring out(n, L'\0');
-    DWORD got = GetFullPathNameW(name, n, out.data(), nullptr);
-    if (got == 0 || got >= n)
-        return name;
-    out.resize(got);
-    return out;
+    std::wstring full;
+    return FullPathOf(name, full) ? full : std::wstring(name);
 }
 
 bool SameText(const std::wstring& a, const std::wstring& b, bool ignoreCase)

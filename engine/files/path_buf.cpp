@@ -61,20 +61,6 @@ int StoreText(BDS* ctx, PathBuf* buffer, const wchar_t* text, size_t length)
     return 1;
 }
 
-// The absolute, normal form of a name of any length.
-bool FullPathOf(const wchar_t* text, std::wstring& out)
-{
-    DWORD n = GetFullPathNameW(text, 0, nullptr, nullptr);
-    if (n == 0 || n > PATH_LONGEST)
-        return false;
-    out.resize(n);
-    DWORD got = GetFullPathNameW(text, n, out.data(), nullptr);
-    if (got == 0 || got >= n)
-        return false;
-    out.resize(got);
-    return true;
-}
-
 // A path behind the prefix that a literal "\\?\" name would take wrongly: "/" separators,
 // "." or ".." components.
 bool NeedsNormalising(const std::wstring& body)

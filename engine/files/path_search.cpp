@@ -62,19 +62,6 @@ bool EnvironmentValue(const wchar_t* name, std::wstring& out)
     return false;
 }
 
-bool FullPathOf(const std::wstring& name, std::wstring& out)
-{
-    DWORD n = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
-    if (n == 0)
-        return false;
-    out.resize(n);
-    DWORD got = GetFullPathNameW(name.c_str(), n, out.data(), nullptr);
-    if (got == 0 || got >= n)
-        return false;
-    out.resize(got);
-    return true;
-}
-
 // The current directory first, then each directory of "PATH".
 bool SearchCurrentAndPath(const wchar_t* name, std::wstring& found)
 {
@@ -98,7 +85,7 @@ bool SearchCurrentAndPath(const wchar_t* name, std::wstring& found)
             directory += L'\\';
         directory += name;
         if (NamePresentW(directory.c_str()))
-            return FullPathOf(directory, found);
+            return FullPathOf(directory.c_str(), found);
     }
     return false;
 }
@@ -209,6 +196,19 @@ int CopyOutAnsi(const std::wstring& text, char* out, int capacity)
 }  // namespace
 
 // ---------------------------------------------------------------- search
+
+bool FullPathOf(const wchar_t* name, std::wstring& out)
+{
+    DWORD n = GetFullPathNameW(name, 0, nullptr, nullptr);
+    if (n == 0 || n > PATH_LONGEST)
+        return false;
+    out.resize(n);
+    DWORD got = GetFullPathNameW(name, n, out.data(), nullptr);
+    if (got == 0 || got >= n)
+        return false;
+    out.resize(got);
+    return true;
+}
 
 int FileSearchPathStr(BDS*, const wchar_t* name, bool openTest, std::wstring& found)
 {
