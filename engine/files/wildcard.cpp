@@ -167,25 +167,15 @@ bool HasWildcardA(const char* text)
 }
 
 // The system's matcher, loaded for the call; -1 when the library or entry is missing.
-int SystemMatchW(const wchar_t* name, const wchar_t* spec)
+template <typename Ch>
+int SystemMatch(const Ch* name, const Ch* spec)
 {
     HMODULE library = LoadLibraryA("SHLWAPI.DLL");
     if (!library)
         return -1;
-    using PfnMatch = BOOL(WINAPI*)(LPCWSTR, LPCWSTR);
-    auto match = reinterpret_cast<PfnMatch>(GetProcAddress(library, "PathMatchSpecW"));
-    int answer = match ? (match(name, spec) ? 1 : 0) : -1;
-    FreeLibrary(library);
-    return answer;
-}
-
-int SystemMatchA(const char* name, const char* spec)
-{
-    HMODULE library = LoadLibraryA("SHLWAPI.DLL");
-    if (!library)
-        return -1;
-    using PfnMatch = BOOL(WINAPI*)(LPCSTR, LPCSTR);
-    auto match = reinterpret_cast<PfnMatch>(GetProcAddress(library, "PathMatchSpecA"));
+    using PfnMatch = BOOL(WINAPI*)(const Ch*, const Ch*);
+    const char* entry = sizeof(Ch) == 1 ? "PathMatchSpecA" : "PathMatchSpecW";
+    auto match = reinterpret_cast<PfnMatch>(GetProcAddress(library, entry));
     int answer = match ? (match(name, spec) ? 1 : 0) : -1;
     FreeLibrary(library);
     return answer;
@@ -315,7 +305,7 @@ int WildcardMatchSpecW(BDS* ctx, const wchar_t* name, const wchar_t* spec)
     if (!name || !spec || !HasWildcardW(spec))
         return 1;
     if (ctx && ctx->eng.ctl.WildcardMatchMode == WILDCARD_SYSTEM) {
-        int answer = SystemMatchW(LastComponentW(name), LastComponentW(spec));
+        int answer = SystemMatch(LastComponentW(name), LastComponentW(spec));
         if (answer >= 0)
             return answer;
     }
@@ -330,7 +320,7 @@ int WildcardMatchSpecA(BDS* ctx, const char* name, const char* spec)
         return 1;
     const CodePageTables& t = TextTables(ctx);
     if (ctx && ctx->eng.ctl.WildcardMatchMode == WILDCARD_SYSTEM) {
-        int answer = SystemMatchA(LastComponentA(t, name), LastComponentA(t, spec));
+        int answer = SystemMatch(LastComponentA(t, name), LastComponentA(t, spec));
         if (answer >= 0)
             return answer;
     }
