@@ -28,8 +28,6 @@ enum : uint16_t {
 enum : uint16_t { ID_DIRMAKE = 409, ID_DIRREMOVE = 410 };
 enum : int32_t { SIZE_FLOAT = 0, SIZE_TEXT = 1, SIZE_INT64 = 2 };
 
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
 // Where a name's drive letter stands (behind any prefix), or -1.
 int DriveAt(const wchar_t* name)
 {
@@ -44,7 +42,7 @@ bool IsRootName(const wchar_t* name)
 {
     int drive = DriveAt(name);
     const wchar_t* rest = drive >= 0 ? name + drive + 2 : name;
-    return IsSeparator(rest[0]) && rest[1] == 0;
+    return IsPathSeparator(rest[0]) && rest[1] == 0;
 }
 
 int DirMakeOp(BDS* ctx, const wchar_t* name, const wchar_t*, WalkState* state, uint16_t, uint32_t)
@@ -63,7 +61,7 @@ int DirMakeOp(BDS* ctx, const wchar_t* name, const wchar_t*, WalkState* state, u
     if (IsRootName(path.text()))
         return 1;
     std::wstring directory = path.text();
-    if (directory.size() > 1 && IsSeparator(directory.back()))
+    if (directory.size() > 1 && IsPathSeparator(directory.back()))
         directory.pop_back();
     if (!DirCreatePathW(ctx, directory.c_str(), LongPrefixKindW(directory.c_str()))) {
         state->result = 0;
@@ -86,7 +84,7 @@ int DirRemoveOp(BDS* ctx, const wchar_t* name, const wchar_t*, WalkState* state,
         if (drive == 0)
             directory.erase(0, 2);   // the rest is taken on that drive, now current
     }
-    if (directory.size() > 1 && IsSeparator(directory.back()))
+    if (directory.size() > 1 && IsPathSeparator(directory.back()))
         directory.pop_back();
     if (!RemoveDirectoryW(directory.c_str())) {
         AddSystemErrorInfo(ctx, GetLastError(), "DirRemove");
@@ -157,7 +155,7 @@ uint64_t DirSizeWalk(BDS* ctx, const std::wstring& top, uint64_t cluster)
     while (!pending.empty()) {
         std::wstring directory = std::move(pending.back());
         pending.pop_back();
-        if (!IsSeparator(directory.back()))
+        if (!IsPathSeparator(directory.back()))
             directory += L'\\';
         LocalPathBuf pattern;
         uint16_t kept = ctx->nErrorCode;

@@ -19,8 +19,6 @@ constexpr uint16_t ERR_NO_LIST_BUFFER = 3397;
 
 enum : uint16_t { ID_DIRITEMIZE = 408, ID_FILEITEMIZE = 478, ID_FILEITEMPATH = 479 };
 
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
 bool Listed(BDS* ctx, const WIN32_FIND_DATAW& found, const wchar_t* item, bool directories, bool takeAll)
 {
     bool isDirectory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -50,7 +48,7 @@ std::wstring ItemDirectory(const wchar_t* item)
     } else {
         PathFullNameStr(L".", directory);
     }
-    if (!directory.empty() && !IsSeparator(directory.back()))
+    if (!directory.empty() && !IsPathSeparator(directory.back()))
         directory += L'\\';
     return directory;
 }

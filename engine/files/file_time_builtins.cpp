@@ -24,8 +24,6 @@ enum : uint16_t {
 
 constexpr uint16_t ID_FILETIMESET = 502;
 
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
 // The time text of the walk: the local time as SYSTEMTIME fields.
 struct TimeToSet {
     const char* text;
@@ -116,7 +114,7 @@ void CaseFileTimeGetEx(BDS* ctx, BuiltinCall& c)
     }
     std::wstring target = path.text();
     bool root = target.size() == 3 && target[1] == L':';
-    if (!root && target.size() > 1 && IsSeparator(target.back()))
+    if (!root && target.size() > 1 && IsPathSeparator(target.back()))
         target.pop_back();
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW(target.c_str(), &found);

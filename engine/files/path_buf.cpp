@@ -16,8 +16,6 @@ enum : uint16_t {
     ERR_NO_MEMORY = 1588,
 };
 
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
 // "\\.\" and the like: device names, which never take the long-path prefix.
 bool IsDevicePath(const wchar_t* text)
 {
@@ -103,7 +101,7 @@ bool LongFormOf(const std::wstring& path, std::wstring& out)
         return false;
     if (full.size() >= 2 && full[1] == L':')
         out = L"\\\\?\\" + full;
-    else if (full.size() > 2 && IsSeparator(full[0]) && IsSeparator(full[1]) && full[2] != L'.' &&
+    else if (full.size() > 2 && IsPathSeparator(full[0]) && IsPathSeparator(full[1]) && full[2] != L'.' &&
              full[2] != L'?')
         out = L"\\\\?\\UNC\\" + full.substr(2);
     else
@@ -307,7 +305,7 @@ int SplitLongPathW(BDS* ctx, const wchar_t* path, wchar_t* drive, PathBuf* direc
     }
     const wchar_t* rest = p;
     for (const wchar_t* q = p; *q; ++q)
-        if (IsSeparator(*q))
+        if (IsPathSeparator(*q))
             rest = q + 1;
     if (directory && rest > p && !StoreText(ctx, directory, p, static_cast<size_t>(rest - p)))
         return 0;
@@ -337,7 +335,7 @@ uint32_t LongNameOfPathW(BDS* ctx, const wchar_t* path, PathBuf* result)
     // The root: drive, drive-relative drive, or server and share (behind any prefix).
     size_t skip = static_cast<size_t>(LongPrefixLengthW(full.c_str()));
     bool unc = LongPrefixKindW(full.c_str()) == 3 ||
-               (skip == 0 && full.size() > 2 && IsSeparator(full[0]) && IsSeparator(full[1]));
+               (skip == 0 && full.size() > 2 && IsPathSeparator(full[0]) && IsPathSeparator(full[1]));
     size_t rootEnd = 0;
     std::wstring longName = full.substr(0, skip);
     if (unc) {
@@ -350,7 +348,7 @@ uint32_t LongNameOfPathW(BDS* ctx, const wchar_t* path, PathBuf* result)
         longName += static_cast<wchar_t>(towupper(full[skip]));
         longName += L':';
         rootEnd = skip + 2;
-        if (rootEnd < full.size() && IsSeparator(full[rootEnd])) {
+        if (rootEnd < full.size() && IsPathSeparator(full[rootEnd])) {
             longName += L'\\';
             ++rootEnd;
         }
@@ -358,7 +356,7 @@ uint32_t LongNameOfPathW(BDS* ctx, const wchar_t* path, PathBuf* result)
         SetError(ctx, ERR_LONG_NOT_FOUND);
         return 0;
     }
-    while (full.size() > rootEnd && IsSeparator(full.back()))
+    while (full.size() > rootEnd && IsPathSeparator(full.back()))
         full.pop_back();
 
     std::wstring found;

@@ -47,6 +47,8 @@ struct LocalPathBuf {
 // The current directory, whatever its length. 1, or 0 with an error number.
 int GetCurrentDirLongW(BDS* ctx, PathBuf* buffer);
 
+inline bool IsPathSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
 // Prefix tests. Kind 0: none; 1: "\\?\" followed by anything but "UNC\"; 3: "\\?\UNC\".
 bool HasLongPrefixW(const wchar_t* text);
 int LongPrefixKindW(const wchar_t* text);

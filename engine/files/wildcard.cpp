@@ -18,8 +18,6 @@ namespace {
 
 constexpr uint16_t ERR_CANNOT_MAP = 1324;
 
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
 // ---------------------------------------------------------------- splitting
 
 // The last component of a name (behind a drive and the last "\" or "/"), cut into its name
@@ -187,7 +185,7 @@ const wchar_t* LastComponentW(const wchar_t* path)
     if (path[0] && path[1] == L':')
         last = path + 2;
     for (const wchar_t* p = last; *p; ++p)
-        if (IsSeparator(*p))
+        if (IsPathSeparator(*p))
             last = p + 1;
     return last;
 }
@@ -243,7 +241,7 @@ int CompleteTarget(BDS* ctx, PathBuf* out)
     if (length == 0)
         return 1;
     wchar_t last = out->text[length - 1];
-    if (IsSeparator(last) || last == L':')
+    if (IsPathSeparator(last) || last == L':')
         return PathBufAppend(ctx, out, L"*.*", PATH_LIMIT_FILE);
     if (DirExistPathW(ctx, out->text))
         return PathBufAppend(ctx, out, L"\\*.*", PATH_LIMIT_FILE);
@@ -261,7 +259,7 @@ bool CurrentDirectoryOf(BDS* ctx, wchar_t drive, std::wstring& out)
             return false;
         out = current.text();
     }
-    if (out.empty() || !IsSeparator(out.back()))
+    if (out.empty() || !IsPathSeparator(out.back()))
         out += L'\\';
     return true;
 }
