@@ -8,6 +8,7 @@
 
 #include "engine/core/context.h"
 #include "engine/core/errors.h"
+#include "engine/files/drives.h"
 #include "engine/files/file_handles.h"
 #include "engine/files/file_text.h"
 #include "engine/files/path_buf.h"
@@ -62,12 +63,10 @@ bool OpenWhole(BDS* ctx, const wchar_t* name, DWORD access, DWORD share, DWORD d
     LocalPathBuf path;
     if (!PathBufAppend(ctx, path.get(), name, PATH_LIMIT_FILE))
         return false;
-    UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS);
+    CriticalErrorsOff quiet;
     file.handle = CreateFileW(path.text(), access, share, nullptr, disposition, 0, nullptr);
-    DWORD error = GetLastError();
-    SetErrorMode(oldMode);
     if (file.handle == INVALID_HANDLE_VALUE) {
-        StoreLastError(ctx, error, "CreateFile", true);
+        StoreLastError(ctx, GetLastError(), "CreateFile", true);
         SetError(ctx, ERR_OPEN);
         return false;
     }
