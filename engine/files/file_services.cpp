@@ -154,17 +154,14 @@ int DiskSpaceCheck(BDS* ctx, const wchar_t* source, const wchar_t* target, bool 
 {
     uint64_t needed = 0;
     FileNameSizeW(ctx, source, &needed);
-    if (!append) {
-        DWORD attributes = GetFileAttributesW(target);
-        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            WIN32_FILE_ATTRIBUTE_DATA data;
-            if (GetFileAttributesExW(target, GetFileExInfoStandard, &data)) {
-                uint64_t existing = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-                if (existing >= needed)
-                    return 1;
-                needed -= existing;
-            }
-        }
+    // A file that is replaced gives its own space back.
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!append && GetFileAttributesExW(target, GetFileExInfoStandard, &data) &&
+        !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        uint64_t existing = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        if (existing >= needed)
+            return 1;
+        needed -= existing;
     }
     if (needed == 0)
         return 1;
