@@ -44,7 +44,7 @@ int DiskExistTest(BDS* ctx, const char* drive)
     return kind != DRIVE_UNKNOWN && kind != DRIVE_NO_ROOT_DIR ? 1 : 0;
 }
 
-void SetSizeResult(BDS* ctx, resultants* result, int32_t format, uint64_t exact, double total)
+void SetSizeResult(BDS* ctx, resultants* result, int32_t format, uint64_t exact)
 {
     if (format == SIZE_INT64) {
         SetResultInt64(ctx, result, static_cast<int64_t>(exact));
@@ -53,13 +53,14 @@ void SetSizeResult(BDS* ctx, resultants* result, int32_t format, uint64_t exact,
         snprintf(text, sizeof text, "%llu", static_cast<unsigned long long>(exact));
         SetResultText(ctx, result, text);
     } else {
+        double total = static_cast<double>(exact);
         SetResultFloat(ctx, result, total);
         result->i32 = static_cast<int32_t>(static_cast<int64_t>(total));
     }
 }
 
-// Adds the free or total bytes of one drive (a letter, or a UNC root) to the sums.
-void DriveSpaceAdd(BDS* ctx, const std::string& item, bool free, uint64_t* exact, double* total)
+// Adds the free or total bytes of one drive (a letter, or a UNC root) to the sum.
+void DriveSpaceAdd(BDS* ctx, const std::string& item, bool free, uint64_t* exact)
 {
     std::string root;
     if (item[0] == '\\') {
@@ -77,7 +78,6 @@ void DriveSpaceAdd(BDS* ctx, const std::string& item, bool free, uint64_t* exact
     uint64_t clusterBytes = static_cast<uint64_t>(sectorsPerCluster) * bytesPerSector;
     uint64_t clusters = free ? freeClusters : totalClusters;
     *exact += clusters * clusterBytes;
-    *total += static_cast<double>(clusters) * static_cast<double>(sectorsPerCluster) * bytesPerSector;
 }
 
 // DiskFree (free) and DiskSize (total) over a list of drives.
@@ -86,7 +86,6 @@ void DoDiskFree(BDS* ctx, resultants* result, const char* list, int32_t format, 
     char delimiter = ctx->eng.ctl.FileDelimiter ? ctx->eng.ctl.FileDelimiter : '\t';
     auto separator = [&](char c) { return c == delimiter || c == '\t' || c == '|'; };
     uint64_t exact = 0;
-    double total = 0.0;
     const char* p = list;
     while (*p) {
         while (*p && separator(*p))
@@ -100,9 +99,9 @@ void DoDiskFree(BDS* ctx, resultants* result, const char* list, int32_t format, 
                 item.append(p, step);
             p += step;
         }
-        DriveSpaceAdd(ctx, item, free, &exact, &total);
+        DriveSpaceAdd(ctx, item, free, &exact);
     }
-    SetSizeResult(ctx, result, format, exact, total);
+    SetSizeResult(ctx, result, format, exact);
 }
 
 void DoDiskInfo(BDS* ctx, resultants* result, const char* drive, int32_t request)
