@@ -26,8 +26,6 @@ enum : uint16_t {
 };
 
 enum : uint16_t { ID_DIRMAKE = 409, ID_DIRREMOVE = 410 };
-enum : int32_t { SIZE_FLOAT = 0, SIZE_TEXT = 1, SIZE_INT64 = 2 };
-
 // Where a name's drive letter stands (behind any prefix), or -1.
 int DriveAt(const wchar_t* name)
 {
@@ -234,7 +232,7 @@ void CaseDirExist(BDS* ctx, BuiltinCall& c)
 void CaseDirMakeRemove(BDS* ctx, BuiltinCall& c)
 {
     ArgPath list(ctx, c, 1);
-    WalkState state{1, 0, 0.0, nullptr};
+    WalkState state{1, 0, nullptr};
     bool make = c.id == ID_DIRMAKE;
     int walked = FileListWalk(ctx, list.text(), L"", &state, static_cast<uint16_t>(c.id), FLW_DIRECTORY,
                               make ? DirMakeOp : DirRemoveOp, make ? 0 : 1);
@@ -263,16 +261,7 @@ void CaseDirSize(BDS* ctx, BuiltinCall& c)
         full = directory.text();
     uint64_t cluster = (flags & 1) ? ClusterSizeW(full) : 0;
     uint64_t total = DirSizeWalk(ctx, full, cluster);
-    if (format == SIZE_INT64) {
-        SetResultInt64(ctx, c.result, static_cast<int64_t>(total));
-    } else if (format == SIZE_TEXT) {
-        char text[24];
-        snprintf(text, sizeof text, "%llu", static_cast<unsigned long long>(total));
-        SetResultText(ctx, c.result, text);
-    } else {
-        SetResultFloat(ctx, c.result, static_cast<double>(total));
-        c.result->i32 = static_cast<int32_t>(total);
-    }
+    SetResultSize(ctx, c.result, format, total);
 }
 
 const BuiltinRow kRows[] = {

@@ -7,6 +7,7 @@
 #include "engine/core/builtin.h"
 #include "engine/core/errors.h"
 #include "engine/files/drives.h"
+#include "engine/files/file_args.h"
 
 namespace {
 
@@ -22,9 +23,6 @@ enum : uint16_t {
 
 constexpr size_t ITEM_BYTES = 280;
 constexpr size_t ROOT_TEXT = 2050;
-
-// The results of the size built-ins: 0 floating point, 1 decimal text, 2 a 64-bit integer.
-enum : int32_t { SIZE_FLOAT = 0, SIZE_TEXT = 1, SIZE_INT64 = 2 };
 
 std::string RootOf(char letter)
 {
@@ -42,21 +40,6 @@ int DiskExistTest(BDS* ctx, const char* drive)
     }
     UINT kind = GetDriveTypeA(RootOf(drive[0]).c_str());
     return kind != DRIVE_UNKNOWN && kind != DRIVE_NO_ROOT_DIR ? 1 : 0;
-}
-
-void SetSizeResult(BDS* ctx, resultants* result, int32_t format, uint64_t exact)
-{
-    if (format == SIZE_INT64) {
-        SetResultInt64(ctx, result, static_cast<int64_t>(exact));
-    } else if (format == SIZE_TEXT) {
-        char text[24];
-        snprintf(text, sizeof text, "%llu", static_cast<unsigned long long>(exact));
-        SetResultText(ctx, result, text);
-    } else {
-        double total = static_cast<double>(exact);
-        SetResultFloat(ctx, result, total);
-        result->i32 = static_cast<int32_t>(static_cast<int64_t>(total));
-    }
 }
 
 // Adds the free or total bytes of one drive (a letter, or a UNC root) to the sum.
@@ -101,7 +84,7 @@ void DoDiskFree(BDS* ctx, resultants* result, const char* list, int32_t format, 
         }
         DriveSpaceAdd(ctx, item, free, &exact);
     }
-    SetSizeResult(ctx, result, format, exact);
+    SetResultSize(ctx, result, format, exact);
 }
 
 void DoDiskInfo(BDS* ctx, resultants* result, const char* drive, int32_t request)

@@ -228,7 +228,7 @@ int FileCopyMoveOp(BDS* ctx, const wchar_t* source, const wchar_t* mask, WalkSta
         !ctx->nErrorCode && ctx->fileops.AttrLetters[0]) {
         // The attributes are a courtesy: failing to set them is not reported.
         AttrChange change{ctx->fileops.AttrLetters, 0, 0};
-        WalkState attrState{1, 0, 0.0, &change};
+        WalkState attrState{1, 0, &change};
         FileAttrSetOp(ctx, target.text(), L"", &attrState, ID_FILEATTRSET, flags);
         ctx->nErrorCode = 0;
     }
@@ -346,7 +346,7 @@ void DoFileCopy(BDS* ctx, resultants* result, uint16_t id, const wchar_t* list, 
         SetResultInt(ctx, result, 0);
         return;
     }
-    WalkState state{1, 0, 0.0, nullptr};
+    WalkState state{1, 0, nullptr};
     ctx->fileops.OverwriteAnswer = warning ? OVERWRITE_ASK : OVERWRITE_ALL;
     if (id == ID_FILEAPPEND) {
         AppendBuffer buffer(ctx);
@@ -376,7 +376,7 @@ void CaseFileRename(BDS* ctx, BuiltinCall& c)
         SetResultInt(ctx, c.result, 0);
         return;
     }
-    WalkState state{1, 0, 0.0, nullptr};
+    WalkState state{1, 0, nullptr};
     FileListWalk(ctx, list.text(), prepared.text(), &state, ID_FILERENAME, 0, FileRenameOp, 0);
     SetResultWalk(ctx, c.result, state.result);
 }
@@ -389,7 +389,7 @@ void CaseFileNameEval2(BDS* ctx, BuiltinCall& c)
     LocalPathBuf prepared;
     if (!WildcardSpecTest(ctx, target.text(), prepared.get()))
         return;
-    WalkState state{1, 0, 0.0, nullptr};
+    WalkState state{1, 0, nullptr};
     ctx->fileops.OverwriteAnswer = OVERWRITE_ASK;
     FileListWalk(ctx, list.text(), prepared.text(), &state, ID_FILENAMEEVAL2, 0, FileNameEval2Op, 0);
     SetResultWalk(ctx, c.result, state.result);
@@ -400,7 +400,7 @@ void CaseFileNameEval1(BDS* ctx, BuiltinCall& c)
     if (!WideFormAvailable(ctx))
         return;
     ArgPath list(ctx, c, 1);
-    WalkState state{1, 0, 0.0, nullptr};
+    WalkState state{1, 0, nullptr};
     FileListWalk(ctx, list.text(), L"", &state, 485, 0, FileNameEval1Op, 0);
     SetResultWalk(ctx, c.result, state.result);
 }

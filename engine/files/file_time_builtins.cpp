@@ -82,7 +82,7 @@ void WalkTimeSet(BDS* ctx, BuiltinCall& c, const char* text, uint32_t kind)
 {
     ArgPath list(ctx, c, 1);
     TimeToSet wanted{text};
-    WalkState state{1, 0, 0.0, &wanted};
+    WalkState state{1, 0, &wanted};
     ctx->fileops.FileTimeKind = kind;
     FileListWalk(ctx, list.text(), L"", &state, ID_FILETIMESET, 0, FileTimeSetOp, 0);
     ctx->fileops.FileTimeKind = FILE_TIME_WRITE;
