@@ -81,13 +81,7 @@ NameParts<char> SplitNameA(const CodePageTables& t, std::string_view path)
 
 // ---------------------------------------------------------------- matching
 
-// Whole-text match of "*" (any run, also empty) and "?" (one character), letters without
-// regard to case, with backtracking so that "*s" matches "tests".
-struct WideUnits {
-    size_t step(std::wstring_view, size_t) const { return 1; }
-    bool same(wchar_t a, wchar_t b) const { return FoldUnitW(a) == FoldUnitW(b); }
-};
-
+// The bytes of the ANSI character at a position: a double-byte character moves as one.
 struct AnsiChars {
     const CodePageTables& t;
     size_t step(std::string_view text, size_t at) const
@@ -96,15 +90,16 @@ struct AnsiChars {
     }
 };
 
+// Whole-text match of "*" (any run, also empty) and "?" (one character), letters without
+// regard to case, with backtracking so that "*s" matches "tests".
 bool WholeMatchW(std::wstring_view text, std::wstring_view pattern)
 {
-    WideUnits units;
     size_t t = 0, p = 0, starP = std::wstring_view::npos, starT = 0;
     while (t < text.size()) {
         if (p < pattern.size() && pattern[p] == L'*') {
             starP = p++;
             starT = t;
-        } else if (p < pattern.size() && (pattern[p] == L'?' || units.same(pattern[p], text[t]))) {
+        } else if (p < pattern.size() && (pattern[p] == L'?' || FoldUnitW(pattern[p]) == FoldUnitW(text[t]))) {
             ++p;
             ++t;
         } else if (starP != std::wstring_view::npos) {
