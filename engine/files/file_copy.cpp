@@ -3,7 +3,6 @@
 // file is replaced, check the free space and do the work, and the overwrite decision.
 #include "engine/files/file_copy.h"
 
-#include <cstring>
 #include <cwchar>
 #include <string>
 
@@ -40,14 +39,12 @@ enum : uint16_t {
     ERR_COPY_SPACE = 1404,
     ERR_MOVE_SPACE = 1405,
     ERR_APPEND_SPACE = 1406,
-    ERR_NO_MEMORY = 1588,
     ERR_WARNING_IN_BACKGROUND = 3473,
     CC_USER_CANCEL = 9999,
 };
 
 constexpr DWORD APPEND_FALLBACK_SIZE = 1281;
 constexpr size_t SHOWN_NAME_LIMIT = 260;
-constexpr size_t TEXT_LIMIT = 2050;
 
 bool IsMove(uint16_t op) { return op == ID_FILEMOVE || op == ID_FILEMOVEATTR; }
 
@@ -252,22 +249,7 @@ int FileRenameOp(BDS* ctx, const wchar_t* source, const wchar_t* mask, WalkState
 // Shows wide text in the engine's message box (ANSI, system code page).
 void ShowNameBox(BDS* ctx, const wchar_t* text, const char* title)
 {
-    std::string narrow = FileNameToAnsi(text);
-    if (narrow.size() <= TEXT_LIMIT) {
-        char buffer[TEXT_LIMIT + 1];
-        lstrcpynA(buffer, narrow.c_str(), sizeof buffer);
-        ShowMessageBox(ctx, ctx->hwndOwner, buffer, title, MB_SETFOREGROUND);
-        return;
-    }
-    size_t bytes = narrow.size() + 1;
-    char* block = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, bytes));
-    if (!block) {
-        SetError(ctx, ERR_NO_MEMORY);
-        return;
-    }
-    memcpy(block, narrow.c_str(), bytes);
-    ShowMessageBox(ctx, ctx->hwndOwner, block, title, MB_SETFOREGROUND);
-    HeapFree(GetProcessHeap(), 0, block);
+    ShowMessageBox(ctx, ctx->hwndOwner, FileNameToAnsi(text).c_str(), title, MB_SETFOREGROUND);
 }
 
 int FileNameEval2Op(BDS* ctx, const wchar_t* source, const wchar_t* mask, WalkState* state, uint16_t, uint32_t)
