@@ -26,6 +26,7 @@ enum : uint16_t {
 };
 
 enum : uint16_t { ID_DIRMAKE = 409, ID_DIRREMOVE = 410 };
+
 // Where a name's drive letter stands (behind any prefix), or -1.
 int DriveAt(const wchar_t* name)
 {
