@@ -414,14 +414,7 @@ std::wstring InfoOf(BDS* ctx, const wchar_t* name)
     uint16_t kept = ctx->nErrorCode;
     FileTimeLocaleTextW(ctx, name, text, sizeof text, true);
     ctx->nErrorCode = kept;
-    UINT codePage = ValueCodePage(ctx);
-    int units = MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0);
-    if (units <= 1)
-        return std::wstring();
-    std::wstring out(static_cast<size_t>(units), L'\0');
-    MultiByteToWideChar(codePage, 0, text, -1, out.data(), units);
-    out.resize(static_cast<size_t>(units - 1));
-    return out;
+    return FileNameToWide(text, ValueCodePage(ctx));
 }
 
 // Runs the dialog in the frame of the engine's boxes; its answer lands in OverwriteAnswer.

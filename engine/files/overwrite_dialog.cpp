@@ -8,6 +8,7 @@
 #include "engine/core/dialog_registry.h"
 #include "engine/core/messages.h"
 #include "engine/core/module.h"
+#include "engine/files/file_text.h"
 #include "engine/system/input_block.h"
 #include "engine/ui/foreground.h"
 
@@ -207,14 +208,7 @@ void SetTextsW(BDS* ctx, HWND dialog)
 
 std::string Narrow(BDS* ctx, const std::wstring& text)
 {
-    UINT codePage = ctx ? ValueCodePage(ctx) : CP_ACP;
-    int bytes = WideCharToMultiByte(codePage, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 1)
-        return std::string();
-    std::string out(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(codePage, 0, text.c_str(), -1, out.data(), bytes, nullptr, nullptr);
-    out.resize(static_cast<size_t>(bytes - 1));
-    return out;
+    return FileNameToAnsi(text, ctx ? ValueCodePage(ctx) : CP_ACP);
 }
 
 void SetTextsA(BDS* ctx, HWND dialog)
