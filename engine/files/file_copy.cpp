@@ -4,6 +4,7 @@
 #include "engine/files/file_copy.h"
 
 #include <cwchar>
+#include <optional>
 #include <string>
 
 #include "engine/core/builtin.h"
@@ -330,12 +331,10 @@ void DoFileCopy(BDS* ctx, resultants* result, uint16_t id, const wchar_t* list, 
     }
     WalkState state{1, 0, nullptr};
     ctx->fileops.OverwriteAnswer = warning ? OVERWRITE_ASK : OVERWRITE_ALL;
-    if (id == ID_FILEAPPEND) {
-        AppendBuffer buffer(ctx);
-        FileListWalk(ctx, list, prepared.text(), &state, id, 0, FileCopyMoveOp, 0);
-    } else {
-        FileListWalk(ctx, list, prepared.text(), &state, id, 0, FileCopyMoveOp, 0);
-    }
+    std::optional<AppendBuffer> buffer;
+    if (id == ID_FILEAPPEND)
+        buffer.emplace(ctx);
+    FileListWalk(ctx, list, prepared.text(), &state, id, 0, FileCopyMoveOp, 0);
     SetResultWalk(ctx, result, state.result);
 }
 
