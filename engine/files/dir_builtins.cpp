@@ -26,9 +26,6 @@ enum : uint16_t {
 };
 
 enum : uint16_t { ID_DIRMAKE = 409, ID_DIRREMOVE = 410 };
-enum : int32_t { SIZE_FLOAT = 0, SIZE_TEXT = 1, SIZE_INT64 = 2 };
-
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 // Where a name's drive letter stands (behind any prefix), or -1.
 int DriveAt(const wchar_t* name)
@@ -44,7 +41,7 @@ bool IsRootName(const wchar_t* name)
 {
     int drive = DriveAt(name);
     const wchar_t* rest = drive >= 0 ? name + drive + 2 : name;
-    return IsSeparator(rest[0]) && rest[1] == 0;
+    return IsPathSeparator(rest[0]) && rest[1] == 0;
 }
 
 int DirMakeOp(BDS* ctx, const wchar_t* name, const wchar_t*, WalkState* state, uint16_t, uint32_t)
@@ -63,7 +60,7 @@ int DirMakeOp(BDS* ctx, const wchar_t* name, const wchar_t*, WalkState* state, u
     if (IsRootName(path.text()))
         return 1;
     std::wstring directory = path.text();
-    if (directory.size() > 1 && IsSeparator(directory.back()))
+    if (directory.size() > 1 && IsPathSeparator(directory.back()))
         directory.pop_back();
     if (!DirCreatePathW(ctx, directory.c_str(), LongPrefixKindW(directory.c_str()))) {
         state->result = 0;
@@ -86,7 +83,7 @@ int DirRemoveOp(BDS* ctx, const wchar_t* name, const wchar_t*, WalkState* state,
         if (drive == 0)
             directory.erase(0, 2);   // the rest is taken on that drive, now current
     }
-    if (directory.size() > 1 && IsSeparator(directory.back()))
+    if (directory.size() > 1 && IsPathSeparator(directory.back()))
         directory.pop_back();
     if (!RemoveDirectoryW(directory.c_str())) {
         AddSystemErrorInfo(ctx, GetLastError(), "DirRemove");
@@ -157,7 +154,7 @@ uint64_t DirSizeWalk(BDS* ctx, const std::wstring& top, uint64_t cluster)
     while (!pending.empty()) {
         std::wstring directory = std::move(pending.back());
         pending.pop_back();
-        if (!IsSeparator(directory.back()))
+        if (!IsPathSeparator(directory.back()))
             directory += L'\\';
         LocalPathBuf pattern;
         uint16_t kept = ctx->nErrorCode;
@@ -236,7 +233,7 @@ void CaseDirExist(BDS* ctx, BuiltinCall& c)
 void CaseDirMakeRemove(BDS* ctx, BuiltinCall& c)
 {
     ArgPath list(ctx, c, 1);
-    WalkState state{1, 0, 0.0, nullptr};
+    WalkState state{1, 0, nullptr};
     bool make = c.id == ID_DIRMAKE;
     int walked = FileListWalk(ctx, list.text(), L"", &state, static_cast<uint16_t>(c.id), FLW_DIRECTORY,
                               make ? DirMakeOp : DirRemoveOp, make ? 0 : 1);
@@ -265,16 +262,7 @@ void CaseDirSize(BDS* ctx, BuiltinCall& c)
         full = directory.text();
     uint64_t cluster = (flags & 1) ? ClusterSizeW(full) : 0;
     uint64_t total = DirSizeWalk(ctx, full, cluster);
-    if (format == SIZE_INT64) {
-        SetResultInt64(ctx, c.result, static_cast<int64_t>(total));
-    } else if (format == SIZE_TEXT) {
-        char text[24];
-        snprintf(text, sizeof text, "%llu", static_cast<unsigned long long>(total));
-        SetResultText(ctx, c.result, text);
-    } else {
-        SetResultFloat(ctx, c.result, static_cast<double>(total));
-        c.result->i32 = static_cast<int32_t>(total);
-    }
+    SetResultSize(ctx, c.result, format, total);
 }
 
 const BuiltinRow kRows[] = {

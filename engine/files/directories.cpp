@@ -19,11 +19,9 @@ namespace {
 constexpr uint16_t ERR_DIR_NOT_CHANGED = 1031;
 constexpr size_t WORK_CHARS = 2050;
 
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
 bool IsDriveRoot(const std::wstring& name)
 {
-    return name.size() == 3 && name[1] == L':' && IsSeparator(name[2]);
+    return name.size() == 3 && name[1] == L':' && IsPathSeparator(name[2]);
 }
 
 bool CurrentDir(BDS* ctx, std::wstring& out)
@@ -60,7 +58,7 @@ bool IsDirectoryEntry(const wchar_t* name)
 bool ShareListsSomething(const std::wstring& name)
 {
     std::wstring pattern = name;
-    if (!IsSeparator(pattern.back()))
+    if (!IsPathSeparator(pattern.back()))
         pattern += L'\\';
     pattern += L"*.*";
     WIN32_FIND_DATAW found;
@@ -81,7 +79,7 @@ int DirExistPrefixedW(const wchar_t* name)
     if (kind == 1 && path.size() == 6 && path[5] == L':')
         path += L'\\';
     bool root = kind == 1 && path.size() == 7 && path[5] == L':';
-    if (!root && path.size() > 4 && IsSeparator(path.back()))
+    if (!root && path.size() > 4 && IsPathSeparator(path.back()))
         path.pop_back();
     if (IsDirectoryEntry(path.c_str()))
         return 1;
@@ -113,7 +111,7 @@ int DoDirChangeW(BDS* ctx, const wchar_t* directory)
     } else {
         target = work;
     }
-    if (target.size() >= 3 && IsSeparator(target.back()))
+    if (target.size() >= 3 && IsPathSeparator(target.back()))
         target.pop_back();
     if (target.empty() || !SetCurrentDirectoryW(target.c_str())) {
         SetError(ctx, ERR_DIR_NOT_CHANGED);
@@ -134,7 +132,7 @@ bool DirGetText(BDS* ctx, std::wstring& out)
 {
     if (!CurrentDir(ctx, out))
         return false;
-    if (out.size() > 3 && !IsSeparator(out.back()))
+    if (out.size() > 3 && !IsPathSeparator(out.back()))
         out += L'\\';
     return true;
 }
@@ -163,7 +161,7 @@ int DirExistPathW(BDS* ctx, const wchar_t* name)
     size_t length = wcslen(name);
     if (length >= 2 && name[length - 1] == L'\\' && name[length - 2] == L'\\')
         return 0;
-    bool unc = IsSeparator(name[0]) && IsSeparator(name[1]);
+    bool unc = IsPathSeparator(name[0]) && IsPathSeparator(name[1]);
 
     std::wstring full;
     if (!PathFullNameStr(name, full) || full.empty())
@@ -177,7 +175,7 @@ int DirExistPathW(BDS* ctx, const wchar_t* name)
         return ok && HasLongPrefixW(prefixed.text()) ? DirExistPrefixedW(prefixed.text()) : 0;
     }
     bool root = IsDriveRoot(full) || full == L"\\" || full == L"/";
-    if (!root && full.size() > 1 && IsSeparator(full.back()))
+    if (!root && full.size() > 1 && IsPathSeparator(full.back()))
         full.pop_back();
 
     if (full == L".")
@@ -251,16 +249,16 @@ int DirCreatePathW(BDS* ctx, const wchar_t* path, int prefixKind)
     if (!path || !*path)
         return 0;
     std::wstring name = path;
-    if (IsSeparator(name.back()))
+    if (IsPathSeparator(name.back()))
         return 0;
 
     // Where creation may start: behind the root, which cannot be created.
     size_t start = 0;
     if (prefixKind == 1) {
-        if (name.size() < 7 || name[5] != L':' || !IsSeparator(name[6]))
+        if (name.size() < 7 || name[5] != L':' || !IsPathSeparator(name[6]))
             return 0;
         start = 7;
-    } else if (prefixKind == 3 || (name.size() > 2 && IsSeparator(name[0]) && IsSeparator(name[1]))) {
+    } else if (prefixKind == 3 || (name.size() > 2 && IsPathSeparator(name[0]) && IsPathSeparator(name[1]))) {
         size_t at = prefixKind == 3 ? 8 : 2;
         size_t server = name.find_first_of(L"\\/", at);
         if (server == at || server == std::wstring::npos)
@@ -271,7 +269,7 @@ int DirCreatePathW(BDS* ctx, const wchar_t* path, int prefixKind)
         if (share == std::wstring::npos)
             return DirExistPathW(ctx, name.c_str());   // a share is never created
         start = share + 1;
-    } else if (IsSeparator(name[0])) {
+    } else if (IsPathSeparator(name[0])) {
         start = 1;
     }
     return CreateLevels(ctx, name, start, true);
@@ -282,7 +280,7 @@ int DirCreatePathA(BDS* ctx, const char* path)
     if (!path || !*path || strlen(path) > MAX_PATH)
         return 0;
     std::wstring name = FileNameToWide(path);
-    if (name.empty() || IsSeparator(name.back()))
+    if (name.empty() || IsPathSeparator(name.back()))
         return 0;
-    return CreateLevels(ctx, name, IsSeparator(name[0]) ? 1 : 0, false);
+    return CreateLevels(ctx, name, IsPathSeparator(name[0]) ? 1 : 0, false);
 }

@@ -7,6 +7,7 @@
 #include "engine/core/builtin.h"
 #include "engine/core/errors.h"
 #include "engine/files/drives.h"
+#include "engine/files/file_args.h"
 
 namespace {
 
@@ -22,9 +23,6 @@ enum : uint16_t {
 
 constexpr size_t ITEM_BYTES = 280;
 constexpr size_t ROOT_TEXT = 2050;
-
-// The results of the size built-ins: 0 floating point, 1 decimal text, 2 a 64-bit integer.
-enum : int32_t { SIZE_FLOAT = 0, SIZE_TEXT = 1, SIZE_INT64 = 2 };
 
 std::string RootOf(char letter)
 {
@@ -44,22 +42,8 @@ int DiskExistTest(BDS* ctx, const char* drive)
     return kind != DRIVE_UNKNOWN && kind != DRIVE_NO_ROOT_DIR ? 1 : 0;
 }
 
-void SetSizeResult(BDS* ctx, resultants* result, int32_t format, uint64_t exact, double total)
-{
-    if (format == SIZE_INT64) {
-        SetResultInt64(ctx, result, static_cast<int64_t>(exact));
-    } else if (format == SIZE_TEXT) {
-        char text[24];
-        snprintf(text, sizeof text, "%llu", static_cast<unsigned long long>(exact));
-        SetResultText(ctx, result, text);
-    } else {
-        SetResultFloat(ctx, result, total);
-        result->i32 = static_cast<int32_t>(static_cast<int64_t>(total));
-    }
-}
-
-// Adds the free or total bytes of one drive (a letter, or a UNC root) to the sums.
-void DriveSpaceAdd(BDS* ctx, const std::string& item, bool free, uint64_t* exact, double* total)
+// Adds the free or total bytes of one drive (a letter, or a UNC root) to the sum.
+void DriveSpaceAdd(BDS* ctx, const std::string& item, bool free, uint64_t* exact)
 {
     std::string root;
     if (item[0] == '\\') {
@@ -77,7 +61,6 @@ void DriveSpaceAdd(BDS* ctx, const std::string& item, bool free, uint64_t* exact
     uint64_t clusterBytes = static_cast<uint64_t>(sectorsPerCluster) * bytesPerSector;
     uint64_t clusters = free ? freeClusters : totalClusters;
     *exact += clusters * clusterBytes;
-    *total += static_cast<double>(clusters) * static_cast<double>(sectorsPerCluster) * bytesPerSector;
 }
 
 // DiskFree (free) and DiskSize (total) over a list of drives.
@@ -86,7 +69,6 @@ void DoDiskFree(BDS* ctx, resultants* result, const char* list, int32_t format, 
     char delimiter = ctx->eng.ctl.FileDelimiter ? ctx->eng.ctl.FileDelimiter : '\t';
     auto separator = [&](char c) { return c == delimiter || c == '\t' || c == '|'; };
     uint64_t exact = 0;
-    double total = 0.0;
     const char* p = list;
     while (*p) {
         while (*p && separator(*p))
@@ -100,9 +82,9 @@ void DoDiskFree(BDS* ctx, resultants* result, const char* list, int32_t format, 
                 item.append(p, step);
             p += step;
         }
-        DriveSpaceAdd(ctx, item, free, &exact, &total);
+        DriveSpaceAdd(ctx, item, free, &exact);
     }
-    SetSizeResult(ctx, result, format, exact, total);
+    SetResultSize(ctx, result, format, exact);
 }
 
 void DoDiskInfo(BDS* ctx, resultants* result, const char* drive, int32_t request)

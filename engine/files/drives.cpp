@@ -31,15 +31,7 @@ char UpperLetter(int c)
 
 int DriveReadyA(char letter)
 {
-    char probe[] = {UpperLetter(static_cast<unsigned char>(letter)), ':', '\\', 'N', 'U', 'L', 0};
-    CriticalErrorsOff quiet;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(probe, &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        FindClose(search);
-        return 1;
-    }
-    return GetLastError() == ERROR_FILE_NOT_FOUND ? 1 : 0;
+    return DriveReadyW(static_cast<unsigned char>(letter));
 }
 
 int DriveReadyW(wchar_t letter)
@@ -134,19 +126,7 @@ wchar_t CurrentDriveLetterW()
 
 int DoLogDisk(BDS* ctx, char letter)
 {
-    char upper = UpperLetter(static_cast<unsigned char>(letter));
-    if (upper < 'A' || upper > 'Z') {
-        SetError(ctx, ERR_ILLEGAL_DRIVE);
-        return 0;
-    }
-    if (DriveReadyA(upper)) {
-        char drive[] = {upper, ':', 0};
-        if (SetCurrentDirectoryA(drive))
-            return 1;
-        StoreLastError(ctx, GetLastError(), "SetCurrentDirectory", true);
-    }
-    SetError(ctx, ERR_NOT_ONLINE);
-    return 0;
+    return DoLogDiskW(ctx, static_cast<unsigned char>(letter));
 }
 
 int DoLogDiskW(BDS* ctx, wchar_t letter)

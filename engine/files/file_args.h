@@ -3,6 +3,7 @@
 // serves both modes; results go back in the form the mode asks for.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 #include "engine/core/builtin.h"
@@ -37,6 +38,25 @@ inline int SetResultPathText(BDS* ctx, resultants* result, const std::wstring& t
         return SetResultWText(ctx, result, text.c_str(), text.size());
     std::string narrow = FileNameToAnsi(text);
     return SetResultText(ctx, result, narrow.c_str(), narrow.size());
+}
+
+// The result forms of the size built-ins.
+enum : int32_t { SIZE_FLOAT = 0, SIZE_TEXT = 1, SIZE_INT64 = 2 };
+
+// A byte count in the form asked for: a 64-bit integer, decimal text, or (any other format)
+// a floating-point number with the count's low 32 bits as its integer.
+inline void SetResultSize(BDS* ctx, resultants* result, int32_t format, uint64_t bytes)
+{
+    if (format == SIZE_INT64) {
+        SetResultInt64(ctx, result, static_cast<int64_t>(bytes));
+    } else if (format == SIZE_TEXT) {
+        char text[24];
+        snprintf(text, sizeof text, "%llu", static_cast<unsigned long long>(bytes));
+        SetResultText(ctx, result, text);
+    } else {
+        SetResultFloat(ctx, result, static_cast<double>(bytes));
+        result->i32 = static_cast<int32_t>(bytes);
+    }
 }
 
 // The result of a file-list built-in: its success word, never 1 while an error is pending.

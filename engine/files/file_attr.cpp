@@ -121,7 +121,7 @@ void CaseAttrSet(BDS* ctx, BuiltinCall& c)
         letters = ArgText(ctx, c, 2);
     }
     AttrChange change{letters.c_str(), 0, 0};
-    WalkState state{1, 0, 0.0, &change};
+    WalkState state{1, 0, &change};
     FileListWalk(ctx, list.text(), L"", &state, static_cast<uint16_t>(c.id), 0, FileAttrSetOp, 0);
     SetResultWalk(ctx, c.result, state.result);
 }
@@ -135,7 +135,7 @@ void CaseAttrSetEx(BDS* ctx, BuiltinCall& c)
     }
     ArgPath list(ctx, c, 1);
     AttrChange change{"", static_cast<uint32_t>(ArgInt(c, 2)), mode};
-    WalkState state{1, 0, 0.0, &change};
+    WalkState state{1, 0, &change};
     FileListWalk(ctx, list.text(), L"", &state, static_cast<uint16_t>(c.id), 0, FileAttrSetExOp, 0);
     SetResultWalk(ctx, c.result, state.result);
 }

@@ -3,8 +3,8 @@
 // file is replaced, check the free space and do the work, and the overwrite decision.
 #include "engine/files/file_copy.h"
 
-#include <cstring>
 #include <cwchar>
+#include <optional>
 #include <string>
 
 #include "engine/core/builtin.h"
@@ -20,6 +20,7 @@
 #include "engine/files/file_walk.h"
 #include "engine/files/overwrite_dialog.h"
 #include "engine/files/path_buf.h"
+#include "engine/files/path_search.h"
 #include "engine/files/wildcard.h"
 #include "engine/system/input_block.h"
 #include "engine/ui/foreground.h"
@@ -39,14 +40,12 @@ enum : uint16_t {
     ERR_COPY_SPACE = 1404,
     ERR_MOVE_SPACE = 1405,
     ERR_APPEND_SPACE = 1406,
-    ERR_NO_MEMORY = 1588,
     ERR_WARNING_IN_BACKGROUND = 3473,
     CC_USER_CANCEL = 9999,
 };
 
 constexpr DWORD APPEND_FALLBACK_SIZE = 1281;
 constexpr size_t SHOWN_NAME_LIMIT = 260;
-constexpr size_t TEXT_LIMIT = 2050;
 
 bool IsMove(uint16_t op) { return op == ID_FILEMOVE || op == ID_FILEMOVEATTR; }
 
@@ -61,17 +60,11 @@ bool FormTarget(BDS* ctx, const wchar_t* source, const wchar_t* mask, WalkState*
     return false;
 }
 
+// The full name, or the name as given when the system cannot form one.
 std::wstring FullNameOf(const wchar_t* name)
 {
-    DWORD n = GetFullPathNameW(name, 0, nullptr, nullptr);
-    if (n == 0)
-        return name;
-    std::wstring out(n, L'\0');
-    DWORD got = GetFullPathNameW(name, n, out.data(), nullptr);
-    if (got == 0 || got >= n)
-        return name;
-    out.resize(got);
-    return out;
+    std::wstring full;
+    return FullPathOf(name, full) ? full : std::wstring(name);
 }
 
 bool SameText(const std::wstring& a, const std::wstring& b, bool ignoreCase)
@@ -233,7 +226,7 @@ int FileCopyMoveOp(BDS* ctx, const wchar_t* source, const wchar_t* mask, WalkSta
         !ctx->nErrorCode && ctx->fileops.AttrLetters[0]) {
         // The attributes are a courtesy: failing to set them is not reported.
         AttrChange change{ctx->fileops.AttrLetters, 0, 0};
-        WalkState attrState{1, 0, 0.0, &change};
+        WalkState attrState{1, 0, &change};
         FileAttrSetOp(ctx, target.text(), L"", &attrState, ID_FILEATTRSET, flags);
         ctx->nErrorCode = 0;
     }
@@ -257,22 +250,7 @@ int FileRenameOp(BDS* ctx, const wchar_t* source, const wchar_t* mask, WalkState
 // Shows wide text in the engine's message box (ANSI, system code page).
 void ShowNameBox(BDS* ctx, const wchar_t* text, const char* title)
 {
-    std::string narrow = FileNameToAnsi(text);
-    if (narrow.size() <= TEXT_LIMIT) {
-        char buffer[TEXT_LIMIT + 1];
-        lstrcpynA(buffer, narrow.c_str(), sizeof buffer);
-        ShowMessageBox(ctx, ctx->hwndOwner, buffer, title, MB_SETFOREGROUND);
-        return;
-    }
-    size_t bytes = narrow.size() + 1;
-    char* block = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, bytes));
-    if (!block) {
-        SetError(ctx, ERR_NO_MEMORY);
-        return;
-    }
-    memcpy(block, narrow.c_str(), bytes);
-    ShowMessageBox(ctx, ctx->hwndOwner, block, title, MB_SETFOREGROUND);
-    HeapFree(GetProcessHeap(), 0, block);
+    ShowMessageBox(ctx, ctx->hwndOwner, FileNameToAnsi(text).c_str(), title, MB_SETFOREGROUND);
 }
 
 int FileNameEval2Op(BDS* ctx, const wchar_t* source, const wchar_t* mask, WalkState* state, uint16_t, uint32_t)
@@ -351,14 +329,12 @@ void DoFileCopy(BDS* ctx, resultants* result, uint16_t id, const wchar_t* list, 
         SetResultInt(ctx, result, 0);
         return;
     }
-    WalkState state{1, 0, 0.0, nullptr};
+    WalkState state{1, 0, nullptr};
     ctx->fileops.OverwriteAnswer = warning ? OVERWRITE_ASK : OVERWRITE_ALL;
-    if (id == ID_FILEAPPEND) {
-        AppendBuffer buffer(ctx);
-        FileListWalk(ctx, list, prepared.text(), &state, id, 0, FileCopyMoveOp, 0);
-    } else {
-        FileListWalk(ctx, list, prepared.text(), &state, id, 0, FileCopyMoveOp, 0);
-    }
+    std::optional<AppendBuffer> buffer;
+    if (id == ID_FILEAPPEND)
+        buffer.emplace(ctx);
+    FileListWalk(ctx, list, prepared.text(), &state, id, 0, FileCopyMoveOp, 0);
     SetResultWalk(ctx, result, state.result);
 }
 
@@ -381,7 +357,7 @@ void CaseFileRename(BDS* ctx, BuiltinCall& c)
         SetResultInt(ctx, c.result, 0);
         return;
     }
-    WalkState state{1, 0, 0.0, nullptr};
+    WalkState state{1, 0, nullptr};
     FileListWalk(ctx, list.text(), prepared.text(), &state, ID_FILERENAME, 0, FileRenameOp, 0);
     SetResultWalk(ctx, c.result, state.result);
 }
@@ -394,7 +370,7 @@ void CaseFileNameEval2(BDS* ctx, BuiltinCall& c)
     LocalPathBuf prepared;
     if (!WildcardSpecTest(ctx, target.text(), prepared.get()))
         return;
-    WalkState state{1, 0, 0.0, nullptr};
+    WalkState state{1, 0, nullptr};
     ctx->fileops.OverwriteAnswer = OVERWRITE_ASK;
     FileListWalk(ctx, list.text(), prepared.text(), &state, ID_FILENAMEEVAL2, 0, FileNameEval2Op, 0);
     SetResultWalk(ctx, c.result, state.result);
@@ -405,7 +381,7 @@ void CaseFileNameEval1(BDS* ctx, BuiltinCall& c)
     if (!WideFormAvailable(ctx))
         return;
     ArgPath list(ctx, c, 1);
-    WalkState state{1, 0, 0.0, nullptr};
+    WalkState state{1, 0, nullptr};
     FileListWalk(ctx, list.text(), L"", &state, 485, 0, FileNameEval1Op, 0);
     SetResultWalk(ctx, c.result, state.result);
 }
@@ -437,14 +413,7 @@ std::wstring InfoOf(BDS* ctx, const wchar_t* name)
     uint16_t kept = ctx->nErrorCode;
     FileTimeLocaleTextW(ctx, name, text, sizeof text, true);
     ctx->nErrorCode = kept;
-    UINT codePage = ValueCodePage(ctx);
-    int units = MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0);
-    if (units <= 1)
-        return std::wstring();
-    std::wstring out(static_cast<size_t>(units), L'\0');
-    MultiByteToWideChar(codePage, 0, text, -1, out.data(), units);
-    out.resize(static_cast<size_t>(units - 1));
-    return out;
+    return FileNameToWide(text, ValueCodePage(ctx));
 }
 
 // Runs the dialog in the frame of the engine's boxes; its answer lands in OverwriteAnswer.

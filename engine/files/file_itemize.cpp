@@ -1,13 +1,13 @@
 // FileItemize, DirItemize and FileItemPath: the names of the files (or directories) that a
 // list of patterns selects, joined with the file delimiter, in list order and, within
 // an item, in the order of the system's search.
-#include <cstring>
 #include <new>
 #include <string>
 
 #include "engine/core/builtin.h"
 #include "engine/files/drives.h"
 #include "engine/files/file_args.h"
+#include "engine/files/file_walk.h"
 #include "engine/files/path_buf.h"
 #include "engine/files/path_search.h"
 #include "engine/files/wildcard.h"
@@ -18,8 +18,6 @@ namespace {
 constexpr uint16_t ERR_NO_LIST_BUFFER = 3397;
 
 enum : uint16_t { ID_DIRITEMIZE = 408, ID_FILEITEMIZE = 478, ID_FILEITEMPATH = 479 };
-
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 bool Listed(BDS* ctx, const WIN32_FIND_DATAW& found, const wchar_t* item, bool directories, bool takeAll)
 {
@@ -50,26 +48,15 @@ std::wstring ItemDirectory(const wchar_t* item)
     } else {
         PathFullNameStr(L".", directory);
     }
-    if (!directory.empty() && !IsSeparator(directory.back()))
+    if (!directory.empty() && !IsPathSeparator(directory.back()))
         directory += L'\\';
     return directory;
-}
-
-// The position of a host function by name, -1 when the host has none.
-int HostFunction(const BDS* ctx, const char* name)
-{
-    const KeywordRecord* table = ctx->pHostKeywords;
-    size_t length = strlen(name);
-    for (int i = 0; table && i < 999 && table[i].nameLength != 0; ++i)
-        if (table[i].nameLength == length && memcmp(table[i].name, name, length) == 0)
-            return i;
-    return -1;
 }
 
 // An empty list is the host's to answer when it has a function for it; else empty text.
 void ItemizeNothing(BDS* ctx, resultants* result, bool directories, bool withPath)
 {
-    int position = HostFunction(ctx, withPath ? "itemizenull2" : "itemizenull");
+    int position = FindHostFunction(ctx, withPath ? "itemizenull2" : "itemizenull");
     if (position < 0) {
         SetResultPathText(ctx, result, std::wstring());
         return;
@@ -89,14 +76,13 @@ void DoFileItemize(BDS* ctx, resultants* result, bool directories, const wchar_t
         return;
     }
     wchar_t delimiter = ctx->eng.ctl.FileDelimiterW ? ctx->eng.ctl.FileDelimiterW : L'\t';
-    auto separator = [&](wchar_t c) { return c == delimiter || c == L'\t' || c == L'|'; };
     std::wstring names;
     CriticalErrorsOff quiet;
     try {
         const wchar_t* p = list;
         for (;;) {
             const wchar_t* end = p;
-            while (*end && !separator(*end))
+            while (*end && !IsFileListSeparator(ctx, *end))
                 ++end;
             std::wstring piece(p, static_cast<size_t>(end - p));
             if (!piece.empty()) {

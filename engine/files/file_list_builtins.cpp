@@ -17,7 +17,6 @@ enum : uint16_t {
 };
 
 enum : uint16_t { ID_FILEDELETE = 468, ID_FILESIZE = 497, ID_FILESIZEEX = 498 };
-enum : uint32_t { SIZE_FLOAT = 0, SIZE_TEXT = 1, SIZE_INT64 = 2 };
 
 int FileDeleteOp(BDS* ctx, const wchar_t* name, const wchar_t*, WalkState* state, uint16_t, uint32_t)
 {
@@ -34,15 +33,6 @@ int FileDeleteOp(BDS* ctx, const wchar_t* name, const wchar_t*, WalkState* state
     return 0;
 }
 
-void AddSize(BDS* ctx, WalkState* state, uint64_t size)
-{
-    state->total += size;
-    if (ctx->fileops.SizeFormat == SIZE_FLOAT)
-        state->totalFloat += static_cast<double>(size);
-    else
-        state->totalFloat = static_cast<double>(state->total);
-}
-
 // The size of a file that opens for reading; one that does not open counts 0.
 int FileSizeOp(BDS* ctx, const wchar_t* name, const wchar_t*, WalkState* state, uint16_t, uint32_t)
 {
@@ -52,7 +42,7 @@ int FileSizeOp(BDS* ctx, const wchar_t* name, const wchar_t*, WalkState* state, 
         return 1;
     LARGE_INTEGER size{};
     if (GetFileSizeEx(file, &size))
-        AddSize(ctx, state, static_cast<uint64_t>(size.QuadPart));
+        state->total += static_cast<uint64_t>(size.QuadPart);
     CloseHandle(file);
     return 1;
 }
@@ -66,14 +56,14 @@ int FileSizeExOp(BDS* ctx, const wchar_t* name, const wchar_t*, WalkState* state
         return 1;
     FindClose(search);
     if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        AddSize(ctx, state, (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow);
+        state->total += (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
     return 1;
 }
 
 void CaseFileDelete(BDS* ctx, BuiltinCall& c)
 {
     ArgPath list(ctx, c, 1);
-    WalkState state{1, 0, 0.0, nullptr};
+    WalkState state{1, 0, nullptr};
     FileListWalk(ctx, list.text(), L"", &state, ID_FILEDELETE, 0, FileDeleteOp, 1);
     SetResultWalk(ctx, c.result, state.result);
 }
@@ -82,8 +72,8 @@ void CaseFileSize(BDS* ctx, BuiltinCall& c)
 {
     ArgPath list(ctx, c, 1);
     int32_t format = ArgInt(c, 2);
-    WalkState state{1, 0, 0.0, nullptr};
-    ctx->fileops.SizeFormat = (format == 1 || format == 2) ? static_cast<uint32_t>(format) : SIZE_FLOAT;
+    WalkState state{1, 0, nullptr};
+    ctx->fileops.SizeFormat = static_cast<uint32_t>(format == SIZE_TEXT || format == SIZE_INT64 ? format : SIZE_FLOAT);
     FileListWalk(ctx, list.text(), L"", &state, static_cast<uint16_t>(c.id), 0,
                  c.id == ID_FILESIZE ? FileSizeOp : FileSizeExOp, 1);
     uint32_t kind = ctx->fileops.SizeFormat;
@@ -92,16 +82,7 @@ void CaseFileSize(BDS* ctx, BuiltinCall& c)
         ctx->nErrorCode = 0;
     if (ctx->nErrorCode)
         return;
-    if (kind == SIZE_INT64) {
-        SetResultInt64(ctx, c.result, static_cast<int64_t>(state.total));
-    } else if (kind == SIZE_TEXT) {
-        char text[24];
-        snprintf(text, sizeof text, "%llu", static_cast<unsigned long long>(state.total));
-        SetResultText(ctx, c.result, text);
-    } else {
-        SetResultFloat(ctx, c.result, state.totalFloat);
-        c.result->i32 = static_cast<int32_t>(static_cast<int64_t>(state.totalFloat));
-    }
+    SetResultSize(ctx, c.result, static_cast<int32_t>(kind), state.total);
 }
 
 const BuiltinRow kRows[] = {

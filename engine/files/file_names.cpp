@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "engine/core/builtin.h"
-#include "engine/core/router.h"
 #include "engine/files/file_text.h"
 #include "engine/files/path_buf.h"
 #include "engine/files/path_search.h"
@@ -16,23 +15,10 @@
 namespace {
 
 enum : uint16_t {
-    ERR_NOT_SUPPORTED = 1193,
     ERR_CANNOT_EXPAND = 1323,
     ERR_LONG_NOT_FOUND = 1423,
     ERR_SHORT_NOT_FOUND = 1424,
 };
-
-// The open test of FileExist: 1 opens for reading, 2 held without read sharing, else 0
-// (a directory does not open as a file).
-int OpenTest(const wchar_t* name)
-{
-    HANDLE file = CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        CloseHandle(file);
-        return 1;
-    }
-    return GetLastError() == ERROR_SHARING_VIOLATION ? 2 : 0;
-}
 
 }  // namespace
 
@@ -47,7 +33,7 @@ int DoFileExistW(BDS* ctx, const wchar_t* name, bool openTest)
     if (HasLongPrefixW(path.text())) {
         if (!NamePresentW(path.text()))
             return 0;
-        return openTest ? OpenTest(path.text()) : 1;
+        return openTest ? OpenTestW(path.text()) : 1;
     }
     std::wstring found;
     return FileSearchPathStr(ctx, path.text(), openTest, found);
@@ -159,15 +145,6 @@ void DoFileNameShort(BDS* ctx, resultants* result, const wchar_t* name)
 
 namespace {
 
-// The wide-only built-ins need Unicode mode.
-bool NeedUnicodeMode(BDS* ctx)
-{
-    if (IsUnicodeMode())
-        return true;
-    SetError(ctx, ERR_NOT_SUPPORTED);
-    return false;
-}
-
 void CaseFileExist(BDS* ctx, BuiltinCall& c)
 {
     // A name with a forward slash is never a file here, whatever exists.
@@ -182,46 +159,29 @@ void CaseFileExist(BDS* ctx, BuiltinCall& c)
 
 void CasePathPart(BDS* ctx, BuiltinCall& c)
 {
-    if (!IsUnicodeMode()) {
+    if (!WideFormAvailable(ctx)) {
         SetResultInt(ctx, c.result, 1);
-        SetError(ctx, ERR_NOT_SUPPORTED);
         return;
     }
     DoFilePathParts(ctx, c.result, static_cast<uint16_t>(c.id), ArgWText(ctx, c, 1), ArgInt(c, 2));
 }
 
-void CaseFileFullName(BDS* ctx, BuiltinCall& c)
+// The name forms exist only as wide built-ins.
+template <void (*Form)(BDS*, resultants*, const wchar_t*)>
+void CaseNameForm(BDS* ctx, BuiltinCall& c)
 {
-    if (NeedUnicodeMode(ctx))
-        DoFileFullName(ctx, c.result, ArgWText(ctx, c, 1));
-}
-
-void CaseFileLocate(BDS* ctx, BuiltinCall& c)
-{
-    if (NeedUnicodeMode(ctx))
-        DoFileLocate(ctx, c.result, ArgWText(ctx, c, 1));
-}
-
-void CaseFileNameLong(BDS* ctx, BuiltinCall& c)
-{
-    if (NeedUnicodeMode(ctx))
-        DoFileNameLong(ctx, c.result, ArgWText(ctx, c, 1));
-}
-
-void CaseFileNameShort(BDS* ctx, BuiltinCall& c)
-{
-    if (NeedUnicodeMode(ctx))
-        DoFileNameShort(ctx, c.result, ArgWText(ctx, c, 1));
+    if (WideFormAvailable(ctx))
+        Form(ctx, c.result, ArgWText(ctx, c, 1));
 }
 
 const BuiltinRow kRows[] = {
     {ID_FILEBASENAME, CasePathPart},
     {472, CaseFileExist},
     {ID_FILEEXTENSION, CasePathPart},
-    {474, CaseFileFullName},
-    {480, CaseFileLocate},
-    {487, CaseFileNameLong},
-    {488, CaseFileNameShort},
+    {474, CaseNameForm<DoFileFullName>},
+    {480, CaseNameForm<DoFileLocate>},
+    {487, CaseNameForm<DoFileNameLong>},
+    {488, CaseNameForm<DoFileNameShort>},
     {ID_FILEPATH, CasePathPart},
     {ID_FILEROOT, CasePathPart},
 };

@@ -7,6 +7,7 @@
 #include "engine/core/context.h"
 #include "engine/core/errors.h"
 #include "engine/core/pump.h"
+#include "engine/files/drives.h"
 #include "engine/files/file_handles.h"
 #include "engine/files/path_buf.h"
 
@@ -166,24 +167,25 @@ void DoFileOpen(BDS* ctx, resultants* result, const wchar_t* name, const char* m
     uint32_t interval;
     RetryPlan(timeout, &retries, &interval);
 
-    UINT oldErrorMode = SetErrorMode(SEM_FAILCRITICALERRORS);
     uint8_t mark[2] = {0, 0};
-    if (mode == OpenMode::Append)
-        ReadLeadingBytes(ctx, path.text(), mark);
     HANDLE file;
     DWORD error = 0;
-    for (int64_t tried = 0;; ++tried) {
-        file = CreateFileW(path.text(), access, share, nullptr, disposition, 0, nullptr);
-        if (file != INVALID_HANDLE_VALUE)
-            break;
-        error = GetLastError();
-        if (error != ERROR_SHARING_VIOLATION || (retries >= 0 && tried >= retries) || ctx->bCancel)
-            break;
-        WaitPumping(ctx, interval);
-        if (ctx->bCancel)
-            break;
+    {
+        CriticalErrorsOff quiet;
+        if (mode == OpenMode::Append)
+            ReadLeadingBytes(ctx, path.text(), mark);
+        for (int64_t tried = 0;; ++tried) {
+            file = CreateFileW(path.text(), access, share, nullptr, disposition, 0, nullptr);
+            if (file != INVALID_HANDLE_VALUE)
+                break;
+            error = GetLastError();
+            if (error != ERROR_SHARING_VIOLATION || (retries >= 0 && tried >= retries) || ctx->bCancel)
+                break;
+            WaitPumping(ctx, interval);
+            if (ctx->bCancel)
+                break;
+        }
     }
-    SetErrorMode(oldErrorMode);
     if (ctx->bCancel) {
         if (file != INVALID_HANDLE_VALUE)
             CloseHandle(file);

@@ -28,14 +28,12 @@ constexpr DWORD DEVICE_BLOCK = 28672;
 constexpr DWORD DEVICE_FALLBACK_BLOCK = 1281;
 constexpr DWORD TEMP_PATH_CHARS = 2050;
 
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
 // The volume of a target: a drive's root, or for a network path its directory.
 std::wstring VolumeOf(const wchar_t* target)
 {
     std::wstring name = target;
     int kind = LongPrefixKindW(target);
-    bool unc = kind == 3 || (kind == 0 && IsSeparator(name[0]) && name.size() > 1 && IsSeparator(name[1]));
+    bool unc = kind == 3 || (kind == 0 && IsPathSeparator(name[0]) && name.size() > 1 && IsPathSeparator(name[1]));
     if (unc) {
         size_t last = name.find_last_of(L"\\/");
         return last == std::wstring::npos ? name : name.substr(0, last + 1);
@@ -78,7 +76,7 @@ int DeviceNameTest(const wchar_t* name, std::wstring* device)
         return 0;
     const wchar_t* last = name;
     for (const wchar_t* p = name; *p; ++p)
-        if (IsSeparator(*p) || *p == L':')
+        if (IsPathSeparator(*p) || *p == L':')
             last = p + 1;
     size_t length = wcslen(last);
     auto prefixIs = [&](const wchar_t* word) { return _wcsnicmp(last, word, 3) == 0; };
@@ -156,17 +154,14 @@ int DiskSpaceCheck(BDS* ctx, const wchar_t* source, const wchar_t* target, bool 
 {
     uint64_t needed = 0;
     FileNameSizeW(ctx, source, &needed);
-    if (!append) {
-        DWORD attributes = GetFileAttributesW(target);
-        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            WIN32_FILE_ATTRIBUTE_DATA data;
-            if (GetFileAttributesExW(target, GetFileExInfoStandard, &data)) {
-                uint64_t existing = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-                if (existing >= needed)
-                    return 1;
-                needed -= existing;
-            }
-        }
+    // A file that is replaced gives its own space back.
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!append && GetFileAttributesExW(target, GetFileExInfoStandard, &data) &&
+        !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        uint64_t existing = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        if (existing >= needed)
+            return 1;
+        needed -= existing;
     }
     if (needed == 0)
         return 1;

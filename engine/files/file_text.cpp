@@ -3,30 +3,30 @@
 
 #include "engine/core/context.h"
 
-std::wstring FileNameToWide(const char* name)
+std::wstring FileNameToWide(const char* name, UINT codePage)
 {
     std::wstring out;
     if (!name || !*name)
         return out;
-    int units = MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
+    int units = MultiByteToWideChar(codePage, 0, name, -1, nullptr, 0);
     if (units <= 1)
         return out;
     out.resize(static_cast<size_t>(units));
-    MultiByteToWideChar(CP_ACP, 0, name, -1, out.data(), units);
+    MultiByteToWideChar(codePage, 0, name, -1, out.data(), units);
     out.resize(static_cast<size_t>(units - 1));
     return out;
 }
 
-std::string FileNameToAnsi(const std::wstring& name)
+std::string FileNameToAnsi(const std::wstring& name, UINT codePage)
 {
     std::string out;
     if (name.empty())
         return out;
-    int bytes = WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    int bytes = WideCharToMultiByte(codePage, 0, name.c_str(), -1, nullptr, 0, nullptr, nullptr);
     if (bytes <= 1)
         return out;
     out.resize(static_cast<size_t>(bytes));
-    WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, out.data(), bytes, nullptr, nullptr);
+    WideCharToMultiByte(codePage, 0, name.c_str(), -1, out.data(), bytes, nullptr, nullptr);
     out.resize(static_cast<size_t>(bytes - 1));
     return out;
 }

@@ -11,9 +11,9 @@ struct BDS;
 struct resultants;
 
 // File names cross in the system's ANSI code page (CP_ACP), as the system's own ANSI file
-// functions take them.
-std::wstring FileNameToWide(const char* name);
-std::string FileNameToAnsi(const std::wstring& name);
+// functions take them; other texts of the file built-ins cross in the code page given.
+std::wstring FileNameToWide(const char* name, UINT codePage = CP_ACP);
+std::string FileNameToAnsi(const std::wstring& name, UINT codePage = CP_ACP);
 
 // Makes the result a narrow (VF_STRING) or wide (VF_UNICODE) string that already lies in
 // the string heap at `offset`; the result owns it from then on.

@@ -24,8 +24,6 @@ enum : uint16_t {
 
 constexpr uint16_t ID_FILETIMESET = 502;
 
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
 // The time text of the walk: the local time as SYSTEMTIME fields.
 struct TimeToSet {
     const char* text;
@@ -84,7 +82,7 @@ void WalkTimeSet(BDS* ctx, BuiltinCall& c, const char* text, uint32_t kind)
 {
     ArgPath list(ctx, c, 1);
     TimeToSet wanted{text};
-    WalkState state{1, 0, 0.0, &wanted};
+    WalkState state{1, 0, &wanted};
     ctx->fileops.FileTimeKind = kind;
     FileListWalk(ctx, list.text(), L"", &state, ID_FILETIMESET, 0, FileTimeSetOp, 0);
     ctx->fileops.FileTimeKind = FILE_TIME_WRITE;
@@ -116,7 +114,7 @@ void CaseFileTimeGetEx(BDS* ctx, BuiltinCall& c)
     }
     std::wstring target = path.text();
     bool root = target.size() == 3 && target[1] == L':';
-    if (!root && target.size() > 1 && IsSeparator(target.back()))
+    if (!root && target.size() > 1 && IsPathSeparator(target.back()))
         target.pop_back();
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW(target.c_str(), &found);

@@ -21,8 +21,6 @@ enum : uint16_t {
 
 constexpr size_t LONGEST_ITEM = 32766;
 
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
 // The absolute form of a name into `out` (prefixed when it outgrows the short limit).
 int AbsoluteName(BDS* ctx, const wchar_t* name, PathBuf* out)
 {
@@ -47,7 +45,7 @@ int DirectoryPrefix(BDS* ctx, const wchar_t* item, std::wstring& prefix)
         prefix = L"\\\\?\\";
     prefix += drive;
     prefix += directory.text();
-    if (directory.text()[0] && !IsSeparator(prefix.back()))
+    if (directory.text()[0] && !IsPathSeparator(prefix.back()))
         prefix += L'\\';
     return 1;
 }

@@ -15,8 +15,7 @@ constexpr uint32_t FLW_DIRECTORY = 0x8000;
 // What the built-in hands through the walk to its operation.
 struct WalkState {
     int32_t result;        // the built-in's success word: starts at 1, operations clear it
-    uint64_t total;        // size walks: the exact total
-    double totalFloat;     // size walks: the floating-point total (format 0)
+    uint64_t total;        // size walks: the byte total
     const void* extra;     // the built-in's own data for its operation
 };
 

@@ -8,6 +8,7 @@
 
 #include "engine/core/context.h"
 #include "engine/core/errors.h"
+#include "engine/files/drives.h"
 #include "engine/files/file_handles.h"
 #include "engine/files/file_text.h"
 #include "engine/files/path_buf.h"
@@ -62,22 +63,14 @@ bool OpenWhole(BDS* ctx, const wchar_t* name, DWORD access, DWORD share, DWORD d
     LocalPathBuf path;
     if (!PathBufAppend(ctx, path.get(), name, PATH_LIMIT_FILE))
         return false;
-    UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS);
+    CriticalErrorsOff quiet;
     file.handle = CreateFileW(path.text(), access, share, nullptr, disposition, 0, nullptr);
-    DWORD error = GetLastError();
-    SetErrorMode(oldMode);
     if (file.handle == INVALID_HANDLE_VALUE) {
-        StoreLastError(ctx, error, "CreateFile", true);
+        StoreLastError(ctx, GetLastError(), "CreateFile", true);
         SetError(ctx, ERR_OPEN);
         return false;
     }
     return true;
-}
-
-uint64_t FileSizeOf(HANDLE file)
-{
-    LARGE_INTEGER size{};
-    return GetFileSizeEx(file, &size) ? static_cast<uint64_t>(size.QuadPart) : 0;
 }
 
 // The mark of a UTF-16 file: 1 FF FE, 2 FE FF, 0 none (the position is then back at 0).
@@ -174,7 +167,7 @@ size_t WholeCharacters(UINT codePage, const char* bytes, size_t count)
 // ---------------------------------------------------------------- FileGet
 
 // A UTF-16 file as ANSI text: the length of the whole conversion first, then the text.
-bool GetUnicodeAsAnsi(BDS* ctx, HANDLE file, bool bigEndian, char nullChar, HeapString& out, size_t* length)
+bool GetUnicodeAsAnsi(BDS* ctx, HANDLE file, bool bigEndian, char nullChar, HeapString& out)
 {
     TransferBlock units(TRANSFER + sizeof(wchar_t));
     if (!units.data) {
@@ -220,13 +213,13 @@ bool GetUnicodeAsAnsi(BDS* ctx, HANDLE file, bool bigEndian, char nullChar, Heap
         used += HandleNuls(target, static_cast<size_t>(bytes), nullChar);
     }
     HeapPtr(ctx, out.offset)[used] = 0;
-    *length = used;
     return true;
 }
 
 bool GetAnsi(BDS* ctx, HANDLE file, char nullChar, HeapString& out)
 {
-    uint64_t size = FileSizeOf(file);
+    uint64_t size = 0;
+    FileHandleSize(ctx, file, &size);
     out.offset = VMalloc(ctx, size + 1);
     if (!out.offset) {
         SetError(ctx, ERR_NO_STRING_SPACE);
@@ -254,7 +247,8 @@ bool GetAnsi(BDS* ctx, HANDLE file, char nullChar, HeapString& out)
 
 bool GetUnicode(BDS* ctx, HANDLE file, bool bigEndian, wchar_t nullChar, HeapString& out)
 {
-    uint64_t size = FileSizeOf(file);
+    uint64_t size = 0;
+    FileHandleSize(ctx, file, &size);
     uint64_t units = size >= 2 ? (size - 2) / 2 : 0;
     out.offset = VMalloc(ctx, (units + 1) * sizeof(wchar_t));
     if (!out.offset) {
@@ -351,41 +345,55 @@ bool GetAnsiAsUnicode(BDS* ctx, HANDLE file, wchar_t nullChar, HeapString& out)
     return true;
 }
 
+// ---------------------------------------------------------------- both
+
+// A file with a UTF-16 mark is read as units, any other as text of the code page; either
+// is converted to the width of the built-in.
+template <typename Ch>
+void GetWhole(BDS* ctx, resultants* result, const wchar_t* name, const Ch* nullChar)
+{
+    if (nullChar[0] && nullChar[1]) {
+        SetError(ctx, ERR_NULL_CHAR);
+        return;
+    }
+    ScopedFile file;
+    if (!OpenWhole(ctx, name, GENERIC_READ, ctx->eng.ctl.ReadShareMode, OPEN_EXISTING, file))
+        return;
+    HeapString text(ctx);
+    int mark = ReadMark(file.handle);
+    if constexpr (sizeof(Ch) == 1) {
+        if (mark ? GetUnicodeAsAnsi(ctx, file.handle, mark == 2, nullChar[0], text)
+                 : GetAnsi(ctx, file.handle, nullChar[0], text))
+            SetResultHeapText(ctx, result, text.Release());
+    } else {
+        if (mark ? GetUnicode(ctx, file.handle, mark == 2, nullChar[0], text)
+                 : GetAnsiAsUnicode(ctx, file.handle, nullChar[0], text))
+            SetResultHeapWText(ctx, result, text.Release());
+    }
+}
+
+// One write of a whole file's bytes; a short write is a failure.
+bool WriteWhole(BDS* ctx, HANDLE file, const void* data, size_t bytes)
+{
+    int64_t written = FileHandleWrite(file, data, static_cast<DWORD>(bytes));
+    if (written < 0 || static_cast<size_t>(written) != bytes) {
+        StoreLastError(ctx, GetLastError(), "WriteFile", true);
+        SetError(ctx, ERR_WRITE);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 void DoFileGet(BDS* ctx, resultants* result, const wchar_t* name, const char* nullChar)
 {
-    if (nullChar[0] && nullChar[1]) {
-        SetError(ctx, ERR_NULL_CHAR);
-        return;
-    }
-    ScopedFile file;
-    if (!OpenWhole(ctx, name, GENERIC_READ, ctx->eng.ctl.ReadShareMode, OPEN_EXISTING, file))
-        return;
-    HeapString text(ctx);
-    int mark = ReadMark(file.handle);
-    size_t length = 0;
-    bool ok = mark ? GetUnicodeAsAnsi(ctx, file.handle, mark == 2, nullChar[0], text, &length)
-                   : GetAnsi(ctx, file.handle, nullChar[0], text);
-    if (ok)
-        SetResultHeapText(ctx, result, text.Release());
+    GetWhole(ctx, result, name, nullChar);
 }
 
 void DoFileGetW(BDS* ctx, resultants* result, const wchar_t* name, const wchar_t* nullChar)
 {
-    if (nullChar[0] && nullChar[1]) {
-        SetError(ctx, ERR_NULL_CHAR);
-        return;
-    }
-    ScopedFile file;
-    if (!OpenWhole(ctx, name, GENERIC_READ, ctx->eng.ctl.ReadShareMode, OPEN_EXISTING, file))
-        return;
-    HeapString text(ctx);
-    int mark = ReadMark(file.handle);
-    bool ok = mark ? GetUnicode(ctx, file.handle, mark == 2, nullChar[0], text)
-                   : GetAnsiAsUnicode(ctx, file.handle, nullChar[0], text);
-    if (ok)
-        SetResultHeapWText(ctx, result, text.Release());
+    GetWhole(ctx, result, name, nullChar);
 }
 
 void DoFilePut(BDS* ctx, resultants* result, const wchar_t* name, const char* text)
@@ -394,35 +402,18 @@ void DoFilePut(BDS* ctx, resultants* result, const wchar_t* name, const char* te
     if (!OpenWhole(ctx, name, GENERIC_WRITE, ctx->eng.ctl.WriteShareMode, CREATE_ALWAYS, file))
         return;
     size_t length = strlen(text);
-    int64_t written = FileHandleWrite(file.handle, text, static_cast<DWORD>(length));
-    if (written < 0 || static_cast<size_t>(written) != length) {
-        StoreLastError(ctx, GetLastError(), "WriteFile", true);
-        SetError(ctx, ERR_WRITE);
-        return;
-    }
-    SetResultInt(ctx, result, static_cast<int32_t>(written));
+    if (WriteWhole(ctx, file.handle, text, length))
+        SetResultInt(ctx, result, static_cast<int32_t>(length));
 }
 
+// The byte-order mark, then the text as it stands in memory: no copy of the whole text.
 void DoFilePutW(BDS* ctx, resultants* result, const wchar_t* name, const wchar_t* text)
 {
     ScopedFile file;
     if (!OpenWhole(ctx, name, GENERIC_WRITE, ctx->eng.ctl.WriteShareMode, CREATE_ALWAYS, file))
         return;
-    size_t units = wcslen(text);
-    TransferBlock block((units + 1) * sizeof(wchar_t));
-    if (!block.data) {
-        SetError(ctx, ERR_NO_MEMORY);
-        return;
-    }
-    auto* data = static_cast<wchar_t*>(block.data);
-    data[0] = 0xFEFF;
-    wmemcpy(data + 1, text, units);
-    DWORD bytes = static_cast<DWORD>((units + 1) * sizeof(wchar_t));
-    int64_t written = FileHandleWrite(file.handle, data, bytes);
-    if (written < 0 || static_cast<DWORD>(written) != bytes) {
-        StoreLastError(ctx, GetLastError(), "WriteFile", true);
-        SetError(ctx, ERR_WRITE);
-        return;
-    }
-    SetResultInt(ctx, result, static_cast<int32_t>(written));
+    const wchar_t mark = 0xFEFF;
+    size_t bytes = wcslen(text) * sizeof(wchar_t);
+    if (WriteWhole(ctx, file.handle, &mark, sizeof mark) && WriteWhole(ctx, file.handle, text, bytes))
+        SetResultInt(ctx, result, static_cast<int32_t>(sizeof mark + bytes));
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/core/context.h"
+#include "engine/files/drives.h"
 #include "engine/files/file_handles.h"
 
 namespace {
@@ -75,9 +76,10 @@ int LineReaderOpen(BDS* ctx, LineReader* reader, const char* fileName, char nulR
 {
     std::memset(reader, 0, sizeof *reader);
     reader->file = INVALID_HANDLE_VALUE;
-    UINT mode = SetErrorMode(SEM_FAILCRITICALERRORS);
-    reader->file = FileHandleOpenA(fileName, GENERIC_READ, ctx->eng.ctl.ReadShareMode, OPEN_EXISTING, 0);
-    SetErrorMode(mode);
+    {
+        CriticalErrorsOff quiet;
+        reader->file = FileHandleOpenA(fileName, GENERIC_READ, ctx->eng.ctl.ReadShareMode, OPEN_EXISTING, 0);
+    }
     if (reader->file == INVALID_HANDLE_VALUE) {
         SetError(ctx, ERR_OPEN);
         return 0;

@@ -8,6 +8,7 @@
 #include "engine/core/dialog_registry.h"
 #include "engine/core/messages.h"
 #include "engine/core/module.h"
+#include "engine/files/file_text.h"
 #include "engine/system/input_block.h"
 #include "engine/ui/foreground.h"
 
@@ -103,8 +104,20 @@ struct Measure {
     }
 };
 
-// Characters of an ANSI text, double-byte characters kept whole.
-std::vector<std::string> CharactersA(const std::string& text)
+// The characters of a text, each a piece the shortening takes off whole: a surrogate pair
+// of a wide text, a double-byte character of an ANSI one.
+std::vector<std::wstring> Characters(const std::wstring& text)
+{
+    std::vector<std::wstring> out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        size_t length = IS_HIGH_SURROGATE(text[i]) && i + 1 < text.size() ? 2 : 1;
+        out.push_back(text.substr(i, length));
+        i += length - 1;
+    }
+    return out;
+}
+
+std::vector<std::string> Characters(const std::string& text)
 {
     std::vector<std::string> out;
     const char* p = text.c_str();
@@ -116,25 +129,61 @@ std::vector<std::string> CharactersA(const std::string& text)
     return out;
 }
 
-template <typename Piece, typename Join>
-int Ellipsis(const Measure& measure, std::vector<Piece> left, std::vector<Piece> right, Join join,
-             bool* failed)
+template <typename Text>
+Text Joined(const std::vector<Text>& left, const std::vector<Text>& right)
 {
+    Text joined;
+    for (const Text& c : left)
+        joined += c;
+    joined.append(3, '.');
+    for (const Text& c : right)
+        joined += c;
+    return joined;
+}
+
+// Takes characters off the middle, one from the left half and then one from the right,
+// until the text fits: 1 shortened (text replaced), 0 a measurement failed, -1 nothing fits.
+template <typename Text>
+int Ellipsis(const Measure& measure, Text& text)
+{
+    std::vector<Text> left = Characters(text);
+    auto middle = left.begin() + static_cast<std::ptrdiff_t>((left.size() + 1) / 2);
+    std::vector<Text> right(middle, left.end());
+    left.erase(middle, left.end());
+    bool failed = false;
+    auto tryJoined = [&]() {
+        Text joined = Joined(left, right);
+        if (measure.fits(joined, &failed)) {
+            text = joined;
+            return 1;
+        }
+        return failed ? 0 : -1;
+    };
     while (!left.empty() && !right.empty()) {
         left.pop_back();
-        if (measure.fits(join(left, right), failed))
-            return 1;
-        if (*failed)
-            return 0;
+        if (int answer = tryJoined(); answer != -1)
+            return answer;
         right.erase(right.begin());
         if (right.empty())
             break;
-        if (measure.fits(join(left, right), failed))
-            return 1;
-        if (*failed)
-            return 0;
+        if (int answer = tryJoined(); answer != -1)
+            return answer;
     }
     return -1;
+}
+
+template <typename Text>
+int PathEllipsis(HWND control, Text& text)
+{
+    Measure measure(control);
+    if (!measure.dc)
+        return 0;
+    bool failed = false;
+    if (measure.fits(text, &failed))
+        return 1;
+    if (failed)
+        return 0;
+    return Ellipsis(measure, text) == 1 ? 1 : 0;
 }
 
 void SetTextsW(BDS* ctx, HWND dialog)
@@ -159,14 +208,7 @@ void SetTextsW(BDS* ctx, HWND dialog)
 
 std::string Narrow(BDS* ctx, const std::wstring& text)
 {
-    UINT codePage = ctx ? ValueCodePage(ctx) : CP_ACP;
-    int bytes = WideCharToMultiByte(codePage, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 1)
-        return std::string();
-    std::string out(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(codePage, 0, text.c_str(), -1, out.data(), bytes, nullptr, nullptr);
-    out.resize(static_cast<size_t>(bytes - 1));
-    return out;
+    return FileNameToAnsi(text, ctx ? ValueCodePage(ctx) : CP_ACP);
 }
 
 void SetTextsA(BDS* ctx, HWND dialog)
@@ -235,56 +277,10 @@ extern "C" INT_PTR CALLBACK OverwriteProc(HWND dialog, UINT message, WPARAM wPar
 
 int PathEllipsisW(BDS*, HWND control, std::wstring& text)
 {
-    Measure measure(control);
-    if (!measure.dc)
-        return 0;
-    bool failed = false;
-    if (measure.fits(text, &failed))
-        return 1;
-    if (failed)
-        return 0;
-    size_t half = (text.size() + 1) / 2;
-    std::vector<wchar_t> left(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(half));
-    std::vector<wchar_t> right(text.begin() + static_cast<std::ptrdiff_t>(half), text.end());
-    std::wstring shortened;
-    auto join = [&](const std::vector<wchar_t>& l, const std::vector<wchar_t>& r) {
-        shortened.assign(l.begin(), l.end());
-        shortened += L"...";
-        shortened.append(r.begin(), r.end());
-        return shortened;
-    };
-    if (Ellipsis(measure, left, right, join, &failed) != 1)
-        return 0;
-    text = shortened;
-    return 1;
+    return PathEllipsis(control, text);
 }
 
 int PathEllipsisA(BDS*, HWND control, std::string& text)
 {
-    Measure measure(control);
-    if (!measure.dc)
-        return 0;
-    bool failed = false;
-    if (measure.fits(text, &failed))
-        return 1;
-    if (failed)
-        return 0;
-    std::vector<std::string> characters = CharactersA(text);
-    size_t half = (characters.size() + 1) / 2;
-    std::vector<std::string> left(characters.begin(), characters.begin() + static_cast<std::ptrdiff_t>(half));
-    std::vector<std::string> right(characters.begin() + static_cast<std::ptrdiff_t>(half), characters.end());
-    std::string shortened;
-    auto join = [&](const std::vector<std::string>& l, const std::vector<std::string>& r) {
-        shortened.clear();
-        for (const std::string& c : l)
-            shortened += c;
-        shortened += "...";
-        for (const std::string& c : r)
-            shortened += c;
-        return shortened;
-    };
-    if (Ellipsis(measure, left, right, join, &failed) != 1)
-        return 0;
-    text = shortened;
-    return 1;
+    return PathEllipsis(control, text);
 }

@@ -16,8 +16,6 @@ enum : uint16_t {
     ERR_NO_MEMORY = 1588,
 };
 
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
 // "\\.\" and the like: device names, which never take the long-path prefix.
 bool IsDevicePath(const wchar_t* text)
 {
@@ -59,20 +57,6 @@ int StoreText(BDS* ctx, PathBuf* buffer, const wchar_t* text, size_t length)
     buffer->text = block;
     buffer->capacity = capacity;
     return 1;
-}
-
-// The absolute, normal form of a name of any length.
-bool FullPathOf(const wchar_t* text, std::wstring& out)
-{
-    DWORD n = GetFullPathNameW(text, 0, nullptr, nullptr);
-    if (n == 0 || n > PATH_LONGEST)
-        return false;
-    out.resize(n);
-    DWORD got = GetFullPathNameW(text, n, out.data(), nullptr);
-    if (got == 0 || got >= n)
-        return false;
-    out.resize(got);
-    return true;
 }
 
 // A path behind the prefix that a literal "\\?\" name would take wrongly: "/" separators,
@@ -117,7 +101,7 @@ bool LongFormOf(const std::wstring& path, std::wstring& out)
         return false;
     if (full.size() >= 2 && full[1] == L':')
         out = L"\\\\?\\" + full;
-    else if (full.size() > 2 && IsSeparator(full[0]) && IsSeparator(full[1]) && full[2] != L'.' &&
+    else if (full.size() > 2 && IsPathSeparator(full[0]) && IsPathSeparator(full[1]) && full[2] != L'.' &&
              full[2] != L'?')
         out = L"\\\\?\\UNC\\" + full.substr(2);
     else
@@ -265,18 +249,24 @@ bool NamePresentW(const wchar_t* name)
     return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
 }
 
+int OpenTestW(const wchar_t* name)
+{
+    HANDLE file = CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+        return 1;
+    }
+    return GetLastError() == ERROR_SHARING_VIOLATION ? 2 : 0;
+}
+
 int FileExistsW(BDS*, const wchar_t* name, bool openTest)
 {
     if (!name || !*name || !NamePresentW(name))
         return 0;
     if (!openTest)
         return 1;
-    HANDLE file = CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        CloseHandle(file);
-        return 1;
-    }
-    return GetLastError() == ERROR_SHARING_VIOLATION ? 2 : 1;
+    int opened = OpenTestW(name);
+    return opened ? opened : 1;
 }
 
 int CheckPathW(BDS* ctx, const wchar_t* name, bool openTest)
@@ -315,7 +305,7 @@ int SplitLongPathW(BDS* ctx, const wchar_t* path, wchar_t* drive, PathBuf* direc
     }
     const wchar_t* rest = p;
     for (const wchar_t* q = p; *q; ++q)
-        if (IsSeparator(*q))
+        if (IsPathSeparator(*q))
             rest = q + 1;
     if (directory && rest > p && !StoreText(ctx, directory, p, static_cast<size_t>(rest - p)))
         return 0;
@@ -345,7 +335,7 @@ uint32_t LongNameOfPathW(BDS* ctx, const wchar_t* path, PathBuf* result)
     // The root: drive, drive-relative drive, or server and share (behind any prefix).
     size_t skip = static_cast<size_t>(LongPrefixLengthW(full.c_str()));
     bool unc = LongPrefixKindW(full.c_str()) == 3 ||
-               (skip == 0 && full.size() > 2 && IsSeparator(full[0]) && IsSeparator(full[1]));
+               (skip == 0 && full.size() > 2 && IsPathSeparator(full[0]) && IsPathSeparator(full[1]));
     size_t rootEnd = 0;
     std::wstring longName = full.substr(0, skip);
     if (unc) {
@@ -358,7 +348,7 @@ uint32_t LongNameOfPathW(BDS* ctx, const wchar_t* path, PathBuf* result)
         longName += static_cast<wchar_t>(towupper(full[skip]));
         longName += L':';
         rootEnd = skip + 2;
-        if (rootEnd < full.size() && IsSeparator(full[rootEnd])) {
+        if (rootEnd < full.size() && IsPathSeparator(full[rootEnd])) {
             longName += L'\\';
             ++rootEnd;
         }
@@ -366,7 +356,7 @@ uint32_t LongNameOfPathW(BDS* ctx, const wchar_t* path, PathBuf* result)
         SetError(ctx, ERR_LONG_NOT_FOUND);
         return 0;
     }
-    while (full.size() > rootEnd && IsSeparator(full.back()))
+    while (full.size() > rootEnd && IsPathSeparator(full.back()))
         full.pop_back();
 
     std::wstring found;

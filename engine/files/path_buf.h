@@ -47,6 +47,8 @@ struct LocalPathBuf {
 // The current directory, whatever its length. 1, or 0 with an error number.
 int GetCurrentDirLongW(BDS* ctx, PathBuf* buffer);
 
+inline bool IsPathSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
 // Prefix tests. Kind 0: none; 1: "\\?\" followed by anything but "UNC\"; 3: "\\?\UNC\".
 bool HasLongPrefixW(const wchar_t* text);
 int LongPrefixKindW(const wchar_t* text);
@@ -55,6 +57,9 @@ int LongPrefixLengthW(const wchar_t* text);
 
 // Existence: the name exists, or exists but this user may not look at it.
 bool NamePresentW(const wchar_t* name);
+// The open test of an existing name: 1 it opens for reading, 2 another program holds it
+// without read sharing, 0 any other failure (a directory does not open as a file).
+int OpenTestW(const wchar_t* name);
 // 0 missing, 1 exists, 2 exists but the open test met a sharing violation (any other open
 // failure counts as present). For names with the prefix.
 int FileExistsW(BDS* ctx, const wchar_t* name, bool openTest);

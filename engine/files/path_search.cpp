@@ -14,8 +14,6 @@ namespace {
 
 constexpr uint16_t ERR_LONG_NOT_FOUND = 1423;
 
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
 // A name with neither drive nor directory.
@@ -24,7 +22,7 @@ bool IsBareName(const wchar_t* name)
     if (name[0] && name[1] == L':')
         return false;
     for (const wchar_t* p = name; *p; ++p)
-        if (IsSeparator(*p))
+        if (IsPathSeparator(*p))
             return false;
     return true;
 }
@@ -62,19 +60,6 @@ bool EnvironmentValue(const wchar_t* name, std::wstring& out)
     return false;
 }
 
-bool FullPathOf(const std::wstring& name, std::wstring& out)
-{
-    DWORD n = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
-    if (n == 0)
-        return false;
-    out.resize(n);
-    DWORD got = GetFullPathNameW(name.c_str(), n, out.data(), nullptr);
-    if (got == 0 || got >= n)
-        return false;
-    out.resize(got);
-    return true;
-}
-
 // The current directory first, then each directory of "PATH".
 bool SearchCurrentAndPath(const wchar_t* name, std::wstring& found)
 {
@@ -94,11 +79,11 @@ bool SearchCurrentAndPath(const wchar_t* name, std::wstring& found)
             directory = directory.substr(1, directory.size() - 2);
         if (directory.empty())
             continue;
-        if (!IsSeparator(directory.back()))
+        if (!IsPathSeparator(directory.back()))
             directory += L'\\';
         directory += name;
         if (NamePresentW(directory.c_str()))
-            return FullPathOf(directory, found);
+            return FullPathOf(directory.c_str(), found);
     }
     return false;
 }
@@ -125,13 +110,13 @@ bool SystemSearch(const wchar_t* name, std::wstring& found)
 bool NormaliseComponents(std::wstring& path, size_t start)
 {
     std::wstring body = path.substr(start);
-    bool leading = !body.empty() && IsSeparator(body.front());
-    bool trailing = body.size() > 1 && IsSeparator(body.back());
+    bool leading = !body.empty() && IsPathSeparator(body.front());
+    bool trailing = body.size() > 1 && IsPathSeparator(body.back());
     std::vector<std::wstring> parts;
     size_t at = 0;
     while (at <= body.size()) {
         size_t end = at;
-        while (end < body.size() && !IsSeparator(body[end]))
+        while (end < body.size() && !IsPathSeparator(body[end]))
             ++end;
         std::wstring part = body.substr(at, end - at);
         at = end + 1;
@@ -167,11 +152,11 @@ void FullNameOnShare(const std::wstring& name, const std::wstring& current, std:
     size_t share = server == std::wstring::npos ? server : current.find_first_of(L"\\/", server + 1);
     std::wstring root = share == std::wstring::npos ? current : current.substr(0, share);
     std::wstring joined;
-    if (IsSeparator(name[0])) {
+    if (IsPathSeparator(name[0])) {
         joined = root + name;
     } else {
         joined = current;
-        if (!IsSeparator(joined.back()))
+        if (!IsPathSeparator(joined.back()))
             joined += L'\\';
         joined += name;
     }
@@ -210,6 +195,19 @@ int CopyOutAnsi(const std::wstring& text, char* out, int capacity)
 
 // ---------------------------------------------------------------- search
 
+bool FullPathOf(const wchar_t* name, std::wstring& out)
+{
+    DWORD n = GetFullPathNameW(name, 0, nullptr, nullptr);
+    if (n == 0 || n > PATH_LONGEST)
+        return false;
+    out.resize(n);
+    DWORD got = GetFullPathNameW(name, n, out.data(), nullptr);
+    if (got == 0 || got >= n)
+        return false;
+    out.resize(got);
+    return true;
+}
+
 int FileSearchPathStr(BDS*, const wchar_t* name, bool openTest, std::wstring& found)
 {
     found.clear();
@@ -232,15 +230,10 @@ int FileSearchPathStr(BDS*, const wchar_t* name, bool openTest, std::wstring& fo
     }
     if (!openTest)
         return 1;
-    HANDLE file = CreateFileW(found.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        CloseHandle(file);
-        return 1;
-    }
-    if (GetLastError() == ERROR_SHARING_VIOLATION)
-        return 2;
-    found.clear();
-    return 0;
+    int opened = OpenTestW(found.c_str());
+    if (!opened)
+        found.clear();
+    return opened;
 }
 
 int FileSearchPathW(BDS* ctx, wchar_t* out, const wchar_t* name, int size, bool openTest)
@@ -342,7 +335,7 @@ bool PathFullNameStr(const std::wstring& name, std::wstring& out)
         std::wstring current;
         if (!CurrentDirectory(current))
             return false;
-        if (current.size() > 2 && IsSeparator(current[0]) && IsSeparator(current[1])) {
+        if (current.size() > 2 && IsPathSeparator(current[0]) && IsPathSeparator(current[1])) {
             FullNameOnShare(name, current, out);
             return true;
         }
@@ -355,7 +348,7 @@ bool PathFullNameStr(const std::wstring& name, std::wstring& out)
     }
 
     std::wstring result{letter, L':'};
-    if (!rest.empty() && IsSeparator(rest[0])) {
+    if (!rest.empty() && IsPathSeparator(rest[0])) {
         result += rest;
     } else {
         std::wstring directory;

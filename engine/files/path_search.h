@@ -17,6 +17,10 @@ int FileSearchPathW(BDS* ctx, wchar_t* out, const wchar_t* name, int size, bool 
 // The same with the found name of any length.
 int FileSearchPathStr(BDS* ctx, const wchar_t* name, bool openTest, std::wstring& found);
 
+// The system's absolute, normal form of a name of any length (GetFullPathNameW); false when
+// it cannot be had.
+bool FullPathOf(const wchar_t* name, std::wstring& out);
+
 // The exists-along-PATH test that other parts of the engine call (0, 1 or 2).
 int DoFileExistA(BDS* ctx, const char* name, bool openTest);
 

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "engine/core/numtext.h"
+
 namespace {
 
 constexpr const char* SETTINGS_SUBFOLDER = "Kelvoran\\Settings";
@@ -75,20 +77,6 @@ void SettingsIniPath(char* buffer, int size)
     CreateFolderPath(buffer);
     Append(buffer, size, "\\");
     Append(buffer, size, SETTINGS_INI_NAME);
-}
-
-// The language's integer reading: blanks, an optional sign, decimal digits; 0 otherwise.
-int32_t TextToInt(const char* text)
-{
-    while (*text == ' ' || *text == '\t')
-        ++text;
-    bool negative = false;
-    if (*text == '-' || *text == '+')
-        negative = *text++ == '-';
-    uint32_t value = 0;
-    while (*text >= '0' && *text <= '9')
-        value = value * 10 + static_cast<uint32_t>(*text++ - '0');
-    return static_cast<int32_t>(negative ? 0u - value : value);
 }
 
 }  // namespace
@@ -230,7 +218,7 @@ int32_t ReadSettingsInt(const char* section, const char* valueName, int32_t defa
     char defaultText[16];
     wsprintfA(defaultText, "%d", defaultValue);
     ReadSettingsRegStr(section, valueName, defaultText, text, sizeof text, iniName, viewFlags);
-    return TextToInt(text);
+    return TextToLongA(text);
 }
 
 int WriteSettingsReg(const char* section, const char* valueName, const char* text,

@@ -18,8 +18,6 @@ namespace {
 
 constexpr uint16_t ERR_CANNOT_MAP = 1324;
 
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
 // ---------------------------------------------------------------- splitting
 
 // The last component of a name (behind a drive and the last "\" or "/"), cut into its name
@@ -83,13 +81,7 @@ NameParts<char> SplitNameA(const CodePageTables& t, std::string_view path)
 
 // ---------------------------------------------------------------- matching
 
-// Whole-text match of "*" (any run, also empty) and "?" (one character), letters without
-// regard to case, with backtracking so that "*s" matches "tests".
-struct WideUnits {
-    size_t step(std::wstring_view, size_t) const { return 1; }
-    bool same(wchar_t a, wchar_t b) const { return FoldUnitW(a) == FoldUnitW(b); }
-};
-
+// The bytes of the ANSI character at a position: a double-byte character moves as one.
 struct AnsiChars {
     const CodePageTables& t;
     size_t step(std::string_view text, size_t at) const
@@ -98,15 +90,16 @@ struct AnsiChars {
     }
 };
 
+// Whole-text match of "*" (any run, also empty) and "?" (one character), letters without
+// regard to case, with backtracking so that "*s" matches "tests".
 bool WholeMatchW(std::wstring_view text, std::wstring_view pattern)
 {
-    WideUnits units;
     size_t t = 0, p = 0, starP = std::wstring_view::npos, starT = 0;
     while (t < text.size()) {
         if (p < pattern.size() && pattern[p] == L'*') {
             starP = p++;
             starT = t;
-        } else if (p < pattern.size() && (pattern[p] == L'?' || units.same(pattern[p], text[t]))) {
+        } else if (p < pattern.size() && (pattern[p] == L'?' || FoldUnitW(pattern[p]) == FoldUnitW(text[t]))) {
             ++p;
             ++t;
         } else if (starP != std::wstring_view::npos) {
@@ -167,25 +160,15 @@ bool HasWildcardA(const char* text)
 }
 
 // The system's matcher, loaded for the call; -1 when the library or entry is missing.
-int SystemMatchW(const wchar_t* name, const wchar_t* spec)
+template <typename Ch>
+int SystemMatch(const Ch* name, const Ch* spec)
 {
     HMODULE library = LoadLibraryA("SHLWAPI.DLL");
     if (!library)
         return -1;
-    using PfnMatch = BOOL(WINAPI*)(LPCWSTR, LPCWSTR);
-    auto match = reinterpret_cast<PfnMatch>(GetProcAddress(library, "PathMatchSpecW"));
-    int answer = match ? (match(name, spec) ? 1 : 0) : -1;
-    FreeLibrary(library);
-    return answer;
-}
-
-int SystemMatchA(const char* name, const char* spec)
-{
-    HMODULE library = LoadLibraryA("SHLWAPI.DLL");
-    if (!library)
-        return -1;
-    using PfnMatch = BOOL(WINAPI*)(LPCSTR, LPCSTR);
-    auto match = reinterpret_cast<PfnMatch>(GetProcAddress(library, "PathMatchSpecA"));
+    using PfnMatch = BOOL(WINAPI*)(const Ch*, const Ch*);
+    const char* entry = sizeof(Ch) == 1 ? "PathMatchSpecA" : "PathMatchSpecW";
+    auto match = reinterpret_cast<PfnMatch>(GetProcAddress(library, entry));
     int answer = match ? (match(name, spec) ? 1 : 0) : -1;
     FreeLibrary(library);
     return answer;
@@ -197,7 +180,7 @@ const wchar_t* LastComponentW(const wchar_t* path)
     if (path[0] && path[1] == L':')
         last = path + 2;
     for (const wchar_t* p = last; *p; ++p)
-        if (IsSeparator(*p))
+        if (IsPathSeparator(*p))
             last = p + 1;
     return last;
 }
@@ -253,7 +236,7 @@ int CompleteTarget(BDS* ctx, PathBuf* out)
     if (length == 0)
         return 1;
     wchar_t last = out->text[length - 1];
-    if (IsSeparator(last) || last == L':')
+    if (IsPathSeparator(last) || last == L':')
         return PathBufAppend(ctx, out, L"*.*", PATH_LIMIT_FILE);
     if (DirExistPathW(ctx, out->text))
         return PathBufAppend(ctx, out, L"\\*.*", PATH_LIMIT_FILE);
@@ -271,7 +254,7 @@ bool CurrentDirectoryOf(BDS* ctx, wchar_t drive, std::wstring& out)
             return false;
         out = current.text();
     }
-    if (out.empty() || !IsSeparator(out.back()))
+    if (out.empty() || !IsPathSeparator(out.back()))
         out += L'\\';
     return true;
 }
@@ -315,7 +298,7 @@ int WildcardMatchSpecW(BDS* ctx, const wchar_t* name, const wchar_t* spec)
     if (!name || !spec || !HasWildcardW(spec))
         return 1;
     if (ctx && ctx->eng.ctl.WildcardMatchMode == WILDCARD_SYSTEM) {
-        int answer = SystemMatchW(LastComponentW(name), LastComponentW(spec));
+        int answer = SystemMatch(LastComponentW(name), LastComponentW(spec));
         if (answer >= 0)
             return answer;
     }
@@ -330,7 +313,7 @@ int WildcardMatchSpecA(BDS* ctx, const char* name, const char* spec)
         return 1;
     const CodePageTables& t = TextTables(ctx);
     if (ctx && ctx->eng.ctl.WildcardMatchMode == WILDCARD_SYSTEM) {
-        int answer = SystemMatchA(LastComponentA(t, name), LastComponentA(t, spec));
+        int answer = SystemMatch(LastComponentA(t, name), LastComponentA(t, spec));
         if (answer >= 0)
             return answer;
     }

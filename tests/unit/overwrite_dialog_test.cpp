@@ -89,14 +89,36 @@ TEST_F(OverwriteDialogBoxTest, BothProceduresShowTheSameTexts)
 TEST_F(OverwriteDialogBoxTest, ALongNameKeepsItsBeginningAndEnd)
 {
     texts.sourceName = L"C:\\begin" + std::wstring(300, L'm') + L"\\end.txt";
-    DialogWatch watch(kTitle, IDCANCEL);
-    Run(true);
-    std::string shown = watch.Result().Text(111);
-    size_t dots = shown.find("...");
-    ASSERT_NE(dots, std::string::npos) << shown;
-    EXPECT_EQ(shown.rfind("C:\\begin", 0), 0u) << shown;
-    EXPECT_EQ(shown.substr(shown.size() - 8), "\\end.txt") << shown;
-    EXPECT_LT(shown.size(), texts.sourceName.size());
+    for (bool wide : {true, false}) {
+        DialogWatch watch(kTitle, IDCANCEL);
+        Run(wide);
+        std::string shown = watch.Result().Text(111);
+        size_t dots = shown.find("...");
+        ASSERT_NE(dots, std::string::npos) << wide << " " << shown;
+        EXPECT_EQ(shown.rfind("C:\\begin", 0), 0u) << wide << " " << shown;
+        EXPECT_EQ(shown.substr(shown.size() - 8), "\\end.txt") << wide << " " << shown;
+        EXPECT_LT(shown.size(), texts.sourceName.size()) << wide;
+    }
+}
+
+// Characters outside the basic plane are two units: a shortened name never keeps half of one.
+TEST(PathEllipsisTest, NeverCutsASurrogatePair)
+{
+    const std::wstring pair = L"\xD83D\xDE00";
+    for (int width : {120, 140, 160, 180, 200}) {
+        HWND control = CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, width, 20, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_NE(control, nullptr);
+        std::wstring text = L"C:\\";
+        for (int i = 0; i < 100; ++i)
+            text += pair;
+        text += L"\\end.txt";
+        EXPECT_EQ(PathEllipsisW(nullptr, control, text), 1) << width;
+        size_t dots = text.find(L"...");
+        ASSERT_NE(dots, std::wstring::npos) << width;
+        EXPECT_FALSE(IS_HIGH_SURROGATE(text[dots - 1])) << width;
+        EXPECT_FALSE(IS_LOW_SURROGATE(text[dots + 3])) << width;
+        DestroyWindow(control);
+    }
 }
 
 TEST(DeviceNames, PortsAndUsbDevicesByTheirLastComponent)

@@ -170,7 +170,8 @@ TEST(SettingsRegistry, IntegersReadLikeTheLanguageReadsThem)
     const struct {
         const char* stored;   // null: value absent
         int32_t expected;
-    } cases[] = {{nullptr, 5}, {"  -7", -7}, {"+12x", 12}, {"abc", 0}, {"", 0}};
+    } cases[] = {{nullptr, 5},         {"  -7", -7}, {"+12x", 12}, {"abc", 0}, {"", 0},
+                 {"4294967297", INT32_MAX}, {"-99999999999", INT32_MIN}};
     for (const auto& c : cases) {
         WriteSettingsReg("MAIN", name.c_str(), c.stored, "TRIMVALE.INI", 0);
         EXPECT_EQ(ReadSettingsInt("MAIN", name.c_str(), 5, "TRIMVALE.INI", 0), c.expected)
