@@ -512,7 +512,9 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
             rec->args = args;
             uint32_t pos = 0, first = 0;
             FetchStatementLine(ctx, result, rec->hBody, rec->bodyLength, &first, &pos);
-            rec = UdfRecordAt(ctx, index);
+            // The body may have removed a function defined before it, which moved its
+            // record down one place: nUdfRunning follows the record, `index` does not.
+            rec = UdfRecordAt(ctx, ctx->nUdfRunning);
             if (rec)
                 rec->args = nullptr;
         }
@@ -539,8 +541,10 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
         FreeValue(ctx, result, 0, VK_RECORD);
         InitResultValue(ctx, result, VK_RECORD, 0);
     }
-    // Pop the call frame and whatever the body left above it.
+    // Pop the call frame and whatever the body left above it. The caller's place is read
+    // from its frame, which a removal of a function renumbers.
     caller.depth = frameIndex;
+    caller.udfRunning = frame.udfRunning;
     RestoreCaller(ctx, caller);
     RestoreParseState(ctx, parse);
     HeapFree(GetProcessHeap(), 0, parse);
@@ -627,8 +631,14 @@ int DropUserFunction(BDS* ctx, const char* name)
         std::memcpy(ctx->pUdfRecords[i], ctx->pUdfRecords[i + 1], sizeof(UdfRecord));
     std::memset(ctx->pUdfRecords[ctx->nUdfCount - 1], 0, sizeof(UdfRecord));
     --ctx->nUdfCount;
-    if (ctx->nUdfRunning != UDF_NONE_RUNNING && ctx->nUdfRunning > static_cast<uint32_t>(index))
-        --ctx->nUdfRunning;
+    // The running function and the callers kept in the frames move with their records.
+    auto follow = [index](uint16_t& running) {
+        if (running != UDF_NONE_RUNNING && running > static_cast<uint32_t>(index))
+            --running;
+    };
+    follow(ctx->nUdfRunning);
+    for (uint32_t i = 0; i < ctx->nStructDepth; ++i)
+        follow(ctx->aStructFrames[i].udfRunning);
     return 1;
 }
 
