@@ -326,24 +326,6 @@ void RestoreParseState(BDS* ctx, const ParseStateSave* save)
     std::memcpy(ctx->szToken, save->token, TEXTBUF);
 }
 
-namespace {
-
-// What a call saves of its caller and puts back afterwards.
-struct CallerState {
-    HGLOBAL script;
-    uint32_t errorOffset;
-    uint16_t udfRunning;
-    uint32_t inUdfBody;
-    uint32_t depth;
-    int32_t errorMode;
-    int32_t cancelMode;
-    uint32_t singleStep;
-    int32_t ifState;
-    uint32_t inLoop;
-    uint16_t functionScope;
-    RunSite* site;
-};
-
 void SaveCaller(BDS* ctx, CallerState& s)
 {
     s.script = ctx->hCurrentScript;
@@ -405,6 +387,8 @@ bool PushCallFrame(BDS* ctx, uint16_t kind, int callKind)
     f.script = ctx->hCurrentScript;
     return true;
 }
+
+namespace {
 
 // Releases every variable of the current (function) scope.
 void ReleaseScopeVariables(BDS* ctx)
