@@ -30,26 +30,6 @@ bool Skipping(BDS* ctx)
     return f && f->skip != 0;
 }
 
-StructFrame* PushFrame(BDS* ctx, uint16_t kind, uint8_t skip, const RunSite* site)
-{
-    if (ctx->nStructDepth >= MAX_STRUCT_FRAMES) {
-        SetError(ctx, 3353);
-        return nullptr;
-    }
-    StructFrame* f = &ctx->aStructFrames[ctx->nStructDepth++];
-    std::memset(f, 0, sizeof *f);
-    f->kind = kind;
-    f->skip = skip;
-    f->linePos = site->lineStart;
-    f->script = site->script;
-    f->udfRunning = ctx->nUdfRunning;
-    f->inUdfBody = static_cast<uint16_t>(ctx->bInUdfBody);
-    f->savedInLoop = static_cast<uint8_t>(ctx->run.bInLoop);
-    if (kind == SF_WHILE || kind == SF_FOR || kind == SF_FOREACH || kind == SF_SWITCH)
-        ctx->run.bInLoop = 1;
-    return f;
-}
-
 // Pops the top frame; loops and Switch give back the caller's loop flag.
 void PopFrame(BDS* ctx)
 {
@@ -911,6 +891,26 @@ int CachedJump(BDS* ctx, const uint8_t* stmt, RunSite* site)
 }
 
 }  // namespace
+
+StructFrame* PushFrame(BDS* ctx, uint16_t kind, uint8_t skip, const RunSite* site)
+{
+    if (ctx->nStructDepth >= MAX_STRUCT_FRAMES) {
+        SetError(ctx, 3353);
+        return nullptr;
+    }
+    StructFrame* f = &ctx->aStructFrames[ctx->nStructDepth++];
+    std::memset(f, 0, sizeof *f);
+    f->kind = kind;
+    f->skip = skip;
+    f->linePos = site->lineStart;
+    f->script = site->script;
+    f->udfRunning = ctx->nUdfRunning;
+    f->inUdfBody = static_cast<uint16_t>(ctx->bInUdfBody);
+    f->savedInLoop = static_cast<uint8_t>(ctx->run.bInLoop);
+    if (kind == SF_WHILE || kind == SF_FOR || kind == SF_FOREACH || kind == SF_SWITCH)
+        ctx->run.bInLoop = 1;
+    return f;
+}
 
 void SetContinuesPastEndError(BDS* ctx) { SetContinuesPastEnd(ctx); }
 
