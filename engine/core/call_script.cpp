@@ -101,8 +101,9 @@ bool FindScriptFile(const char* name, char* path, size_t size)
     if (!name || !*name)
         return false;
     char full[MAX_PATH];
-    if (GetFullPathNameA(name, MAX_PATH, full, nullptr) && GetFileAttributesA(full) != INVALID_FILE_ATTRIBUTES &&
-        !(GetFileAttributesA(full) & FILE_ATTRIBUTE_DIRECTORY)) {
+    DWORD attributes = GetFullPathNameA(name, MAX_PATH, full, nullptr) ? GetFileAttributesA(full)
+                                                                       : INVALID_FILE_ATTRIBUTES;
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         lstrcpynA(path, full, static_cast<int>(size));
         return true;
     }
