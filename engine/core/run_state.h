@@ -107,7 +107,6 @@ struct UdfRecord {
     HGLOBAL hBody;                      // the body's own copy, scrambled; null: none
     uint32_t bodyStart;                 // start of the body in the buffer it was defined in
     uint32_t bodyLength;                // bytes
-    uint32_t stmtMarker;                // -1 when defined and before each of its lines runs
     uint32_t callerScope;               // 0 #DefineFunction (fresh scope), 1 subroutine/command
     char name[UDF_NAME_SIZE];           // lower case
     char params[UDF_MAX_PARAMS][UDF_NAME_SIZE];
@@ -165,7 +164,6 @@ struct RunState {
     char szCancelHandlerUdf[32];
 
     uint32_t nAssignTarget;         // assignment in progress in the main script, 0 none
-    uint32_t nMainStmtMarker;       // the main script's statement marker
     uint32_t nForEachSerial;        // makes temporary collection names unique
     uint32_t bRunning;              // a run is in progress in this context
 
