@@ -46,13 +46,11 @@ struct StructFrame {
                             // ForEach line, GoSub return point)
     uint32_t linePos;       // position of the line that opened the structure
     uint16_t udfRunning;    // nUdfRunning when pushed (65535: main script)
-    uint16_t inUdfBody;     // bInUdfBody when pushed
     HGLOBAL script;         // the script buffer the line belongs to
     uint16_t variable;      // loop variable index (For, ForEach)
     uint16_t temporary;     // ForEach: temporary collection variable (0: none)
     uint16_t callKind;      // call frames: 0 script, 1 dialog callback, 3 COM event
     uint16_t returned;      // call frames: a `return` with a value ended the call
-    uint32_t savedFlag;     // call frames: a per-call flag saved for the caller
 };
 
 // The iteration state of a ForEach frame, one per frame index (and one spare).

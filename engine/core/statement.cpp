@@ -905,7 +905,6 @@ StructFrame* PushFrame(BDS* ctx, uint16_t kind, uint8_t skip, const RunSite* sit
     f->linePos = site->lineStart;
     f->script = site->script;
     f->udfRunning = ctx->nUdfRunning;
-    f->inUdfBody = static_cast<uint16_t>(ctx->bInUdfBody);
     f->savedInLoop = static_cast<uint8_t>(ctx->run.bInLoop);
     if (kind == SF_WHILE || kind == SF_FOR || kind == SF_FOREACH || kind == SF_SWITCH)
         ctx->run.bInLoop = 1;

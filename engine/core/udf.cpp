@@ -382,7 +382,6 @@ bool PushCallFrame(BDS* ctx, uint16_t kind, int callKind)
     f.kind = kind;
     f.callKind = static_cast<uint16_t>(callKind);
     f.udfRunning = ctx->nUdfRunning;
-    f.inUdfBody = static_cast<uint16_t>(ctx->bInUdfBody);
     f.savedInLoop = static_cast<uint8_t>(ctx->run.bInLoop);
     f.script = ctx->hCurrentScript;
     return true;
