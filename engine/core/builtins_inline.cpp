@@ -234,9 +234,8 @@ void CaseGetTickCount64(BDS* ctx, BuiltinCall& call)
 // set-up found them.
 void CaseDosVersion(BDS* ctx, BuiltinCall& call)
 {
-    if (!g_System.platform)
-        DetectSystemFlags();
-    uint32_t part = ArgInt(call, 1) ? g_System.major : g_System.minor;
+    const SystemFlags& system = SystemFacts();
+    uint32_t part = ArgInt(call, 1) ? system.major : system.minor;
     SetResultInt(ctx, call.result, static_cast<int32_t>(part));
 }
 
