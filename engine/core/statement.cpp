@@ -677,11 +677,7 @@ int DoGosub(BDS* ctx, RunSite* site)
     uint32_t offset = 0;
     if (!FindGotoLabel(ctx, label, &offset, site->lineStart, site->stmtOffset, site->script, site->end,
                        site->substituted)) {
-        uint16_t code = ctx->nErrorCode;
-        ctx->run.bInLoop = TopFrame(ctx)->savedInLoop;
-        std::memset(TopFrame(ctx), 0, sizeof(StructFrame));
-        --ctx->nStructDepth;
-        ctx->nErrorCode = code;
+        PopGosubFrame(ctx);
         return 0;
     }
     *site->pos = offset;
@@ -724,11 +720,8 @@ int DoReturn(BDS* ctx, resultants* result, RunSite* site)
             }
             *site->pos = f.resume;
             uint16_t kind = f.kind;
-            uint8_t savedLoop = f.savedInLoop;
             CutStack(ctx, i + 1);
-            std::memset(&ctx->aStructFrames[i], 0, sizeof(StructFrame));
-            --ctx->nStructDepth;
-            ctx->run.bInLoop = savedLoop;
+            PopGosubFrame(ctx);
             ctx->run.nIfState = kind == SF_GOSUB_FALSE ? 0 : kind == SF_GOSUB_TRUE ? 1 : -1;
             return 1;
         }
@@ -912,6 +905,14 @@ StructFrame* PushFrame(BDS* ctx, uint16_t kind, uint8_t skip, const RunSite* sit
 }
 
 void SetContinuesPastEndError(BDS* ctx) { SetContinuesPastEnd(ctx); }
+
+void PopGosubFrame(BDS* ctx)
+{
+    StructFrame& f = ctx->aStructFrames[ctx->nStructDepth - 1];
+    ctx->run.bInLoop = f.savedInLoop;
+    std::memset(&f, 0, sizeof f);
+    --ctx->nStructDepth;
+}
 
 int ExecuteStatement(BDS* ctx, resultants* result, RunSite* site)
 {
