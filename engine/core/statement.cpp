@@ -684,13 +684,6 @@ int DoGosub(BDS* ctx, RunSite* site)
     return 1;
 }
 
-// Pops frames above index `keep` (exclusive).
-void CutStack(BDS* ctx, uint32_t keep)
-{
-    while (ctx->nStructDepth > keep)
-        PopFrame(ctx);
-}
-
 int DoReturn(BDS* ctx, resultants* result, RunSite* site)
 {
     ctx->run.nTraceEvent = 9;
@@ -905,6 +898,12 @@ StructFrame* PushFrame(BDS* ctx, uint16_t kind, uint8_t skip, const RunSite* sit
 }
 
 void SetContinuesPastEndError(BDS* ctx) { SetContinuesPastEnd(ctx); }
+
+void CutStack(BDS* ctx, uint32_t keep)
+{
+    while (ctx->nStructDepth > keep)
+        PopFrame(ctx);
+}
 
 void PopGosubFrame(BDS* ctx)
 {

@@ -355,13 +355,7 @@ void RestoreCaller(BDS* ctx, const CallerState& s)
     ctx->nUdfRunning = s.udfRunning;
     ctx->bInUdfBody = s.inUdfBody;
     // Frames the body left open (a GoTo out of a loop) go with it.
-    while (ctx->nStructDepth > s.depth) {
-        StructFrame& f = ctx->aStructFrames[ctx->nStructDepth - 1];
-        if (f.kind == SF_FOREACH)
-            ReleaseForEachFrame(ctx, f.temporary, ctx->nStructDepth - 1);
-        std::memset(&f, 0, sizeof f);
-        --ctx->nStructDepth;
-    }
+    CutStack(ctx, s.depth);
     ctx->run.nErrorHandlerMode = s.errorMode;
     ctx->run.nCancelHandlerMode = s.cancelMode;
     ctx->bSingleStep = s.singleStep;
