@@ -75,14 +75,6 @@ bool TokenIs(BDS* ctx, uint16_t id)
 
 bool AtLineEnd(BDS* ctx) { return ctx->nTokenKind == TK_END; }
 
-void SetContinuesPastEnd(BDS* ctx)
-{
-    char hint[512] = "";
-    LoadMyString(ctx, EngineModule(), TokenIs(ctx, KID_LBRACKET) ? 9518 : 9505, hint, sizeof hint);
-    SetError(ctx, 3074);
-    AppendExtendedError(ctx, hint);
-}
-
 void SetThenMissing(BDS* ctx)
 {
     char hint[512] = "";
@@ -897,7 +889,13 @@ StructFrame* PushFrame(BDS* ctx, uint16_t kind, uint8_t skip, const RunSite* sit
     return f;
 }
 
-void SetContinuesPastEndError(BDS* ctx) { SetContinuesPastEnd(ctx); }
+void SetContinuesPastEnd(BDS* ctx)
+{
+    char hint[512] = "";
+    LoadMyString(ctx, EngineModule(), TokenIs(ctx, KID_LBRACKET) ? 9518 : 9505, hint, sizeof hint);
+    SetError(ctx, 3074);
+    AppendExtendedError(ctx, hint);
+}
 
 void CutStack(BDS* ctx, uint32_t keep)
 {

@@ -257,7 +257,7 @@ int DoForEach(BDS* ctx, RunSite* site)
             ReleaseEvaluated(ctx, &delimiter);
         }
         if (!ctx->nErrorCode && ctx->nTokenKind != TK_END)
-            SetContinuesPastEndError(ctx);
+            SetContinuesPastEnd(ctx);
         if (ctx->nErrorCode) {
             ReleaseEvaluated(ctx, &value);
             return 0;

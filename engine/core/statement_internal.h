@@ -9,7 +9,8 @@ int DoForEach(BDS* ctx, RunSite* site);
 StructFrame* PushFrame(BDS* ctx, uint16_t kind, uint8_t skip, const RunSite* site);
 // Pops the top frame, a GoSub's, and gives back the loop flag it kept.
 void PopGosubFrame(BDS* ctx);
-void SetContinuesPastEndError(BDS* ctx);
+// 3074 with the hint that names what follows the expression.
+void SetContinuesPastEnd(BDS* ctx);
 
 // Makes kverrorarray (12 elements) describe the error; false when it cannot be made.
 bool FillErrorArray(BDS* ctx, uint32_t number, const char* line, uint32_t offset, const char* assigned,
