@@ -74,12 +74,9 @@ void CaseDebug(BDS* ctx, BuiltinCall& call)
     int32_t old = ctx->builtins.nDebugSetting;
     int32_t wanted = ArgInt(call, 1);
     ctx->builtins.nDebugSetting = wanted > 0 ? 1 : (wanted < 0 ? -1 : 0);
-    if (HasArg(call, 2)) {
-        const char* text = ArgText(ctx, call, 2);
-        size_t size = sizeof(ctx->builtins.szDebugText);
-        strncpy(ctx->builtins.szDebugText, text, size - 1);
-        ctx->builtins.szDebugText[size - 1] = '\0';
-    }
+    if (HasArg(call, 2))
+        CopyStringBoundedA(ctx, ctx->builtins.szDebugText, ArgText(ctx, call, 2),
+                           sizeof(ctx->builtins.szDebugText));
     SetResultInt(ctx, call.result, old);
 }
 
@@ -234,9 +231,8 @@ void CaseGetTickCount64(BDS* ctx, BuiltinCall& call)
 // set-up found them.
 void CaseDosVersion(BDS* ctx, BuiltinCall& call)
 {
-    if (!g_System.platform)
-        DetectSystemFlags();
-    uint32_t part = ArgInt(call, 1) ? g_System.major : g_System.minor;
+    const SystemFlags& system = SystemFacts();
+    uint32_t part = ArgInt(call, 1) ? system.major : system.minor;
     SetResultInt(ctx, call.result, static_cast<int32_t>(part));
 }
 

@@ -4,7 +4,6 @@
 #include "engine/core/errors.h"
 #include "engine/core/run_hooks.h"
 #include "engine/core/script.h"
-#include "engine/core/statement.h"
 
 #include <cstring>
 #include <string>
@@ -102,8 +101,9 @@ bool FindScriptFile(const char* name, char* path, size_t size)
     if (!name || !*name)
         return false;
     char full[MAX_PATH];
-    if (GetFullPathNameA(name, MAX_PATH, full, nullptr) && GetFileAttributesA(full) != INVALID_FILE_ATTRIBUTES &&
-        !(GetFileAttributesA(full) & FILE_ATTRIBUTE_DIRECTORY)) {
+    DWORD attributes = GetFullPathNameA(name, MAX_PATH, full, nullptr) ? GetFileAttributesA(full)
+                                                                       : INVALID_FILE_ATTRIBUTES;
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         lstrcpynA(path, full, static_cast<int>(size));
         return true;
     }
@@ -159,11 +159,6 @@ int CallScript(BDS* ctx, resultants* result, resultants* args)
         SetError(ctx, 1400);
         return 0;
     }
-    if (ctx->nStructDepth >= MAX_STRUCT_FRAMES) {
-        --ctx->nCallLevel;
-        SetError(ctx, 3353);
-        return 0;
-    }
     auto* parse = static_cast<ParseStateSave*>(HeapAlloc(GetProcessHeap(), 0, sizeof(ParseStateSave)));
     if (!parse || !StackRoomForCall()) {
         if (parse)
@@ -172,14 +167,12 @@ int CallScript(BDS* ctx, resultants* result, resultants* args)
         SetError(ctx, 1672);
         return 0;
     }
-    uint32_t frameIndex = ctx->nStructDepth++;
-    StructFrame& frame = ctx->aStructFrames[frameIndex];
-    std::memset(&frame, 0, sizeof frame);
-    frame.kind = SF_SCRIPT_CALL;
-    frame.udfRunning = ctx->nUdfRunning;
-    frame.inUdfBody = static_cast<uint16_t>(ctx->bInUdfBody);
-    frame.savedInLoop = static_cast<uint8_t>(ctx->run.bInLoop);
-    frame.script = ctx->hCurrentScript;
+    if (!PushCallFrame(ctx, SF_SCRIPT_CALL, 0)) {
+        HeapFree(GetProcessHeap(), 0, parse);
+        --ctx->nCallLevel;
+        return 0;
+    }
+    uint32_t frameIndex = ctx->nStructDepth - 1;
 
     char savedSource[260];
     lstrcpynA(savedSource, ctx->szSourceFile, sizeof savedSource);
@@ -190,47 +183,23 @@ int CallScript(BDS* ctx, resultants* result, resultants* args)
         CallHostCallHook(ctx, ctx->nCallLevel, 1);
 
     // The file runs from its own buffer without the caller's traps.
-    HGLOBAL savedScript = ctx->hCurrentScript;
-    uint32_t savedOffset = ctx->nErrorOffset;
-    uint32_t savedInBody = ctx->bInUdfBody;
-    int32_t savedErrorMode = ctx->run.nErrorHandlerMode, savedCancelMode = ctx->run.nCancelHandlerMode;
-    uint32_t savedStep = ctx->bSingleStep;
-    int32_t savedIf = ctx->run.nIfState;
-    uint32_t savedLoop = ctx->run.bInLoop;
-    RunSite* savedSite = ctx->run.site;
-    ctx->run.nErrorHandlerMode = TRAP_OFF;
-    ctx->run.nCancelHandlerMode = TRAP_OFF;
-    ctx->bSingleStep = 0;
+    CallerState caller;
+    SaveCaller(ctx, caller);
     ctx->bInUdfBody = 0;
-    ctx->run.nIfState = -1;
-    ctx->run.bInLoop = 0;
 
     SaveParseState(ctx, parse);
     int r = RunScriptFile(ctx, result, path);
     RestoreParseState(ctx, parse);
     HeapFree(GetProcessHeap(), 0, parse);
 
-    bool returned = ctx->aStructFrames[frameIndex].returned != 0;
-    if (!returned) {
+    StructFrame& frame = ctx->aStructFrames[frameIndex];
+    if (!frame.returned) {
         FreeValue(ctx, result, 0, VK_RECORD);
         InitResultValue(ctx, result, VK_RECORD, 0);
     }
-    while (ctx->nStructDepth > frameIndex) {
-        StructFrame& f = ctx->aStructFrames[ctx->nStructDepth - 1];
-        if (f.kind == SF_FOREACH)
-            ReleaseForEachFrame(ctx, f.temporary, ctx->nStructDepth - 1);
-        std::memset(&f, 0, sizeof f);
-        --ctx->nStructDepth;
-    }
-    ctx->hCurrentScript = savedScript;
-    ctx->nErrorOffset = savedOffset;
-    ctx->bInUdfBody = savedInBody;
-    ctx->run.nErrorHandlerMode = savedErrorMode;
-    ctx->run.nCancelHandlerMode = savedCancelMode;
-    ctx->bSingleStep = savedStep;
-    ctx->run.nIfState = savedIf;
-    ctx->run.bInLoop = savedLoop;
-    ctx->run.site = savedSite;
+    caller.depth = frameIndex;
+    caller.udfRunning = frame.udfRunning;
+    RestoreCaller(ctx, caller);
     lstrcpynA(ctx->szSourceFile, savedSource, sizeof ctx->szSourceFile);
     --ctx->nCallLevel;
 

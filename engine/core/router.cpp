@@ -17,20 +17,11 @@
 
 // ---------------------------------------------------------------- Unicode mode
 
-// The set-up's process-wide flags, read before any set-up when a test calls the router
-// directly.
-static const SystemFlags& System()
-{
-    if (!g_System.platform)
-        DetectSystemFlags();
-    return g_System;
-}
-
-bool IsUnicodeMode() { return System().UnicodeMode != 0; }
+bool IsUnicodeMode() { return SystemFacts().UnicodeMode != 0; }
 
 void SetUnicodeMode(bool on)
 {
-    System();
+    SystemFacts();
     g_System.UnicodeMode = on ? 1 : 0;
 }
 

@@ -46,13 +46,11 @@ struct StructFrame {
                             // ForEach line, GoSub return point)
     uint32_t linePos;       // position of the line that opened the structure
     uint16_t udfRunning;    // nUdfRunning when pushed (65535: main script)
-    uint16_t inUdfBody;     // bInUdfBody when pushed
     HGLOBAL script;         // the script buffer the line belongs to
     uint16_t variable;      // loop variable index (For, ForEach)
     uint16_t temporary;     // ForEach: temporary collection variable (0: none)
     uint16_t callKind;      // call frames: 0 script, 1 dialog callback, 3 COM event
     uint16_t returned;      // call frames: a `return` with a value ended the call
-    uint32_t savedFlag;     // call frames: a per-call flag saved for the caller
 };
 
 // The iteration state of a ForEach frame, one per frame index (and one spare).
@@ -107,7 +105,6 @@ struct UdfRecord {
     HGLOBAL hBody;                      // the body's own copy, scrambled; null: none
     uint32_t bodyStart;                 // start of the body in the buffer it was defined in
     uint32_t bodyLength;                // bytes
-    uint32_t stmtMarker;                // -1 when defined and before each of its lines runs
     uint32_t callerScope;               // 0 #DefineFunction (fresh scope), 1 subroutine/command
     char name[UDF_NAME_SIZE];           // lower case
     char params[UDF_MAX_PARAMS][UDF_NAME_SIZE];
@@ -165,7 +162,6 @@ struct RunState {
     char szCancelHandlerUdf[32];
 
     uint32_t nAssignTarget;         // assignment in progress in the main script, 0 none
-    uint32_t nMainStmtMarker;       // the main script's statement marker
     uint32_t nForEachSerial;        // makes temporary collection names unique
     uint32_t bRunning;              // a run is in progress in this context
 

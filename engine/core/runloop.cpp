@@ -65,14 +65,6 @@ DirectiveKind ParseDirective(const char* line, DefineWhat* what, const char** re
     return kind;
 }
 
-uint32_t* StatementMarker(BDS* ctx)
-{
-    if (ctx->nUdfRunning != UDF_NONE_RUNNING)
-        if (UdfRecord* r = UdfRecordAt(ctx, ctx->nUdfRunning))
-            return &r->stmtMarker;
-    return &ctx->run.nMainStmtMarker;
-}
-
 bool InnermostFrameSkips(BDS* ctx)
 {
     return ctx->nStructDepth > 0 && ctx->aStructFrames[ctx->nStructDepth - 1].skip != 0;
@@ -124,7 +116,6 @@ bool StoreUdfBody(BDS* ctx, const uint8_t* base, uint32_t endLineBegin)
     GlobalUnlock(body);
     rec->hBody = body;
     rec->bodyLength = length;
-    rec->stmtMarker = 0xFFFFFFFF;
     ++ctx->nUdfCount;
     return true;
 }
@@ -161,7 +152,6 @@ int HandleDirective(BDS* ctx, DirectiveKind kind, DefineWhat what, const char* r
         if (!ctx->bSkipDefinition) {
             lstrcpynA(rec->sourceFile, ctx->szSourceFile, sizeof rec->sourceFile);
             rec->bodyStart = nextPos;
-            rec->stmtMarker = 0xFFFFFFFF;
             rec->callerScope = what == DEF_FUNCTION ? 0 : 1;
         } else {
             std::memset(rec, 0, sizeof *rec);
@@ -221,7 +211,6 @@ int FetchStatementLine(BDS* ctx, resultants* result, HGLOBAL script, uint32_t en
     uint32_t lineStart = 0;
     bool haveLine = ReadScriptLineLocked(ctx, line, TEXTBUF, base, &lineStart, pos, end, site.key) != 0;
     while (haveLine) {
-        *StatementMarker(ctx) = 0xFFFFFFFF;
         if (line[0] == 0 || line[0] == ';')
             goto next;
 

@@ -83,6 +83,31 @@ void SaveParseState(BDS* ctx, ParseStateSave* save);
 bool StackRoomForCall();
 void RestoreParseState(BDS* ctx, const ParseStateSave* save);
 
+// What a call (of a user-defined function or of a script file) saves of its caller and
+// puts back afterwards.
+struct CallerState {
+    HGLOBAL script;
+    uint32_t errorOffset;
+    uint16_t udfRunning;
+    uint32_t inUdfBody;
+    uint32_t depth;         // the structure stack is cut back to this depth
+    int32_t errorMode;
+    int32_t cancelMode;
+    uint32_t singleStep;
+    int32_t ifState;
+    uint32_t inLoop;
+    uint16_t functionScope;
+    RunSite* site;
+};
+// Saves the caller and clears what the called text runs without: the traps,
+// single-stepping, the If state and the loop flag.
+void SaveCaller(BDS* ctx, CallerState& s);
+// Pops the frames above s.depth (a GoTo out of a loop leaves some) and puts the caller back.
+void RestoreCaller(BDS* ctx, const CallerState& s);
+// Pushes a call frame (SF_UDF_CALL or SF_SCRIPT_CALL) that records the caller; 3353 when
+// the structure stack is full.
+bool PushCallFrame(BDS* ctx, uint16_t kind, int callKind);
+
 // ---------------------------------------------------------------- Call and param variables
 
 // The Call built-in: args[1] the file name, args[2] the parameter line (ANSI or wide).

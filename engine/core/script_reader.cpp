@@ -1,6 +1,7 @@
 // The line reader: reads one line at a time from a scrambled script buffer.
 #include "engine/core/script.h"
 #include "engine/core/errors.h"
+#include "engine/core/runloop.h"
 
 int ReadScriptLineLocked(BDS* ctx, char* line, size_t size, const uint8_t* base, uint32_t* firstNonBlank,
                          uint32_t* pos, uint32_t end, uint8_t key)
@@ -59,10 +60,7 @@ int ReadScriptLine(BDS* ctx, char* line, size_t size, HGLOBAL script, uint32_t* 
             ReportError(ctx, nullptr, 111, 204, 13);
         return 0;
     }
-    uint8_t key = 0;
-    if (ctx && ctx->bInUdfBody && ctx->nUdfRunning != UDF_NONE_RUNNING &&
-        ctx->nUdfRunning < MAX_UDFS && ctx->pUdfRecords[ctx->nUdfRunning])
-        key = static_cast<uint8_t>(ctx->pUdfRecords[ctx->nUdfRunning]->bodyStart);
+    uint8_t key = ctx ? CurrentScriptKey(ctx) : 0;
     int r = ReadScriptLineLocked(ctx, line, size, base, firstNonBlank, pos, end, key);
     GlobalUnlock(script);
     return r;

@@ -30,26 +30,6 @@ bool Skipping(BDS* ctx)
     return f && f->skip != 0;
 }
 
-StructFrame* PushFrame(BDS* ctx, uint16_t kind, uint8_t skip, const RunSite* site)
-{
-    if (ctx->nStructDepth >= MAX_STRUCT_FRAMES) {
-        SetError(ctx, 3353);
-        return nullptr;
-    }
-    StructFrame* f = &ctx->aStructFrames[ctx->nStructDepth++];
-    std::memset(f, 0, sizeof *f);
-    f->kind = kind;
-    f->skip = skip;
-    f->linePos = site->lineStart;
-    f->script = site->script;
-    f->udfRunning = ctx->nUdfRunning;
-    f->inUdfBody = static_cast<uint16_t>(ctx->bInUdfBody);
-    f->savedInLoop = static_cast<uint8_t>(ctx->run.bInLoop);
-    if (kind == SF_WHILE || kind == SF_FOR || kind == SF_FOREACH || kind == SF_SWITCH)
-        ctx->run.bInLoop = 1;
-    return f;
-}
-
 // Pops the top frame; loops and Switch give back the caller's loop flag.
 void PopFrame(BDS* ctx)
 {
@@ -94,14 +74,6 @@ bool TokenIs(BDS* ctx, uint16_t id)
 }
 
 bool AtLineEnd(BDS* ctx) { return ctx->nTokenKind == TK_END; }
-
-void SetContinuesPastEnd(BDS* ctx)
-{
-    char hint[512] = "";
-    LoadMyString(ctx, EngineModule(), TokenIs(ctx, KID_LBRACKET) ? 9518 : 9505, hint, sizeof hint);
-    SetError(ctx, 3074);
-    AppendExtendedError(ctx, hint);
-}
 
 void SetThenMissing(BDS* ctx)
 {
@@ -697,22 +669,11 @@ int DoGosub(BDS* ctx, RunSite* site)
     uint32_t offset = 0;
     if (!FindGotoLabel(ctx, label, &offset, site->lineStart, site->stmtOffset, site->script, site->end,
                        site->substituted)) {
-        uint16_t code = ctx->nErrorCode;
-        ctx->run.bInLoop = TopFrame(ctx)->savedInLoop;
-        std::memset(TopFrame(ctx), 0, sizeof(StructFrame));
-        --ctx->nStructDepth;
-        ctx->nErrorCode = code;
+        PopGosubFrame(ctx);
         return 0;
     }
     *site->pos = offset;
     return 1;
-}
-
-// Pops frames above index `keep` (exclusive).
-void CutStack(BDS* ctx, uint32_t keep)
-{
-    while (ctx->nStructDepth > keep)
-        PopFrame(ctx);
 }
 
 int DoReturn(BDS* ctx, resultants* result, RunSite* site)
@@ -744,11 +705,8 @@ int DoReturn(BDS* ctx, resultants* result, RunSite* site)
             }
             *site->pos = f.resume;
             uint16_t kind = f.kind;
-            uint8_t savedLoop = f.savedInLoop;
             CutStack(ctx, i + 1);
-            std::memset(&ctx->aStructFrames[i], 0, sizeof(StructFrame));
-            --ctx->nStructDepth;
-            ctx->run.bInLoop = savedLoop;
+            PopGosubFrame(ctx);
             ctx->run.nIfState = kind == SF_GOSUB_FALSE ? 0 : kind == SF_GOSUB_TRUE ? 1 : -1;
             return 1;
         }
@@ -912,7 +870,46 @@ int CachedJump(BDS* ctx, const uint8_t* stmt, RunSite* site)
 
 }  // namespace
 
-void SetContinuesPastEndError(BDS* ctx) { SetContinuesPastEnd(ctx); }
+StructFrame* PushFrame(BDS* ctx, uint16_t kind, uint8_t skip, const RunSite* site)
+{
+    if (ctx->nStructDepth >= MAX_STRUCT_FRAMES) {
+        SetError(ctx, 3353);
+        return nullptr;
+    }
+    StructFrame* f = &ctx->aStructFrames[ctx->nStructDepth++];
+    std::memset(f, 0, sizeof *f);
+    f->kind = kind;
+    f->skip = skip;
+    f->linePos = site->lineStart;
+    f->script = site->script;
+    f->udfRunning = ctx->nUdfRunning;
+    f->savedInLoop = static_cast<uint8_t>(ctx->run.bInLoop);
+    if (kind == SF_WHILE || kind == SF_FOR || kind == SF_FOREACH || kind == SF_SWITCH)
+        ctx->run.bInLoop = 1;
+    return f;
+}
+
+void SetContinuesPastEnd(BDS* ctx)
+{
+    char hint[512] = "";
+    LoadMyString(ctx, EngineModule(), TokenIs(ctx, KID_LBRACKET) ? 9518 : 9505, hint, sizeof hint);
+    SetError(ctx, 3074);
+    AppendExtendedError(ctx, hint);
+}
+
+void CutStack(BDS* ctx, uint32_t keep)
+{
+    while (ctx->nStructDepth > keep)
+        PopFrame(ctx);
+}
+
+void PopGosubFrame(BDS* ctx)
+{
+    StructFrame& f = ctx->aStructFrames[ctx->nStructDepth - 1];
+    ctx->run.bInLoop = f.savedInLoop;
+    std::memset(&f, 0, sizeof f);
+    --ctx->nStructDepth;
+}
 
 int ExecuteStatement(BDS* ctx, resultants* result, RunSite* site)
 {

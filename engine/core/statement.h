@@ -26,6 +26,10 @@ int RunHandlerUdf(BDS* ctx, bool cancel);
 // FNV-1a over a value's text (0 without text).
 uint32_t ValueTextHash(BDS* ctx, const ValueHead* value);
 
+// Pops structure frames until `keep` remain; a ForEach frame releases its collection and
+// a loop's frame gives back the caller's loop flag.
+void CutStack(BDS* ctx, uint32_t keep);
+
 // Releases a ForEach frame's temporary collection and iteration state.
 void ReleaseForEachFrame(BDS* ctx, uint16_t tempVar, uint32_t frameIndex);
 

@@ -171,21 +171,8 @@ int DoForEach(BDS* ctx, RunSite* site)
                       top->script == site->script;
     bool skipping = top && top->skip != 0 && !continuing;
     ctx->run.nTraceEvent = 8;
-    if (skipping) {
-        if (ctx->nStructDepth >= MAX_STRUCT_FRAMES) {
-            SetError(ctx, 3353);
-            return 0;
-        }
-        StructFrame& f = ctx->aStructFrames[ctx->nStructDepth++];
-        std::memset(&f, 0, sizeof f);
-        f.kind = SF_FOREACH;
-        f.skip = SKIP_ALL;
-        f.linePos = site->lineStart;
-        f.script = site->script;
-        f.savedInLoop = static_cast<uint8_t>(ctx->run.bInLoop);
-        ctx->run.bInLoop = 1;
-        return 1;
-    }
+    if (skipping)
+        return PushFrame(ctx, SF_FOREACH, SKIP_ALL, site) ? 1 : 0;
 
     if (get_token(ctx) > 1 || ctx->nErrorCode)
         return 0;
@@ -211,21 +198,12 @@ int DoForEach(BDS* ctx, RunSite* site)
 
     uint32_t frameIndex;
     if (!continuing) {
-        if (ctx->nStructDepth >= MAX_STRUCT_FRAMES) {
-            SetError(ctx, 3353);
+        StructFrame* f = PushFrame(ctx, SF_FOREACH, SKIP_NONE, site);
+        if (!f)
             return 0;
-        }
-        frameIndex = ctx->nStructDepth++;
-        StructFrame& f = ctx->aStructFrames[frameIndex];
-        std::memset(&f, 0, sizeof f);
-        f.kind = SF_FOREACH;
-        f.linePos = site->lineStart;
-        f.resume = site->lineStart;
-        f.script = site->script;
-        f.variable = var;
-        f.udfRunning = ctx->nUdfRunning;
-        f.savedInLoop = static_cast<uint8_t>(ctx->run.bInLoop);
-        ctx->run.bInLoop = 1;
+        frameIndex = ctx->nStructDepth - 1;
+        f->resume = site->lineStart;
+        f->variable = var;
         ForEachState& s = ctx->run.forEach[frameIndex];
         if (s.savedText)
             VFree(ctx, s.savedText);
@@ -279,7 +257,7 @@ int DoForEach(BDS* ctx, RunSite* site)
             ReleaseEvaluated(ctx, &delimiter);
         }
         if (!ctx->nErrorCode && ctx->nTokenKind != TK_END)
-            SetContinuesPastEndError(ctx);
+            SetContinuesPastEnd(ctx);
         if (ctx->nErrorCode) {
             ReleaseEvaluated(ctx, &value);
             return 0;

@@ -45,14 +45,6 @@ bool PushHandlerGosub(BDS* ctx, RunSite* site)
     return true;
 }
 
-void PopHandlerGosub(BDS* ctx)
-{
-    StructFrame& f = ctx->aStructFrames[ctx->nStructDepth - 1];
-    ctx->run.bInLoop = f.savedInLoop;
-    std::memset(&f, 0, sizeof f);
-    --ctx->nStructDepth;
-}
-
 int ErrorClass(uint16_t code) { return code < 2001 ? 1 : code < 3001 ? 0 : 13; }
 
 // The cancel trap; answers the guard's result, or -2 to go on to the error path.
@@ -85,7 +77,7 @@ int HandleCancel(BDS* ctx, RunSite* site, int r)
         run.nCancelHandlerMode = TRAP_OFF;
     if (!JumpToLabel(ctx, site, kCancelLabel)) {
         if (mode == TRAP_GOSUB)
-            PopHandlerGosub(ctx);
+            PopGosubFrame(ctx);
         ctx->nErrorCode = CC_CANCEL;
         return 0;
     }
@@ -125,7 +117,7 @@ int HandleError(BDS* ctx, RunSite* site, uint16_t code)
     run.nErrorHandlerMode = TRAP_OFF;
     if (!JumpToLabel(ctx, site, kErrorLabel)) {
         if (mode == TRAP_GOSUB)
-            PopHandlerGosub(ctx);
+            PopGosubFrame(ctx);
         ctx->nErrorCode = code;
         return 0;
     }

@@ -4,7 +4,13 @@
 #include "engine/core/context.h"
 
 int DoForEach(BDS* ctx, RunSite* site);
-void SetContinuesPastEndError(BDS* ctx);
+// Pushes a structure frame opened by the line at site->lineStart (3353 when the stack is
+// full); loops and Switch set the loop flag and keep the caller's in the frame.
+StructFrame* PushFrame(BDS* ctx, uint16_t kind, uint8_t skip, const RunSite* site);
+// Pops the top frame, a GoSub's, and gives back the loop flag it kept.
+void PopGosubFrame(BDS* ctx);
+// 3074 with the hint that names what follows the expression.
+void SetContinuesPastEnd(BDS* ctx);
 
 // Makes kverrorarray (12 elements) describe the error; false when it cannot be made.
 bool FillErrorArray(BDS* ctx, uint32_t number, const char* line, uint32_t offset, const char* assigned,

@@ -73,3 +73,10 @@ void DetectSystemFlags()
     }
     g_System = f;
 }
+
+const SystemFlags& SystemFacts()
+{
+    if (!g_System.platform)
+        DetectSystemFlags();
+    return g_System;
+}

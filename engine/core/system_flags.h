@@ -32,6 +32,8 @@ extern SystemFlags g_System;
 
 // Reads the system version and fills g_System (operation 1 calls it once per process).
 void DetectSystemFlags();
+// g_System, read first when no set-up has run yet (a test that calls a built-in directly).
+const SystemFlags& SystemFacts();
 
 // Messages 730 " popup menu" and 731 " menu item", loaded once per process.
 extern char g_szPopupMenuText[200];

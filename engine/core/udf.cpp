@@ -326,24 +326,6 @@ void RestoreParseState(BDS* ctx, const ParseStateSave* save)
     std::memcpy(ctx->szToken, save->token, TEXTBUF);
 }
 
-namespace {
-
-// What a call saves of its caller and puts back afterwards.
-struct CallerState {
-    HGLOBAL script;
-    uint32_t errorOffset;
-    uint16_t udfRunning;
-    uint32_t inUdfBody;
-    uint32_t depth;
-    int32_t errorMode;
-    int32_t cancelMode;
-    uint32_t singleStep;
-    int32_t ifState;
-    uint32_t inLoop;
-    uint16_t functionScope;
-    RunSite* site;
-};
-
 void SaveCaller(BDS* ctx, CallerState& s)
 {
     s.script = ctx->hCurrentScript;
@@ -373,13 +355,7 @@ void RestoreCaller(BDS* ctx, const CallerState& s)
     ctx->nUdfRunning = s.udfRunning;
     ctx->bInUdfBody = s.inUdfBody;
     // Frames the body left open (a GoTo out of a loop) go with it.
-    while (ctx->nStructDepth > s.depth) {
-        StructFrame& f = ctx->aStructFrames[ctx->nStructDepth - 1];
-        if (f.kind == SF_FOREACH)
-            ReleaseForEachFrame(ctx, f.temporary, ctx->nStructDepth - 1);
-        std::memset(&f, 0, sizeof f);
-        --ctx->nStructDepth;
-    }
+    CutStack(ctx, s.depth);
     ctx->run.nErrorHandlerMode = s.errorMode;
     ctx->run.nCancelHandlerMode = s.cancelMode;
     ctx->bSingleStep = s.singleStep;
@@ -400,11 +376,12 @@ bool PushCallFrame(BDS* ctx, uint16_t kind, int callKind)
     f.kind = kind;
     f.callKind = static_cast<uint16_t>(callKind);
     f.udfRunning = ctx->nUdfRunning;
-    f.inUdfBody = static_cast<uint16_t>(ctx->bInUdfBody);
     f.savedInLoop = static_cast<uint8_t>(ctx->run.bInLoop);
     f.script = ctx->hCurrentScript;
     return true;
 }
+
+namespace {
 
 // Releases every variable of the current (function) scope.
 void ReleaseScopeVariables(BDS* ctx)
@@ -512,7 +489,9 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
             rec->args = args;
             uint32_t pos = 0, first = 0;
             FetchStatementLine(ctx, result, rec->hBody, rec->bodyLength, &first, &pos);
-            rec = UdfRecordAt(ctx, index);
+            // The body may have removed a function defined before it, which moved its
+            // record down one place: nUdfRunning follows the record, `index` does not.
+            rec = UdfRecordAt(ctx, ctx->nUdfRunning);
             if (rec)
                 rec->args = nullptr;
         }
@@ -539,8 +518,10 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
         FreeValue(ctx, result, 0, VK_RECORD);
         InitResultValue(ctx, result, VK_RECORD, 0);
     }
-    // Pop the call frame and whatever the body left above it.
+    // Pop the call frame and whatever the body left above it. The caller's place is read
+    // from its frame, which a removal of a function renumbers.
     caller.depth = frameIndex;
+    caller.udfRunning = frame.udfRunning;
     RestoreCaller(ctx, caller);
     RestoreParseState(ctx, parse);
     HeapFree(GetProcessHeap(), 0, parse);
@@ -627,8 +608,14 @@ int DropUserFunction(BDS* ctx, const char* name)
         std::memcpy(ctx->pUdfRecords[i], ctx->pUdfRecords[i + 1], sizeof(UdfRecord));
     std::memset(ctx->pUdfRecords[ctx->nUdfCount - 1], 0, sizeof(UdfRecord));
     --ctx->nUdfCount;
-    if (ctx->nUdfRunning != UDF_NONE_RUNNING && ctx->nUdfRunning > static_cast<uint32_t>(index))
-        --ctx->nUdfRunning;
+    // The running function and the callers kept in the frames move with their records.
+    auto follow = [index](uint16_t& running) {
+        if (running != UDF_NONE_RUNNING && running > static_cast<uint32_t>(index))
+            --running;
+    };
+    follow(ctx->nUdfRunning);
+    for (uint32_t i = 0; i < ctx->nStructDepth; ++i)
+        follow(ctx->aStructFrames[i].udfRunning);
     return 1;
 }
 

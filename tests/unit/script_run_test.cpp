@@ -1,5 +1,5 @@
 // ProcessViRuvBuffer through the export, as a host calls it: ANSI and UTF-16 texts, the
-// host's buffer left without the plain text, and preparation failures.
+// host's buffer left without the plain text, preparation failures, and a cancel while running.
 #include "tests/unit/engine_dll.h"
 
 #include <cstring>
@@ -85,6 +85,44 @@ TEST_F(ScriptRunTest, PreparationFailuresAnswerZero)
 {
     EXPECT_EQ(Run("x = 1\r\n#include \"no such include file.zal\"\r\n"), 0u);
     EXPECT_EQ(Run("\xFF\xFE"), 0u);     // a UTF-16 text without characters
+}
+
+// A script that never ends by itself can still be stopped: the run loop pumps the thread's
+// messages while statements run, and a cancel raised by one of them ends the run.
+TEST_F(ScriptRunTest, ALoopingScriptPumpsAndStopsAtACancel)
+{
+    static BDS* running;
+    static volatile LONG timerFired;
+    running = Ctx();
+    Done();
+    timerFired = 0;
+    UINT_PTR timer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
+        InterlockedExchange(&timerFired, 1);
+        running->bCancel = 1;
+        running->bCancelRequest = 1;
+    });
+    ASSERT_NE(timer, 0u);
+    // Should the loop never pump, a watchdog ends it, so that the test fails, not hangs.
+    HANDLE watchdog = CreateThread(
+        nullptr, 0,
+        [](void*) -> DWORD {
+            for (int i = 0; i < 600 && !timerFired; ++i)
+                Sleep(50);
+            if (!timerFired)
+                running->bCancel = 1;
+            return 0;
+        },
+        nullptr, 0, nullptr);
+    ASSERT_NE(watchdog, nullptr);
+
+    EXPECT_EQ(Run("n = 0\r\nWhile 1\r\n   n = n + 1\r\nEndWhile\r\n"), 1u);
+    KillTimer(nullptr, timer);
+    WaitForSingleObject(watchdog, INFINITE);
+    CloseHandle(watchdog);
+    EXPECT_EQ(timerFired, 1) << "the run loop did not pump while the script ran";
+    BDS* ctx = Ctx();
+    EXPECT_EQ(ctx->nRunResult, 0u) << "a cancelled run answered success";
+    Done();
 }
 
 }  // namespace
