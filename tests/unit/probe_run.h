@@ -1,11 +1,13 @@
 // Test helper: runs the window probe (bin/winprobe.exe, beside the test program) as a
-// separate process, as a person's view of a box, and collects what it prints.
+// separate process, as a person's view of a box, and collects what it prints as lines.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 #include <vector>
+
+#include "engine_dll.h"
 
 struct ProbeOutput {
     DWORD exitCode = ~0u;
@@ -24,48 +26,16 @@ struct ProbeOutput {
     }
 };
 
-inline std::string ProbePath()
-{
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string dir(path, n);
-    return dir.substr(0, dir.find_last_of("\\/") + 1) + "winprobe.exe";
-}
-
-// Runs "winprobe <arguments>" to its end (at most timeoutMs).
+// Runs "winprobe <arguments>" to its end (at most timeoutMs; a probe still running then is
+// stopped and the exit code is ~0).
 inline ProbeOutput RunProbe(const std::string& arguments, DWORD timeoutMs = 20000)
 {
     ProbeOutput out;
-    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &sa, 0))
+    kvtest::ProbeProcess probe(std::wstring(arguments.begin(), arguments.end()));
+    if (!probe.Started())
         return out;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = writeEnd;
-    si.hStdError = writeEnd;
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION pi{};
-    std::string command = "\"" + ProbePath() + "\" " + arguments;
-    BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                  nullptr, &si, &pi);
-    CloseHandle(writeEnd);
-    if (!started) {
-        CloseHandle(readEnd);
-        return out;
-    }
-    std::string text;
-    char buffer[4096];
-    DWORD got;
-    while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got)
-        text.append(buffer, got);
-    WaitForSingleObject(pi.hProcess, timeoutMs);
-    GetExitCodeProcess(pi.hProcess, &out.exitCode);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    CloseHandle(readEnd);
+    out.exitCode = static_cast<DWORD>(probe.Wait(timeoutMs));
+    const std::string& text = probe.Output();
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
