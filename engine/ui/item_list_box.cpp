@@ -13,6 +13,7 @@
 #include "engine/core/pump.h"
 #include "engine/system/input_block.h"
 #include "engine/ui/foreground.h"
+#include "engine/ui/locked_block.h"
 
 namespace {
 
@@ -28,27 +29,6 @@ const char* const kTemplates[] = {"BOXITEM", "BOXITEMM", "BOXITEMME"};
 const wchar_t* const kTemplatesW[] = {L"BOXITEM", L"BOXITEMM", L"BOXITEMME"};
 
 BDS* ContextOf(HWND dialog) { return reinterpret_cast<BDS*>(GetWindowLongPtrA(dialog, DWLP_USER)); }
-
-// A locked movable block freed with its holder.
-struct Block {
-    HGLOBAL handle = nullptr;
-    void* data = nullptr;
-
-    explicit Block(SIZE_T bytes)
-    {
-        handle = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes ? bytes : 1);
-        data = handle ? GlobalLock(handle) : nullptr;
-    }
-    ~Block()
-    {
-        if (data)
-            GlobalUnlock(handle);
-        if (handle)
-            GlobalFree(handle);
-    }
-    Block(const Block&) = delete;
-    Block& operator=(const Block&) = delete;
-};
 
 // ---------------------------------------------------------------- the narrow and wide sides
 
@@ -220,7 +200,7 @@ bool BuildAnswer(BDS* ctx, HWND dialog)
         LRESULT length = Side::Send(list, LB_GETTEXTLEN, index, 0);
         if (length == LB_ERR)
             return Side::SetResult(ctx, none, 0) != 0;
-        Block text((static_cast<SIZE_T>(length) + 1) * sizeof(C));
+        LockedGlobal text((static_cast<SIZE_T>(length) + 1) * sizeof(C));
         if (!text.data) {
             SetError(ctx, ERR_NO_MEMORY);
             return false;
@@ -232,7 +212,7 @@ bool BuildAnswer(BDS* ctx, HWND dialog)
     LRESULT count = Side::Send(list, LB_GETSELCOUNT, 0, 0);
     if (count == LB_ERR || count <= 0)
         return Side::SetResult(ctx, none, 0) != 0;
-    Block indexes(static_cast<SIZE_T>(count) * sizeof(int));
+    LockedGlobal indexes(static_cast<SIZE_T>(count) * sizeof(int));
     if (!indexes.data) {
         SetError(ctx, ERR_NO_MEMORY);
         return false;
@@ -250,7 +230,7 @@ bool BuildAnswer(BDS* ctx, HWND dialog)
         if (length != LB_ERR)
             room += static_cast<SIZE_T>(length) + delimiterLength;
     }
-    Block joined(room * sizeof(C));
+    LockedGlobal joined(room * sizeof(C));
     if (!joined.data) {
         SetError(ctx, ERR_NO_MEMORY);
         return false;
