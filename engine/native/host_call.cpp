@@ -15,12 +15,11 @@
 #include "engine/core/heap.h"
 #include "engine/core/messages.h"
 #include "engine/core/module.h"
+#include "engine/core/text_bounded.h"
 #include "engine/system/input_block.h"
 #include "engine/ui/message_box.h"
 
 namespace {
-
-constexpr uint32_t HOST_INTERFACE_VERSION = 4;
 
 enum : uint16_t {
     ERR_EXT_MINOR = 1213,
@@ -47,13 +46,6 @@ enum : int32_t {
 
 bool IsHostCode(int32_t id) { return id < 0 || (id >= 1000 && id <= 1998); }
 
-void CopyBounded(char* target, size_t size, const char* source)
-{
-    size_t length = strnlen(source, size - 1);
-    memcpy(target, source, length);
-    target[length] = '\0';
-}
-
 // Five texts as five text records (a notification, or a caller without records).
 int WrapTexts(ExtArgRecord* records, const char* const texts[5])
 {
@@ -69,7 +61,7 @@ int WrapTexts(ExtArgRecord* records, const char* const texts[5])
 uint32_t LeadingErrorNumber(const char* text)
 {
     char head[11];
-    CopyBounded(head, sizeof(head), text);
+    lstrcpynA(head, text, sizeof(head));
     char* colon = strchr(head, ':');
     if (colon)
         *colon = '\0';
@@ -223,7 +215,6 @@ int CallExtenderFunction(BDS* ctx, int32_t id, resultants* result, const char* t
                                            HOST_CALL_INTERFACE_WORD, code,
                                            reinterpret_cast<void*>(&VezudAnswer), &answer,
                                            nullptr, records, count, &scratch);
-    (void)HOST_INTERFACE_VERSION;
     return TakeStatus(ctx, status);
 }
 
@@ -241,12 +232,12 @@ extern "C" int32_t VezudAnswer(int32_t status, uint64_t word, void* answerContex
     if (status < 0) {
         HostCallState& host = ctx->host;
         if (answer && answer->flags == VF_STRING && answer->text) {
-            CopyBounded(host.szExtErrorText, sizeof(host.szExtErrorText), answer->text);
+            CopyStringBoundedA(ctx, host.szExtErrorText, answer->text, sizeof(host.szExtErrorText));
         } else {
             LoadMyString(ctx, EngineModule(), MSG_EXT_UNDEFINED, host.szExtErrorText,
                          sizeof(host.szExtErrorText));
         }
-        CopyBounded(host.szLastErrorText, sizeof(host.szLastErrorText), host.szExtErrorText);
+        CopyStringBoundedA(ctx, host.szLastErrorText, host.szExtErrorText, sizeof(host.szLastErrorText));
         return status;
     }
 
