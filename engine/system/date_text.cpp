@@ -132,21 +132,26 @@ void ReadIntlSettings(IntlSettings* intl)
     GetProfileStringA("intl", "sShortDate", "M/d/yy", intl->sShortDate, sizeof intl->sShortDate);
 }
 
-void FormatShortDateTimeFallback(const SYSTEMTIME& time, const IntlSettings& intl, const char* dayName,
-                                 char* out, size_t size)
+void FormatIntlDate(const SYSTEMTIME& time, const IntlSettings& intl, char* out, size_t size)
 {
-    char year[8], date[40], clock[40];
+    char year[8];
     if (strstr(intl.sShortDate, "yyy"))
         snprintf(year, sizeof year, "%04d", time.wYear);
     else
         snprintf(year, sizeof year, "%02d", time.wYear % 100);
     if (intl.iDate == 0)
-        snprintf(date, sizeof date, "%2d%c%02d%c%s", time.wMonth, intl.sDate, time.wDay, intl.sDate, year);
+        snprintf(out, size, "%2d%c%02d%c%s", time.wMonth, intl.sDate, time.wDay, intl.sDate, year);
     else if (intl.iDate == 1)
-        snprintf(date, sizeof date, "%2d%c%02d%c%s", time.wDay, intl.sDate, time.wMonth, intl.sDate, year);
+        snprintf(out, size, "%2d%c%02d%c%s", time.wDay, intl.sDate, time.wMonth, intl.sDate, year);
     else
-        snprintf(date, sizeof date, "%s%c%02d%c%02d", year, intl.sDate, time.wMonth, intl.sDate, time.wDay);
+        snprintf(out, size, "%s%c%02d%c%02d", year, intl.sDate, time.wMonth, intl.sDate, time.wDay);
+}
 
+void FormatShortDateTimeFallback(const SYSTEMTIME& time, const IntlSettings& intl, const char* dayName,
+                                 char* out, size_t size)
+{
+    char date[40], clock[40];
+    FormatIntlDate(time, intl, date, sizeof date);
     int hour = time.wHour;
     if (intl.iTime == 0) {
         hour %= 12;
