@@ -9,6 +9,7 @@
 #include "engine/core/pump.h"
 #include "engine/core/system_flags.h"
 #include "engine/system/intcontrol.h"
+#include "engine/ui/locked_block.h"
 #include "engine/ui/window_search.h"
 
 namespace {
@@ -71,19 +72,14 @@ void SendWithText(BDS* ctx, resultants* result, const IntControlRequest& r)
         return;
     }
     size_t bytes = std::strlen(r.text[4]) + 1;
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
-    char* copy = block ? static_cast<char*>(GlobalLock(block)) : nullptr;
-    if (!copy) {
-        if (block)
-            GlobalFree(block);
+    LockedGlobal copy(bytes);
+    if (!copy.data) {
         IntControlAnswer(ctx, result, 0);
         return;
     }
-    std::memcpy(copy, r.text[4], bytes);
+    std::memcpy(copy.data, r.text[4], bytes);
     LRESULT answer = SendMessageA(window, static_cast<UINT>(r.p[2]), static_cast<WPARAM>(r.p[3] & 0xFFFF),
-                                  reinterpret_cast<LPARAM>(copy));
-    GlobalUnlock(block);
-    GlobalFree(block);
+                                  reinterpret_cast<LPARAM>(copy.data));
     IntControlAnswer(ctx, result, static_cast<int32_t>(answer));
 }
 

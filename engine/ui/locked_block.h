@@ -1,5 +1,6 @@
 // A zero-filled movable global block, allocated and locked by its holder and freed with
-// it: the work buffers of the boxes (answers, line buffers, capped texts).
+// it: the work buffers of the boxes (answers, line buffers, capped texts) and the texts
+// the window requests send.
 #pragma once
 
 #include <windows.h>
