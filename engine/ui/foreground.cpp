@@ -157,26 +157,17 @@ INT_PTR CALLBACK DummyDialogProc(HWND dialog, UINT message, WPARAM, LPARAM lPara
     switch (message) {
     case WM_INITDIALOG: {
         auto* ctx = reinterpret_cast<BDS*>(lParam);
-        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
         ++g_dummyDepth;
-        UINT_PTR timer = SetTimer(dialog, DUMMY_TIMER_ID, 0, nullptr);
-        if (ctx) {
-            ctx->box.DummyTimer = timer;
-            if (ctx->eng.ctl.ActivateMethodBox >= 1)
-                ForceForegroundWindowA(ctx, dialog, SELECT_BOX_ACTIVATION);
-        }
+        SetTimer(dialog, DUMMY_TIMER_ID, 0, nullptr);
+        if (ctx && ctx->eng.ctl.ActivateMethodBox >= 1)
+            ForceForegroundWindowA(ctx, dialog, SELECT_BOX_ACTIVATION);
         --g_dummyDepth;
         return TRUE;
     }
-    case WM_TIMER: {
-        auto* ctx = reinterpret_cast<BDS*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    case WM_TIMER:
         KillTimer(dialog, DUMMY_TIMER_ID);
-        if (ctx)
-            ctx->box.DummyTimer = 0;
-        SetWindowLongPtrA(dialog, DWLP_USER, 0);
         EndDialog(dialog, 1);
         return TRUE;
-    }
     default:
         return FALSE;
     }

@@ -309,14 +309,13 @@ bool CheckChoices(BDS* ctx, int32_t sort, int32_t select)
 }
 
 void FillBoxFields(BDS* ctx, resultants* result, uint32_t kind, const void* source, int32_t sort,
-                   int32_t select, bool wide)
+                   int32_t select)
 {
     ctx->box.ItemBoxKind = kind;
     ctx->box.ItemBoxSource = source;
     ctx->box.ItemBoxSort = static_cast<uint32_t>(sort);
     ctx->box.ItemBoxSelectMode = static_cast<uint32_t>(select - 2);
     ctx->box.ItemBoxResult = result;
-    ctx->box.WideBox = wide ? 1 : 0;
 }
 
 // Steps 4 to 7 of a run: the frame around the modal dialog and the outcome.
@@ -358,7 +357,7 @@ void RunItemListDialogA(BDS* ctx, resultants* result, uint32_t kind, const char*
         SetError(ctx, ERR_DELIMITER);
         return;
     }
-    FillBoxFields(ctx, result, kind, source ? source : "", sort, select, false);
+    FillBoxFields(ctx, result, kind, source ? source : "", sort, select);
     char* kept = ctx->box.ItemBoxDelimiter;
     std::memset(kept, 0, 3);
     if (*delimiter)
@@ -384,7 +383,7 @@ void RunItemListDialogW(BDS* ctx, resultants* result, uint32_t kind, const wchar
         SetError(ctx, ERR_DELIMITER);
         return;
     }
-    FillBoxFields(ctx, result, kind, source ? source : L"", sort, select, true);
+    FillBoxFields(ctx, result, kind, source ? source : L"", sort, select);
     ctx->box.ItemBoxDelimiterW[0] = *delimiter ? *delimiter : L'\t';
     ctx->box.ItemBoxDelimiterW[1] = 0;
     lstrcpynW(ctx->box.BoxTitleW, title ? title : L"", BOX_TEXT_SIZE);
