@@ -351,5 +351,3 @@ HWND FindWindowByTitleW(BDS* ctx, const wchar_t* text)
 
 HWND FindWindowOnceA(BDS* ctx, const char* text) { return FindWindowOnce(ctx, text); }
 HWND FindWindowOnceW(BDS* ctx, const wchar_t* text) { return FindWindowOnce(ctx, text); }
-HWND FindChildInA(BDS* ctx, HWND parent, const char* child) { return FindChildIn(ctx, parent, child); }
-HWND FindChildInW(BDS* ctx, HWND parent, const wchar_t* child) { return FindChildIn(ctx, parent, child); }

@@ -54,7 +54,8 @@ BOOL CALLBACK IsWindowIdInTree(HWND window, LPARAM context);
 // `retries` + 1 passes of the title search one second apart (pumping; ends on cancel).
 HWND FindTopWindowA(BDS* ctx, const char* text, int retries);
 HWND FindTopWindowW(BDS* ctx, const wchar_t* text, int retries);
-// A child of the parent found with FindTopWindow; the parent (or null) goes to *parentOut.
+// A child of the parent found with FindTopWindow (a child named by an identifier must lie
+// in the parent's tree); the parent (or null) goes to *parentOut.
 HWND FindChildWindowA(BDS* ctx, const char* parent, const char* child, int retries, HWND* parentOut);
 HWND FindChildWindowW(BDS* ctx, const wchar_t* parent, const wchar_t* child, int retries,
                       HWND* parentOut);
@@ -65,6 +66,3 @@ HWND FindWindowByTitleW(BDS* ctx, const wchar_t* text);
 // One pass of the title search (an identifier decoded with the check); "" is no window here.
 HWND FindWindowOnceA(BDS* ctx, const char* text);
 HWND FindWindowOnceW(BDS* ctx, const wchar_t* text);
-// A child inside a known parent: an identifier must lie in the parent's tree.
-HWND FindChildInA(BDS* ctx, HWND parent, const char* child);
-HWND FindChildInW(BDS* ctx, HWND parent, const wchar_t* child);

@@ -179,10 +179,8 @@ const wchar_t* WideTextOf(BDS* ctx, resultants* value, char* narrowOut, size_t n
         return ValueWText(ctx, value);
     if ((value->flags & VF_VARIANT) && value->var.vt == VT_BSTR)
         return value->var.bstrVal ? value->var.bstrVal : L"";
-    if (value->flags & VF_STRING) {
+    if (value->flags & VF_STRING)
         lstrcpynA(narrowOut, ValueText(ctx, value), static_cast<int>(narrowSize));
-        return nullptr;
-    }
     return nullptr;
 }
 
