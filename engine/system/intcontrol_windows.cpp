@@ -20,9 +20,6 @@ constexpr int32_t BROADCAST = 65535;
 constexpr UINT BROADCAST_TIMEOUT_MS = 5000;
 constexpr int CLASS_NAME_SIZE = 1281;
 
-// Handles travel as their low 32 bits, sign-extended back.
-HWND HandleFromNumber(int32_t number) { return reinterpret_cast<HWND>(static_cast<intptr_t>(number)); }
-
 int64_t NumberFromHandle(HWND window)
 {
     return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window));

@@ -66,18 +66,12 @@ int IsWinIdString(const C* text)
     return 1;
 }
 
-// Window handles carry 32 significant bits and are sign-extended to pointer width.
-HWND HandleFromLow32(uint32_t low)
-{
-    return reinterpret_cast<HWND>(static_cast<intptr_t>(static_cast<int32_t>(low)));
-}
-
 HWND HandleFromHexDigits(const char* digits, int check)
 {
     int64_t value = RadixTextToLongA(digits, 16);
     if (value < 0)
         return nullptr;
-    HWND window = HandleFromLow32(static_cast<uint32_t>(value));
+    HWND window = HandleFromNumber(static_cast<int32_t>(static_cast<uint32_t>(value)));
     if (check && !IsWindow(window))
         return nullptr;
     return window;
@@ -264,6 +258,11 @@ HWND FindChildWindow(BDS* ctx, const C* parent, const C* child, int retries, HWN
 }  // namespace
 
 // ---------------------------------------------------------------- identifiers
+
+HWND HandleFromNumber(int32_t number)
+{
+    return reinterpret_cast<HWND>(static_cast<intptr_t>(number));
+}
 
 int WinIdFromHandleA(HWND window, char* buffer, size_t size)
 {

@@ -10,6 +10,7 @@
 
 #include <windows.h>
 #include <cstddef>
+#include <cstdint>
 
 struct BDS;
 
@@ -18,6 +19,8 @@ constexpr int WINDOW_ID_BUFFER = 17;        // with its NUL
 
 // ---------------------------------------------------------------- window identifiers
 
+// Window handles carry 32 significant bits: a handle's number, sign-extended back.
+HWND HandleFromNumber(int32_t number);
 // Writes the identifier of the handle's low 32 bits; 0 when the buffer holds fewer than 17.
 int WinIdFromHandleA(HWND window, char* buffer, size_t size);
 int WinIdFromHandleW(HWND window, wchar_t* buffer, size_t size);

@@ -206,7 +206,7 @@ void CaseWinIdConvert(BDS* ctx, BuiltinCall& call)
     ctx->nErrorCode = kept;
     if (isInteger && (value->flags & VF_INT)) {
         wchar_t id[WINDOW_ID_BUFFER];
-        HWND window = reinterpret_cast<HWND>(static_cast<intptr_t>(value->i32));
+        HWND window = HandleFromNumber(value->i32);
         WinIdFromHandleW(window, id, WINDOW_ID_BUFFER);
         SetResultWText(ctx, call.result, id);
         return;
