@@ -14,6 +14,7 @@
 #include "engine/system/input_block.h"
 #include "engine/ui/foreground.h"
 #include "engine/ui/locked_block.h"
+#include "engine/ui/script_boxes.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ BDS* ContextOf(HWND dialog) { return reinterpret_cast<BDS*>(GetWindowLongPtrA(di
 struct NarrowSide {
     using C = char;
     static LRESULT Send(HWND w, UINT m, WPARAM wp, LPARAM lp) { return SendMessageA(w, m, wp, lp); }
-    static void SetTitle(BDS* ctx, HWND dialog) { SetWindowTextA(dialog, ctx->box.BoxTitle); }
+    static void SetTitle(BDS* ctx, HWND dialog) { SetBoxTitleA(ctx, dialog); }
     static void SetButtons(BDS* ctx, HWND dialog) { SetButtonTextsA(ctx, dialog); }
     static const char* Delimiter(BDS* ctx) { return ctx->box.ItemBoxDelimiter; }
     static int SetResult(BDS* ctx, const char* text, size_t n)
@@ -57,7 +58,7 @@ struct NarrowSide {
 struct WideSide {
     using C = wchar_t;
     static LRESULT Send(HWND w, UINT m, WPARAM wp, LPARAM lp) { return SendMessageW(w, m, wp, lp); }
-    static void SetTitle(BDS* ctx, HWND dialog) { SetWindowTextW(dialog, ctx->box.BoxTitleW); }
+    static void SetTitle(BDS* ctx, HWND dialog) { SetBoxTitleW(ctx, dialog); }
     static void SetButtons(BDS* ctx, HWND dialog) { SetButtonTextsW(ctx, dialog); }
     static const wchar_t* Delimiter(BDS* ctx) { return ctx->box.ItemBoxDelimiterW; }
     static int SetResult(BDS* ctx, const wchar_t* text, size_t n)
@@ -143,8 +144,7 @@ void InitItemDialog(BDS* ctx, HWND dialog)
 {
     SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(ctx));
     Side::SetButtons(ctx, dialog);
-    Side::SetTitle(ctx, dialog);
-    CenterWindow(dialog);
+    Side::SetTitle(ctx, dialog);   // and centres the box
     ApplyNextBoxPosition(ctx, dialog);
     ApplyBoxFont(ctx, dialog);
     ApplyCloseBox(ctx, dialog);
