@@ -93,11 +93,9 @@ int ShowExecuteError(BDS* ctx)
     if (ctx->hwndParent)
         GetWindowTextA(ctx->hwndParent, title, sizeof(title));
     UINT style = (ctx->run.nExecuteErrorMode == 1 ? MB_OK : MB_OKCANCEL) | MB_SETFOREGROUND;
-    int inputState = SetInputBlocked(ctx, 1);
-    PlayEventSound(ctx, "SystemHand", 99);
-    int answer = ShowMessageBox(ctx, ctx->hwndOwner, text, title, style);
-    SetInputBlocked(ctx, inputState);
-    return answer == IDCANCEL ? 0 : 1;
+    PlayEventSound(ctx, "SystemHand", SOUND_BOX);
+    // ShowMessageBox lets input through for the time of the box.
+    return ShowMessageBox(ctx, ctx->hwndOwner, text, title, style) == IDCANCEL ? 0 : 1;
 }
 
 // Shows a failed call's error text in the error box; answers 1 to go on, 0 to stop.
