@@ -81,21 +81,23 @@ void NotifyHostOfError(BDS* ctx, const char* text)
     ctx->nErrorCode = saved;
 }
 
-// The error of a call made by an `execute` statement: a plain box unless that statement
-// was told to be silent. Answers 1 to go on, 0 to stop (the user chose Cancel).
+// The error of a call made by an `execute` statement: a box as IntControl 87 asks (OK and
+// Cancel, OK only, or none). Answers 1 to go on, 0 to stop (Cancel in the two-button box).
 int ShowExecuteError(BDS* ctx)
 {
-    if (ctx->run.nExecuteErrorMode == 2)
+    uint32_t mode = ctx->eng.ctl.ExecuteErrorMode;
+    if (mode == 2)
         return 1;
     char text[TEXTBUF];
     snprintf(text, sizeof(text), "EXECUTE::%s", ctx->host.szExtErrorText);
     char title[TEXTBUF] = {};
     if (ctx->hwndParent)
         GetWindowTextA(ctx->hwndParent, title, sizeof(title));
-    UINT style = (ctx->run.nExecuteErrorMode == 1 ? MB_OK : MB_OKCANCEL) | MB_SETFOREGROUND;
+    UINT style = (mode == 1 ? MB_OK : MB_OKCANCEL) | MB_SETFOREGROUND;
     PlayEventSound(ctx, "SystemHand", SOUND_BOX);
     // ShowMessageBox lets input through for the time of the box.
-    return ShowMessageBox(ctx, ctx->hwndOwner, text, title, style) == IDCANCEL ? 0 : 1;
+    int answer = ShowMessageBox(ctx, ctx->hwndOwner, text, title, style);
+    return answer == IDCANCEL && mode != 1 ? 0 : 1;
 }
 
 // Shows a failed call's error text in the error box; answers 1 to go on, 0 to stop.
