@@ -322,10 +322,9 @@ void FillBoxFields(BDS* ctx, resultants* result, uint32_t kind, const void* sour
 template <typename RunDialog>
 void RunModal(BDS* ctx, int32_t needsSelection, RunDialog run)
 {
-    int inputState = SetInputBlocked(ctx, 1);
     if (needsSelection)
         ctx->box.ItemBoxNeedsSelection = 1;
-    ForceForegroundWindowA(ctx, ctx->hwndParent, SELECT_BOX_ACTIVATION);
+    int inputState = OpenBoxFrame(ctx);
     INT_PTR answer = run();
     WaitPumping(ctx, 20);
     PumpMessages(ctx);
@@ -340,8 +339,7 @@ void RunModal(BDS* ctx, int32_t needsSelection, RunDialog run)
     }
     if (answer == -1 && !ctx->nErrorCode)
         SetError(ctx, ERR_NO_WINDOW);
-    if (inputState != -1)
-        SetInputBlocked(ctx, inputState);
+    CloseBoxFrame(ctx, inputState);
 }
 
 }  // namespace
