@@ -241,9 +241,7 @@ void Desktops(BDS* ctx, resultants* result, const IntControlRequest& r)
 // 54: a window's top-most state: 1 set, 0 clear, -1 read.
 void WindowOnTop(BDS* ctx, resultants* result, const IntControlRequest& r)
 {
-    HWND window = !r.text[1][0]           ? ctx->hwndParent
-                  : IsWinIdStringA(r.text[1]) ? WinIdToHandleA(r.text[1], 0)
-                                          : FindWindowOnceA(ctx, r.text[1]);
+    HWND window = FindTopWindowA(ctx, r.text[1], 0);   // "" the script's window
     if (!IsWindow(window)) {
         SetError(ctx, ERR_WINDOW_NOT_FOUND);
         IntControlAnswer(ctx, result, 0);
