@@ -66,6 +66,7 @@ HWND FindChildWindowW(BDS* ctx, const wchar_t* parent, const wchar_t* child, int
 HWND FindWindowByTitleA(BDS* ctx, const char* text);
 HWND FindWindowByTitleW(BDS* ctx, const wchar_t* text);
 
-// One pass of the title search (an identifier decoded with the check); "" is no window here.
+// One pass of the title search (an identifier decoded with the check); "" is not the
+// script's window here but a pattern like any other, which every titled window matches.
 HWND FindWindowOnceA(BDS* ctx, const char* text);
 HWND FindWindowOnceW(BDS* ctx, const wchar_t* text);
