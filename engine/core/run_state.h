@@ -153,7 +153,6 @@ struct RunState {
     uint16_t nFunctionScope;        // mangling number of persistent names in this call
     uint32_t bGoOn;                 // the statement asks to go on whatever its result
     uint32_t bInExecute;            // an `execute` statement runs its text
-    uint32_t nExecuteErrorMode;     // 0 OK/Cancel box, 1 OK box, 2 silent
     uint32_t bStatementTakesCommands;  // user-defined commands run when called
 
     int32_t nErrorHandlerMode;      // TRAP_*

@@ -739,14 +739,14 @@ int DoExecute(BDS* ctx, resultants* result, RunSite* site)
         return r;
     if (code < CC_STOP && (ctx->nHookFlags & 32))
         ReportErrorToHost(ctx, code);
-    if (ctx->run.nExecuteErrorMode != 2) {
+    if (ctx->eng.ctl.ExecuteErrorMode != 2) {
         char title[TEXTBUF] = "EXECUTE::";
         char message[TEXTBUF] = "";
         LoadMyString(ctx, EngineModule(), code, message, sizeof message);
         lstrcpynA(title + 9, message, TEXTBUF - 9);
-        UINT flags = MB_ICONEXCLAMATION | MB_SETFOREGROUND | (ctx->run.nExecuteErrorMode == 1 ? MB_OK : MB_OKCANCEL);
+        UINT flags = MB_ICONEXCLAMATION | MB_SETFOREGROUND | (ctx->eng.ctl.ExecuteErrorMode == 1 ? MB_OK : MB_OKCANCEL);
         int answer = ShowMessageBox(ctx, ctx->hwndOwner, site->line, title, flags);
-        if (answer == IDCANCEL && ctx->run.nExecuteErrorMode != 1) {
+        if (answer == IDCANCEL && ctx->eng.ctl.ExecuteErrorMode != 1) {
             ctx->nErrorDetail = 999;
             ctx->nErrorCode = CC_ALREADY_SHOWN;
             return 0;

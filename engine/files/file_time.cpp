@@ -70,18 +70,8 @@ void IntlText(const SYSTEMTIME& t, char* out, size_t capacity)
 {
     IntlSettings intl;
     ReadIntlSettings(&intl);
-    char year[8];
-    if (strstr(intl.sShortDate, "yyy"))
-        snprintf(year, sizeof year, "%04d", t.wYear);
-    else
-        snprintf(year, sizeof year, "%02d", t.wYear % 100);
     char date[40];
-    if (intl.iDate == 0)
-        snprintf(date, sizeof date, "%2d%c%02d%c%s", t.wMonth, intl.sDate, t.wDay, intl.sDate, year);
-    else if (intl.iDate == 1)
-        snprintf(date, sizeof date, "%2d%c%02d%c%s", t.wDay, intl.sDate, t.wMonth, intl.sDate, year);
-    else
-        snprintf(date, sizeof date, "%s%c%02d%c%02d", year, intl.sDate, t.wMonth, intl.sDate, t.wDay);
+    FormatIntlDate(t, intl, date, sizeof date);
     char time[24];
     if (intl.iTime == 0) {
         int hour = t.wHour % 12 == 0 ? 12 : t.wHour % 12;

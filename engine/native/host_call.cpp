@@ -15,12 +15,11 @@
 #include "engine/core/heap.h"
 #include "engine/core/messages.h"
 #include "engine/core/module.h"
+#include "engine/core/text_bounded.h"
 #include "engine/system/input_block.h"
 #include "engine/ui/message_box.h"
 
 namespace {
-
-constexpr uint32_t HOST_INTERFACE_VERSION = 4;
 
 enum : uint16_t {
     ERR_EXT_MINOR = 1213,
@@ -47,13 +46,6 @@ enum : int32_t {
 
 bool IsHostCode(int32_t id) { return id < 0 || (id >= 1000 && id <= 1998); }
 
-void CopyBounded(char* target, size_t size, const char* source)
-{
-    size_t length = strnlen(source, size - 1);
-    memcpy(target, source, length);
-    target[length] = '\0';
-}
-
 // Five texts as five text records (a notification, or a caller without records).
 int WrapTexts(ExtArgRecord* records, const char* const texts[5])
 {
@@ -69,7 +61,7 @@ int WrapTexts(ExtArgRecord* records, const char* const texts[5])
 uint32_t LeadingErrorNumber(const char* text)
 {
     char head[11];
-    CopyBounded(head, sizeof(head), text);
+    lstrcpynA(head, text, sizeof(head));
     char* colon = strchr(head, ':');
     if (colon)
         *colon = '\0';
@@ -89,23 +81,23 @@ void NotifyHostOfError(BDS* ctx, const char* text)
     ctx->nErrorCode = saved;
 }
 
-// The error of a call made by an `execute` statement: a plain box unless that statement
-// was told to be silent. Answers 1 to go on, 0 to stop (the user chose Cancel).
+// The error of a call made by an `execute` statement: a box as IntControl 87 asks (OK and
+// Cancel, OK only, or none). Answers 1 to go on, 0 to stop (Cancel in the two-button box).
 int ShowExecuteError(BDS* ctx)
 {
-    if (ctx->run.nExecuteErrorMode == 2)
+    uint32_t mode = ctx->eng.ctl.ExecuteErrorMode;
+    if (mode == 2)
         return 1;
     char text[TEXTBUF];
     snprintf(text, sizeof(text), "EXECUTE::%s", ctx->host.szExtErrorText);
     char title[TEXTBUF] = {};
     if (ctx->hwndParent)
         GetWindowTextA(ctx->hwndParent, title, sizeof(title));
-    UINT style = (ctx->run.nExecuteErrorMode == 1 ? MB_OK : MB_OKCANCEL) | MB_SETFOREGROUND;
-    int inputState = SetInputBlocked(ctx, 1);
-    PlayEventSound(ctx, "SystemHand", 99);
+    UINT style = (mode == 1 ? MB_OK : MB_OKCANCEL) | MB_SETFOREGROUND;
+    PlayEventSound(ctx, "SystemHand", SOUND_BOX);
+    // ShowMessageBox lets input through for the time of the box.
     int answer = ShowMessageBox(ctx, ctx->hwndOwner, text, title, style);
-    SetInputBlocked(ctx, inputState);
-    return answer == IDCANCEL ? 0 : 1;
+    return answer == IDCANCEL && mode != 1 ? 0 : 1;
 }
 
 // Shows a failed call's error text in the error box; answers 1 to go on, 0 to stop.
@@ -223,7 +215,6 @@ int CallExtenderFunction(BDS* ctx, int32_t id, resultants* result, const char* t
                                            HOST_CALL_INTERFACE_WORD, code,
                                            reinterpret_cast<void*>(&VezudAnswer), &answer,
                                            nullptr, records, count, &scratch);
-    (void)HOST_INTERFACE_VERSION;
     return TakeStatus(ctx, status);
 }
 
@@ -241,12 +232,12 @@ extern "C" int32_t VezudAnswer(int32_t status, uint64_t word, void* answerContex
     if (status < 0) {
         HostCallState& host = ctx->host;
         if (answer && answer->flags == VF_STRING && answer->text) {
-            CopyBounded(host.szExtErrorText, sizeof(host.szExtErrorText), answer->text);
+            CopyStringBoundedA(ctx, host.szExtErrorText, answer->text, sizeof(host.szExtErrorText));
         } else {
             LoadMyString(ctx, EngineModule(), MSG_EXT_UNDEFINED, host.szExtErrorText,
                          sizeof(host.szExtErrorText));
         }
-        CopyBounded(host.szLastErrorText, sizeof(host.szLastErrorText), host.szExtErrorText);
+        CopyStringBoundedA(ctx, host.szLastErrorText, host.szExtErrorText, sizeof(host.szLastErrorText));
         return status;
     }
 

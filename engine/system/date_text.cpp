@@ -15,19 +15,17 @@ constexpr int FIELD_COUNT = 6;
 constexpr int MAX_YEAR_DIGITS = 4;
 
 // The six fields as read, before any check; false for text that is not digits and colons.
-bool ReadFields(const char* text, uint64_t values[FIELD_COUNT], int* colons, int* yearDigits)
+bool ReadFields(const char* text, uint64_t values[FIELD_COUNT], int* yearDigits)
 {
     if (!text || strstr(text, "::"))
         return false;
     for (int i = 0; i < FIELD_COUNT; ++i)
         values[i] = 0;
-    *colons = 0;
     *yearDigits = 0;
     int field = 0;
     for (const char* p = text; *p && field < FIELD_COUNT; ++p) {
         if (*p == ':') {
             ++field;
-            ++*colons;
         } else if (*p >= '0' && *p <= '9') {
             values[field] = values[field] * 10 + static_cast<uint64_t>(*p - '0');
             if (field == 0)
@@ -36,7 +34,7 @@ bool ReadFields(const char* text, uint64_t values[FIELD_COUNT], int* colons, int
             return false;
         }
     }
-    return *colons == 2 || *colons == 5;
+    return field == 2 || field == 5;
 }
 
 int DaysInMonth(int64_t year, uint64_t month)
@@ -74,6 +72,13 @@ bool CheckFields(uint64_t values[FIELD_COUNT], int yearDigits, int mode, bool ex
     return day <= static_cast<uint64_t>(DaysInMonth(static_cast<int64_t>(year), month));
 }
 
+// The fields of an accepted text, before they are narrowed to the caller's record.
+bool ParseValues(const char* text, uint64_t values[FIELD_COUNT], int checkMode, int expandYear)
+{
+    int yearDigits;
+    return ReadFields(text, values, &yearDigits) && CheckFields(values, yearDigits, checkMode, expandYear != 0);
+}
+
 }  // namespace
 
 bool IsLeapYear(int64_t year)
@@ -84,8 +89,7 @@ bool IsLeapYear(int64_t year)
 extern "C" int ParseYMDHMS(const char* text, YmdHmsFields* fields, int checkMode, int expandYear)
 {
     uint64_t values[FIELD_COUNT];
-    int colons, yearDigits;
-    if (!ReadFields(text, values, &colons, &yearDigits) || !CheckFields(values, yearDigits, checkMode, expandYear != 0))
+    if (!ParseValues(text, values, checkMode, expandYear))
         return 0;
     if (fields) {
         int32_t* out[FIELD_COUNT] = {&fields->year, &fields->month, &fields->day,
@@ -99,8 +103,7 @@ extern "C" int ParseYMDHMS(const char* text, YmdHmsFields* fields, int checkMode
 int ParseYMDHMS64(const char* text, YmdHmsFields64* fields64, int checkMode, int expandYear)
 {
     uint64_t values[FIELD_COUNT];
-    int colons, yearDigits;
-    if (!ReadFields(text, values, &colons, &yearDigits) || !CheckFields(values, yearDigits, checkMode, expandYear != 0))
+    if (!ParseValues(text, values, checkMode, expandYear))
         return 0;
     if (fields64) {
         int64_t* out[FIELD_COUNT] = {&fields64->year, &fields64->month, &fields64->day,
@@ -132,21 +135,26 @@ void ReadIntlSettings(IntlSettings* intl)
     GetProfileStringA("intl", "sShortDate", "M/d/yy", intl->sShortDate, sizeof intl->sShortDate);
 }
 
-void FormatShortDateTimeFallback(const SYSTEMTIME& time, const IntlSettings& intl, const char* dayName,
-                                 char* out, size_t size)
+void FormatIntlDate(const SYSTEMTIME& time, const IntlSettings& intl, char* out, size_t size)
 {
-    char year[8], date[40], clock[40];
+    char year[8];
     if (strstr(intl.sShortDate, "yyy"))
         snprintf(year, sizeof year, "%04d", time.wYear);
     else
         snprintf(year, sizeof year, "%02d", time.wYear % 100);
     if (intl.iDate == 0)
-        snprintf(date, sizeof date, "%2d%c%02d%c%s", time.wMonth, intl.sDate, time.wDay, intl.sDate, year);
+        snprintf(out, size, "%2d%c%02d%c%s", time.wMonth, intl.sDate, time.wDay, intl.sDate, year);
     else if (intl.iDate == 1)
-        snprintf(date, sizeof date, "%2d%c%02d%c%s", time.wDay, intl.sDate, time.wMonth, intl.sDate, year);
+        snprintf(out, size, "%2d%c%02d%c%s", time.wDay, intl.sDate, time.wMonth, intl.sDate, year);
     else
-        snprintf(date, sizeof date, "%s%c%02d%c%02d", year, intl.sDate, time.wMonth, intl.sDate, time.wDay);
+        snprintf(out, size, "%s%c%02d%c%02d", year, intl.sDate, time.wMonth, intl.sDate, time.wDay);
+}
 
+void FormatShortDateTimeFallback(const SYSTEMTIME& time, const IntlSettings& intl, const char* dayName,
+                                 char* out, size_t size)
+{
+    char date[40], clock[40];
+    FormatIntlDate(time, intl, date, sizeof date);
     int hour = time.wHour;
     if (intl.iTime == 0) {
         hour %= 12;

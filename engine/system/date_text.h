@@ -50,6 +50,9 @@ struct IntlSettings {
     char sShortDate[80];
 };
 void ReadIntlSettings(IntlSettings* intl);
+// The date alone in that form: month, day or year first, the year in four digits when
+// sShortDate holds "yyy".
+void FormatIntlDate(const SYSTEMTIME& time, const IntlSettings& intl, char* out, size_t size);
 void FormatShortDateTimeFallback(const SYSTEMTIME& time, const IntlSettings& intl, const char* dayName,
                                  char* out, size_t size);
 

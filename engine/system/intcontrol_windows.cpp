@@ -9,6 +9,7 @@
 #include "engine/core/pump.h"
 #include "engine/core/system_flags.h"
 #include "engine/system/intcontrol.h"
+#include "engine/ui/locked_block.h"
 #include "engine/ui/window_search.h"
 
 namespace {
@@ -18,9 +19,6 @@ constexpr uint16_t ERR_BAD_WINDOW_TEXT = 1770;    // "SendMessage: Invalid 'wind
 constexpr int32_t BROADCAST = 65535;
 constexpr UINT BROADCAST_TIMEOUT_MS = 5000;
 constexpr int CLASS_NAME_SIZE = 1281;
-
-// Handles travel as their low 32 bits, sign-extended back.
-HWND HandleFromNumber(int32_t number) { return reinterpret_cast<HWND>(static_cast<intptr_t>(number)); }
 
 int64_t NumberFromHandle(HWND window)
 {
@@ -71,19 +69,14 @@ void SendWithText(BDS* ctx, resultants* result, const IntControlRequest& r)
         return;
     }
     size_t bytes = std::strlen(r.text[4]) + 1;
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
-    char* copy = block ? static_cast<char*>(GlobalLock(block)) : nullptr;
-    if (!copy) {
-        if (block)
-            GlobalFree(block);
+    LockedGlobal copy(bytes);
+    if (!copy.data) {
         IntControlAnswer(ctx, result, 0);
         return;
     }
-    std::memcpy(copy, r.text[4], bytes);
+    std::memcpy(copy.data, r.text[4], bytes);
     LRESULT answer = SendMessageA(window, static_cast<UINT>(r.p[2]), static_cast<WPARAM>(r.p[3] & 0xFFFF),
-                                  reinterpret_cast<LPARAM>(copy));
-    GlobalUnlock(block);
-    GlobalFree(block);
+                                  reinterpret_cast<LPARAM>(copy.data));
     IntControlAnswer(ctx, result, static_cast<int32_t>(answer));
 }
 
@@ -248,9 +241,7 @@ void Desktops(BDS* ctx, resultants* result, const IntControlRequest& r)
 // 54: a window's top-most state: 1 set, 0 clear, -1 read.
 void WindowOnTop(BDS* ctx, resultants* result, const IntControlRequest& r)
 {
-    HWND window = !r.text[1][0]           ? ctx->hwndParent
-                  : IsWinIdStringA(r.text[1]) ? WinIdToHandleA(r.text[1], 0)
-                                          : FindWindowOnceA(ctx, r.text[1]);
+    HWND window = FindTopWindowA(ctx, r.text[1], 0);   // "" the script's window
     if (!IsWindow(window)) {
         SetError(ctx, ERR_WINDOW_NOT_FOUND);
         IntControlAnswer(ctx, result, 0);

@@ -33,14 +33,10 @@ struct BoxState {
     wchar_t ItemBoxDelimiterW[2];
     resultants* ItemBoxResult;              // the built-in's result record
     uint32_t ItemBoxNeedsSelection;         // OK stays disabled until something is chosen
-    uint32_t WideBox;                       // the running box is the wide twin
 
     // ---- title work buffers of the boxes
     char BoxTitle[BOX_TEXT_SIZE];
     wchar_t BoxTitleW[BOX_TEXT_SIZE];
-
-    // ---- foreground forcing
-    UINT_PTR DummyTimer;                    // the timer of the invisible activation dialog
 
     // ---- input blocking
     uint32_t IgnoreInputState;              // the state IgnoreInput last gave BlockInput

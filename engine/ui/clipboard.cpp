@@ -148,16 +148,21 @@ void ClipGetText(BDS* ctx, resultants* result, UINT wanted, bool chooseFromClipb
 
 // ---------------------------------------------------------------- put and append
 
-HGLOBAL CopyToBlock(const void* data, size_t bytes)
+// A new movable block holding `head`, then `tail`, then a terminating character of `unit`
+// bytes; null when it cannot be had.
+HGLOBAL JoinInBlock(const void* head, size_t headBytes, const void* tail, size_t tailBytes, size_t unit)
 {
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
-    void* p = block ? GlobalLock(block) : nullptr;
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, headBytes + tailBytes + unit);
+    auto* p = block ? static_cast<char*>(GlobalLock(block)) : nullptr;
     if (!p) {
         if (block)
             GlobalFree(block);
         return nullptr;
     }
-    std::memcpy(p, data, bytes);
+    std::memcpy(p, head, headBytes);
+    if (tailBytes)
+        std::memcpy(p + headBytes, tail, tailBytes);
+    std::memset(p + headBytes + tailBytes, 0, unit);
     GlobalUnlock(block);
     return block;
 }
@@ -177,10 +182,10 @@ bool PutText(BDS* ctx, const resultants* value, bool wide)
     HGLOBAL block;
     if (wide) {
         const wchar_t* text = ValueWText(ctx, value);
-        block = CopyToBlock(text, (std::wcslen(text) + 1) * sizeof(wchar_t));
+        block = JoinInBlock(text, std::wcslen(text) * sizeof(wchar_t), nullptr, 0, sizeof(wchar_t));
     } else {
         const char* text = ValueText(ctx, value);
-        block = CopyToBlock(text, std::strlen(text) + 1);
+        block = JoinInBlock(text, std::strlen(text), nullptr, 0, 1);
     }
     if (!block) {
         SetError(ctx, ERR_CLIPBOARD_MEMORY);
@@ -233,37 +238,26 @@ bool AppendText(BDS* ctx, resultants* value, bool wideCall)
         additionBytes = std::strlen(text);
     }
 
-    Locked existing(GetClipboardData(target));
-    if (!existing.data) {
-        SetError(ctx, ERR_NO_TEXT_FORMAT);
-        return false;
+    // The joined text is made while the clipboard's own block is still locked; emptying the
+    // clipboard frees that block, so it is unlocked first.
+    HGLOBAL block;
+    {
+        Locked existing(GetClipboardData(target));
+        if (!existing.data) {
+            SetError(ctx, ERR_NO_TEXT_FORMAT);
+            return false;
+        }
+        size_t limit = GlobalSize(existing.handle);
+        size_t oldBytes = wideTarget ? wcsnlen(static_cast<const wchar_t*>(existing.data), limit / unit) * unit
+                                     : strnlen(static_cast<const char*>(existing.data), limit);
+        block = JoinInBlock(existing.data, oldBytes, addition, additionBytes, unit);
     }
-    size_t limit = GlobalSize(existing.handle);
-    size_t oldBytes = wideTarget ? wcsnlen(static_cast<const wchar_t*>(existing.data), limit / unit) * unit
-                                 : strnlen(static_cast<const char*>(existing.data), limit);
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, oldBytes + unit);
-    char* p = block ? static_cast<char*>(GlobalLock(block)) : nullptr;
-    if (!p) {
-        if (block)
-            GlobalFree(block);
+    if (!block) {
         SetError(ctx, ERR_CLIPBOARD_MEMORY);
-        return false;
+        return false;   // the clipboard keeps its text
     }
-    std::memcpy(p, existing.data, oldBytes);
-    std::memset(p + oldBytes, 0, unit);
-    GlobalUnlock(block);
     EmptyClipboard();
-    HGLOBAL grown = GlobalReAlloc(block, oldBytes + additionBytes + unit, GMEM_MOVEABLE);
-    if (!grown) {
-        Publish(ctx, block, target);   // the old text goes back
-        SetError(ctx, ERR_CLIPBOARD_MEMORY);
-        return false;
-    }
-    p = static_cast<char*>(GlobalLock(grown));
-    std::memcpy(p + oldBytes, addition, additionBytes);
-    std::memset(p + oldBytes + additionBytes, 0, unit);
-    GlobalUnlock(grown);
-    return Publish(ctx, grown, target);
+    return Publish(ctx, block, target);
 }
 
 // ---------------------------------------------------------------- cases

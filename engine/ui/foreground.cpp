@@ -24,7 +24,7 @@ int MethodFor(BDS* ctx, int selector)
 }
 
 // One click one pixel inside the window's lower-left corner; the cursor is put back.
-void ClickInside(HWND window, const RECT& box)
+void ClickInside(const RECT& box)
 {
     POINT saved;
     GetCursorPos(&saved);
@@ -39,7 +39,6 @@ void ClickInside(HWND window, const RECT& box)
     mouse_event(MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_LEFTUP, ax, ay, 0, 0);
     Sleep(0);
     SetCursorPos(saved.x, saved.y);
-    (void)window;
 }
 
 int TopmostAndClick(BDS* ctx, HWND window, LONG_PTR exStyle)
@@ -53,7 +52,7 @@ int TopmostAndClick(BDS* ctx, HWND window, LONG_PTR exStyle)
         SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     int result = SwitchToWindowByProc(window);
     if (IsWindowVisible(window) && IsWindowEnabled(window) && !IsIconic(window))
-        ClickInside(window, box);
+        ClickInside(box);
     if (madeTopmost) {
         SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
         if (g_System.OsIsWin8Plus)   // newer systems may leave it topmost after one call
@@ -158,27 +157,17 @@ INT_PTR CALLBACK DummyDialogProc(HWND dialog, UINT message, WPARAM, LPARAM lPara
     switch (message) {
     case WM_INITDIALOG: {
         auto* ctx = reinterpret_cast<BDS*>(lParam);
-        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
         ++g_dummyDepth;
-        if (ctx) {
-            ctx->box.DummyTimer = SetTimer(dialog, DUMMY_TIMER_ID, 0, nullptr);
-            if (ctx->eng.ctl.ActivateMethodBox >= 1)
-                ForceForegroundWindowA(ctx, dialog, SELECT_BOX_ACTIVATION);
-        } else {
-            SetTimer(dialog, DUMMY_TIMER_ID, 0, nullptr);
-        }
+        SetTimer(dialog, DUMMY_TIMER_ID, 0, nullptr);
+        if (ctx && ctx->eng.ctl.ActivateMethodBox >= 1)
+            ForceForegroundWindowA(ctx, dialog, SELECT_BOX_ACTIVATION);
         --g_dummyDepth;
         return TRUE;
     }
-    case WM_TIMER: {
-        auto* ctx = reinterpret_cast<BDS*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    case WM_TIMER:
         KillTimer(dialog, DUMMY_TIMER_ID);
-        if (ctx)
-            ctx->box.DummyTimer = 0;
-        SetWindowLongPtrA(dialog, DWLP_USER, 0);
         EndDialog(dialog, 1);
         return TRUE;
-    }
     default:
         return FALSE;
     }

@@ -13,6 +13,8 @@
 #include "engine/core/pump.h"
 #include "engine/system/input_block.h"
 #include "engine/ui/foreground.h"
+#include "engine/ui/locked_block.h"
+#include "engine/ui/script_boxes.h"
 
 namespace {
 
@@ -29,33 +31,12 @@ const wchar_t* const kTemplatesW[] = {L"BOXITEM", L"BOXITEMM", L"BOXITEMME"};
 
 BDS* ContextOf(HWND dialog) { return reinterpret_cast<BDS*>(GetWindowLongPtrA(dialog, DWLP_USER)); }
 
-// A locked movable block freed with its holder.
-struct Block {
-    HGLOBAL handle = nullptr;
-    void* data = nullptr;
-
-    explicit Block(SIZE_T bytes)
-    {
-        handle = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes ? bytes : 1);
-        data = handle ? GlobalLock(handle) : nullptr;
-    }
-    ~Block()
-    {
-        if (data)
-            GlobalUnlock(handle);
-        if (handle)
-            GlobalFree(handle);
-    }
-    Block(const Block&) = delete;
-    Block& operator=(const Block&) = delete;
-};
-
 // ---------------------------------------------------------------- the narrow and wide sides
 
 struct NarrowSide {
     using C = char;
     static LRESULT Send(HWND w, UINT m, WPARAM wp, LPARAM lp) { return SendMessageA(w, m, wp, lp); }
-    static void SetTitle(BDS* ctx, HWND dialog) { SetWindowTextA(dialog, ctx->box.BoxTitle); }
+    static void SetTitle(BDS* ctx, HWND dialog) { SetBoxTitleA(ctx, dialog); }
     static void SetButtons(BDS* ctx, HWND dialog) { SetButtonTextsA(ctx, dialog); }
     static const char* Delimiter(BDS* ctx) { return ctx->box.ItemBoxDelimiter; }
     static int SetResult(BDS* ctx, const char* text, size_t n)
@@ -77,7 +58,7 @@ struct NarrowSide {
 struct WideSide {
     using C = wchar_t;
     static LRESULT Send(HWND w, UINT m, WPARAM wp, LPARAM lp) { return SendMessageW(w, m, wp, lp); }
-    static void SetTitle(BDS* ctx, HWND dialog) { SetWindowTextW(dialog, ctx->box.BoxTitleW); }
+    static void SetTitle(BDS* ctx, HWND dialog) { SetBoxTitleW(ctx, dialog); }
     static void SetButtons(BDS* ctx, HWND dialog) { SetButtonTextsW(ctx, dialog); }
     static const wchar_t* Delimiter(BDS* ctx) { return ctx->box.ItemBoxDelimiterW; }
     static int SetResult(BDS* ctx, const wchar_t* text, size_t n)
@@ -163,8 +144,7 @@ void InitItemDialog(BDS* ctx, HWND dialog)
 {
     SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(ctx));
     Side::SetButtons(ctx, dialog);
-    Side::SetTitle(ctx, dialog);
-    CenterWindow(dialog);
+    Side::SetTitle(ctx, dialog);   // and centres the box
     ApplyNextBoxPosition(ctx, dialog);
     ApplyBoxFont(ctx, dialog);
     ApplyCloseBox(ctx, dialog);
@@ -220,7 +200,7 @@ bool BuildAnswer(BDS* ctx, HWND dialog)
         LRESULT length = Side::Send(list, LB_GETTEXTLEN, index, 0);
         if (length == LB_ERR)
             return Side::SetResult(ctx, none, 0) != 0;
-        Block text((static_cast<SIZE_T>(length) + 1) * sizeof(C));
+        LockedGlobal text((static_cast<SIZE_T>(length) + 1) * sizeof(C));
         if (!text.data) {
             SetError(ctx, ERR_NO_MEMORY);
             return false;
@@ -232,7 +212,7 @@ bool BuildAnswer(BDS* ctx, HWND dialog)
     LRESULT count = Side::Send(list, LB_GETSELCOUNT, 0, 0);
     if (count == LB_ERR || count <= 0)
         return Side::SetResult(ctx, none, 0) != 0;
-    Block indexes(static_cast<SIZE_T>(count) * sizeof(int));
+    LockedGlobal indexes(static_cast<SIZE_T>(count) * sizeof(int));
     if (!indexes.data) {
         SetError(ctx, ERR_NO_MEMORY);
         return false;
@@ -250,7 +230,7 @@ bool BuildAnswer(BDS* ctx, HWND dialog)
         if (length != LB_ERR)
             room += static_cast<SIZE_T>(length) + delimiterLength;
     }
-    Block joined(room * sizeof(C));
+    LockedGlobal joined(room * sizeof(C));
     if (!joined.data) {
         SetError(ctx, ERR_NO_MEMORY);
         return false;
@@ -329,24 +309,22 @@ bool CheckChoices(BDS* ctx, int32_t sort, int32_t select)
 }
 
 void FillBoxFields(BDS* ctx, resultants* result, uint32_t kind, const void* source, int32_t sort,
-                   int32_t select, bool wide)
+                   int32_t select)
 {
     ctx->box.ItemBoxKind = kind;
     ctx->box.ItemBoxSource = source;
     ctx->box.ItemBoxSort = static_cast<uint32_t>(sort);
     ctx->box.ItemBoxSelectMode = static_cast<uint32_t>(select - 2);
     ctx->box.ItemBoxResult = result;
-    ctx->box.WideBox = wide ? 1 : 0;
 }
 
 // Steps 4 to 7 of a run: the frame around the modal dialog and the outcome.
 template <typename RunDialog>
 void RunModal(BDS* ctx, int32_t needsSelection, RunDialog run)
 {
-    int inputState = SetInputBlocked(ctx, 1);
     if (needsSelection)
         ctx->box.ItemBoxNeedsSelection = 1;
-    ForceForegroundWindowA(ctx, ctx->hwndParent, SELECT_BOX_ACTIVATION);
+    int inputState = OpenBoxFrame(ctx);
     INT_PTR answer = run();
     WaitPumping(ctx, 20);
     PumpMessages(ctx);
@@ -361,8 +339,7 @@ void RunModal(BDS* ctx, int32_t needsSelection, RunDialog run)
     }
     if (answer == -1 && !ctx->nErrorCode)
         SetError(ctx, ERR_NO_WINDOW);
-    if (inputState != -1)
-        SetInputBlocked(ctx, inputState);
+    CloseBoxFrame(ctx, inputState);
 }
 
 }  // namespace
@@ -378,7 +355,7 @@ void RunItemListDialogA(BDS* ctx, resultants* result, uint32_t kind, const char*
         SetError(ctx, ERR_DELIMITER);
         return;
     }
-    FillBoxFields(ctx, result, kind, source ? source : "", sort, select, false);
+    FillBoxFields(ctx, result, kind, source ? source : "", sort, select);
     char* kept = ctx->box.ItemBoxDelimiter;
     std::memset(kept, 0, 3);
     if (*delimiter)
@@ -404,7 +381,7 @@ void RunItemListDialogW(BDS* ctx, resultants* result, uint32_t kind, const wchar
         SetError(ctx, ERR_DELIMITER);
         return;
     }
-    FillBoxFields(ctx, result, kind, source ? source : L"", sort, select, true);
+    FillBoxFields(ctx, result, kind, source ? source : L"", sort, select);
     ctx->box.ItemBoxDelimiterW[0] = *delimiter ? *delimiter : L'\t';
     ctx->box.ItemBoxDelimiterW[1] = 0;
     lstrcpynW(ctx->box.BoxTitleW, title ? title : L"", BOX_TEXT_SIZE);

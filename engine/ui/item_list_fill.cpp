@@ -6,14 +6,13 @@
 #include "engine/core/system_flags.h"
 #include "engine/files/file_handles.h"
 #include "engine/ui/item_list_box.h"
+#include "engine/ui/locked_block.h"
 
 namespace {
 
 constexpr uint16_t ERR_NO_MEMORY = 1588;
 constexpr DWORD NARROW_CHUNK = 2050;
 constexpr DWORD WIDE_CHUNK = 4100;
-constexpr DWORD SMALLEST_LINE_BUFFER = 4096;
-constexpr DWORD LARGEST_LINE_BUFFER = 32768;
 constexpr char OPEN_FAILED_ENTRY[] = "Error opening/finding file:";
 
 void AddItemA(HWND list, const char* item, bool sorted)
@@ -54,38 +53,14 @@ struct LineBuilder {
     }
 };
 
-// The size of the line buffer of the file built-ins: the configured size, else the file's
-// size kept within 4 KB and 32 KB.
+// The size of the line buffer of the file built-ins: the configured size, else one that
+// follows the file's size.
 DWORD LineBufferSize(BDS* ctx, HANDLE file)
 {
     if (ctx->eng.ctl.FileReadBufferSize >= 1)
         return static_cast<DWORD>(ctx->eng.ctl.FileReadBufferSize);
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file, &size) || size.QuadPart < SMALLEST_LINE_BUFFER)
-        return SMALLEST_LINE_BUFFER;
-    return size.QuadPart > LARGEST_LINE_BUFFER ? LARGEST_LINE_BUFFER : static_cast<DWORD>(size.QuadPart);
+    return FileIoBufferSize(ctx, file);
 }
-
-// A locked movable block for the line buffer, freed with the holder.
-struct LineBlock {
-    HGLOBAL handle = nullptr;
-    void* data = nullptr;
-
-    explicit LineBlock(SIZE_T bytes)
-    {
-        handle = GlobalAlloc(GMEM_MOVEABLE, bytes);
-        data = handle ? GlobalLock(handle) : nullptr;
-    }
-    ~LineBlock()
-    {
-        if (data)
-            GlobalUnlock(handle);
-        if (handle)
-            GlobalFree(handle);
-    }
-    LineBlock(const LineBlock&) = delete;
-    LineBlock& operator=(const LineBlock&) = delete;
-};
 
 // Feeds text to a line builder: CR dropped, LF ends a line (an empty line is an item).
 template <typename C, typename Add>
@@ -183,7 +158,7 @@ bool FillItemsFromFileA(BDS* ctx, HWND list, const char* fileName, bool sorted)
         return true;
     }
     DWORD size = LineBufferSize(ctx, file.handle);
-    LineBlock block(static_cast<SIZE_T>(size) + 1);
+    LockedGlobal block(static_cast<SIZE_T>(size) + 1);
     if (!block.data) {
         SetError(ctx, ERR_NO_MEMORY);
         return false;
@@ -209,7 +184,7 @@ bool FillItemsFromFileW(BDS* ctx, HWND list, const wchar_t* fileName, bool sorte
         return true;
     }
     DWORD size = LineBufferSize(ctx, file.handle);
-    LineBlock block((static_cast<SIZE_T>(size) + 1) * sizeof(wchar_t));
+    LockedGlobal block((static_cast<SIZE_T>(size) + 1) * sizeof(wchar_t));
     if (!block.data) {
         SetError(ctx, ERR_NO_MEMORY);
         return false;

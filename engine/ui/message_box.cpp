@@ -9,6 +9,7 @@
 #include "engine/core/context.h"
 #include "engine/system/input_block.h"
 #include "engine/ui/foreground.h"
+#include "engine/ui/locked_block.h"
 
 namespace {
 
@@ -115,22 +116,16 @@ int MessageBoxCappedA(BDS* ctx, HWND owner, const char* text, const char* title,
         text = "";
     size_t length = std::strlen(text);
     size_t keep = CappedLengthA(text, length, CAPPED_TEXT_CHARS);
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, keep + 5);
-    char* copy = block ? static_cast<char*>(GlobalLock(block)) : nullptr;
+    LockedGlobal block(keep + 5);
+    auto* copy = static_cast<char*>(block.data);
     if (!copy) {
-        if (block)
-            GlobalFree(block);
         SetError(ctx, ERR_NO_MEMORY);
         return IDCANCEL;
     }
     std::memcpy(copy, text, keep);
-    copy[keep] = 0;
     if (keep < length)
         std::memcpy(copy + keep, "...", 4);
-    int answer = MessageBoxA(owner, copy, title ? title : "", flags);
-    GlobalUnlock(block);
-    GlobalFree(block);
-    return answer;
+    return MessageBoxA(owner, copy, title ? title : "", flags);
 }
 
 int MessageBoxCappedW(BDS* ctx, HWND owner, const wchar_t* text, const wchar_t* title, UINT flags)
@@ -141,20 +136,14 @@ int MessageBoxCappedW(BDS* ctx, HWND owner, const wchar_t* text, const wchar_t* 
     size_t keep = length > CAPPED_TEXT_CHARS ? CAPPED_TEXT_CHARS : length;
     if (keep < length && IS_HIGH_SURROGATE(text[keep - 1]))
         --keep;   // never split a surrogate pair
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, (keep + 5) * sizeof(wchar_t));
-    wchar_t* copy = block ? static_cast<wchar_t*>(GlobalLock(block)) : nullptr;
+    LockedGlobal block((keep + 5) * sizeof(wchar_t));
+    auto* copy = static_cast<wchar_t*>(block.data);
     if (!copy) {
-        if (block)
-            GlobalFree(block);
         SetError(ctx, ERR_NO_MEMORY);
         return IDCANCEL;
     }
     std::wmemcpy(copy, text, keep);
-    copy[keep] = 0;
     if (keep < length)
         std::wmemcpy(copy + keep, L"...", 4);
-    int answer = MessageBoxW(owner, copy, title ? title : L"", flags);
-    GlobalUnlock(block);
-    GlobalFree(block);
-    return answer;
+    return MessageBoxW(owner, copy, title ? title : L"", flags);
 }

@@ -16,20 +16,6 @@ constexpr UINT FLAGS_MESSAGE = MB_SETFOREGROUND | MB_OK;                        
 constexpr UINT FLAGS_PAUSE = MB_SETFOREGROUND | MB_ICONEXCLAMATION | MB_OKCANCEL;         // 0x10031
 constexpr UINT FLAGS_ASK_YES_NO = MB_SETFOREGROUND | MB_ICONQUESTION | MB_YESNOCANCEL;    // 0x10023
 
-// The two frame steps before a box: the script's window forward, input let through.
-int OpenBoxFrame(BDS* ctx)
-{
-    ForceForegroundWindowA(ctx, ctx->hwndParent, SELECT_BOX_ACTIVATION);
-    return SetInputBlocked(ctx, 1);
-}
-
-// The frame step after a box: the script's own input block comes back.
-void CloseBoxFrame(BDS* ctx, int inputState)
-{
-    if (inputState != -1)
-        SetInputBlocked(ctx, inputState);
-}
-
 int ShowBoxA(BDS* ctx, const char* title, const char* text, const char* sound, UINT flags)
 {
     lstrcpynA(ctx->box.BoxTitle, title ? title : "", BOX_TEXT_SIZE);
@@ -126,6 +112,18 @@ int DoAskYesNoW(BDS* ctx, const wchar_t* title, const wchar_t* question)
     int inputState = OpenBoxFrame(ctx);
     return AskYesNoAnswer(ctx, ShowBoxW(ctx, title, question, "SystemQuestion", FLAGS_ASK_YES_NO),
                           inputState);
+}
+
+int OpenBoxFrame(BDS* ctx)
+{
+    ForceForegroundWindowA(ctx, ctx->hwndParent, SELECT_BOX_ACTIVATION);
+    return SetInputBlocked(ctx, 1);
+}
+
+void CloseBoxFrame(BDS* ctx, int inputState)
+{
+    if (inputState != -1)
+        SetInputBlocked(ctx, inputState);
 }
 
 void SetBoxTitleA(BDS* ctx, HWND window)

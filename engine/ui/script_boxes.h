@@ -13,6 +13,11 @@ int DoPauseW(BDS* ctx, const wchar_t* title, const wchar_t* text);
 int DoAskYesNoA(BDS* ctx, const char* title, const char* question);
 int DoAskYesNoW(BDS* ctx, const wchar_t* title, const wchar_t* question);
 
+// The frame around a script's modal box: OpenBoxFrame brings the script's window forward
+// and lets input through, answering the state CloseBoxFrame puts back afterwards.
+int OpenBoxFrame(BDS* ctx);
+void CloseBoxFrame(BDS* ctx, int inputState);
+
 // Sets a box's caption from the context's title work buffer (narrow or wide) and centres it.
 void SetBoxTitleA(BDS* ctx, HWND window);
 void SetBoxTitleW(BDS* ctx, HWND window);

@@ -28,8 +28,8 @@ int ActivateFound(BDS* ctx, HWND window)
 
 void CaseWinActivate(BDS* ctx, BuiltinCall& call)
 {
-    HWND window = ArgIsWide(call, 1) ? FindTopWindowW(ctx, ArgWText(ctx, call, 1), Retries(ctx))
-                                     : FindTopWindowA(ctx, ArgText(ctx, call, 1), Retries(ctx));
+    HWND window = ArgIsWide(call, 1) ? FindWindowByTitleW(ctx, ArgWText(ctx, call, 1))
+                                     : FindWindowByTitleA(ctx, ArgText(ctx, call, 1));
     if (ActivateFound(ctx, window))
         SetResultInt(ctx, call.result, 1);
 }
@@ -70,7 +70,7 @@ const BuiltinRow kRows[] = {
 
 int DoWinActivateA(BDS* ctx, const char* title)
 {
-    return ActivateFound(ctx, FindTopWindowA(ctx, title, Retries(ctx)));
+    return ActivateFound(ctx, FindWindowByTitleA(ctx, title));
 }
 
 extern const BuiltinFamily g_WindowActivateBuiltins = {"window-activate", kRows,

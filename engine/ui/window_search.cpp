@@ -66,18 +66,12 @@ int IsWinIdString(const C* text)
     return 1;
 }
 
-// Window handles carry 32 significant bits and are sign-extended to pointer width.
-HWND HandleFromLow32(uint32_t low)
-{
-    return reinterpret_cast<HWND>(static_cast<intptr_t>(static_cast<int32_t>(low)));
-}
-
 HWND HandleFromHexDigits(const char* digits, int check)
 {
     int64_t value = RadixTextToLongA(digits, 16);
     if (value < 0)
         return nullptr;
-    HWND window = HandleFromLow32(static_cast<uint32_t>(value));
+    HWND window = HandleFromNumber(static_cast<int32_t>(static_cast<uint32_t>(value)));
     if (check && !IsWindow(window))
         return nullptr;
     return window;
@@ -265,6 +259,11 @@ HWND FindChildWindow(BDS* ctx, const C* parent, const C* child, int retries, HWN
 
 // ---------------------------------------------------------------- identifiers
 
+HWND HandleFromNumber(int32_t number)
+{
+    return reinterpret_cast<HWND>(static_cast<intptr_t>(number));
+}
+
 int WinIdFromHandleA(HWND window, char* buffer, size_t size)
 {
     if (!buffer || size < WINDOW_ID_BUFFER)
@@ -351,5 +350,3 @@ HWND FindWindowByTitleW(BDS* ctx, const wchar_t* text)
 
 HWND FindWindowOnceA(BDS* ctx, const char* text) { return FindWindowOnce(ctx, text); }
 HWND FindWindowOnceW(BDS* ctx, const wchar_t* text) { return FindWindowOnce(ctx, text); }
-HWND FindChildInA(BDS* ctx, HWND parent, const char* child) { return FindChildIn(ctx, parent, child); }
-HWND FindChildInW(BDS* ctx, HWND parent, const wchar_t* child) { return FindChildIn(ctx, parent, child); }

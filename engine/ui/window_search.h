@@ -10,6 +10,7 @@
 
 #include <windows.h>
 #include <cstddef>
+#include <cstdint>
 
 struct BDS;
 
@@ -18,6 +19,8 @@ constexpr int WINDOW_ID_BUFFER = 17;        // with its NUL
 
 // ---------------------------------------------------------------- window identifiers
 
+// Window handles carry 32 significant bits: a handle's number, sign-extended back.
+HWND HandleFromNumber(int32_t number);
 // Writes the identifier of the handle's low 32 bits; 0 when the buffer holds fewer than 17.
 int WinIdFromHandleA(HWND window, char* buffer, size_t size);
 int WinIdFromHandleW(HWND window, wchar_t* buffer, size_t size);
@@ -54,7 +57,8 @@ BOOL CALLBACK IsWindowIdInTree(HWND window, LPARAM context);
 // `retries` + 1 passes of the title search one second apart (pumping; ends on cancel).
 HWND FindTopWindowA(BDS* ctx, const char* text, int retries);
 HWND FindTopWindowW(BDS* ctx, const wchar_t* text, int retries);
-// A child of the parent found with FindTopWindow; the parent (or null) goes to *parentOut.
+// A child of the parent found with FindTopWindow (a child named by an identifier must lie
+// in the parent's tree); the parent (or null) goes to *parentOut.
 HWND FindChildWindowA(BDS* ctx, const char* parent, const char* child, int retries, HWND* parentOut);
 HWND FindChildWindowW(BDS* ctx, const wchar_t* parent, const wchar_t* child, int retries,
                       HWND* parentOut);
@@ -62,9 +66,7 @@ HWND FindChildWindowW(BDS* ctx, const wchar_t* parent, const wchar_t* child, int
 HWND FindWindowByTitleA(BDS* ctx, const char* text);
 HWND FindWindowByTitleW(BDS* ctx, const wchar_t* text);
 
-// One pass of the title search (an identifier decoded with the check); "" is no window here.
+// One pass of the title search (an identifier decoded with the check); "" is not the
+// script's window here but a pattern like any other, which every titled window matches.
 HWND FindWindowOnceA(BDS* ctx, const char* text);
 HWND FindWindowOnceW(BDS* ctx, const wchar_t* text);
-// A child inside a known parent: an identifier must lie in the parent's tree.
-HWND FindChildInA(BDS* ctx, HWND parent, const char* child);
-HWND FindChildInW(BDS* ctx, HWND parent, const wchar_t* child);

@@ -179,10 +179,8 @@ const wchar_t* WideTextOf(BDS* ctx, resultants* value, char* narrowOut, size_t n
         return ValueWText(ctx, value);
     if ((value->flags & VF_VARIANT) && value->var.vt == VT_BSTR)
         return value->var.bstrVal ? value->var.bstrVal : L"";
-    if (value->flags & VF_STRING) {
+    if (value->flags & VF_STRING)
         lstrcpynA(narrowOut, ValueText(ctx, value), static_cast<int>(narrowSize));
-        return nullptr;
-    }
     return nullptr;
 }
 
@@ -208,7 +206,7 @@ void CaseWinIdConvert(BDS* ctx, BuiltinCall& call)
     ctx->nErrorCode = kept;
     if (isInteger && (value->flags & VF_INT)) {
         wchar_t id[WINDOW_ID_BUFFER];
-        HWND window = reinterpret_cast<HWND>(static_cast<intptr_t>(value->i32));
+        HWND window = HandleFromNumber(value->i32);
         WinIdFromHandleW(window, id, WINDOW_ID_BUFFER);
         SetResultWText(ctx, call.result, id);
         return;
