@@ -25,12 +25,13 @@ const FILETIME& ChosenStamp(BDS* ctx, const WIN32_FIND_DATAW& found)
     }
 }
 
-// Fills the context's time fields from a FILETIME in UTC.
+// Fills the context's time fields from a FILETIME in UTC: in local time, or as stored when
+// the script asked for UTC texts (IntControl 102).
 void FillTimeFields(BDS* ctx, const FILETIME& utc)
 {
     FileOpsState& f = ctx->fileops;
     FILETIME local;
-    if (!FileTimeToLocalFileTime(&utc, &local))
+    if (ctx->eng.ctl.FileTimeUtc || !FileTimeToLocalFileTime(&utc, &local))
         local = utc;
     if (!FileTimeToDosDateTime(&local, &f.DosDate, &f.DosTime)) {
         f.DosDate = DOS_DATE_1980;

@@ -25,7 +25,7 @@ import kvtest  # noqa: E402
 
 SKIP = 77
 DIRECTIVE = re.compile(r"^;\s*test:\s*([\w-]+)\s*(?:=\s*(.*?))?\s*$")
-KNOWN = {"args", "exit", "timeout", "boxes", "hooks", "lang", "skip"}
+KNOWN = {"args", "exit", "timeout", "boxes", "hooks", "lang", "tz", "skip"}
 # Wine hands on the low byte of a crashed process's exception code.
 CRASHES = {5: " (the host crashed: access violation)", 253: " (the host crashed: stack overflow)",
            116: " (the host crashed: heap corruption)", 255: " (the host was stopped)"}
@@ -196,6 +196,8 @@ def main():
     env = dict(os.environ, KVTEST_WORK=t.work_win)
     if directives.get("lang"):
         env["LC_ALL"] = directives["lang"]
+    if directives.get("tz"):
+        env["TZ"] = directives["tz"]
     timeout = float(directives.get("timeout") or 30)
 
     t.process = kvtest.start(opts.kvhost, "run", *args, cwd=work, env=env)
