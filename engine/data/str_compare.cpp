@@ -5,6 +5,7 @@
 #include "engine/core/errors.h"
 #include "engine/data/string_builtins.h"
 #include "engine/data/text_cases.h"
+#include "engine/core/locked_global.h"
 
 namespace {
 
@@ -81,21 +82,6 @@ void CombineClasses(BDS* ctx, const WORD* classes, int count, int flag, resultan
     SetResultWText(ctx, result, wtext);
 }
 
-// One class word per character, in a zero-filled global block of `count` words.
-struct ClassBlock {
-    HGLOBAL handle = nullptr;
-    WORD* words = nullptr;
-    explicit ClassBlock(size_t count)
-    {
-        handle = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (count + 1) * sizeof(WORD));
-        if (handle) words = static_cast<WORD*>(GlobalLock(handle));
-    }
-    ~ClassBlock()
-    {
-        if (words) GlobalUnlock(handle);
-        if (handle) GlobalFree(handle);
-    }
-};
 
 }  // namespace
 
@@ -112,16 +98,18 @@ void DoStrTypeInfoA(BDS* ctx, const char* text, int flag, resultants* result)
     if (flag != 0 && flag != 1) return SetError(ctx, ERR_BAD_FLAG);
     int bytes = static_cast<int>(std::strlen(text));
     if (bytes == 0) return CombineClasses(ctx, nullptr, 0, flag, result, false);
-    ClassBlock block(static_cast<size_t>(bytes));
-    if (!block.words) return SetError(ctx, ERR_NO_MEMORY);
-    if (!GetStringTypeA(LOCALE_SYSTEM_DEFAULT, CT_CTYPE1, text, bytes, block.words)) {
+    // One class word per character.
+    LockedGlobal block((static_cast<size_t>(bytes) + 1) * sizeof(WORD));
+    WORD* words = block.As<WORD>();
+    if (!words) return SetError(ctx, ERR_NO_MEMORY);
+    if (!GetStringTypeA(LOCALE_SYSTEM_DEFAULT, CT_CTYPE1, text, bytes, words)) {
         StoreLastError(ctx, GetLastError(), "GetStringTypeA", true);
         return SetError(ctx, ERR_FAILED);
     }
     // One word per character of the system's ANSI code page.
     int chars = MultiByteToWideChar(CP_ACP, 0, text, bytes, nullptr, 0);
     if (chars <= 0 || chars > bytes) chars = bytes;
-    CombineClasses(ctx, block.words, chars, flag, result, false);
+    CombineClasses(ctx, words, chars, flag, result, false);
 }
 
 void DoStrTypeInfoW(BDS* ctx, const wchar_t* text, int flag, resultants* result)
@@ -134,13 +122,14 @@ void DoStrTypeInfoW(BDS* ctx, const wchar_t* text, int flag, resultants* result)
     if (flag != 0 && flag != 1) return SetError(ctx, ERR_BAD_FLAG);
     int units = static_cast<int>(std::wcslen(text));
     if (units == 0) return CombineClasses(ctx, nullptr, 0, flag, result, true);
-    ClassBlock block(static_cast<size_t>(units));
-    if (!block.words) return SetError(ctx, ERR_NO_MEMORY);
-    if (!GetStringTypeW(CT_CTYPE1, text, units, block.words)) {
+    LockedGlobal block((static_cast<size_t>(units) + 1) * sizeof(WORD));
+    WORD* words = block.As<WORD>();
+    if (!words) return SetError(ctx, ERR_NO_MEMORY);
+    if (!GetStringTypeW(CT_CTYPE1, text, units, words)) {
         StoreLastError(ctx, GetLastError(), "GetStringTypeW", true);
         return SetError(ctx, ERR_FAILED);
     }
-    CombineClasses(ctx, block.words, units, flag, result, true);
+    CombineClasses(ctx, words, units, flag, result, true);
 }
 
 // ---------------------------------------------------------------- cases

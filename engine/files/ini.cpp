@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/core/builtin.h"
+#include "engine/core/locked_global.h"
 
 namespace {
 
@@ -21,18 +22,6 @@ constexpr DWORD LIST_BUFFER_SIZE = 32000;
 constexpr DWORD LIST_BUFFER_LIMIT = 0x40000000;
 constexpr char NO_ENTRIES[] = "(NONE)";
 
-// A movable block locked for the time of one call.
-struct LockedBlock {
-    HGLOBAL handle = nullptr;
-    char* data = nullptr;
-    ~LockedBlock()
-    {
-        if (data)
-            GlobalUnlock(handle);
-        if (handle)
-            GlobalFree(handle);
-    }
-};
 
 }  // namespace
 
@@ -48,19 +37,15 @@ void DoIniRead(BDS* ctx, resultants* result, const char* section, const char* ke
         SetError(ctx, ERR_FORBIDDEN_ENTRY);
         return;
     }
-    LockedBlock buffer;
-    buffer.handle = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, READ_BUFFER_SIZE);
-    if (buffer.handle)
-        buffer.data = static_cast<char*>(GlobalLock(buffer.handle));
-    if (!buffer.data) {
+    LockedGlobal buffer(READ_BUFFER_SIZE);
+    char* text = buffer.As<char>();
+    if (!text) {
         SetError(ctx, ERR_NO_MEMORY);
         return;
     }
-    DWORD length = file ? GetPrivateProfileStringA(section, key, fallback, buffer.data,
-                                                   READ_BUFFER_SIZE, file)
-                        : GetProfileStringA(section, key, fallback, buffer.data,
-                                            READ_BUFFER_SIZE);
-    SetResultText(ctx, result, buffer.data, strnlen(buffer.data, length));
+    DWORD length = file ? GetPrivateProfileStringA(section, key, fallback, text, READ_BUFFER_SIZE, file)
+                        : GetProfileStringA(section, key, fallback, text, READ_BUFFER_SIZE);
+    SetResultText(ctx, result, text, strnlen(text, length));
 }
 
 void DoIniWrite(BDS* ctx, resultants* result, const char* section, const char* key,
@@ -122,30 +107,28 @@ void DoIniItemize(BDS* ctx, resultants* result, const char* section, const char*
     const char* privateFile = file && *file ? file : nullptr;
     // A list that fills the buffer may have been cut: ask again with a larger one.
     for (DWORD size = LIST_BUFFER_SIZE;; size *= 2) {
-        LockedBlock buffer;
-        buffer.handle = GlobalAlloc(GMEM_MOVEABLE, size);
-        if (buffer.handle)
-            buffer.data = static_cast<char*>(GlobalLock(buffer.handle));
-        if (!buffer.data) {
+        LockedGlobal buffer(size, GMEM_MOVEABLE);
+        char* list = buffer.As<char>();
+        if (!list) {
             SetError(ctx, ERR_NO_STRING_SPACE);
             return;
         }
-        DWORD length = privateFile ? GetPrivateProfileStringA(wanted, nullptr, NO_ENTRIES, buffer.data, size,
+        DWORD length = privateFile ? GetPrivateProfileStringA(wanted, nullptr, NO_ENTRIES, list, size,
                                                               privateFile)
-                                   : GetProfileStringA(wanted, nullptr, NO_ENTRIES, buffer.data, size);
+                                   : GetProfileStringA(wanted, nullptr, NO_ENTRIES, list, size);
         if (length >= size - 2 && size < LIST_BUFFER_LIMIT)
             continue;
         if (length >= size)
             length = size - 1;
-        if (buffer.data[0] == 0) {
+        if (list[0] == 0) {
             SetResultText(ctx, result, NO_ENTRIES);
             return;
         }
         // Names are NUL-terminated one after the other: join them with TABs.
         for (DWORD i = 0; i + 1 < length; ++i)
-            if (buffer.data[i] == 0 && buffer.data[i + 1] != 0)
-                buffer.data[i] = '\t';
-        SetResultText(ctx, result, buffer.data, strnlen(buffer.data, length));
+            if (list[i] == 0 && list[i + 1] != 0)
+                list[i] = '\t';
+        SetResultText(ctx, result, list, strnlen(list, length));
         return;
     }
 }

@@ -9,7 +9,7 @@
 #include "engine/core/pump.h"
 #include "engine/core/system_flags.h"
 #include "engine/system/intcontrol.h"
-#include "engine/ui/locked_block.h"
+#include "engine/core/locked_global.h"
 #include "engine/ui/window_search.h"
 
 namespace {

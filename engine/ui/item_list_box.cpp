@@ -13,7 +13,7 @@
 #include "engine/core/pump.h"
 #include "engine/system/input_block.h"
 #include "engine/ui/foreground.h"
-#include "engine/ui/locked_block.h"
+#include "engine/core/locked_global.h"
 #include "engine/ui/script_boxes.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include "engine/core/system_flags.h"
 #include "engine/files/file_handles.h"
 #include "engine/ui/item_list_box.h"
-#include "engine/ui/locked_block.h"
+#include "engine/core/locked_global.h"
 
 namespace {
 

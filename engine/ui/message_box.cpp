@@ -9,7 +9,7 @@
 #include "engine/core/context.h"
 #include "engine/system/input_block.h"
 #include "engine/ui/foreground.h"
-#include "engine/ui/locked_block.h"
+#include "engine/core/locked_global.h"
 
 namespace {
 
