@@ -19,27 +19,6 @@
 
 // ---------------------------------------------------------------- small helpers
 
-int SetStringValueN(BDS* ctx, resultants* record, const char* text, size_t length)
-{
-    uint64_t offset = VMalloc(ctx, length + 1);
-    if (!offset) {
-        SetError(ctx, ERR_STRINGS_FULL);
-        return 0;
-    }
-    char* out = HeapPtr(ctx, offset);
-    std::memcpy(out, text, length);
-    out[length] = 0;
-    FreeValue(ctx, record, 0, VK_RECORD);
-    record->str = offset;
-    record->flags = VF_STRING;
-    return 1;
-}
-
-int SetStringValue(BDS* ctx, resultants* record, const char* text)
-{
-    return SetStringValueN(ctx, record, text, std::strlen(text));
-}
-
 int FormatVarPointer(BDS* ctx, uint16_t index, char* out, size_t size)
 {
     char text[VARPTR_TEXT_SIZE];
@@ -1082,8 +1061,7 @@ void ApplyUnaryOperator(BDS* ctx, uint16_t op, resultants* value)
             return;
         }
         ReleaseTemp(ctx, value);
-        SetStringValue(ctx, value, text);
-        value->originVar = ORIGIN_NONE;
+        SetResultText(ctx, value, text);
         return;
     }
     if (op == KID_STAR) {

@@ -434,7 +434,7 @@ void PointerToName(BDS* ctx, resultants* result)
         SetError(ctx, ERR_BAD_AMPERSAND);
         return;
     }
-    SetStringValue(ctx, result, text);
+    SetResultText(ctx, result, text);
 }
 
 }  // namespace
@@ -507,7 +507,7 @@ void ConstantValue(BDS* ctx, resultants* result, uint32_t word)
         SetResultFloat(ctx, result, kFloatConstants[word & 31]);
     } else if ((word & 0xFFFFFF00u) == 0xFFF0F000u) {
         uint32_t k = word & 31;
-        SetStringValue(ctx, result, k < 4 ? kStringConstants[k] : "");
+        SetResultText(ctx, result, k < 4 ? kStringConstants[k] : "");
     } else {
         SetResultInt(ctx, result, static_cast<int32_t>(word));
     }
@@ -618,7 +618,7 @@ void ParseNameOrLiteral(BDS* ctx, resultants* result)
         break;
     }
     case TK_STRING:
-        if (!SetStringValue(ctx, result, ctx->szToken))
+        if (!SetResultText(ctx, result, ctx->szToken))
             return;
         break;
     case TK_DOLLARQUOTE:

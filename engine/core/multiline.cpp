@@ -114,7 +114,7 @@ int ParseMultilineString(BDS* ctx, resultants* result, RunSite* site)
 {
     if (!site)
         site = ctx->run.site;
-    if (result && !SetStringValue(ctx, result, ""))
+    if (result && !SetResultText(ctx, result, ""))
         return 0;
     char* lineBuffer = StatementLineBuffer(ctx, site);
     char saved[TEXTBUF];
@@ -216,7 +216,7 @@ int ParseMultilineString(BDS* ctx, resultants* result, RunSite* site)
         ctx->prog = p;
         if (char* lf = std::strchr(p, '\n'))
             *lf = 0;
-        if (result && !SetStringValueN(ctx, result, text.data ? text.data : "", text.length))
+        if (result && !SetResultText(ctx, result, text.data ? text.data : "", text.length))
             error = ctx->nErrorCode;
         if (!error)
             return 1;

@@ -279,7 +279,7 @@ void ObjectTypeGet(BDS* ctx, resultants* result)
     if (!ExpectCloseParen(ctx))
         return;
     // The type name of a COM variant comes from the automation layer; other values have none.
-    SetStringValue(ctx, result, "");
+    SetResultText(ctx, result, "");
 }
 
 // ---------------------------------------------------------------- pointers
@@ -288,7 +288,7 @@ void SetPointerResult(BDS* ctx, resultants* result, uint16_t index)
 {
     char text[POINTER_TEXT_SIZE];
     if (FormatVarPointer(ctx, index, text, sizeof(text)))
-        SetStringValue(ctx, result, text);
+        SetResultText(ctx, result, text);
     else
         SetError(ctx, ERR_MAKEPOINTER);
 }
