@@ -2,9 +2,7 @@
 // primary, which reads operands, literals, @constants, unary operators and calls.
 #include "engine/core/evaluator.h"
 
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -13,8 +11,10 @@
 #include "engine/core/messages.h"
 #include "engine/core/module.h"
 #include "engine/core/multiline.h"
+#include "engine/core/numtext.h"
 #include "engine/core/operators.h"
 #include "engine/core/router.h"
+#include "engine/core/text_bounded.h"
 #include "engine/core/tokenizer.h"
 
 // ---------------------------------------------------------------- shared helpers
@@ -183,16 +183,6 @@ constexpr size_t NAME_COPY = 64;
 
 bool IsUdfId(uint32_t id) { return id >= UDFSTART && id < UDFSTART + 999; }
 
-void CopyName(char* out, size_t size, const char* text)
-{
-    size_t n = 0;
-    while (text[n] && n + 1 < size) {
-        out[n] = text[n];
-        ++n;
-    }
-    out[n] = 0;
-}
-
 // The parse state around a call: a user-defined function runs its own lines through the
 // same context, so the caller's position and token are put back afterwards.
 struct ParseState {
@@ -303,7 +293,7 @@ int ReadArguments(BDS* ctx, ArgBlock& args, uint32_t required, uint32_t maximum)
 void CallObjectExpression(BDS* ctx, resultants* result)
 {
     char text[TEXTBUF];
-    CopyName(text, sizeof(text), ctx->szToken);
+    CopyStringBoundedA(ctx, text, ctx->szToken, sizeof(text));
     ArgBlock args;
     InitArgs(ctx, args);
     Call(ctx, text, KID_OLEOBJECT, result, args.rec, 1, 0, 0);
@@ -336,7 +326,7 @@ void CallFunction(BDS* ctx, resultants* result, uint16_t id)
         return;
     }
     char name[NAME_COPY];
-    CopyName(name, sizeof(name), ctx->szToken);
+    CopyStringBoundedA(ctx, name, ctx->szToken, sizeof(name));
     Next(ctx);
     if (ctx->nErrorCode)
         return;
@@ -387,7 +377,7 @@ void CallCommand(BDS* ctx, resultants* result, uint16_t id)
     if (count > MAX_ARGS)
         count = MAX_ARGS;
     char name[NAME_COPY];
-    CopyName(name, sizeof(name), ctx->szToken);
+    CopyStringBoundedA(ctx, name, ctx->szToken, sizeof(name));
     Next(ctx);
     if (ctx->nErrorCode)
         return;
@@ -513,20 +503,6 @@ void ConstantValue(BDS* ctx, resultants* result, uint32_t word)
     }
 }
 
-// Decimal digits as a 64-bit integer; false beyond its range.
-bool ParseIntegerText(const char* text, int64_t* out)
-{
-    uint64_t v = 0;
-    for (const char* p = text; *p; ++p) {
-        uint64_t digit = static_cast<uint64_t>(*p - '0');
-        if (v > (static_cast<uint64_t>(INT64_MAX) - digit) / 10)
-            return false;
-        v = v * 10 + digit;
-    }
-    *out = static_cast<int64_t>(v);
-    return true;
-}
-
 void ReadVariable(BDS* ctx, resultants* result)
 {
     int index = find_var(ctx, ctx->szToken, 1);
@@ -597,7 +573,7 @@ void ParseNameOrLiteral(BDS* ctx, resultants* result)
         return;
     case TK_INTEGER: {
         int64_t v;
-        if (!ParseIntegerText(ctx->szToken, &v)) {
+        if (!ParseIntegerTextA(ctx->szToken, &v)) {
             SetError(ctx, ERR_NOT_NUMBER);
             return;
         }
@@ -608,7 +584,6 @@ void ParseNameOrLiteral(BDS* ctx, resultants* result)
         break;
     }
     case TK_FLOAT: {
-        errno = 0;
         double d = std::strtod(ctx->szToken, nullptr);
         if (std::isinf(d)) {
             SetError(ctx, ERR_FP_OVERFLOW);

@@ -7,6 +7,7 @@
 
 #include "engine/core/charclass.h"
 #include "engine/core/short_text.h"
+#include "engine/core/text_bounded.h"
 #include "engine/core/varptr.h"
 #include "engine/data/array.h"
 #include "engine/core/keyword_lookup.h"
@@ -389,27 +390,11 @@ const ArrayElement* ElementFromText(const ArrayHeader* a, const char* text)
     return &a->data[index];
 }
 
-void CopyBounded(char* out, size_t size, const char* text)
-{
-    size_t n = 0;
-    while (text[n] && n + 1 < size) {
-        if (IsLeadByte(text[n])) {
-            if (!text[n + 1] || n + 2 >= size)
-                break;
-            out[n] = text[n];
-            ++n;
-        }
-        out[n] = text[n];
-        ++n;
-    }
-    out[n] = 0;
-}
-
 // The value head as ANSI text; 0 when it cannot be shown.
 int HeadToText(BDS* ctx, const ValueHead* value, char* buffer, size_t size)
 {
     if (value->flags & VF_STRING) {
-        CopyBounded(buffer, size, ValueText(ctx, value));
+        CopyStringBoundedA(ctx, buffer, ValueText(ctx, value), size);
         return 1;
     }
     resultants temp;
@@ -418,7 +403,7 @@ int HeadToText(BDS* ctx, const ValueHead* value, char* buffer, size_t size)
     int ok = 0;
     if ((temp.flags & (VF_UNICODE | VF_INT | VF_INT64 | VF_FLOAT | VF_VARIANT))
         && ValueToString(ctx, &temp)) {
-        CopyBounded(buffer, size, ValueText(ctx, &temp));
+        CopyStringBoundedA(ctx, buffer, ValueText(ctx, &temp), size);
         ok = 1;
     }
     FreeValue(ctx, &temp, 0, VK_RECORD);
@@ -457,7 +442,7 @@ int ValueToDisplayText(BDS* ctx, const char* name, char* buffer, size_t size)
     int ok = 0;
     if (v.flags & VF_ARRAY) {
         if (!hasSubscript) {
-            CopyBounded(buffer, size, "<array>");
+            CopyStringBoundedA(ctx, buffer, "<array>", size);
             ok = 1;
         } else if (const ArrayElement* e =
                        ElementFromText(reinterpret_cast<const ArrayHeader*>(v.str), subscript)) {
