@@ -706,23 +706,19 @@ bool DuplicateTexts(BDS* ctx, const resultants* value, uint64_t* str, uint64_t* 
     *str = *wstr = 0;
     if (value->flags & VF_STRING) {
         const char* text = ValueText(ctx, value);
-        size_t n = TextLength(text) + 1;
-        if (!(*str = VMalloc(ctx, n))) {
+        if (!(*str = HeapCopyText(ctx, text, TextLength(text)))) {
             SetError(ctx, ERR_STRINGS_FULL);
             return false;
         }
-        std::memcpy(HeapPtr(ctx, *str), ValueText(ctx, value), n);
     }
     if (value->flags & VF_UNICODE) {
         const wchar_t* text = ValueWText(ctx, value);
-        size_t n = (TextLength(text) + 1) * sizeof(wchar_t);
-        if (!(*wstr = VMalloc(ctx, n))) {
+        if (!(*wstr = HeapCopyWText(ctx, text, TextLength(text)))) {
             if (*str)
                 VFree(ctx, *str);
             SetError(ctx, ERR_STRINGS_FULL);
             return false;
         }
-        std::memcpy(HeapPtr(ctx, *wstr), ValueWText(ctx, value), n);
     }
     return true;
 }
