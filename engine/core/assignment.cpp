@@ -1,7 +1,6 @@
 // ProcessSubExpression: the decision between an assignment and an expression, compound
 // assignment, storing into variables and elements, subscripts for reading and writing,
 // and the pointer operators & and *.
-#include <cstdio>
 #include <cstring>
 
 #include "engine/core/text_length.h"
@@ -13,6 +12,7 @@
 #include "engine/core/operators.h"
 #include "engine/core/runloop.h"
 #include "engine/core/statement.h"
+#include "engine/core/text_bounded.h"
 #include "engine/core/tokenizer.h"
 #include "engine/data/array_rebuild.h"
 #include "engine/data/map.h"
@@ -72,6 +72,17 @@ bool ResolvePointer(BDS* ctx, const char* text, uint32_t* slot, uint16_t* index)
         return false;
     }
     return ok;
+}
+
+bool ResolveHeldPointer(BDS* ctx, const VariableEntry* holder, uint32_t* slot, uint16_t* index)
+{
+    if (!holder || !(holder->flags & VF_STRING)) {
+        SetError(ctx, ERR_NOT_POINTER);
+        return false;
+    }
+    char text[POINTER_TEXT_SIZE];
+    CopyStringBoundedA(ctx, text, ValueText(ctx, holder), sizeof(text));
+    return ResolvePointer(ctx, text, slot, index);
 }
 
 bool IsCompoundAssignOp(uint16_t id)
@@ -850,16 +861,7 @@ void Assign(BDS* ctx, resultants* result, Target& t)
 bool PointerTarget(BDS* ctx, const char* name, Target* t)
 {
     int index = find_var(ctx, name, 1);
-    if (index < 0)
-        return false;
-    const VariableEntry& v = ctx->pVars[index];
-    if (!(v.flags & VF_STRING)) {
-        SetError(ctx, ERR_NOT_POINTER);
-        return false;
-    }
-    char text[POINTER_TEXT_SIZE];
-    std::snprintf(text, sizeof(text), "%s", ValueText(ctx, &v));
-    return ResolvePointer(ctx, text, &t->slot, &t->var);
+    return index >= 0 && ResolveHeldPointer(ctx, &ctx->pVars[index], &t->slot, &t->var);
 }
 
 }  // namespace
@@ -1003,7 +1005,7 @@ void Dereference(BDS* ctx, resultants* value)
         return;
     }
     char text[POINTER_TEXT_SIZE];
-    std::snprintf(text, sizeof(text), "%s", ValueText(ctx, value));
+    CopyStringBoundedA(ctx, text, ValueText(ctx, value), sizeof(text));
     if (!AtKeyword(ctx, KID_LBRACKET)) {
         resultants target;
         InitTemp(ctx, &target);

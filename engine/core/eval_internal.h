@@ -75,6 +75,8 @@ bool LeaveScope(ScopeVisit* visit);                            // false: 3816
 
 // Resolves a variable pointer text to its scope slot and variable index (3813-3816).
 bool ResolvePointer(BDS* ctx, const char* text, uint32_t* slot, uint16_t* index);
+// The same for the pointer text that `holder` holds; 3813 when it holds no text (or is null).
+bool ResolveHeldPointer(BDS* ctx, const VariableEntry* holder, uint32_t* slot, uint16_t* index);
 
 // The name-taking built-ins (drop, isdefined, vartype, ...); the current token is the
 // keyword.

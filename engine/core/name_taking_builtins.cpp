@@ -84,17 +84,11 @@ bool ReadOperand(BDS* ctx, NameMode mode, Operand* op)
         if (pointer) {
             uint16_t holder = FindVarIndex(ctx, f.szName);
             const VariableEntry* v = holder != VAR_NOT_FOUND ? &ctx->pVars[holder] : nullptr;
-            char text[POINTER_TEXT_SIZE];
-            if (v && (v->flags & VF_STRING)) {
-                std::snprintf(text, sizeof(text), "%s", ValueText(ctx, v));
-                uint16_t saved = ctx->nErrorCode;
-                op->resolved = ResolvePointer(ctx, text, &op->slot, &op->index);
-                if (!op->resolved) {
-                    op->index = VAR_NOT_FOUND;
-                    ctx->nErrorCode = saved;
-                }
-            } else {
-                op->resolved = false;
+            uint16_t saved = ctx->nErrorCode;
+            op->resolved = ResolveHeldPointer(ctx, v, &op->slot, &op->index);
+            if (!op->resolved) {    // an operand that names nothing, not an error
+                op->index = VAR_NOT_FOUND;
+                ctx->nErrorCode = saved;
             }
         } else {
             op->index = FindVarIndex(ctx, f.szName);
@@ -142,13 +136,7 @@ void Drop(BDS* ctx, resultants* result)
         op.index = FindVarIndex(ctx, ctx->front.szName);
         if (pointer) {
             const VariableEntry* v = op.index != VAR_NOT_FOUND ? &ctx->pVars[op.index] : nullptr;
-            char text[POINTER_TEXT_SIZE];
-            if (!v || !(v->flags & VF_STRING)) {
-                SetError(ctx, ERR_NOT_POINTER);
-                return;
-            }
-            std::snprintf(text, sizeof(text), "%s", ValueText(ctx, v));
-            if (!ResolvePointer(ctx, text, &op.slot, &op.index))
+            if (!ResolveHeldPointer(ctx, v, &op.slot, &op.index))
                 return;
         }
         get_token(ctx);
