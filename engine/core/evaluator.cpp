@@ -218,7 +218,7 @@ void Call(BDS* ctx, const char* name, uint16_t id, resultants* result, resultant
     ParseState state = SaveParseState(ctx);
     CallBuiltinFunction(ctx, name, id, result, args, noConversion, argc, signature);
     // A function that reads its own arguments leaves the position behind them.
-    if (!noConversion || (id >= UDFSTART && id < UDFSTART + 999))
+    if (!noConversion || IsUdfId(id))
         RestoreParseState(ctx, state);
 }
 
@@ -310,7 +310,7 @@ void CallFunction(BDS* ctx, resultants* result, uint16_t id)
     uint32_t required, optional;
     uint64_t signature;
     if (IsUdfId(id)) {
-        const UdfRecord* u = ctx->pUdfRecords[id - UDFSTART];
+        const UdfRecord* u = UdfRecordOfId(ctx, id);
         required = u ? u->paramCount : 0;
         optional = 0;
         signature = ~0ull;
@@ -363,7 +363,7 @@ void CallCommand(BDS* ctx, resultants* result, uint16_t id)
     uint32_t count;
     uint64_t signature;
     if (udf) {
-        const UdfRecord* u = ctx->pUdfRecords[id - UDFSTART];
+        const UdfRecord* u = UdfRecordOfId(ctx, id);
         count = u ? u->paramCount : 0;
         signature = ~0ull;
     } else {

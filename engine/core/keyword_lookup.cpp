@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/core/charclass.h"
+#include "engine/core/runloop.h"
 #include "engine/core/short_text.h"
 #include "engine/core/tokenizer.h"
 #include "engine/core/varptr.h"
@@ -290,24 +291,23 @@ const KeywordRecord* KeywordRecordOf(BDS* ctx, uint32_t id)
     return nullptr;
 }
 
+const UdfRecord* UdfRecordOfId(BDS* ctx, uint32_t id)
+{
+    return id >= UDFSTART && id < UDFSTART + 999 ? UdfRecordAt(ctx, id - UDFSTART) : nullptr;
+}
+
 uint32_t KeywordNameLength(BDS* ctx, uint32_t id)
 {
-    if (id >= UDFSTART && id < UDFSTART + 999) {
-        uint32_t index = id - UDFSTART;
-        const UdfRecord* r = index < MAX_UDFS ? ctx->pUdfRecords[index] : nullptr;
-        return r ? r->nameLength : 0;
-    }
+    if (const UdfRecord* u = UdfRecordOfId(ctx, id))
+        return u->nameLength;
     const KeywordRecord* r = KeywordRecordOf(ctx, id);
     return r ? r->nameLength : 0;
 }
 
 uint32_t KeywordTypeOf(BDS* ctx, uint32_t id)
 {
-    if (id >= UDFSTART && id < UDFSTART + 999) {
-        uint32_t index = id - UDFSTART;
-        const UdfRecord* r = index < MAX_UDFS ? ctx->pUdfRecords[index] : nullptr;
-        return r ? r->kind : 0xFFFFFFFF;
-    }
+    if (const UdfRecord* u = UdfRecordOfId(ctx, id))
+        return u->kind;
     const KeywordRecord* r = KeywordRecordOf(ctx, id);
     return r ? r->type : 0xFFFFFFFF;
 }
