@@ -31,32 +31,6 @@ int FormatVarPointer(BDS* ctx, uint16_t index, char* out, size_t size)
     return 1;
 }
 
-bool EnterScope(BDS* ctx, ScopeVisit* visit, uint32_t slot)
-{
-    visit->ctx = ctx;
-    visit->switched = false;
-    if (slot == ctx->nScopeCurrent)
-        return true;
-    if (!SwitchVarScope(ctx, slot, &visit->save)) {
-        SetError(ctx, ERR_SCOPE_ENTER);
-        return false;
-    }
-    visit->switched = true;
-    return true;
-}
-
-bool LeaveScope(ScopeVisit* visit)
-{
-    if (!visit->switched)
-        return true;
-    visit->switched = false;
-    if (!RestoreVarScope(visit->ctx, &visit->save)) {
-        SetError(visit->ctx, ERR_SCOPE_LEAVE);
-        return false;
-    }
-    return true;
-}
-
 bool ResolvePointer(BDS* ctx, const char* text, uint32_t* slot, uint16_t* index)
 {
     char name[VARNAMESIZE + 1] = {};
