@@ -1,11 +1,11 @@
 // The built-ins that take a variable name rather than a value: drop, isdefined, vartype,
 // objecttypeget and the pointer makers (?makepointer, ptrglobal, ptrglobaldefine,
 // ptrglobaltest, ptrpersistent).
-#include <cstdio>
 #include <cstring>
 
 #include "engine/core/evaluator.h"
 #include "engine/core/eval_internal.h"
+#include "engine/core/text_bounded.h"
 #include "engine/core/tokenizer.h"
 
 namespace {
@@ -388,7 +388,7 @@ void GlobalPointer(BDS* ctx, resultants* result, uint16_t id)
 void CallSpecialFunction(BDS* ctx, resultants* result, uint16_t id)
 {
     char name[40];
-    std::snprintf(name, sizeof(name), "%s", ctx->szToken);
+    CopyStringBoundedA(ctx, name, ctx->szToken, sizeof(name));
     if (!ExpectOpenParen(ctx, name))
         return;
     switch (id) {
