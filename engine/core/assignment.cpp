@@ -991,16 +991,9 @@ void Dereference(BDS* ctx, resultants* value)
         *value = target;
         return;
     }
-    uint32_t slot;
-    uint16_t index;
-    if (!ResolvePointer(ctx, text, &slot, &index))
-        return;
+    Target t{0, 0, nullptr, nullptr};
     ValueHead head;
-    ScopeVisit visit;
-    if (!EnterScope(ctx, &visit, slot))
-        return;
-    head = ctx->pVars[index];
-    if (!LeaveScope(&visit))
+    if (!ResolvePointer(ctx, text, &t.slot, &t.var) || !ReadTargetHead(ctx, t, &head))
         return;
     if (!(head.flags & VF_ARRAY)) {
         SetError(ctx, ERR_NOT_AN_ARRAY);
