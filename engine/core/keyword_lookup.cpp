@@ -77,18 +77,15 @@ namespace {
 // the name is an array variable, is an object expression (?oleobject).
 bool IsObjectExpression(BDS* ctx, const char* prog)
 {
-    char name[WORD_MAX + 1];
-    int n = 0;
     const char* p = prog;
     while (IsWordChar(*p)) {
-        if (*p == '@' && n > 0)
+        if (*p == '@' && p > prog)
             return false;
-        if (n == WORD_MAX)
+        if (p - prog == WORD_MAX)
             return false;
-        name[n++] = LowerChar(*p);
         ++p;
     }
-    name[n] = 0;
+    size_t length = static_cast<size_t>(p - prog);
     if (*p == '.')
         return true;
     if (*p != '[')
@@ -101,6 +98,9 @@ bool IsObjectExpression(BDS* ctx, const char* prog)
     }
     if (*p != '.')
         return false;
+    char name[WORD_MAX + 1];
+    std::memcpy(name, prog, length);
+    name[length] = 0;
     uint16_t index = FindVarIndex(ctx, name);
     if (index == VAR_NOT_FOUND)
         return false;
