@@ -1,7 +1,6 @@
 // ProcessSubExpression: the decision between an assignment and an expression, compound
 // assignment, storing into variables and elements, subscripts for reading and writing,
 // and the pointer operators & and *.
-#include <cstdio>
 #include <cstring>
 
 #include "engine/core/text_length.h"
@@ -13,32 +12,12 @@
 #include "engine/core/operators.h"
 #include "engine/core/runloop.h"
 #include "engine/core/statement.h"
+#include "engine/core/text_bounded.h"
 #include "engine/core/tokenizer.h"
 #include "engine/data/array_rebuild.h"
 #include "engine/data/map.h"
 
 // ---------------------------------------------------------------- small helpers
-
-int SetStringValueN(BDS* ctx, resultants* record, const char* text, size_t length)
-{
-    uint64_t offset = VMalloc(ctx, length + 1);
-    if (!offset) {
-        SetError(ctx, ERR_STRINGS_FULL);
-        return 0;
-    }
-    char* out = HeapPtr(ctx, offset);
-    std::memcpy(out, text, length);
-    out[length] = 0;
-    FreeValue(ctx, record, 0, VK_RECORD);
-    record->str = offset;
-    record->flags = VF_STRING;
-    return 1;
-}
-
-int SetStringValue(BDS* ctx, resultants* record, const char* text)
-{
-    return SetStringValueN(ctx, record, text, std::strlen(text));
-}
 
 int FormatVarPointer(BDS* ctx, uint16_t index, char* out, size_t size)
 {
@@ -50,32 +29,6 @@ int FormatVarPointer(BDS* ctx, uint16_t index, char* out, size_t size)
         return 0;
     std::memcpy(out, text, n + 1);
     return 1;
-}
-
-bool EnterScope(BDS* ctx, ScopeVisit* visit, uint32_t slot)
-{
-    visit->ctx = ctx;
-    visit->switched = false;
-    if (slot == ctx->nScopeCurrent)
-        return true;
-    if (!SwitchVarScope(ctx, slot, &visit->save)) {
-        SetError(ctx, ERR_SCOPE_ENTER);
-        return false;
-    }
-    visit->switched = true;
-    return true;
-}
-
-bool LeaveScope(ScopeVisit* visit)
-{
-    if (!visit->switched)
-        return true;
-    visit->switched = false;
-    if (!RestoreVarScope(visit->ctx, &visit->save)) {
-        SetError(visit->ctx, ERR_SCOPE_LEAVE);
-        return false;
-    }
-    return true;
 }
 
 bool ResolvePointer(BDS* ctx, const char* text, uint32_t* slot, uint16_t* index)
@@ -93,6 +46,17 @@ bool ResolvePointer(BDS* ctx, const char* text, uint32_t* slot, uint16_t* index)
         return false;
     }
     return ok;
+}
+
+bool ResolveHeldPointer(BDS* ctx, const VariableEntry* holder, uint32_t* slot, uint16_t* index)
+{
+    if (!holder || !(holder->flags & VF_STRING)) {
+        SetError(ctx, ERR_NOT_POINTER);
+        return false;
+    }
+    char text[POINTER_TEXT_SIZE];
+    CopyStringBoundedA(ctx, text, ValueText(ctx, holder), sizeof(text));
+    return ResolvePointer(ctx, text, slot, index);
 }
 
 bool IsCompoundAssignOp(uint16_t id)
@@ -727,23 +691,19 @@ bool DuplicateTexts(BDS* ctx, const resultants* value, uint64_t* str, uint64_t* 
     *str = *wstr = 0;
     if (value->flags & VF_STRING) {
         const char* text = ValueText(ctx, value);
-        size_t n = TextLength(text) + 1;
-        if (!(*str = VMalloc(ctx, n))) {
+        if (!(*str = HeapCopyText(ctx, text, TextLength(text)))) {
             SetError(ctx, ERR_STRINGS_FULL);
             return false;
         }
-        std::memcpy(HeapPtr(ctx, *str), ValueText(ctx, value), n);
     }
     if (value->flags & VF_UNICODE) {
         const wchar_t* text = ValueWText(ctx, value);
-        size_t n = (TextLength(text) + 1) * sizeof(wchar_t);
-        if (!(*wstr = VMalloc(ctx, n))) {
+        if (!(*wstr = HeapCopyWText(ctx, text, TextLength(text)))) {
             if (*str)
                 VFree(ctx, *str);
             SetError(ctx, ERR_STRINGS_FULL);
             return false;
         }
-        std::memcpy(HeapPtr(ctx, *wstr), ValueWText(ctx, value), n);
     }
     return true;
 }
@@ -875,16 +835,7 @@ void Assign(BDS* ctx, resultants* result, Target& t)
 bool PointerTarget(BDS* ctx, const char* name, Target* t)
 {
     int index = find_var(ctx, name, 1);
-    if (index < 0)
-        return false;
-    const VariableEntry& v = ctx->pVars[index];
-    if (!(v.flags & VF_STRING)) {
-        SetError(ctx, ERR_NOT_POINTER);
-        return false;
-    }
-    char text[POINTER_TEXT_SIZE];
-    std::snprintf(text, sizeof(text), "%s", ValueText(ctx, &v));
-    return ResolvePointer(ctx, text, &t->slot, &t->var);
+    return index >= 0 && ResolveHeldPointer(ctx, &ctx->pVars[index], &t->slot, &t->var);
 }
 
 }  // namespace
@@ -1028,7 +979,7 @@ void Dereference(BDS* ctx, resultants* value)
         return;
     }
     char text[POINTER_TEXT_SIZE];
-    std::snprintf(text, sizeof(text), "%s", ValueText(ctx, value));
+    CopyStringBoundedA(ctx, text, ValueText(ctx, value), sizeof(text));
     if (!AtKeyword(ctx, KID_LBRACKET)) {
         resultants target;
         InitTemp(ctx, &target);
@@ -1040,16 +991,9 @@ void Dereference(BDS* ctx, resultants* value)
         *value = target;
         return;
     }
-    uint32_t slot;
-    uint16_t index;
-    if (!ResolvePointer(ctx, text, &slot, &index))
-        return;
+    Target t{0, 0, nullptr, nullptr};
     ValueHead head;
-    ScopeVisit visit;
-    if (!EnterScope(ctx, &visit, slot))
-        return;
-    head = ctx->pVars[index];
-    if (!LeaveScope(&visit))
+    if (!ResolvePointer(ctx, text, &t.slot, &t.var) || !ReadTargetHead(ctx, t, &head))
         return;
     if (!(head.flags & VF_ARRAY)) {
         SetError(ctx, ERR_NOT_AN_ARRAY);
@@ -1082,8 +1026,7 @@ void ApplyUnaryOperator(BDS* ctx, uint16_t op, resultants* value)
             return;
         }
         ReleaseTemp(ctx, value);
-        SetStringValue(ctx, value, text);
-        value->originVar = ORIGIN_NONE;
+        SetResultText(ctx, value, text);
         return;
     }
     if (op == KID_STAR) {

@@ -64,17 +64,10 @@ void UnlockArrayBlock(ArrayHeader* a);
 // name is empty.
 int FormatVarPointer(BDS* ctx, uint16_t index, char* out, size_t size);
 
-// Enters a scope slot for a while (nothing to do for the current one) and leaves it.
-struct ScopeVisit {
-    BDS* ctx;
-    ScopeSave save;
-    bool switched;
-};
-bool EnterScope(BDS* ctx, ScopeVisit* visit, uint32_t slot);   // false: 3815
-bool LeaveScope(ScopeVisit* visit);                            // false: 3816
-
 // Resolves a variable pointer text to its scope slot and variable index (3813-3816).
 bool ResolvePointer(BDS* ctx, const char* text, uint32_t* slot, uint16_t* index);
+// The same for the pointer text that `holder` holds; 3813 when it holds no text (or is null).
+bool ResolveHeldPointer(BDS* ctx, const VariableEntry* holder, uint32_t* slot, uint16_t* index);
 
 // The name-taking built-ins (drop, isdefined, vartype, ...); the current token is the
 // keyword.

@@ -2,9 +2,7 @@
 // primary, which reads operands, literals, @constants, unary operators and calls.
 #include "engine/core/evaluator.h"
 
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -13,8 +11,10 @@
 #include "engine/core/messages.h"
 #include "engine/core/module.h"
 #include "engine/core/multiline.h"
+#include "engine/core/numtext.h"
 #include "engine/core/operators.h"
 #include "engine/core/router.h"
+#include "engine/core/text_bounded.h"
 #include "engine/core/tokenizer.h"
 
 // ---------------------------------------------------------------- shared helpers
@@ -183,16 +183,6 @@ constexpr size_t NAME_COPY = 64;
 
 bool IsUdfId(uint32_t id) { return id >= UDFSTART && id < UDFSTART + 999; }
 
-void CopyName(char* out, size_t size, const char* text)
-{
-    size_t n = 0;
-    while (text[n] && n + 1 < size) {
-        out[n] = text[n];
-        ++n;
-    }
-    out[n] = 0;
-}
-
 // The parse state around a call: a user-defined function runs its own lines through the
 // same context, so the caller's position and token are put back afterwards.
 struct ParseState {
@@ -228,7 +218,7 @@ void Call(BDS* ctx, const char* name, uint16_t id, resultants* result, resultant
     ParseState state = SaveParseState(ctx);
     CallBuiltinFunction(ctx, name, id, result, args, noConversion, argc, signature);
     // A function that reads its own arguments leaves the position behind them.
-    if (!noConversion || (id >= UDFSTART && id < UDFSTART + 999))
+    if (!noConversion || IsUdfId(id))
         RestoreParseState(ctx, state);
 }
 
@@ -303,7 +293,7 @@ int ReadArguments(BDS* ctx, ArgBlock& args, uint32_t required, uint32_t maximum)
 void CallObjectExpression(BDS* ctx, resultants* result)
 {
     char text[TEXTBUF];
-    CopyName(text, sizeof(text), ctx->szToken);
+    CopyStringBoundedA(ctx, text, ctx->szToken, sizeof(text));
     ArgBlock args;
     InitArgs(ctx, args);
     Call(ctx, text, KID_OLEOBJECT, result, args.rec, 1, 0, 0);
@@ -320,7 +310,7 @@ void CallFunction(BDS* ctx, resultants* result, uint16_t id)
     uint32_t required, optional;
     uint64_t signature;
     if (IsUdfId(id)) {
-        const UdfRecord* u = ctx->pUdfRecords[id - UDFSTART];
+        const UdfRecord* u = UdfRecordOfId(ctx, id);
         required = u ? u->paramCount : 0;
         optional = 0;
         signature = ~0ull;
@@ -336,7 +326,7 @@ void CallFunction(BDS* ctx, resultants* result, uint16_t id)
         return;
     }
     char name[NAME_COPY];
-    CopyName(name, sizeof(name), ctx->szToken);
+    CopyStringBoundedA(ctx, name, ctx->szToken, sizeof(name));
     Next(ctx);
     if (ctx->nErrorCode)
         return;
@@ -373,7 +363,7 @@ void CallCommand(BDS* ctx, resultants* result, uint16_t id)
     uint32_t count;
     uint64_t signature;
     if (udf) {
-        const UdfRecord* u = ctx->pUdfRecords[id - UDFSTART];
+        const UdfRecord* u = UdfRecordOfId(ctx, id);
         count = u ? u->paramCount : 0;
         signature = ~0ull;
     } else {
@@ -387,7 +377,7 @@ void CallCommand(BDS* ctx, resultants* result, uint16_t id)
     if (count > MAX_ARGS)
         count = MAX_ARGS;
     char name[NAME_COPY];
-    CopyName(name, sizeof(name), ctx->szToken);
+    CopyStringBoundedA(ctx, name, ctx->szToken, sizeof(name));
     Next(ctx);
     if (ctx->nErrorCode)
         return;
@@ -434,7 +424,7 @@ void PointerToName(BDS* ctx, resultants* result)
         SetError(ctx, ERR_BAD_AMPERSAND);
         return;
     }
-    SetStringValue(ctx, result, text);
+    SetResultText(ctx, result, text);
 }
 
 }  // namespace
@@ -507,24 +497,10 @@ void ConstantValue(BDS* ctx, resultants* result, uint32_t word)
         SetResultFloat(ctx, result, kFloatConstants[word & 31]);
     } else if ((word & 0xFFFFFF00u) == 0xFFF0F000u) {
         uint32_t k = word & 31;
-        SetStringValue(ctx, result, k < 4 ? kStringConstants[k] : "");
+        SetResultText(ctx, result, k < 4 ? kStringConstants[k] : "");
     } else {
         SetResultInt(ctx, result, static_cast<int32_t>(word));
     }
-}
-
-// Decimal digits as a 64-bit integer; false beyond its range.
-bool ParseIntegerText(const char* text, int64_t* out)
-{
-    uint64_t v = 0;
-    for (const char* p = text; *p; ++p) {
-        uint64_t digit = static_cast<uint64_t>(*p - '0');
-        if (v > (static_cast<uint64_t>(INT64_MAX) - digit) / 10)
-            return false;
-        v = v * 10 + digit;
-    }
-    *out = static_cast<int64_t>(v);
-    return true;
 }
 
 void ReadVariable(BDS* ctx, resultants* result)
@@ -597,7 +573,7 @@ void ParseNameOrLiteral(BDS* ctx, resultants* result)
         return;
     case TK_INTEGER: {
         int64_t v;
-        if (!ParseIntegerText(ctx->szToken, &v)) {
+        if (!ParseIntegerTextA(ctx->szToken, &v)) {
             SetError(ctx, ERR_NOT_NUMBER);
             return;
         }
@@ -608,7 +584,6 @@ void ParseNameOrLiteral(BDS* ctx, resultants* result)
         break;
     }
     case TK_FLOAT: {
-        errno = 0;
         double d = std::strtod(ctx->szToken, nullptr);
         if (std::isinf(d)) {
             SetError(ctx, ERR_FP_OVERFLOW);
@@ -618,7 +593,7 @@ void ParseNameOrLiteral(BDS* ctx, resultants* result)
         break;
     }
     case TK_STRING:
-        if (!SetStringValue(ctx, result, ctx->szToken))
+        if (!SetResultText(ctx, result, ctx->szToken))
             return;
         break;
     case TK_DOLLARQUOTE:

@@ -75,7 +75,3 @@ bool IsAssignmentTarget(BDS* ctx, uint16_t index);
 // Reads the element that the subscripts at the current token `[` select (arrays and maps,
 // up to 8 levels into arrays held by elements). Answers 1 with *element, else 0.
 int EvalSubscript(BDS* ctx, ArrayHeader* array, int* depth, ArrayElement** element);
-
-// The record becomes a heap copy of the text (VF_STRING); 0 when the heap is full (3096).
-int SetStringValue(BDS* ctx, resultants* record, const char* text);
-int SetStringValueN(BDS* ctx, resultants* record, const char* text, size_t length);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/core/charclass.h"
+#include "engine/core/runloop.h"
 #include "engine/core/short_text.h"
 #include "engine/core/tokenizer.h"
 #include "engine/core/varptr.h"
@@ -76,18 +77,15 @@ namespace {
 // the name is an array variable, is an object expression (?oleobject).
 bool IsObjectExpression(BDS* ctx, const char* prog)
 {
-    char name[WORD_MAX + 1];
-    int n = 0;
     const char* p = prog;
     while (IsWordChar(*p)) {
-        if (*p == '@' && n > 0)
+        if (*p == '@' && p > prog)
             return false;
-        if (n == WORD_MAX)
+        if (p - prog == WORD_MAX)
             return false;
-        name[n++] = LowerChar(*p);
         ++p;
     }
-    name[n] = 0;
+    size_t length = static_cast<size_t>(p - prog);
     if (*p == '.')
         return true;
     if (*p != '[')
@@ -100,6 +98,9 @@ bool IsObjectExpression(BDS* ctx, const char* prog)
     }
     if (*p != '.')
         return false;
+    char name[WORD_MAX + 1];
+    std::memcpy(name, prog, length);
+    name[length] = 0;
     uint16_t index = FindVarIndex(ctx, name);
     if (index == VAR_NOT_FOUND)
         return false;
@@ -290,24 +291,23 @@ const KeywordRecord* KeywordRecordOf(BDS* ctx, uint32_t id)
     return nullptr;
 }
 
+const UdfRecord* UdfRecordOfId(BDS* ctx, uint32_t id)
+{
+    return id >= UDFSTART && id < UDFSTART + 999 ? UdfRecordAt(ctx, id - UDFSTART) : nullptr;
+}
+
 uint32_t KeywordNameLength(BDS* ctx, uint32_t id)
 {
-    if (id >= UDFSTART && id < UDFSTART + 999) {
-        uint32_t index = id - UDFSTART;
-        const UdfRecord* r = index < MAX_UDFS ? ctx->pUdfRecords[index] : nullptr;
-        return r ? r->nameLength : 0;
-    }
+    if (const UdfRecord* u = UdfRecordOfId(ctx, id))
+        return u->nameLength;
     const KeywordRecord* r = KeywordRecordOf(ctx, id);
     return r ? r->nameLength : 0;
 }
 
 uint32_t KeywordTypeOf(BDS* ctx, uint32_t id)
 {
-    if (id >= UDFSTART && id < UDFSTART + 999) {
-        uint32_t index = id - UDFSTART;
-        const UdfRecord* r = index < MAX_UDFS ? ctx->pUdfRecords[index] : nullptr;
-        return r ? r->kind : 0xFFFFFFFF;
-    }
+    if (const UdfRecord* u = UdfRecordOfId(ctx, id))
+        return u->kind;
     const KeywordRecord* r = KeywordRecordOf(ctx, id);
     return r ? r->type : 0xFFFFFFFF;
 }

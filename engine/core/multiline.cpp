@@ -23,15 +23,20 @@ constexpr int MSG_MULTILINE_HINT = 9517;
 constexpr char INCLUDE_MARK = 0x0B;
 constexpr char COMMENT_MARK = 0x0C;
 
-// The text being collected, in private pages grown in steps.
+// The text being collected: on the stack while it is short, so a literal evaluated in a
+// loop makes no system call; a longer one moves to private pages grown in steps.
 struct TextBuffer {
-    char* data = nullptr;
+    char local[GROW_STEP];
+    char* data = local;
     size_t length = 0;
-    size_t capacity = 0;
+    size_t capacity = sizeof(local);
 
+    TextBuffer() = default;
+    TextBuffer(const TextBuffer&) = delete;
+    TextBuffer& operator=(const TextBuffer&) = delete;
     ~TextBuffer()
     {
-        if (data)
+        if (data != local)
             VirtualFree(data, 0, MEM_RELEASE);
     }
 
@@ -46,10 +51,9 @@ struct TextBuffer {
                                                        PAGE_READWRITE));
         if (!bigger)
             return false;
-        if (data) {
-            std::memcpy(bigger, data, length);
+        std::memcpy(bigger, data, length);
+        if (data != local)
             VirtualFree(data, 0, MEM_RELEASE);
-        }
         data = bigger;
         capacity = want;
         return true;
@@ -114,7 +118,7 @@ int ParseMultilineString(BDS* ctx, resultants* result, RunSite* site)
 {
     if (!site)
         site = ctx->run.site;
-    if (result && !SetStringValue(ctx, result, ""))
+    if (result && !SetResultText(ctx, result, ""))
         return 0;
     char* lineBuffer = StatementLineBuffer(ctx, site);
     char saved[TEXTBUF];
@@ -216,7 +220,7 @@ int ParseMultilineString(BDS* ctx, resultants* result, RunSite* site)
         ctx->prog = p;
         if (char* lf = std::strchr(p, '\n'))
             *lf = 0;
-        if (result && !SetStringValueN(ctx, result, text.data ? text.data : "", text.length))
+        if (result && !SetResultText(ctx, result, text.data, text.length))
             error = ctx->nErrorCode;
         if (!error)
             return 1;

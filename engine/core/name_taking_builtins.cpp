@@ -1,11 +1,11 @@
 // The built-ins that take a variable name rather than a value: drop, isdefined, vartype,
 // objecttypeget and the pointer makers (?makepointer, ptrglobal, ptrglobaldefine,
 // ptrglobaltest, ptrpersistent).
-#include <cstdio>
 #include <cstring>
 
 #include "engine/core/evaluator.h"
 #include "engine/core/eval_internal.h"
+#include "engine/core/text_bounded.h"
 #include "engine/core/tokenizer.h"
 
 namespace {
@@ -84,17 +84,11 @@ bool ReadOperand(BDS* ctx, NameMode mode, Operand* op)
         if (pointer) {
             uint16_t holder = FindVarIndex(ctx, f.szName);
             const VariableEntry* v = holder != VAR_NOT_FOUND ? &ctx->pVars[holder] : nullptr;
-            char text[POINTER_TEXT_SIZE];
-            if (v && (v->flags & VF_STRING)) {
-                std::snprintf(text, sizeof(text), "%s", ValueText(ctx, v));
-                uint16_t saved = ctx->nErrorCode;
-                op->resolved = ResolvePointer(ctx, text, &op->slot, &op->index);
-                if (!op->resolved) {
-                    op->index = VAR_NOT_FOUND;
-                    ctx->nErrorCode = saved;
-                }
-            } else {
-                op->resolved = false;
+            uint16_t saved = ctx->nErrorCode;
+            op->resolved = ResolveHeldPointer(ctx, v, &op->slot, &op->index);
+            if (!op->resolved) {    // an operand that names nothing, not an error
+                op->index = VAR_NOT_FOUND;
+                ctx->nErrorCode = saved;
             }
         } else {
             op->index = FindVarIndex(ctx, f.szName);
@@ -142,13 +136,7 @@ void Drop(BDS* ctx, resultants* result)
         op.index = FindVarIndex(ctx, ctx->front.szName);
         if (pointer) {
             const VariableEntry* v = op.index != VAR_NOT_FOUND ? &ctx->pVars[op.index] : nullptr;
-            char text[POINTER_TEXT_SIZE];
-            if (!v || !(v->flags & VF_STRING)) {
-                SetError(ctx, ERR_NOT_POINTER);
-                return;
-            }
-            std::snprintf(text, sizeof(text), "%s", ValueText(ctx, v));
-            if (!ResolvePointer(ctx, text, &op.slot, &op.index))
+            if (!ResolveHeldPointer(ctx, v, &op.slot, &op.index))
                 return;
         }
         get_token(ctx);
@@ -279,7 +267,7 @@ void ObjectTypeGet(BDS* ctx, resultants* result)
     if (!ExpectCloseParen(ctx))
         return;
     // The type name of a COM variant comes from the automation layer; other values have none.
-    SetStringValue(ctx, result, "");
+    SetResultText(ctx, result, "");
 }
 
 // ---------------------------------------------------------------- pointers
@@ -288,7 +276,7 @@ void SetPointerResult(BDS* ctx, resultants* result, uint16_t index)
 {
     char text[POINTER_TEXT_SIZE];
     if (FormatVarPointer(ctx, index, text, sizeof(text)))
-        SetStringValue(ctx, result, text);
+        SetResultText(ctx, result, text);
     else
         SetError(ctx, ERR_MAKEPOINTER);
 }
@@ -400,7 +388,7 @@ void GlobalPointer(BDS* ctx, resultants* result, uint16_t id)
 void CallSpecialFunction(BDS* ctx, resultants* result, uint16_t id)
 {
     char name[40];
-    std::snprintf(name, sizeof(name), "%s", ctx->szToken);
+    CopyStringBoundedA(ctx, name, ctx->szToken, sizeof(name));
     if (!ExpectOpenParen(ctx, name))
         return;
     switch (id) {

@@ -9,6 +9,7 @@
 #include <type_traits>
 
 #include "engine/core/heap.h"
+#include "engine/core/numtext.h"
 #include "engine/core/text_length.h"
 
 uint32_t nPendingMathError;
@@ -466,20 +467,10 @@ bool AsInt64(BDS* ctx, resultants* v, int64_t* out, bool round)
 // Text comparison of the two numbers' text forms (numbers that print alike are equal).
 int CompareFloatTexts(BDS* ctx, double a, double b)
 {
-    resultants ta, tb;
-    InitResultValue(ctx, &ta, KIND_RECORD, 0);
-    InitResultValue(ctx, &tb, KIND_RECORD, 0);
-    ta.flags = tb.flags = VF_FLOAT;
-    ta.dbl = a;
-    tb.dbl = b;
-    int s;
-    if (ValueToString(ctx, &ta) && ValueToString(ctx, &tb))
-        s = lstrcmpA(ValueText(ctx, &ta), ValueText(ctx, &tb));
-    else
-        s = (a - b) < 0 ? -1 : ((a - b) > 0 ? 1 : 0);
-    FreeValue(ctx, &ta, 0, KIND_RECORD);
-    FreeValue(ctx, &tb, 0, KIND_RECORD);
-    return s;
+    char ta[FLOAT_TEXT_SIZE], tb[FLOAT_TEXT_SIZE];
+    if (FloatToText(ctx, a, ta, sizeof ta) && FloatToText(ctx, b, tb, sizeof tb))
+        return lstrcmpA(ta, tb);
+    return (a - b) < 0 ? -1 : ((a - b) > 0 ? 1 : 0);
 }
 
 int Sign(double d) { return d < 0 ? -1 : (d > 0 ? 1 : 0); }

@@ -7,6 +7,7 @@
 
 #include "engine/core/charclass.h"
 #include "engine/core/short_text.h"
+#include "engine/core/text_bounded.h"
 #include "engine/core/varptr.h"
 #include "engine/data/array.h"
 #include "engine/core/keyword_lookup.h"
@@ -156,27 +157,12 @@ int EnterName(BDS* ctx, const char* name, size_t length)
         return 0;
     }
     uint16_t used = ctx->nVarUsed;
-    uint32_t freeEntry = 0;
-    int hinted = VarHintFind(ctx, name, length);
-    if (hinted > 0) {
-        if (vars[hinted].flags != 0)
-            return 0;
-        freeEntry = static_cast<uint32_t>(hinted);   // the one entry with the name, free
-    } else {
-        for (uint32_t i = 1; i < used; ++i) {
-            VariableEntry& e = vars[i];
-            if (e.name[0] == name[0] && SameBytes(e.name, name, length + 1)) {
-                if (e.flags != 0) {
-                    VarHintNote(ctx, name, length, i);
-                    return 0;
-                }
-                freeEntry = i;      // a stale name on a free entry: make it new below
-                break;
-            }
-            if (e.flags == 0)
-                freeEntry = i;
-        }
-    }
+    int lastFree;
+    int found = ScanForKey(ctx, name, &lastFree);
+    if (found > 0 && vars[found].flags != 0)
+        return 0;
+    // The entry that keeps the name while free, else the last free one, else a new one.
+    uint32_t freeEntry = found > 0 ? found : (lastFree > 0 ? lastFree : 0);
     if (freeEntry == 0) {
         if (static_cast<uint32_t>(used) + 1 >= ctx->nVarCapacity)
             return ERR_VARS_FULL;
@@ -329,30 +315,13 @@ extern "C" uint32_t get_string_token(BDS* ctx)
 uint16_t FindVarIndex(BDS* ctx, const char* name)
 {
     char key[VARNAMESIZE + 1];
-    size_t n = 0;
-    for (; name[n]; ++n) {
-        if (n == VARNAMESIZE)
-            return VAR_NOT_FOUND;
-        key[n] = NameKeyChar(name, n);
-    }
-    key[n] = 0;
-    const VariableEntry* vars = ctx->pVars;
-    if (!vars || ctx->nVarUsed == 0)
+    if (MakeNameKey(name, key) < 0 || !ctx->pVars || ctx->nVarUsed == 0)
         return VAR_NOT_FOUND;
     // Entry 0 (where names are parked) comes first, as in the scan.
-    if (vars[0].flags != 0 && vars[0].name[0] == key[0] && SameBytes(vars[0].name, key, n + 1))
+    const VariableEntry& parked = ctx->pVars[0];
+    if (parked.flags != 0 && SameText(parked.name, key))
         return 0;
-    int hinted = VarHintFind(ctx, key, n);
-    if (hinted > 0 && vars[hinted].flags != 0)
-        return static_cast<uint16_t>(hinted);
-    for (uint32_t i = 1; i < ctx->nVarUsed; ++i) {
-        const VariableEntry& e = vars[i];
-        if (e.flags != 0 && e.name[0] == key[0] && SameBytes(e.name, key, n + 1)) {
-            VarHintNote(ctx, key, n, i);
-            return static_cast<uint16_t>(i);
-        }
-    }
-    return VAR_NOT_FOUND;
+    return static_cast<uint16_t>(FindVariableByKey(ctx, key));
 }
 
 // ---------------------------------------------------------------- display text
@@ -389,27 +358,11 @@ const ArrayElement* ElementFromText(const ArrayHeader* a, const char* text)
     return &a->data[index];
 }
 
-void CopyBounded(char* out, size_t size, const char* text)
-{
-    size_t n = 0;
-    while (text[n] && n + 1 < size) {
-        if (IsLeadByte(text[n])) {
-            if (!text[n + 1] || n + 2 >= size)
-                break;
-            out[n] = text[n];
-            ++n;
-        }
-        out[n] = text[n];
-        ++n;
-    }
-    out[n] = 0;
-}
-
 // The value head as ANSI text; 0 when it cannot be shown.
 int HeadToText(BDS* ctx, const ValueHead* value, char* buffer, size_t size)
 {
     if (value->flags & VF_STRING) {
-        CopyBounded(buffer, size, ValueText(ctx, value));
+        CopyStringBoundedA(ctx, buffer, ValueText(ctx, value), size);
         return 1;
     }
     resultants temp;
@@ -418,7 +371,7 @@ int HeadToText(BDS* ctx, const ValueHead* value, char* buffer, size_t size)
     int ok = 0;
     if ((temp.flags & (VF_UNICODE | VF_INT | VF_INT64 | VF_FLOAT | VF_VARIANT))
         && ValueToString(ctx, &temp)) {
-        CopyBounded(buffer, size, ValueText(ctx, &temp));
+        CopyStringBoundedA(ctx, buffer, ValueText(ctx, &temp), size);
         ok = 1;
     }
     FreeValue(ctx, &temp, 0, VK_RECORD);
@@ -457,7 +410,7 @@ int ValueToDisplayText(BDS* ctx, const char* name, char* buffer, size_t size)
     int ok = 0;
     if (v.flags & VF_ARRAY) {
         if (!hasSubscript) {
-            CopyBounded(buffer, size, "<array>");
+            CopyStringBoundedA(ctx, buffer, "<array>", size);
             ok = 1;
         } else if (const ArrayElement* e =
                        ElementFromText(reinterpret_cast<const ArrayHeader*>(v.str), subscript)) {

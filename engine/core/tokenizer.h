@@ -50,5 +50,9 @@ const KeywordRecord* KeywordRecordOf(BDS* ctx, uint32_t id);
 // Length of keyword `id`'s name in the line, from its table (0 for an unknown id).
 uint32_t KeywordNameLength(BDS* ctx, uint32_t id);
 
+// The record of a user-defined function's id (4000-4998), null for other ids and for an
+// id whose function is gone.
+const UdfRecord* UdfRecordOfId(BDS* ctx, uint32_t id);
+
 // The KeywordType of `id` (a user-defined function's kind; 0xFFFFFFFF for an unknown id).
 uint32_t KeywordTypeOf(BDS* ctx, uint32_t id);

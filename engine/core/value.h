@@ -139,6 +139,11 @@ int MakeNameKey(const char* name, char key[VARNAMESIZE + 1]);
 // entry 1 on; 65535 when there is none.
 int FindVariableByKey(BDS* ctx, const char* key);
 
+// Index of the entry that holds `key` (whatever its flags) in the current table, from entry
+// 1 on, or -1; when the table is scanned, the last free entry passed on the way goes to
+// *lastFree (-1: none).
+int ScanForKey(BDS* ctx, const char* key, int* lastFree);
+
 // Index of a variable that has a value, or -1 with 3051 (unknown) or 3052 (no value).
 // With `report` and outside a skipped branch, 3052 records the name in the settings
 // file and in the extended-error text.

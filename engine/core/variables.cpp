@@ -16,10 +16,6 @@
 #include "engine/data/array.h"
 #include "engine/files/settings.h"
 
-namespace {
-
-// Index of the entry named by `key` (whatever its flags) from entry 1 on, or -1; the last
-// free entry passed on the way goes to `lastFree`.
 int ScanForKey(BDS* ctx, const char* key, int* lastFree)
 {
     *lastFree = -1;
@@ -36,6 +32,8 @@ int ScanForKey(BDS* ctx, const char* key, int* lastFree)
     }
     return -1;
 }
+
+namespace {
 
 bool InSkippedBranch(const BDS* ctx)
 {

@@ -32,38 +32,6 @@ bool ReadHex(const char* text, int digits, uint64_t* out)
     return true;
 }
 
-// Makes scope `slot` current for an operation on one of its variables.
-class ScopeVisit {
-public:
-    ScopeVisit(BDS* ctx, uint32_t slot) : ctx_(ctx)
-    {
-        if (slot == ctx->nScopeCurrent) return;
-        if (!SwitchVarScope(ctx, slot, &save_)) {
-            SetError(ctx, 3815);
-            failed_ = true;
-            return;
-        }
-        switched_ = true;
-    }
-    // Returns to the caller's scope; false (3816) when its table cannot be had again.
-    bool Leave()
-    {
-        if (!switched_) return true;
-        switched_ = false;
-        if (RestoreVarScope(ctx_, &save_)) return true;
-        SetError(ctx_, 3816);
-        return false;
-    }
-    ~ScopeVisit() { Leave(); }
-    bool failed() const { return failed_; }
-
-private:
-    BDS* ctx_;
-    ScopeSave save_{};
-    bool switched_ = false;
-    bool failed_ = false;
-};
-
 void WipeTexts(BDS* ctx, ValueHead* value)
 {
     if ((value->flags & VF_STRING) && !(value->flags & VF_ARRAY) && value->str) {
@@ -77,6 +45,34 @@ void WipeTexts(BDS* ctx, ValueHead* value)
 }
 
 }  // namespace
+
+bool EnterScope(BDS* ctx, ScopeVisit* visit, uint32_t slot)
+{
+    visit->ctx = ctx;
+    visit->switched = false;
+    if (slot == ctx->nScopeCurrent)
+        return true;
+    if (!SwitchVarScope(ctx, slot, &visit->save)) {
+        SetError(ctx, 3815);
+        return false;
+    }
+    visit->switched = true;
+    return true;
+}
+
+bool LeaveScope(ScopeVisit* visit)
+{
+    if (!visit->switched)
+        return true;
+    visit->switched = false;
+    if (!RestoreVarScope(visit->ctx, &visit->save)) {
+        SetError(visit->ctx, 3816);
+        return false;
+    }
+    return true;
+}
+
+ScopeVisit::~ScopeVisit() { LeaveScope(this); }
 
 int MakeVarPointer(BDS* ctx, const char* name, char out[VARPTR_TEXT_SIZE])
 {
@@ -127,8 +123,8 @@ int GetViaPointer(BDS* ctx, const char* text, resultants* result)
     uint32_t slot;
     char key[VARNAMESIZE + 1];
     if (!ParseVarPointer(ctx, text, &slot, key)) return 0;
-    ScopeVisit visit(ctx, slot);
-    if (visit.failed()) return 0;
+    ScopeVisit visit;
+    if (!EnterScope(ctx, &visit, slot)) return 0;
     int index = FindVariableByKey(ctx, key);
     if (index == 65535 || !(ctx->pVars[index].flags & VF_HAS_VALUE)) {
         SetError(ctx, 3817);
@@ -138,7 +134,7 @@ int GetViaPointer(BDS* ctx, const char* text, resultants* result)
     int mode = VK_ARGUMENT | VM_TO_RECORD | VM_SCOPE_IN_INDEX | VM_COPY_TEXT | VM_ADD_ARRAY_REF;
     if (!CopyValue(ctx, &ctx->pVars[index], &copy, static_cast<int>(slot << 16 | index), mode))
         return 0;
-    if (!visit.Leave()) {
+    if (!LeaveScope(&visit)) {
         FreeValue(ctx, &copy, 0, VK_RECORD);
         return 0;
     }
@@ -152,10 +148,10 @@ int SetViaPointer(BDS* ctx, const char* text, const resultants* value)
     uint32_t slot;
     char key[VARNAMESIZE + 1];
     if (!ParseVarPointer(ctx, text, &slot, key)) return 0;
-    ScopeVisit visit(ctx, slot);
-    if (visit.failed()) return 0;
+    ScopeVisit visit;
+    if (!EnterScope(ctx, &visit, slot)) return 0;
     int stored = SetVariableFromValue(ctx, key, value);
-    return visit.Leave() ? stored : 0;
+    return LeaveScope(&visit) ? stored : 0;
 }
 
 int IsArrayViaPointer(BDS* ctx, const char* text)
@@ -165,11 +161,11 @@ int IsArrayViaPointer(BDS* ctx, const char* text)
     char key[VARNAMESIZE + 1];
     int isArray = 0;
     if (ParseVarPointer(ctx, text, &slot, key)) {
-        ScopeVisit visit(ctx, slot);
-        if (!visit.failed()) {
+        ScopeVisit visit;
+        if (EnterScope(ctx, &visit, slot)) {
             int index = FindVariableByKey(ctx, key);
             isArray = index != 65535 && (ctx->pVars[index].flags & VF_ARRAY) ? 1 : 0;
-            if (!visit.Leave()) return 0;
+            if (!LeaveScope(&visit)) return 0;
         }
     }
     if (!isArray) ctx->nErrorCode = previous;
@@ -182,9 +178,9 @@ int WipeValueText(BDS* ctx, resultants* argument)
     if (argument->originVar >= ORIGIN_ELEMENT) return 1;
     uint32_t slot = argument->originScope == 0xFFFF ? ctx->nScopeCurrent : argument->originScope;
     if (slot >= MAX_SCOPES) return 1;
-    ScopeVisit visit(ctx, slot);
-    if (visit.failed()) return 0;
+    ScopeVisit visit;
+    if (!EnterScope(ctx, &visit, slot)) return 0;
     if (argument->originVar < ctx->nVarUsed)
         WipeTexts(ctx, &ctx->pVars[argument->originVar]);
-    return visit.Leave() ? 1 : 0;
+    return LeaveScope(&visit) ? 1 : 0;
 }

@@ -6,9 +6,22 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/core/run_state.h"
 #include "engine/core/value.h"
 
 struct BDS;
+
+// A visit to the variables of scope slot `slot` for one operation: EnterScope makes the
+// slot current (nothing to do when it is), LeaveScope returns to the caller's scope. A
+// visit still inside when it goes out of reach is left then.
+struct ScopeVisit {
+    BDS* ctx = nullptr;
+    ScopeSave save{};
+    bool switched = false;
+    ~ScopeVisit();
+};
+bool EnterScope(BDS* ctx, ScopeVisit* visit, uint32_t slot);   // false: 3815
+bool LeaveScope(ScopeVisit* visit);                            // false: 3816
 
 constexpr char VARPTR_PREFIX[] = "#VAR$PTR#";
 constexpr int VARPTR_FIXED_LENGTH = 45;                               // prefix and fields

@@ -170,6 +170,9 @@ TEST_F(AssignmentTest, VariablePointers)
     Exec({"arr[2] = 4", "q = &arr"});
     EXPECT_EQ(Eval("*q[2] + 1"), "i:5");
     EXPECT_EQ(Eval("*x"), "E3813");
+    r = Run("x = 1", true, true);                     // *x = 1: x holds no pointer
+    EXPECT_EQ(Describe(r), "E3813");
+    FreeValue(ctx, &r, 0, VK_RECORD);
     EXPECT_STREQ(ctx->pVars[0].name, "");             // the no-create slot stays clean here
 }
 
@@ -187,6 +190,9 @@ TEST_F(AssignmentTest, NameTakingBuiltins)
         {"vartype(a[7])", "i:0"},
         {"vartype(*pa)", "i:256"},
         {"vartype(nothing)", "i:0"},
+        {"isdefined(*pa)", "i:1"},
+        {"isdefined(*x)", "i:-1"},                    // x holds no pointer: names nothing
+        {"drop(*x)", "E3813"},
         {"isdefined(x", "E3066"},
         {"drop(x, 5)", "E3102"},
     };

@@ -25,10 +25,12 @@ TEST_F(KeywordLookupTest, QuickLookIndexIsSoundAndTheTableInOrder)
     for (int c = 1; c < 128; ++c) {
         uint32_t at = g_QuickLook.index[c];
         EXPECT_EQ(at, g_QuickLook.shadow[c]);
-        if (at < NKEYTOKENS)
+        if (at < NKEYTOKENS) {
             EXPECT_GE(static_cast<uint8_t>(g_KeywordTable[at].name[0]), c);
-        if (at > 0 && at <= NKEYTOKENS)
+        }
+        if (at > 0 && at <= NKEYTOKENS) {
             EXPECT_LT(static_cast<uint8_t>(g_KeywordTable[at - 1].name[0]), c);
+        }
     }
     EXPECT_EQ(g_QuickLook.index['~' + 1], NKEYTOKENS);
 

@@ -39,6 +39,18 @@ TEST_F(MultilineTest, CrLfAndLfScriptsGiveTheSameText)
     EXPECT_EQ(crlf, lf);
 }
 
+TEST_F(MultilineTest, LongLiteralsKeepEveryLine)
+{
+    // Ten lines of 2000 characters: the text outgrows its first buffer twice.
+    std::string following, expected = "a\n";
+    for (int i = 0; i < 10; ++i) {
+        std::string line(2000, static_cast<char>('b' + i));
+        following += line + "\n";
+        expected += line + "\n";
+    }
+    EXPECT_EQ(RunWith("x = $\"a", following + "end$\"\n"), "s:" + expected + "end");
+}
+
 TEST_F(MultilineTest, ContinuationLinesAreSubstitutedAndMarkerLinesSkipped)
 {
     Exec({"v = \"V\""});
