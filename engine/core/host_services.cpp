@@ -196,29 +196,7 @@ ArrayElement* LookupNamedVar(BDS* ctx, const char* name, const char* subscripts)
         ctx->nErrorCode = saved;
         return value;
     }
-    if (a->ndims == 0 || !a->data)
-        return nullptr;
-    uint64_t index = 0;
-    const char* p = subscripts;
-    for (int d = 0; d < a->ndims; ++d) {
-        while (*p == ' ' || *p == '\t')
-            ++p;
-        uint64_t value = 0;
-        int digits = 0;
-        while (IsDigitChar(*p)) {
-            if (++digits > 20)
-                return nullptr;
-            value = value * 10 + uint64_t(*p++ - '0');
-        }
-        while (*p == ' ' || *p == '\t')
-            ++p;
-        if (digits == 0 || value >= a->dims[d])
-            return nullptr;
-        if (d + 1 < a->ndims ? *p++ != ',' : *p != 0)
-            return nullptr;
-        index = index * a->dims[d] + value;
-    }
-    return index < a->count ? &a->data[index] : nullptr;
+    return ArrayElementOfText(a, subscripts);
 }
 
 // The text of an element: "---" for no value, else its value as text.

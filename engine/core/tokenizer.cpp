@@ -328,36 +328,6 @@ uint16_t FindVarIndex(BDS* ctx, const char* name)
 
 namespace {
 
-// The element that a text of decimal subscripts names ("1, 2"), or null.
-const ArrayElement* ElementFromText(const ArrayHeader* a, const char* text)
-{
-    if (!a || a->ndims == 0 || (a->flags & ARRAY_MAP) || !a->data)
-        return nullptr;
-    uint32_t index = 0;
-    const char* p = text;
-    for (int d = 0; d < a->ndims; ++d) {
-        while (*p == ' ' || *p == '\t')
-            ++p;
-        uint64_t v = 0;
-        int digits = 0;
-        while (IsDigitChar(*p) && digits < 20) {
-            v = v * 10 + static_cast<uint64_t>(*p - '0');
-            ++p;
-            ++digits;
-        }
-        if (digits == 0 || v >= a->dims[d])
-            return nullptr;
-        while (*p == ' ' || *p == '\t')
-            ++p;
-        if (d + 1 < a->ndims && *p++ != ',')
-            return nullptr;
-        index = index * a->dims[d] + static_cast<uint32_t>(v);
-    }
-    if (*p != 0 || index >= a->count)
-        return nullptr;
-    return &a->data[index];
-}
-
 // The value head as ANSI text; 0 when it cannot be shown.
 int HeadToText(BDS* ctx, const ValueHead* value, char* buffer, size_t size)
 {
@@ -413,7 +383,7 @@ int ValueToDisplayText(BDS* ctx, const char* name, char* buffer, size_t size)
             CopyStringBoundedA(ctx, buffer, "<array>", size);
             ok = 1;
         } else if (const ArrayElement* e =
-                       ElementFromText(reinterpret_cast<const ArrayHeader*>(v.str), subscript)) {
+                       ArrayElementOfText(reinterpret_cast<ArrayHeader*>(v.str), subscript)) {
             ok = (e->flags & VF_HAS_VALUE) ? HeadToText(ctx, e, buffer, size) : 1;
         }
     } else {

@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "engine/core/charclass.h"
 #include "engine/core/context.h"
 #include "engine/data/array_errors.h"
 #include "engine/core/numtext.h"
@@ -196,20 +197,18 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-// One decimal subscript of at most 20 characters, blanks around it allowed.
+// One subscript of at most 20 decimal digits, blanks around it allowed.
 bool ReadSubscriptText(const char*& p, uint32_t size, uint32_t* out)
 {
     while (IsBlank(*p)) ++p;
-    char digits[21];
-    int n = 0;
-    while (*p && *p != ',' && !IsBlank(*p)) {
-        if (n >= 20) return false;
-        digits[n++] = *p++;
+    uint64_t value = 0;
+    int digits = 0;
+    while (IsDigitChar(*p)) {
+        if (++digits > 20) return false;
+        value = value * 10 + static_cast<uint64_t>(*p++ - '0');
     }
-    digits[n] = 0;
     while (IsBlank(*p)) ++p;
-    int64_t value;
-    if (n == 0 || !ParseIntegerTextA(digits, &value) || value < 0 || value >= size)
+    if (digits == 0 || value >= size)
         return false;
     *out = static_cast<uint32_t>(value);
     return true;
@@ -217,25 +216,28 @@ bool ReadSubscriptText(const char*& p, uint32_t size, uint32_t* out)
 
 }  // namespace
 
+ArrayElement* ArrayElementOfText(ArrayHeader* array, const char* text)
+{
+    if (!IsElementArray(array) || array->ndims == 0 || !text) return nullptr;
+    uint32_t subs[MAX_ARRAY_DIMS] = {};
+    const char* p = text;
+    for (int d = 0; d < array->ndims; ++d) {
+        if (d > 0) {
+            if (*p != ',') return nullptr;
+            ++p;
+        }
+        if (!ReadSubscriptText(p, array->dims[d], &subs[d])) return nullptr;
+    }
+    return *p == 0 ? ArrayElementAt(array, subs) : nullptr;
+}
+
 int ArrayElementFromText(BDS* ctx, const VariableEntry* table, uint32_t index, const char* text,
                          char* buffer, size_t size)
 {
     if (!buffer || size == 0) return 0;
     buffer[0] = 0;
-    if (!table || !text) return 0;
-    auto* array = ValueArray(&table[index]);
-    if (!IsElementArray(array) || array->ndims == 0) return 0;
-    uint32_t subs[MAX_ARRAY_DIMS] = {};
-    const char* p = text;
-    for (int d = 0; d < array->ndims; ++d) {
-        if (d > 0) {
-            if (*p != ',') return 0;
-            ++p;
-        }
-        if (!ReadSubscriptText(p, array->dims[d], &subs[d])) return 0;
-    }
-    if (*p != 0) return 0;
-    const ArrayElement* element = ArrayElementAt(array, subs);
+    if (!table) return 0;
+    const ArrayElement* element = ArrayElementOfText(ValueArray(&table[index]), text);
     if (!element) return 0;
 
     char number[FLOAT_TEXT_SIZE] = "";

@@ -78,8 +78,12 @@ void FreeArrayBlock(ArrayHeader* array);
 
 // ---------------------------------------------------------------- display and lookup
 
-// The element that `text` (comma-separated decimal subscripts, one per dimension) names
-// in the array held by variable `index` of `table`, written into buffer as text: narrow
+// The element that `text` names: comma-separated subscripts of at most 20 decimal digits
+// each, blanks and tabs around them, exactly one per dimension and nothing after the last;
+// null when the block is a map or has no elements, or the text does not name an element.
+ArrayElement* ArrayElementOfText(ArrayHeader* array, const char* text);
+
+// The element that `text` (as for ArrayElementOfText) names in the array held by variable `index` of `table`, written into buffer as text: narrow
 // text as it is, numbers in decimal or the float text form, anything else empty. Answers
 // 1, or 0 with an empty text (and no error) when the variable, the text or a subscript
 // does not fit.

@@ -371,7 +371,8 @@ TEST_F(ArrayBuiltins, ElementTextForDisplayAndSubscriptLookAhead)
     struct Case { const char* text; int answer; const char* shown; };
     const Case cases[] = {
         {"1,2", 1, "five"}, {" 0 ,\t1 ", 1, "-7"}, {"0,0", 1, ""}, {"2,0", 0, ""}, {"1", 0, ""},
-        {"1,2,0", 0, ""}, {"1,x", 0, ""}, {"-1,0", 0, ""}, {"1,2 x", 0, ""},
+        {"1,2,0", 0, ""}, {"1,x", 0, ""}, {"-1,0", 0, ""}, {"+1,0", 0, ""}, {"1,2 x", 0, ""},
+        {"0,000000000000000000001", 0, ""}, {"0,00000000000000000001", 1, "-7"},
     };
     for (const Case& c : cases) {
         char buffer[8] = "junk";
