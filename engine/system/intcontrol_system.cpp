@@ -16,6 +16,7 @@
 #include "engine/core/tokenizer.h"
 #include "engine/native/host_call.h"
 #include "engine/system/intcontrol.h"
+#include "engine/system/privilege.h"
 #include "engine/ui/message_box.h"
 
 namespace {
@@ -36,23 +37,6 @@ constexpr DWORD SHUTDOWN_REASON =
     SHTDN_REASON_FLAG_PLANNED | SHTDN_REASON_MAJOR_APPLICATION | SHTDN_REASON_MINOR_MAINTENANCE;
 
 // ---------------------------------------------------------------- helpers
-
-// Enables a privilege on the thread's token, else on the process's.
-bool EnablePrivilege(const char* name)
-{
-    HANDLE token = nullptr;
-    if (!OpenThreadToken(GetCurrentThread(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, TRUE, &token) &&
-        !OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
-        return false;
-    TOKEN_PRIVILEGES wanted{};
-    wanted.PrivilegeCount = 1;
-    wanted.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    bool ok = LookupPrivilegeValueA(nullptr, name, &wanted.Privileges[0].Luid) &&
-              AdjustTokenPrivileges(token, FALSE, &wanted, 0, nullptr, nullptr) &&
-              GetLastError() == ERROR_SUCCESS;
-    CloseHandle(token);
-    return ok;
-}
 
 // Whether every page of a range is committed with the access asked for.
 bool RangeIsAccessible(const void* address, size_t size, bool write)
@@ -242,7 +226,7 @@ void BinaryBufferAddress(BDS* ctx, resultants* result, const IntControlRequest& 
 void EndSession(BDS* ctx, resultants* result, UINT flags, bool needsPrivilege)
 {
     IntControlAnswerText(ctx, result, "0");
-    if (needsPrivilege && !g_System.OsIsWin9x && !EnablePrivilege(SE_SHUTDOWN_NAME)) {
+    if (needsPrivilege && !g_System.OsIsWin9x && !EnablePrivilege(ctx, SE_SHUTDOWN_NAME)) {
         SetError(ctx, ERR_NT_SECURITY);
         return;
     }
@@ -270,7 +254,7 @@ void ShutDown(BDS* ctx, resultants* result, const IntControlRequest& r)
 
 void PowerState(BDS* ctx, resultants* result, const IntControlRequest& r)
 {
-    if (g_System.OsIsNt && !EnablePrivilege(SE_SHUTDOWN_NAME)) {
+    if (g_System.OsIsNt && !EnablePrivilege(ctx, SE_SHUTDOWN_NAME)) {
         SetError(ctx, ERR_PRIVILEGE);
         return;
     }
