@@ -11,6 +11,7 @@
 #include "engine/core/heap.h"
 #include "engine/core/operators.h"
 #include "engine/core/runloop.h"
+#include "engine/core/stack_guard.h"
 #include "engine/core/statement.h"
 #include "engine/core/text_bounded.h"
 #include "engine/core/tokenizer.h"
@@ -951,6 +952,9 @@ void AssignmentOrExpression(BDS* ctx, resultants* result, bool allowAssign, bool
 extern "C" int ProcessSubExpression(BDS* ctx, resultants* result, int allowAssign,
                                     int throughPointer, RunSite* site)
 {
+    // Brackets, arguments and subscripts all nest through here.
+    if (!StackRoomLeft(ctx))
+        return 0;
     FrontState& f = ctx->front;
     uint32_t savedAllow = f.bAssignAllowed;
     f.bAssignAllowed = allowAssign ? 1 : 0;

@@ -4,6 +4,7 @@
 #include "engine/core/errors.h"
 #include "engine/core/run_hooks.h"
 #include "engine/core/script.h"
+#include "engine/core/stack_guard.h"
 
 #include <cstring>
 #include <string>
@@ -159,10 +160,12 @@ int CallScript(BDS* ctx, resultants* result, resultants* args)
         SetError(ctx, 1400);
         return 0;
     }
+    if (!StackRoomLeft(ctx)) {
+        --ctx->nCallLevel;
+        return 0;
+    }
     auto* parse = static_cast<ParseStateSave*>(HeapAlloc(GetProcessHeap(), 0, sizeof(ParseStateSave)));
-    if (!parse || !StackRoomForCall()) {
-        if (parse)
-            HeapFree(GetProcessHeap(), 0, parse);
+    if (!parse) {
         --ctx->nCallLevel;
         SetError(ctx, 1672);
         return 0;

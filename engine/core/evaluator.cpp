@@ -14,6 +14,7 @@
 #include "engine/core/numtext.h"
 #include "engine/core/operators.h"
 #include "engine/core/router.h"
+#include "engine/core/stack_guard.h"
 #include "engine/core/text_bounded.h"
 #include "engine/core/tokenizer.h"
 
@@ -446,7 +447,7 @@ void ParsePrimaryExpr(BDS* ctx, resultants* result)
     switch (type) {
     case KT_UNARY:
         Next(ctx);
-        if (ctx->nErrorCode)
+        if (ctx->nErrorCode || !StackRoomLeft(ctx))
             return;
         if (id == KID_STAR && AtKeyword(ctx, KID_OLEOBJECT)) {
             ctx->front.bDereference = 1;

@@ -168,4 +168,7 @@ struct RunState {
     HGLOBAL hSpareTables[SPARE_SCOPE_TABLES];     // zeroed tables of ended scopes, for reuse
     uint16_t spareCapacity[SPARE_SCOPE_TABLES];
     ForEachState forEach[MAX_FOREACH_STATES];
+
+    uintptr_t stackFloor;           // the stack guard's floor (stack_guard.h) and the top of
+    uintptr_t stackTop;             // the stack of the thread that it was computed for
 };

@@ -79,8 +79,6 @@ struct ParseStateSave {
     char token[TEXTBUF];
 };
 void SaveParseState(BDS* ctx, ParseStateSave* save);
-// Whether the script's thread has stack left for one more nested call.
-bool StackRoomForCall();
 void RestoreParseState(BDS* ctx, const ParseStateSave* save);
 
 // What a call (of a user-defined function or of a script file) saves of its caller and
