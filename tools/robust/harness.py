@@ -197,14 +197,17 @@ class HostRun:
 
 def close_boxes(run, probe):
     """Closes every visible window of the host but its own (a box nobody is there to
-    answer); the run goes on as if the box had been cancelled."""
+    answer); the run goes on as if the box had been cancelled. Answers their titles."""
     pid = run.pid()
     if pid is None:
-        return
+        return []
+    closed = []
     for w in probe.run("list", check=False, pid=pid, timeout=0):
         if w.kind != "WINDOW" or w.get("class") == "KvHostWindow" or w.get("visible") != "1":
             continue
         probe.run("close", check=False, hwnd=w.hwnd, timeout=0)
+        closed.append(w.get("text", ""))
+    return closed
 
 
 def ensure_env():

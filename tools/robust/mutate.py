@@ -6,10 +6,12 @@ return. The host reports every line it starts (host hook 2), so a run that goes 
 starting lines is a script that loops by design, not a hang.
 
     mutate.py [--bin DIR] [--seed N] [--per-script N] [--scripts REGEX] [--jobs N]
-              [--limit S] [--stall S] [--out DIR]
+              [--limit S] [--stall S] [--desktop] [--out DIR]
 
-Scripts that need a person or the desktop (the directive "boxes", or a companion that
-drives windows) are left out; a companion's setup() still prepares the work folder.
+Scripts that need a person (the directive "boxes", or a companion that drives windows) are
+left out; a companion's setup() still prepares the work folder. Scripts that can show a
+box or activate a window run only with --desktop (a watcher then closes each box; run it
+with the desktop to itself); without it no mutation makes such a call.
 Exit: 0 no crash and no hang, 1 some, 2 the run could not start.
 """
 import argparse
@@ -50,6 +52,11 @@ FILE_CHANGING = re.compile(r"LogDisk|DirChange|FileDelete|DirRemove|FileMove|Fil
                            r"FilePut|FileWrite|FileOpen|IniWrite|IniDelete|DirMake|ArrayFilePut|"
                            r"MapFilePut|FileCreateTemp", re.I)
 OUTSIDE = re.compile(r"[*?]|\.\.|:\\|[A-Za-z]:")
+# Scripts that can show a box (a script's own, or IntControl 1) or activate a window run only
+# with the desktop (--desktop); without it no mutation may make such a call.
+SHOWS_BOX = re.compile(r"\b(Message|Pause|AskYesNo|AskItemList|AskFileText|TextBox|TextBoxSort|"
+                       r"TextSelect|ItemSelect|About|WinActivate|WinActivChild|WinActiveChild)\s*\(|"
+                       r"IntControl\s*\(\s*(38|1|0?\.5)\b", re.I)
 
 
 # ---------------------------------------------------------------- mutations
@@ -132,18 +139,24 @@ def mutate_once(rng, lines, names):
     return True
 
 
-def make_mutant(rng, text):
+def make_mutant(rng, text, desktop):
     original = text.split("\n")
     names = sorted({m.group(1) for m in CALL_NAME.finditer(text)})
     for _ in range(50):
         lines = list(original)
         wanted = rng.choice([1, 1, 2, 3])
         done = 0
-        while done < wanted:
+        for _ in range(100):     # a script cut down to its comments takes no more
+            if done == wanted:
+                break
             if mutate_once(rng, lines, names):
                 done += 1
+        if done == 0:
+            continue
         changed = set(lines) - set(original)
         if any(FILE_CHANGING.search(l) and OUTSIDE.search(l) for l in changed):
+            continue
+        if not desktop and any(SHOWS_BOX.search(l) for l in changed):
             continue
         return "\n".join(lines)
     return None
@@ -161,12 +174,15 @@ class Job:
         self.text = text
 
 
-def usable(script):
+def usable(script, desktop):
     directives = run_script_test.read_directives(script)
     if "boxes" in directives or "skip" in directives:
         return False
     companion = run_script_test.load_companion(script)
-    return not (companion and hasattr(companion, "during"))
+    if companion and hasattr(companion, "during"):
+        return False
+    with open(script, "rb") as f:
+        return desktop or not SHOWS_BOX.search(f.read().decode("latin-1"))
 
 
 class Mutation:
@@ -180,6 +196,8 @@ class Mutation:
         self.outcomes = collections.Counter()
         self.failures = []
         self.boxes = []
+        self.closed = collections.Counter()     # titles of the boxes the watcher closed
+        self.probe = kvtest.Probe(os.path.dirname(kvhost), timeout=0)
 
     def take(self):
         with self.lock:
@@ -216,7 +234,9 @@ class Mutation:
         params = run_script_test.shlex.split(directives.get("args", ""))
         run = harness.HostRun(self.kvhost, mutant, work, stall=self.opts.stall, limit=self.opts.limit,
                               marker=lambda line: line if HOOK_LINE.match(line) else None,
-                              hooks=2, params=params, keep_markers=False)
+                              hooks=2, params=params, keep_markers=False, desktop=self.opts.desktop)
+        if self.opts.desktop:
+            run.watchers.append(self.close_boxes)
         outcome = run.run()
         kind = outcome.kind
         if kind == "hang" and outcome.detail.startswith("over time"):
@@ -229,6 +249,11 @@ class Mutation:
             self.outcomes[kind] += 1
         if kind in ("crash", "hang"):
             self.record(job, outcome, kind)
+
+    def close_boxes(self, run):
+        for title in harness.close_boxes(run, self.probe):
+            with self.lock:
+                self.closed[title] += 1
 
     def record(self, job, outcome, kind):
         rel = os.path.relpath(job.script, os.path.join(ROOT, "tests", "scripts"))
@@ -251,6 +276,7 @@ def main():
     ap.add_argument("--jobs", type=int, default=2)
     ap.add_argument("--limit", type=float, default=20.0)
     ap.add_argument("--stall", type=float, default=10.0)
+    ap.add_argument("--desktop", action="store_true")
     ap.add_argument("--out", default=None)
     opts = ap.parse_args()
     harness.ensure_env()
@@ -259,14 +285,14 @@ def main():
 
     pattern = re.compile(opts.scripts) if opts.scripts else None
     scripts = sorted(glob.glob(os.path.join(ROOT, "tests", "scripts", "*", "*.zal")))
-    scripts = [s for s in scripts if usable(s) and (not pattern or pattern.search(s))]
+    scripts = [s for s in scripts if usable(s, opts.desktop) and (not pattern or pattern.search(s))]
     rng = random.Random(opts.seed)
     jobs = []
     for script in scripts:
         with open(script, "rb") as f:
             text = f.read().decode("latin-1").replace("\r\n", "\n")
         for n in range(1, opts.per_script + 1):
-            mutant = make_mutant(rng, text)
+            mutant = make_mutant(rng, text, opts.desktop)
             if mutant is not None:
                 jobs.append(Job(script, n, mutant.replace("\n", "\r\n")))
     opts.scratch = harness.scratch_root("mutate-%d" % opts.seed)
@@ -286,6 +312,8 @@ def main():
           "%d hangs" % (len(jobs), o["ended"], o["loops"], o["box"], o["crash"], o["hang"]))
     for text in mutation.boxes:
         print("  box: " + text)
+    if mutation.closed:
+        print("boxes closed: %s" % "; ".join("%s x%d" % kv for kv in sorted(mutation.closed.items())))
     for text in mutation.failures:
         print("  " + text)
     if mutation.failures:

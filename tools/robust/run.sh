@@ -32,7 +32,7 @@ fi
 run() { "${norandom[@]}" python3 "$root/tools/robust/$1" "${@:2}"; }
 
 full_sweep=(--all --per-arity 24 --coverage --jobs 4)
-full_mutate=(--per-script 270 --jobs 4)
+full_mutate=(--desktop --per-script 270 --jobs 4)
 status=0
 case $what in
   sweep)  if [ $# -eq 0 ]; then set -- "${full_sweep[@]}"; fi
