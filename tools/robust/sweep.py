@@ -8,9 +8,9 @@ sweep prints each call that crashed the host or did not return.
              [--desktop | --all] [--private-only] [--jobs N] [--out DIR]
 
 --per-arity: random argument sets for each argument count; --coverage adds, for the
-largest counts, every hostile value in every position. --desktop sweeps only the built-ins
-that show a box or activate a window (a watcher closes each box; run it with the desktop to
-itself), --all both kinds. --private-only leaves out the built-ins that change what other
+largest counts, every hostile value in every position. --desktop sweeps only the calls that
+show a box or activate a window (one at a time, a watcher closing each box; run it with the
+desktop to itself), --all the other calls and then these. --private-only leaves out the built-ins that change what other
 tests running at the same time use (the clipboard). Exit: 0 no crash and no hang, 1 some,
 2 the sweep could not run.
 
@@ -55,7 +55,7 @@ VALUES = [
     ("array2d", "kvr_array2d()", True),
     ("map", "kvr_map()", True),
     ("undefined", "kvr_undefined", False),
-    ("missing", '"C:\\kvrobust-missing\\none\\x.txt"', False),
+    ("missing", '"Q:\\kvrobust-missing\\x.txt"', False),   # no call can make it: no drive Q:
     ("longpath", '"\\\\?\\" : DirGet() : StrFill("P", 200) : "\\" : StrFill("Q", 200)', True),
     ("star", '"*"', False),
     ("starstar", '"*.*"', False),
@@ -215,19 +215,29 @@ def fill_scratch(work):
 
 
 class Sweep:
-    def __init__(self, opts, calls, kvhost, out_dir):
+    """Runs calls in batches on `jobs` workers and keeps what they met. With `desktop` the
+    host may activate windows and a watcher closes each box."""
+
+    def __init__(self, opts, kvhost, out_dir):
         self.opts = opts
-        self.calls = calls
         self.kvhost = kvhost
         self.out_dir = out_dir
         self.lock = threading.Lock()
-        self.next = 0
-        self.failures = []          # (kind, call index, description)
+        self.failures = []          # (kind, description)
         self.errors = collections.Counter()
         self.ended_early = collections.Counter()
-        self.durations = []         # (seconds, call index)
+        self.durations = []         # (seconds, call text)
         self.runs = 0
         self.probe = kvtest.Probe(harness.bin_dir(opts.bin), timeout=0)
+
+    def run(self, calls, desktop, jobs):
+        self.calls, self.desktop, self.next = calls, desktop, 0
+        threads = [threading.Thread(target=self.worker, args=(i,), daemon=True) for i in range(max(1, jobs))]
+        for t in threads:
+            t.start()
+        for t in threads:
+            while t.is_alive():
+                t.join(1)
 
     def take(self):
         with self.lock:
@@ -257,15 +267,15 @@ class Sweep:
             m = MARKER.match(line)
             return int(m.group(1)) if m else None
         run = harness.HostRun(self.kvhost, script, work, stall=self.opts.stall, limit=3600,
-                              marker=marker, desktop=self.opts.desktop)
-        if self.opts.desktop:
+                              marker=marker, desktop=self.desktop)
+        if self.desktop:
             run.watchers.append(lambda r: harness.close_boxes(r, self.probe))
         outcome = run.run()
         with self.lock:
             self.runs += 1
             for (a, ta), (b, tb) in zip(outcome.marks, outcome.marks[1:]):
                 if b == a + 1 and a < len(self.calls):
-                    self.durations.append((tb - ta, a))
+                    self.durations.append((tb - ta, self.calls[a].text()))
             for line in outcome.lines:
                 if line.startswith("E "):
                     self.errors[line[2:]] += 1
@@ -275,21 +285,19 @@ class Sweep:
                 outcome.describe(), "\n".join(outcome.lines[-20:])))
         if outcome.kind == "ended" and last >= end:
             return end
-        culprit = last
         if outcome.kind == "ended":
             # A call that ends the run (Terminate, a cancel, an error that cannot be trapped):
             # not a fault; go on behind it.
             with self.lock:
-                self.ended_early[self.calls[culprit].builtin.name] += 1
-            return culprit + 1
-        self.record(outcome, culprit)
-        return culprit + 1
+                self.ended_early[self.calls[last].builtin.name] += 1
+        else:
+            self.record(outcome, self.calls[last])
+        return last + 1
 
-    def record(self, outcome, index):
-        call = self.calls[index]
+    def record(self, outcome, call):
         with self.lock:
             n = len(self.failures) + 1
-            self.failures.append((outcome.kind, index, "%s: %s" % (outcome.describe(), call.text())))
+            self.failures.append((outcome.kind, "%s: %s" % (outcome.describe(), call.text())))
         path = os.path.join(self.out_dir, "repro-%d.zal" % n)
         with open(path, "w", encoding="latin-1", newline="\r\n") as f:
             f.write("; %s\n" % outcome.describe())
@@ -336,32 +344,30 @@ def main():
         chosen.append(b)
     rng = random.Random(opts.seed)
     calls = generate(chosen, rng, opts.per_arity, opts.coverage)
-    if opts.all:
-        opts.desktop = True
-    else:
-        calls = [c for c in calls if c.shows_box() == opts.desktop]
-        chosen = [b for b in chosen if any(c.builtin is b for c in calls)]
-    opts.scratch = harness.scratch_root("sweep-%d-%s" % (opts.seed, "desktop" if opts.desktop else "plain"))
+    plain = [c for c in calls if not c.shows_box()]
+    boxes = [c for c in calls if c.shows_box()]
+    if not opts.all:
+        plain, boxes = ([], boxes) if opts.desktop else (plain, [])
+    calls = plain + boxes
+    chosen = [b for b in chosen if any(c.builtin is b for c in calls)]
+    opts.scratch = harness.scratch_root("sweep-%d" % opts.seed)
     out_dir = os.path.abspath(opts.out or os.path.join(opts.scratch, "repro"))
     os.makedirs(out_dir, exist_ok=True)
-    print("sweep: %d of %d served built-ins, %d calls, seed %d" % (
-        len(chosen), len(builtins), len(calls), opts.seed), flush=True)
+    print("sweep: %d of %d served built-ins, %d calls (%d that show boxes), seed %d" % (
+        len(chosen), len(builtins), len(calls), len(boxes), opts.seed), flush=True)
 
     # The WIN.INI built-ins write the prefix's WIN.INI, and a private INI file named
     # without a folder lands in the Windows folder: both are put back afterwards.
     win_folder, before = windows_folder_files()
     win_ini = os.path.join(win_folder, "win.ini")
     saved_ini = open(win_ini, "rb").read() if os.path.exists(win_ini) else None
-    sweep = Sweep(opts, calls, kvhost, out_dir)
+    sweep = Sweep(opts, kvhost, out_dir)
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(3))
     try:
-        threads = [threading.Thread(target=sweep.worker, args=(i,), daemon=True)
-                   for i in range(max(1, opts.jobs))]
-        for t in threads:
-            t.start()
-        for t in threads:
-            while t.is_alive():
-                t.join(1)
+        if plain:
+            sweep.run(plain, False, opts.jobs)
+        if boxes:
+            sweep.run(boxes, True, 1)     # one box at a time on the desktop
     finally:
         if saved_ini is not None:
             with open(win_ini, "wb") as f:
@@ -384,8 +390,8 @@ def main():
         "%s x%d" % kv for kv in sorted(sweep.errors.items(), key=lambda kv: -kv[1])[:25]))
     slowest = sorted(sweep.durations, reverse=True)[:opts.slowest]
     if slowest:
-        print("slowest calls: %s" % "; ".join("%s %.1f s" % (calls[i].text(), t) for t, i in slowest))
-    for kind, _, text in sweep.failures:
+        print("slowest calls: %s" % "; ".join("%s %.1f s" % (text, t) for t, text in slowest))
+    for kind, text in sweep.failures:
         print("  %s" % text)
     if sweep.failures:
         print("reproductions in %s" % out_dir)
