@@ -195,6 +195,39 @@ class HostRun:
         return Outcome(kind, code, lines, state["marker"], marks=marks)
 
 
+def run_workers(jobs, scratch, items, handle):
+    """Calls handle(work folder, item) for each item, on `jobs` threads that each have a work
+    folder of their own under `scratch`."""
+    pending = list(items)
+    lock = threading.Lock()
+
+    def worker(number):
+        work = os.path.join(scratch, "w%d" % number)
+        while True:
+            with lock:
+                if not pending:
+                    return
+                item = pending.pop(0)
+            handle(work, item)
+    threads = [threading.Thread(target=worker, args=(i,), daemon=True) for i in range(max(1, jobs))]
+    for t in threads:
+        t.start()
+    for t in threads:
+        while t.is_alive():   # a short join keeps the main thread open to SIGTERM
+            t.join(1)
+
+
+def finish(failures, out_dir, scratch):
+    """Prints the failures; answers the exit code. Without failures the scratch folder goes."""
+    for text in failures:
+        print("  " + text)
+    if failures:
+        print("kept in %s" % out_dir)
+        return 1
+    remove_tree(scratch)
+    return 0
+
+
 def close_boxes(run, probe):
     """Closes every visible window of the host but its own (a box nobody is there to
     answer); the run goes on as if the box had been cancelled. Answers their titles."""

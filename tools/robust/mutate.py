@@ -20,6 +20,7 @@ import glob
 import os
 import random
 import re
+import signal
 import sys
 import threading
 
@@ -186,33 +187,16 @@ def usable(script, desktop):
 
 
 class Mutation:
-    def __init__(self, opts, jobs, kvhost, out_dir):
+    def __init__(self, opts, kvhost, out_dir):
         self.opts = opts
-        self.jobs = jobs
         self.kvhost = kvhost
         self.out_dir = out_dir
         self.lock = threading.Lock()
-        self.next = 0
         self.outcomes = collections.Counter()
         self.failures = []
         self.boxes = []
         self.closed = collections.Counter()     # titles of the boxes the watcher closed
         self.probe = kvtest.Probe(os.path.dirname(kvhost), timeout=0)
-
-    def take(self):
-        with self.lock:
-            if self.next >= len(self.jobs):
-                return None
-            self.next += 1
-            return self.jobs[self.next - 1]
-
-    def worker(self, number):
-        work = os.path.join(self.opts.scratch, "w%d" % number)
-        while True:
-            job = self.take()
-            if job is None:
-                return
-            self.run_job(work, job)
 
     def run_job(self, work, job):
         harness.remove_tree(work)
@@ -300,12 +284,9 @@ def main():
     os.makedirs(out_dir, exist_ok=True)
     print("mutate: %d mutants of %d scripts, seed %d" % (len(jobs), len(scripts), opts.seed), flush=True)
 
-    mutation = Mutation(opts, jobs, kvhost, out_dir)
-    threads = [threading.Thread(target=mutation.worker, args=(i,)) for i in range(max(1, opts.jobs))]
-    for t in threads:
-        t.start()
-    for t in threads:
-        t.join()
+    mutation = Mutation(opts, kvhost, out_dir)
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(3))
+    harness.run_workers(opts.jobs, opts.scratch, jobs, mutation.run_job)
 
     o = mutation.outcomes
     print("mutate: %d mutants: %d ended, %d looped until stopped, %d waited on a box, %d crashes, "
@@ -314,13 +295,7 @@ def main():
         print("  box: " + text)
     if mutation.closed:
         print("boxes closed: %s" % "; ".join("%s x%d" % kv for kv in sorted(mutation.closed.items())))
-    for text in mutation.failures:
-        print("  " + text)
-    if mutation.failures:
-        print("mutants kept in %s" % out_dir)
-        return 1
-    harness.remove_tree(opts.scratch)
-    return 0
+    return harness.finish(mutation.failures, out_dir, opts.scratch)
 
 
 if __name__ == "__main__":

@@ -223,7 +223,8 @@ class Sweep:
         self.kvhost = kvhost
         self.out_dir = out_dir
         self.lock = threading.Lock()
-        self.failures = []          # (kind, description)
+        self.failures = []          # descriptions
+        self.kinds = collections.Counter()
         self.errors = collections.Counter()
         self.ended_early = collections.Counter()
         self.durations = []         # (seconds, call text)
@@ -231,31 +232,14 @@ class Sweep:
         self.probe = kvtest.Probe(harness.bin_dir(opts.bin), timeout=0)
 
     def run(self, calls, desktop, jobs):
-        self.calls, self.desktop, self.next = calls, desktop, 0
-        threads = [threading.Thread(target=self.worker, args=(i,), daemon=True) for i in range(max(1, jobs))]
-        for t in threads:
-            t.start()
-        for t in threads:
-            while t.is_alive():
-                t.join(1)
+        self.calls, self.desktop = calls, desktop
+        spans = [(first, min(len(calls), first + self.opts.batch)) for first in range(0, len(calls), self.opts.batch)]
+        harness.run_workers(jobs, self.opts.scratch, spans, self.run_span)
 
-    def take(self):
-        with self.lock:
-            if self.next >= len(self.calls):
-                return None
-            first = self.next
-            self.next = min(len(self.calls), first + self.opts.batch)
-            return first, self.next
-
-    def worker(self, number):
-        work = os.path.join(self.opts.scratch, "w%d" % number)
-        while True:
-            span = self.take()
-            if span is None:
-                return
-            first, end = span
-            while first < end:
-                first = self.run_batch(work, first, end)
+    def run_span(self, work, span):
+        first, end = span
+        while first < end:
+            first = self.run_batch(work, first, end)
 
     def run_batch(self, work, first, end):
         """Runs calls first..end-1; answers where to go on."""
@@ -297,7 +281,8 @@ class Sweep:
     def record(self, outcome, call):
         with self.lock:
             n = len(self.failures) + 1
-            self.failures.append((outcome.kind, "%s: %s" % (outcome.describe(), call.text())))
+            self.failures.append("%s: %s" % (outcome.describe(), call.text()))
+            self.kinds[outcome.kind] += 1
         path = os.path.join(self.out_dir, "repro-%d.zal" % n)
         with open(path, "w", encoding="latin-1", newline="\r\n") as f:
             f.write("; %s\n" % outcome.describe())
@@ -379,10 +364,8 @@ def main():
             except OSError:
                 pass
 
-    crashes = [f for f in sweep.failures if f[0] == "crash"]
-    hangs = [f for f in sweep.failures if f[0] == "hang"]
     print("sweep: %d calls of %d built-ins in %d runs: %d crashes, %d hangs" % (
-        len(calls), len(chosen), sweep.runs, len(crashes), len(hangs)))
+        len(calls), len(chosen), sweep.runs, sweep.kinds["crash"], sweep.kinds["hang"]))
     if sweep.ended_early:
         print("calls that ended their run (not faults): %s" % ", ".join(
             "%s %d" % kv for kv in sorted(sweep.ended_early.items())))
@@ -391,14 +374,7 @@ def main():
     slowest = sorted(sweep.durations, reverse=True)[:opts.slowest]
     if slowest:
         print("slowest calls: %s" % "; ".join("%s %.1f s" % (text, t) for t, text in slowest))
-    for kind, text in sweep.failures:
-        print("  %s" % text)
-    if sweep.failures:
-        print("reproductions in %s" % out_dir)
-        return 1
-    harness.remove_tree(opts.scratch)
-    return 0
-
+    return harness.finish(sweep.failures, out_dir, opts.scratch)
 
 if __name__ == "__main__":
     sys.exit(main())
