@@ -105,7 +105,10 @@ class HostRun:
         self.params = list(params)
         self.keep_markers = keep_markers   # keep the times of the markers (Outcome.marks)
         self.process = None
-        self.watchers = []     # functions called with this run every quarter second
+        # Functions called with this run every quarter second once it printed nothing for
+        # watch_after seconds (a box that waits stops the output).
+        self.watchers = []
+        self.watch_after = 0.5
 
     def pid(self):
         """The host's Windows process id (None before it wrote it)."""
@@ -133,14 +136,20 @@ class HostRun:
         args += self.extra_args + [kvtest.c_path(self.script)] + self.params
         env = dict(os.environ, KVTEST_WORK=kvtest.c_path(self.work),
                    KVTEST_DESKTOP="1" if self.desktop else "0")
-        self.process = kvtest.start(self.kvhost, *args, cwd=self.work, env=env)
-        with _running_lock:
-            _running.add(self.process)
-        try:
-            return self.watch()
-        finally:
+        # A host that printed nothing at all never ran the script: under heavy load Wine
+        # now and then fails to start a program. That start is made once more.
+        for attempt in range(2):
+            self.process = kvtest.start(self.kvhost, *args, cwd=self.work, env=env)
             with _running_lock:
-                _running.discard(self.process)
+                _running.add(self.process)
+            try:
+                outcome = self.watch()
+            finally:
+                with _running_lock:
+                    _running.discard(self.process)
+            if outcome.kind != "crash" or outcome.lines or outcome.marker is not None:
+                break
+        return outcome
 
     def watch(self):
         lines = []
@@ -170,10 +179,11 @@ class HostRun:
         detail = None
         while self.process.poll() is None:
             time.sleep(0.05 if time.time() - started < 2 else 0.25)
-            for watch in self.watchers:
-                watch(self)
             with lock:
                 quiet = time.time() - state["last"]
+            if quiet >= self.watch_after:
+                for watch in self.watchers:
+                    watch(self)
             if quiet > self.stall:
                 detail = "no progress for %.0f s" % quiet
                 break
@@ -243,12 +253,29 @@ def close_boxes(run, probe):
     return closed
 
 
+# What a run puts back however it ends (see fail).
+cleanups = []
+
+
+def fail(message):
+    """Ends a run that cannot go on (exit 2), from any thread: the hosts running are
+    stopped and the cleanups run first."""
+    print("robust: " + message, file=sys.stderr, flush=True)
+    stop_running()
+    for cleanup in cleanups:
+        cleanup()
+    os._exit(2)     # the workers' threads end with the process
+
+
 def ensure_env():
-    kvtest.require_env()
+    try:
+        kvtest.require_env()
+    except SystemExit as e:
+        fail(str(e))
 
 
 def bin_dir(explicit=None):
     path = explicit or os.environ.get("KVTEST_BIN")
     if not path:
-        raise SystemExit("the programs' folder is unknown: pass --bin or set KVTEST_BIN")
+        fail("the programs' folder is unknown: pass --bin or set KVTEST_BIN")
     return os.path.abspath(path)

@@ -53,6 +53,9 @@ FILE_CHANGING = re.compile(r"LogDisk|DirChange|FileDelete|DirRemove|FileMove|Fil
                            r"FilePut|FileWrite|FileOpen|IniWrite|IniDelete|DirMake|ArrayFilePut|"
                            r"MapFilePut|FileCreateTemp", re.I)
 OUTSIDE = re.compile(r"[*?]|\.\.|:\\|[A-Za-z]:")
+# A changed line that tells the script to wait (a window search retried 2^31 times, a wait
+# for ever): a statement that then waits for ever does so by design.
+WAITS_BY_DESIGN = re.compile(r"IntControl\s*\(\s*46\b|\bWinWait\w*\s*\(", re.I)
 # Scripts that can show a box (a script's own, or IntControl 1) or activate a window run only
 # with the desktop (--desktop); without it no mutation may make such a call.
 SHOWS_BOX = re.compile(r"\b(Message|Pause|AskYesNo|AskItemList|AskFileText|TextBox|TextBoxSort|"
@@ -159,7 +162,7 @@ def make_mutant(rng, text, desktop):
             continue
         if not desktop and any(SHOWS_BOX.search(l) for l in changed):
             continue
-        return "\n".join(lines)
+        return "\n".join(lines), any(WAITS_BY_DESIGN.search(l) for l in changed)
     return None
 
 
@@ -169,10 +172,11 @@ HOOK_LINE = re.compile(r"^HOOK -1 2\|")
 
 
 class Job:
-    def __init__(self, script, number, text):
+    def __init__(self, script, number, text, waits):
         self.script = script
         self.number = number
         self.text = text
+        self.waits = waits      # a mutation told it to wait (WAITS_BY_DESIGN)
 
 
 def usable(script, desktop):
@@ -225,6 +229,8 @@ class Mutation:
         kind = outcome.kind
         if kind == "hang" and outcome.detail.startswith("over time"):
             kind = "loops"      # it kept starting lines: a loop the mutation made
+        elif kind == "hang" and job.waits:
+            kind = "waits"      # the mutation told it to wait
         elif kind == "hang" and "a box waits" in outcome.detail:
             kind = "box"        # a box that needs a person (outside quiet mode, or Message)
             with self.lock:
@@ -243,12 +249,13 @@ class Mutation:
         rel = os.path.relpath(job.script, os.path.join(ROOT, "tests", "scripts"))
         with self.lock:
             n = len(self.failures) + 1
-            self.failures.append("%s: mutant %d of %s (last line started: %s)" % (
-                outcome.describe(), job.number, rel, outcome.marker))
+            self.failures.append("%s: mutant %d of %s (last line started: %s; last output: %s)" % (
+                outcome.describe(), job.number, rel, outcome.marker, " | ".join(outcome.lines[-3:])))
         path = os.path.join(self.out_dir, "mutant-%d.zal" % n)
         with open(path, "w", encoding="latin-1", errors="replace", newline="") as f:
             f.write(job.text)
-        print("%s: mutant %d of %s (%s)" % (kind.upper(), job.number, rel, path), flush=True)
+        print("%s: mutant %d of %s (%s, %s)" % (kind.upper(), job.number, rel, outcome.describe(), path),
+              flush=True)
 
 
 def main():
@@ -278,7 +285,7 @@ def main():
         for n in range(1, opts.per_script + 1):
             mutant = make_mutant(rng, text, opts.desktop)
             if mutant is not None:
-                jobs.append(Job(script, n, mutant.replace("\n", "\r\n")))
+                jobs.append(Job(script, n, mutant[0].replace("\n", "\r\n"), mutant[1]))
     opts.scratch = harness.scratch_root("mutate-%d" % opts.seed)
     out_dir = os.path.abspath(opts.out or os.path.join(opts.scratch, "repro"))
     os.makedirs(out_dir, exist_ok=True)
@@ -289,8 +296,9 @@ def main():
     harness.run_workers(opts.jobs, opts.scratch, jobs, mutation.run_job)
 
     o = mutation.outcomes
-    print("mutate: %d mutants: %d ended, %d looped until stopped, %d waited on a box, %d crashes, "
-          "%d hangs" % (len(jobs), o["ended"], o["loops"], o["box"], o["crash"], o["hang"]))
+    print("mutate: %d mutants: %d ended, %d looped until stopped, %d waited as told, %d waited on a "
+          "box, %d crashes, %d hangs" % (len(jobs), o["ended"], o["loops"], o["waits"], o["box"],
+                                          o["crash"], o["hang"]))
     for text in mutation.boxes:
         print("  box: " + text)
     if mutation.closed:

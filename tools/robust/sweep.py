@@ -10,9 +10,9 @@ sweep prints each call that crashed the host or did not return.
 --per-arity: random argument sets for each argument count; --coverage adds, for the
 largest counts, every hostile value in every position. --desktop sweeps only the calls that
 show a box or activate a window (one at a time, a watcher closing each box; run it with the
-desktop to itself), --all the other calls and then these. --private-only leaves out the built-ins that change what other
-tests running at the same time use (the clipboard). Exit: 0 no crash and no hang, 1 some,
-2 the sweep could not run.
+desktop to itself), --all the other calls and then these. --private-only leaves out the
+built-ins that change what other tests running at the same time use (the clipboard).
+Exit: 0 no crash and no hang, 1 some, 2 the sweep could not run.
 
 Each crash or hang is written as a script of its own into --out (repro-<n>.zal).
 """
@@ -135,7 +135,7 @@ class Builtin:
 def served_builtins(bin_dir):
     code, out, err = kvtest.run(os.path.join(bin_dir, "kvbuiltins.exe"), timeout=60)
     if code != 0:
-        raise SystemExit("kvbuiltins.exe failed (%s): %s" % (code, err.decode(errors="replace")))
+        harness.fail("kvbuiltins.exe failed (%s): %s" % (code, err.decode(errors="replace")))
     return [Builtin(l) for l in out.decode().splitlines() if l.strip()]
 
 
@@ -265,7 +265,7 @@ class Sweep:
                     self.errors[line[2:]] += 1
         last = outcome.marker
         if last is None:
-            raise SystemExit("the sweep's script did not start (%s):\n%s" % (
+            harness.fail("the sweep's script did not start (%s):\n%s" % (
                 outcome.describe(), "\n".join(outcome.lines[-20:])))
         if outcome.kind == "ended" and last >= end:
             return end
@@ -346,14 +346,8 @@ def main():
     win_folder, before = windows_folder_files()
     win_ini = os.path.join(win_folder, "win.ini")
     saved_ini = open(win_ini, "rb").read() if os.path.exists(win_ini) else None
-    sweep = Sweep(opts, kvhost, out_dir)
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(3))
-    try:
-        if plain:
-            sweep.run(plain, False, opts.jobs)
-        if boxes:
-            sweep.run(boxes, True, 1)     # one box at a time on the desktop
-    finally:
+
+    def put_back():
         if saved_ini is not None:
             with open(win_ini, "wb") as f:
                 f.write(saved_ini)
@@ -363,6 +357,16 @@ def main():
                 os.remove(os.path.join(win_folder, name))
             except OSError:
                 pass
+    harness.cleanups.append(put_back)
+    sweep = Sweep(opts, kvhost, out_dir)
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(3))
+    try:
+        if plain:
+            sweep.run(plain, False, opts.jobs)
+        if boxes:
+            sweep.run(boxes, True, 1)     # one box at a time on the desktop
+    finally:
+        put_back()
 
     print("sweep: %d calls of %d built-ins in %d runs: %d crashes, %d hangs" % (
         len(calls), len(chosen), sweep.runs, sweep.kinds["crash"], sweep.kinds["hang"]))
