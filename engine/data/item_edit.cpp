@@ -125,54 +125,59 @@ void Sort(BDS* ctx, const Items<W>& items, const C* list, bool caseSensitive, re
 
 // ---------------------------------------------------------------- handlers
 
-void DoItemRemoveA(BDS* ctx, int index, const char* list, const char* delimiter, resultants* result)
+namespace {
+
+// Runs `edit` with the walker of the list's width once the delimiter has passed (1705).
+template <typename Edit>
+void WithItems(BDS* ctx, const char* delimiter, Edit edit)
 {
     const char* d = ItemDelimiterA(ctx, delimiter);
     if (!d) return;
     NarrowChars w{TextTables(ctx)};
-    Remove(ctx, Items<NarrowChars>{w, d}, index, list, result);
+    edit(Items<NarrowChars>{w, d});
 }
 
-void DoItemRemoveW(BDS* ctx, int index, const wchar_t* list, const wchar_t* delimiter, resultants* result)
+template <typename Edit>
+void WithItems(BDS* ctx, const wchar_t* delimiter, Edit edit)
 {
     const wchar_t* d = ItemDelimiterW(ctx, delimiter);
     if (!d) return;
     WideChars w;
-    Remove(ctx, Items<WideChars>{w, d}, index, list, result);
+    edit(Items<WideChars>{w, d});
+}
+
+}  // namespace
+
+void DoItemRemoveA(BDS* ctx, int index, const char* list, const char* delimiter, resultants* result)
+{
+    WithItems(ctx, delimiter, [&](const auto& items) { Remove(ctx, items, index, list, result); });
+}
+
+void DoItemRemoveW(BDS* ctx, int index, const wchar_t* list, const wchar_t* delimiter, resultants* result)
+{
+    WithItems(ctx, delimiter, [&](const auto& items) { Remove(ctx, items, index, list, result); });
 }
 
 void DoItemReplaceA(BDS* ctx, const char* item, int index, const char* list, const char* delimiter,
                     resultants* result)
 {
-    const char* d = ItemDelimiterA(ctx, delimiter);
-    if (!d) return;
-    NarrowChars w{TextTables(ctx)};
-    Replace(ctx, Items<NarrowChars>{w, d}, item, index, list, result);
+    WithItems(ctx, delimiter, [&](const auto& items) { Replace(ctx, items, item, index, list, result); });
 }
 
 void DoItemReplaceW(BDS* ctx, const wchar_t* item, int index, const wchar_t* list, const wchar_t* delimiter,
                     resultants* result)
 {
-    const wchar_t* d = ItemDelimiterW(ctx, delimiter);
-    if (!d) return;
-    WideChars w;
-    Replace(ctx, Items<WideChars>{w, d}, item, index, list, result);
+    WithItems(ctx, delimiter, [&](const auto& items) { Replace(ctx, items, item, index, list, result); });
 }
 
 void DoItemSortA(BDS* ctx, const char* list, const char* delimiter, bool caseSensitive, resultants* result)
 {
-    const char* d = ItemDelimiterA(ctx, delimiter);
-    if (!d) return;
-    NarrowChars w{TextTables(ctx)};
-    Sort(ctx, Items<NarrowChars>{w, d}, list, caseSensitive, result);
+    WithItems(ctx, delimiter, [&](const auto& items) { Sort(ctx, items, list, caseSensitive, result); });
 }
 
 void DoItemSortW(BDS* ctx, const wchar_t* list, const wchar_t* delimiter, bool caseSensitive, resultants* result)
 {
-    const wchar_t* d = ItemDelimiterW(ctx, delimiter);
-    if (!d) return;
-    WideChars w;
-    Sort(ctx, Items<WideChars>{w, d}, list, caseSensitive, result);
+    WithItems(ctx, delimiter, [&](const auto& items) { Sort(ctx, items, list, caseSensitive, result); });
 }
 
 // ---------------------------------------------------------------- cases
