@@ -13,6 +13,9 @@ extern const BuiltinFamily g_StrSearchBuiltins;     // text measurement and sear
 extern const BuiltinFamily g_StrTransformBuiltins;  // text transformation, StrCat
 extern const BuiltinFamily g_StrCompareBuiltins;    // text comparison and code pages
 extern const BuiltinFamily g_ItemListBuiltins;      // item lists and CSV lines
+extern const BuiltinFamily g_ItemEditBuiltins;      // ItemRemove, ItemReplace, ItemSort
+extern const BuiltinFamily g_MathBuiltins;          // maths functions, Average, Max, Min
+extern const BuiltinFamily g_SystemQueryBuiltins;   // WinParm*, WinResources, DirWindows, ExeTypeInfo
 extern const BuiltinFamily g_FileHandleBuiltins; // file handles and whole files
 extern const BuiltinFamily g_FileNameBuiltins;   // file tests and name forms
 extern const BuiltinFamily g_TimeTextBuiltins;   // the clock as text
@@ -43,6 +46,9 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_StrTransformBuiltins,
     &g_StrCompareBuiltins,
     &g_ItemListBuiltins,
+    &g_ItemEditBuiltins,
+    &g_MathBuiltins,
+    &g_SystemQueryBuiltins,
     &g_FileHandleBuiltins,
     &g_FileNameBuiltins,
     &g_TimeTextBuiltins,
