@@ -125,9 +125,14 @@ void FloatOperation(BDS* ctx, uint16_t op, resultants* left, resultants* right)
     }
     case KID_POWER:
         r = std::pow(a, b);
-        // The hook reports domain errors where the runtime calls it; make sure of it.
-        if (std::isnan(r) && !std::isnan(a) && !std::isnan(b) && !nPendingMathError)
+        // The hook reports the runtime's faults where the runtime calls it; make sure of
+        // them: zero to a negative power is a pole, not a result too large.
+        if (!nPendingMathError && a == 0.0 && b < 0.0)
+            nPendingMathError = ERR_FP_SINGULARITY;
+        else if (std::isnan(r) && !std::isnan(a) && !std::isnan(b) && !nPendingMathError)
             nPendingMathError = ERR_FP_DOMAIN;
+        if (nPendingMathError)
+            r = 1.0;    // the hook's substitute value
         break;
     case KID_ANDAND:
         SetInt(ctx, left, (a != 0.0 && b != 0.0) ? 1 : 0);
