@@ -740,8 +740,8 @@ int DoExecute(BDS* ctx, resultants* result, RunSite* site)
                           code == CC_EVENT_SHOWN);
     if (!shown)
         return r;
-    if (code < CC_STOP && (ctx->nHookFlags & 32))
-        ReportErrorToHost(ctx, code);
+    // The host hears only of an error left when the statement ends, never of one that
+    // Execute's own box or its silent mode clears.
     if (ctx->eng.ctl.ExecuteErrorMode != 2) {
         char title[TEXTBUF] = "EXECUTE::";
         char message[TEXTBUF] = "";
