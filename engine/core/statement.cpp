@@ -927,6 +927,7 @@ int ExecuteStatement(BDS* ctx, resultants* result, RunSite* site)
         return CachedJump(ctx, reinterpret_cast<const uint8_t*>(stmt), site);
 
     ctx->pVars[0].name[0] = 0;
+    ctx->run.nFailedAssignTarget = 0;
     int throughPointer = 0;
     if (*stmt == '*') {
         throughPointer = 1;
