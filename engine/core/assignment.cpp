@@ -814,6 +814,8 @@ void Assign(BDS* ctx, resultants* result, Target& t)
     uint32_t previous = *slot;
     *slot = (t.slot << 16) | t.var;
     bool targetFound = EvaluateExpression(ctx, op, result, t);
+    if (ctx->nErrorCode)
+        ctx->run.nFailedAssignTarget = *slot;   // named by the trapped error's description
     *slot = previous;
     if (!targetFound)
         return;

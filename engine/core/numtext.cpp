@@ -248,6 +248,16 @@ bool IsIntegerTextW(const wchar_t* text) { return IsNumberText(text, 10); }
 bool IsHexNumberTextA(const char* text) { return IsNumberText(text, 16); }
 bool IsHexNumberTextW(const wchar_t* text) { return IsNumberText(text, 16); }
 
+bool IsDigitTextA(const char* text)
+{
+    if (!text) return false;
+    while (IsBlank(*text)) ++text;
+    if (*text == '+' || *text == '-') ++text;
+    if (!IsDecimalDigit(*text)) return false;
+    while (IsDecimalDigit(*text)) ++text;
+    return *text == 0;
+}
+
 // ---------------------------------------------------------------- floats
 
 double RoundHalfAway(double x)

@@ -36,6 +36,9 @@ int64_t TextToInt64W(const wchar_t* text);
 // 64 bits.
 bool ParseIntegerTextA(const char* text, int64_t* out);
 
+// The same form at any length: true for a text of digits too long for 64 bits.
+bool IsDigitTextA(const char* text);
+
 // Text in radix 2-36 (no sign) to a 32-bit value computed modulo 2^32:
 // 0..0xFFFFFFFF, or -1 for a radix outside 2-36, -2 for a bad digit.
 int64_t RadixTextToLongA(const char* text, int radix);

@@ -161,6 +161,7 @@ struct RunState {
     char szCancelHandlerUdf[32];
 
     uint32_t nAssignTarget;         // assignment in progress in the main script, 0 none
+    uint32_t nFailedAssignTarget;   // the target of this statement's failed assignment, 0 none
     uint32_t nForEachSerial;        // makes temporary collection names unique
     uint32_t bRunning;              // a run is in progress in this context
 

@@ -54,10 +54,11 @@ uint16_t GosubKindFromIfState(int32_t ifState)
     return ifState == 0 ? SF_GOSUB_FALSE : ifState == 1 ? SF_GOSUB_TRUE : SF_GOSUB_NONE;
 }
 
-bool PushGosubFrame(BDS* ctx, const RunSite* site)
+// The frame's kind keeps the If state that was current at the GoSub; Return gives it back.
+bool PushGosubFrame(BDS* ctx, const RunSite* site, int32_t ifState)
 {
     uint8_t savedLoop = static_cast<uint8_t>(ctx->run.bInLoop);
-    StructFrame* f = PushFrame(ctx, GosubKindFromIfState(ctx->run.nIfState), 0, site);
+    StructFrame* f = PushFrame(ctx, GosubKindFromIfState(ifState), 0, site);
     if (!f)
         return false;
     f->resume = *site->pos;
@@ -652,6 +653,8 @@ int DoGoto(BDS* ctx, RunSite* site)
 
 int DoGosub(BDS* ctx, RunSite* site)
 {
+    int32_t ifState = ctx->run.nIfState;
+    ctx->run.nIfState = -1;
     ctx->run.nTraceEvent = 9;
     if (Skipping(ctx))
         return 1;
@@ -664,7 +667,7 @@ int DoGosub(BDS* ctx, RunSite* site)
         SetContinuesPastEnd(ctx);
         return 0;
     }
-    if (!PushGosubFrame(ctx, site))
+    if (!PushGosubFrame(ctx, site, ifState))
         return 0;
     uint32_t offset = 0;
     if (!FindGotoLabel(ctx, label, &offset, site->lineStart, site->stmtOffset, site->script, site->end,
@@ -737,8 +740,8 @@ int DoExecute(BDS* ctx, resultants* result, RunSite* site)
                           code == CC_EVENT_SHOWN);
     if (!shown)
         return r;
-    if (code < CC_STOP && (ctx->nHookFlags & 32))
-        ReportErrorToHost(ctx, code);
+    // The host hears only of an error left when the statement ends, never of one that
+    // Execute's own box or its silent mode clears.
     if (ctx->eng.ctl.ExecuteErrorMode != 2) {
         char title[TEXTBUF] = "EXECUTE::";
         char message[TEXTBUF] = "";
@@ -793,7 +796,8 @@ int DoFlow(BDS* ctx, resultants* result, RunSite* site, uint32_t id)
         id = KID_SWITCH;
     else if (id == KID_ENDSELECT)
         id = KID_ENDSWITCH;
-    if (id != KID_IF && id != KID_THEN && id != KID_ELSE)
+    // GoSub reads the If state before it lets it go (its frame keeps it).
+    if (id != KID_IF && id != KID_THEN && id != KID_ELSE && id != KID_GOSUB)
         ctx->run.nIfState = -1;
     switch (id) {
     case KID_IF:
@@ -862,8 +866,12 @@ int CachedJump(BDS* ctx, const uint8_t* stmt, RunSite* site)
     uint32_t offset = 0;
     for (int d = 1; d <= 4; ++d)
         offset = (offset << 6) | (stmt[d] & 0x3F);
-    if (stmt[0] == 0x9E && !PushGosubFrame(ctx, site))
-        return 0;
+    if (stmt[0] == 0x9E) {
+        int32_t ifState = ctx->run.nIfState;
+        ctx->run.nIfState = -1;
+        if (!PushGosubFrame(ctx, site, ifState))
+            return 0;
+    }
     *site->pos = offset;
     return 1;
 }
@@ -919,6 +927,7 @@ int ExecuteStatement(BDS* ctx, resultants* result, RunSite* site)
         return CachedJump(ctx, reinterpret_cast<const uint8_t*>(stmt), site);
 
     ctx->pVars[0].name[0] = 0;
+    ctx->run.nFailedAssignTarget = 0;
     int throughPointer = 0;
     if (*stmt == '*') {
         throughPointer = 1;

@@ -238,9 +238,7 @@ int SetErrorHandlerVars(BDS* ctx, HGLOBAL script, bool cancel, bool udfForm)
         ExtendedErrorText(ctx, extended, static_cast<int>(sizeof extended));
     }
     char assigned[VARNAMESIZE + 1] = "";
-    uint32_t target = ctx->nUdfRunning != UDF_NONE_RUNNING && UdfRecordAt(ctx, ctx->nUdfRunning)
-                          ? UdfRecordAt(ctx, ctx->nUdfRunning)->assignTarget
-                          : ctx->run.nAssignTarget;
+    uint32_t target = ctx->run.nFailedAssignTarget;
     if (target && (target >> 16) == ctx->nScopeCurrent && (target & 0xFFFF) < ctx->nVarUsed)
         lstrcpynA(assigned, ctx->pVars[target & 0xFFFF].name, sizeof assigned);
     const char* udfName = "";

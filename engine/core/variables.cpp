@@ -177,13 +177,20 @@ int SetVariableByName(BDS* ctx, const char* name, const void* text, int32_t inte
         break;
     }
     case SV_ARRAY:
-        value.str = reinterpret_cast<uint64_t>(text);  // the caller's reference is taken over
+        value.str = reinterpret_cast<uint64_t>(text);
         value.flags = VF_ARRAY;
         break;
     default:
         return 0;
     }
-    return StoreVariable(ctx, name, value, mode == SV_ARRAY ? VM_KEEP_ARRAY : 0);
+    if (!StoreVariable(ctx, name, value, mode == SV_ARRAY ? VM_KEEP_ARRAY : 0))
+        return 0;
+    // The variable is one more holder of the block, beside its creation's reference: were
+    // it to take that reference over, the block would go with the next holder that lets
+    // go (a function's argument or result) while the variable still held it.
+    if (mode == SV_ARRAY)
+        AddArrayRef(ValueArray(&value));
+    return 1;
 }
 
 int SetVariableFromValue(BDS* ctx, const char* name, const resultants* source)
