@@ -27,49 +27,44 @@ const uint8_t* PackInput(const BinaryBufferSlot* source, const BinaryBufferSlot*
     return copy.As<uint8_t>();
 }
 
-// The two buffers of a call, when zlib's 32-bit lengths can hold them; null with an error.
-bool PackSlots(BDS* ctx, const BuiltinCall& call, BinaryBufferSlot** source, BinaryBufferSlot** target)
-{
-    if (!(*source = ArgSlot(ctx, call, 1)) || !(*target = ArgSlot(ctx, call, 2)))
-        return false;
-    if ((*source)->eod > 0xFFFFFFFFll || (*target)->size > 0xFFFFFFFFll) {
-        SetError(ctx, ERR_COMPRESS);
-        return false;
-    }
-    return true;
-}
-
-// The level is zlib's: -1 its default, 0 to 9. A failure leaves the target's EOD alone.
-void CaseComp(BDS* ctx, BuiltinCall& call)
+// Runs zlib's call from the source's data into the target; the target's EOD becomes the
+// length zlib made. A failure sets `error` and leaves that EOD alone. zlib's lengths are
+// 32-bit: a larger source EOD or target size is 1592 for both built-ins.
+template <typename Zlib>
+void Pack(BDS* ctx, BuiltinCall& call, uint16_t error, Zlib zlib)
 {
     BinaryBufferSlot *source, *target;
-    if (!PackSlots(ctx, call, &source, &target))
+    if (!ArgSlots(ctx, call, 1, 2, &source, &target))
         return;
+    if (source->eod > 0xFFFFFFFFll || target->size > 0xFFFFFFFFll) {
+        SetError(ctx, ERR_COMPRESS);
+        return;
+    }
     LockedGlobal copy(source == target ? SIZE_T(source->eod) : 0, GMEM_MOVEABLE);
     const uint8_t* input = PackInput(source, target, copy);
     uLongf length = uLongf(target->size);
-    if (!input || compress2(target->data, &length, input, uLong(source->eod), ArgInt(call, 3)) != Z_OK) {
-        SetError(ctx, ERR_COMPRESS);
+    if (!input || zlib(target->data, &length, input, uLong(source->eod)) != Z_OK) {
+        SetError(ctx, error);
         return;
     }
     target->eod = int64_t(length);
     SetResult64(ctx, call.result, target->eod);
+}
+
+// The level is zlib's: -1 its default, 0 to 9.
+void CaseComp(BDS* ctx, BuiltinCall& call)
+{
+    int level = ArgInt(call, 3);
+    Pack(ctx, call, ERR_COMPRESS, [level](Bytef* out, uLongf* length, const Bytef* in, uLong inLength) {
+        return compress2(out, length, in, inLength, level);
+    });
 }
 
 void CaseUncomp(BDS* ctx, BuiltinCall& call)
 {
-    BinaryBufferSlot *source, *target;
-    if (!PackSlots(ctx, call, &source, &target))
-        return;
-    LockedGlobal copy(source == target ? SIZE_T(source->eod) : 0, GMEM_MOVEABLE);
-    const uint8_t* input = PackInput(source, target, copy);
-    uLongf length = uLongf(target->size);
-    if (!input || uncompress(target->data, &length, input, uLong(source->eod)) != Z_OK) {
-        SetError(ctx, ERR_UNCOMPRESS);
-        return;
-    }
-    target->eod = int64_t(length);
-    SetResult64(ctx, call.result, target->eod);
+    Pack(ctx, call, ERR_UNCOMPRESS, [](Bytef* out, uLongf* length, const Bytef* in, uLong inLength) {
+        return uncompress(out, length, in, inLength);
+    });
 }
 
 const BuiltinRow kRows[] = {

@@ -23,11 +23,8 @@ bool EndWithin(int64_t offset, int64_t count, int64_t size)
 // The target's EOD is raised before the source range is checked.
 void CaseCopy(BDS* ctx, BuiltinCall& call)
 {
-    BinaryBufferSlot* target = ArgSlot(ctx, call, 1);
-    if (!target)
-        return;
-    BinaryBufferSlot* source = ArgSlot(ctx, call, 3);
-    if (!source)
+    BinaryBufferSlot *target, *source;
+    if (!ArgSlots(ctx, call, 1, 3, &target, &source))
         return;
     int64_t targetOffset = ArgInt64(call, 2), sourceOffset = ArgInt64(call, 4), count = ArgInt64(call, 5);
     if (targetOffset < 0 || sourceOffset < 0) {
@@ -66,11 +63,8 @@ void Combine(uint8_t* to, const uint8_t* from, int64_t count, Op op)
 // BinaryAnd (297), BinaryOr (319), BinaryXor (351): both ranges must lie within data.
 void CaseBitwise(BDS* ctx, BuiltinCall& call)
 {
-    BinaryBufferSlot* target = ArgSlot(ctx, call, 1);
-    if (!target)
-        return;
-    BinaryBufferSlot* source = ArgSlot(ctx, call, 3);
-    if (!source)
+    BinaryBufferSlot *target, *source;
+    if (!ArgSlots(ctx, call, 1, 3, &target, &source))
         return;
     int64_t count = ArgInt64(call, 5);
     const RangeOperand ranges[] = {{target, ArgInt64(call, 2)}, {source, ArgInt64(call, 4)}};

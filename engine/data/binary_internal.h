@@ -39,6 +39,13 @@ inline BinaryBufferSlot* ArgSlot(BDS* ctx, const BuiltinCall& call, int i)
     return BinarySlotOf(ctx, ArgInt(call, i));
 }
 
+// The slots of the handles in arguments i and j, checked in that order; false with 3023.
+inline bool ArgSlots(BDS* ctx, const BuiltinCall& call, int i, int j, BinaryBufferSlot** first,
+                     BinaryBufferSlot** second)
+{
+    return (*first = ArgSlot(ctx, call, i)) != nullptr && (*second = ArgSlot(ctx, call, j)) != nullptr;
+}
+
 // offset + count when it neither overflows nor goes below 0; else -1.
 inline int64_t RangeEnd(int64_t offset, int64_t count)
 {

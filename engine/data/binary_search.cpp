@@ -191,11 +191,8 @@ void CaseStrCnt(BDS* ctx, BuiltinCall& call)
 // Ranges that reach past either EOD are different (0) without an error.
 void CaseCompare(BDS* ctx, BuiltinCall& call)
 {
-    BinaryBufferSlot* first = ArgSlot(ctx, call, 1);
-    if (!first)
-        return;
-    BinaryBufferSlot* second = ArgSlot(ctx, call, 3);
-    if (!second)
+    BinaryBufferSlot *first, *second;
+    if (!ArgSlots(ctx, call, 1, 3, &first, &second))
         return;
     int64_t count = ArgInt64(call, 5);
     const RangeOperand ranges[] = {{first, ArgInt64(call, 2)}, {second, ArgInt64(call, 4)}};

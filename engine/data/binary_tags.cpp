@@ -103,6 +103,26 @@ BinaryBufferSlot* SectionSlot(BDS* ctx, const TagRecord& r)
     return slot;
 }
 
+// The record of argument 1 and the buffer of its slot, whose found section lies within the
+// data; null with 1581 or 3023.
+BinaryBufferSlot* RecordAndSlot(BDS* ctx, const BuiltinCall& call, TagRecord* r)
+{
+    return ParseTag(ctx, ArgText(ctx, call, 1), r) ? SectionSlot(ctx, *r) : nullptr;
+}
+
+// The record of argument 1 and the mode (0 or 1) of argument 2; false with 1581 or 1655.
+bool RecordAndMode(BDS* ctx, const BuiltinCall& call, TagRecord* r, int32_t* mode)
+{
+    if (!ParseTag(ctx, ArgText(ctx, call, 1), r))
+        return false;
+    *mode = ArgInt(call, 2);
+    if (*mode != 0 && *mode != 1) {
+        SetError(ctx, ERR_BAD_MODE);
+        return false;
+    }
+    return true;
+}
+
 // Writes the record as the result text.
 void SetTagResult(BDS* ctx, resultants* result, const TagRecord& r)
 {
@@ -165,9 +185,7 @@ void CaseTagInit(BDS* ctx, BuiltinCall& call)
 void CaseTagFind(BDS* ctx, BuiltinCall& call)
 {
     TagRecord r;
-    if (!ParseTag(ctx, ArgText(ctx, call, 1), &r))
-        return;
-    BinaryBufferSlot* slot = SectionSlot(ctx, r);
+    BinaryBufferSlot* slot = RecordAndSlot(ctx, call, &r);
     if (!slot)
         return;
     int64_t start = r.state == STATE_FOUND ? r.position + WholeSection(r) : r.position;
@@ -189,9 +207,7 @@ void CaseTagFind(BDS* ctx, BuiltinCall& call)
 void CaseTagExtr(BDS* ctx, BuiltinCall& call)
 {
     TagRecord r;
-    if (!ParseTag(ctx, ArgText(ctx, call, 1), &r))
-        return;
-    BinaryBufferSlot* slot = SectionSlot(ctx, r);
+    BinaryBufferSlot* slot = RecordAndSlot(ctx, call, &r);
     if (!slot)
         return;
     const char* section = reinterpret_cast<const char*>(slot->data + r.position + r.startLength);
@@ -222,9 +238,7 @@ void CaseTagExtr(BDS* ctx, BuiltinCall& call)
 void CaseTagRepl(BDS* ctx, BuiltinCall& call)
 {
     TagRecord r;
-    if (!ParseTag(ctx, ArgText(ctx, call, 1), &r))
-        return;
-    BinaryBufferSlot* slot = SectionSlot(ctx, r);
+    BinaryBufferSlot* slot = RecordAndSlot(ctx, call, &r);
     if (!slot)
         return;
     if (r.state != STATE_FOUND) {
@@ -255,13 +269,9 @@ void CaseTagRepl(BDS* ctx, BuiltinCall& call)
 void CaseTagIndex(BDS* ctx, BuiltinCall& call)
 {
     TagRecord r;
-    if (!ParseTag(ctx, ArgText(ctx, call, 1), &r))
+    int32_t mode;
+    if (!RecordAndMode(ctx, call, &r, &mode))
         return;
-    int32_t mode = ArgInt(call, 2);
-    if (mode != 0 && mode != 1) {
-        SetError(ctx, ERR_BAD_MODE);
-        return;
-    }
     SetResult64(ctx, call.result, mode == 0 ? r.position + r.startLength : r.position);
 }
 
@@ -269,13 +279,9 @@ void CaseTagIndex(BDS* ctx, BuiltinCall& call)
 void CaseTagLen(BDS* ctx, BuiltinCall& call)
 {
     TagRecord r;
-    if (!ParseTag(ctx, ArgText(ctx, call, 1), &r))
+    int32_t mode;
+    if (!RecordAndMode(ctx, call, &r, &mode))
         return;
-    int32_t mode = ArgInt(call, 2);
-    if (mode != 0 && mode != 1) {
-        SetError(ctx, ERR_BAD_MODE);
-        return;
-    }
     SetResult64(ctx, call.result, mode == 0 ? r.sectionLength : WholeSection(r));
 }
 

@@ -91,11 +91,8 @@ void CaseReplace(BDS* ctx, BuiltinCall& call)
 // (1 or 2 bytes) make the new data.
 void CaseXlate(BDS* ctx, BuiltinCall& call)
 {
-    BinaryBufferSlot* slot = ArgSlot(ctx, call, 1);
-    if (!slot)
-        return;
-    BinaryBufferSlot* table = ArgSlot(ctx, call, 2);
-    if (!table)
+    BinaryBufferSlot *slot, *table;
+    if (!ArgSlots(ctx, call, 1, 2, &slot, &table))
         return;
     if (slot->eod == 0) {
         SetResultInt(ctx, call.result, 0);
