@@ -38,6 +38,17 @@ extern const BuiltinFamily g_DirectoryBuiltins;    // directories
 extern const BuiltinFamily g_FileServiceBuiltins;  // FileCreateTemp
 extern const BuiltinFamily g_FileCopyBuiltins;     // copy, move, append, rename
 extern const BuiltinFamily g_VersionBuiltins;    // Version, VersionDll
+extern const BuiltinFamily g_BinaryBufferBuiltins;     // binary buffers: slots and numbers
+extern const BuiltinFamily g_BinaryTextBuiltins;       // ... strings and hex text
+extern const BuiltinFamily g_BinaryCopyBuiltins;       // ... copies and bitwise combinations
+extern const BuiltinFamily g_BinaryFileBuiltins;       // ... files
+extern const BuiltinFamily g_BinaryClipBuiltins;       // ... the clipboard
+extern const BuiltinFamily g_BinarySearchBuiltins;     // ... search, count, compare
+extern const BuiltinFamily g_BinaryTransformBuiltins;  // ... replace, translate, convert
+extern const BuiltinFamily g_BinaryTagBuiltins;        // ... tags
+extern const BuiltinFamily g_BinaryRecordBuiltins;     // ... record sort, hashed records
+extern const BuiltinFamily g_BinaryCompressBuiltins;   // ... compression
+extern const BuiltinFamily g_BinaryChecksumBuiltins;   // ... checksums
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -71,6 +82,17 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_FileServiceBuiltins,
     &g_FileCopyBuiltins,
     &g_VersionBuiltins,
+    &g_BinaryBufferBuiltins,
+    &g_BinaryTextBuiltins,
+    &g_BinaryCopyBuiltins,
+    &g_BinaryFileBuiltins,
+    &g_BinaryClipBuiltins,
+    &g_BinarySearchBuiltins,
+    &g_BinaryTransformBuiltins,
+    &g_BinaryTagBuiltins,
+    &g_BinaryRecordBuiltins,
+    &g_BinaryCompressBuiltins,
+    &g_BinaryChecksumBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)

@@ -12,6 +12,8 @@
 #include "engine/core/errors.h"
 #include "engine/core/neighbour_services.h"
 #include "engine/core/pump.h"
+#include "engine/data/binary_buffer.h"
+#include "engine/data/cng_hash.h"
 #include "engine/files/file_io.h"
 #include "engine/system/input_block.h"
 
@@ -69,10 +71,8 @@ void ReleaseForEachTexts(BDS* ctx)
 void CloseScriptFiles(BDS* ctx)
 {
     CloseAllScriptFiles(ctx);
-    for (BinaryBufferSlot& buffer : ctx->data.buffers) {
-        UnlockAndFree(buffer.hMem);
-        buffer = BinaryBufferSlot{};
-    }
+    BinaryFreeAll(ctx);
+    CngUnbind(ctx);
 }
 
 void FreeUserFunctions(BDS* ctx)
