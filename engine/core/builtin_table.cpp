@@ -35,6 +35,11 @@ extern const BuiltinFamily g_DirectoryBuiltins;    // directories
 extern const BuiltinFamily g_FileServiceBuiltins;  // FileCreateTemp
 extern const BuiltinFamily g_FileCopyBuiltins;     // copy, move, append, rename
 extern const BuiltinFamily g_VersionBuiltins;    // Version, VersionDll
+extern const BuiltinFamily g_RegistryKeyBuiltins;    // registry keys and views
+extern const BuiltinFamily g_RegistryReadBuiltins;   // reading registry values
+extern const BuiltinFamily g_RegistryWriteBuiltins;  // writing and deleting registry values
+extern const BuiltinFamily g_RegistryLinkBuiltins;   // registry links and hives
+extern const BuiltinFamily g_ShellFolderBuiltins;    // ShortcutDir, RegApp
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -65,6 +70,11 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_FileServiceBuiltins,
     &g_FileCopyBuiltins,
     &g_VersionBuiltins,
+    &g_RegistryKeyBuiltins,
+    &g_RegistryReadBuiltins,
+    &g_RegistryWriteBuiltins,
+    &g_RegistryLinkBuiltins,
+    &g_ShellFolderBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)

@@ -13,6 +13,7 @@
 #include "engine/core/neighbour_services.h"
 #include "engine/core/pump.h"
 #include "engine/files/file_io.h"
+#include "engine/files/registry.h"
 #include "engine/system/input_block.h"
 
 namespace {
