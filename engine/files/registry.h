@@ -89,8 +89,17 @@ void OpenKeyTableFree(BDS* ctx);
 // ---------------------------------------------------------------- trees
 
 // Deletes the subkey of parent with every key below it, depth first, in the view given
-// (0 for none). Answers a Windows error code, 0 on success; an empty subkey is 1010.
+// (0 for none). A link key met on the way (the subkey itself too) is deleted as the link:
+// the key it stands for stays. Answers a Windows error code, 0 on success; an empty subkey
+// is 1010.
 LONG DeleteRegKeyTreeW(BDS* ctx, HKEY parent, const wchar_t* subkey, REGSAM viewFlag);
+
+// The native call that deletes an opened key by its handle, whatever the key is (ntdll's
+// ZwDeleteKey: one key handle in, an NTSTATUS out); null when the system lacks it.
+using PfnZwDeleteKey = LONG(NTAPI*)(HANDLE key);
+PfnZwDeleteKey ZwDeleteKeyEntry();
+// The key is a link: it holds a REG_LINK "SymbolicLinkValue" (opened as the link itself).
+bool IsLinkKey(HKEY key);
 
 // ---------------------------------------------------------------- value targets
 

@@ -246,14 +246,35 @@ void OpenKeyTableFree(BDS* ctx)
 
 // ---------------------------------------------------------------- trees
 
+PfnZwDeleteKey ZwDeleteKeyEntry()
+{
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll ? reinterpret_cast<PfnZwDeleteKey>(GetProcAddress(ntdll, "ZwDeleteKey")) : nullptr;
+}
+
+bool IsLinkKey(HKEY key)
+{
+    DWORD type = REG_NONE;
+    return RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS &&
+           type == REG_LINK;
+}
+
 LONG DeleteRegKeyTreeW(BDS* ctx, HKEY parent, const wchar_t* subkey, REGSAM viewFlag)
 {
     if (!subkey || !*subkey)
         return ERROR_BADKEY;
+    // Opened as itself: a link in the tree goes as a link, never taking its target along.
     HKEY key = nullptr;
-    LONG status = RegOpenKeyExW(parent, subkey, 0, DELETE | KEY_ENUMERATE_SUB_KEYS | viewFlag, &key);
+    LONG status = RegOpenKeyExW(parent, subkey, REG_OPTION_OPEN_LINK,
+                                DELETE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | viewFlag, &key);
     if (status != ERROR_SUCCESS)
         return status;
+    if (IsLinkKey(key)) {
+        PfnZwDeleteKey zwDeleteKey = ZwDeleteKeyEntry();
+        status = !zwDeleteKey ? ERROR_PROC_NOT_FOUND : zwDeleteKey(key) == 0 ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+        RegCloseKey(key);
+        return status;
+    }
     // Always the first child: each deletion moves the next one to index 0.
     for (;;) {
         wchar_t child[256];

@@ -6,7 +6,6 @@
 
 #include "engine/core/builtin.h"
 #include "engine/core/errors.h"
-#include "engine/core/locked_global.h"
 #include "engine/core/numtext.h"
 #include "engine/files/file_time.h"
 #include "engine/files/registry.h"
@@ -20,7 +19,6 @@ enum : uint16_t {
     ERR_CLOSE_FAILED = 1231,
     ERR_NO_SUBKEY = 1451,
     ERR_SUBKEY_FAILED = 1452,
-    ERR_NO_BLOCK = 1455,
     ERR_REMOTE_NOT_INSTALLED = 1502,
     ERR_REMOTE_BAD_NAME = 1503,
     ERR_REMOTE_BAD_HANDLE = 1504,
@@ -274,18 +272,11 @@ void CaseRegQueryKeys(BDS* ctx, BuiltinCall& c)
     size_t room = 0;   // bytes: each name, its TAB and some slack
     ForEachSubkey(key, [&](const wchar_t*, DWORD length) { room += length * sizeof(wchar_t) + 4; });
 
-    wchar_t fixed[REG_FIXED_ROOM / sizeof(wchar_t)];
-    wchar_t* list = fixed;
-    size_t capacity = REG_FIXED_ROOM / sizeof(wchar_t);
-    LockedGlobal block(room > REG_FIXED_ROOM ? room : 1);
-    if (room > REG_FIXED_ROOM) {
-        if (!block.data) {
-            SetError(ctx, ERR_NO_BLOCK);
-            return;
-        }
-        list = block.As<wchar_t>();
-        capacity = room / sizeof(wchar_t);
-    }
+    RegBuffer buffer;
+    if (!buffer.Reserve(ctx, room))
+        return;
+    wchar_t* list = buffer.As<wchar_t>();
+    size_t capacity = buffer.size / sizeof(wchar_t);
 
     // A key that gains names between the two passes is cut at the room counted.
     size_t used = 0;
@@ -337,18 +328,11 @@ void CaseRegQueryItem(BDS* ctx, BuiltinCall& c)
     size_t room = 0;
     ForEachValueName(target.key, [&](const char*, DWORD length) { room += length + 2; });
 
-    char fixed[REG_FIXED_ROOM];
-    char* list = fixed;
-    size_t capacity = sizeof fixed;
-    LockedGlobal block(room > REG_FIXED_ROOM ? room : 1);
-    if (room > REG_FIXED_ROOM) {
-        if (!block.data) {
-            SetError(ctx, ERR_NO_BLOCK);
-            return;
-        }
-        list = block.As<char>();
-        capacity = room;
-    }
+    RegBuffer buffer;
+    if (!buffer.Reserve(ctx, room))
+        return;
+    char* list = buffer.As<char>();
+    size_t capacity = buffer.size;
     // The unnamed default value is no item of the list.
     size_t used = 0;
     ForEachValueName(target.key, [&](const char* name, DWORD length) {

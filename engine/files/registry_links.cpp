@@ -45,8 +45,6 @@ constexpr wchar_t MACHINE_32[] = L"\\Registry\\MACHINE\\Software\\Wow6432Node\\"
 constexpr wchar_t CLASSES[] = L"\\Registry\\MACHINE\\Software\\Classes\\";
 constexpr wchar_t CLASSES_32[] = L"\\Registry\\MACHINE\\Software\\Classes\\Wow6432Node\\";
 
-using PfnZwDeleteKey = LONG(NTAPI*)(HANDLE key);
-
 // The text before the first backslash equals the word (no regard to case).
 bool FirstComponentIs(const wchar_t* text, size_t length, const wchar_t* word)
 {
@@ -213,8 +211,7 @@ void DeleteLink(BDS* ctx, BuiltinCall& c)
         SetError(ctx, ERR_OPEN_FAILED);
         return;
     }
-    HMODULE ntdll = LoadLibraryA("ntdll.dll");
-    auto zwDeleteKey = ntdll ? reinterpret_cast<PfnZwDeleteKey>(GetProcAddress(ntdll, "ZwDeleteKey")) : nullptr;
+    PfnZwDeleteKey zwDeleteKey = ZwDeleteKeyEntry();
     if (!zwDeleteKey) {
         StoreLastError(ctx, GetLastError(), "ZwDeleteKey", true);
         SetError(ctx, ERR_FUNCTION_FAILED);
@@ -225,8 +222,6 @@ void DeleteLink(BDS* ctx, BuiltinCall& c)
         SetResultInt(ctx, c.result, 1);
     }
     RegCloseKey(link);
-    if (ntdll)
-        FreeLibrary(ntdll);
 }
 
 void CaseRegDeleteLink(BDS* ctx, BuiltinCall& c)

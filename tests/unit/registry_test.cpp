@@ -110,8 +110,9 @@ TEST_F(RegistryTest, ViewArgumentAndDefaultGiveTheViewFlag)
         REGSAM flag = 0;
         EXPECT_EQ(ResolveRegistryView(ctx, c.view, c.subkey, &flag), c.error ? 0 : 1) << c.view << " " << c.subkey;
         EXPECT_EQ(ctx->nErrorCode, c.error) << c.view << " " << c.subkey;
-        if (!c.error)
+        if (!c.error) {
             EXPECT_EQ(flag, c.flag) << c.view << " " << c.subkey;
+        }
     }
 }
 

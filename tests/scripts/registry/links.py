@@ -12,7 +12,8 @@ def setup(t):
 
 def check(t):
     try:
-        assert not kvtest.reg_key_exists(ROOT + r"\link")
+        for gone in ("link", "tree", "direct"):
+            assert not kvtest.reg_key_exists(ROOT + "\\" + gone), gone
         assert kvtest.reg_value(ROOT + r"\t", "v") == ("REG_SZ", "target value")
         assert kvtest.reg_value(ROOT + r"\t", "w") == ("REG_SZ", "written through")
     finally:
