@@ -47,6 +47,24 @@ bool InheritView(BDS* ctx, HKEY parent, HKEY opened)
     return false;
 }
 
+// The arguments (key, subkey, [view]) that most key built-ins take, with the view flag;
+// false with the error set.
+struct KeyArgs {
+    HKEY key;
+    const wchar_t* subkey;
+    REGSAM viewFlag;
+};
+
+bool ReadKeyArgs(BDS* ctx, BuiltinCall& c, KeyArgs* args)
+{
+    if (!WideFormAvailable(ctx))
+        return false;
+    args->key = ScriptKey(ArgInt(c, 1));
+    args->subkey = ArgWText(ctx, c, 2);
+    args->viewFlag = 0;
+    return ResolveRegistryView(ctx, ArgInt(c, 3), args->subkey, &args->viewFlag);
+}
+
 // The outcome of a call that opened or created a key: the new handle as the result, or
 // the Windows code recorded under `api` and the built-in's own error.
 void AnswerNewKey(BDS* ctx, BuiltinCall& c, HKEY parent, LONG status, HKEY opened, const char* api,
@@ -65,21 +83,17 @@ void AnswerNewKey(BDS* ctx, BuiltinCall& c, HKEY parent, LONG status, HKEY opene
 
 void OpenOrCreateKey(BDS* ctx, BuiltinCall& c, bool create)
 {
-    if (!WideFormAvailable(ctx))
-        return;
-    HKEY parent = ScriptKey(ArgInt(c, 1));
-    const wchar_t* subkey = ArgWText(ctx, c, 2);
-    REGSAM viewFlag = 0;
-    if (!ResolveRegistryView(ctx, ArgInt(c, 3), subkey, &viewFlag))
+    KeyArgs a;
+    if (!ReadKeyArgs(ctx, c, &a))
         return;
     HKEY opened = nullptr;
-    LONG status = create ? RegCreateKeyExW(parent, subkey, 0, nullptr, 0, READ_WRITE | viewFlag, nullptr,
+    LONG status = create ? RegCreateKeyExW(a.key, a.subkey, 0, nullptr, 0, READ_WRITE | a.viewFlag, nullptr,
                                            &opened, nullptr)
-                         : RegOpenKeyExW(parent, subkey, 0, READ_WRITE | viewFlag, &opened);
+                         : RegOpenKeyExW(a.key, a.subkey, 0, READ_WRITE | a.viewFlag, &opened);
     if (create)
-        AnswerNewKey(ctx, c, parent, status, opened, "RegCreateKey", ERR_CREATE_FAILED);
+        AnswerNewKey(ctx, c, a.key, status, opened, "RegCreateKey", ERR_CREATE_FAILED);
     else
-        AnswerNewKey(ctx, c, parent, status, opened, "RegOpenKey", ERR_OPEN_FAILED);
+        AnswerNewKey(ctx, c, a.key, status, opened, "RegOpenKey", ERR_OPEN_FAILED);
 }
 
 void CaseRegOpenKey(BDS* ctx, BuiltinCall& c) { OpenOrCreateKey(ctx, c, false); }
@@ -208,15 +222,11 @@ void CaseRegOpenFlags(BDS* ctx, BuiltinCall& c)
 
 void CaseRegExistKey(BDS* ctx, BuiltinCall& c)
 {
-    if (!WideFormAvailable(ctx))
-        return;
-    const wchar_t* subkey = ArgWText(ctx, c, 2);
-    REGSAM viewFlag = 0;
-    if (!ResolveRegistryView(ctx, ArgInt(c, 3), subkey, &viewFlag))
+    KeyArgs a;
+    if (!ReadKeyArgs(ctx, c, &a))
         return;
     HKEY opened = nullptr;
-    bool exists = RegOpenKeyExW(ScriptKey(ArgInt(c, 1)), subkey, 0, KEY_QUERY_VALUE | viewFlag, &opened) ==
-                  ERROR_SUCCESS;
+    bool exists = RegOpenKeyExW(a.key, a.subkey, 0, KEY_QUERY_VALUE | a.viewFlag, &opened) == ERROR_SUCCESS;
     if (exists)
         RegCloseKey(opened);
     SetResultInt(ctx, c.result, exists ? 1 : 0);
@@ -224,17 +234,14 @@ void CaseRegExistKey(BDS* ctx, BuiltinCall& c)
 
 void CaseRegDeleteKey(BDS* ctx, BuiltinCall& c)
 {
-    if (!WideFormAvailable(ctx))
+    KeyArgs a;
+    if (!ReadKeyArgs(ctx, c, &a))
         return;
-    const wchar_t* subkey = ArgWText(ctx, c, 2);
-    REGSAM viewFlag = 0;
-    if (!ResolveRegistryView(ctx, ArgInt(c, 3), subkey, &viewFlag))
-        return;
-    if (!*subkey) {
+    if (!*a.subkey) {
         SetError(ctx, ERR_BLANK_SUBKEY);
         return;
     }
-    LONG status = DeleteRegKeyTreeW(ctx, ScriptKey(ArgInt(c, 1)), subkey, viewFlag);
+    LONG status = DeleteRegKeyTreeW(ctx, a.key, a.subkey, a.viewFlag);
     if (status != ERROR_SUCCESS) {
         StoreLastError(ctx, DWORD(status), "RegDeleteKey", true);
         SetError(ctx, ERR_DELETE_FAILED);
@@ -298,11 +305,9 @@ void CaseRegQueryKeys(BDS* ctx, BuiltinCall& c)
 // script's key itself); 1451 when it cannot be opened.
 bool OpenListedKey(BDS* ctx, BuiltinCall& c, CallKey* target)
 {
-    const wchar_t* subkey = ArgWText(ctx, c, 2);
-    REGSAM viewFlag = 0;
-    return ResolveRegistryView(ctx, ArgInt(c, 3), subkey, &viewFlag) &&
-           OpenValueKey(ctx, ScriptKey(ArgInt(c, 1)), subkey, KEY_QUERY_VALUE, viewFlag, false, target,
-                        ERR_NO_SUBKEY);
+    KeyArgs a;
+    return ReadKeyArgs(ctx, c, &a) &&
+           OpenValueKey(ctx, a.key, a.subkey, KEY_QUERY_VALUE, a.viewFlag, false, target, ERR_NO_SUBKEY);
 }
 
 // Calls visit(name, length) for each value name (ANSI) in turn; stops at the first failure.
@@ -320,8 +325,6 @@ void ForEachValueName(HKEY key, Visit visit)
 
 void CaseRegQueryItem(BDS* ctx, BuiltinCall& c)
 {
-    if (!WideFormAvailable(ctx))
-        return;
     CallKey target;
     if (!OpenListedKey(ctx, c, &target))
         return;
@@ -349,8 +352,6 @@ void CaseRegQueryItem(BDS* ctx, BuiltinCall& c)
 
 void CaseRegQueryKeyLastWriteTime(BDS* ctx, BuiltinCall& c)
 {
-    if (!WideFormAvailable(ctx))
-        return;
     CallKey target;
     if (!OpenListedKey(ctx, c, &target))
         return;

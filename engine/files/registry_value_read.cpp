@@ -257,36 +257,26 @@ void CaseRegQueryMulSz(BDS* ctx, BuiltinCall& c)
                    ArgWText(ctx, c, 3));
 }
 
+// The registry types RegQueryEx reads, and the built-in each one reads like.
+constexpr struct {
+    int32_t type;
+    ReadAs as;
+} QUERY_EX_TYPES[] = {
+    {REG_SZ, ReadAs::Value},   {REG_EXPAND_SZ, ReadAs::ExpSz}, {REG_BINARY, ReadAs::Bin},
+    {REG_DWORD, ReadAs::Dword}, {REG_MULTI_SZ, ReadAs::MulSz},  {REG_QWORD, ReadAs::Qword},
+};
+
 void CaseRegQueryEx(BDS* ctx, BuiltinCall& c)
 {
     if (!WideFormAvailable(ctx))
         return;
-    ReadAs as;
-    switch (ArgInt(c, 4)) {
-    case REG_SZ:
-        as = ReadAs::Value;
-        break;
-    case REG_EXPAND_SZ:
-        as = ReadAs::ExpSz;
-        break;
-    case REG_BINARY:
-        as = ReadAs::Bin;
-        break;
-    case REG_DWORD:
-        as = ReadAs::Dword;
-        break;
-    case REG_MULTI_SZ:
-        as = ReadAs::MulSz;
-        break;
-    case REG_QWORD:
-        as = ReadAs::Qword;
-        break;
-    default:
-        SetError(ctx, ERR_BAD_QUERY_TYPE);
-        return;
-    }
-    DoRegQuery(ctx, c.result, ScriptKey(ArgInt(c, 1)), ArgWText(ctx, c, 2), as, ArgInt(c, 5),
-               ArgWText(ctx, c, 3));
+    for (const auto& t : QUERY_EX_TYPES)
+        if (t.type == ArgInt(c, 4)) {
+            DoRegQuery(ctx, c.result, ScriptKey(ArgInt(c, 1)), ArgWText(ctx, c, 2), t.as, ArgInt(c, 5),
+                       ArgWText(ctx, c, 3));
+            return;
+        }
+    SetError(ctx, ERR_BAD_QUERY_TYPE);
 }
 
 // RegExistValue (a missing subkey or value is 0, no error) and RegEntryType (both errors).

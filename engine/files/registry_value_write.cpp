@@ -203,43 +203,33 @@ void CaseRegSetMulSz(BDS* ctx, BuiltinCall& c)
                  WriteAs::MulSz, ArgInt(c, 5), ArgWText(ctx, c, 4));
 }
 
+// The registry types RegSetEx writes (besides links), and the built-in each one writes like.
+constexpr struct {
+    int32_t type;
+    WriteAs as;
+} SET_EX_TYPES[] = {
+    {REG_NONE, WriteAs::None},   {REG_SZ, WriteAs::Sz},          {REG_EXPAND_SZ, WriteAs::ExpSz},
+    {REG_BINARY, WriteAs::Bin},  {REG_DWORD, WriteAs::Dword},    {REG_MULTI_SZ, WriteAs::MulSz},
+    {REG_QWORD, WriteAs::Qword},
+};
+
 void CaseRegSetEx(BDS* ctx, BuiltinCall& c)
 {
     if (!WideFormAvailable(ctx))
         return;
     HKEY key = ScriptKey(ArgInt(c, 1));
-    WriteAs as;
-    switch (ArgInt(c, 5)) {
-    case REG_NONE:
-        as = WriteAs::None;
-        break;
-    case REG_SZ:
-        as = WriteAs::Sz;
-        break;
-    case REG_EXPAND_SZ:
-        as = WriteAs::ExpSz;
-        break;
-    case REG_BINARY:
-        as = WriteAs::Bin;
-        break;
-    case REG_DWORD:
-        as = WriteAs::Dword;
-        break;
-    case REG_LINK:
+    int32_t type = ArgInt(c, 5);
+    if (type == REG_LINK) {
         DoRegSetLink(ctx, c.result, key, ArgWText(ctx, c, 2), ArgWText(ctx, c, 3), ArgInt(c, 6));
         return;
-    case REG_MULTI_SZ:
-        as = WriteAs::MulSz;
-        break;
-    case REG_QWORD:
-        as = WriteAs::Qword;
-        break;
-    default:
-        SetError(ctx, ERR_BAD_SET_TYPE);
-        return;
     }
-    DoRegSet(ctx, c.result, key, ArgWText(ctx, c, 2), ArgWText(ctx, c, 3), as, ArgInt(c, 6),
-             ArgWText(ctx, c, 4));
+    for (const auto& t : SET_EX_TYPES)
+        if (t.type == type) {
+            DoRegSet(ctx, c.result, key, ArgWText(ctx, c, 2), ArgWText(ctx, c, 3), t.as, ArgInt(c, 6),
+                     ArgWText(ctx, c, 4));
+            return;
+        }
+    SetError(ctx, ERR_BAD_SET_TYPE);
 }
 
 void CaseRegDelValue(BDS* ctx, BuiltinCall& c)
