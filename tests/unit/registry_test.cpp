@@ -295,6 +295,13 @@ TEST_F(RegistryTest, SavedHiveLoadsUnderUsersAndUnloads)
     HKEY gone = nullptr;
     EXPECT_NE(RegOpenKeyExW(HKEY_USERS, mount.c_str(), 0, KEY_READ, &gone), ERROR_SUCCESS);
 
+    // A hive file that another handle holds without sharing is in use.
+    HANDLE held = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    Call("regloadhive", {users, mount, file});
+    CloseHandle(held);
+    EXPECT_EQ(ctx->nErrorCode, 1527) << LastErrorEntry(sandbox);
+
     Call("regloadhive", {users, mount, file + L".missing"});
     std::string recorded = LastErrorEntry(sandbox);
     EXPECT_NE(recorded.find("(RegLoadKey)"), std::string::npos) << recorded;
