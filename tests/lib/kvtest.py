@@ -66,7 +66,8 @@ def reg(*args, timeout=60):
 
 
 def reg_value(key, name):
-    """(type, data) of a value as "reg query" shows it ("" for the default value), or None."""
+    """(type, data) of a value (a name without blanks; "" the default) as "reg query" shows it,
+    or None."""
     args = ["query", key, "/ve"] if name == "" else ["query", key, "/v", name]
     code, out = reg(*args)
     if code != 0:
