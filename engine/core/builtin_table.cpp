@@ -49,6 +49,11 @@ extern const BuiltinFamily g_BinaryTagBuiltins;        // ... tags
 extern const BuiltinFamily g_BinaryRecordBuiltins;     // ... record sort, hashed records
 extern const BuiltinFamily g_BinaryCompressBuiltins;   // ... compression
 extern const BuiltinFamily g_BinaryChecksumBuiltins;   // ... checksums
+extern const BuiltinFamily g_RegistryKeyBuiltins;    // registry keys and views
+extern const BuiltinFamily g_RegistryReadBuiltins;   // reading registry values
+extern const BuiltinFamily g_RegistryWriteBuiltins;  // writing and deleting registry values
+extern const BuiltinFamily g_RegistryLinkBuiltins;   // registry links and hives
+extern const BuiltinFamily g_ShellFolderBuiltins;    // ShortcutDir, RegApp
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -93,6 +98,11 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_BinaryRecordBuiltins,
     &g_BinaryCompressBuiltins,
     &g_BinaryChecksumBuiltins,
+    &g_RegistryKeyBuiltins,
+    &g_RegistryReadBuiltins,
+    &g_RegistryWriteBuiltins,
+    &g_RegistryLinkBuiltins,
+    &g_ShellFolderBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)

@@ -25,6 +25,8 @@
 #include "engine/native/host_call_state.h"
 #include "engine/ui/box_state.h"
 #include "engine/core/var_hints.h"
+#include "engine/files/registry_state.h"
+#include "engine/system/logon_state.h"
 
 struct ExtArgRecord;
 
@@ -132,6 +134,8 @@ struct BDS {
     BoxState box;
     FileOpsState fileops;
     VarHintState varHints;
+    RegistryState registry;
+    LogonState logon;
 };
 
 inline void SetError(BDS* ctx, uint16_t code) { ctx->nErrorCode = code; }

@@ -219,7 +219,7 @@ void ResolveOptionalApis(BDS* ctx)
             api.pfnSendInput = Resolve<PfnSendInput>(user, "SendInput");
     }
     if (g_System.OsIsWin2000Plus) {
-        api.pfnRegDeleteKeyExW = Resolve<PfnRegDeleteKeyExW>(advapi, "RegDeleteKeyExW");
+        api.RegDeleteKeyExEntry = Resolve<PfnRegDeleteKeyExW>(advapi, "RegDeleteKeyExW");
         if (g_System.OsIsVistaPlus)
             api.pfnRegGetValueA = Resolve<PfnRegGetValueA>(advapi, "RegGetValueA");
         api.pfnCancelWaitableTimer = Resolve<PfnCancelWaitableTimer>(kernel, "CancelWaitableTimer");

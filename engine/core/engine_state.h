@@ -28,7 +28,7 @@ struct OptionalApis {
     uint32_t bToolhelpFound;
     PfnBlockInput pfnBlockInput;
     PfnSendInput pfnSendInput;
-    PfnRegDeleteKeyExW pfnRegDeleteKeyExW;
+    PfnRegDeleteKeyExW RegDeleteKeyExEntry;
     PfnRegGetValueA pfnRegGetValueA;
     PfnCancelWaitableTimer pfnCancelWaitableTimer;
     PfnCreateWaitableTimerW pfnCreateWaitableTimerW;

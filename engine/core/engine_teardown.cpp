@@ -15,6 +15,7 @@
 #include "engine/data/binary_buffer.h"
 #include "engine/data/cng_hash.h"
 #include "engine/files/file_io.h"
+#include "engine/files/registry.h"
 #include "engine/system/input_block.h"
 
 namespace {

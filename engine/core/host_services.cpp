@@ -398,22 +398,7 @@ uint64_t SwitchKeywords(const Request& r)
 
 uint64_t RememberLogon(BDS* ctx, const Request& r)
 {
-    HostServiceState& s = ctx->services;
-    HANDLE previous = s.hLogonToken;
-    if (r.p4) {
-        s.hLogonToken = reinterpret_cast<HANDLE>(r.p4);
-        s.nLogonFlags = uint32_t(r.p3);
-        s.hSavedStation = GetProcessWindowStation();
-    } else {
-        if (s.hSavedStation)
-            SetProcessWindowStation(s.hSavedStation);
-        if (s.hLogonToken)
-            CloseHandle(s.hLogonToken);
-        s.hSavedStation = nullptr;
-        s.hLogonToken = nullptr;
-        s.nLogonFlags = 0;
-    }
-    return reinterpret_cast<uint64_t>(previous);
+    return KeepLogonToken(ctx, uint32_t(r.p3), reinterpret_cast<HANDLE>(r.p4));
 }
 
 // ---------------------------------------------------------------- windows
@@ -770,6 +755,28 @@ int FindMenuItemByName(BDS*, const char* path, HMENU menu)
     ReduceMenuText(path ? path : "", '\\', wanted, sizeof(wanted), 0);
     char joined[MENU_PATH_MAX] = "";
     return menu ? SearchMenu(menu, wanted, joined, 0, 0) : -1;
+}
+
+// ---------------------------------------------------------------- logon token
+
+uint64_t KeepLogonToken(BDS* ctx, uint32_t options, HANDLE token)
+{
+    HostServiceState& s = ctx->services;
+    HANDLE previous = s.hLogonToken;
+    if (token) {
+        s.hLogonToken = token;
+        s.nLogonFlags = options;
+        s.hSavedStation = GetProcessWindowStation();
+    } else {
+        if (s.hSavedStation)
+            SetProcessWindowStation(s.hSavedStation);
+        if (s.hLogonToken)
+            CloseHandle(s.hLogonToken);
+        s.hSavedStation = nullptr;
+        s.hLogonToken = nullptr;
+        s.nLogonFlags = 0;
+    }
+    return reinterpret_cast<uint64_t>(previous);
 }
 
 // ---------------------------------------------------------------- the export

@@ -8,9 +8,7 @@
 
 struct BDS;
 
-// ---- registry and restart manager
-// Releases the table of registry keys opened by scripts.
-void OpenKeyTableFree(BDS* ctx);
+// ---- restart manager
 // Frees the restart-manager library when it was loaded.
 void RestartMgrUnload();
 
