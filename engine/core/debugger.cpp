@@ -142,11 +142,7 @@ void ResetDebuggerRun(BDS* ctx)
 int TraceBeforeStatement(BDS* ctx, RunSite* site)
 {
     TraceLineText(site->line, ctx->trace.szNextStatement, sizeof ctx->trace.szNextStatement);
-    if (OpenDebugDialog(ctx))
-        return 1;
-    ctx->run.nTraceEvent = TEV_SKIPPED;
-    ctx->nErrorCode = CC_CANCEL;
-    return 0;
+    return OpenDebugDialog(ctx);
 }
 
 int OpenDebugDialog(BDS* ctx)

@@ -145,8 +145,6 @@ int RunStatementChecked(BDS* ctx, resultants* result, RunSite* site)
         ctx->nErrorCode = ctx->nDeferredError;
         ctx->nDeferredError = 0;
         statement = 0;
-    } else if (ctx->bSingleStep && !TraceBeforeStatement(ctx, site)) {
-        statement = 0;      // cancelled in the debugger
     } else {
         statement = ExecuteStatement(ctx, &local, site);
     }
@@ -203,9 +201,13 @@ int RunStatementChecked(BDS* ctx, resultants* result, RunSite* site)
 
 int RunStatementGuarded(BDS* ctx, resultants* result, RunSite* site)
 {
+    if (!TraceWatching(ctx))
+        return RunStatementChecked(ctx, result, site);
+    // A statement the debugger cancels ends as a cancel, which the guard handles.
+    if (ctx->bSingleStep && !ctx->nDeferredError && !TraceBeforeStatement(ctx, site))
+        ctx->nDeferredError = CC_CANCEL;
     int r = RunStatementChecked(ctx, result, site);
-    if (TraceWatching(ctx))
-        TraceAfterStatement(ctx, site, result, r);
+    TraceAfterStatement(ctx, site, result, r);
     return r;
 }
 

@@ -222,11 +222,18 @@ bool NameTraceFile(BDS* ctx, const char* p2, bool remove)
     return true;
 }
 
+// The full trace starts at once with its banner and header (the statement that switched it
+// on is not traced); the trace of errors only starts with its first error.
 void SwitchOn(BDS* ctx, uint32_t state)
 {
     if (!ctx->trace.nTraceState)
-        ctx->trace.nTraceStartTick = 0;     // the first event writes the header
+        ctx->trace.nTraceStartTick = 0;
     ctx->trace.nTraceState = state;
+    if (!ctx->trace.nTraceStartTick && TraceIsFull(ctx)) {
+        TraceText out;
+        AppendStart(ctx, out, false);
+        TraceFlush(ctx, out);
+    }
 }
 
 // A comment of modes 3, 4, 203 and 204: an empty line and the text, framed in "$" lines.
@@ -490,10 +497,8 @@ int WriteTraceEvent(BDS* ctx, int kind, int flags)
         EndOfRunTrace(ctx);
         break;
     default:    // a statement event of the line being run
-        if (!started) {
+        if (!started)
             AppendStart(ctx, out, false);
-            break;
-        }
         AppendStatementEvent(ctx, out, ctx->run.site ? ctx->run.site->line : "", nullptr, ctx->run.nErrorSaved,
                              false, kind != TRACE_KIND_PLAIN);
         break;
@@ -509,23 +514,21 @@ void TraceAfterStatement(BDS* ctx, RunSite* site, const resultants* value, int r
     bool isError = IsErrorCode(code);
 
     TraceState& t = ctx->trace;
+    t.bStepped = 0;
     if (ctx->bSingleStep) {
         // What the debugger shows of this statement before the next one.
         TraceLineText(site->line, t.szTraceLine, sizeof t.szTraceLine);
         TraceOutcomeText(ctx, value, t.szTraceOutcome, sizeof t.szTraceOutcome);
         TraceErrorText(ctx, code, ends, t.szTraceError, sizeof t.szTraceError);
-        t.bStepped = 0;
     }
 
     if (TraceIsOn(ctx)) {
         TraceText out;
         bool started = t.nTraceStartTick != 0;
         if (TraceIsFull(ctx)) {
-            if (!started) {
-                AppendStart(ctx, out, false);    // the statement that switched the trace on
-            } else {
-                AppendStatementEvent(ctx, out, site->line, value, code, ends, true);
-            }
+            if (!started)
+                AppendStart(ctx, out, false);    // a new run with the trace still on
+            AppendStatementEvent(ctx, out, site->line, value, code, ends, true);
             if (ends) {
                 int kind = isError ? TRACE_KIND_ERROR_END : code ? TRACE_KIND_STOP_END : TRACE_KIND_NORMAL_END;
                 AppendEnd(ctx, out, kind, code, false);

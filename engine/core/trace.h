@@ -6,8 +6,8 @@
 // file, appends and closes it again, so another program can read the file while the script
 // runs; the pseudo name "*DEBUGDATA*" sends the text to the debugger output instead.
 //
-// The runner's cost while neither the trace nor the debugger is on is one flag test before
-// and one after each statement (TraceWatching); everything else lives behind those tests.
+// The runner's cost while neither the trace nor the debugger is on is one flag test per
+// statement (TraceWatching); everything else lives behind it.
 #pragma once
 
 #include <windows.h>
@@ -87,9 +87,10 @@ void TraceLineText(const char* line, char* out, size_t size);
 // Writes an event (kinds above); answers 1. Does nothing while the trace is off.
 int WriteTraceEvent(BDS* ctx, int kind, int flags);
 
-// The statement runner's hooks. Before a statement while single-stepping: answers 0 when
-// the debugger cancelled it (nErrorCode 9999). After it, while TraceWatching: the
-// statement's event, and the end of the run when r is 0 or -1.
+// The statement runner's hooks, called while TraceWatching held before the statement.
+// Before it while single-stepping: answers 0 when the debugger cancelled it. After it: the
+// statement's event, and the end of the run when r is 0 or -1. (The statement that switches
+// the trace on writes the trace's start itself.)
 int TraceBeforeStatement(BDS* ctx, RunSite* site);
 void TraceAfterStatement(BDS* ctx, RunSite* site, const resultants* value, int r);
 // The normal end of a statement loop (the end of the text).

@@ -3,6 +3,7 @@
 // debugger of a test host that runs a script.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstring>
 #include <fstream>
@@ -84,6 +85,49 @@ TEST_F(TraceNames, TypeNamesJoinTheFormsAValueCarries)
         VarTypeName(ctx, c.flags, 0, name, sizeof name);
         EXPECT_STREQ(name, c.name) << c.flags;
     }
+}
+
+TEST_F(TraceNames, StackEntriesInTheirThreeForms)
+{
+    lstrcpyA(ctx->szSourceFile, "C:\\scripts\\job.zal");
+    StructFrame frame{};
+    frame.kind = SF_UDF_CALL;
+    frame.callKind = 1;
+    char line[256];
+    FormatStackEntry(ctx, 2, frame, line, sizeof line, false, nullptr);
+    EXPECT_STREQ(line, "3\t<dlg_callback>\t0\t\tC:\\scripts\\job.zal");
+    frame.kind = SF_GOSUB_TRUE;
+    FormatStackEntry(ctx, 0, frame, line, sizeof line, true, nullptr);
+    EXPECT_EQ(std::string(line), "  1 gosub               0 " + std::string(32, ' ') + " job.zal");
+
+    // The traceback list: one row of five columns.
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&controls);
+    HWND list = CreateWindowExA(0, WC_LISTVIEWA, "", WS_POPUP | LVS_REPORT, 0, 0, 300, 100, nullptr, nullptr,
+                                nullptr, nullptr);
+    ASSERT_NE(list, nullptr);
+    LVCOLUMNA column{};
+    column.mask = LVCF_WIDTH;
+    column.cx = 50;
+    for (int i = 0; i < 5; ++i)
+        SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
+    frame.kind = 757;     // a keyword id: While
+    FormatStackEntry(ctx, 4, frame, line, sizeof line, true, list);
+    ASSERT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 1);
+    const char* expected[] = {"  5", "while         ", "     0", "", "job.zal"};
+    for (int i = 0; i < 5; ++i) {
+        char text[64] = "";
+        LVITEMA item{};
+        item.iSubItem = i;
+        item.pszText = text;
+        item.cchTextMax = sizeof text;
+        SendMessageA(list, LVM_GETITEMTEXTA, 0, reinterpret_cast<LPARAM>(&item));
+        if (i == 3)
+            EXPECT_EQ(std::string(text), std::string(32, ' '));
+        else
+            EXPECT_STREQ(text, expected[i]) << i;
+    }
+    DestroyWindow(list);
 }
 
 TEST(TraceLine, CachedJumpsReadAsTheirWordsAgain)
