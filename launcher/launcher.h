@@ -110,7 +110,7 @@ enum : int {
 
 // Operating-system flags, from the version record at start.
 struct OsFlags {
-    bool is9x, isNT, hasTray, isNT5, isVista;
+    bool is9x, isNT, hasTray, isNT5, isXP, isVista;
 };
 
 // Switches of the CONFIGDATA resource.
@@ -269,8 +269,19 @@ void TrayTimeout();
 
 // ---------------------------------------------------------------- service mode (service_mode.cpp)
 
-int RunServiceMode(HINSTANCE instance);
+constexpr UINT_PTR KV_SERVICE_TIMER = 11;  // the service's automatic running report
+constexpr int SERVICE_QUEUE_SIZE = 16;
+
+// Starts the service dispatcher; answers the service's exit code, or 255 when the
+// dispatcher cannot start (the program was not started by the service control manager).
+int RunServiceMode(HINSTANCE instance, int showCommand);
+// Timer 11 of the main window: the service reports itself running.
+void ServiceRunningTimer();
 int ServiceSetAccept(const char* controls);
 int ServiceSetState(const char* state);
 int ServiceWaitForCommand(const char* timeout);
 bool ServiceQueryEndSession();
+// The control queue: a full queue drops the code (false); taking answers the oldest code,
+// or 0 when none is queued. The callers hold the service's lock.
+bool EnqueueServiceControl(uint32_t* queue, int* queued, uint32_t code);
+uint32_t TakeServiceControl(uint32_t* queue, int* queued);

@@ -295,10 +295,19 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK MainWndProc(HWND window, UINT 
         return FALSE;
     case WM_QUERYENDSESSION:
         return OnQueryEndSession(window, lParam);
+    case WM_CREATE:
+        if (g_launcher.serviceMode)
+            SetTimer(window, KV_SERVICE_TIMER, 3000, nullptr);
+        return 0;
     case WM_TIMER:
         if (wParam == KV_TRAY_TIMER) {
             KillTimer(window, KV_TRAY_TIMER);
             TrayTimeout();
+            return 0;
+        }
+        if (wParam == KV_SERVICE_TIMER) {
+            KillTimer(window, KV_SERVICE_TIMER);
+            ServiceRunningTimer();
             return 0;
         }
         break;

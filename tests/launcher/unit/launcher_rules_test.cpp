@@ -124,3 +124,17 @@ TEST(LauncherKeywords, TableHoldsTheThirtyEightFunctionsInOrder)
         EXPECT_EQ(record.arity, c.arity) << c.name;
     }
 }
+
+TEST(LauncherServiceQueue, HoldsSixteenControlsInOrderAndDropsTheSeventeenth)
+{
+    uint32_t queue[SERVICE_QUEUE_SIZE] = {};
+    int queued = 0;
+    for (uint32_t code = 1; code <= SERVICE_QUEUE_SIZE; ++code)
+        EXPECT_TRUE(EnqueueServiceControl(queue, &queued, code));
+    EXPECT_FALSE(EnqueueServiceControl(queue, &queued, 99));
+    EXPECT_EQ(queued, SERVICE_QUEUE_SIZE);
+    for (uint32_t code = 1; code <= SERVICE_QUEUE_SIZE; ++code)
+        EXPECT_EQ(TakeServiceControl(queue, &queued), code);
+    EXPECT_EQ(TakeServiceControl(queue, &queued), 0u);
+    EXPECT_EQ(queued, 0);
+}
