@@ -263,7 +263,7 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK WaitShutWndProc(HWND, UINT, WP
 // IntControl 1007 (mode, p2, tip, icon).
 int TrayIconRequest(HWND caller, int mode, int p2, const char* tip, const char* icon);
 bool TrayIconShown();
-void RemoveTrayIcon();
+BOOL RemoveTrayIcon();
 void TrayClick(LPARAM mouseMessage);
 void TrayTimeout();
 
