@@ -73,6 +73,14 @@ class ScriptTest(LauncherTestCase):
         self.assertEqual(wine(program), 0)
         self.assertEqual(self.results(), {'version': '2025C', 'engine': '6.25cyc'})
 
+    def test_trace_header_quotes_the_launchers_version(self):
+        program = self.pack('DebugTrace(1, DirScript() : "trace.txt")\nx = 1\n')
+        self.assertEqual(wine(program), 0)
+        with open(os.path.join(self.dir, 'trace.txt'), encoding='latin-1') as f:
+            lines = f.read().splitlines()
+        header = lines.index('=' * 30)
+        self.assertEqual(lines[header + 2:header + 4], ['2025C', 'ZAL DLL 6.25cyc'])
+
     def test_launcher_error_reaches_the_scripts_error_handler(self):
         # IntControl 1011 is a moderate host error (2214): with the script's own error
         # handling on, no box shows; the handler sees the launcher's number and text.

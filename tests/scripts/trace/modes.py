@@ -46,5 +46,13 @@ def check(t):
 
     # Switched on: the banner and header, then the comment framed in "$" lines.
     assert lines[end + 3:end + 7] == ["", "*" * 60, "", "*** Debug Initialized ***"], lines[end + 3:]
+    # Every keyword lookup while the option is on writes its dump.
+    lookup = lines.index("------- Begin keyword lookup debug dump -------")
+    assert lines[lookup + 1] == "QuickLook structure is okay.", lines[lookup:lookup + 12]
+    assert lines[lookup + 2:lookup + 7] == ["VARNAMESIZE:          30", "PARENTSTART:          1000",
+                                            "UDFSTART:             4000", "ADDONSTART:           10000",
+                                            "NKEYTOKENS:           809"], lines[lookup:lookup + 12]
+    assert lines[lookup + 9].startswith("lpBDS->prog:"), lines[lookup + 9]
+    assert lines[lookup + 10] == "-------- End keyword lookup debug dump --------", lines[lookup + 10]
     framed = lines.index("framed while on")
     assert lines[framed - 2:framed + 2] == ["", "$" * 80, "framed while on", "$" * 80], lines[framed - 2:]
