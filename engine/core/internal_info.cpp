@@ -86,23 +86,19 @@ uint32_t CurrentCapacity(const BDS* ctx)
     return ctx->nVarCapacity;
 }
 
-int32_t OpenFiles(const BDS* ctx)
+// Slots of a table in use: those whose handle field is set.
+template <typename Slot, size_t N, typename Handle>
+int32_t SlotsInUse(const Slot (&slots)[N], Handle Slot::*handle)
 {
     int32_t n = 0;
-    for (const FileSlot& slot : ctx->files.slots)
-        if (slot.handle)
+    for (const Slot& slot : slots)
+        if (slot.*handle)
             ++n;
     return n;
 }
 
-int32_t OpenBuffers(const BDS* ctx)
-{
-    int32_t n = 0;
-    for (const BinaryBufferSlot& slot : ctx->data.buffers)
-        if (slot.hMem)
-            ++n;
-    return n;
-}
+int32_t OpenFiles(const BDS* ctx) { return SlotsInUse(ctx->files.slots, &FileSlot::handle); }
+int32_t OpenBuffers(const BDS* ctx) { return SlotsInUse(ctx->data.buffers, &BinaryBufferSlot::hMem); }
 
 uint32_t AddonEntriesUsed(const BDS* ctx) { return ctx->nNextExtEntry < ADDON_COUNT ? ctx->nNextExtEntry : ADDON_COUNT; }
 

@@ -2,15 +2,12 @@
 windows, the errors of the box functions (with their texts, the box left as it was), the
 room of a box's command list, buttons and their clicks, and drawing that survives a
 minimise and restore, seen on the screen. Results come back through an INI file."""
-import configparser
 import os
 import subprocess
 import time
 import unittest
 
-from launcher_support import ENGINE, LauncherTestCase, finish, kvmsg, wait_for
-
-HEADER = 'f = DirScript() : "out.ini"\n'
+from launcher_support import EngineScriptTestCase, finish, kvmsg, wait_for
 
 # An error handler for the script: every error goes to section "e" under its count.
 ERRORS = (
@@ -27,16 +24,9 @@ ERRORS = (
 WAIT_FOR_GO = 'While !FileExist(DirScript() : "go.txt")\nEndWhile\nFileDelete(DirScript() : "go.txt")\n'
 
 
-class BoxTest(LauncherTestCase):
+class BoxTest(EngineScriptTestCase):
 
-    def pack(self, script, **options):
-        options.setdefault('engine', ENGINE)
-        return super().pack(HEADER + script, **options)
 
-    def section(self, name):
-        parser = configparser.ConfigParser(interpolation=None)
-        parser.read(os.path.join(self.dir, 'out.ini'), encoding='latin-1')
-        return dict(parser[name]) if parser.has_section(name) else {}
 
     def go(self):
         with open(os.path.join(self.dir, 'go.txt'), 'w') as f:

@@ -1,25 +1,15 @@
 """Packed programs with the real engine: ZAL scripts that call the launcher's functions, its
 exit codes, its error answers as the script's error box shows them, Terminate and the parent
 protocol. Results come back through an INI file the script writes beside the program."""
-import configparser
 import os
 import unittest
 
-from launcher_support import ENGINE, LauncherTestCase, finish, kvmsg, wine
-
-HEADER = 'f = DirScript() : "out.ini"\n'
+from launcher_support import ENGINE, EngineScriptTestCase, finish, kvmsg, wine
 
 
-class ScriptTest(LauncherTestCase):
+class ScriptTest(EngineScriptTestCase):
 
-    def pack(self, script, **options):
-        options.setdefault('engine', ENGINE)
-        return super().pack(HEADER + script, **options)
 
-    def results(self):
-        parser = configparser.ConfigParser(interpolation=None)
-        parser.read(os.path.join(self.dir, 'out.ini'), encoding='latin-1')
-        return dict(parser['r']) if parser.has_section('r') else {}
 
     def error_box(self, text):
         """Waits for the engine's error box, checks its message and closes it."""
@@ -35,9 +25,9 @@ class ScriptTest(LauncherTestCase):
         self.assertEqual(wine(self.pack('x = IntControl(1000, 7, 0, 0, 0)\n')), 7)
 
     def test_unicode_script_runs_like_its_ansi_form(self):
-        text = (HEADER + 'IniWritePvt("r", "path", IntControl(1004, 0, 0, 0, 0), f)\r\n'
+        text = (self.SCRIPT_HEADER + 'IniWritePvt("r", "path", IntControl(1004, 0, 0, 0, 0), f)\r\n'
                 'x = IntControl(1000, 9, 0, 0, 0)\r\n')
-        program = super().pack(b'\xff\xfe' + text.encode('utf-16-le'), engine=ENGINE)
+        program = self.pack(b'\xff\xfe' + text.encode('utf-16-le'))
         self.assertEqual(wine(program), 9)
         self.assertEqual(self.results(), {'path': self.windows_dir() + self.name})
 

@@ -1,15 +1,12 @@
 """Service mode under Wine's service manager: a packed program named *.EXS registered with
 `sc create`, started and stopped with `sc`, its states read with QueryServiceStatus (kvmsg
 service); the script reports through an INI file beside it."""
-import configparser
 import os
 import subprocess
 import time
 import unittest
 
-from launcher_support import ENGINE, LauncherTestCase, kvmsg, wait_for
-
-HEADER = 'f = DirScript() : "out.ini"\n'
+from launcher_support import EngineScriptTestCase, kvmsg, wait_for
 
 START_PENDING, STOP_PENDING, RUNNING, STOPPED = 2, 3, 4, 1
 
@@ -19,7 +16,7 @@ def sc(*args):
                           stderr=subprocess.DEVNULL, timeout=60).returncode
 
 
-class ServiceTest(LauncherTestCase):
+class ServiceTest(EngineScriptTestCase):
 
     def setUp(self):
         super().setUp()
@@ -35,7 +32,7 @@ class ServiceTest(LauncherTestCase):
     def install(self, script):
         """Packs the script as <name>.EXS and registers it; answers the service name."""
         name = os.path.splitext(self.name)[0] + 'svc'
-        program = self.pack(HEADER + script, engine=ENGINE, name=name + '.exs')
+        program = self.pack(script, name=name + '.exs')
         self.assertEqual(sc('create', name, 'binPath=', 'Z:' + program.replace('/', '\\'),
                             'DisplayName=', 'Kelvoran test ' + name), 0)
         self.service = name
@@ -49,10 +46,6 @@ class ServiceTest(LauncherTestCase):
             return None
         return int(fields[0]), int(fields[1], 16), int(fields[2]), int(fields[3])
 
-    def results(self):
-        parser = configparser.ConfigParser(interpolation=None)
-        parser.read(os.path.join(self.dir, 'out.ini'), encoding='latin-1')
-        return dict(parser['r']) if parser.has_section('r') else {}
 
     def test_started_service_reports_and_takes_controls_after_accepting_them(self):
         name = self.install(
@@ -102,8 +95,8 @@ class ServiceTest(LauncherTestCase):
         self.assertEqual(self.results(), {'ready': '1'})
 
     def test_outside_service_mode_the_functions_answer_minus_one(self):
-        program = self.pack(HEADER + 'IniWritePvt("r", "all", SvcSetAccept(1) : SvcSetState(4) : SvcWaitForCmd(0), f)\n'
-                            'IniWritePvt("r", "status", RtStatus(), f)\n', engine=ENGINE)
+        program = self.pack('IniWritePvt("r", "all", SvcSetAccept(1) : SvcSetState(4) : SvcWaitForCmd(0), f)\n'
+                            'IniWritePvt("r", "status", RtStatus(), f)\n')
         process = self.start(program)
         self.assertEqual(process.wait(60), 0)
         self.assertEqual(self.results(), {'all': '-1-1-1', 'status': '1'})

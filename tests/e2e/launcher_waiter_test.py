@@ -1,29 +1,20 @@
 """The shutdown waiter and the notification-area icon with the real engine. kvmsg sends the
 end-of-session messages to the waiter's window alone (a real end of the session would reach
 every test's windows); the icon is seen at the right end of the taskbar."""
-import configparser
 import os
 import subprocess
 import time
 import unittest
 
-from launcher_support import ENGINE, KVMSG, LauncherTestCase, finish, kvmsg, wait_for
+from launcher_support import KVMSG, EngineScriptTestCase, finish, kvmsg, wait_for
 
-HEADER = 'f = DirScript() : "out.ini"\n'
 WM_QUERYENDSESSION, WM_ENDSESSION, WM_CLOSE, WM_LBUTTONDOWN = 0x11, 0x16, 0x10, 0x201
 TRAY_MESSAGE = 2025
 
 
-class WaiterTest(LauncherTestCase):
+class WaiterTest(EngineScriptTestCase):
 
-    def pack(self, script, **options):
-        options.setdefault('engine', ENGINE)
-        return super().pack(HEADER + script, **options)
 
-    def results(self):
-        parser = configparser.ConfigParser(interpolation=None)
-        parser.read(os.path.join(self.dir, 'out.ini'), encoding='latin-1')
-        return dict(parser['r']) if parser.has_section('r') else {}
 
     def send_in_background(self, hwnd, message, wparam=0, lparam=0):
         """kvmsg send, which waits for the answer while the test answers the box it shows."""
