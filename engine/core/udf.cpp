@@ -463,10 +463,11 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
     ctx->nUdfRunning = static_cast<uint16_t>(index);
     ctx->bInUdfBody = 1;
     ctx->hCurrentScript = rec->hBody;
-    char name[UDF_NAME_SIZE];
-    lstrcpynA(name, rec->name, sizeof name);     // the body may remove the record
-    if (caller.traceState)
+    char name[UDF_NAME_SIZE];       // kept for the trace: the body may remove the record
+    if (caller.traceState) {
+        lstrcpynA(name, rec->name, sizeof name);
         TraceCallEvent(ctx, caller.traceState, TEV_UDF, true, name);
+    }
 
     ScopeSave scope{};
     if (ownScope) {
