@@ -31,9 +31,3 @@ void VtTypeName(BDS*, VARTYPE type, char* out, int size)
 {
     std::snprintf(out, size_t(size), "VT_%u", unsigned(type));
 }
-
-// ---- diagnostics: an empty stack
-int StructureStackText(BDS*, resultants*, bool, bool)
-{
-    return 0;
-}

@@ -25,8 +25,3 @@ int ProgramKindByExt(BDS* ctx, uint16_t code, const char* fileName, uint32_t fla
 // ---- COM
 // The name of a variant type.
 void VtTypeName(BDS* ctx, VARTYPE type, char* out, int size);
-
-// ---- diagnostic routines
-// The structure stack as text (one line per frame from the bottom, "\r\n" or "\n" between),
-// a heap string in `out`; answers the depth.
-int StructureStackText(BDS* ctx, resultants* out, bool padded, bool crlf);

@@ -16,6 +16,7 @@
 #include "engine/core/errors.h"
 #include "engine/core/heap.h"
 #include "engine/core/host_service_needs.h"
+#include "engine/core/trace_dumps.h"
 #include "engine/core/runloop.h"
 #include "engine/core/script.h"
 #include "engine/core/text_bounded.h"

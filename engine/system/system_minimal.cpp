@@ -17,3 +17,6 @@ extern "C" LRESULT CALLBACK MyMMNotifyProc(HWND window, UINT message, WPARAM wPa
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
+
+// The internal-information report: nothing is open.
+int DdeConversationsOpen(BDS*) { return 0; }
