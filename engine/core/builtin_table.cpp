@@ -35,6 +35,7 @@ extern const BuiltinFamily g_DirectoryBuiltins;    // directories
 extern const BuiltinFamily g_FileServiceBuiltins;  // FileCreateTemp
 extern const BuiltinFamily g_FileCopyBuiltins;     // copy, move, append, rename
 extern const BuiltinFamily g_VersionBuiltins;    // Version, VersionDll
+extern const BuiltinFamily g_DialogBuiltins;     // Dialog and the dialog procedure's built-ins
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -65,6 +66,7 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_FileServiceBuiltins,
     &g_FileCopyBuiltins,
     &g_VersionBuiltins,
+    &g_DialogBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)

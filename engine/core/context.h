@@ -24,6 +24,7 @@
 #include "engine/core/builtin_state.h"
 #include "engine/native/host_call_state.h"
 #include "engine/ui/box_state.h"
+#include "engine/dialog/dialog_state.h"
 #include "engine/core/var_hints.h"
 
 struct ExtArgRecord;
@@ -132,6 +133,7 @@ struct BDS {
     BoxState box;
     FileOpsState fileops;
     VarHintState varHints;
+    DialogState dlg;
 };
 
 inline void SetError(BDS* ctx, uint16_t code) { ctx->nErrorCode = code; }
