@@ -1,6 +1,7 @@
 """Reads the fixture dialog as a person sees it, changes it and ends it each way."""
 
 seen = {}
+WS_CLIPSIBLINGS = 0x04000000   # the system adds it to every top-level window
 
 ID_NAME, ID_C1, ID_C2, ID_C4, ID_RED, ID_GREEN, ID_FRUITS, ID_SIZE, ID_QTY = range(100, 109)
 
@@ -26,7 +27,7 @@ def mul_div(a, b, c):
 def during(t):
     m = t.probe.metrics()
     w, window, by_id, items = open_dialog(t, "Fixture open")
-    assert int(window["style"], 16) & ~0x04000000 == 0x90C00084, window["style"]   # clip-siblings aside
+    assert int(window["style"], 16) & ~WS_CLIPSIBLINGS == 0x90C00084, window["style"]
     left, top, right, bottom = rect(window)
     assert right - left == mul_div(200, m["basex"], 4), (rect(window), m)
     assert bottom - top == mul_div(150, m["basey"], 8) + m["caption"], (rect(window), m)
