@@ -368,6 +368,7 @@ int CallDialogProcedure(BDS* ctx, Dialog6Record* dlg, HWND dialog, int event, in
         return OUTCOME_ENDING;
 
     ++dlg->busy;
+    uint16_t errorBefore = ctx->nErrorCode;
     uint32_t savedPump = ctx->bModalPump;
     ctx->bModalPump = PUMP_MODE_IN_CALL;
     if (dlg->hasComControls)
@@ -392,6 +393,13 @@ int CallDialogProcedure(BDS* ctx, Dialog6Record* dlg, HWND dialog, int event, in
     // abort); its result is decided then.
     if (dlg->ended || !IsWindow(dialog))
         return OUTCOME_ENDING;
+    // An error the procedure did not handle (it was reported), an Exit or a cancel ends the
+    // run: the dialog goes with it, and Dialog returns with the error.
+    if (!errorBefore && ctx->nErrorCode) {
+        EndDialogCancelled(dlg, false);
+        CloseAfterEvent(dlg, dialog, event);
+        return OUTCOME_ENDING;
+    }
     if (result == RET_NOEXIT)
         return OUTCOME_HANDLED;
     if (result == RET_DEFAULT)
