@@ -336,6 +336,15 @@ bool OrderGroupBoxes(BDS* ctx, Dialog6Record* dlg, HWND dialog)
     return true;
 }
 
+// A control whose window shows its Text and takes nothing from a variable (not subclassed).
+int CreateTextWindow(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog, DWORD exStyle, DWORD base)
+{
+    DialogControlRecord* c = At(dlg, index);
+    if (c->window)
+        return 1;
+    return MakeWindow(ctx, dlg, index, dialog, exStyle, WindowStyle(c, base), c->text.c_str(), false) != nullptr;
+}
+
 // ---------------------------------------------------------------- edit fields
 
 HWND MakeEditWindow(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog, DWORD style, const wchar_t* text)
@@ -405,10 +414,7 @@ void DialogControlSetFont(HWND window, const DialogControlRecord* control)
 
 int CreateStaticTextControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
 {
-    DialogControlRecord* c = At(dlg, index);
-    if (c->window)
-        return 1;
-    return MakeWindow(ctx, dlg, index, dialog, 0, WindowStyle(c, STYLE_STATIC), c->text.c_str(), false) != nullptr;
+    return CreateTextWindow(ctx, dlg, index, dialog, 0, STYLE_STATIC);
 }
 
 int CreateVaryTextControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
@@ -482,11 +488,7 @@ int CreateCheckBoxControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
 
 int CreateGroupBoxControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
 {
-    DialogControlRecord* c = At(dlg, index);
-    if (c->window)
-        return 1;
-    return MakeWindow(ctx, dlg, index, dialog, WS_EX_TRANSPARENT, WindowStyle(c, STYLE_GROUP), c->text.c_str(),
-                      false) != nullptr;
+    return CreateTextWindow(ctx, dlg, index, dialog, WS_EX_TRANSPARENT, STYLE_GROUP);
 }
 
 int CreatePushButtonControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
@@ -517,11 +519,7 @@ int CreatePushButtonControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog
 
 int CreatePictureControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
 {
-    DialogControlRecord* c = At(dlg, index);
-    if (c->window)
-        return 1;
-    return MakeWindow(ctx, dlg, index, dialog, WS_EX_TRANSPARENT, WindowStyle(c, STYLE_PICTURE), c->text.c_str(),
-                      false) != nullptr;
+    return CreateTextWindow(ctx, dlg, index, dialog, WS_EX_TRANSPARENT, STYLE_PICTURE);
 }
 
 int CreateFileListboxControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)

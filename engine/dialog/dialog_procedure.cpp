@@ -230,14 +230,6 @@ LRESULT BackgroundOption(BDS* ctx, Dialog6Record* dlg, HWND dialog, const result
     return static_cast<LRESULT>(HeapNarrow(ctx, old.c_str()));
 }
 
-void SetSmallIconWhenMissing(HWND dialog)
-{
-    if (SendMessageW(dialog, WM_GETICON, ICON_SMALL, 0))
-        return;
-    if (HICON icon = LoadIconW(GetModuleHandleW(nullptr), L"MYICON"))
-        SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-}
-
 LRESULT SysMenuOption(BDS* ctx, Dialog6Record* dlg, HWND dialog, const resultants* value)
 {
     int32_t v;
@@ -266,7 +258,7 @@ LRESULT SysMenuOption(BDS* ctx, Dialog6Record* dlg, HWND dialog, const resultant
     SetWindowLongPtrW(dialog, GWL_EXSTYLE, exStyle);
     dlg->sysMenu = v;
     if (old == 0)
-        SetSmallIconWhenMissing(dialog);
+        SetProgramIcon(dialog);
     SetWindowPos(dialog, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     if (IsWindowVisible(dialog))
         RedrawWindow(dialog, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_NOCHILDREN);

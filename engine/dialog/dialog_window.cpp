@@ -448,14 +448,6 @@ LRESULT HandleMessage(Dialog6Record* dlg, HWND dialog, UINT message, WPARAM wPar
 
 // ---------------------------------------------------------------- the run
 
-void SetProgramIcon(HWND dialog)
-{
-    if (SendMessageW(dialog, WM_GETICON, ICON_SMALL, 0))
-        return;
-    if (HICON icon = LoadIconW(GetModuleHandleW(nullptr), L"MYICON"))
-        SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-}
-
 // Creates the window and runs its loop; false when the window could not be made.
 bool ShowDialog6(BDS* ctx, Dialog6Record* dlg, uint32_t savedOffset)
 {
@@ -521,6 +513,14 @@ int RaiseDialogEvent(Dialog6Record* dlg, int event, int index, const resultants*
     if (event == DE_INIT && !dlg->procedure[0])
         return OUTCOME_DEFAULT;
     return CallDialogProcedure(dlg->ctx, dlg, dlg->window, event, index, extra, nullptr);
+}
+
+void SetProgramIcon(HWND dialog)
+{
+    if (SendMessageW(dialog, WM_GETICON, ICON_SMALL, 0))
+        return;
+    if (HICON icon = LoadIconW(GetModuleHandleW(nullptr), L"MYICON"))
+        SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
 }
 
 void RememberDialogPosition(Dialog6Record* dlg)
