@@ -318,6 +318,27 @@ void InsertByTabOrder(DialogControlRecord* control, int count, DialogControlReco
     array[low] = control;
 }
 
+int SlotArrayInsert(int wanted, void* item, int count, void** array)
+{
+    if (count <= 0)
+        return -1;
+    int at = wanted < 0 ? 0 : wanted >= count ? count - 1 : wanted;
+    for (int i = at; i < count; ++i) {
+        if (!array[i]) {
+            array[i] = item;
+            return i;
+        }
+    }
+    for (int i = at - 1; i >= 0; --i) {
+        if (!array[i]) {
+            std::memmove(array + i, array + i + 1, static_cast<size_t>(count - 1 - i) * sizeof(void*));
+            array[count - 1] = item;
+            return i;
+        }
+    }
+    return -1;
+}
+
 // ---------------------------------------------------------------- growable arrays
 
 int GrowVirtualArray(BDS* ctx, size_t added, size_t current, size_t elementSize, void** array)

@@ -42,6 +42,12 @@ uint32_t HashNameLower(const char* name);
 // tab order equals existing ones goes after them. The array has room for count + 1.
 void InsertByTabOrder(DialogControlRecord* control, int count, DialogControlRecord** array);
 
+// Puts `item` into array[wanted] (clamped to 0..count-1) when that slot is empty, else into
+// the first empty slot after it; else the nearest empty slot before it is closed by moving
+// the later items down one and the item goes last. Answers the slot it went to (the closed
+// one in the last case), or -1 when no slot is empty (nothing changes).
+int SlotArrayInsert(int wanted, void* item, int count, void** array);
+
 // Replaces *array (current elements of elementSize bytes) by a block with room for
 // current + added elements, the current ones copied. On failure 1588 is set and the old
 // block is kept. Blocks are whole pages of their own (FreeVirtualArray releases them).

@@ -136,6 +136,24 @@ TEST_F(DialogFields, EqualTabOrdersKeepTheirLineOrder)
     EXPECT_EQ(numbers, (std::vector<int>{2, 5, 4, 1, 3}));
 }
 
+TEST_F(DialogFields, SlotInsertFindsTheNearestFreeSlot)
+{
+    int a = 1, b = 2, c = 3, x = 9;
+    void* slots[4] = {&a, nullptr, &b, nullptr};
+    EXPECT_EQ(SlotArrayInsert(1, &x, 4, slots), 1);     // free: taken there
+    EXPECT_EQ(slots[1], &x);
+    void* later[4] = {&a, &b, nullptr, &c};
+    EXPECT_EQ(SlotArrayInsert(9, &x, 4, later), 2);   // clamped to 3, taken: the free slot before it closes
+    EXPECT_EQ(later[2], &c);
+    EXPECT_EQ(later[3], &x);
+    void* after[4] = {&a, &b, &c, nullptr};
+    EXPECT_EQ(SlotArrayInsert(-5, &x, 4, after), 3);    // clamped to 0: the first free after it
+    void* full[2] = {&a, &b};
+    EXPECT_EQ(SlotArrayInsert(0, &x, 2, full), -1);
+    EXPECT_EQ(full[0], &a);
+    EXPECT_EQ(full[1], &b);
+}
+
 TEST_F(DialogFields, NameHashIgnoresCase)
 {
     EXPECT_EQ(HashNameLower("Ok"), HashNameLower("oK"));
