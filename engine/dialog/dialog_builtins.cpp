@@ -60,8 +60,7 @@ int32_t DoDialog(BDS* ctx, const char* name, bool showGiven, int32_t show)
 
 void CaseDialog(BDS* ctx, BuiltinCall& call)
 {
-    int32_t result = DoDialog(ctx, ArgText(ctx, call, 1), HasArg(call, 2), ArgInt(call, 2));
-    SetResultInt(ctx, call.result, ctx->nErrorCode && ctx->nErrorCode != 9999 ? 0 : result);
+    SetResultInt(ctx, call.result, DoDialog(ctx, ArgText(ctx, call, 1), HasArg(call, 2), ArgInt(call, 2)));
 }
 
 // ---------------------------------------------------------------- the callback built-ins

@@ -94,7 +94,6 @@ bool OptionInteger(BDS* ctx, const resultants* value, int32_t* out)
     FreeValue(ctx, &temp, 0, VK_RECORD);
     if (!ok) {
         ctx->nErrorCode = saved;
-        std::wstring text;
         DialogFail(ctx, ERR_NOT_NUMERIC);
         return false;
     }

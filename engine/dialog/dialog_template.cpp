@@ -408,6 +408,7 @@ int ReadStyle(LineParse& p, DialogControlRecord* c)
 
 int ReadFont(LineParse& p, DialogControlRecord* c)
 {
+    c->font = p.dlg->font;   // DEFAULT: the dialog's font (the dialog owns it)
     if (!(p.fieldSet & FS_FONT))
         return NotAdmitted(p, F_FONT, ERR_FONT_UNSUPPORTED);
     if (!p.present[F_FONT])
