@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <utility>
+
 #include "engine/core/context.h"
 #include "engine/core/runloop.h"
 #include "engine/core/tokenizer.h"
@@ -78,14 +80,24 @@ void StoreDateTime(BDS* ctx, DialogControlRecord* c)
     SetVariableByName(ctx, c->variable, text.c_str(), 0, SV_STRING);
 }
 
+// A spinner's field may hold any number typed into it: it is clamped to the range, shown
+// clamped, and stored as an integer; a field that holds no number stores "".
 void StoreSpinner(BDS* ctx, DialogControlRecord* c)
 {
-    BOOL failed = FALSE;
-    LRESULT position = SendMessageW(c->window, UDM_GETPOS32, 0, reinterpret_cast<LPARAM>(&failed));
-    if (failed)
+    std::wstring text;
+    int32_t value = 0;
+    if (!c->buddy || !ReadControlText(ctx, c->buddy, text) || !FieldInteger(text, &value)) {
         SetVariableByName(ctx, c->variable, "", 0, SV_STRING);
-    else
-        SetVariableByName(ctx, c->variable, nullptr, static_cast<int32_t>(position), SV_INT);
+        return;
+    }
+    int32_t low = 0, high = 0;
+    SendMessageW(c->window, UDM_GETRANGE32, reinterpret_cast<WPARAM>(&low), reinterpret_cast<LPARAM>(&high));
+    if (low > high)
+        std::swap(low, high);
+    int32_t clamped = value < low ? low : value > high ? high : value;
+    if (clamped != value)
+        SendMessageW(c->window, UDM_SETPOS32, 0, clamped);
+    SetVariableByName(ctx, c->variable, nullptr, clamped, SV_INT);
 }
 
 void StoreControl(BDS* ctx, Dialog6Record* dlg, DialogControlRecord* c)

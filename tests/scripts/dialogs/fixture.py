@@ -57,6 +57,9 @@ def during(t):
     t.probe.select(hwnd=w.hwnd, id=ID_FRUITS, item="cherry")
     t.probe.select(hwnd=w.hwnd, id=ID_SIZE, item="L")
     t.probe.keys("{UP}{UP}{UP}", hwnd=w.hwnd, id=ID_QTY, control_class="Edit")
+    t.probe.keys("{END}x", hwnd=w.hwnd, id=ID_QTY, control_class="Edit")      # a spinner takes digits only
+    assert t.probe.text(hwnd=w.hwnd, id=ID_QTY, control_class="Edit") == "10"
+    t.probe.settext("-5", hwnd=w.hwnd, id=ID_QTY, control_class="Edit")       # written back clamped to 0
     _, controls, _ = t.probe.dump(hwnd=w.hwnd)
     checks = {int(c["id"]): c.get("check") for c in controls}
     assert [checks[i] for i in (ID_C1, ID_C2, ID_C4, ID_RED, ID_GREEN)] == ["0", "1", "1", "1", "0"], checks
