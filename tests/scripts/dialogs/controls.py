@@ -2,6 +2,7 @@
 
 WS_GROUP = 0x00020000
 ES_PASSWORD = 0x20
+LBS_EXTENDEDSEL = 0x800
 R1, R2, R3, GRP, INSIDE, CB1, SECRET, L1, L2, L3, D = range(100, 111)
 
 
@@ -16,6 +17,8 @@ def during(t):
     assert style[GRP] & WS_GROUP and not style[INSIDE] & WS_GROUP and not style[CB1] & WS_GROUP
     assert style[R1] & WS_GROUP and not style[R2] & WS_GROUP
     assert style[SECRET] & ES_PASSWORD
+    assert style[D] & 0x40210250 == 0x40210250 and style[D] & 3 == 2, hex(style[D])   # owner-drawn, strings, editable
+    assert not style[L2] & LBS_EXTENDEDSEL, hex(style[L2])                           # IntControl 33 with 0
     listed = {}
     for i in items:
         listed.setdefault(int(i["id"]), []).append((i["text"], i["selected"]))
