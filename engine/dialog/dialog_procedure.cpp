@@ -141,9 +141,7 @@ LRESULT TimerOption(BDS* ctx, Dialog6Record* dlg, HWND dialog, const resultants*
         dlg->timerRunning = true;
     } else if (v == 0 && dlg->timerRunning) {
         KillTimer(dialog, DIALOG_TIMER_ID);
-        MSG pending;
-        while (PeekMessageW(&pending, dialog, WM_TIMER, WM_TIMER, PM_REMOVE)) {
-        }
+        DropQueuedTimers(dialog);
         dlg->timerRunning = false;
     }
     if (v != -1)

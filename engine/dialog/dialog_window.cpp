@@ -338,9 +338,7 @@ LRESULT OnRequest(Dialog6Record* dlg, HWND dialog, UINT message, WPARAM wParam, 
 
 void OnDestroy(Dialog6Record* dlg, HWND dialog)
 {
-    MSG pending;
-    while (PeekMessageW(&pending, dialog, WM_TIMER, WM_TIMER, PM_REMOVE)) {
-    }
+    DropQueuedTimers(dialog);
     dlg->ended = true;
     if (dlg->ctx->services.bDialogSwitch) {   // a host runs the loop: it only needs waking
         dlg->running = false;
@@ -513,6 +511,13 @@ int RaiseDialogEvent(Dialog6Record* dlg, int event, int index, const resultants*
     if (event == DE_INIT && !dlg->procedure[0])
         return OUTCOME_DEFAULT;
     return CallDialogProcedure(dlg->ctx, dlg, dlg->window, event, index, extra, nullptr);
+}
+
+void DropQueuedTimers(HWND dialog)
+{
+    MSG pending;
+    while (PeekMessageW(&pending, dialog, WM_TIMER, WM_TIMER, PM_REMOVE)) {
+    }
 }
 
 void SetProgramIcon(HWND dialog)

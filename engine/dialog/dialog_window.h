@@ -29,6 +29,8 @@ int RaiseDialogEvent(Dialog6Record* dlg, int event, int index, const resultants*
 bool EndDialogWriting(Dialog6Record* dlg, int32_t result, bool destroy);
 // Ends with result 0 and writes nothing back.
 void EndDialogCancelled(Dialog6Record* dlg, bool destroy);
+// Removes the timer messages already queued for the dialog.
+void DropQueuedTimers(HWND dialog);
 // Gives the dialog the program's icon "MYICON" as its small icon unless it has one.
 void SetProgramIcon(HWND dialog);
 // The window's left and top in dialog units into the context (IntControl 75).
