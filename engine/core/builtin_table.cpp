@@ -55,6 +55,7 @@ extern const BuiltinFamily g_RegistryWriteBuiltins;  // writing and deleting reg
 extern const BuiltinFamily g_RegistryLinkBuiltins;   // registry links and hives
 extern const BuiltinFamily g_ShellFolderBuiltins;    // ShortcutDir, RegApp
 extern const BuiltinFamily g_TraceBuiltins;      // DebugTrace
+extern const BuiltinFamily g_DialogBuiltins;     // Dialog and the dialog procedure's built-ins
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -105,6 +106,7 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_RegistryLinkBuiltins,
     &g_ShellFolderBuiltins,
     &g_TraceBuiltins,
+    &g_DialogBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)

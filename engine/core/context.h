@@ -24,6 +24,7 @@
 #include "engine/core/builtin_state.h"
 #include "engine/native/host_call_state.h"
 #include "engine/ui/box_state.h"
+#include "engine/dialog/dialog_state.h"
 #include "engine/core/var_hints.h"
 #include "engine/files/registry_state.h"
 #include "engine/system/logon_state.h"
@@ -138,6 +139,7 @@ struct BDS {
     RegistryState registry;
     LogonState logon;
     TraceState trace;
+    DialogState dlg;
 };
 
 inline void SetError(BDS* ctx, uint16_t code) { ctx->nErrorCode = code; }

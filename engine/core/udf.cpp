@@ -574,9 +574,9 @@ int64_t CallUserFunctionByName(BDS* ctx, HWND dialog, const char* name, int32_t 
     resultants args[6]{};
     for (auto& a : args)
         InitResultValue(ctx, &a, VK_RECORD, 0);
-    char handle[32];
-    wsprintfA(handle, "%I64d", static_cast<int64_t>(reinterpret_cast<INT_PTR>(dialog)));
-    SetResultText(ctx, &args[1], handle);
+    // Window handles keep their meaning in 32 bits: the procedure gets an integer it can
+    // hand back to the dialog built-ins.
+    SetResultInt(ctx, &args[1], static_cast<int32_t>(reinterpret_cast<INT_PTR>(dialog)));
     SetResultInt(ctx, &args[2], event);
     if (value)
         CopyValue(ctx, value, &args[3], 0, 0x200 | 0x20 | VK_RECORD);

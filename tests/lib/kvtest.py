@@ -219,6 +219,15 @@ class Probe:
     def close(self, **sel):
         self.run("close", **sel)
 
+    def metrics(self):
+        """The METRICS line: basex, basey, caption, screen (as ints and int tuples)."""
+        line = self.run("metrics")[0]
+        out = {}
+        for key, value in line.items():
+            parts = [int(v) for v in value.split(",")]
+            out[key] = parts[0] if len(parts) == 1 else tuple(parts)
+        return out
+
 
 def wait_for_file(path, timeout=10.0):
     """Polls until a file exists and is not empty; returns its text."""
