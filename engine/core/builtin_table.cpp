@@ -35,6 +35,10 @@ extern const BuiltinFamily g_DirectoryBuiltins;    // directories
 extern const BuiltinFamily g_FileServiceBuiltins;  // FileCreateTemp
 extern const BuiltinFamily g_FileCopyBuiltins;     // copy, move, append, rename
 extern const BuiltinFamily g_VersionBuiltins;    // Version, VersionDll
+extern const BuiltinFamily g_DateArithBuiltins;  // TimeAdd, TimeDiff..., day numbers
+extern const BuiltinFamily g_TimeFormatBuiltins; // TimeFormat
+extern const BuiltinFamily g_TimeZoneBuiltins;   // TimeZoneConvert, TimeZoneList
+extern const BuiltinFamily g_WaitBuiltins;       // Delay, TimeDelay, TimeWait
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -65,6 +69,10 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_FileServiceBuiltins,
     &g_FileCopyBuiltins,
     &g_VersionBuiltins,
+    &g_DateArithBuiltins,
+    &g_TimeFormatBuiltins,
+    &g_TimeZoneBuiltins,
+    &g_WaitBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)
