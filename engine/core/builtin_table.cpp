@@ -39,6 +39,7 @@ extern const BuiltinFamily g_DateArithBuiltins;  // TimeAdd, TimeDiff..., day nu
 extern const BuiltinFamily g_TimeFormatBuiltins; // TimeFormat
 extern const BuiltinFamily g_TimeZoneBuiltins;   // TimeZoneConvert, TimeZoneList
 extern const BuiltinFamily g_WaitBuiltins;       // Delay, TimeDelay, TimeWait
+extern const BuiltinFamily g_SysParamBuiltins;   // SysParamInfo
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -73,6 +74,7 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_TimeFormatBuiltins,
     &g_TimeZoneBuiltins,
     &g_WaitBuiltins,
+    &g_SysParamBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)
