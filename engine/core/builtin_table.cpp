@@ -40,6 +40,7 @@ extern const BuiltinFamily g_TimeFormatBuiltins; // TimeFormat
 extern const BuiltinFamily g_TimeZoneBuiltins;   // TimeZoneConvert, TimeZoneList
 extern const BuiltinFamily g_WaitBuiltins;       // Delay, TimeDelay, TimeWait
 extern const BuiltinFamily g_SysParamBuiltins;   // SysParamInfo
+extern const BuiltinFamily g_ComputerNameBuiltins;  // NetInfo, ComputerNameGet/Set
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -75,6 +76,7 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_TimeZoneBuiltins,
     &g_WaitBuiltins,
     &g_SysParamBuiltins,
+    &g_ComputerNameBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)

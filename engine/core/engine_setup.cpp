@@ -20,6 +20,7 @@
 #include "engine/core/system_flags.h"
 #include "engine/core/text_bounded.h"
 #include "engine/files/settings.h"
+#include "engine/system/system_entries.h"
 
 namespace {
 
@@ -280,6 +281,7 @@ uint32_t InitialiseContext(HGLOBAL handle, uintptr_t hostInstance, uintptr_t pro
 
     PumpMessagesModal(ctx);
     ResolveOptionalApis(ctx);
+    FillSystemEntries(&ctx->eng.system);
     LoadDrawDib(ctx);
     return sizeof(VariableEntry);
 }

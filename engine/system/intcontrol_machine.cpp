@@ -1,0 +1,24 @@
+// IntControl requests that change the machine's files and identity: the computer's name
+// (76).
+#include "engine/core/context.h"
+#include "engine/system/computer_name.h"
+#include "engine/system/intcontrol.h"
+
+namespace {
+
+// 76: the computer's name (format 0); answers only 1 or 0, never an error.
+void SetComputerName(BDS* ctx, resultants* result, const IntControlRequest& r)
+{
+    int32_t done = DoComputerNameSetA(ctx, r.text[1], 0);
+    SetError(ctx, 0);
+    IntControlAnswer(ctx, result, done ? 1 : 0);
+}
+
+const IntControlRow kRows[] = {
+    {76, SetComputerName},
+};
+
+}  // namespace
+
+extern const IntControlFamily g_IntControlMachine = {"machine", kRows,
+                                                     static_cast<int>(sizeof(kRows) / sizeof(kRows[0]))};
