@@ -41,6 +41,7 @@ extern const BuiltinFamily g_TimeZoneBuiltins;   // TimeZoneConvert, TimeZoneLis
 extern const BuiltinFamily g_WaitBuiltins;       // Delay, TimeDelay, TimeWait
 extern const BuiltinFamily g_SysParamBuiltins;   // SysParamInfo
 extern const BuiltinFamily g_ComputerNameBuiltins;  // NetInfo, ComputerNameGet/Set
+extern const BuiltinFamily g_DdeBuiltins;        // the DDE client
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -77,6 +78,7 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_WaitBuiltins,
     &g_SysParamBuiltins,
     &g_ComputerNameBuiltins,
+    &g_DdeBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)

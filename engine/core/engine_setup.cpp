@@ -267,6 +267,7 @@ uint32_t InitialiseContext(HGLOBAL handle, uintptr_t hostInstance, uintptr_t pro
     CopyStringBoundedA(ctx, ctx->szProductName, TextArg(product), sizeof ctx->szProductName);
     ctx->hHostInstance = reinterpret_cast<HINSTANCE>(hostInstance);
     SetContextDefaults(ctx);
+    ctx->sys.dde = DdeState{};   // no DDE conversation yet
     SeedRandomGenerator(ctx);
     BuildScriptPermutation();   // once per process: later calls keep the first one
     PumpMessagesModal(ctx);
