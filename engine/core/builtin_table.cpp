@@ -42,6 +42,7 @@ extern const BuiltinFamily g_WaitBuiltins;       // Delay, TimeDelay, TimeWait
 extern const BuiltinFamily g_SysParamBuiltins;   // SysParamInfo
 extern const BuiltinFamily g_ComputerNameBuiltins;  // NetInfo, ComputerNameGet/Set
 extern const BuiltinFamily g_DdeBuiltins;        // the DDE client
+extern const BuiltinFamily g_CredManBuiltins;    // CredMan
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -79,6 +80,7 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_SysParamBuiltins,
     &g_ComputerNameBuiltins,
     &g_DdeBuiltins,
+    &g_CredManBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)
