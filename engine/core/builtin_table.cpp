@@ -43,6 +43,7 @@ extern const BuiltinFamily g_SysParamBuiltins;   // SysParamInfo
 extern const BuiltinFamily g_ComputerNameBuiltins;  // NetInfo, ComputerNameGet/Set
 extern const BuiltinFamily g_DdeBuiltins;        // the DDE client
 extern const BuiltinFamily g_CredManBuiltins;    // CredMan
+extern const BuiltinFamily g_IconBuiltins;       // IconExtract, IconInfo, IconReplace
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -81,6 +82,7 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_ComputerNameBuiltins,
     &g_DdeBuiltins,
     &g_CredManBuiltins,
+    &g_IconBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)
