@@ -91,11 +91,10 @@ DdeConversation* OpenSlot(BDS* ctx, int32_t number, uint16_t emptyError)
     return &slot;
 }
 
-// A string handle for an item of a transaction, freed when it goes out of scope.
+// A string handle for the item of a transaction, freed when it goes out of scope.
 class ItemString {
 public:
-    ItemString(DWORD instance, const char* text)
-        : instance_(instance), handle_(DdeCreateStringHandleA(instance, text, CP_WINANSI)) {}
+    ItemString() = default;
     ~ItemString()
     {
         if (handle_)
@@ -103,12 +102,30 @@ public:
     }
     ItemString(const ItemString&) = delete;
     ItemString& operator=(const ItemString&) = delete;
+    bool Create(DWORD instance, const char* text)
+    {
+        instance_ = instance;
+        handle_ = DdeCreateStringHandleA(instance, text, CP_WINANSI);
+        return handle_ != nullptr;
+    }
     HSZ get() const { return handle_; }
 
 private:
-    DWORD instance_;
-    HSZ handle_;
+    DWORD instance_ = 0;
+    HSZ handle_ = nullptr;
 };
+
+// The open conversation of argument 1 with a string handle for the item of argument 2
+// (3154 when it cannot be made).
+const DdeConversation* SlotAndItem(BDS* ctx, BuiltinCall& c, ItemString& item)
+{
+    const DdeConversation* slot = OpenSlot(ctx, ArgInt(c, 1), ERR_SLOT_EMPTY);
+    if (slot && !item.Create(slot->instance, ArgText(ctx, c, 2))) {
+        SetError(ctx, ERR_ITEM_STRING);
+        return nullptr;
+    }
+    return slot;
+}
 
 HDDEDATA Transaction(BDS* ctx, const DdeConversation& slot, const char* data, HSZ item, UINT type,
                      DWORD* status)
@@ -174,27 +191,17 @@ void CaseDdeExecute(BDS* ctx, BuiltinCall& c)
 
 void CaseDdePoke(BDS* ctx, BuiltinCall& c)
 {
-    const DdeConversation* slot = OpenSlot(ctx, ArgInt(c, 1), ERR_SLOT_EMPTY);
-    if (!slot)
-        return;
-    ItemString item(slot->instance, ArgText(ctx, c, 2));
-    if (!item.get()) {
-        SetError(ctx, ERR_ITEM_STRING);
-        return;
-    }
-    SetResultInt(ctx, c.result, Accepted(ctx, *slot, ArgText(ctx, c, 3), item.get(), XTYP_POKE));
+    ItemString item;
+    if (const DdeConversation* slot = SlotAndItem(ctx, c, item))
+        SetResultInt(ctx, c.result, Accepted(ctx, *slot, ArgText(ctx, c, 3), item.get(), XTYP_POKE));
 }
 
 void CaseDdeRequest(BDS* ctx, BuiltinCall& c)
 {
-    const DdeConversation* slot = OpenSlot(ctx, ArgInt(c, 1), ERR_SLOT_EMPTY);
+    ItemString item;
+    const DdeConversation* slot = SlotAndItem(ctx, c, item);
     if (!slot)
         return;
-    ItemString item(slot->instance, ArgText(ctx, c, 2));
-    if (!item.get()) {
-        SetError(ctx, ERR_ITEM_STRING);
-        return;
-    }
     DWORD status;
     HDDEDATA data = Transaction(ctx, *slot, nullptr, item.get(), XTYP_REQUEST, &status);
     if (!data) {
