@@ -56,6 +56,15 @@ extern const BuiltinFamily g_RegistryLinkBuiltins;   // registry links and hives
 extern const BuiltinFamily g_ShellFolderBuiltins;    // ShortcutDir, RegApp
 extern const BuiltinFamily g_TraceBuiltins;      // DebugTrace
 extern const BuiltinFamily g_DialogBuiltins;     // Dialog and the dialog procedure's built-ins
+extern const BuiltinFamily g_DateArithBuiltins;  // TimeAdd, TimeDiff..., day numbers
+extern const BuiltinFamily g_TimeFormatBuiltins; // TimeFormat
+extern const BuiltinFamily g_TimeZoneBuiltins;   // TimeZoneConvert, TimeZoneList
+extern const BuiltinFamily g_WaitBuiltins;       // Delay, TimeDelay, TimeWait
+extern const BuiltinFamily g_SysParamBuiltins;   // SysParamInfo
+extern const BuiltinFamily g_ComputerNameBuiltins;  // NetInfo, ComputerNameGet/Set
+extern const BuiltinFamily g_DdeBuiltins;        // the DDE client
+extern const BuiltinFamily g_CredManBuiltins;    // CredMan
+extern const BuiltinFamily g_IconBuiltins;       // IconExtract, IconInfo, IconReplace
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -107,6 +116,15 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_ShellFolderBuiltins,
     &g_TraceBuiltins,
     &g_DialogBuiltins,
+    &g_DateArithBuiltins,
+    &g_TimeFormatBuiltins,
+    &g_TimeZoneBuiltins,
+    &g_WaitBuiltins,
+    &g_SysParamBuiltins,
+    &g_ComputerNameBuiltins,
+    &g_DdeBuiltins,
+    &g_CredManBuiltins,
+    &g_IconBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)

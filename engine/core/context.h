@@ -29,6 +29,7 @@
 #include "engine/files/registry_state.h"
 #include "engine/system/logon_state.h"
 #include "engine/core/trace_state.h"
+#include "engine/system/system_state.h"
 
 struct ExtArgRecord;
 
@@ -140,6 +141,7 @@ struct BDS {
     LogonState logon;
     TraceState trace;
     DialogState dlg;
+    SystemState sys;
 };
 
 inline void SetError(BDS* ctx, uint16_t code) { ctx->nErrorCode = code; }

@@ -20,6 +20,7 @@
 #include "engine/core/system_flags.h"
 #include "engine/core/text_bounded.h"
 #include "engine/files/settings.h"
+#include "engine/system/system_entries.h"
 
 namespace {
 
@@ -266,6 +267,7 @@ uint32_t InitialiseContext(HGLOBAL handle, uintptr_t hostInstance, uintptr_t pro
     CopyStringBoundedA(ctx, ctx->szProductName, TextArg(product), sizeof ctx->szProductName);
     ctx->hHostInstance = reinterpret_cast<HINSTANCE>(hostInstance);
     SetContextDefaults(ctx);
+    ctx->sys.dde = DdeState{};   // no DDE conversation yet
     SeedRandomGenerator(ctx);
     BuildScriptPermutation();   // once per process: later calls keep the first one
     PumpMessagesModal(ctx);
@@ -280,6 +282,7 @@ uint32_t InitialiseContext(HGLOBAL handle, uintptr_t hostInstance, uintptr_t pro
 
     PumpMessagesModal(ctx);
     ResolveOptionalApis(ctx);
+    FillSystemEntries(&ctx->eng.system);
     LoadDrawDib(ctx);
     return sizeof(VariableEntry);
 }

@@ -6,8 +6,6 @@
 
 void EnvironmentBlockFree(BDS*) {}
 
-void DdeCleanup(BDS*) {}
-
 // Keeps the creation parameter (the context handle) in the window's first pointer slot.
 extern "C" LRESULT CALLBACK MyMMNotifyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
