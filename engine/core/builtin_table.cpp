@@ -25,6 +25,9 @@ extern const BuiltinFamily g_ScriptBoxBuiltins;      // Message, Pause, AskYesNo
 extern const BuiltinFamily g_ItemListBoxBuiltins;    // the item-list and text boxes
 extern const BuiltinFamily g_WindowSearchBuiltins;   // window tests, waits and identifiers
 extern const BuiltinFamily g_WindowActivateBuiltins; // WinActivate and WinActivChild
+extern const BuiltinFamily g_WindowStateBuiltins;    // WinClose, WinHide, WinShow, WinState, ...
+extern const BuiltinFamily g_WindowPlaceBuiltins;    // WinPlace, WinPosition and their kin
+extern const BuiltinFamily g_WindowCloseNotBuiltins; // WinCloseNot
 extern const BuiltinFamily g_ClipboardBuiltins;      // the clipboard text built-ins
 extern const BuiltinFamily g_RandomBuiltins;         // Random
 extern const BuiltinFamily g_InputSoundBuiltins;     // IgnoreInput, PlayWaveform
@@ -58,6 +61,9 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_ItemListBoxBuiltins,
     &g_WindowSearchBuiltins,
     &g_WindowActivateBuiltins,
+    &g_WindowStateBuiltins,
+    &g_WindowPlaceBuiltins,
+    &g_WindowCloseNotBuiltins,
     &g_ClipboardBuiltins,
     &g_RandomBuiltins,
     &g_InputSoundBuiltins,

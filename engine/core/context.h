@@ -24,6 +24,7 @@
 #include "engine/core/builtin_state.h"
 #include "engine/native/host_call_state.h"
 #include "engine/ui/box_state.h"
+#include "engine/ui/window_ops_state.h"
 #include "engine/core/var_hints.h"
 
 struct ExtArgRecord;
@@ -130,6 +131,7 @@ struct BDS {
     HostCallState host;
     HostServiceState services;
     BoxState box;
+    WindowOpsState winops;
     FileOpsState fileops;
     VarHintState varHints;
 };
