@@ -28,6 +28,9 @@ extern const BuiltinFamily g_WindowActivateBuiltins; // WinActivate and WinActiv
 extern const BuiltinFamily g_WindowStateBuiltins;    // WinClose, WinHide, WinShow, WinState, ...
 extern const BuiltinFamily g_WindowPlaceBuiltins;    // WinPlace, WinPosition and their kin
 extern const BuiltinFamily g_WindowCloseNotBuiltins; // WinCloseNot
+extern const BuiltinFamily g_WindowInfoBuiltins;     // WinName, WinExeName, MsgTextGet, DllHwnd, ...
+extern const BuiltinFamily g_WindowListBuiltins;     // WinItemize and the other window lists
+extern const BuiltinFamily g_WallpaperBuiltins;      // Wallpaper
 extern const BuiltinFamily g_ClipboardBuiltins;      // the clipboard text built-ins
 extern const BuiltinFamily g_RandomBuiltins;         // Random
 extern const BuiltinFamily g_InputSoundBuiltins;     // IgnoreInput, PlayWaveform
@@ -64,6 +67,9 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_WindowStateBuiltins,
     &g_WindowPlaceBuiltins,
     &g_WindowCloseNotBuiltins,
+    &g_WindowInfoBuiltins,
+    &g_WindowListBuiltins,
+    &g_WallpaperBuiltins,
     &g_ClipboardBuiltins,
     &g_RandomBuiltins,
     &g_InputSoundBuiltins,

@@ -20,6 +20,7 @@
 #include "engine/core/system_flags.h"
 #include "engine/core/text_bounded.h"
 #include "engine/files/settings.h"
+#include "engine/ui/window_info.h"
 
 namespace {
 
