@@ -31,6 +31,7 @@ extern const BuiltinFamily g_WindowCloseNotBuiltins; // WinCloseNot
 extern const BuiltinFamily g_WindowInfoBuiltins;     // WinName, WinExeName, MsgTextGet, DllHwnd, ...
 extern const BuiltinFamily g_WindowListBuiltins;     // WinItemize and the other window lists
 extern const BuiltinFamily g_WallpaperBuiltins;      // Wallpaper
+extern const BuiltinFamily g_WindowMessageBuiltins;  // SendMessageA/W, SendMenusTo(Ex), WindowOnTop
 extern const BuiltinFamily g_ClipboardBuiltins;      // the clipboard text built-ins
 extern const BuiltinFamily g_RandomBuiltins;         // Random
 extern const BuiltinFamily g_InputSoundBuiltins;     // IgnoreInput, PlayWaveform
@@ -70,6 +71,7 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_WindowInfoBuiltins,
     &g_WindowListBuiltins,
     &g_WallpaperBuiltins,
+    &g_WindowMessageBuiltins,
     &g_ClipboardBuiltins,
     &g_RandomBuiltins,
     &g_InputSoundBuiltins,
