@@ -32,6 +32,8 @@ extern const BuiltinFamily g_WindowInfoBuiltins;     // WinName, WinExeName, Msg
 extern const BuiltinFamily g_WindowListBuiltins;     // WinItemize and the other window lists
 extern const BuiltinFamily g_WallpaperBuiltins;      // Wallpaper
 extern const BuiltinFamily g_WindowMessageBuiltins;  // SendMessageA/W, SendMenusTo(Ex), WindowOnTop
+extern const BuiltinFamily g_WindowArrangeBuiltins;  // WinArrange
+extern const BuiltinFamily g_WinMetricsBuiltins;     // WinMetrics
 extern const BuiltinFamily g_ClipboardBuiltins;      // the clipboard text built-ins
 extern const BuiltinFamily g_RandomBuiltins;         // Random
 extern const BuiltinFamily g_InputSoundBuiltins;     // IgnoreInput, PlayWaveform
@@ -72,6 +74,8 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_WindowListBuiltins,
     &g_WallpaperBuiltins,
     &g_WindowMessageBuiltins,
+    &g_WindowArrangeBuiltins,
+    &g_WinMetricsBuiltins,
     &g_ClipboardBuiltins,
     &g_RandomBuiltins,
     &g_InputSoundBuiltins,
