@@ -34,6 +34,8 @@ extern const BuiltinFamily g_WallpaperBuiltins;      // Wallpaper
 extern const BuiltinFamily g_WindowMessageBuiltins;  // SendMessageA/W, SendMenusTo(Ex), WindowOnTop
 extern const BuiltinFamily g_WindowArrangeBuiltins;  // WinArrange
 extern const BuiltinFamily g_WinMetricsBuiltins;     // WinMetrics
+extern const BuiltinFamily g_SnapshotBuiltins;       // Snapshot
+extern const BuiltinFamily g_HelpLauncherBuiltins;   // WinHelp
 extern const BuiltinFamily g_ClipboardBuiltins;      // the clipboard text built-ins
 extern const BuiltinFamily g_RandomBuiltins;         // Random
 extern const BuiltinFamily g_InputSoundBuiltins;     // IgnoreInput, PlayWaveform
@@ -76,6 +78,8 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_WindowMessageBuiltins,
     &g_WindowArrangeBuiltins,
     &g_WinMetricsBuiltins,
+    &g_SnapshotBuiltins,
+    &g_HelpLauncherBuiltins,
     &g_ClipboardBuiltins,
     &g_RandomBuiltins,
     &g_InputSoundBuiltins,
