@@ -13,6 +13,15 @@ inline HWND FindWindowArg(BDS* ctx, const BuiltinCall& call, int i)
                               : FindWindowByTitleA(ctx, ArgText(ctx, call, i));
 }
 
+// The same, setting `notFound` when there is no such window.
+inline HWND FindWindowArgOr(BDS* ctx, const BuiltinCall& call, int i, uint16_t notFound)
+{
+    HWND window = FindWindowArg(ctx, call, i);
+    if (!window)
+        SetError(ctx, notFound);
+    return window;
+}
+
 // The child named by argument `child` inside the window named by argument `parent`, the
 // parent searched with `retries`; the parent (or null) goes to *parentOut.
 inline HWND FindChildArgs(BDS* ctx, const BuiltinCall& call, int parent, int child, int retries, HWND* parentOut)

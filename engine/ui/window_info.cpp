@@ -59,11 +59,9 @@ void CaseFindWindow(BDS* ctx, BuiltinCall& call)
 
 void CaseWinExeName(BDS* ctx, BuiltinCall& call)
 {
-    HWND window = FindWindowArg(ctx, call, 1);
-    if (!window) {
-        SetError(ctx, ERR_WINEXENAME_NOT_FOUND);
+    HWND window = FindWindowArgOr(ctx, call, 1, ERR_WINEXENAME_NOT_FOUND);
+    if (!window)
         return;
-    }
     if (ArgIsWide(call, 1)) {
         wchar_t path[EXE_NAME_SIZE];
         GetWindowExeNameW(ctx, window, path, EXE_NAME_SIZE);
@@ -77,11 +75,9 @@ void CaseWinExeName(BDS* ctx, BuiltinCall& call)
 
 void CaseWinIsDos(BDS* ctx, BuiltinCall& call)
 {
-    HWND window = FindWindowArg(ctx, call, 1);
-    if (!window) {
-        SetError(ctx, ERR_WINISDOS_NOT_FOUND);
+    HWND window = FindWindowArgOr(ctx, call, 1, ERR_WINISDOS_NOT_FOUND);
+    if (!window)
         return;
-    }
     int answer = IsDosWindow(ctx, window, false);
     if (!ctx->nErrorCode)
         SetResultInt(ctx, call.result, answer);
@@ -94,11 +90,9 @@ void CaseWinIsRuntimeApp(BDS* ctx, BuiltinCall& call)
     SetResultInt(ctx, call.result, 0);
     if (!g_System.OsIsWin8Plus)
         return;
-    HWND window = FindWindowArg(ctx, call, 1);
-    if (!window) {
-        SetError(ctx, ERR_WINACTIVATE_NOT_FOUND);
+    HWND window = FindWindowArgOr(ctx, call, 1, ERR_WINACTIVATE_NOT_FOUND);
+    if (!window)
         return;
-    }
     HMODULE user = GetModuleHandleA("USER32.DLL");
     auto isImmersive = user ? reinterpret_cast<IsImmersiveProcessFn>(GetProcAddress(user, "IsImmersiveProcess"))
                             : nullptr;

@@ -240,11 +240,9 @@ void CaseWinItemNameId(BDS* ctx, BuiltinCall& call)
 
 void CaseWinItemChild(BDS* ctx, BuiltinCall& call)
 {
-    HWND parent = FindWindowArg(ctx, call, 1);
-    if (!parent) {
-        SetError(ctx, ERR_ITEMCHILD_NO_PARENT);
+    HWND parent = FindWindowArgOr(ctx, call, 1, ERR_ITEMCHILD_NO_PARENT);
+    if (!parent)
         return;
-    }
     if (ArgIsWide(call, 1))
         RunList<wchar_t>(ctx, call.result, WinEnumItemW, parent, L'\t');
     else

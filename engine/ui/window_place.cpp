@@ -149,11 +149,9 @@ void PlaceWindow(BDS* ctx, HWND window, const int corner[4], bool mayActivate)
 
 void CaseWinPlace(BDS* ctx, BuiltinCall& call)
 {
-    HWND window = FindWindowArg(ctx, call, 5);
-    if (!window) {
-        SetError(ctx, ERR_WINPLACE_NOT_FOUND);
+    HWND window = FindWindowArgOr(ctx, call, 5, ERR_WINPLACE_NOT_FOUND);
+    if (!window)
         return;
-    }
     int corner[4] = {ArgInt(call, 1), ArgInt(call, 2), ArgInt(call, 3), ArgInt(call, 4)};
     PlaceWindow(ctx, window, corner, false);
     SetResultInt(ctx, call.result, 1);
@@ -172,11 +170,9 @@ void PositionText(HWND window, char* out, size_t size)
 
 void CaseWinPosition(BDS* ctx, BuiltinCall& call)
 {
-    HWND window = FindWindowArg(ctx, call, 1);
-    if (!window) {
-        SetError(ctx, ERR_WINPOSITION_NOT_FOUND);
+    HWND window = FindWindowArgOr(ctx, call, 1, ERR_WINPOSITION_NOT_FOUND);
+    if (!window)
         return;
-    }
     char text[POSITION_TEXT_SIZE];
     PositionText(window, text, sizeof text);
     SetResultText(ctx, call.result, text);
@@ -253,11 +249,9 @@ void PlacementGetSet(BDS* ctx, BuiltinCall& call, bool set)
         SetError(ctx, ERR_PLACEMENT_KIND);
         return;
     }
-    HWND window = FindWindowArg(ctx, call, 2);
-    if (!window) {
-        SetError(ctx, ERR_PLACEMENT_NOT_FOUND);
+    HWND window = FindWindowArgOr(ctx, call, 2, ERR_PLACEMENT_NOT_FOUND);
+    if (!window)
         return;
-    }
     for (int i = 0; i < PLACEMENT_PUMPS; ++i)
         PumpMessages(ctx);
     WINDOWPLACEMENT wp{};

@@ -26,15 +26,6 @@ enum : int { STATE_HIDDEN = -1, STATE_NONE = 0, STATE_ICON = 1, STATE_NORMAL = 2
 
 bool IsScriptWindow(BDS* ctx, HWND window) { return window == ctx->hwndParent; }
 
-// The window of argument 1, or null with the built-in's error.
-HWND WindowOrError(BDS* ctx, const BuiltinCall& call, uint16_t notFound)
-{
-    HWND window = FindWindowArg(ctx, call, 1);
-    if (!window)
-        SetError(ctx, notFound);
-    return window;
-}
-
 void Close(BDS* ctx, HWND window) { CloseWindowByCommand(ctx, window); }
 
 void Hide(BDS*, HWND window) { ShowWindow(window, SW_HIDE); }
@@ -73,7 +64,7 @@ using StateChange = void (*)(BDS* ctx, HWND window);
 
 void ChangeState(BDS* ctx, BuiltinCall& call, uint16_t notFound, StateChange change)
 {
-    if (HWND window = WindowOrError(ctx, call, notFound)) {
+    if (HWND window = FindWindowArgOr(ctx, call, 1, notFound)) {
         change(ctx, window);
         SetResultInt(ctx, call.result, 1);
     }
@@ -88,7 +79,7 @@ void CaseWinShow(BDS* ctx, BuiltinCall& call) { ChangeState(ctx, call, ERR_WINSH
 // WinTitle(title, new title): the new title is bounded like every window title.
 void CaseWinTitle(BDS* ctx, BuiltinCall& call)
 {
-    HWND window = WindowOrError(ctx, call, ERR_WINTITLE_NOT_FOUND);
+    HWND window = FindWindowArgOr(ctx, call, 1, ERR_WINTITLE_NOT_FOUND);
     if (!window)
         return;
     if (ArgIsWide(call, 2)) {
