@@ -83,7 +83,7 @@ class ScriptTest:
         self.exit_code = None
         self.process = None
         self.desktop = None                      # the run's own desktop (directive "desktop")
-        self.started = []                        # programs start() began, ended after the run
+        self.programs = []                       # programs start() began, ended after the run
 
     def path(self, rel):
         return os.path.join(self.work, *rel.replace("\\", "/").split("/"))
@@ -122,7 +122,7 @@ class ScriptTest:
         if self.desktop:
             args = ("--desktop", self.desktop) + args
         proc = kvtest.start(os.path.join(self.bin, exe), *args)
-        self.started.append(proc)
+        self.programs.append(proc)
         return proc
 
     def checkpoint(self, name, timeout=20000):
@@ -160,7 +160,7 @@ class ScriptTest:
         return data.decode("utf-8", "replace").splitlines()
 
     def stop_started(self):
-        for proc in self.started:
+        for proc in self.programs:
             if proc.poll() is None:
                 proc.kill()
             proc.wait(timeout=10)
