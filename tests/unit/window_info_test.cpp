@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/ui/window_info.h"
+#include "tests/unit/engine_dll.h"
 
 namespace {
 
@@ -156,6 +157,21 @@ TEST(PerformanceData, DataCutShortNeverReadsBeyondItsEnd)
         EXPECT_TRUE(name == L"<none>" || name == L"notepad") << bytes;
     }
     EXPECT_EQ(NameOf(whole, 34), L"notepad");
+}
+
+// ---------------------------------------------------------------- exports
+
+// Extenders hand the enumeration callbacks to EnumWindows by name.
+class WindowCallbackExportTest : public kvtest::EngineDllTest {};
+
+TEST_F(WindowCallbackExportTest, EnumerationCallbacksAreExportedByName)
+{
+    for (const char* name : {"WinEnumFuncx", "WinEnumDaChild", "WinEnumItem", "WinEnumItemAndId", "WinEnumFromProcId",
+                             "WinEnumXXXIcon", "WinEnumClose", "WinEnumChildClasses"})
+        EXPECT_NE(GetProcAddress(dll().Module(), name), nullptr) << name;
+    auto repaint = reinterpret_cast<WNDENUMPROC>(GetProcAddress(dll().Module(), "WinEnumXXXIcon"));
+    ASSERT_NE(repaint, nullptr);
+    EXPECT_TRUE(EnumWindows(repaint, 0));   // visits every window to the end
 }
 
 }  // namespace
