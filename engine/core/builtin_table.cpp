@@ -25,6 +25,17 @@ extern const BuiltinFamily g_ScriptBoxBuiltins;      // Message, Pause, AskYesNo
 extern const BuiltinFamily g_ItemListBoxBuiltins;    // the item-list and text boxes
 extern const BuiltinFamily g_WindowSearchBuiltins;   // window tests, waits and identifiers
 extern const BuiltinFamily g_WindowActivateBuiltins; // WinActivate and WinActivChild
+extern const BuiltinFamily g_WindowStateBuiltins;    // WinClose, WinHide, WinShow, WinState, ...
+extern const BuiltinFamily g_WindowPlaceBuiltins;    // WinPlace, WinPosition and their kin
+extern const BuiltinFamily g_WindowCloseNotBuiltins; // WinCloseNot
+extern const BuiltinFamily g_WindowInfoBuiltins;     // WinName, WinExeName, MsgTextGet, DllHwnd, ...
+extern const BuiltinFamily g_WindowListBuiltins;     // WinItemize and the other window lists
+extern const BuiltinFamily g_WallpaperBuiltins;      // Wallpaper
+extern const BuiltinFamily g_WindowMessageBuiltins;  // SendMessageA/W, SendMenusTo(Ex), WindowOnTop
+extern const BuiltinFamily g_WindowArrangeBuiltins;  // WinArrange
+extern const BuiltinFamily g_WinMetricsBuiltins;     // WinMetrics
+extern const BuiltinFamily g_SnapshotBuiltins;       // Snapshot
+extern const BuiltinFamily g_HelpLauncherBuiltins;   // WinHelp
 extern const BuiltinFamily g_ClipboardBuiltins;      // the clipboard text built-ins
 extern const BuiltinFamily g_RandomBuiltins;         // Random
 extern const BuiltinFamily g_InputSoundBuiltins;     // IgnoreInput, PlayWaveform
@@ -85,6 +96,17 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_ItemListBoxBuiltins,
     &g_WindowSearchBuiltins,
     &g_WindowActivateBuiltins,
+    &g_WindowStateBuiltins,
+    &g_WindowPlaceBuiltins,
+    &g_WindowCloseNotBuiltins,
+    &g_WindowInfoBuiltins,
+    &g_WindowListBuiltins,
+    &g_WallpaperBuiltins,
+    &g_WindowMessageBuiltins,
+    &g_WindowArrangeBuiltins,
+    &g_WinMetricsBuiltins,
+    &g_SnapshotBuiltins,
+    &g_HelpLauncherBuiltins,
     &g_ClipboardBuiltins,
     &g_RandomBuiltins,
     &g_InputSoundBuiltins,

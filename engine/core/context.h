@@ -25,6 +25,7 @@
 #include "engine/native/host_call_state.h"
 #include "engine/ui/box_state.h"
 #include "engine/dialog/dialog_state.h"
+#include "engine/ui/window_ops_state.h"
 #include "engine/core/var_hints.h"
 #include "engine/files/registry_state.h"
 #include "engine/system/logon_state.h"
@@ -135,6 +136,7 @@ struct BDS {
     HostCallState host;
     HostServiceState services;
     BoxState box;
+    WindowOpsState winops;
     FileOpsState fileops;
     VarHintState varHints;
     RegistryState registry;

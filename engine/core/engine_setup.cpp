@@ -21,6 +21,7 @@
 #include "engine/core/text_bounded.h"
 #include "engine/files/settings.h"
 #include "engine/system/system_entries.h"
+#include "engine/ui/window_info.h"
 
 namespace {
 

@@ -28,6 +28,7 @@
 #include "engine/files/settings.h"
 #include "engine/ui/message_box.h"
 #include "engine/ui/window_activate.h"
+#include "engine/ui/window_place.h"
 
 namespace {
 

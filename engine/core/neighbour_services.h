@@ -12,10 +12,6 @@ struct BDS;
 // Frees the restart-manager library when it was loaded.
 void RestartMgrUnload();
 
-// ---- windows, input, standard boxes and menus
-// The performance-counter index of an object or counter name, as text ("" when unknown).
-void GetMyCounterIndex(const char* name, char* out, int size);
-
 // ---- system, processes and time
 // Frees the context's private environment block, when there is one.
 void EnvironmentBlockFree(BDS* ctx);
