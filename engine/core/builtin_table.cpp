@@ -54,6 +54,10 @@ extern const BuiltinFamily g_RegistryReadBuiltins;   // reading registry values
 extern const BuiltinFamily g_RegistryWriteBuiltins;  // writing and deleting registry values
 extern const BuiltinFamily g_RegistryLinkBuiltins;   // registry links and hives
 extern const BuiltinFamily g_ShellFolderBuiltins;    // ShortcutDir, RegApp
+extern const BuiltinFamily g_DllCallBuiltins;        // DllCall, DllCallCdecl
+extern const BuiltinFamily g_DllLibraryBuiltins;     // DllLoad, DllFree, DllHwnd, DllHinst, DataCast
+extern const BuiltinFamily g_DllStructBuiltins;      // DllStruct...
+extern const BuiltinFamily g_CallbackBuiltins;       // DllCallbackCreate, DllCallbackDestroy
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -103,6 +107,10 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_RegistryWriteBuiltins,
     &g_RegistryLinkBuiltins,
     &g_ShellFolderBuiltins,
+    &g_DllCallBuiltins,
+    &g_DllLibraryBuiltins,
+    &g_DllStructBuiltins,
+    &g_CallbackBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)

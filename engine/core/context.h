@@ -23,6 +23,7 @@
 #include "engine/core/front_state.h"
 #include "engine/core/builtin_state.h"
 #include "engine/native/host_call_state.h"
+#include "engine/native/native_state.h"
 #include "engine/ui/box_state.h"
 #include "engine/core/var_hints.h"
 #include "engine/files/registry_state.h"
@@ -136,6 +137,7 @@ struct BDS {
     VarHintState varHints;
     RegistryState registry;
     LogonState logon;
+    NativeState native;
 };
 
 inline void SetError(BDS* ctx, uint16_t code) { ctx->nErrorCode = code; }

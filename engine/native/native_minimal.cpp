@@ -1,9 +1,8 @@
-// Minimal forms of the native-call and extender services that engine tear-down and the
-// break-key poll call, until that subsystem is built (its own code replaces this file).
+// Minimal forms of the extender services that engine tear-down and IntControl call, until
+// extender loading is built (its own code replaces this file).
 #include "engine/core/neighbour_services.h"
+#include "engine/native/native_call.h"
 
-void FreeScriptLibraries(BDS*) {}
 void NotifyExtendersOfEnd(BDS*) {}
-void FreeAllDllCallbacks(BDS*) {}
-void DllStructFreeAll(BDS*) {}
 void UnloadExtenders(BDS*) {}
+int UnloadExtenderByName(BDS*, const char*) { return 0; }

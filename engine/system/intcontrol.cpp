@@ -14,6 +14,7 @@
 extern const IntControlFamily g_IntControlSettings;   // intcontrol_settings.cpp
 extern const IntControlFamily g_IntControlWindows;    // intcontrol_windows.cpp
 extern const IntControlFamily g_IntControlSystem;     // intcontrol_system.cpp
+extern const IntControlFamily g_IntControlNative;     // intcontrol_native.cpp
 
 namespace {
 
@@ -24,6 +25,7 @@ const IntControlFamily* const kFamilies[] = {
     &g_IntControlSettings,
     &g_IntControlWindows,
     &g_IntControlSystem,
+    &g_IntControlNative,
 };
 
 IntControlHandler FindHandler(int32_t request)
