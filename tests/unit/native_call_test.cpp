@@ -9,7 +9,8 @@
 
 #include "engine/core/heap.h"
 #include "engine/native/native_call.h"
-#include "tests/unit/value_fixture.h"
+#include "engine/data/binary_buffer.h"
+#include "tests/unit/front_fixture.h"
 
 namespace {
 
@@ -107,6 +108,54 @@ TEST_F(NativeTextTest, CopiesTextOrReportsTheFault)
     EXPECT_EQ(ctx->nErrorCode, 0);
     EXPECT_STREQ(ValueText(ctx, &v), "");   // the value is left as it was
     FreeValue(ctx, &v, 0, VK_RECORD);
+}
+
+}  // namespace
+
+namespace {
+
+class DllStructTest : public FrontTest {
+protected:
+    void TearDown() override
+    {
+        DllStructFreeAllCount(ctx);
+        BinaryFreeAll(ctx);
+        FrontTest::TearDown();
+    }
+    BinaryBufferSlot& Buffer(int index) { return ctx->data.buffers[index]; }
+};
+
+TEST_F(DllStructTest, ReportsTheMembersSizeWhileItsBufferHoldsTheAlignedSize)
+{
+    ASSERT_EQ(Eval("h = DllStructAlloc(\"int64:a int:b\")"), "i:987787");
+    EXPECT_EQ(DllStructSizeFromHandle(ctx, 987787), 12u);
+    EXPECT_EQ(Buffer(0).size, 16);
+    EXPECT_EQ(DllStructFromHandle(ctx, 987787), Buffer(0).data);
+    ASSERT_EQ(Eval("g = DllStructAlloc(\"byte:a char:s[3]\")"), "i:987788");
+    EXPECT_EQ(Buffer(1).size, 4);   // single bytes need no rounding
+    EXPECT_EQ(Eval("BinaryFree(987659)"), "i:0");
+    EXPECT_TRUE(Buffer(0).hMem);    // a structure's buffer stays
+    EXPECT_EQ(Eval("DllStructFree(h)"), "i:1");
+    EXPECT_FALSE(Buffer(0).hMem);
+}
+
+TEST_F(DllStructTest, NeverFreesABlockThatNativeCodePutInAMember)
+{
+    ASSERT_EQ(Eval("h = DllStructAlloc(\"lpstr:s\")"), "i:987787");
+    ASSERT_EQ(Eval("DllStructPoke(h, \"s\", \"first\")"), "i:1");
+    char* first;
+    std::memcpy(&first, Buffer(0).data, 8);
+    ASSERT_EQ(Eval("DllStructPoke(h, \"s\", \"second\")"), "i:1");
+    char* second;
+    std::memcpy(&second, Buffer(0).data, 8);
+    EXPECT_NE(first, second);
+    EXPECT_STREQ(second, "second");
+    // Native code puts a block of its own in the member: that one is never freed.
+    HGLOBAL own = GlobalAlloc(GMEM_FIXED, 16);
+    std::memcpy(Buffer(0).data, &own, 8);
+    EXPECT_EQ(Eval("DllStructFree(h)"), "i:1");
+    EXPECT_EQ(GlobalSize(own), 16u);
+    GlobalFree(own);
 }
 
 }  // namespace
