@@ -58,6 +58,7 @@ extern const BuiltinFamily g_DllCallBuiltins;        // DllCall, DllCallCdecl
 extern const BuiltinFamily g_DllLibraryBuiltins;     // DllLoad, DllFree, DllHwnd, DllHinst, DataCast
 extern const BuiltinFamily g_DllStructBuiltins;      // DllStruct...
 extern const BuiltinFamily g_CallbackBuiltins;       // DllCallbackCreate, DllCallbackDestroy
+extern const BuiltinFamily g_ExtenderBuiltins;       // AddExtender
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -111,6 +112,7 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_DllLibraryBuiltins,
     &g_DllStructBuiltins,
     &g_CallbackBuiltins,
+    &g_ExtenderBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)
