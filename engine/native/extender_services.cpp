@@ -412,6 +412,9 @@ int32_t ArrayService(HGLOBAL instance, ExtArgRecord* record, uint32_t size, void
             return 7;
         uint32_t dims[MAX_ARRAY_DIMS];
         std::memcpy(dims, buffer, sizeof dims);
+        for (int d = 1; d < MAX_ARRAY_DIMS; ++d)   // also after a first size of 0
+            if (dims[d] && !dims[d - 1])
+                return 9;
         ValueHead made{};
         if (CreateMyArray(ctx, &made, dims[0], dims[1], dims[2], dims[3], dims[4], 0, MAX_ARRAY_DIMS) < 0) {
             switch (ctx->nErrorCode) {
