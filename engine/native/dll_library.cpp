@@ -118,13 +118,16 @@ void CaseDataCast(BDS* ctx, BuiltinCall& call)
     int32_t mode = ArgInt(call, 2);
     resultants& value = call.args[1];
     if (mode == 0) {
-        if (!ValueToInteger(ctx, &value, true, false)) {
+        // A bit pattern above the signed range (such as 3212836864) keeps its low 32 bits.
+        if (!ValueToInteger(ctx, &value, true, true)) {
             if (!ctx->nErrorCode)
                 SetError(ctx, ERR_NOT_NUMBER);
             return;
         }
+        uint32_t bits = (value.flags & VF_INT) ? static_cast<uint32_t>(value.i32)
+                                               : static_cast<uint32_t>(value.i64);
         float single;
-        std::memcpy(&single, &value.i32, sizeof single);
+        std::memcpy(&single, &bits, sizeof single);
         SetResultFloat(ctx, call.result, single);
     } else if (mode == 1) {
         if (!(value.flags & VF_FLOAT) && !ValueToFloat(ctx, &value)) {
