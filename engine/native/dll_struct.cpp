@@ -404,60 +404,52 @@ const StructMember* FindMember(BDS* ctx, const DllStructRecord* r, const wchar_t
 
 BinaryBufferSlot* BufferOf(BDS* ctx, const DllStructRecord* r) { return BinarySlotOf(ctx, r->buffer); }
 
-// One element of a member (at `at`, `element` bytes) as a script value.
+template <typename T>
+T Load(const uint8_t* at)
+{
+    T value;
+    std::memcpy(&value, at, sizeof value);
+    return value;
+}
+
+// One element of a member (at `at`) as a script value.
 bool PeekElement(BDS* ctx, uint8_t type, const uint8_t* at, resultants* out)
 {
     switch (type) {
     case MT_BYTE:
         SetResultInt(ctx, out, at[0]);
         return true;
-    case MT_INT16: {
-        uint16_t v;
-        std::memcpy(&v, at, 2);
-        SetResultInt(ctx, out, v);
+    case MT_INT16:
+        SetResultInt(ctx, out, Load<uint16_t>(at));
         return true;
-    }
-    case MT_INT32: {
-        int32_t v;
-        std::memcpy(&v, at, 4);
-        SetResultInt(ctx, out, v);
+    case MT_INT32:
+        SetResultInt(ctx, out, Load<int32_t>(at));
         return true;
-    }
     case MT_CHAR: {
         char text[2] = {static_cast<char>(at[0]), 0};
         return SetResultText(ctx, out, text) != 0;
     }
     case MT_WCHAR: {
-        wchar_t text[2] = {0, 0};
-        std::memcpy(text, at, 2);
+        wchar_t text[2] = {Load<wchar_t>(at), 0};
         return SetResultWText(ctx, out, text) != 0;
     }
-    case MT_FLOAT: {
-        float v;
-        std::memcpy(&v, at, 4);
-        SetResultFloat(ctx, out, v);
+    case MT_FLOAT:
+        SetResultFloat(ctx, out, Load<float>(at));
         return true;
-    }
-    case MT_DOUBLE: {
-        double v;
-        std::memcpy(&v, at, 8);
-        SetResultFloat(ctx, out, v);
+    case MT_DOUBLE:
+        SetResultFloat(ctx, out, Load<double>(at));
         return true;
-    }
     case MT_LPSTR:
     case MT_LPWSTR: {
-        const void* address;
-        std::memcpy(&address, at, 8);
         uint32_t fault = 0;
-        if (CopyNativeText(ctx, address, type == MT_LPWSTR, out, &fault))
+        if (CopyNativeText(ctx, Load<const void*>(at), type == MT_LPWSTR, out, &fault))
             return true;
         if (fault)
             SetError(ctx, ERR_UNREADABLE);
         return false;
     }
     default: {   // 64-bit, pointer, handle
-        int64_t v;
-        std::memcpy(&v, at, 8);
+        int64_t v = Load<int64_t>(at);
         if (v >= INT32_MIN && v <= INT32_MAX) {
             SetResultInt(ctx, out, static_cast<int32_t>(v));
             return true;
@@ -719,15 +711,9 @@ bool PokeText(BDS* ctx, const StructMember& m, uint8_t* at, ValueHead* v)
 
 bool PokeArray(BDS* ctx, DllStructRecord* r, const StructMember& m, uint8_t* at, ValueHead* v)
 {
-    ArrayHeader* array = ValueArray(v);
-    if (!array) {
-        SetError(ctx, ERR_NOT_ARRAY);
+    ArrayHeader* array = NativeArrayArgument(ctx, *v);
+    if (!array)
         return false;
-    }
-    if ((array->flags & ARRAY_MAP) || (array->ndims && !array->data)) {
-        SetError(ctx, ERR_ARRAY_DATA);
-        return false;
-    }
     if (array->ndims > 1) {
         SetError(ctx, ERR_ARRAY_DIMENSIONS);
         return false;
@@ -807,6 +793,20 @@ const BuiltinRow kRows[] = {
 
 extern const BuiltinFamily g_DllStructBuiltins = {"dllstruct", kRows,
                                                   static_cast<int>(sizeof(kRows) / sizeof(kRows[0]))};
+
+ArrayHeader* NativeArrayArgument(BDS* ctx, const ValueHead& value)
+{
+    ArrayHeader* array = ValueArray(&value);
+    if (!array) {
+        SetError(ctx, ERR_NOT_ARRAY);
+        return nullptr;
+    }
+    if ((array->flags & ARRAY_MAP) || (array->ndims && !array->data)) {
+        SetError(ctx, ERR_ARRAY_DATA);
+        return nullptr;
+    }
+    return array;
+}
 
 uint8_t* DllStructFromHandle(BDS* ctx, int64_t handle)
 {

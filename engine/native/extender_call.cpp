@@ -15,18 +15,17 @@
 #include "engine/data/array_internal.h"
 #include "engine/native/addon_keywords.h"
 #include "engine/native/extender.h"
+#include "engine/native/native_call.h"
 #include "engine/ui/message_box.h"
 
 namespace {
 
 enum : uint16_t {
     ERR_NOT_DEFINED = 3046,
-    ERR_ARRAY_DATA = 1637,
     ERR_TOO_LARGE_V2 = 1730,
     ERR_ARRAY_COPY = 1731,
     ERR_VARIANT = 1811,
     ERR_TOO_DEEP = 3647,
-    ERR_NOT_ARRAY = 3650,
     MSG_INTERNAL_ERROR = 837,
 };
 
@@ -146,15 +145,9 @@ bool ScalarToOldForm(BDS* ctx, OldFormCall& call, const ValueHead& value, const 
 // An array argument as a descriptor with its elements in one movable block.
 bool ArrayToOldForm(BDS* ctx, OldFormCall& call, int i, const ValueHead& value)
 {
-    ArrayHeader* array = ValueArray(&value);
-    if (!array) {
-        SetError(ctx, ERR_NOT_ARRAY);
+    ArrayHeader* array = NativeArrayArgument(ctx, value);
+    if (!array)
         return false;
-    }
-    if ((array->flags & ARRAY_MAP) || (array->ndims && !array->data)) {
-        SetError(ctx, ERR_ARRAY_DATA);
-        return false;
-    }
     for (int d = 0; d < array->ndims; ++d) {
         if (array->dims[d] > 0xFFFF) {
             SetError(ctx, ERR_TOO_LARGE_V2);

@@ -49,7 +49,12 @@ bool GuardedCall(void* fn, uint64_t a, uint64_t b, uint64_t c, uint64_t* result)
 // 3096 set (and *fault 0).
 bool CopyNativeText(BDS* ctx, const void* address, bool wide, resultants* value, uint32_t* fault);
 
+struct ArrayHeader;
+
 // ---- structures (dll_struct.cpp)
+// The array an array argument holds, with elements that can be addressed: null with 3650
+// (not an array) or 1637 (a map, or no element data).
+ArrayHeader* NativeArrayArgument(BDS* ctx, const ValueHead& value);
 // The data address of a live structure, or null with 3998.
 uint8_t* DllStructFromHandle(BDS* ctx, int64_t handle);
 // The size of a live structure, or 0 with 3998.
