@@ -508,14 +508,29 @@ bool PeekArray(BDS* ctx, const StructMember& m, const uint8_t* at, resultants* o
     return true;
 }
 
+// The structure, member and buffer that a peek or poke (handle, member name, ...) names.
+struct MemberAccess {
+    DllStructRecord* r;
+    const StructMember* m;
+    BinaryBufferSlot* slot;
+};
+
+bool FindMemberAccess(BDS* ctx, BuiltinCall& call, MemberAccess* access)
+{
+    access->r = RecordOf(ctx, ArgInt(call, 1));
+    access->m = access->r ? FindMember(ctx, access->r, ArgWText(ctx, call, 2)) : nullptr;
+    access->slot = access->m ? BufferOf(ctx, access->r) : nullptr;
+    return access->slot != nullptr;
+}
+
 void CaseDllStructPeek(BDS* ctx, BuiltinCall& call)
 {
     uint16_t before = ctx->nErrorCode;
-    DllStructRecord* r = RecordOf(ctx, ArgInt(call, 1));
-    const StructMember* m = r ? FindMember(ctx, r, ArgWText(ctx, call, 2)) : nullptr;
-    BinaryBufferSlot* slot = m ? BufferOf(ctx, r) : nullptr;
-    if (!slot)
+    MemberAccess access;
+    if (!FindMemberAccess(ctx, call, &access))
         return;
+    const StructMember* m = access.m;
+    BinaryBufferSlot* slot = access.slot;
     const uint8_t* at = slot->data + m->offset;
     BinaryRaiseEod(slot, m->offset + m->size);
     uint8_t type = m->type & MEMBER_TYPE_MASK;
@@ -741,11 +756,12 @@ bool PokeArray(BDS* ctx, DllStructRecord* r, const StructMember& m, uint8_t* at,
 void CaseDllStructPoke(BDS* ctx, BuiltinCall& call)
 {
     uint16_t before = ctx->nErrorCode;
-    DllStructRecord* r = RecordOf(ctx, ArgInt(call, 1));
-    const StructMember* m = r ? FindMember(ctx, r, ArgWText(ctx, call, 2)) : nullptr;
-    BinaryBufferSlot* slot = m ? BufferOf(ctx, r) : nullptr;
-    if (!slot)
+    MemberAccess access;
+    if (!FindMemberAccess(ctx, call, &access))
         return;
+    DllStructRecord* r = access.r;
+    const StructMember* m = access.m;
+    BinaryBufferSlot* slot = access.slot;
     uint8_t* at = slot->data + m->offset;
     uint8_t type = m->type & MEMBER_TYPE_MASK;
     ValueHead* v = HasArg(call, 3) ? &call.args[3] : nullptr;
