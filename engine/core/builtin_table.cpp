@@ -76,6 +76,11 @@ extern const BuiltinFamily g_ComputerNameBuiltins;  // NetInfo, ComputerNameGet/
 extern const BuiltinFamily g_DdeBuiltins;        // the DDE client
 extern const BuiltinFamily g_CredManBuiltins;    // CredMan
 extern const BuiltinFamily g_IconBuiltins;       // IconExtract, IconInfo, IconReplace
+extern const BuiltinFamily g_DllCallBuiltins;        // DllCall, DllCallCdecl
+extern const BuiltinFamily g_DllLibraryBuiltins;     // DllLoad, DllFree, DllHwnd, DllHinst, DataCast
+extern const BuiltinFamily g_DllStructBuiltins;      // DllStruct...
+extern const BuiltinFamily g_CallbackBuiltins;       // DllCallbackCreate, DllCallbackDestroy
+extern const BuiltinFamily g_ExtenderBuiltins;       // AddExtender
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -147,6 +152,11 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_DdeBuiltins,
     &g_CredManBuiltins,
     &g_IconBuiltins,
+    &g_DllCallBuiltins,
+    &g_DllLibraryBuiltins,
+    &g_DllStructBuiltins,
+    &g_CallbackBuiltins,
+    &g_ExtenderBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)

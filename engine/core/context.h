@@ -23,6 +23,7 @@
 #include "engine/core/front_state.h"
 #include "engine/core/builtin_state.h"
 #include "engine/native/host_call_state.h"
+#include "engine/native/native_state.h"
 #include "engine/ui/box_state.h"
 #include "engine/dialog/dialog_state.h"
 #include "engine/ui/window_ops_state.h"
@@ -144,6 +145,7 @@ struct BDS {
     TraceState trace;
     DialogState dlg;
     SystemState sys;
+    NativeState native;
 };
 
 inline void SetError(BDS* ctx, uint16_t code) { ctx->nErrorCode = code; }

@@ -59,8 +59,7 @@ static bool CallIsWide(const resultants* args, int argc, uint64_t signature, boo
     return false;
 }
 
-// Appends "Argument number N could not be converted" to the extended error text.
-static void NoteUnconvertedArgument(BDS* ctx, int argument)
+void NoteUnconvertedArgument(BDS* ctx, int argument)
 {
     char pattern[256];
     LoadMyString(ctx, EngineModule(), MSG_ARGUMENT_NOT_CONVERTED, pattern, sizeof(pattern));

@@ -1,6 +1,7 @@
 // User-defined functions: their records and headers, calls with their variable scopes,
 // calls by name for dialog procedures, and removal.
 #include "engine/core/runloop.h"
+#include "engine/native/callbacks.h"
 #include "engine/core/errors.h"
 #include "engine/core/run_hooks.h"
 #include "engine/core/trace.h"
@@ -635,6 +636,7 @@ int DropUserFunction(BDS* ctx, const char* name)
     follow(ctx->nUdfRunning);
     for (uint32_t i = 0; i < ctx->nStructDepth; ++i)
         follow(ctx->aStructFrames[i].udfRunning);
+    CallbacksFollowDroppedFunction(ctx, static_cast<uint32_t>(index));
     return 1;
 }
 
@@ -645,6 +647,8 @@ int DropAllUserFunctions(BDS* ctx)
         return 0;
     }
     int freed = 0;
+    for (uint32_t i = ctx->nUdfCount < MAX_UDFS ? ctx->nUdfCount : MAX_UDFS; i-- > 0;)
+        CallbacksFollowDroppedFunction(ctx, i);
     for (uint32_t i = 0; i < ctx->nUdfCount && i < MAX_UDFS; ++i) {
         UdfRecord* rec = ctx->pUdfRecords[i];
         if (rec && rec->hBody) {

@@ -26,7 +26,7 @@ import kvtest  # noqa: E402
 
 SKIP = 77
 DIRECTIVE = re.compile(r"^;\s*test:\s*([\w-]+)\s*(?:=\s*(.*?))?\s*$")
-KNOWN = {"args", "exit", "timeout", "boxes", "hooks", "lang", "tz", "skip", "desktop"}
+KNOWN = {"args", "exit", "timeout", "boxes", "hooks", "lang", "tz", "skip", "desktop", "fixtures"}
 # Wine hands on the low byte of a crashed process's exception code.
 CRASHES = {5: " (the host crashed: access violation)", 253: " (the host crashed: stack overflow)",
            116: " (the host crashed: heap corruption)", 255: " (the host was stopped)"}
@@ -195,6 +195,24 @@ def compare_tree(expected_dir, work):
     return problems
 
 
+def copy_fixtures(names, bin_dir, work):
+    """Copies the named files or folders of the build's bin/fixtures into the work folder."""
+    problems = []
+    for name in (n.strip() for n in names.split(",")):
+        if not name:
+            continue
+        source = os.path.join(bin_dir, "fixtures", name)
+        target = os.path.join(work, name)
+        if os.path.isdir(source):
+            shutil.copytree(source, target, dirs_exist_ok=True)
+        elif os.path.isfile(source):
+            os.makedirs(os.path.dirname(target), exist_ok=True)
+            shutil.copy2(source, target)
+        else:
+            problems.append("fixture %s is not in %s" % (name, os.path.join(bin_dir, "fixtures")))
+    return problems
+
+
 def describe_windows(t):
     """The visible windows of the host at a time-out: usually a box nobody answered."""
     try:
@@ -233,6 +251,11 @@ def main():
     if os.path.isdir(stem + ".files"):
         shutil.copytree(stem + ".files", work)
     os.makedirs(work, exist_ok=True)
+    missing = copy_fixtures(directives.get("fixtures", ""), bin_dir, work)
+    if missing:
+        print("FAILED: %s" % script)
+        print("\n".join(missing))
+        return 1
 
     t = ScriptTest(script, work, bin_dir)
     if directives.get("desktop") is not None:
