@@ -54,6 +54,7 @@ extern const BuiltinFamily g_RegistryReadBuiltins;   // reading registry values
 extern const BuiltinFamily g_RegistryWriteBuiltins;  // writing and deleting registry values
 extern const BuiltinFamily g_RegistryLinkBuiltins;   // registry links and hives
 extern const BuiltinFamily g_ShellFolderBuiltins;    // ShortcutDir, RegApp
+extern const BuiltinFamily g_ComObjectBuiltins;      // COM objects, member calls, SAFEARRAYs
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -103,6 +104,7 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_RegistryWriteBuiltins,
     &g_RegistryLinkBuiltins,
     &g_ShellFolderBuiltins,
+    &g_ComObjectBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)

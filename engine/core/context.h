@@ -27,6 +27,7 @@
 #include "engine/core/var_hints.h"
 #include "engine/files/registry_state.h"
 #include "engine/system/logon_state.h"
+#include "engine/com/com_state.h"
 
 struct ExtArgRecord;
 
@@ -136,6 +137,7 @@ struct BDS {
     VarHintState varHints;
     RegistryState registry;
     LogonState logon;
+    ComState com;
 };
 
 inline void SetError(BDS* ctx, uint16_t code) { ctx->nErrorCode = code; }
