@@ -392,6 +392,11 @@ void BinaryAllocArrayCase(BDS* ctx, BuiltinCall& call)
 
 void ObjectExpressionCase(BDS* ctx, BuiltinCall& call)
 {
+    // The token's text is cut at the token buffer; its length in the line is not.
+    if (ctx->front.nTokenLength > OBJECT_TEXT_MAX) {
+        SetError(ctx, 3245);
+        return;
+    }
     DoOleObject(ctx, call.functionText ? call.functionText : "", call.result);
 }
 

@@ -338,8 +338,12 @@ int DoForEach(BDS* ctx, RunSite* site)
         SetError(ctx, 1690);   // "Ole: Unable to perform enumeration of the specified object"
     }
     ReleaseEvaluated(ctx, &value);
-    if (ctx->nErrorCode)
+    if (ctx->nErrorCode) {
+        // A walk that failed runs no body, also when an error handler lets the script go on.
+        f.skip = SKIP_FALSE;
+        ReleaseForEachFrame(ctx, f.temporary, frameIndex);
         return 0;
+    }
     f.skip = found ? SKIP_NONE : SKIP_FALSE;
     if (!found)
         ReleaseForEachFrame(ctx, f.temporary, frameIndex);
