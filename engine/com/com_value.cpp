@@ -436,8 +436,9 @@ int VariantToFloatForm(BDS* ctx, ValueHead* v)
     double value;
     VARIANT scratch;
     const VARIANT* d = IsObjectValue(v) ? nullptr : Deref(v->var, &scratch);
-    if (IsObjectValue(v) || (v->flags & VF_INT)) {
-        if (IsObjectValue(v) && !VariantToIntegerForm(ctx, v, false))
+    // The VARIANT stays the master copy: a rounded integer form made before is not used.
+    if (IsObjectValue(v)) {
+        if (!VariantToIntegerForm(ctx, v, false))
             return 0;
         value = v->i32;
     } else if (!d) {
