@@ -37,6 +37,27 @@ HRESULT NewHolder(DispatchHolder** out)
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 
+// The class of a ProgID and a new holder for its object.
+HRESULT ClassAndHolder(const wchar_t* progId, CLSID* clsid, DispatchHolder** out)
+{
+    HRESULT hr = CLSIDFromProgID(progId, clsid);
+    return FAILED(hr) ? hr : NewHolder(out);
+}
+
+// A new holder takes an interface (released when no holder can be had).
+HRESULT HolderOf(IDispatch* disp, const CLSID* clsid, DispatchHolder** out)
+{
+    HRESULT hr = NewHolder(out);
+    if (FAILED(hr)) {
+        disp->Release();
+        return hr;
+    }
+    (*out)->disp = disp;
+    if (clsid)
+        (*out)->clsid = *clsid;
+    return S_OK;
+}
+
 HRESULT CreateDispatchByClsid(DispatchHolder* holder, REFCLSID clsid)
 {
     if (holder->disp) {
@@ -59,10 +80,8 @@ HRESULT CreateDispatchByClsid(DispatchHolder* holder, REFCLSID clsid)
 HRESULT CreateByProgId(const wchar_t* progId, DispatchHolder** out)
 {
     CLSID clsid;
-    HRESULT hr = CLSIDFromProgID(progId, &clsid);
+    HRESULT hr = ClassAndHolder(progId, &clsid, out);
     if (FAILED(hr))
-        return hr;
-    if (FAILED(hr = NewHolder(out)))
         return hr;
     hr = CreateDispatchByClsid(*out, clsid);
     if (SUCCEEDED(hr))
@@ -73,10 +92,8 @@ HRESULT CreateByProgId(const wchar_t* progId, DispatchHolder** out)
 HRESULT CreateOnMachine(const wchar_t* progId, const wchar_t* machine, DispatchHolder** out)
 {
     CLSID clsid;
-    HRESULT hr = CLSIDFromProgID(progId, &clsid);
+    HRESULT hr = ClassAndHolder(progId, &clsid, out);
     if (FAILED(hr))
-        return hr;
-    if (FAILED(hr = NewHolder(out)))
         return hr;
     PfnCoCreateInstanceEx create = FindCoCreateInstanceEx();
     if (!create)
@@ -133,14 +150,7 @@ HRESULT BindMonikerName(const wchar_t* name, DispatchHolder** out)
     IDispatch* disp = nullptr;
     hr = BindMoniker(moniker, 0, IID_IDispatch, reinterpret_cast<void**>(&disp));
     moniker->Release();
-    if (FAILED(hr))
-        return hr;
-    if (FAILED(hr = NewHolder(out))) {
-        disp->Release();
-        return hr;
-    }
-    (*out)->disp = disp;
-    return S_OK;
+    return FAILED(hr) ? hr : HolderOf(disp, nullptr, out);
 }
 
 HRESULT LoadFileIntoClass(const wchar_t* file, const wchar_t* progId, DispatchHolder** out)
@@ -163,15 +173,7 @@ HRESULT LoadFileIntoClass(const wchar_t* file, const wchar_t* progId, DispatchHo
     if (SUCCEEDED(hr))
         hr = persist->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&disp));
     persist->Release();
-    if (FAILED(hr))
-        return hr;
-    if (FAILED(hr = NewHolder(out))) {
-        disp->Release();
-        return hr;
-    }
-    (*out)->disp = disp;
-    (*out)->clsid = clsid;
-    return S_OK;
+    return FAILED(hr) ? hr : HolderOf(disp, &clsid, out);
 }
 
 }  // namespace

@@ -131,8 +131,6 @@ void CollectionCloseCase(BDS* ctx, BuiltinCall& call)
     resultants& arg = call.args[1];
     CComObjectAg* object = ObjectOf(&arg);
     if (object && object->enumerator && arg.originVar != ORIGIN_NONE) {
-        CResultVar value(ctx);
-        value.Borrow(arg);
         CResultVar closed(ctx);
         closed.v.originVar = arg.originVar;
         closed.v.originScope = arg.originScope;

@@ -213,8 +213,7 @@ void VariantTimeToYmdHms(double date, char* out, size_t size)
         lstrcpynA(out, "0000:00:00:00:00:00", static_cast<int>(size));
         return;
     }
-    std::snprintf(out, size, "%04d:%02d:%02d:%02d:%02d:%02d", st.wYear, st.wMonth, st.wDay,
-                  st.wHour, st.wMinute, st.wSecond);
+    FormatYmdHms(st, true, out, size);
 }
 
 bool YmdHmsToVariantTime(const char* text, double* date)
@@ -222,12 +221,6 @@ bool YmdHmsToVariantTime(const char* text, double* date)
     YmdHmsFields f{};
     if (!ParseYMDHMS(text, &f, YMD_CHECK_FULL, 1))
         return false;
-    SYSTEMTIME st{};
-    st.wYear = static_cast<WORD>(f.year);
-    st.wMonth = static_cast<WORD>(f.month);
-    st.wDay = static_cast<WORD>(f.day);
-    st.wHour = static_cast<WORD>(f.hour);
-    st.wMinute = static_cast<WORD>(f.minute);
-    st.wSecond = static_cast<WORD>(f.second);
+    SYSTEMTIME st = YmdHmsToSystemTime(f);
     return SystemTimeToVariantTime(&st, date) != 0;
 }
