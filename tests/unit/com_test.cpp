@@ -4,8 +4,11 @@
 #include <ole2.h>
 #include <oleauto.h>
 
+#include <algorithm>
+
 #include "engine/com/com_adapter.h"
 #include "engine/com/com_errors.h"
+#include "engine/com/com_gates.h"
 #include "engine/com/com_names.h"
 #include "engine/com/com_params.h"
 #include "engine/com/com_safearray.h"
@@ -321,6 +324,41 @@ TEST_F(FrontTest, OleBeginsOnceForTwoObjectsAndEndsOnce)
     ComTerminateContext(ctx);
     EXPECT_EQ(adapter.uninitCalls - uninits, 1u);
     EXPECT_EQ(ctx->com.bOleInitialized, 0u);
+}
+
+// The memory report sees object values in variables and in array elements alike.
+TEST_F(FrontTest, MemoryReportCountsTheInterfacesHeld)
+{
+    Exec({"d = CreateObject(\"Scripting.Dictionary\")", "a = ArrDimension(2)", "a[1] = d", "n = 5",
+          "e = CreateObject(\"Scripting.Dictionary\")"});
+    EXPECT_EQ(CountComObjectVariables(ctx), 3);
+    auto pointer = static_cast<int32_t>(reinterpret_cast<uintptr_t>(ObjectOf(Var("d"))->Dispatch()));
+    EXPECT_EQ(CountObjectReferences(ctx, pointer), 2);
+    EXPECT_EQ(CountObjectReferences(ctx, 0), 0);
+    resultants list;
+    InitResultValue(ctx, &list, VK_RECORD, 0);
+    ASSERT_EQ(ListComObjectVariables(ctx, 0, &list), 1);
+    std::string expected = std::to_string(pointer) + "\t" + std::to_string(pointer) + "\t";
+    EXPECT_EQ(TextOf(list).rfind(expected, 0), 0u) << TextOf(list);
+    EXPECT_EQ(std::count(TextOf(list).begin(), TextOf(list).end(), '\t'), 2);
+    FreeValue(ctx, &list, 0, VK_RECORD);
+    ComTerminateContext(ctx);
+}
+
+TEST(ComBlockChain, BlocksPushedOnTheFrontAndFreedTogether)
+{
+    void* chain = nullptr;
+    EXPECT_EQ(BlockChainAlloc(&chain, 0, 8), nullptr);
+    EXPECT_EQ(BlockChainAlloc(&chain, 4, 0), nullptr);
+    auto* first = static_cast<uint8_t*>(BlockChainAlloc(&chain, 10, 16));
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first - 8, chain);
+    auto* second = static_cast<uint8_t*>(BlockChainAlloc(&chain, 1, 4));
+    EXPECT_EQ(second - 8, chain);
+    void* link;
+    std::memcpy(&link, second - 8, sizeof link);
+    EXPECT_EQ(link, first - 8);
+    BlockChainFreeAll(chain);
 }
 
 class ComEngineTest : public kvtest::EngineDllTest {};
