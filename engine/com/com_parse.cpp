@@ -140,7 +140,8 @@ int CParseObject::ParseArgumentTypePrefix(VARTYPE* type)
         size_t used = std::strlen(joined);
         lstrcpynA(joined + used, part, static_cast<int>(sizeof joined - used));
     };
-    if (ctx_->nTokenKind == TK_END)
+    // Only a name can be a type: a literal before ":" is the start of a concatenation.
+    if (ctx_->nTokenKind != TK_NAME && ctx_->nTokenKind != TK_KEYWORD)
         return 1;
     add(ctx_);
     if (!Next(ctx_))
