@@ -339,8 +339,9 @@ TEST_F(FrontTest, MemoryReportCountsTheInterfacesHeld)
     InitResultValue(ctx, &list, VK_RECORD, 0);
     ASSERT_EQ(ListComObjectVariables(ctx, 0, &list), 1);
     std::string expected = std::to_string(pointer) + "\t" + std::to_string(pointer) + "\t";
-    EXPECT_EQ(TextOf(list).rfind(expected, 0), 0u) << TextOf(list);
-    EXPECT_EQ(std::count(TextOf(list).begin(), TextOf(list).end(), '\t'), 2);
+    std::string text = TextOf(list);
+    EXPECT_EQ(text.rfind(expected, 0), 0u) << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\t'), 2) << text;
     FreeValue(ctx, &list, 0, VK_RECORD);
     ComTerminateContext(ctx);
 }
