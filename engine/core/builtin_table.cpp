@@ -81,6 +81,7 @@ extern const BuiltinFamily g_DllLibraryBuiltins;     // DllLoad, DllFree, DllHwn
 extern const BuiltinFamily g_DllStructBuiltins;      // DllStruct...
 extern const BuiltinFamily g_CallbackBuiltins;       // DllCallbackCreate, DllCallbackDestroy
 extern const BuiltinFamily g_ExtenderBuiltins;       // AddExtender
+extern const BuiltinFamily g_ComObjectBuiltins;      // COM objects, member calls, SAFEARRAYs
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -157,6 +158,7 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_DllStructBuiltins,
     &g_CallbackBuiltins,
     &g_ExtenderBuiltins,
+    &g_ComObjectBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)

@@ -32,6 +32,7 @@
 #include "engine/system/logon_state.h"
 #include "engine/core/trace_state.h"
 #include "engine/system/system_state.h"
+#include "engine/com/com_state.h"
 
 struct ExtArgRecord;
 
@@ -146,6 +147,7 @@ struct BDS {
     DialogState dlg;
     SystemState sys;
     NativeState native;
+    ComState com;
 };
 
 inline void SetError(BDS* ctx, uint16_t code) { ctx->nErrorCode = code; }

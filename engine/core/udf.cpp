@@ -1,5 +1,6 @@
 // User-defined functions: their records and headers, calls with their variable scopes,
 // calls by name for dialog procedures, and removal.
+#include "engine/com/com_value.h"
 #include "engine/core/runloop.h"
 #include "engine/native/callbacks.h"
 #include "engine/core/errors.h"
@@ -520,6 +521,17 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
         // becomes one more holder of it.
         if ((result->flags & VF_ARRAY) && result->originVar != ORIGIN_NONE && ValueArray(result))
             AddArrayRef(ValueArray(result));
+        // So does a COM value that still belongs to one of its variables: it becomes an
+        // independent copy.
+        if ((result->flags & VF_VARIANT) && result->originVar != ORIGIN_NONE) {
+            ValueHead own{};
+            if (VariantToValueCopy(ctx, result->flags, result, &own)) {
+                result->var = own.var;
+            } else {
+                VariantInit(&result->var);
+                result->flags &= ~(VF_VARIANT | VF_COMOBJ);
+            }
+        }
         ReleaseScopeVariables(ctx);
         ctx->aScopes[slot].used = ctx->nVarUsed;
         if (!RestoreVarScope(ctx, &scope) && !ctx->nErrorCode)

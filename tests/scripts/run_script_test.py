@@ -195,22 +195,19 @@ def compare_tree(expected_dir, work):
     return problems
 
 
-def copy_fixtures(names, bin_dir, work):
-    """Copies the named files or folders of the build's bin/fixtures into the work folder."""
-    problems = []
-    for name in (n.strip() for n in names.split(",")):
-        if not name:
-            continue
-        source = os.path.join(bin_dir, "fixtures", name)
-        target = os.path.join(work, name)
+def copy_fixtures(names, fixtures, work):
+    """Copies the build's fixtures (files or folders under bin/fixtures) into the work
+    folder; answers a problem text, or None."""
+    for name in [n.strip() for n in names.split(",") if n.strip()]:
+        source = os.path.normpath(os.path.join(fixtures, name))
+        if not source.startswith(os.path.normpath(fixtures) + os.sep) or not os.path.exists(source):
+            return "fixture %r is not in %s (is it built?)" % (name, fixtures)
+        target = os.path.join(work, os.path.basename(source))
         if os.path.isdir(source):
             shutil.copytree(source, target, dirs_exist_ok=True)
-        elif os.path.isfile(source):
-            os.makedirs(os.path.dirname(target), exist_ok=True)
-            shutil.copy2(source, target)
         else:
-            problems.append("fixture %s is not in %s" % (name, os.path.join(bin_dir, "fixtures")))
-    return problems
+            shutil.copy2(source, target)
+    return None
 
 
 def describe_windows(t):
@@ -251,10 +248,9 @@ def main():
     if os.path.isdir(stem + ".files"):
         shutil.copytree(stem + ".files", work)
     os.makedirs(work, exist_ok=True)
-    missing = copy_fixtures(directives.get("fixtures", ""), bin_dir, work)
-    if missing:
-        print("FAILED: %s" % script)
-        print("\n".join(missing))
+    problem = copy_fixtures(directives.get("fixtures", ""), os.path.join(bin_dir, "fixtures"), work)
+    if problem:
+        print("FAILED: %s" % problem)
         return 1
 
     t = ScriptTest(script, work, bin_dir)
