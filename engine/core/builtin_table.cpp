@@ -31,6 +31,7 @@ extern const BuiltinFamily g_InputSoundBuiltins;     // IgnoreInput, PlayWavefor
 extern const BuiltinFamily g_WildcardBuiltins;     // FileMapName
 extern const BuiltinFamily g_FileListBuiltins;     // FileDelete, FileSize, FileSizeEx
 extern const BuiltinFamily g_ItemizeBuiltins;      // FileItemize, DirItemize, FileItemPath
+extern const BuiltinFamily g_FileCompareBuiltins;  // FileCompare, FileEncoding, FileTimeGet ...
 extern const BuiltinFamily g_AttributeBuiltins;    // file and directory attributes
 extern const BuiltinFamily g_FileTimeBuiltins;     // file time stamps
 extern const BuiltinFamily g_DiskBuiltins;         // drives and disks
@@ -82,6 +83,7 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_WildcardBuiltins,
     &g_FileListBuiltins,
     &g_ItemizeBuiltins,
+    &g_FileCompareBuiltins,
     &g_AttributeBuiltins,
     &g_FileTimeBuiltins,
     &g_DiskBuiltins,
