@@ -33,6 +33,7 @@ extern const BuiltinFamily g_FileListBuiltins;     // FileDelete, FileSize, File
 extern const BuiltinFamily g_ItemizeBuiltins;      // FileItemize, DirItemize, FileItemPath
 extern const BuiltinFamily g_FileCompareBuiltins;  // FileCompare, FileEncoding, FileTimeGet ...
 extern const BuiltinFamily g_FileVersionBuiltins;  // FileVerInfo, InstallFile
+extern const BuiltinFamily g_FileDigestBuiltins;   // FileDigest, FileDigestGetKey
 extern const BuiltinFamily g_AttributeBuiltins;    // file and directory attributes
 extern const BuiltinFamily g_FileTimeBuiltins;     // file time stamps
 extern const BuiltinFamily g_DiskBuiltins;         // drives and disks
@@ -86,6 +87,7 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_ItemizeBuiltins,
     &g_FileCompareBuiltins,
     &g_FileVersionBuiltins,
+    &g_FileDigestBuiltins,
     &g_AttributeBuiltins,
     &g_FileTimeBuiltins,
     &g_DiskBuiltins,
