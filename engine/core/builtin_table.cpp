@@ -34,6 +34,7 @@ extern const BuiltinFamily g_ItemizeBuiltins;      // FileItemize, DirItemize, F
 extern const BuiltinFamily g_FileCompareBuiltins;  // FileCompare, FileEncoding, FileTimeGet ...
 extern const BuiltinFamily g_FileVersionBuiltins;  // FileVerInfo, InstallFile
 extern const BuiltinFamily g_FileDigestBuiltins;   // FileDigest, FileDigestGetKey
+extern const BuiltinFamily g_FilePurgeBuiltins;    // FilePurge
 extern const BuiltinFamily g_AttributeBuiltins;    // file and directory attributes
 extern const BuiltinFamily g_FileTimeBuiltins;     // file time stamps
 extern const BuiltinFamily g_DiskBuiltins;         // drives and disks
@@ -88,6 +89,7 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_FileCompareBuiltins,
     &g_FileVersionBuiltins,
     &g_FileDigestBuiltins,
+    &g_FilePurgeBuiltins,
     &g_AttributeBuiltins,
     &g_FileTimeBuiltins,
     &g_DiskBuiltins,
