@@ -35,6 +35,7 @@ extern const BuiltinFamily g_FileCompareBuiltins;  // FileCompare, FileEncoding,
 extern const BuiltinFamily g_FileVersionBuiltins;  // FileVerInfo, InstallFile
 extern const BuiltinFamily g_FileDigestBuiltins;   // FileDigest, FileDigestGetKey
 extern const BuiltinFamily g_FilePurgeBuiltins;    // FilePurge
+extern const BuiltinFamily g_PipeBuiltins;         // the named-pipe built-ins
 extern const BuiltinFamily g_AttributeBuiltins;    // file and directory attributes
 extern const BuiltinFamily g_FileTimeBuiltins;     // file time stamps
 extern const BuiltinFamily g_DiskBuiltins;         // drives and disks
@@ -90,6 +91,7 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_FileVersionBuiltins,
     &g_FileDigestBuiltins,
     &g_FilePurgeBuiltins,
+    &g_PipeBuiltins,
     &g_AttributeBuiltins,
     &g_FileTimeBuiltins,
     &g_DiskBuiltins,
