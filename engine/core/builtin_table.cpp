@@ -36,6 +36,7 @@ extern const BuiltinFamily g_FileVersionBuiltins;  // FileVerInfo, InstallFile
 extern const BuiltinFamily g_FileDigestBuiltins;   // FileDigest, FileDigestGetKey
 extern const BuiltinFamily g_FilePurgeBuiltins;    // FilePurge
 extern const BuiltinFamily g_PipeBuiltins;         // the named-pipe built-ins
+extern const BuiltinFamily g_FileLockBuiltins;     // FileLockItemize
 extern const BuiltinFamily g_AttributeBuiltins;    // file and directory attributes
 extern const BuiltinFamily g_FileTimeBuiltins;     // file time stamps
 extern const BuiltinFamily g_DiskBuiltins;         // drives and disks
@@ -92,6 +93,7 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_FileDigestBuiltins,
     &g_FilePurgeBuiltins,
     &g_PipeBuiltins,
+    &g_FileLockBuiltins,
     &g_AttributeBuiltins,
     &g_FileTimeBuiltins,
     &g_DiskBuiltins,

@@ -8,10 +8,6 @@
 
 struct BDS;
 
-// ---- restart manager
-// Frees the restart-manager library when it was loaded.
-void RestartMgrUnload();
-
 // ---- windows, input, standard boxes and menus
 // The performance-counter index of an object or counter name, as text ("" when unknown).
 void GetMyCounterIndex(const char* name, char* out, int size);
