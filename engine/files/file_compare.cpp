@@ -14,6 +14,7 @@
 #include "engine/files/path_buf.h"
 #include "engine/files/path_search.h"
 #include "engine/files/text_encoding.h"
+#include "engine/system/heap_block.h"
 #include "engine/system/date_text.h"
 
 namespace {
@@ -31,19 +32,6 @@ enum : uint16_t { ID_FILECOMPARE = 464, ID_FILEENCODING = 471, ID_FILETIMECODE =
                   ID_FILEYMDHMS = 507 };
 
 constexpr DWORD COMPARE_BLOCK = 65536;
-
-// A block of the process heap, freed on every way out.
-struct HeapBlock {
-    uint8_t* data = nullptr;
-    explicit HeapBlock(size_t size) : data(static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, size ? size : 1))) {}
-    ~HeapBlock()
-    {
-        if (data)
-            HeapFree(GetProcessHeap(), 0, data);
-    }
-    HeapBlock(const HeapBlock&) = delete;
-    HeapBlock& operator=(const HeapBlock&) = delete;
-};
 
 // ---------------------------------------------------------------- FileCompare
 
@@ -119,8 +107,8 @@ int SameContents(BDS* ctx, const std::wstring& first, const std::wstring& second
         SetError(ctx, ERR_NO_MEMORY);
         return -1;
     }
-    uint8_t* left = blocks.data;
-    uint8_t* right = blocks.data + COMPARE_BLOCK;
+    uint8_t* left = blocks.As<uint8_t>();
+    uint8_t* right = left + COMPARE_BLOCK;
     for (;;) {
         int64_t n = ReadFull(a.handle, left, COMPARE_BLOCK);
         int64_t m = ReadFull(b.handle, right, COMPARE_BLOCK);
@@ -205,13 +193,13 @@ void CaseFileEncoding(BDS* ctx, BuiltinCall& c)
         SetError(ctx, ERR_NO_MEMORY);
         return;
     }
-    int64_t got = ReadFull(file.handle, contents.data, count);
+    int64_t got = ReadFull(file.handle, contents.As<uint8_t>(), count);
     if (got < 0) {
         StoreLastError(ctx, GetLastError(), "ReadFile", false);
         SetError(ctx, ERR_READ);
         return;
     }
-    SetResultInt(ctx, c.result, TextEncodingTest(contents.data, static_cast<size_t>(got)));
+    SetResultInt(ctx, c.result, TextEncodingTest(contents.As<uint8_t>(), static_cast<size_t>(got)));
 }
 
 // ---------------------------------------------------------------- last-write time

@@ -17,6 +17,7 @@
 #include "engine/files/file_args.h"
 #include "engine/files/file_handles.h"
 #include "engine/files/path_buf.h"
+#include "engine/system/heap_block.h"
 
 namespace {
 
@@ -159,15 +160,6 @@ bool HexBytes(const char* text, std::vector<uint8_t>& bytes)
 
 // ---------------------------------------------------------------- FileDigest
 
-struct HeapBlock {
-    void* data = HeapAlloc(GetProcessHeap(), 0, READ_BLOCK);
-    ~HeapBlock()
-    {
-        if (data)
-            HeapFree(GetProcessHeap(), 0, data);
-    }
-};
-
 // The HMAC key of the arguments (key text and base), checked; false with the error set.
 bool HmacKey(BDS* ctx, const BuiltinCall& c, std::vector<uint8_t>& key)
 {
@@ -261,7 +253,7 @@ void DoFileDigest(BDS* ctx, BuiltinCall& c)
         SetError(ctx, ERR_OPEN);
         return;
     }
-    HeapBlock block;
+    HeapBlock block(READ_BLOCK);
     if (!block.data) {
         SetError(ctx, ERR_NO_MEMORY);
         return;

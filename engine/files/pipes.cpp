@@ -138,6 +138,24 @@ Waited WaitForIo(PipeIo& io, DWORD ms)
     return Waited::TimedOut;
 }
 
+enum class Pause { Again, TimedOut, Cancelled };
+
+// Between two tries of a polling wait: pumps, then waits a step of at most `ms` of the time
+// left (for a busy pipe, through the system's wait for it).
+Pause PauseBetweenTries(BDS* ctx, const Deadline& deadline, DWORD ms, const char* busyPipe = nullptr)
+{
+    PumpMessages(ctx);
+    if (ctx->bCancel)
+        return Pause::Cancelled;
+    if (deadline.Left() == 0)
+        return Pause::TimedOut;
+    if (busyPipe)
+        WaitNamedPipeA(busyPipe, deadline.Step(ms));
+    else
+        WaitPumping(ctx, deadline.Step(ms));
+    return ctx->bCancel ? Pause::Cancelled : Pause::Again;
+}
+
 // Records a failing pipe call and answers the result word.
 void PipeFailed(BDS* ctx, resultants* result, DWORD error, const char* call, const char* word)
 {
@@ -372,14 +390,11 @@ void PipeServerClose(BDS* ctx, resultants* result, HANDLE pipe, DWORD timeout)
             }
             if (gone)
                 break;
-            PumpMessages(ctx);
-            if (ctx->bCancel)
+            Pause pause = PauseBetweenTries(ctx, deadline, CLOSE_POLL_MS);
+            if (pause == Pause::Cancelled)
                 return;
-            if (deadline.Left() == 0)
+            if (pause == Pause::TimedOut)
                 break;
-            WaitPumping(ctx, deadline.Step(CLOSE_POLL_MS));
-            if (ctx->bCancel)
-                return;
         }
     }
     DisconnectNamedPipe(pipe);
@@ -408,18 +423,13 @@ void PipeClientOpen(BDS* ctx, resultants* result, const char* name, DWORD timeou
         }
         if (!tooLong)
             error = GetLastError();
-        PumpMessages(ctx);
-        if (ctx->bCancel)
-            return;
-        if (deadline.Left() == 0)
-            break;
         // A busy pipe is waited for by the system; a pipe not there yet by a short pause.
-        if (error == ERROR_PIPE_BUSY)
-            WaitNamedPipeA(name, deadline.Step(CLOSE_POLL_MS));
-        else
-            WaitPumping(ctx, deadline.Step(CLIENT_POLL_MS));
-        if (ctx->bCancel)
+        Pause pause = error == ERROR_PIPE_BUSY ? PauseBetweenTries(ctx, deadline, CLOSE_POLL_MS, name)
+                                               : PauseBetweenTries(ctx, deadline, CLIENT_POLL_MS);
+        if (pause == Pause::Cancelled)
             return;
+        if (pause == Pause::TimedOut)
+            break;
     }
     PipeFailed(ctx, result, error, "PipeClientOpen: CreateFile", kTimer);
 }
@@ -444,14 +454,11 @@ void PipeClientSendRecvData(BDS* ctx, resultants* result, HANDLE pipe, const cha
             if (IsBroken(peekError))
                 break;
         }
-        PumpMessages(ctx);
-        if (ctx->bCancel)
+        Pause pause = PauseBetweenTries(ctx, deadline, CLIENT_POLL_MS);
+        if (pause == Pause::Cancelled)
             return;
-        if (deadline.Left() == 0)
+        if (pause == Pause::TimedOut)
             break;
-        WaitPumping(ctx, deadline.Step(CLIENT_POLL_MS));
-        if (ctx->bCancel)
-            return;
     }
     if (peekError) {
         PipeFailed(ctx, result, peekError, "PipeClientSendRecvData: PeekNamedPipe",
