@@ -77,6 +77,8 @@ extern const BuiltinFamily g_DdeBuiltins;        // the DDE client
 extern const BuiltinFamily g_CredManBuiltins;    // CredMan
 extern const BuiltinFamily g_IconBuiltins;       // IconExtract, IconInfo, IconReplace
 extern const BuiltinFamily g_SendKeyBuiltins;    // SendKey, SendKeysTo, SendKeysChild and twins
+extern const BuiltinFamily g_MouseBuiltins;      // MouseInfo, MouseMove, MouseCoords, MouseClick(Btn)
+extern const BuiltinFamily g_MousePlayBuiltins;  // MousePlay
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -149,6 +151,8 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_CredManBuiltins,
     &g_IconBuiltins,
     &g_SendKeyBuiltins,
+    &g_MouseBuiltins,
+    &g_MousePlayBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)

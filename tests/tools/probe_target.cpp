@@ -10,7 +10,8 @@
 // every key message ("KEYDOWN 41 0": virtual key in hex, extended bit; "CHAR 0061 a":
 // the character's UTF-16 unit in hex, then the character when it prints) and every mouse
 // button message ("LBUTTONDOWN 120 80", "NCLBUTTONDOWN 2 -10 -30": the hit-test code and
-// then client coordinates of the window).
+// then client coordinates of the window); before its first report it tells where its
+// client area begins on the screen ("CLIENT 54 94").
 // --title gives the window's title, --hidden leaves it hidden.
 #include <windows.h>
 
@@ -92,13 +93,6 @@ HMENU MenuBar()
 
 // ---------------------------------------------------------------- input mode
 
-std::string Hex(unsigned value, int digits)
-{
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%0*X", digits, value);
-    return buf;
-}
-
 const char* KeyMessageName(UINT msg)
 {
     switch (msg) {
@@ -138,35 +132,42 @@ const char* MouseMessageName(UINT msg)
 }
 
 // Reports a key or mouse button message taken from the queue, whichever window of the
-// target it is for; positions are given in client coordinates of the main window.
+// target it is for; positions are given in client coordinates of the main window, whose
+// place on the screen the first report tells.
 void ReportInput(HWND main, const MSG& m)
 {
-    if (const char* name = KeyMessageName(m.message)) {
-        if (m.message == WM_CHAR || m.message == WM_SYSCHAR) {
-            wchar_t ch[2] = {static_cast<wchar_t>(m.wParam), 0};
-            std::string line = std::string(name) + " " + Hex(static_cast<unsigned>(m.wParam), 4);
-            if (m.wParam >= 0x20)
-                line += " " + Utf8(ch);
-            Say(line);
-        } else {
-            Say(std::string(name) + " " + Hex(static_cast<unsigned>(m.wParam), 2) + " " +
-                ((m.lParam & (1 << 24)) ? "1" : "0"));
-        }
+    static bool told;
+    const char* key = KeyMessageName(m.message);
+    const char* button = MouseMessageName(m.message);
+    if (!key && !button)
         return;
+    char line[128];
+    if (!told) {
+        POINT client = {0, 0};
+        ClientToScreen(main, &client);
+        std::snprintf(line, sizeof line, "CLIENT %ld %ld", client.x, client.y);
+        Say(line);
+        told = true;
     }
-    const char* name = MouseMessageName(m.message);
-    if (!name)
-        return;
-    POINT p = {static_cast<short>(LOWORD(m.lParam)), static_cast<short>(HIWORD(m.lParam))};
-    bool nonClient = m.message >= WM_NCLBUTTONDOWN && m.message <= WM_NCMBUTTONDBLCLK;
-    if (nonClient)
-        ScreenToClient(main, &p);
-    else
-        MapWindowPoints(m.hwnd, main, &p, 1);
-    std::string line = name;
-    if (nonClient)
-        line += " " + std::to_string(static_cast<int>(m.wParam));
-    Say(line + " " + std::to_string(p.x) + " " + std::to_string(p.y));
+    if (m.message == WM_CHAR || m.message == WM_SYSCHAR) {
+        wchar_t ch[2] = {static_cast<wchar_t>(m.wParam), 0};
+        std::snprintf(line, sizeof line, "%s %04X%s%s", key, static_cast<unsigned>(m.wParam),
+                      m.wParam >= 0x20 ? " " : "", m.wParam >= 0x20 ? Utf8(ch).c_str() : "");
+    } else if (key) {
+        std::snprintf(line, sizeof line, "%s %02X %d", key, static_cast<unsigned>(m.wParam),
+                      (m.lParam & (1 << 24)) ? 1 : 0);
+    } else {
+        POINT p = {static_cast<short>(LOWORD(m.lParam)), static_cast<short>(HIWORD(m.lParam))};
+        bool nonClient = m.message >= WM_NCLBUTTONDOWN && m.message <= WM_NCMBUTTONDBLCLK;
+        if (nonClient) {
+            ScreenToClient(main, &p);
+            std::snprintf(line, sizeof line, "%s %d %ld %ld", button, static_cast<int>(m.wParam), p.x, p.y);
+        } else {
+            MapWindowPoints(m.hwnd, main, &p, 1);
+            std::snprintf(line, sizeof line, "%s %ld %ld", button, p.x, p.y);
+        }
+    }
+    Say(line);
 }
 
 int RunWindow(const Options& o)
