@@ -79,6 +79,7 @@ extern const BuiltinFamily g_IconBuiltins;       // IconExtract, IconInfo, IconR
 extern const BuiltinFamily g_SendKeyBuiltins;    // SendKey, SendKeysTo, SendKeysChild and twins
 extern const BuiltinFamily g_MouseBuiltins;      // MouseInfo, MouseMove, MouseCoords, MouseClick(Btn)
 extern const BuiltinFamily g_MousePlayBuiltins;  // MousePlay
+extern const BuiltinFamily g_KeyStateBuiltins;   // KeyToggleGet/Set, IsKeyDown, WaitForKey(Ex)
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -153,6 +154,7 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_SendKeyBuiltins,
     &g_MouseBuiltins,
     &g_MousePlayBuiltins,
+    &g_KeyStateBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)
