@@ -80,6 +80,7 @@ extern const BuiltinFamily g_SendKeyBuiltins;    // SendKey, SendKeysTo, SendKey
 extern const BuiltinFamily g_MouseBuiltins;      // MouseInfo, MouseMove, MouseCoords, MouseClick(Btn)
 extern const BuiltinFamily g_MousePlayBuiltins;  // MousePlay
 extern const BuiltinFamily g_KeyStateBuiltins;   // KeyToggleGet/Set, IsKeyDown, WaitForKey(Ex)
+extern const BuiltinFamily g_MediaBuiltins;      // PlayMedia, PlayMidi, SoundVolume
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -155,6 +156,7 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_MouseBuiltins,
     &g_MousePlayBuiltins,
     &g_KeyStateBuiltins,
+    &g_MediaBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)

@@ -33,4 +33,5 @@ struct WaitedKeys {
 struct SystemState {
     DdeState dde;
     WaitedKeys waitedKeys;
+    uint32_t MediaNotifyDone;   // set by the notify window when an MCI command completes
 };
