@@ -81,6 +81,7 @@ extern const BuiltinFamily g_MouseBuiltins;      // MouseInfo, MouseMove, MouseC
 extern const BuiltinFamily g_MousePlayBuiltins;  // MousePlay
 extern const BuiltinFamily g_KeyStateBuiltins;   // KeyToggleGet/Set, IsKeyDown, WaitForKey(Ex)
 extern const BuiltinFamily g_MediaBuiltins;      // PlayMedia, PlayMidi, SoundVolume
+extern const BuiltinFamily g_EnvironmentBuiltins;  // Environment, EnvironSet, EnvItemize
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -157,6 +158,7 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_MousePlayBuiltins,
     &g_KeyStateBuiltins,
     &g_MediaBuiltins,
+    &g_EnvironmentBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)

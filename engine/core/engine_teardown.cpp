@@ -16,6 +16,7 @@
 #include "engine/data/cng_hash.h"
 #include "engine/files/file_io.h"
 #include "engine/files/registry.h"
+#include "engine/system/environment.h"
 #include "engine/system/input_block.h"
 
 namespace {

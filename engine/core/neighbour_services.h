@@ -13,8 +13,6 @@ struct BDS;
 void RestartMgrUnload();
 
 // ---- system, processes and time
-// Frees the context's private environment block, when there is one.
-void EnvironmentBlockFree(BDS* ctx);
 // Ends the DDE conversations and the DDE client when it is active.
 void DdeCleanup(BDS* ctx);
 // Open DDE conversations (of DDE_CONVERSATION_SLOTS).

@@ -4,7 +4,5 @@
 
 #include "engine/core/neighbour_services.h"
 
-void EnvironmentBlockFree(BDS*) {}
-
 // The internal-information report: nothing is open.
 int DdeConversationsOpen(BDS*) { return 0; }
