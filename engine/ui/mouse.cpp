@@ -224,14 +224,7 @@ HWND VisibleAncestor(HWND window)
 // The buttons held down with the click (mouse_event flags, and MK_ flags).
 DWORD HeldButtons(int32_t modifiers, bool up)
 {
-    DWORD flags = 0;
-    if (modifiers & CLICK_HOLD_LEFT)
-        flags |= up ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_LEFTDOWN;
-    if (modifiers & CLICK_HOLD_RIGHT)
-        flags |= up ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_RIGHTDOWN;
-    if (modifiers & CLICK_HOLD_MIDDLE)
-        flags |= up ? MOUSEEVENTF_MIDDLEUP : MOUSEEVENTF_MIDDLEDOWN;
-    return flags;
+    return MouseButtonFlags(modifiers, CLICK_HOLD_LEFT, CLICK_HOLD_RIGHT, CLICK_HOLD_MIDDLE, up);
 }
 
 WPARAM HeldKeys(int32_t modifiers)
@@ -409,6 +402,18 @@ uint16_t FindMouseTarget(BDS* ctx, const char* window, const char* child, MouseT
     if (!target->window)
         return ERR_MOUSE_PARENT_NOT_FOUND;
     return target->child ? 0 : ERR_MOUSE_CHILD_NOT_FOUND;
+}
+
+DWORD MouseButtonFlags(int32_t bits, int32_t left, int32_t right, int32_t middle, bool up)
+{
+    DWORD flags = 0;
+    if (bits & left)
+        flags |= up ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_LEFTDOWN;
+    if (bits & right)
+        flags |= up ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_RIGHTDOWN;
+    if (bits & middle)
+        flags |= up ? MOUSEEVENTF_MIDDLEUP : MOUSEEVENTF_MIDDLEDOWN;
+    return flags;
 }
 
 void MouseModifierKeys(int32_t modifiers, bool up)

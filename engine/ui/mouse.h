@@ -28,6 +28,10 @@ uint16_t FindMouseTarget(BDS* ctx, const char* window, const char* child, MouseT
 // The Ctrl and Shift bits of MouseClick and MousePlay.
 enum : int32_t { MOUSE_CTRL = 1, MOUSE_SHIFT = 2 };
 
+// The mouse_event flags (down or up) of the buttons whose bits are set, of the three bits
+// that stand for the left, right and middle button.
+DWORD MouseButtonFlags(int32_t bits, int32_t left, int32_t right, int32_t middle, bool up);
+
 // Presses (Ctrl, then Shift) or releases (Shift, then Ctrl) the keys the bits ask for.
 void MouseModifierKeys(int32_t modifiers, bool up);
 

@@ -1,7 +1,5 @@
 // MousePlay: moves the pointer in steps to a position of a window (dragging held buttons),
 // then clicks.
-#include <cmath>
-
 #include "engine/core/builtin.h"
 #include "engine/core/context.h"
 #include "engine/core/pump.h"
@@ -31,23 +29,9 @@ enum : int32_t {
 };
 constexpr int32_t ANY_CLICK = CLICK_LEFT | DOUBLE_LEFT | CLICK_MIDDLE | DOUBLE_MIDDLE | CLICK_RIGHT | DOUBLE_RIGHT;
 
-// The mouse_event flags of the buttons whose bits are set, of the three bits that name
-// the left, right and middle button.
-DWORD Buttons(int32_t bits, int32_t left, int32_t right, int32_t middle, bool up)
-{
-    DWORD flags = 0;
-    if (bits & left)
-        flags |= up ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_LEFTDOWN;
-    if (bits & right)
-        flags |= up ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_RIGHTDOWN;
-    if (bits & middle)
-        flags |= up ? MOUSEEVENTF_MIDDLEUP : MOUSEEVENTF_MIDDLEDOWN;
-    return flags;
-}
-
-DWORD Held(int32_t bits, bool up) { return Buttons(bits, HOLD_LEFT, HOLD_RIGHT, HOLD_MIDDLE, up); }
-DWORD Clicked(int32_t bits, bool up) { return Buttons(bits, CLICK_LEFT, CLICK_RIGHT, CLICK_MIDDLE, up); }
-DWORD Doubled(int32_t bits, bool up) { return Buttons(bits, DOUBLE_LEFT, DOUBLE_RIGHT, DOUBLE_MIDDLE, up); }
+DWORD Held(int32_t bits, bool up) { return MouseButtonFlags(bits, HOLD_LEFT, HOLD_RIGHT, HOLD_MIDDLE, up); }
+DWORD Clicked(int32_t bits, bool up) { return MouseButtonFlags(bits, CLICK_LEFT, CLICK_RIGHT, CLICK_MIDDLE, up); }
+DWORD Doubled(int32_t bits, bool up) { return MouseButtonFlags(bits, DOUBLE_LEFT, DOUBLE_RIGHT, DOUBLE_MIDDLE, up); }
 
 void MouseButtons(DWORD flags)
 {
