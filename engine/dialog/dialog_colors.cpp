@@ -6,19 +6,25 @@
 #include "engine/dialog/dialog_find.h"
 #include "engine/dialog/dialog_record.h"
 
-void DefaultControlColors(const Dialog6Record* dlg, DialogControlRecord* c)
+COLORREF DefaultTextColor(const Dialog6Record* dlg, const DialogControlRecord* c)
 {
-    if (c->textColor == NO_COLOR) {
-        c->textColor = dlg->textColor;
-        if (c->textColor == NO_COLOR) {
-            if (c->type == CT_PUSHBUTTON)
-                c->textColor = GetSysColor(COLOR_BTNTEXT);
-            else if (c->type == CT_ITEMBOX || c->type == CT_DROPLISTBOX)
-                c->textColor = GetSysColor(COLOR_WINDOWTEXT);
-        }
-    }
-    if (c->backColor != NO_COLOR || c->backBrush)
-        return;
+    if (dlg->textColor != NO_COLOR)
+        return dlg->textColor;
+    if (c->type == CT_PUSHBUTTON)
+        return GetSysColor(COLOR_BTNTEXT);
+    if (c->type == CT_ITEMBOX || c->type == CT_DROPLISTBOX)
+        return GetSysColor(COLOR_WINDOWTEXT);
+    return NO_COLOR;
+}
+
+void RestoreDefaultBackground(DialogControlRecord* c)
+{
+    if (c->ownsBrush && c->backBrush)
+        DeleteObject(c->backBrush);
+    c->ownsBrush = false;
+    c->backBrush = nullptr;
+    c->backColor = NO_COLOR;
+    c->defaultBack = true;
     switch (c->type) {
     case CT_STATICTEXT:
     case CT_RADIOBUTTON:
@@ -40,6 +46,14 @@ void DefaultControlColors(const Dialog6Record* dlg, DialogControlRecord* c)
     default:
         break;
     }
+}
+
+void DefaultControlColors(const Dialog6Record* dlg, DialogControlRecord* c)
+{
+    if (c->textColor == NO_COLOR)
+        c->textColor = DefaultTextColor(dlg, c);
+    if (c->backColor == NO_COLOR && !c->backBrush)
+        RestoreDefaultBackground(c);
 }
 
 bool ControlColors(Dialog6Record* dlg, HWND window, HDC dc, HBRUSH* brush)

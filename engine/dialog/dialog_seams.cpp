@@ -29,21 +29,6 @@ LRESULT RefuseRequest(BDS* ctx, WPARAM wParam)
 
 // ---------------------------------------------------------------- request servers
 
-LRESULT ServeDialogControlState(BDS* ctx, Dialog6Record*, HWND, WPARAM wParam, LPARAM)
-{
-    return RefuseRequest(ctx, wParam);
-}
-
-LRESULT ServeDialogControlSet(BDS* ctx, Dialog6Record*, HWND, WPARAM wParam, LPARAM)
-{
-    return RefuseRequest(ctx, wParam);
-}
-
-LRESULT ServeDialogControlGet(BDS* ctx, Dialog6Record*, HWND, WPARAM wParam, LPARAM)
-{
-    return RefuseRequest(ctx, wParam);
-}
-
 // Events and objects exist only for COM controls, and none can be hosted yet.
 LRESULT ServeDialogObject(BDS* ctx, Dialog6Record* dlg, HWND, WPARAM wParam, LPARAM)
 {
@@ -114,3 +99,15 @@ HWND CreateComHostWindow(BDS*, Dialog6Record*, DialogControlRecord* control, HWN
 }
 
 void FreezeComControlEvents(Dialog6Record*, int) {}
+
+// ---------------------------------------------------------------- TEMPORARY
+#include "engine/dialog/report_view.h"
+#include "engine/dialog/dialog_menus.h"
+#include "engine/dialog/dialog_paint.h"
+bool IsReportMode(HWND view) { return (GetWindowLongPtrW(view, GWL_STYLE) & 3) == 1; }
+int ReportViewGet(BDS*, Dialog6Record*, DialogControlRecord*, uint32_t, const resultants*, resultants*) { return 0; }
+int ReportViewSet(BDS*, Dialog6Record*, DialogControlRecord*, uint32_t, const resultants*) { return 0; }
+bool MenuChildNames(const Dialog6Record*, const DialogControlRecord*, std::string&) { return false; }
+int MenuItemSetText(BDS*, Dialog6Record*, HWND, int, const std::wstring&) { return 0; }
+int MenuItemInsert(HWND, Dialog6Record*, DialogControlRecord*, int) { return 1; }
+void ReleaseBitmapPaint(BDS*, HPALETTE*, HANDLE*) {}

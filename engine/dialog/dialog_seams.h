@@ -11,11 +11,8 @@ struct BDS;
 struct Dialog6Record;
 struct DialogControlRecord;
 
-// ---- the request servers (messages 7026, 7027, 7028, 7031); wParam and lParam are the
-// request blocks, already checked. The minimal servers refuse every request (3974).
-LRESULT ServeDialogControlState(BDS* ctx, Dialog6Record* dlg, HWND dialog, WPARAM wParam, LPARAM lParam);
-LRESULT ServeDialogControlSet(BDS* ctx, Dialog6Record* dlg, HWND dialog, WPARAM wParam, LPARAM lParam);
-LRESULT ServeDialogControlGet(BDS* ctx, Dialog6Record* dlg, HWND dialog, WPARAM wParam, LPARAM lParam);
+// ---- the object server (message 7031); wParam and lParam are the request blocks, already
+// checked. Events and objects belong to COM controls, which cannot be hosted yet.
 LRESULT ServeDialogObject(BDS* ctx, Dialog6Record* dlg, HWND dialog, WPARAM wParam, LPARAM lParam);
 
 // ---- the classic formats: runs a template whose format is neither 6.1 nor 6.2 and

@@ -52,7 +52,6 @@ constexpr uint16_t ERR_MENU_PARENT = 3988;
 constexpr int CAPTION_MAX = 255;
 constexpr int DPI_MAX[3] = {460, 40, 80};
 constexpr int32_t MENU_TAB_BASE = INT32_MIN;   // menus sort before every ordinary tab order
-constexpr int MENU_ENTRY_BYTES = 6;
 
 const wchar_t kNotFound[] = L"<NOT FOUND>";
 
@@ -581,8 +580,14 @@ int ParseDialogControlLines(BDS* ctx, Dialog6Record* dlg)
         if (c->type == CT_GROUPBOX)
             dlg->groupBoxes.push_back(c);
     }
-    if (dlg->menuItemCount > 0)
-        dlg->menuEntries.assign(static_cast<size_t>(dlg->menuItemCount) * MENU_ENTRY_BYTES, 0);
+    if (dlg->menuItemCount > 0) {
+        try {
+            dlg->accelEntries.reserve(static_cast<size_t>(dlg->menuItemCount));
+        } catch (...) {
+            return DialogFail(ctx, ERR_NO_RECORD);
+        }
+    }
+    dlg->menuBarRows = dlg->hasMenuBar ? 1 : 0;
     dlg->defaultButton = dlg->cancelButton = ControlCount(dlg);
     return 1;
 }

@@ -19,6 +19,7 @@
 #include "engine/dialog/dialog_report.h"
 #include "engine/dialog/dialog_requests.h"
 #include "engine/dialog/dialog_seams.h"
+#include "engine/dialog/dialog_servers.h"
 #include "engine/dialog/dialog_template.h"
 #include "engine/dialog/dialog_units.h"
 #include "engine/dialog/dialog_values.h"
@@ -142,16 +143,11 @@ void SnapPointer(BDS* ctx, Dialog6Record* dlg, HWND focus)
     int focused = DialogControlIndexOfWindow(dlg, focus);
     if (!target && focused >= 0 && dlg->controls[focused]->type == CT_PUSHBUTTON)
         target = focus;
-    if (!target || !ctx->eng.api.pfnSendInput)
+    if (!target)
         return;
     RECT r;
     GetWindowRect(target, &r);
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = MulDiv((r.left + r.right) / 2, 65535, GetSystemMetrics(SM_CXSCREEN));
-    input.mi.dy = MulDiv((r.top + r.bottom) / 2, 65535, GetSystemMetrics(SM_CYSCREEN));
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    ctx->eng.api.pfnSendInput(1, &input, sizeof input);
+    MovePointerToCenter(ctx, r);
 }
 
 // ---------------------------------------------------------------- creation
@@ -555,6 +551,29 @@ void EndDialogCancelled(Dialog6Record* dlg, bool destroy)
     dlg->ended = true;
     if (destroy)
         DestroyWindow(dlg->window);
+}
+
+void SendMouseInput(BDS* ctx, DWORD flags, int dx, int dy, DWORD data, ULONG_PTR extra)
+{
+    if (ctx->eng.api.pfnSendInput) {
+        INPUT input{};
+        input.type = INPUT_MOUSE;
+        input.mi.dx = dx;
+        input.mi.dy = dy;
+        input.mi.mouseData = data;
+        input.mi.dwFlags = flags;
+        input.mi.dwExtraInfo = extra;
+        ctx->eng.api.pfnSendInput(1, &input, sizeof input);
+    } else {
+        mouse_event(flags, static_cast<DWORD>(dx), static_cast<DWORD>(dy), data, extra);
+    }
+}
+
+void MovePointerToCenter(BDS* ctx, const RECT& r)
+{
+    int x = MulDiv((r.left + r.right) / 2, 65535, GetSystemMetrics(SM_CXSCREEN));
+    int y = MulDiv((r.top + r.bottom) / 2, 65535, GetSystemMetrics(SM_CYSCREEN));
+    SendMouseInput(ctx, MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, x, y, 0, 0);
 }
 
 void SetEditCaret(const DialogControlRecord* control, HWND edit)

@@ -219,6 +219,10 @@ class Probe:
     def close(self, **sel):
         self.run("close", **sel)
 
+    def size(self, width, height, **sel):
+        """Resizes the window (outer size in pixels); answers its WINDOW line."""
+        return self.run("size", width=width, height=height, **sel)[0]
+
     def metrics(self):
         """The METRICS line: basex, basey, caption, screen (as ints and int tuples)."""
         line = self.run("metrics")[0]

@@ -37,7 +37,8 @@ const char kUsage[] =
     "  select --item T | --pos N   select an item of a list or combo box and notify its owner\n"
     "  keys --keys K       bring the window forward and type K; {ENTER} {TAB} {ESC} {F4}\n"
     "                      {CTRL+A} {ALT+F4} {SHIFT+TAB} {{} {}} name keys\n"
-    "  metrics             the dialog base units, the caption height and the screen size\n";
+    "  metrics             the dialog base units, the caption height and the screen size\n"
+    "  size --width W --height H   resize the window (its outer size in pixels)\n";
 
 struct Args {
     std::string command;
@@ -49,6 +50,7 @@ struct Args {
     int id = -1;
     int nth = 0;
     int pos = -1;
+    int width = -1, height = -1;
 };
 
 // ---------------------------------------------------------------- output
@@ -208,14 +210,25 @@ std::string CheckField(HWND c)
     return "check=" + std::to_string(static_cast<unsigned>(state)) + " ";
 }
 
+// The control's rectangle in its parent's client coordinates.
+RECT ClientRectInParent(HWND c)
+{
+    RECT r{};
+    GetWindowRect(c, &r);
+    MapWindowPoints(nullptr, GetParent(c), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
 std::string ControlLine(HWND c)
 {
-    char head[256];
-    snprintf(head, sizeof head, "CONTROL hwnd=%s parent=%s id=%d style=0x%08lX exstyle=0x%08lX visible=%d enabled=%d ",
+    char head[320];
+    RECT r = ClientRectInParent(c);
+    snprintf(head, sizeof head,
+             "CONTROL hwnd=%s parent=%s id=%d style=0x%08lX exstyle=0x%08lX visible=%d enabled=%d rect=%ld,%ld,%ld,%ld ",
              Hex(c).c_str(), Hex(GetParent(c)).c_str(), GetDlgCtrlID(c),
              static_cast<unsigned long>(GetWindowLongPtrW(c, GWL_STYLE)),
              static_cast<unsigned long>(GetWindowLongPtrW(c, GWL_EXSTYLE)), IsWindowVisible(c) ? 1 : 0,
-             IsWindowEnabled(c) ? 1 : 0);
+             IsWindowEnabled(c) ? 1 : 0, r.left, r.top, r.right, r.bottom);
     return head + CheckField(c) + "class=" + Escape(ClassOf(c)) + " text=" + Escape(TextOf(c));
 }
 
@@ -640,6 +653,9 @@ bool ParseArgs(int argc, wchar_t** argv, Args& a)
         } else if (o == L"--pos") {
             if (!number(n) || n < 0) return false;
             a.pos = static_cast<int>(n);
+        } else if (o == L"--width" || o == L"--height") {
+            if (!number(n) || n < 0) return false;
+            (o == L"--width" ? a.width : a.height) = static_cast<int>(n);
         } else if (o == L"--keys") {
             if (!text(a.keys)) return false;
         } else {
@@ -660,7 +676,7 @@ int Run(const Args& a)
     if (c == "metrics")
         return CmdMetrics();
     if (c != "wait" && c != "dump" && c != "text" && c != "items" && c != "click" && c != "close" &&
-        c != "settext" && c != "select" && c != "keys") {
+        c != "settext" && c != "select" && c != "keys" && c != "size") {
         fprintf(stderr, "winprobe: unknown command %s\n", c.c_str());
         return EXIT_USAGE;
     }
@@ -695,6 +711,15 @@ int Run(const Args& a)
     }
     if (c == "settext")
         return CmdSetText(control ? control : window, a.text);
+    if (c == "size") {
+        if (a.width < 0 || a.height < 0) {
+            fprintf(stderr, "winprobe: size needs --width and --height\n");
+            return EXIT_USAGE;
+        }
+        SetWindowPos(window, nullptr, 0, 0, a.width, a.height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        Emit(WindowLine(window));
+        return EXIT_OK;
+    }
     if (c == "select")
         return CmdSelect(control, a);
     return CmdKeys(window, control, a.keys);
