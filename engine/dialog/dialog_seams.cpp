@@ -72,14 +72,6 @@ bool DialogContextMenu(Dialog6Record*, HWND, WPARAM, LPARAM) { return false; }
 
 void DialogInitMenuPopup(Dialog6Record*, HWND, WPARAM, LPARAM) {}
 
-// ---------------------------------------------------------------- report views
-
-int ReportViewFill(BDS*, Dialog6Record*, int, HWND) { return 1; }
-
-bool ReportViewNotify(Dialog6Record*, HWND, int, const NMHDR*, LRESULT*) { return false; }
-
-int ReportViewStoreSelection(BDS*, Dialog6Record*, DialogControlRecord*) { return 1; }
-
 // ---------------------------------------------------------------- resizing and painting
 
 void DialogResizeEvent(Dialog6Record*, HWND, int) {}
@@ -100,13 +92,18 @@ HWND CreateComHostWindow(BDS*, Dialog6Record*, DialogControlRecord* control, HWN
 
 void FreezeComControlEvents(Dialog6Record*, int) {}
 
+// ---------------------------------------------------------------- COM arrays
+
+bool ComArrayToArray(BDS* ctx, const ValueHead*, ValueHead*)
+{
+    SetError(ctx, ERR_NOT_SUPPORTED);
+    return false;
+}
+
 // ---------------------------------------------------------------- TEMPORARY
 #include "engine/dialog/report_view.h"
 #include "engine/dialog/dialog_menus.h"
 #include "engine/dialog/dialog_paint.h"
-bool IsReportMode(HWND view) { return (GetWindowLongPtrW(view, GWL_STYLE) & 3) == 1; }
-int ReportViewGet(BDS*, Dialog6Record*, DialogControlRecord*, uint32_t, const resultants*, resultants*) { return 0; }
-int ReportViewSet(BDS*, Dialog6Record*, DialogControlRecord*, uint32_t, const resultants*) { return 0; }
 bool MenuChildNames(const Dialog6Record*, const DialogControlRecord*, std::string&) { return false; }
 int MenuItemSetText(BDS*, Dialog6Record*, HWND, int, const std::wstring&) { return 0; }
 int MenuItemInsert(HWND, Dialog6Record*, DialogControlRecord*, int) { return 1; }

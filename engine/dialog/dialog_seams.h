@@ -26,13 +26,6 @@ int AttachDialogMenus(BDS* ctx, Dialog6Record* dlg, HWND dialog);
 bool DialogContextMenu(Dialog6Record* dlg, HWND dialog, WPARAM wParam, LPARAM lParam);
 void DialogInitMenuPopup(Dialog6Record* dlg, HWND dialog, WPARAM wParam, LPARAM lParam);
 
-// ---- report views: fills a new view from its Text or its variable (1, or 0 with the error
-// set); answers its notifications (true when answered, with *answer); writes its selected
-// rows back (1, or 0 with the error set).
-int ReportViewFill(BDS* ctx, Dialog6Record* dlg, int index, HWND view);
-bool ReportViewNotify(Dialog6Record* dlg, HWND dialog, int index, const NMHDR* header, LRESULT* answer);
-int ReportViewStoreSelection(BDS* ctx, Dialog6Record* dlg, DialogControlRecord* control);
-
 // ---- resizing and painting: the resize step of a resizable dialog; the background bitmap
 // (1 when painted); a PICTURE control's item.
 void DialogResizeEvent(Dialog6Record* dlg, HWND dialog, int threshold);
@@ -44,3 +37,8 @@ void PaintPictureItem(Dialog6Record* dlg, DialogControlRecord* control, const DR
 HWND CreateComHostWindow(BDS* ctx, Dialog6Record* dlg, DialogControlRecord* control, HWND dialog, int index,
                          DWORD style);
 void FreezeComControlEvents(Dialog6Record* dlg, int freeze);
+
+// ---- COM arrays: a COM array value converted into an ordinary array (`out` takes it).
+// Until COM values can be read this fails with 3975.
+struct ValueHead;
+bool ComArrayToArray(BDS* ctx, const ValueHead* value, ValueHead* out);

@@ -7,6 +7,7 @@
 #include "engine/core/context.h"
 #include "engine/dialog/dialog_fields.h"
 #include "engine/dialog/dialog_record.h"
+#include "engine/dialog/report_view.h"
 
 namespace {
 
@@ -87,6 +88,9 @@ LRESULT CALLBACK ControlSubclassProc(HWND window, UINT message, WPARAM wParam, L
     WNDPROC previous = c ? PreviousProc(c, window) : nullptr;
     if (!previous)
         return DefWindowProcW(window, message, wParam, lParam);
+    LRESULT answer = 0;
+    if (c->type == CT_REPORTVIEW && ReportViewSubclassMessage(c, window, message, wParam, lParam, previous, &answer))
+        return answer;
 
     switch (message) {
     case WM_SETFOCUS:

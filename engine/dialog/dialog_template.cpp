@@ -11,6 +11,7 @@
 #include "engine/dialog/dialog_report.h"
 #include "engine/dialog/dialog_text.h"
 #include "engine/dialog/dialog_units.h"
+#include "engine/dialog/report_view.h"
 
 namespace {
 
@@ -518,6 +519,7 @@ void FreeControl(DialogControlRecord* c)
         DeleteObject(c->backBrush);
     if (c->bitmap)
         DeleteObject(c->bitmap);
+    ReportViewFreeColors(c);
     delete c;
 }
 
