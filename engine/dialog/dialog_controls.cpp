@@ -17,6 +17,7 @@
 #include "engine/dialog/dialog_fields.h"
 #include "engine/dialog/dialog_filelist.h"
 #include "engine/dialog/dialog_lists.h"
+#include "engine/dialog/dialog_menus.h"
 #include "engine/dialog/dialog_record.h"
 #include "engine/dialog/dialog_report.h"
 #include "engine/dialog/dialog_seams.h"
@@ -72,6 +73,13 @@ constexpr uint32_t ICC_FOR_SPINNER = ICC_UPDOWN_CLASS;
 DialogControlRecord* At(Dialog6Record* dlg, int index) { return dlg->controls[index]; }
 
 // ---------------------------------------------------------------- shared steps
+
+// A static control with a context menu takes clicks (so the menu can be asked for).
+DWORD ContextMenuNotify(const Dialog6Record* dlg, const DialogControlRecord* c)
+{
+    bool staticText = c->type == CT_STATICTEXT || c->type == CT_VARYTEXT || c->type == CT_PICTURE;
+    return staticText && ControlHasMenuItems(dlg, c) ? SS_NOTIFY : 0;
+}
 
 DWORD WindowStyle(const DialogControlRecord* c, DWORD base)
 {
@@ -240,7 +248,9 @@ int CreateTextWindow(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog, DWORD
     DialogControlRecord* c = At(dlg, index);
     if (c->window)
         return 1;
-    return MakeWindow(ctx, dlg, index, dialog, exStyle, WindowStyle(c, base), c->text.c_str(), false) != nullptr;
+    return MakeWindow(ctx, dlg, index, dialog, exStyle, WindowStyle(c, base) | ContextMenuNotify(dlg, c),
+                      c->text.c_str(), false)
+           != nullptr;
 }
 
 // ---------------------------------------------------------------- edit fields
@@ -423,7 +433,9 @@ int CreateVaryTextControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
     std::wstring text;
     if (!VariableOrCreate(ctx, c->variable, text))
         text = c->text;
-    return MakeWindow(ctx, dlg, index, dialog, 0, WindowStyle(c, STYLE_STATIC), text.c_str(), false) != nullptr;
+    return MakeWindow(ctx, dlg, index, dialog, 0, WindowStyle(c, STYLE_STATIC) | ContextMenuNotify(dlg, c),
+                      text.c_str(), false)
+           != nullptr;
 }
 
 int CreateEditBoxControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
@@ -759,8 +771,6 @@ int CreateComControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
     dlg->hasComControls = true;
     return 1;
 }
-
-int CreateMenuControl(BDS*, Dialog6Record*, int, HWND) { return 1; }
 
 int CreateDialogControls(BDS* ctx, Dialog6Record* dlg, HWND dialog)
 {

@@ -31,8 +31,6 @@ int CreateSpinnerControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog);
 int CreateProgressControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog);
 int CreateReportViewControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog);
 int CreateComControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog);
-// MENUBAR and MENUITEM make no window (the menu code builds them).
-int CreateMenuControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog);
 
 // The window through which a control is created: the type's class, id 100 + index, the
 // engine module as instance.

@@ -64,14 +64,6 @@ extern "C" LRESULT CALLBACK MyDialogWndProc2(HWND window, UINT message, WPARAM w
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-// ---------------------------------------------------------------- menus
-
-int AttachDialogMenus(BDS*, Dialog6Record*, HWND) { return 1; }
-
-bool DialogContextMenu(Dialog6Record*, HWND, WPARAM, LPARAM) { return false; }
-
-void DialogInitMenuPopup(Dialog6Record*, HWND, WPARAM, LPARAM) {}
-
 // ---------------------------------------------------------------- resizing and painting
 
 void DialogResizeEvent(Dialog6Record*, HWND, int) {}
@@ -102,9 +94,5 @@ bool ComArrayToArray(BDS* ctx, const ValueHead*, ValueHead*)
 
 // ---------------------------------------------------------------- TEMPORARY
 #include "engine/dialog/report_view.h"
-#include "engine/dialog/dialog_menus.h"
 #include "engine/dialog/dialog_paint.h"
-bool MenuChildNames(const Dialog6Record*, const DialogControlRecord*, std::string&) { return false; }
-int MenuItemSetText(BDS*, Dialog6Record*, HWND, int, const std::wstring&) { return 0; }
-int MenuItemInsert(HWND, Dialog6Record*, DialogControlRecord*, int) { return 1; }
 void ReleaseBitmapPaint(BDS*, HPALETTE*, HANDLE*) {}

@@ -19,13 +19,6 @@ LRESULT ServeDialogObject(BDS* ctx, Dialog6Record* dlg, HWND dialog, WPARAM wPar
 // answers its result (the minimal form refuses it with 3220).
 int32_t RunClassicDialog(BDS* ctx, const wchar_t* format);
 
-// ---- menus: at WM_CREATE builds the menu bar, the context menus and the accelerator
-// table (1, or 0 with the error set); WM_CONTEXTMENU (true when a context menu was shown);
-// WM_INITMENUPOPUP.
-int AttachDialogMenus(BDS* ctx, Dialog6Record* dlg, HWND dialog);
-bool DialogContextMenu(Dialog6Record* dlg, HWND dialog, WPARAM wParam, LPARAM lParam);
-void DialogInitMenuPopup(Dialog6Record* dlg, HWND dialog, WPARAM wParam, LPARAM lParam);
-
 // ---- resizing and painting: the resize step of a resizable dialog; the background bitmap
 // (1 when painted); a PICTURE control's item.
 void DialogResizeEvent(Dialog6Record* dlg, HWND dialog, int threshold);

@@ -6,6 +6,7 @@
 
 #include "engine/core/context.h"
 #include "engine/dialog/dialog_fields.h"
+#include "engine/dialog/dialog_menus.h"
 #include "engine/dialog/dialog_record.h"
 #include "engine/dialog/report_view.h"
 
@@ -93,6 +94,10 @@ LRESULT CALLBACK ControlSubclassProc(HWND window, UINT message, WPARAM wParam, L
         return answer;
 
     switch (message) {
+    case WM_CONTEXTMENU:
+        if (ControlHasMenuItems(dlg, c))
+            return DefWindowProcW(window, message, wParam, lParam);   // on to the dialog
+        break;
     case WM_SETFOCUS:
         if (c->type == CT_RADIOBUTTON || c->type == CT_CHECKBOX)
             RepaintUnderButton(dlg, c);

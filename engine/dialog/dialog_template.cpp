@@ -7,6 +7,7 @@
 
 #include "engine/core/context.h"
 #include "engine/dialog/dialog_fields.h"
+#include "engine/dialog/dialog_menus.h"
 #include "engine/dialog/dialog_record.h"
 #include "engine/dialog/dialog_report.h"
 #include "engine/dialog/dialog_text.h"
@@ -603,6 +604,7 @@ void DestroyDialog6(BDS* ctx, HWND dialog, Dialog6Record** record)
     }
     if (!dlg)
         return;
+    DestroyDialogMenus(dlg);
     for (DialogControlRecord* c : dlg->controls)
         FreeControl(c);
     if (dlg->font)

@@ -14,6 +14,7 @@
 #include "engine/dialog/dialog_controls.h"
 #include "engine/dialog/dialog_find.h"
 #include "engine/dialog/dialog_loop.h"
+#include "engine/dialog/dialog_menus.h"
 #include "engine/dialog/dialog_procedure.h"
 #include "engine/dialog/dialog_record.h"
 #include "engine/dialog/dialog_report.h"
@@ -155,8 +156,7 @@ void SnapPointer(BDS* ctx, Dialog6Record* dlg, HWND focus)
 bool OnCreate(Dialog6Record* dlg, HWND dialog)
 {
     BDS* ctx = dlg->ctx;
-    if (!WithinScreen(dialog))
-        CenterDialogOnScreen(dlg, dialog);
+    PlaceDialogOnScreen(dlg, dialog);
     if (!CreateDialogControls(ctx, dlg, dialog))
         return false;
     if (!AttachDialogMenus(ctx, dlg, dialog))
@@ -249,8 +249,7 @@ void OnMinMaxInfo(Dialog6Record* dlg, HWND dialog, MINMAXINFO* info)
     int height = dlg->minHeight;
     if (GetWindowLongPtrW(dialog, GWL_STYLE) & WS_CAPTION)
         height += GetSystemMetrics(SM_CYCAPTION);
-    if (GetMenu(dialog))
-        height += GetSystemMetrics(SM_CYMENU);
+    height += MenuBarHeight(dlg, dialog);
     info->ptMinTrackSize.x = dlg->minWidth;
     info->ptMinTrackSize.y = height;
 }
@@ -551,6 +550,12 @@ void EndDialogCancelled(Dialog6Record* dlg, bool destroy)
     dlg->ended = true;
     if (destroy)
         DestroyWindow(dlg->window);
+}
+
+void PlaceDialogOnScreen(Dialog6Record* dlg, HWND dialog)
+{
+    if (!WithinScreen(dialog))
+        CenterDialogOnScreen(dlg, dialog);
 }
 
 void SendMouseInput(BDS* ctx, DWORD flags, int dx, int dy, DWORD data, ULONG_PTR extra)

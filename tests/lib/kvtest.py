@@ -207,6 +207,10 @@ class Probe:
     def click(self, **sel):
         self.run("click", **sel)
 
+    def rclick(self, **sel):
+        """A right-button click at the control's centre (real mouse input)."""
+        self.run("rclick", **sel)
+
     def settext(self, text, **sel):
         self.run("settext", text=text, **sel)
 

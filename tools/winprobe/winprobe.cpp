@@ -33,6 +33,7 @@ const char kUsage[] =
     "  gone                wait until no window matches        dump     window, controls, texts, items\n"
     "  text                text of the control (or window)     items    items of a list or combo box\n"
     "  click               press the button                    close    post WM_CLOSE to the window\n"
+    "  rclick              right-click the control (mouse input)\n"
     "  settext --text T    set the control's text\n"
     "  select --item T | --pos N   select an item of a list or combo box and notify its owner\n"
     "  keys --keys K       bring the window forward and type K; {ENTER} {TAB} {ESC} {F4}\n"
@@ -592,6 +593,37 @@ int CmdKeys(HWND window, HWND control, const std::wstring& keys)
     return EXIT_OK;
 }
 
+// A right-button click at the control's centre, as the mouse gives it (the window is
+// brought forward first).
+int CmdRightClick(HWND window, HWND control)
+{
+    bool forward = false;
+    for (int attempt = 0; attempt < 40 && !forward; ++attempt) {
+        SetForegroundWindow(window);
+        Sleep(10);
+        forward = GetForegroundWindow() == window;
+    }
+    if (!forward) {
+        fprintf(stderr, "winprobe: the window could not be brought to the foreground\n");
+        return EXIT_FAILED;
+    }
+    RECT r{};
+    GetWindowRect(control, &r);
+    INPUT in[3] = {};
+    in[0].type = in[1].type = in[2].type = INPUT_MOUSE;
+    in[0].mi.dx = MulDiv((r.left + r.right) / 2, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    in[0].mi.dy = MulDiv((r.top + r.bottom) / 2, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    in[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    in[1].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
+    in[2].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+    if (SendInput(3, in, sizeof(INPUT)) != 3) {
+        fprintf(stderr, "winprobe: the click could not be sent\n");
+        return EXIT_FAILED;
+    }
+    Emit("RCLICKED hwnd=" + Hex(control));
+    return EXIT_OK;
+}
+
 // ---------------------------------------------------------------- command line
 
 bool ParseNumber(const wchar_t* text, long long& out)
@@ -676,11 +708,11 @@ int Run(const Args& a)
     if (c == "metrics")
         return CmdMetrics();
     if (c != "wait" && c != "dump" && c != "text" && c != "items" && c != "click" && c != "close" &&
-        c != "settext" && c != "select" && c != "keys" && c != "size") {
+        c != "settext" && c != "select" && c != "keys" && c != "size" && c != "rclick") {
         fprintf(stderr, "winprobe: unknown command %s\n", c.c_str());
         return EXIT_USAGE;
     }
-    bool needsControl = c == "click" || c == "items" || c == "select";
+    bool needsControl = c == "click" || c == "items" || c == "select" || c == "rclick";
     if (needsControl && !HasControlSelector(a)) {
         fprintf(stderr, "winprobe: %s needs a control (--id, --button or --control-class)\n", c.c_str());
         return EXIT_USAGE;
@@ -704,6 +736,8 @@ int Run(const Args& a)
     }
     if (c == "click")
         return CmdClick(control);
+    if (c == "rclick")
+        return CmdRightClick(window, control);
     if (c == "close") {
         PostMessageW(window, WM_CLOSE, 0, 0);
         Emit("CLOSED hwnd=" + Hex(window));
