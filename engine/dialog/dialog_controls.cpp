@@ -18,6 +18,7 @@
 #include "engine/dialog/dialog_filelist.h"
 #include "engine/dialog/dialog_lists.h"
 #include "engine/dialog/dialog_menus.h"
+#include "engine/dialog/dialog_paint.h"
 #include "engine/dialog/dialog_record.h"
 #include "engine/dialog/dialog_report.h"
 #include "engine/dialog/dialog_seams.h"
@@ -523,8 +524,11 @@ int CreatePushButtonControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog
     }
     if (c->value == 0)
         dlg->cancelButton = index;
-    std::wstring caption = ButtonCaption(ctx, c);
-    return MakeWindow(ctx, dlg, index, dialog, 0, style, caption.c_str()) != nullptr;
+    c->caption = ButtonCaption(ctx, c);
+    HWND button = MakeWindow(ctx, dlg, index, dialog, 0, style, c->caption.c_str(), false);
+    if (button)
+        SubclassPushButton(dlg, c, button);
+    return button != nullptr;
 }
 
 int CreatePictureControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)

@@ -10,6 +10,7 @@
 #include "engine/core/runloop.h"
 #include "engine/dialog/dialog_fields.h"
 #include "engine/dialog/dialog_find.h"
+#include "engine/dialog/dialog_paint.h"
 #include "engine/dialog/dialog_record.h"
 #include "engine/dialog/dialog_request_args.h"
 #include "engine/dialog/dialog_report.h"
@@ -189,6 +190,7 @@ bool SetDialogBackground(BDS* ctx, HWND dialog, const wchar_t* text, Dialog6Reco
         DeleteObject(dlg->backBrush);
     if (dlg->backBitmap)
         DeleteObject(dlg->backBitmap);
+    ReleaseBitmapPaint(ctx, &dlg->backPalette, &dlg->backDrawDib);
     dlg->backBrush = brush;
     dlg->backBitmap = bitmap;
     dlg->backgroundText = NarrowFromWide(ctx, wanted.c_str());

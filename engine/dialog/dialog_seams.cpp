@@ -64,14 +64,6 @@ extern "C" LRESULT CALLBACK MyDialogWndProc2(HWND window, UINT message, WPARAM w
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-// ---------------------------------------------------------------- resizing and painting
-
-void DialogResizeEvent(Dialog6Record*, HWND, int) {}
-
-int PaintDialogBitmap(Dialog6Record*, HDC) { return 0; }
-
-void PaintPictureItem(Dialog6Record*, DialogControlRecord*, const DRAWITEMSTRUCT*) {}
-
 // ---------------------------------------------------------------- COM controls
 
 HWND CreateComHostWindow(BDS*, Dialog6Record*, DialogControlRecord* control, HWND dialog, int index, DWORD style)
@@ -94,5 +86,3 @@ bool ComArrayToArray(BDS* ctx, const ValueHead*, ValueHead*)
 
 // ---------------------------------------------------------------- TEMPORARY
 #include "engine/dialog/report_view.h"
-#include "engine/dialog/dialog_paint.h"
-void ReleaseBitmapPaint(BDS*, HPALETTE*, HANDLE*) {}

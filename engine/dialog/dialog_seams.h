@@ -19,12 +19,6 @@ LRESULT ServeDialogObject(BDS* ctx, Dialog6Record* dlg, HWND dialog, WPARAM wPar
 // answers its result (the minimal form refuses it with 3220).
 int32_t RunClassicDialog(BDS* ctx, const wchar_t* format);
 
-// ---- resizing and painting: the resize step of a resizable dialog; the background bitmap
-// (1 when painted); a PICTURE control's item.
-void DialogResizeEvent(Dialog6Record* dlg, HWND dialog, int threshold);
-int PaintDialogBitmap(Dialog6Record* dlg, HDC dc);
-void PaintPictureItem(Dialog6Record* dlg, DialogControlRecord* control, const DRAWITEMSTRUCT* item);
-
 // ---- hosted COM controls: the host window of a COMCONTROL (null when it cannot be made;
 // the caller reports 3104); freezing (1) and thawing (0) their events around a call.
 HWND CreateComHostWindow(BDS* ctx, Dialog6Record* dlg, DialogControlRecord* control, HWND dialog, int index,

@@ -8,6 +8,7 @@
 #include "engine/core/context.h"
 #include "engine/dialog/dialog_fields.h"
 #include "engine/dialog/dialog_menus.h"
+#include "engine/dialog/dialog_paint.h"
 #include "engine/dialog/dialog_record.h"
 #include "engine/dialog/dialog_report.h"
 #include "engine/dialog/dialog_text.h"
@@ -510,10 +511,11 @@ DialogControlRecord* NewControl(int number)
     return c;
 }
 
-void FreeControl(DialogControlRecord* c)
+void FreeControl(BDS* ctx, DialogControlRecord* c)
 {
     if (!c)
         return;
+    ReleaseBitmapPaint(ctx, &c->palette, &c->drawDib);
     if (c->ownsFont && c->font)
         DeleteObject(c->font);
     if (c->ownsBrush && c->backBrush)
@@ -573,7 +575,7 @@ int ParseDialogControlLines(BDS* ctx, Dialog6Record* dlg)
         if (!c)
             return DialogFail(ctx, ERR_NO_RECORD);
         if (!ParseLine(p, c, &fileList)) {
-            FreeControl(c);
+            FreeControl(ctx, c);
             return 0;
         }
         DialogUnitsScale(dlg, &c->x, &c->y, &c->width, &c->height);
@@ -606,13 +608,14 @@ void DestroyDialog6(BDS* ctx, HWND dialog, Dialog6Record** record)
         return;
     DestroyDialogMenus(dlg);
     for (DialogControlRecord* c : dlg->controls)
-        FreeControl(c);
+        FreeControl(ctx, c);
     if (dlg->font)
         DeleteObject(dlg->font);
     if (dlg->backBrush)
         DeleteObject(dlg->backBrush);
     if (dlg->backBitmap)
         DeleteObject(dlg->backBitmap);
+    ReleaseBitmapPaint(ctx, &dlg->backPalette, &dlg->backDrawDib);
     if (dlg->accelerators)
         DestroyAcceleratorTable(dlg->accelerators);
     delete dlg;

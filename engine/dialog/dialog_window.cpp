@@ -15,6 +15,8 @@
 #include "engine/dialog/dialog_find.h"
 #include "engine/dialog/dialog_loop.h"
 #include "engine/dialog/dialog_menus.h"
+#include "engine/dialog/dialog_paint.h"
+#include "engine/dialog/dialog_resize.h"
 #include "engine/dialog/dialog_procedure.h"
 #include "engine/dialog/dialog_record.h"
 #include "engine/dialog/dialog_report.h"
@@ -231,7 +233,7 @@ LRESULT OnEraseBackground(Dialog6Record* dlg, HWND dialog, UINT message, WPARAM 
     if (GetClipBox(dc, &clip) == NULLREGION || IsRectEmpty(&clip))
         return 1;
     if (dlg->backBitmap) {
-        if (PaintDialogBitmap(dlg, dc))
+        if (PaintDialogBackground(dlg, dc))
             return 1;
         return DefDlgProcW(dialog, message, wParam, lParam);
     }
@@ -420,6 +422,12 @@ LRESULT HandleMessage(Dialog6Record* dlg, HWND dialog, UINT message, WPARAM wPar
     }
     case DM_GETDEFID:
         return 0;   // Enter arrives as IDOK: the dialog's default push button answers it
+    case WM_QUERYNEWPALETTE:
+        return RealizeDialogPalettes(dlg, dialog) ? TRUE : FALSE;
+    case WM_PALETTECHANGED:
+        if (reinterpret_cast<HWND>(wParam) != dialog)
+            RealizeDialogPalettes(dlg, dialog);
+        return 0;
     case WM_DLG_OPTIONS:
     case WM_DLG_STATE:
     case WM_DLG_SET:

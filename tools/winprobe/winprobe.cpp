@@ -192,11 +192,15 @@ std::string WindowLine(HWND w)
     GetWindowThreadProcessId(w, &pid);
     RECT r{};
     GetWindowRect(w, &r);
-    char head[256];
+    RECT c{};
+    GetClientRect(w, &c);
+    MapWindowPoints(w, nullptr, reinterpret_cast<POINT*>(&c), 2);   // the client area on the screen
+    char head[320];
     snprintf(head, sizeof head,
-             "WINDOW hwnd=%s pid=%lu visible=%d enabled=%d rect=%ld,%ld,%ld,%ld style=0x%08lX exstyle=0x%08lX class=",
+             "WINDOW hwnd=%s pid=%lu visible=%d enabled=%d rect=%ld,%ld,%ld,%ld client=%ld,%ld,%ld,%ld "
+             "style=0x%08lX exstyle=0x%08lX class=",
              Hex(w).c_str(), pid, IsWindowVisible(w) ? 1 : 0, IsWindowEnabled(w) ? 1 : 0, r.left, r.top, r.right,
-             r.bottom, static_cast<unsigned long>(GetWindowLongPtrW(w, GWL_STYLE)),
+             r.bottom, c.left, c.top, c.right, c.bottom, static_cast<unsigned long>(GetWindowLongPtrW(w, GWL_STYLE)),
              static_cast<unsigned long>(GetWindowLongPtrW(w, GWL_EXSTYLE)));
     return head + Escape(ClassOf(w)) + " text=" + Escape(TextOf(w));
 }
