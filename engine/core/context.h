@@ -25,6 +25,7 @@
 #include "engine/native/host_call_state.h"
 #include "engine/ui/box_state.h"
 #include "engine/dialog/dialog_state.h"
+#include "engine/dialog/classic_state.h"
 #include "engine/core/var_hints.h"
 #include "engine/files/registry_state.h"
 #include "engine/system/logon_state.h"
@@ -140,6 +141,7 @@ struct BDS {
     LogonState logon;
     TraceState trace;
     DialogState dlg;
+    ClassicState classic;
 };
 
 inline void SetError(BDS* ctx, uint16_t code) { ctx->nErrorCode = code; }

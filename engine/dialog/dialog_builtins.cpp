@@ -7,6 +7,7 @@
 #include "engine/core/builtin.h"
 #include "engine/core/context.h"
 #include "engine/core/system_flags.h"
+#include "engine/dialog/classic_dialog.h"
 #include "engine/dialog/dialog_procedure.h"
 #include "engine/dialog/dialog_record.h"
 #include "engine/dialog/dialog_report.h"

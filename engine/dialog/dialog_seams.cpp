@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr uint16_t ERR_FORMAT = 3220;            // "Dialog: Format version not supported"
 constexpr uint16_t ERR_BAD_REQUEST = 3974;       // "Dialog: Bad request number"
 constexpr uint16_t ERR_NOT_SUPPORTED = 3975;     // "Dialog: Request not supported by control"
 
@@ -46,20 +45,9 @@ LRESULT ServeDialogObject(BDS* ctx, Dialog6Record* dlg, HWND, WPARAM wParam, LPA
     return 0;
 }
 
-// ---------------------------------------------------------------- classic dialogs
-
-int32_t RunClassicDialog(BDS* ctx, const wchar_t* format)
-{
-    DialogFailW(ctx, ERR_FORMAT, "Format", format);
-    return 0;
-}
+// ---------------------------------------------------------------- DialogBox (window procedure)
 
 extern "C" LRESULT CALLBACK MyDialogWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-extern "C" LRESULT CALLBACK MyDialogWndProc2(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -83,6 +71,3 @@ bool ComArrayToArray(BDS* ctx, const ValueHead*, ValueHead*)
     SetError(ctx, ERR_NOT_SUPPORTED);
     return false;
 }
-
-// ---------------------------------------------------------------- TEMPORARY
-#include "engine/dialog/report_view.h"

@@ -15,10 +15,6 @@ struct DialogControlRecord;
 // checked. Events and objects belong to COM controls, which cannot be hosted yet.
 LRESULT ServeDialogObject(BDS* ctx, Dialog6Record* dlg, HWND dialog, WPARAM wParam, LPARAM lParam);
 
-// ---- the classic formats: runs a template whose format is neither 6.1 nor 6.2 and
-// answers its result (the minimal form refuses it with 3220).
-int32_t RunClassicDialog(BDS* ctx, const wchar_t* format);
-
 // ---- hosted COM controls: the host window of a COMCONTROL (null when it cannot be made;
 // the caller reports 3104); freezing (1) and thawing (0) their events around a call.
 HWND CreateComHostWindow(BDS* ctx, Dialog6Record* dlg, DialogControlRecord* control, HWND dialog, int index,
