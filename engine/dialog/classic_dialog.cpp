@@ -37,25 +37,6 @@ constexpr int MAX_SELECTED = 101;
 constexpr int CLOSE_COMMAND = 0;              // WM_COMMAND id posted for the Close command
 const char kNoFile[] = "NOFILESELECTED";
 
-// The context of a classic window: its memory handle locked for one message.
-struct LockedContext {
-    HGLOBAL handle = nullptr;
-    BDS* ctx = nullptr;
-    explicit LockedContext(HWND window)
-    {
-        handle = reinterpret_cast<HGLOBAL>(GetWindowLongPtrA(window, DWLP_USER));
-        if (handle)
-            ctx = static_cast<BDS*>(GlobalLock(handle));
-    }
-    ~LockedContext()
-    {
-        if (ctx)
-            GlobalUnlock(handle);
-    }
-    LockedContext(const LockedContext&) = delete;
-    LockedContext& operator=(const LockedContext&) = delete;
-};
-
 ClassicControl& At(BDS* ctx, int i) { return ctx->classic.controls[i]; }
 HWND Item(BDS* ctx, HWND dialog, int i) { return GetDlgItem(dialog, ClassicControlId(ctx, i)); }
 
@@ -293,8 +274,7 @@ void SetInitialFocus(BDS* ctx, HWND dialog)
 
 LRESULT OnCreate(HWND dialog, const CREATESTRUCTA* create)
 {
-    auto handle = static_cast<HGLOBAL>(create->lpCreateParams);
-    SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(handle));
+    KeepContextHandle(dialog, create);
     LockedContext locked(dialog);
     BDS* ctx = locked.ctx;
     if (!ctx)
@@ -394,6 +374,24 @@ bool IsClassicFormat(const wchar_t* format)
 }
 
 }  // namespace
+
+LockedContext::LockedContext(HWND window)
+{
+    handle = reinterpret_cast<HGLOBAL>(GetWindowLongPtrA(window, DWLP_USER));
+    if (handle)
+        ctx = static_cast<BDS*>(GlobalLock(handle));
+}
+
+LockedContext::~LockedContext()
+{
+    if (ctx)
+        GlobalUnlock(handle);
+}
+
+void KeepContextHandle(HWND window, const CREATESTRUCTA* create)
+{
+    SetWindowLongPtrA(window, DWLP_USER, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+}
 
 int32_t RunClassicDialog(BDS* ctx, const wchar_t* format)
 {

@@ -22,6 +22,19 @@ enum ClassicType : int8_t {
 };
 constexpr int16_t CLASSIC_NO_LINK = -100;
 
+// The context of a classic or DialogBox window: the memory handle its WM_CREATE keeps in
+// the DWLP_USER slot of the window's extra data, locked for one message.
+struct LockedContext {
+    HGLOBAL handle = nullptr;
+    BDS* ctx = nullptr;
+    explicit LockedContext(HWND window);
+    ~LockedContext();
+    LockedContext(const LockedContext&) = delete;
+    LockedContext& operator=(const LockedContext&) = delete;
+};
+// WM_CREATE: keeps the creation data (the context's memory handle) in the window.
+void KeepContextHandle(HWND window, const CREATESTRUCTA* create);
+
 // Runs the running dialog name's template (its Format given); answers its result, 0 with
 // the error set (9999 when the user cancelled).
 int32_t RunClassicDialog(BDS* ctx, const wchar_t* format);

@@ -45,13 +45,6 @@ LRESULT ServeDialogObject(BDS* ctx, Dialog6Record* dlg, HWND, WPARAM wParam, LPA
     return 0;
 }
 
-// ---------------------------------------------------------------- DialogBox (window procedure)
-
-extern "C" LRESULT CALLBACK MyDialogWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
 // ---------------------------------------------------------------- COM controls
 
 HWND CreateComHostWindow(BDS*, Dialog6Record*, DialogControlRecord* control, HWND dialog, int index, DWORD style)
