@@ -1,11 +1,12 @@
-// Minimal forms of the dialog parts not built yet (see dialog_seams.h): the request
-// servers refuse their requests, the classic formats are refused, menus, report-view
-// contents, resizing and bitmaps do nothing, and no COM control host window can be made.
+// Minimal forms of the dialog parts that wait for the COM layer (see dialog_seams.h): the
+// object requests are refused, no COM control host window can be made, and COM arrays
+// cannot be read.
 #include "engine/dialog/dialog_seams.h"
 
 #include "engine/core/context.h"
 #include "engine/core/module.h"
-#include "engine/core/neighbour_services.h"
+#include "engine/core/errors.h"
+#include "engine/core/messages.h"
 #include "engine/dialog/dialog_find.h"
 #include "engine/dialog/dialog_record.h"
 #include "engine/dialog/dialog_report.h"
@@ -16,6 +17,9 @@ namespace {
 
 constexpr uint16_t ERR_BAD_REQUEST = 3974;       // "Dialog: Bad request number"
 constexpr uint16_t ERR_NOT_SUPPORTED = 3975;     // "Dialog: Request not supported by control"
+constexpr uint16_t ERR_ARGUMENTS = 3066;         // "Wrong Number of Arguments in Function"
+constexpr int MSG_OR_PARENTHESIS = 9504;
+constexpr uint32_t OBJECT_GET_PICTURE = 4;
 
 LRESULT RefuseRequest(BDS* ctx, WPARAM wParam)
 {
@@ -28,10 +32,20 @@ LRESULT RefuseRequest(BDS* ctx, WPARAM wParam)
 
 // ---------------------------------------------------------------- request servers
 
-// Events and objects exist only for COM controls, and none can be hosted yet.
-LRESULT ServeDialogObject(BDS* ctx, Dialog6Record* dlg, HWND, WPARAM wParam, LPARAM)
+// Events and objects exist only for COM controls, and none can be hosted yet; a picture
+// object needs the COM layer too.
+LRESULT ServeDialogObject(BDS* ctx, Dialog6Record* dlg, HWND, WPARAM wParam, LPARAM lParam)
 {
     const auto* request = reinterpret_cast<const ControlRequestBlock*>(wParam);
+    if (request->code == OBJECT_GET_PICTURE) {
+        if (!reinterpret_cast<const ObjectRequestBlock*>(lParam)->fourth) {
+            char text[TEXTBUF] = {};
+            LoadMyString(ctx, EngineModule(), MSG_OR_PARENTHESIS, text, sizeof text);
+            AppendExtendedError(ctx, text);
+            return DialogFail(ctx, ERR_ARGUMENTS);
+        }
+        return DialogFail(ctx, ERR_NOT_SUPPORTED);
+    }
     if (request->code < 1 || request->code > 3)
         return RefuseRequest(ctx, wParam);
     int index = -1;

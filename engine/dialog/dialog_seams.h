@@ -1,7 +1,6 @@
-// The places where the parts of the dialog engine not built yet join the 6.x dialog:
-// the control-state, control-get, control-set and object servers, the classic template
-// formats, menus, report-view contents, resizing, bitmap painting and hosted COM controls.
-// dialog_seams.cpp holds their minimal forms; each part replaces its functions there.
+// The places where the COM layer joins the 6.x dialog: the object requests of
+// DialogObject, the host window of COMCONTROLs with their event freezing, and COM arrays
+// given to report views. dialog_seams.cpp holds their minimal forms until COM lands.
 #pragma once
 
 #include <windows.h>

@@ -29,3 +29,7 @@ def during(t):
     assert (edit["visible"], edit["enabled"]) == ("1", "1"), edit
     t.probe.click(hwnd=w.hwnd, button="OK")
     t.probe.gone(hwnd=w.hwnd)
+
+    w = t.window(title_exact="Numbers", cls="kv0wcdl3")
+    t.probe.click(hwnd=w.hwnd, button="Go")
+    t.probe.gone(hwnd=w.hwnd)
