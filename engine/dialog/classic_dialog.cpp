@@ -40,15 +40,6 @@ const char kNoFile[] = "NOFILESELECTED";
 ClassicControl& At(BDS* ctx, int i) { return ctx->classic.controls[i]; }
 HWND Item(BDS* ctx, HWND dialog, int i) { return GetDlgItem(dialog, ClassicControlId(ctx, i)); }
 
-std::string TextOf(HWND window)
-{
-    int length = GetWindowTextLengthA(window);
-    std::string text(static_cast<size_t>(length > 0 ? length : 0) + 1, '\0');
-    GetWindowTextA(window, text.data(), length + 1);
-    text.resize(std::strlen(text.c_str()));
-    return text;
-}
-
 std::string ListItem(HWND list, LRESULT index)
 {
     LRESULT length = SendMessageA(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
@@ -81,17 +72,6 @@ bool GetFileListSelection(BDS* ctx, HWND dialog, int index, std::string& out)
     return folder;
 }
 
-// The file-name part of a text, blanks removed ("*.*" when empty).
-std::string MaskOf(const std::string& text)
-{
-    size_t cut = text.find_last_of("\\/:");
-    std::string mask;
-    for (char c : cut == std::string::npos ? text : text.substr(cut + 1))
-        if (c != ' ')
-            mask += c;
-    return mask.empty() ? "*.*" : mask;
-}
-
 void FileListClicked(BDS* ctx, HWND dialog, int index, bool doubleClick)
 {
     ClassicControl& c = At(ctx, index);
@@ -121,7 +101,7 @@ bool StoreFileList(BDS* ctx, HWND dialog, int index)
     HWND edit = c.editLink != CLASSIC_NO_LINK ? Item(ctx, dialog, c.editLink) : nullptr;
     bool needChoice = ctx->eng.ctl.FileBoxNeedsSelection != 0;
     if (edit) {
-        std::string typed = TextOf(edit);
+        std::string typed = ClassicWindowText(edit);
         bool wild = typed.find_first_of("*?") != std::string::npos;
         if (!typed.empty() && !wild) {
             SetVariableByName(ctx, c.variable, typed.c_str(), 0, SV_STRING);
@@ -131,7 +111,7 @@ bool StoreFileList(BDS* ctx, HWND dialog, int index)
             return true;
         }
         if (wild || needChoice) {
-            std::string mask = MaskOf(typed);
+            std::string mask = FileMaskOf(typed);
             SetWindowTextA(edit, mask.c_str());
             FillFileList(ctx, dialog, index, typed.empty() ? mask : typed);
             lstrcpynA(ctx->classic.mask, mask.c_str(), CLASSIC_MASK_CHARS);
@@ -201,7 +181,7 @@ bool StoreClassicValues(BDS* ctx, HWND dialog)
         switch (c.type) {
         case CL_EDITBOX:
             if (c.editLink == CLASSIC_NO_LINK)
-                SetVariableByName(ctx, c.variable, TextOf(w).c_str(), 0, SV_STRING);
+                SetVariableByName(ctx, c.variable, ClassicWindowText(w).c_str(), 0, SV_STRING);
             break;
         case CL_RADIOBUTTON:
             if (SendMessageA(w, BM_GETCHECK, 0, 0) == BST_CHECKED)
@@ -351,29 +331,48 @@ void OnCommand(BDS* ctx, HWND dialog, WPARAM wParam, LPARAM lParam)
     }
 }
 
-// The modal loop: every message of the dialog through IsDialogMessage; an abort of the run
-// ends the dialog with 0.
-void ClassicModalLoop(BDS* ctx, HWND dialog)
-{
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) == 1) {
-        if (ctx->bCancel && IsWindow(dialog)) {
-            ctx->classic.result = 0;
-            DestroyWindow(dialog);
-        }
-        if (IsWindow(dialog) && IsDialogMessageA(dialog, &msg))
-            continue;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
 bool IsClassicFormat(const wchar_t* format)
 {
     return _wcsicmp(format, L"TRMDLGED,4.0") == 0 || _wcsicmp(format, L"TRMDLGED,5.0") == 0;
 }
 
 }  // namespace
+
+std::string ClassicWindowText(HWND window)
+{
+    int length = GetWindowTextLengthA(window);
+    std::string text(static_cast<size_t>(length > 0 ? length : 0) + 1, '\0');
+    GetWindowTextA(window, text.data(), length + 1);
+    text.resize(std::strlen(text.c_str()));
+    return text;
+}
+
+std::string FileMaskOf(const std::string& text)
+{
+    size_t cut = text.find_last_of("\\/:");
+    std::string mask;
+    for (char c : cut == std::string::npos ? text : text.substr(cut + 1))
+        if (c != ' ')
+            mask += c;
+    return mask.empty() ? "*.*" : mask;
+}
+
+bool ClassicModalLoop(BDS* ctx, HWND window)
+{
+    bool aborted = false;
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) == 1) {
+        if (ctx->bCancel && IsWindow(window)) {
+            aborted = true;
+            DestroyWindow(window);
+        }
+        if (IsWindow(window) && IsDialogMessageA(window, &msg))
+            continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return aborted;
+}
 
 LockedContext::LockedContext(HWND window)
 {
@@ -438,7 +437,8 @@ int32_t RunClassicDialog(BDS* ctx, const wchar_t* format)
             SendMessageA(dialog, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
         if (systemMenu)
             SetProgramIcon(dialog);
-        ClassicModalLoop(ctx, dialog);
+        if (ClassicModalLoop(ctx, dialog))
+            state.result = 0;   // the run was aborted
         result = state.result;
     }
     if (result == 0 && !ctx->nErrorCode)

@@ -35,6 +35,15 @@ struct LockedContext {
 // WM_CREATE: keeps the creation data (the context's memory handle) in the window.
 void KeepContextHandle(HWND window, const CREATESTRUCTA* create);
 
+// The ANSI modal loop of a classic or DialogBox window: its messages through
+// IsDialogMessage until the window's WM_QUIT. An abort of the run destroys the window;
+// answers true then.
+bool ClassicModalLoop(BDS* ctx, HWND window);
+// A window's whole text (ANSI).
+std::string ClassicWindowText(HWND window);
+// The file-name part of a path or mask, blanks removed ("*.*" when empty).
+std::string FileMaskOf(const std::string& text);
+
 // Runs the running dialog name's template (its Format given); answers its result, 0 with
 // the error set (9999 when the user cancelled).
 int32_t RunClassicDialog(BDS* ctx, const wchar_t* format);

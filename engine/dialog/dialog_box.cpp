@@ -311,13 +311,6 @@ void CreateControls(BDS* ctx, HWND box)
 
 // ---------------------------------------------------------------- the window
 
-std::string WindowText(HWND window)
-{
-    char text[TEXT_MAX] = {};
-    GetWindowTextA(window, text, TEXT_MAX);
-    return text;
-}
-
 void SetFocusField(BDS* ctx, HWND box)
 {
     ClassicState& s = ctx->classic;
@@ -327,7 +320,7 @@ void SetFocusField(BDS* ctx, HWND box)
         if (f.kind == K_EDIT) {
             SetFocus(w);
             SendMessageA(w, EM_SETSEL, 0, -1);
-            lstrcpynA(s.previousText, WindowText(w).c_str(), CLASSIC_MASK_CHARS);
+            lstrcpynA(s.previousText, ClassicWindowText(w).c_str(), CLASSIC_MASK_CHARS);
             return;
         }
         if (f.kind == K_CHECK || f.kind == K_FILES) {
@@ -346,17 +339,6 @@ void SetFocusField(BDS* ctx, HWND box)
     SetFocus(GetDlgItem(box, IDOK));
 }
 
-// The file-name part of a text, blanks removed ("*.*" when empty).
-std::string MaskOf(const std::string& text)
-{
-    size_t cut = text.find_last_of("\\/:");
-    std::string mask;
-    for (char c : cut == std::string::npos ? text : text.substr(cut + 1))
-        if (c != ' ')
-            mask += c;
-    return mask.empty() ? "*.*" : mask;
-}
-
 // The file list's choice into its variable; false when the box stays open.
 bool StoreFileList(BDS* ctx, HWND box, int index)
 {
@@ -365,12 +347,12 @@ bool StoreFileList(BDS* ctx, HWND box, int index)
     HWND edit = f.link2 != NO_LINK ? FieldWindow(box, f.link2) : nullptr;
     bool needChoice = ctx->eng.ctl.FileBoxNeedsSelection != 0;
     if (edit) {
-        std::string typed = WindowText(edit);
+        std::string typed = ClassicWindowText(edit);
         bool wild = typed.find_first_of("*?") != std::string::npos;
         bool same = typed == s.previousText;
         if (wild && !(same && !needChoice)) {
             lstrcpynA(s.previousText, typed.c_str(), CLASSIC_MASK_CHARS);
-            std::string mask = MaskOf(typed);
+            std::string mask = FileMaskOf(typed);
             lstrcpynA(s.mask, mask.c_str(), CLASSIC_MASK_CHARS);
             SetWindowTextA(edit, mask.c_str());
             std::string path = typed;
@@ -416,7 +398,7 @@ bool StoreFields(BDS* ctx, HWND box)
         switch (f.kind) {
         case K_EDIT:
             if (f.link1 == NO_LINK)
-                SetVariableByName(ctx, f.name, WindowText(w).c_str(), 0, SV_STRING);
+                SetVariableByName(ctx, f.name, ClassicWindowText(w).c_str(), 0, SV_STRING);
             break;
         case K_RADIO:
             if (SendMessageA(w, BM_GETCHECK, 0, 0) == BST_CHECKED)
@@ -587,18 +569,8 @@ int32_t RunBox(BDS* ctx, const char* title, const char* file)
     if (systemMenu)
         if (HICON icon = LoadIconA(GetModuleHandleA(nullptr), "MYICON"))
             SendMessageA(box, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) == 1) {
-        if (ctx->bCancel) {
-            if (IsWindow(box))
-                DestroyWindow(box);
-            return 0;   // the run is stopped: nothing is stored
-        }
-        if (IsWindow(box) && IsDialogMessageA(box, &msg))
-            continue;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    if (ClassicModalLoop(ctx, box))
+        return 0;   // the run is stopped: nothing is stored
     if (s.boxResult == 0)
         SetError(ctx, CANCELLED);
     return s.boxResult;

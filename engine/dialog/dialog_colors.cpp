@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/dialog/dialog_find.h"
+#include "engine/dialog/dialog_lists.h"
 #include "engine/dialog/dialog_record.h"
 
 COLORREF DefaultTextColor(const Dialog6Record* dlg, const DialogControlRecord* c)
@@ -111,14 +112,8 @@ void DrawListItem(Dialog6Record* dlg, DialogControlRecord* c, const DRAWITEMSTRU
         back = c->backColor != NO_COLOR ? c->backColor : GetSysColor(COLOR_WINDOW);
     }
     std::wstring label;
-    if (item->itemID != static_cast<UINT>(-1)) {
-        LRESULT length = SendMessageW(item->hwndItem, CB_GETLBTEXTLEN, item->itemID, 0);
-        if (length > 0) {
-            label.assign(static_cast<size_t>(length) + 1, L'\0');
-            LRESULT got = SendMessageW(item->hwndItem, CB_GETLBTEXT, item->itemID, reinterpret_cast<LPARAM>(label.data()));
-            label.resize(got > 0 ? static_cast<size_t>(got) : 0);
-        }
-    }
+    if (item->itemID != static_cast<UINT>(-1))
+        label = ListItemText(item->hwndItem, true, static_cast<LRESULT>(item->itemID));
     HGDIOBJ oldFont = SelectObject(dc, c->font ? c->font : dlg->font ? dlg->font : GetStockObject(DEFAULT_GUI_FONT));
     SetTextColor(dc, text);
     SetBkColor(dc, back);

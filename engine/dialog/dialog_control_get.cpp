@@ -48,18 +48,6 @@ std::wstring WindowText(BDS* ctx, HWND window)
     return text;
 }
 
-std::wstring ListItem(HWND list, bool combo, LRESULT index)
-{
-    LRESULT length = SendMessageW(list, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
-    if (length < 0)
-        return std::wstring();
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    LRESULT got = SendMessageW(list, combo ? CB_GETLBTEXT : LB_GETTEXT, static_cast<WPARAM>(index),
-                               reinterpret_cast<LPARAM>(text.data()));
-    text.resize(got > 0 ? static_cast<size_t>(got) : 0);
-    return text;
-}
-
 std::wstring AllItems(HWND list, bool combo)
 {
     LRESULT count = SendMessageW(list, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0);
@@ -67,7 +55,7 @@ std::wstring AllItems(HWND list, bool combo)
     for (LRESULT i = 0; i < count; ++i) {
         if (i)
             all += L'\t';
-        all += ListItem(list, combo, i);
+        all += ListItemText(list, combo, i);
     }
     return all;
 }
@@ -77,7 +65,7 @@ std::wstring DropListSelection(BDS* ctx, const DialogControlRecord* c)
     LRESULT selected = SendMessageW(c->window, CB_GETCURSEL, 0, 0);
     if (selected == CB_ERR || c->changeState == CHANGE_EDITED)
         return WindowText(ctx, c->window);
-    return ListItem(c->window, true, selected);
+    return ListItemText(c->window, true, selected);
 }
 
 std::wstring DateText(BDS* ctx, const DialogControlRecord* c)

@@ -111,24 +111,12 @@ int Fail(Request& r, uint16_t number, const std::wstring& detail)
 
 // ---------------------------------------------------------------- lists
 
-std::wstring ItemText(HWND list, bool combo, LRESULT index)
-{
-    LRESULT length = SendMessageW(list, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
-    if (length < 0)
-        return std::wstring();
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    LRESULT got = SendMessageW(list, combo ? CB_GETLBTEXT : LB_GETTEXT, static_cast<WPARAM>(index),
-                               reinterpret_cast<LPARAM>(text.data()));
-    text.resize(got > 0 ? static_cast<size_t>(got) : 0);
-    return text;
-}
-
 // The first item whose text equals the value exactly (case included), or -1.
 LRESULT FindExact(HWND list, bool combo, const std::wstring& value)
 {
     LRESULT count = SendMessageW(list, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i)
-        if (ItemText(list, combo, i) == value)
+        if (ListItemText(list, combo, i) == value)
             return i;
     return -1;
 }
@@ -272,6 +260,36 @@ int SetSpin(Request& r)
 
 // ---------------------------------------------------------------- colours and bitmaps
 
+// The control's background (back) or text colour shown: the common controls that draw
+// themselves take it (their system colour when it has none), the others repaint.
+void PassColor(DialogControlRecord* c, bool back)
+{
+    COLORREF own = back ? c->backColor : c->textColor;
+    COLORREF color = own != NO_COLOR ? own : GetSysColor(back ? COLOR_WINDOW : COLOR_WINDOWTEXT);
+    switch (c->type) {
+    case CT_REPORTVIEW:
+        SendMessageW(c->window, back ? LVM_SETBKCOLOR : LVM_SETTEXTCOLOR, 0, static_cast<LPARAM>(color));
+        if (back)
+            SendMessageW(c->window, LVM_SETTEXTBKCOLOR, 0, static_cast<LPARAM>(color));
+        break;
+    case CT_DATETIME:
+        SendMessageW(c->window, DTM_SETMCCOLOR, back ? MCSC_BACKGROUND : MCSC_TEXT, static_cast<LPARAM>(color));
+        SendMessageW(c->window, DTM_SETMCCOLOR, back ? MCSC_MONTHBK : MCSC_TITLETEXT, static_cast<LPARAM>(color));
+        break;
+    case CT_PROGRESS:
+        SendMessageW(c->window, back ? PBM_SETBKCOLOR : PBM_SETBARCOLOR, 0,
+                     static_cast<LPARAM>(own == NO_COLOR ? CLR_DEFAULT : own));
+        break;
+    case CT_SPINNER:
+        if (c->buddy)
+            InvalidateRect(c->buddy, nullptr, TRUE);
+        break;
+    default:
+        break;
+    }
+    InvalidateRect(c->window, nullptr, TRUE);
+}
+
 bool ColorValue(Request& r, COLORREF* color, bool* isDefault)
 {
     *isDefault = r.narrow.empty() || IsDefaultField(WideFromNarrow(r.ctx, r.narrow.c_str()));
@@ -305,33 +323,9 @@ int SetBackColor(Request& r)
             c->ownsBrush = c->backBrush != nullptr;
         }
     }
-    COLORREF shown = c->backColor;
-    switch (c->type) {
-    case CT_REPORTVIEW: {
-        COLORREF back = shown == NO_COLOR ? GetSysColor(COLOR_WINDOW) : shown;
-        SendMessageW(c->window, LVM_SETBKCOLOR, 0, static_cast<LPARAM>(back));
-        SendMessageW(c->window, LVM_SETTEXTBKCOLOR, 0, static_cast<LPARAM>(back));
-        break;
-    }
-    case CT_DATETIME: {
-        COLORREF back = shown == NO_COLOR ? GetSysColor(COLOR_WINDOW) : shown;
-        SendMessageW(c->window, DTM_SETMCCOLOR, MCSC_BACKGROUND, static_cast<LPARAM>(back));
-        SendMessageW(c->window, DTM_SETMCCOLOR, MCSC_MONTHBK, static_cast<LPARAM>(back));
-        break;
-    }
-    case CT_PROGRESS:
-        SendMessageW(c->window, PBM_SETBKCOLOR, 0, static_cast<LPARAM>(shown == NO_COLOR ? CLR_DEFAULT : shown));
-        break;
-    case CT_SPINNER:
-        if (c->buddy)
-            InvalidateRect(c->buddy, nullptr, TRUE);
-        break;
-    default:
-        break;
-    }
+    PassColor(c, true);
     if (IsType(c, {CT_STATICTEXT, CT_RADIOBUTTON, CT_CHECKBOX, CT_VARYTEXT}) && TransparentBack(c))
         RepaintPlace(r.dialog, c);
-    InvalidateRect(c->window, nullptr, TRUE);
     return 1;
 }
 
@@ -343,29 +337,7 @@ int SetTextColor(Request& r)
         return 0;
     DialogControlRecord* c = r.c;
     c->textColor = isDefault ? DefaultTextColor(r.dlg, c) : color;
-    COLORREF shown = c->textColor;
-    switch (c->type) {
-    case CT_REPORTVIEW:
-        SendMessageW(c->window, LVM_SETTEXTCOLOR, 0,
-                     static_cast<LPARAM>(shown == NO_COLOR ? GetSysColor(COLOR_WINDOWTEXT) : shown));
-        break;
-    case CT_DATETIME: {
-        COLORREF text = shown == NO_COLOR ? GetSysColor(COLOR_WINDOWTEXT) : shown;
-        SendMessageW(c->window, DTM_SETMCCOLOR, MCSC_TEXT, static_cast<LPARAM>(text));
-        SendMessageW(c->window, DTM_SETMCCOLOR, MCSC_TITLETEXT, static_cast<LPARAM>(text));
-        break;
-    }
-    case CT_PROGRESS:
-        SendMessageW(c->window, PBM_SETBARCOLOR, 0, static_cast<LPARAM>(shown == NO_COLOR ? CLR_DEFAULT : shown));
-        break;
-    case CT_SPINNER:
-        if (c->buddy)
-            InvalidateRect(c->buddy, nullptr, TRUE);
-        break;
-    default:
-        break;
-    }
-    InvalidateRect(c->window, nullptr, TRUE);
+    PassColor(c, false);
     return 1;
 }
 

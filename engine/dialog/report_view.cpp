@@ -233,6 +233,18 @@ bool RvSetCell(HWND view, int row, int column, const std::wstring& text)
     return SendMessageW(view, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)) != 0;
 }
 
+std::wstring RvHeaderText(HWND view, int column)
+{
+    wchar_t text[RV_TEXT_CHARS] = {};
+    LVCOLUMNW c{};
+    c.mask = LVCF_TEXT;
+    c.pszText = text;
+    c.cchTextMax = RV_TEXT_CHARS;
+    SendMessageW(view, LVM_GETCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&c));
+    text[RV_TEXT_CHARS - 1] = 0;
+    return text;
+}
+
 std::vector<std::wstring> RvTabFields(const std::wstring& text)
 {
     std::vector<std::wstring> fields;
@@ -363,16 +375,9 @@ int RvRowsToArray(BDS* ctx, DialogControlRecord* c, RvRows which, const std::wst
         return arrays::StoreElementText(ctx, array->data[at++], text.c_str(), text.size());
     };
     if (header) {
-        for (int col = 0; col < columns; ++col) {
-            wchar_t text[RV_TEXT_CHARS] = {};
-            LVCOLUMNW column{};
-            column.mask = LVCF_TEXT;
-            column.pszText = text;
-            column.cchTextMax = RV_TEXT_CHARS;
-            SendMessageW(view, LVM_GETCOLUMNW, static_cast<WPARAM>(col), reinterpret_cast<LPARAM>(&column));
-            if (!store(text))
+        for (int col = 0; col < columns; ++col)
+            if (!store(RvHeaderText(view, col)))
                 return 0;
-        }
     }
     for (int row : rows)
         for (int col = 0; col < columns; ++col)

@@ -89,17 +89,8 @@ std::wstring ReportViewHeaderGet(HWND view)
 {
     std::wstring all;
     int columns = RvColumnCount(view);
-    for (int i = 0; i < columns; ++i) {
-        wchar_t text[RV_TEXT_CHARS] = {};
-        LVCOLUMNW column{};
-        column.mask = LVCF_TEXT;
-        column.pszText = text;
-        column.cchTextMax = RV_TEXT_CHARS;
-        SendMessageW(view, LVM_GETCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
-        if (i)
-            all += L'\t';
-        all += text;
-    }
+    for (int i = 0; i < columns; ++i)
+        all += (i ? L"\t" : L"") + RvHeaderText(view, i);
     return all;
 }
 

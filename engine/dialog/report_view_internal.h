@@ -17,6 +17,8 @@ int RvRowCount(HWND view);
 int RvColumnCount(HWND view);
 // The cell's text (at most RV_TEXT_CHARS - 1 characters).
 std::wstring RvCellText(HWND view, int row, int column);
+// A column's header text.
+std::wstring RvHeaderText(HWND view, int column);
 // A new last row with the first cell's text and no item data; its index, or -1.
 int RvInsertRow(HWND view, const std::wstring& first);
 bool RvSetCell(HWND view, int row, int column, const std::wstring& text);

@@ -564,6 +564,20 @@ int CmdSelect(HWND control, const Args& a)
     return EXIT_OK;
 }
 
+// Brings the window to the foreground (insisting a while); false with a message when it
+// cannot be.
+bool BringForward(HWND window)
+{
+    for (int attempt = 0; attempt < 40; ++attempt) {
+        SetForegroundWindow(window);
+        Sleep(10);
+        if (GetForegroundWindow() == window)
+            return true;
+    }
+    fprintf(stderr, "winprobe: the window could not be brought to the foreground\n");
+    return false;
+}
+
 int CmdKeys(HWND window, HWND control, const std::wstring& keys)
 {
     std::vector<INPUT> in;
@@ -572,16 +586,8 @@ int CmdKeys(HWND window, HWND control, const std::wstring& keys)
         return EXIT_USAGE;
     }
     // Another program's box may take the foreground at any time: insist, then type at once.
-    bool forward = false;
-    for (int attempt = 0; attempt < 40 && !forward; ++attempt) {
-        SetForegroundWindow(window);
-        Sleep(10);
-        forward = GetForegroundWindow() == window;
-    }
-    if (!forward) {
-        fprintf(stderr, "winprobe: the window could not be brought to the foreground\n");
+    if (!BringForward(window))
         return EXIT_FAILED;
-    }
     if (control) {
         DWORD target = GetWindowThreadProcessId(control, nullptr), self = GetCurrentThreadId();
         AttachThreadInput(self, target, TRUE);
@@ -601,16 +607,8 @@ int CmdKeys(HWND window, HWND control, const std::wstring& keys)
 // brought forward first).
 int CmdRightClick(HWND window, HWND control)
 {
-    bool forward = false;
-    for (int attempt = 0; attempt < 40 && !forward; ++attempt) {
-        SetForegroundWindow(window);
-        Sleep(10);
-        forward = GetForegroundWindow() == window;
-    }
-    if (!forward) {
-        fprintf(stderr, "winprobe: the window could not be brought to the foreground\n");
+    if (!BringForward(window))
         return EXIT_FAILED;
-    }
     RECT r{};
     GetWindowRect(control, &r);
     INPUT in[3] = {};
