@@ -1,6 +1,5 @@
-// Minimal forms of the dialog parts that wait for the COM layer (see dialog_seams.h): the
-// object requests are refused, no COM control host window can be made, and COM arrays
-// cannot be read.
+// Minimal forms of the dialog parts that wait for the COM control host (see dialog_seams.h):
+// the object requests are refused and no COM control host window can be made.
 #include "engine/dialog/dialog_seams.h"
 
 #include "engine/core/context.h"
@@ -70,11 +69,3 @@ HWND CreateComHostWindow(BDS*, Dialog6Record*, DialogControlRecord* control, HWN
 }
 
 void FreezeComControlEvents(Dialog6Record*, int) {}
-
-// ---------------------------------------------------------------- COM arrays
-
-bool ComArrayToArray(BDS* ctx, const ValueHead*, ValueHead*)
-{
-    SetError(ctx, ERR_NOT_SUPPORTED);
-    return false;
-}

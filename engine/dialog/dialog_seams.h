@@ -20,7 +20,7 @@ HWND CreateComHostWindow(BDS* ctx, Dialog6Record* dlg, DialogControlRecord* cont
                          DWORD style);
 void FreezeComControlEvents(Dialog6Record* dlg, int freeze);
 
-// ---- COM arrays: a COM array value converted into an ordinary array (`out` takes it).
-// Until COM values can be read this fails with 3975.
+// ---- COM arrays: a COM array value converted into an ordinary array (`out` takes it);
+// a value that holds no SAFEARRAY is 3650, a failed conversion its own error.
 struct ValueHead;
 bool ComArrayToArray(BDS* ctx, const ValueHead* value, ValueHead* out);
