@@ -76,6 +76,7 @@ extern const BuiltinFamily g_ComputerNameBuiltins;  // NetInfo, ComputerNameGet/
 extern const BuiltinFamily g_DdeBuiltins;        // the DDE client
 extern const BuiltinFamily g_CredManBuiltins;    // CredMan
 extern const BuiltinFamily g_IconBuiltins;       // IconExtract, IconInfo, IconReplace
+extern const BuiltinFamily g_ProgramStartBuiltins;  // the Run family, Print, ShellExecute(Wait)
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -147,6 +148,7 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_DdeBuiltins,
     &g_CredManBuiltins,
     &g_IconBuiltins,
+    &g_ProgramStartBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)

@@ -7,12 +7,6 @@
 
 #include "engine/core/context.h"
 
-// ---- system: no kind is known
-int ProgramKindByExt(BDS*, uint16_t, const char*, uint32_t, int)
-{
-    return 0;
-}
-
 // ---- COM: the type's number
 void VtTypeName(BDS*, VARTYPE type, char* out, int size)
 {
