@@ -77,6 +77,8 @@ extern const BuiltinFamily g_DdeBuiltins;        // the DDE client
 extern const BuiltinFamily g_CredManBuiltins;    // CredMan
 extern const BuiltinFamily g_IconBuiltins;       // IconExtract, IconInfo, IconReplace
 extern const BuiltinFamily g_ProgramStartBuiltins;  // the Run family, Print, ShellExecute(Wait)
+extern const BuiltinFamily g_SystemInfoBuiltins;    // WinSysInfo, WinVersion
+extern const BuiltinFamily g_AppBuiltins;           // AppExist, AppProcId, AppWaitClose, TerminateApp, ...
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -149,6 +151,8 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_CredManBuiltins,
     &g_IconBuiltins,
     &g_ProgramStartBuiltins,
+    &g_SystemInfoBuiltins,
+    &g_AppBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)
