@@ -79,6 +79,9 @@ extern const BuiltinFamily g_IconBuiltins;       // IconExtract, IconInfo, IconR
 extern const BuiltinFamily g_ProgramStartBuiltins;  // the Run family, Print, ShellExecute(Wait)
 extern const BuiltinFamily g_SystemInfoBuiltins;    // WinSysInfo, WinVersion
 extern const BuiltinFamily g_AppBuiltins;           // AppExist, AppProcId, AppWaitClose, TerminateApp, ...
+extern const BuiltinFamily g_UserErrorBuiltins;     // ErrorEvent, DropWild
+extern const BuiltinFamily g_ElevationBuiltins;     // UacElevationLevel, UacExePromptTest, UacManifestSettings
+extern const BuiltinFamily g_RunAppBuiltins;        // RunApp
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -153,6 +156,9 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_ProgramStartBuiltins,
     &g_SystemInfoBuiltins,
     &g_AppBuiltins,
+    &g_UserErrorBuiltins,
+    &g_ElevationBuiltins,
+    &g_RunAppBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)
