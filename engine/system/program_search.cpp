@@ -9,6 +9,7 @@
 
 #include "engine/dialog/dialog_text.h"
 #include "engine/files/path_split.h"
+#include "engine/system/registry_text.h"
 
 namespace {
 
@@ -45,39 +46,6 @@ HKEY OpenAppPathsKey(const wchar_t* name, const wchar_t* extension)
             return opened;
     }
     return nullptr;
-}
-
-// A text value of the key, cut to `chars` characters, with its type; false when it is
-// missing, empty or no text.
-bool ReadTextValue(HKEY key, const wchar_t* name, DWORD chars, std::wstring& out, DWORD* type)
-{
-    DWORD bytes = 0;
-    if (RegQueryValueExW(key, name, nullptr, type, nullptr, &bytes) != ERROR_SUCCESS)
-        return false;
-    if ((*type != REG_SZ && *type != REG_EXPAND_SZ) || bytes < sizeof(wchar_t) || bytes > (1u << 20))
-        return false;
-    std::wstring buffer(bytes / sizeof(wchar_t) + 1, L'\0');
-    if (RegQueryValueExW(key, name, nullptr, type, reinterpret_cast<BYTE*>(buffer.data()), &bytes) !=
-        ERROR_SUCCESS)
-        return false;
-    buffer.resize(wcsnlen(buffer.c_str(), bytes / sizeof(wchar_t)));
-    if (buffer.size() > chars)
-        buffer.resize(chars);
-    out = buffer;
-    return !out.empty();
-}
-
-std::wstring Expanded(const std::wstring& text)
-{
-    DWORD needed = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
-    if (!needed)
-        return text;
-    std::wstring out(needed, L'\0');
-    DWORD written = ExpandEnvironmentStringsW(text.c_str(), out.data(), needed);
-    if (!written || written > needed)
-        return text;
-    out.resize(written - 1);
-    return out;
 }
 
 // The answer into the caller's buffer, cut to its room; the length written (or needed).
@@ -136,10 +104,10 @@ size_t FindProgramPathW(BDS* ctx, const wchar_t* program, wchar_t* out, size_t r
     std::wstring value, fullPath;
     DWORD type = 0, fullType = 0;
     bool wantSearchPath = part == PROGRAM_SEARCH_PATH;
-    bool found = wantSearchPath ? ReadTextValue(key, L"Path", SEARCH_PATH_CHARS, value, &type)
-                                : ReadTextValue(key, nullptr, FULL_PATH_CHARS, value, &type);
+    bool found = wantSearchPath ? ReadRegistryText(key, L"Path", SEARCH_PATH_CHARS, value, &type)
+                                : ReadRegistryText(key, nullptr, FULL_PATH_CHARS, value, &type);
     if (found && wantSearchPath && hasPath)
-        found = ReadTextValue(key, nullptr, FULL_PATH_CHARS, fullPath, &fullType);
+        found = ReadRegistryText(key, nullptr, FULL_PATH_CHARS, fullPath, &fullType);
     RegCloseKey(key);
     if (!found)
         return 0;
@@ -149,12 +117,12 @@ size_t FindProgramPathW(BDS* ctx, const wchar_t* program, wchar_t* out, size_t r
             return Answer(program, out, room);
         // The entry counts for a program given with a folder only when it names that file.
         if (fullType == REG_EXPAND_SZ)
-            fullPath = Expanded(fullPath);
+            fullPath = ExpandedEnvironmentText(fullPath);
         if (!SameProgramW(ctx, program, fullPath.c_str(), L".EXE"))
             return 0;
     }
     if (type == REG_EXPAND_SZ)
-        value = Expanded(value);
+        value = ExpandedEnvironmentText(value);
     return Answer(value, out, room);
 }
 

@@ -17,6 +17,7 @@
 #include "engine/system/input_block.h"
 #include "engine/system/process_start.h"
 #include "engine/system/program_search.h"
+#include "engine/system/registry_text.h"
 
 namespace {
 
@@ -56,19 +57,6 @@ std::wstring Unquoted(const wchar_t* text)
     return name;
 }
 
-std::wstring Expanded(const std::wstring& text)
-{
-    DWORD needed = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
-    if (!needed)
-        return text;
-    std::wstring out(needed, L'\0');
-    DWORD written = ExpandEnvironmentStringsW(text.c_str(), out.data(), needed);
-    if (!written || written > needed)
-        return text;
-    out.resize(written - 1);
-    return out;
-}
-
 std::wstring Cut(std::wstring text)
 {
     if (text.size() > COMMAND_CHARS)
@@ -95,7 +83,7 @@ public:
         if (n >= needed)
             return;
         old_.resize(n);
-        std::wstring prefix = Expanded(folders);
+        std::wstring prefix = ExpandedEnvironmentText(folders);
         if (prefix.empty())
             return;
         if (prefix.back() != L';')
@@ -122,21 +110,19 @@ private:
 
 // ---------------------------------------------------------------- associations
 
-// The default value of a key of HKEY_CLASSES_ROOT, environment strings expanded.
+// The default value of a key of HKEY_CLASSES_ROOT (a REG_EXPAND_SZ one expanded).
 std::wstring ClassesText(const std::wstring& key)
 {
-    wchar_t value[COMMAND_CHARS] = {};
-    DWORD bytes = sizeof value - sizeof(wchar_t);
-    DWORD type = 0;
     HKEY opened;
     if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
         return std::wstring();
-    LONG status = RegQueryValueExW(opened, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes);
+    std::wstring text;
+    DWORD type = 0;
+    bool found = ReadRegistryText(opened, nullptr, COMMAND_CHARS, text, &type);
     RegCloseKey(opened);
-    if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
+    if (!found)
         return std::wstring();
-    std::wstring text(value, wcsnlen(value, bytes / sizeof(wchar_t)));
-    return type == REG_EXPAND_SZ ? Expanded(text) : text;
+    return type == REG_EXPAND_SZ ? ExpandedEnvironmentText(text) : text;
 }
 
 // The "open" command of a document's extension: through the class its extension names,
