@@ -1,10 +1,11 @@
 """What a packed program learns of the system through its own launcher: the launcher's
 manifest declares Windows 10 support, so WinVersion reports 10 (Wine has no ReleaseId or
 DisplayVersion values), and UacManifestSettings reads its execution level, uiAccess and
-the trust of its (unsigned) file."""
+the trust of its (unsigned) file. TerminateApp's request to close reaches another
+launcher as that launcher's own Terminate command."""
 import unittest
 
-from launcher_support import EngineScriptTestCase, wine
+from launcher_support import EngineScriptTestCase, finish, wine
 
 
 class PackedSystemTest(EngineScriptTestCase):
@@ -24,6 +25,17 @@ class PackedSystemTest(EngineScriptTestCase):
         self.assertEqual(self.results(), {
             'major': '10', 'release': '[][]', 'manifest': '1', 'level': 'asInvoker', 'uiaccess': 'false',
             'trusted': '0', 'bad': '1809'})
+
+    def test_terminate_app_asks_a_launcher_by_its_terminate_command(self):
+        looping = self.start(self.pack('While 1\n   TimeDelay(0.1)\nEndWhile\n'))
+        self.main_window()
+        closer = self.pack('IniWritePvt("r", "asked", TerminateApp("KVT - %s~", 0, 0), f)\n' % self.name,
+                           name='closer.exe')
+        closing = self.start(closer)
+        self.answer_box('Error:  KVT - ' + self.name, '194:  Execution terminated by user request', button='Ok')
+        self.assertEqual(finish(looping), 0)
+        self.assertEqual(finish(closing), 0)
+        self.assertIn(self.results().get('asked'), ('0', '1'))
 
 
 if __name__ == '__main__':
