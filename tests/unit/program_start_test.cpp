@@ -273,6 +273,21 @@ TEST_F(LogonStartTest, KeptTokenStartsAsItsUserOnTheChosenDesktop)
     ctx->services.hLogonToken = nullptr;
 }
 
+TEST_F(LogonStartTest, NewConsoleGoesIntoEachStartNotIntoTheSetting)
+{
+    ctx->services.hLogonToken = reinterpret_cast<HANDLE>(0x4242);   // starts reach the recorder
+    ctx->eng.ctl.NewConsoleForPrograms = 1;
+    ctx->eng.ctl.CreateProcessFlags = NORMAL_PRIORITY_CLASS;
+    Call("runhide", {L"C:\\no\\prog.exe", L""});
+    EXPECT_EQ(Error(), 1932);
+    EXPECT_EQ(g_starts.asUserFlags, DWORD(NORMAL_PRIORITY_CLASS | CREATE_NEW_CONSOLE));
+    EXPECT_EQ(ctx->eng.ctl.CreateProcessFlags, DWORD(NORMAL_PRIORITY_CLASS));
+    ctx->eng.ctl.CreateProcessFlags = NORMAL_PRIORITY_CLASS | DETACHED_PROCESS;
+    Call("runhide", {L"C:\\no\\prog.exe", L""});
+    EXPECT_EQ(g_starts.asUserFlags, DWORD(NORMAL_PRIORITY_CLASS | DETACHED_PROCESS));
+    ctx->services.hLogonToken = nullptr;
+}
+
 TEST_F(LogonStartTest, RunWithLogonWithoutTheSystemsSupportIs1681)
 {
     ctx->eng.system.CreateProcessWithLogonW = nullptr;
