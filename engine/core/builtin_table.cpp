@@ -94,6 +94,12 @@ extern const BuiltinFamily g_MousePlayBuiltins;  // MousePlay
 extern const BuiltinFamily g_KeyStateBuiltins;   // KeyToggleGet/Set, IsKeyDown, WaitForKey(Ex)
 extern const BuiltinFamily g_MediaBuiltins;      // PlayMedia, PlayMidi, SoundVolume
 extern const BuiltinFamily g_EnvironmentBuiltins;  // Environment, EnvironSet, EnvItemize
+extern const BuiltinFamily g_ProgramStartBuiltins;  // the Run family, Print, ShellExecute(Wait)
+extern const BuiltinFamily g_SystemInfoBuiltins;    // WinSysInfo, WinVersion
+extern const BuiltinFamily g_AppBuiltins;           // AppExist, AppProcId, AppWaitClose, TerminateApp, ...
+extern const BuiltinFamily g_UserErrorBuiltins;     // ErrorEvent, DropWild
+extern const BuiltinFamily g_ElevationBuiltins;     // UacElevationLevel, UacExePromptTest, UacManifestSettings
+extern const BuiltinFamily g_RunAppBuiltins;        // RunApp
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -183,6 +189,12 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_KeyStateBuiltins,
     &g_MediaBuiltins,
     &g_EnvironmentBuiltins,
+    &g_ProgramStartBuiltins,
+    &g_SystemInfoBuiltins,
+    &g_AppBuiltins,
+    &g_UserErrorBuiltins,
+    &g_ElevationBuiltins,
+    &g_RunAppBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)
