@@ -82,6 +82,9 @@ extern const BuiltinFamily g_DllStructBuiltins;      // DllStruct...
 extern const BuiltinFamily g_CallbackBuiltins;       // DllCallbackCreate, DllCallbackDestroy
 extern const BuiltinFamily g_ExtenderBuiltins;       // AddExtender
 extern const BuiltinFamily g_ComObjectBuiltins;      // COM objects, member calls, SAFEARRAYs
+extern const BuiltinFamily g_ComEventBuiltins;       // ObjectEventAdd, ObjectEventRemove
+extern const BuiltinFamily g_DotNetBuiltins;         // ObjectClrNew, ObjectClrOption, ObjectClrType
+extern const BuiltinFamily g_ShortcutBuiltins;       // ShortcutInfo, ShortcutMake, ShortcutEdit, ShortcutExtra
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -159,6 +162,9 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_CallbackBuiltins,
     &g_ExtenderBuiltins,
     &g_ComObjectBuiltins,
+    &g_ComEventBuiltins,
+    &g_ShortcutBuiltins,
+    &g_DotNetBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)

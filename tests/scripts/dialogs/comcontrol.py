@@ -1,0 +1,12 @@
+"""The COM control's dialog runs on the shared desktop: this companion only makes the
+picture it loads, a 100 x 50 bitmap."""
+import struct
+
+
+def setup(t):
+    width, height = 100, 50
+    row = (width * 3 + 3) & ~3
+    pixels = b"\x80" * (row * height)
+    header = struct.pack("<2sIHHI", b"BM", 54 + len(pixels), 0, 0, 54)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
+    t.write("pic.bmp", header + info + pixels)
