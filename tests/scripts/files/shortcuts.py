@@ -6,4 +6,4 @@ import struct
 def check(t):
     data = t.read("s.lnk")
     assert struct.unpack_from("<I", data, 0x3C)[0] == 7, data[0x3C:0x40]
-    assert struct.unpack_from("<I", t.read("plain.lnk"), 0x3C)[0] == 1
+    assert struct.unpack_from("<I", t.read("plain.LNK"), 0x3C)[0] == 1
