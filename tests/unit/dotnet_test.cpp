@@ -11,7 +11,9 @@
 #include <thread>
 #include <vector>
 
+#include "engine/com/com_value.h"
 #include "engine/com/dotnet/dotnet.h"
+#include "front_fixture.h"
 
 namespace {
 
@@ -75,10 +77,17 @@ public:
         *kind = found->second;
         return S_OK;
     }
-    HRESULT InvokeMember(IUnknown*, BSTR name, int32_t flags, const VARIANT&, SAFEARRAY*, SAFEARRAY*,
+    HRESULT InvokeMember(IUnknown*, BSTR name, int32_t flags, const VARIANT&, SAFEARRAY* types, SAFEARRAY*,
                          VARIANT* result) override
     {
-        calls.push_back(std::wstring(name) + L"/" + std::to_wstring(flags));
+        std::wstring call = std::wstring(name) + L"/" + std::to_wstring(flags);
+        LONG first = 0;
+        IUnknown* type = nullptr;
+        if (types && SUCCEEDED(SafeArrayGetElement(types, &first, &type)) && type) {
+            call += L" " + NameOf(type);
+            type->Release();
+        }
+        calls.push_back(call);
         VariantInit(result);
         result->vt = VT_I4;
         result->lVal = 7;
@@ -231,6 +240,43 @@ TEST(DotNetDispatch, MembersGetIdsInTheOrderFirstAsked)
     EXPECT_EQ(disp->QueryInterface(IID_KvDotNetObject, &marker), S_OK);
     EXPECT_EQ(marker, nullptr) << "the private identifier only tells what the object is";
     disp->Release();
+}
+
+// A .NET type named before an argument of a .NET object's member makes the argument a
+// cast whose type the runtime is asked for (for COM objects the same text is refused, 1702).
+class DotNetScriptTest : public FrontTest {
+protected:
+    void SetUp() override
+    {
+        FrontTest::SetUp();
+        ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+    }
+    void TearDown() override
+    {
+        FrontTest::TearDown();
+        OleUninitialize();
+    }
+};
+
+TEST_F(DotNetScriptTest, ANamedTypeBeforeAnArgumentMakesACast)
+{
+    FakeReflection reflection;
+    FakeType* type = new FakeType(L"System.Text.StringBuilder");
+    VARIANT instance;
+    VariantInit(&instance);
+    auto* disp = new CDotNetDisp(&reflection, instance, type);
+    disp->AddRef();
+    type->Release();
+    resultants value;
+    InitResultValue(ctx, &value, VK_RECORD, 0);
+    ASSERT_TRUE(WrapDispatchAsObject(ctx, disp, true, &value));
+    disp->Release();
+    ASSERT_TRUE(SetVariableFromValue(ctx, "o", &value));
+    FreeValue(ctx, &value, 0, VK_RECORD);
+    Exec({"x = o.Append(System.Int16:5)", "y = o.Append(7)"});
+    ASSERT_EQ(reflection.calls.size(), 2u);
+    EXPECT_EQ(reflection.calls[0], L"Append/256 System.Int16");
+    EXPECT_EQ(reflection.calls[1], L"Append/256 System.Int32");
 }
 
 }  // namespace
