@@ -42,6 +42,12 @@ extern const BuiltinFamily g_InputSoundBuiltins;     // IgnoreInput, PlayWavefor
 extern const BuiltinFamily g_WildcardBuiltins;     // FileMapName
 extern const BuiltinFamily g_FileListBuiltins;     // FileDelete, FileSize, FileSizeEx
 extern const BuiltinFamily g_ItemizeBuiltins;      // FileItemize, DirItemize, FileItemPath
+extern const BuiltinFamily g_FileCompareBuiltins;  // FileCompare, FileEncoding, FileTimeGet ...
+extern const BuiltinFamily g_FileVersionBuiltins;  // FileVerInfo, InstallFile
+extern const BuiltinFamily g_FileDigestBuiltins;   // FileDigest, FileDigestGetKey
+extern const BuiltinFamily g_FilePurgeBuiltins;    // FilePurge
+extern const BuiltinFamily g_PipeBuiltins;         // the named-pipe built-ins
+extern const BuiltinFamily g_FileLockBuiltins;     // FileLockItemize
 extern const BuiltinFamily g_AttributeBuiltins;    // file and directory attributes
 extern const BuiltinFamily g_FileTimeBuiltins;     // file time stamps
 extern const BuiltinFamily g_DiskBuiltins;         // drives and disks
@@ -122,6 +128,12 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_WildcardBuiltins,
     &g_FileListBuiltins,
     &g_ItemizeBuiltins,
+    &g_FileCompareBuiltins,
+    &g_FileVersionBuiltins,
+    &g_FileDigestBuiltins,
+    &g_FilePurgeBuiltins,
+    &g_PipeBuiltins,
+    &g_FileLockBuiltins,
     &g_AttributeBuiltins,
     &g_FileTimeBuiltins,
     &g_DiskBuiltins,

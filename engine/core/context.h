@@ -17,6 +17,7 @@
 #include "engine/core/engine_state.h"
 #include "engine/files/file_table.h"
 #include "engine/files/file_ops_state.h"
+#include "engine/files/pipe_lock_state.h"
 #include "engine/data/data_state.h"
 #include "engine/data/array_state.h"
 #include "engine/core/host_service_state.h"
@@ -140,6 +141,7 @@ struct BDS {
     BoxState box;
     WindowOpsState winops;
     FileOpsState fileops;
+    PipeLockState pipeLock;
     VarHintState varHints;
     RegistryState registry;
     LogonState logon;
