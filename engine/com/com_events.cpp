@@ -535,6 +535,15 @@ HRESULT CComSink::Bind(BSTR event, EventBinding* binding)
     return S_OK;
 }
 
+bool CComSink::BindOrFail(BDS* ctx, BSTR event, EventBinding* binding, const char* operation)
+{
+    HRESULT hr = Bind(event, binding);
+    if (SUCCEEDED(hr))
+        return true;
+    SetError(ctx, hr == DISP_E_MEMBERNOTFOUND ? ERR_NO_EVENT : HresultToErrorNumber(ctx, hr, operation));
+    return false;
+}
+
 void CComSink::Unlink(CEventHandler* handler, CEventHandler* previous)
 {
     if (previous)
@@ -554,15 +563,8 @@ int CComSink::AddEvent(BDS* ctx, BSTR event, const char* function, HWND dialog, 
     uint16_t saved = ctx->nErrorCode;
     ctx->nErrorCode = 0;
     EventBinding binding;
-    HRESULT hr = Bind(event, &binding);
-    if (hr == DISP_E_MEMBERNOTFOUND) {
-        SetError(ctx, ERR_NO_EVENT);
+    if (!BindOrFail(ctx, event, &binding, "CComSink::AddEvent"))
         return 0;
-    }
-    if (FAILED(hr)) {
-        SetError(ctx, HresultToErrorNumber(ctx, hr, "CComSink::AddEvent"));
-        return 0;
-    }
     int index = FindFunction(ctx, function);
     UdfRecord* rec = index >= 0 ? UdfRecordAt(ctx, static_cast<uint32_t>(index)) : nullptr;
     if (!rec) {
@@ -593,7 +595,7 @@ int CComSink::AddEvent(BDS* ctx, BSTR event, const char* function, HWND dialog, 
         && !ctx->nErrorCode)
         SetError(ctx, ERR_MEMORY);
     if (!ctx->nErrorCode && !advised_ && autoAdvise_) {
-        hr = Advise();
+        HRESULT hr = Advise();
         if (FAILED(hr))
             SetError(ctx, HresultToErrorNumber(ctx, hr, "CComSink::AddEvent"));
     }
@@ -610,15 +612,8 @@ int CComSink::RemoveEvent(BDS* ctx, BSTR event)
         return 0;
     }
     EventBinding binding;
-    HRESULT hr = Bind(event, &binding);
-    if (hr == DISP_E_MEMBERNOTFOUND) {
-        SetError(ctx, ERR_NO_EVENT);
+    if (!BindOrFail(ctx, event, &binding, "CComSink::RemoveEvent"))
         return 0;
-    }
-    if (FAILED(hr)) {
-        SetError(ctx, HresultToErrorNumber(ctx, hr, "CComSink::RemoveEvent"));
-        return 0;
-    }
     CEventHandler* previous = nullptr;
     for (CEventHandler* h = first_; h; previous = h, h = h->next) {
         if (h->Id() == binding.id) {
@@ -633,25 +628,32 @@ int CComSink::RemoveEvent(BDS* ctx, BSTR event)
     return 0;
 }
 
+HRESULT CComSink::FindPoint(IConnectionPoint** point)
+{
+    *point = nullptr;
+    IConnectionPointContainer* container = nullptr;
+    HRESULT hr = source_->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container));
+    if (FAILED(hr))
+        return hr;
+    hr = container->FindConnectionPoint(iid_, point);
+    container->Release();
+    return hr;
+}
+
 HRESULT CComSink::Advise()
 {
     if (!source_)
         return E_INVALIDARG;
     if (advised_)
         return S_OK;
-    IConnectionPointContainer* container = nullptr;
-    HRESULT hr = source_->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container));
-    if (FAILED(hr))
-        return hr;
     IConnectionPoint* point = nullptr;
-    hr = container->FindConnectionPoint(iid_, &point);
+    HRESULT hr = FindPoint(&point);
     if (SUCCEEDED(hr)) {
         hr = point->Advise(static_cast<IDispatch*>(this), &cookie_);
         if (SUCCEEDED(hr))
             advised_ = 1;
         point->Release();
     }
-    container->Release();
     return hr;
 }
 
@@ -661,12 +663,8 @@ HRESULT CComSink::Unadvise()
         return E_INVALIDARG;
     if (!advised_)
         return S_OK;
-    IConnectionPointContainer* container = nullptr;
-    HRESULT hr = source_->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container));
-    if (FAILED(hr))
-        return hr;
     IConnectionPoint* point = nullptr;
-    hr = container->FindConnectionPoint(iid_, &point);
+    HRESULT hr = FindPoint(&point);
     if (SUCCEEDED(hr)) {
         AddRef();   // the connection's reference may be this sink's last
         hr = point->Unadvise(cookie_);
@@ -675,7 +673,6 @@ HRESULT CComSink::Unadvise()
         point->Release();
         Release();
     }
-    container->Release();
     return hr;
 }
 

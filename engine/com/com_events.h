@@ -10,6 +10,7 @@
 
 #include <windows.h>
 #include <oaidl.h>
+#include <ocidl.h>
 
 #include <cstdint>
 #include <string>
@@ -143,6 +144,9 @@ public:
 private:
     virtual ~CComSink();
     HRESULT Bind(BSTR event, EventBinding* binding);
+    // Bind with the failure as the context's error (1753 for an unknown event).
+    bool BindOrFail(BDS* ctx, BSTR event, EventBinding* binding, const char* operation);
+    HRESULT FindPoint(IConnectionPoint** point);
     void Unlink(CEventHandler* handler, CEventHandler* previous);
 
     CEventHandler* first_ = nullptr;

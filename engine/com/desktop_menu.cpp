@@ -13,31 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "engine/com/com_scope.h"
 #include "engine/com/com_value.h"
 
 namespace {
 
 constexpr size_t MAX_NAME = 200;
-
-struct ComScope {
-    bool ok;
-    ComScope() : ok(SUCCEEDED(CoInitialize(nullptr))) {}
-    ~ComScope()
-    {
-        if (ok)
-            CoUninitialize();
-    }
-};
-
-std::wstring Wide(const char* text)
-{
-    int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    std::wstring out(static_cast<size_t>(units > 0 ? units : 1), L'\0');
-    if (units > 0)
-        MultiByteToWideChar(CP_ACP, 0, text, -1, out.data(), units);
-    out.resize(std::wcslen(out.c_str()));
-    return out;
-}
 
 // A property (with an optional text argument) of an automation object that must answer an
 // object; null when it does not.
@@ -83,7 +64,7 @@ std::vector<std::wstring> MenuItems(const char* path)
         item = first == std::string::npos ? std::string() : item.substr(first, last - first + 1);
         if (item.size() > MAX_NAME)
             item.resize(MAX_NAME);
-        items.push_back(Wide(item.c_str()));
+        items.push_back(WidenText(item.c_str(), CP_ACP));
         start = end + 1;
     }
     return items;
@@ -105,7 +86,7 @@ int ActiveDesktopSetWallpaper(BDS*, const char* file, int mode)
                                                                           : WPSTYLE_CENTER)};
     desktop->SetWallpaperOptions(&options, 0);
     int done = 0;
-    if (SUCCEEDED(desktop->SetWallpaper(Wide(file ? file : "").c_str(), 0)))
+    if (SUCCEEDED(desktop->SetWallpaper(WidenText(file, CP_ACP).c_str(), 0)))
         done = SUCCEEDED(desktop->ApplyChanges(AD_APPLY_ALL)) ? 1 : 0;
     desktop->Release();
     return done;
@@ -120,7 +101,7 @@ int ExecuteMenuItemByCom(BDS*, const char* application, const char* menuPath)
         return 0;
     CLSID clsid;
     IUnknown* running = nullptr;
-    if (FAILED(CLSIDFromProgID(Wide(application).c_str(), &clsid)) || FAILED(GetActiveObject(clsid, nullptr, &running)))
+    if (FAILED(CLSIDFromProgID(WidenText(application, CP_ACP).c_str(), &clsid)) || FAILED(GetActiveObject(clsid, nullptr, &running)))
         return 0;
     IDispatch* app = nullptr;
     HRESULT hr = running->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&app));

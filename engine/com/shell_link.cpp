@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "engine/com/com_scope.h"
 #include "engine/core/context.h"
 #include "engine/core/value.h"
 #include "engine/files/hotkey_text.h"
@@ -26,58 +27,40 @@ constexpr uint32_t LINK_UNREADABLE = 0xFFFFFFFFu;
 
 const CLSID CLSID_FolderShortcutObject = {0x0AFACED1, 0xE828, 0x11D1, {0x91, 0x87, 0xB5, 0x32, 0xF1, 0xE9, 0x57, 0x5D}};
 
-// COM for one operation: uninitialised again when it goes, whatever the outcome.
-struct ComScope {
-    bool ok;
-    ComScope() : ok(SUCCEEDED(CoInitialize(nullptr))) {}
-    ~ComScope()
-    {
-        if (ok)
-            CoUninitialize();
-    }
-};
-
-// An interface released when it goes.
-template <typename T>
-struct Held {
-    T* p = nullptr;
-    ~Held()
-    {
-        if (p)
-            p->Release();
-    }
-    void** Out() { return reinterpret_cast<void**>(&p); }
-};
-
-std::wstring Wide(const char* text, UINT codePage)
-{
-    if (!text || !*text)
-        return std::wstring();
-    int units = MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0);
-    std::wstring out(static_cast<size_t>(units > 0 ? units : 1), L'\0');
-    if (units > 0)
-        MultiByteToWideChar(codePage, 0, text, -1, out.data(), units);
-    out.resize(std::wcslen(out.c_str()));
-    return out;
-}
-
 // A field's text: "-1" clears it (an empty text in the link).
 const char* FieldText(const char* text) { return std::strcmp(text, "-1") == 0 ? "" : text; }
 
-// The link object of the kind and its IPersistFile; false with the error set.
-bool OpenLink(BDS* ctx, int kind, Held<IShellLinkA>& link, Held<IPersistFile>& file)
-{
-    const CLSID& clsid = kind == LINK_KIND_FOLDER ? CLSID_FolderShortcutObject : CLSID_ShellLink;
-    if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.Out()))) {
-        SetError(ctx, ERR_CREATE);
-        return false;
+// A link object of the kind with its IPersistFile, loaded from the file unless it is new.
+struct LinkSession {
+    ComScope com;
+    Held<IShellLinkA> shell;
+    Held<IPersistFile> file;
+    std::wstring name;
+
+    // false with the error set (1415-1418).
+    bool Open(BDS* ctx, int kind, const char* link, bool load)
+    {
+        if (!com.ok) {
+            SetError(ctx, ERR_COINIT);
+            return false;
+        }
+        const CLSID& clsid = kind == LINK_KIND_FOLDER ? CLSID_FolderShortcutObject : CLSID_ShellLink;
+        if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, shell.Out()))) {
+            SetError(ctx, ERR_CREATE);
+            return false;
+        }
+        if (FAILED(shell->QueryInterface(IID_IPersistFile, file.Out()))) {
+            SetError(ctx, ERR_QUERY);
+            return false;
+        }
+        name = WidenText(link, CP_ACP);
+        if (load && FAILED(file.p->Load(name.c_str(), STGM_READ))) {
+            SetError(ctx, ERR_LOAD);
+            return false;
+        }
+        return true;
     }
-    if (FAILED(link.p->QueryInterface(IID_IPersistFile, file.Out()))) {
-        SetError(ctx, ERR_QUERY);
-        return false;
-    }
-    return true;
-}
+};
 
 int ShowModeCode(int show)
 {
@@ -103,44 +86,34 @@ std::wstring QuotedIfBlank(const std::wstring& path)
 int ShortcutWrite(BDS* ctx, const char* link, const char* text1, const char* text2, const char* text3,
                   int32_t number, bool create, int mode, int kind)
 {
-    ComScope com;
-    if (!com.ok) {
-        SetError(ctx, ERR_COINIT);
+    LinkSession session;
+    if (!session.Open(ctx, kind, link, !create))
         return 0;
-    }
-    Held<IShellLinkA> shell;
-    Held<IPersistFile> file;
-    if (!OpenLink(ctx, kind, shell, file))
-        return 0;
-    std::wstring name = Wide(link, CP_ACP);
-    if (!create && FAILED(file.p->Load(name.c_str(), STGM_READ))) {
-        SetError(ctx, ERR_LOAD);
-        return 0;
-    }
+    IShellLinkA* shell = session.shell.p;
     if (mode == 1) {
         if (*text1)
-            shell.p->SetPath(FieldText(text1));
+            shell->SetPath(FieldText(text1));
         if (*text2)
-            shell.p->SetArguments(FieldText(text2));
+            shell->SetArguments(FieldText(text2));
         if (*text3)
-            shell.p->SetWorkingDirectory(FieldText(text3));
+            shell->SetWorkingDirectory(FieldText(text3));
         if (number)
-            shell.p->SetShowCmd(number);
+            shell->SetShowCmd(number);
     } else {
         if (*text1)
-            shell.p->SetDescription(FieldText(text1));
+            shell->SetDescription(FieldText(text1));
         if (*text2) {
             // The handler gave the hotkey as two bytes, the key and then the modifiers;
             // "-1" clears it.
             WORD hotkey = 0;
             if (std::strcmp(text2, "-1") != 0)
                 hotkey = static_cast<WORD>(static_cast<uint8_t>(text2[1]) << 8 | static_cast<uint8_t>(text2[0]));
-            shell.p->SetHotkey(hotkey);
+            shell->SetHotkey(hotkey);
         }
         if (*text3)
-            shell.p->SetIconLocation(FieldText(text3), number);
+            shell->SetIconLocation(FieldText(text3), number);
     }
-    if (FAILED(file.p->Save(name.c_str(), TRUE))) {
+    if (FAILED(session.file.p->Save(session.name.c_str(), TRUE))) {
         SetError(ctx, ERR_SAVE);
         return 0;
     }
@@ -149,19 +122,10 @@ int ShortcutWrite(BDS* ctx, const char* link, const char* text1, const char* tex
 
 int ShortcutReadInfo(BDS* ctx, resultants* result, const char* link, int kind)
 {
-    ComScope com;
-    if (!com.ok) {
-        SetError(ctx, ERR_COINIT);
+    LinkSession session;
+    if (!session.Open(ctx, kind, link, true))
         return 0;
-    }
-    Held<IShellLinkA> shell;
-    Held<IPersistFile> file;
-    if (!OpenLink(ctx, kind, shell, file))
-        return 0;
-    if (FAILED(file.p->Load(Wide(link, CP_ACP).c_str(), STGM_READ))) {
-        SetError(ctx, ERR_LOAD);
-        return 0;
-    }
+    IShellLinkA* shell = session.shell.p;
     std::string text;
     char field[FIELD_CHARS];
     auto add = [&](bool ok) {   // one field and the tab after it
@@ -169,23 +133,23 @@ int ShortcutReadInfo(BDS* ctx, resultants* result, const char* link, int kind)
         text += '\t';
     };
     field[0] = 0;
-    add(SUCCEEDED(shell.p->GetPath(field, FIELD_CHARS, nullptr, SLGP_RAWPATH)));
+    add(SUCCEEDED(shell->GetPath(field, FIELD_CHARS, nullptr, SLGP_RAWPATH)));
     field[0] = 0;
-    add(SUCCEEDED(shell.p->GetArguments(field, FIELD_CHARS)));
+    add(SUCCEEDED(shell->GetArguments(field, FIELD_CHARS)));
     field[0] = 0;
-    add(SUCCEEDED(shell.p->GetWorkingDirectory(field, FIELD_CHARS)));
+    add(SUCCEEDED(shell->GetWorkingDirectory(field, FIELD_CHARS)));
     int show = 0;
-    shell.p->GetShowCmd(&show);
+    shell->GetShowCmd(&show);
     std::snprintf(field, sizeof field, "%d", ShowModeCode(show));
     add(true);
     field[0] = 0;
-    add(SUCCEEDED(shell.p->GetDescription(field, FIELD_CHARS)));
+    add(SUCCEEDED(shell->GetDescription(field, FIELD_CHARS)));
     WORD hotkey = 0;
     field[0] = 0;
-    add(SUCCEEDED(shell.p->GetHotkey(&hotkey)) && HotkeyToText(hotkey, field, FIELD_CHARS));
+    add(SUCCEEDED(shell->GetHotkey(&hotkey)) && HotkeyToText(hotkey, field, FIELD_CHARS));
     int icon = 0;
     field[0] = 0;
-    add(SUCCEEDED(shell.p->GetIconLocation(field, FIELD_CHARS, &icon)));
+    add(SUCCEEDED(shell->GetIconLocation(field, FIELD_CHARS, &icon)));
     std::snprintf(field, sizeof field, "%d", icon);
     text += field;
     return SetResultText(ctx, result, text.c_str(), text.size());
@@ -210,15 +174,15 @@ uint32_t RunShortcutW(BDS* ctx, const wchar_t* link, const wchar_t* parameters, 
     Held<IShellLinkW> shell;
     Held<IPersistFile> file;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, shell.Out()))
-        || FAILED(shell.p->QueryInterface(IID_IPersistFile, file.Out())) || FAILED(file.p->Load(link, STGM_READ)))
+        || FAILED(shell->QueryInterface(IID_IPersistFile, file.Out())) || FAILED(file.p->Load(link, STGM_READ)))
         return LINK_UNREADABLE;
     wchar_t path[MAX_PATH] = {}, arguments[MAX_PATH] = {}, folder[MAX_PATH] = {};
-    if (FAILED(shell.p->GetPath(path, MAX_PATH, nullptr, 0)) || !path[0])
+    if (FAILED(shell->GetPath(path, MAX_PATH, nullptr, 0)) || !path[0])
         return LINK_UNREADABLE;
-    shell.p->GetArguments(arguments, MAX_PATH);
-    shell.p->GetWorkingDirectory(folder, MAX_PATH);
+    shell->GetArguments(arguments, MAX_PATH);
+    shell->GetWorkingDirectory(folder, MAX_PATH);
     int show = SW_SHOWNORMAL;
-    shell.p->GetShowCmd(&show);
+    shell->GetShowCmd(&show);
 
     std::wstring line = QuotedIfBlank(path);
     if (arguments[0])
@@ -251,9 +215,9 @@ uint32_t RunShortcutA(BDS* ctx, const char* link, const char* parameters, const 
                       HANDLE* process, DWORD* processId)
 {
     UINT codePage = ctx ? ValueCodePage(ctx) : CP_ACP;
-    std::wstring wideLink = Wide(link, codePage);
-    std::wstring wideParameters = Wide(parameters, codePage);
-    std::wstring wideDirectory = Wide(directory, codePage);
+    std::wstring wideLink = WidenText(link, codePage);
+    std::wstring wideParameters = WidenText(parameters, codePage);
+    std::wstring wideDirectory = WidenText(directory, codePage);
     return RunShortcutW(ctx, wideLink.c_str(), wideParameters.c_str(), wideDirectory.c_str(), showCommand, process,
                         processId);
 }

@@ -97,6 +97,18 @@ public:
     std::vector<std::wstring> calls;
 };
 
+// A wrapper over no instance and a type of that name (the caller holds one reference).
+CDotNetDisp* NewWrapper(ClrReflection* reflection, const wchar_t* typeName)
+{
+    FakeType* type = new FakeType(typeName);
+    VARIANT instance;
+    VariantInit(&instance);
+    auto* disp = new CDotNetDisp(reflection, instance, type);
+    disp->AddRef();
+    type->Release();
+    return disp;
+}
+
 VARIANT Int4Array()
 {
     VARIANT v;
@@ -195,12 +207,7 @@ TEST(DotNetRuntime, VersionsCompareByTheirNumbers)
 TEST(DotNetDispatch, MembersGetIdsInTheOrderFirstAsked)
 {
     FakeReflection reflection;
-    FakeType* type = new FakeType(L"System.Text.StringBuilder");
-    VARIANT instance;
-    VariantInit(&instance);
-    auto* disp = new CDotNetDisp(&reflection, instance, type);
-    disp->AddRef();
-    type->Release();
+    CDotNetDisp* disp = NewWrapper(&reflection, L"System.Text.StringBuilder");
 
     auto id = [&](const wchar_t* name) {
         DISPID found = 99;
@@ -261,12 +268,7 @@ protected:
 TEST_F(DotNetScriptTest, ANamedTypeBeforeAnArgumentMakesACast)
 {
     FakeReflection reflection;
-    FakeType* type = new FakeType(L"System.Text.StringBuilder");
-    VARIANT instance;
-    VariantInit(&instance);
-    auto* disp = new CDotNetDisp(&reflection, instance, type);
-    disp->AddRef();
-    type->Release();
+    CDotNetDisp* disp = NewWrapper(&reflection, L"System.Text.StringBuilder");
     resultants value;
     InitResultValue(ctx, &value, VK_RECORD, 0);
     ASSERT_TRUE(WrapDispatchAsObject(ctx, disp, true, &value));

@@ -168,12 +168,13 @@ public:
 
 private:
     HRESULT StartRuntime();
+    void ReleaseRuntime();
     void RecordClrError(BDS* ctx);
     bool started_ = false;
     IUnknown* host_ = nullptr;        // ICorRuntimeHost
     IUnknown* domain_ = nullptr;      // _AppDomain
     IUnknown* domainUnknown_ = nullptr;
-    IDispatch* corlib_ = nullptr;     // the "mscorlib" _Assembly
+    IUnknown* corlib_ = nullptr;      // the "mscorlib" _Assembly
     std::wstring version_;
     std::wstring appBase_;
     std::unique_ptr<ClrReflection> reflection_;

@@ -89,6 +89,20 @@ HRESULT TakeObject(VARIANT& answer, IUnknown** out)
     return E_FAIL;
 }
 
+// Element `index` of a SAFEARRAY of objects (or of VARIANTs), as a VARIANT of its own.
+VARIANT ArrayElement(const VARIANT& list, LONG index)
+{
+    VARIANT element;
+    VariantInit(&element);
+    if ((list.vt & VT_TYPEMASK) == VT_VARIANT) {
+        SafeArrayGetElement(list.parray, &index, &element);
+    } else {
+        element.vt = list.vt & VT_TYPEMASK;
+        SafeArrayGetElement(list.parray, &index, &element.punkVal);
+    }
+    return element;
+}
+
 // Reflection through the runtime's objects (domain, "mscorlib"), called by name.
 class RuntimeReflection : public ClrReflection {
 public:
@@ -116,14 +130,7 @@ public:
         SafeArrayGetUBound(list.parray, 1, &high);
         hr = CLR_E_TYPE_NOT_FOUND;
         for (LONG i = low; i <= high && !*type; ++i) {
-            VARIANT element;
-            VariantInit(&element);
-            if ((list.vt & VT_TYPEMASK) == VT_VARIANT) {
-                SafeArrayGetElement(list.parray, &i, &element);
-            } else {
-                element.vt = list.vt & VT_TYPEMASK;
-                SafeArrayGetElement(list.parray, &i, &element.punkVal);
-            }
+            VARIANT element = ArrayElement(list, i);
             VARIANT arg = TextArg(name), answer;
             if (SUCCEEDED(CallByName(element.punkVal, L"GetType", DISPATCH_METHOD, &arg, 1, &answer))
                 && SUCCEEDED(TakeObject(answer, type)))
@@ -170,14 +177,7 @@ public:
             SafeArrayGetUBound(list.parray, 1, &high);
         }
         if (high >= low) {
-            VARIANT element;
-            VariantInit(&element);
-            if ((list.vt & VT_TYPEMASK) == VT_VARIANT) {
-                SafeArrayGetElement(list.parray, &low, &element);
-            } else {
-                element.vt = list.vt & VT_TYPEMASK;
-                SafeArrayGetElement(list.parray, &low, &element.punkVal);
-            }
+            VARIANT element = ArrayElement(list, low);
             VARIANT answer;
             if (SUCCEEDED(CallByName(element.punkVal, L"MemberType", DISPATCH_PROPERTYGET, nullptr, 0, &answer))
                 && SUCCEEDED(VariantChangeType(&answer, &answer, 0, VT_I4))) {
@@ -278,16 +278,19 @@ CDotNet::CDotNet(BDS*) {}
 CDotNet::~CDotNet()
 {
     reflection_.reset();
-    if (corlib_)
-        corlib_->Release();
     if (host_ && domainUnknown_)
         static_cast<CorRuntimeHost*>(host_)->UnloadDomain(domainUnknown_);
-    if (domain_)
-        domain_->Release();
-    if (domainUnknown_)
-        domainUnknown_->Release();
-    if (host_)
-        host_->Release();
+    ReleaseRuntime();
+}
+
+// The runtime is not stopped: only the references to it go.
+void CDotNet::ReleaseRuntime()
+{
+    for (IUnknown** held : {&corlib_, &domain_, &domainUnknown_, &host_}) {
+        if (*held)
+            (*held)->Release();
+        *held = nullptr;
+    }
 }
 
 void CDotNet::UseReflectionForTest(ClrReflection* reflection)
@@ -409,16 +412,7 @@ int CDotNet::Initialize(BDS* ctx)
     }
     if (FAILED(hr)) {
         // A failed start leaves nothing bound: a later call tries again.
-        if (corlib_)
-            corlib_->Release();
-        if (domain_)
-            domain_->Release();
-        if (domainUnknown_)
-            domainUnknown_->Release();
-        if (host_)
-            host_->Release();
-        corlib_ = nullptr;
-        domain_ = domainUnknown_ = host_ = nullptr;
+        ReleaseRuntime();
         RecordClrError(ctx);
         SetError(ctx, MapOr(ctx, hr, "CDotNet::Initialize", ERR_RUNTIME));
         return 0;
