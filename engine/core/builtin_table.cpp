@@ -91,6 +91,12 @@ extern const BuiltinFamily g_ComObjectBuiltins;      // COM objects, member call
 extern const BuiltinFamily g_ComEventBuiltins;       // ObjectEventAdd, ObjectEventRemove
 extern const BuiltinFamily g_DotNetBuiltins;         // ObjectClrNew, ObjectClrOption, ObjectClrType
 extern const BuiltinFamily g_ShortcutBuiltins;       // ShortcutInfo, ShortcutMake, ShortcutEdit, ShortcutExtra
+extern const BuiltinFamily g_SendKeyBuiltins;    // SendKey, SendKeysTo, SendKeysChild and twins
+extern const BuiltinFamily g_MouseBuiltins;      // MouseInfo, MouseMove, MouseCoords, MouseClick(Btn)
+extern const BuiltinFamily g_MousePlayBuiltins;  // MousePlay
+extern const BuiltinFamily g_KeyStateBuiltins;   // KeyToggleGet/Set, IsKeyDown, WaitForKey(Ex)
+extern const BuiltinFamily g_MediaBuiltins;      // PlayMedia, PlayMidi, SoundVolume
+extern const BuiltinFamily g_EnvironmentBuiltins;  // Environment, EnvironSet, EnvItemize
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -177,6 +183,12 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_ComEventBuiltins,
     &g_ShortcutBuiltins,
     &g_DotNetBuiltins,
+    &g_SendKeyBuiltins,
+    &g_MouseBuiltins,
+    &g_MousePlayBuiltins,
+    &g_KeyStateBuiltins,
+    &g_MediaBuiltins,
+    &g_EnvironmentBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)

@@ -24,21 +24,6 @@ bool IsSchemeEvent(const char* name)
     return RegQueryValueA(HKEY_CURRENT_USER, key, value, &size) == ERROR_SUCCESS;
 }
 
-// The full path of a sound file: a name with a directory as it is, else along PATH.
-bool FindSoundFile(const char* name, char* path, DWORD size)
-{
-    bool hasDirectory = std::strpbrk(name, "\\/:") != nullptr;
-    if (hasDirectory) {
-        DWORD attributes = GetFileAttributesA(name);
-        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
-            return false;
-        lstrcpynA(path, name, static_cast<int>(size));
-        return true;
-    }
-    DWORD n = SearchPathA(nullptr, name, nullptr, size, path, nullptr);
-    return n > 0 && n < size;
-}
-
 // IgnoreInput(state): -1 reads; 0 or 1 blocks or frees input and answers the former state.
 void CaseIgnoreInput(BDS* ctx, BuiltinCall& call)
 {
@@ -69,6 +54,20 @@ const BuiltinRow kRows[] = {
 };
 
 }  // namespace
+
+bool FindSoundFile(const char* name, char* path, DWORD size)
+{
+    bool hasDirectory = std::strpbrk(name, "\\/:") != nullptr;
+    if (hasDirectory) {
+        DWORD attributes = GetFileAttributesA(name);
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return false;
+        lstrcpynA(path, name, static_cast<int>(size));
+        return true;
+    }
+    DWORD n = SearchPathA(nullptr, name, nullptr, size, path, nullptr);
+    return n > 0 && n < size;
+}
 
 extern const BuiltinFamily g_InputSoundBuiltins = {"input-and-sound", kRows,
                                                     static_cast<int>(sizeof(kRows) / sizeof(kRows[0]))};
