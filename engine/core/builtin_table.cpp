@@ -88,6 +88,9 @@ extern const BuiltinFamily g_DllStructBuiltins;      // DllStruct...
 extern const BuiltinFamily g_CallbackBuiltins;       // DllCallbackCreate, DllCallbackDestroy
 extern const BuiltinFamily g_ExtenderBuiltins;       // AddExtender
 extern const BuiltinFamily g_ComObjectBuiltins;      // COM objects, member calls, SAFEARRAYs
+extern const BuiltinFamily g_ComEventBuiltins;       // ObjectEventAdd, ObjectEventRemove
+extern const BuiltinFamily g_DotNetBuiltins;         // ObjectClrNew, ObjectClrOption, ObjectClrType
+extern const BuiltinFamily g_ShortcutBuiltins;       // ShortcutInfo, ShortcutMake, ShortcutEdit, ShortcutExtra
 extern const BuiltinFamily g_SendKeyBuiltins;    // SendKey, SendKeysTo, SendKeysChild and twins
 extern const BuiltinFamily g_MouseBuiltins;      // MouseInfo, MouseMove, MouseCoords, MouseClick(Btn)
 extern const BuiltinFamily g_MousePlayBuiltins;  // MousePlay
@@ -183,6 +186,9 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_CallbackBuiltins,
     &g_ExtenderBuiltins,
     &g_ComObjectBuiltins,
+    &g_ComEventBuiltins,
+    &g_ShortcutBuiltins,
+    &g_DotNetBuiltins,
     &g_SendKeyBuiltins,
     &g_MouseBuiltins,
     &g_MousePlayBuiltins,
