@@ -23,6 +23,7 @@ extern const BuiltinFamily g_ArrayBuiltins;      // arrays, maps, their search, 
 extern const BuiltinFamily g_IntControlBuiltins;     // IntControl, with its route to the host
 extern const BuiltinFamily g_ScriptBoxBuiltins;      // Message, Pause, AskYesNo
 extern const BuiltinFamily g_ItemListBoxBuiltins;    // the item-list and text boxes
+extern const BuiltinFamily g_PromptBoxBuiltins;      // AskLine, AskPassword, AskTextBox, Display
 extern const BuiltinFamily g_WindowSearchBuiltins;   // window tests, waits and identifiers
 extern const BuiltinFamily g_WindowActivateBuiltins; // WinActivate and WinActivChild
 extern const BuiltinFamily g_WindowStateBuiltins;    // WinClose, WinHide, WinShow, WinState, ...
@@ -100,6 +101,7 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_IntControlBuiltins,
     &g_ScriptBoxBuiltins,
     &g_ItemListBoxBuiltins,
+    &g_PromptBoxBuiltins,
     &g_WindowSearchBuiltins,
     &g_WindowActivateBuiltins,
     &g_WindowStateBuiltins,
