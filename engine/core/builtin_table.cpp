@@ -24,6 +24,7 @@ extern const BuiltinFamily g_IntControlBuiltins;     // IntControl, with its rou
 extern const BuiltinFamily g_ScriptBoxBuiltins;      // Message, Pause, AskYesNo
 extern const BuiltinFamily g_ItemListBoxBuiltins;    // the item-list and text boxes
 extern const BuiltinFamily g_PromptBoxBuiltins;      // AskLine, AskPassword, AskTextBox, Display
+extern const BuiltinFamily g_ChooserBuiltins;        // AskFileName, AskDirectory, AskColor, AskFont
 extern const BuiltinFamily g_WindowSearchBuiltins;   // window tests, waits and identifiers
 extern const BuiltinFamily g_WindowActivateBuiltins; // WinActivate and WinActivChild
 extern const BuiltinFamily g_WindowStateBuiltins;    // WinClose, WinHide, WinShow, WinState, ...
@@ -102,6 +103,7 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_ScriptBoxBuiltins,
     &g_ItemListBoxBuiltins,
     &g_PromptBoxBuiltins,
+    &g_ChooserBuiltins,
     &g_WindowSearchBuiltins,
     &g_WindowActivateBuiltins,
     &g_WindowStateBuiltins,
