@@ -214,6 +214,19 @@ bool ArgIsWide(const BuiltinCall& call, int i)
     }
 }
 
+const wchar_t* ArgWTextConverted(BDS* ctx, BuiltinCall& call, int i)
+{
+    if (!HasArg(call, i))
+        return L"";
+    resultants& arg = call.args[i];
+    if (!(arg.flags & VF_UNICODE) && !ValueToWide(ctx, &arg)) {
+        if (!ctx->nErrorCode)
+            SetError(ctx, 3820);
+        return nullptr;
+    }
+    return ValueWText(ctx, &arg);
+}
+
 bool WideFormAvailable(BDS* ctx)
 {
     if (IsUnicodeMode())

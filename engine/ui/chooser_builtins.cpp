@@ -10,23 +10,12 @@ namespace {
 constexpr uint16_t ERR_NO_NEW_SHELL = 1578;   // "AskDirectory: Function requires Windows 95 ..."
 constexpr int FOLDER_CHARS = 1281;
 
-// The argument's wide text, converted when the router left it narrow; null with the error.
-const wchar_t* WideArg(BDS* ctx, BuiltinCall& call, int i)
-{
-    if (!HasArg(call, i))
-        return L"";
-    resultants& arg = call.args[i];
-    if (!(arg.flags & VF_UNICODE) && !ValueToWide(ctx, &arg))
-        return nullptr;
-    return ValueWText(ctx, &arg);
-}
-
 // AskFileName(title, directory, file types, default name, kind)
 void CaseAskFileName(BDS* ctx, BuiltinCall& call)
 {
     const wchar_t* text[4];
     for (int i = 0; i < 4; ++i)
-        if (!(text[i] = WideArg(ctx, call, i + 1)))
+        if (!(text[i] = ArgWTextConverted(ctx, call, i + 1)))
             return;
     DoAskFileNameW(ctx, text[0], text[1], text[2], text[3], ArgInt(call, 5), call.result);
 }
@@ -38,7 +27,7 @@ void CaseAskDirectory(BDS* ctx, BuiltinCall& call)
         return;
     const wchar_t* text[4];
     for (int i = 0; i < 4; ++i)
-        if (!(text[i] = WideArg(ctx, call, i + 1)))
+        if (!(text[i] = ArgWTextConverted(ctx, call, i + 1)))
             return;
     DoAskDirectory(ctx, text[0], text[1], text[2], text[3], ArgInt(call, 5), call.result);
 }

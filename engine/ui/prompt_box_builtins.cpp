@@ -8,17 +8,6 @@ namespace {
 
 constexpr uint16_t ERR_BAD_FORMAT = 1764;   // "AskLine: Invalid format"
 
-// The argument's wide text, converted when the router left it narrow; null with 3820.
-const wchar_t* WideArg(BDS* ctx, BuiltinCall& call, int i)
-{
-    if (!HasArg(call, i))
-        return L"";
-    resultants& arg = call.args[i];
-    if (!(arg.flags & VF_UNICODE) && !ValueToWide(ctx, &arg))
-        return nullptr;
-    return ValueWText(ctx, &arg);
-}
-
 // AskLine(title, prompt, default [, format]): the wide box for a wide call and for the wide
 // formats 1 and 2, the narrow one otherwise.
 void CaseAskLine(BDS* ctx, BuiltinCall& call)
@@ -34,9 +23,9 @@ void CaseAskLine(BDS* ctx, BuiltinCall& call)
                    format);
         return;
     }
-    const wchar_t* title = WideArg(ctx, call, 1);
-    const wchar_t* prompt = title ? WideArg(ctx, call, 2) : nullptr;
-    const wchar_t* defaultText = prompt ? WideArg(ctx, call, 3) : nullptr;
+    const wchar_t* title = ArgWTextConverted(ctx, call, 1);
+    const wchar_t* prompt = title ? ArgWTextConverted(ctx, call, 2) : nullptr;
+    const wchar_t* defaultText = prompt ? ArgWTextConverted(ctx, call, 3) : nullptr;
     if (defaultText)
         DoAskLineW(ctx, title, prompt, defaultText, call.result, false, format);
 }
@@ -53,9 +42,9 @@ void CaseAskPassword(BDS* ctx, BuiltinCall& call)
 // AskTextBox(title, prompt, default, flags, unused): always wide.
 void CaseAskTextBox(BDS* ctx, BuiltinCall& call)
 {
-    const wchar_t* title = WideArg(ctx, call, 1);
-    const wchar_t* prompt = title ? WideArg(ctx, call, 2) : nullptr;
-    const wchar_t* defaultText = prompt ? WideArg(ctx, call, 3) : nullptr;
+    const wchar_t* title = ArgWTextConverted(ctx, call, 1);
+    const wchar_t* prompt = title ? ArgWTextConverted(ctx, call, 2) : nullptr;
+    const wchar_t* defaultText = prompt ? ArgWTextConverted(ctx, call, 3) : nullptr;
     if (defaultText)
         DoAskTextBox(ctx, title, prompt, defaultText, static_cast<uint32_t>(ArgInt(call, 4)), call.result);
 }
