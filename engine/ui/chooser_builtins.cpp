@@ -10,25 +10,30 @@ namespace {
 constexpr uint16_t ERR_NO_NEW_SHELL = 1578;   // "AskDirectory: Function requires Windows 95 ..."
 constexpr int FOLDER_CHARS = 1281;
 
+// The first four arguments as wide text; false with the error when one cannot be.
+bool FourWideTexts(BDS* ctx, BuiltinCall& call, const wchar_t* text[4])
+{
+    for (int i = 0; i < 4; ++i)
+        if (!(text[i] = ArgWTextConverted(ctx, call, i + 1)))
+            return false;
+    return true;
+}
+
 // AskFileName(title, directory, file types, default name, kind)
 void CaseAskFileName(BDS* ctx, BuiltinCall& call)
 {
     const wchar_t* text[4];
-    for (int i = 0; i < 4; ++i)
-        if (!(text[i] = ArgWTextConverted(ctx, call, i + 1)))
-            return;
+    if (!FourWideTexts(ctx, call, text))
+        return;
     DoAskFileNameW(ctx, text[0], text[1], text[2], text[3], ArgInt(call, 5), call.result);
 }
 
 // AskDirectory(prompt, root, start folder, confirmation caption, flags)
 void CaseAskDirectory(BDS* ctx, BuiltinCall& call)
 {
-    if (!WideFormAvailable(ctx))
-        return;
     const wchar_t* text[4];
-    for (int i = 0; i < 4; ++i)
-        if (!(text[i] = ArgWTextConverted(ctx, call, i + 1)))
-            return;
+    if (!WideFormAvailable(ctx) || !FourWideTexts(ctx, call, text))
+        return;
     DoAskDirectory(ctx, text[0], text[1], text[2], text[3], ArgInt(call, 5), call.result);
 }
 

@@ -22,7 +22,6 @@ namespace {
 constexpr int MSG_TRACEBACK_TITLE = 248;   // "Traceback"
 constexpr int FRAME_TEXT_SIZE = 1281;
 constexpr int DEFAULT_CHAR_WIDTH = 16;     // when no device context is to be had
-constexpr size_t LINE_COLUMN_CHARS = 32;   // longer error lines are cut to 29 and "..."
 
 struct Column {
     const char* heading;
@@ -57,23 +56,6 @@ void AddColumns(HWND dialog, HWND list)
     }
 }
 
-void SetCell(HWND list, int row, int column, const char* text)
-{
-    LVITEMA item{};
-    item.iSubItem = column;
-    item.pszText = const_cast<char*>(text);
-    SendMessageA(list, LVM_SETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-}
-
-const char* NameAndExtension(const char* path)
-{
-    const char* name = path;
-    for (const char* p = path; *p; ++p)
-        if (*p == '\\' || *p == '/' || *p == ':')
-            name = p + 1;
-    return name;
-}
-
 // The last row: where the error stands.
 void AddErrorRow(BDS* ctx, HWND list, uint32_t frames)
 {
@@ -85,29 +67,15 @@ void AddErrorRow(BDS* ctx, HWND list, uint32_t frames)
     if (known && where.line)
         std::snprintf(lineNumber, sizeof lineNumber, "%u", where.line);
 
-    const char* line = ctx->szErrorLine;
-    char shortLine[LINE_COLUMN_CHARS + 8];
-    if (std::strlen(line) > LINE_COLUMN_CHARS)
-        std::snprintf(shortLine, sizeof shortLine, "%.29s...", line);
-    else
-        lstrcpynA(shortLine, line, sizeof shortLine);
-
-    char cell[64];
-    LVITEMA item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    std::snprintf(cell, sizeof cell, "%3u", frames + 1);
-    item.pszText = cell;
-    int row = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-    if (row < 0)
-        return;
-    std::snprintf(cell, sizeof cell, "%-14s", "<error>");
-    SetCell(list, row, 1, cell);
-    std::snprintf(cell, sizeof cell, "%6s", lineNumber);
-    SetCell(list, row, 2, cell);
-    std::snprintf(cell, sizeof cell, "%-32s", shortLine);
-    SetCell(list, row, 3, cell);
-    SetCell(list, row, 4, NameAndExtension(where.file));
+    char shortLine[48];
+    ShortStackLineText(ctx->szErrorLine, shortLine, sizeof shortLine);
+    char number[8], kind[24], lineCell[24], text[48];
+    std::snprintf(number, sizeof number, "%3u", frames + 1);
+    std::snprintf(kind, sizeof kind, "%-14s", "<error>");
+    std::snprintf(lineCell, sizeof lineCell, "%6s", lineNumber);
+    std::snprintf(text, sizeof text, "%-32s", shortLine);
+    const char* cells[STACK_ROW_CELLS] = {number, kind, lineCell, text, PathNameAndExtension(where.file)};
+    InsertStackRow(list, cells);
 }
 
 void InitTraceback(HWND dialog, BDS* ctx)
