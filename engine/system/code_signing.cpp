@@ -220,6 +220,34 @@ PCCERT_CONTEXT FindSigningCertByName(HCERTSTORE store, const std::wstring& name)
     return nullptr;
 }
 
+// The certificates of a signed file. The file store reads signed messages and serialized
+// stores; where it does not understand a program with an embedded signature, the
+// signature is read as such. Read-only: the file may be one the user cannot write.
+HCERTSTORE OpenSignedFileStore(const char* file)
+{
+    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_FILENAME_A, ENCODINGS, 0,
+                                     CERT_STORE_OPEN_EXISTING_FLAG | CERT_STORE_READONLY_FLAG, file);
+    if (store)
+        return store;
+    DWORD openError = GetLastError();
+    std::wstring wide;
+    int n = MultiByteToWideChar(CP_ACP, 0, file, -1, nullptr, 0);
+    if (n > 0) {
+        wide.resize(n);
+        MultiByteToWideChar(CP_ACP, 0, file, -1, wide.data(), n);
+    }
+    HCRYPTMSG message = nullptr;
+    if (n > 0 && CryptQueryObject(CERT_QUERY_OBJECT_FILE, wide.c_str(), CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED_EMBED,
+                                  CERT_QUERY_FORMAT_FLAG_BINARY, 0, nullptr, nullptr, nullptr, &store, &message,
+                                  nullptr)) {
+        if (message)
+            CryptMsgClose(message);
+        return store;
+    }
+    SetLastError(openError);
+    return nullptr;
+}
+
 // The signature hash that suits the certificate's own signature hash.
 ALG_ID SignatureHashOf(PCCERT_CONTEXT cert)
 {
@@ -420,9 +448,7 @@ int SignFileSigner(BDS* ctx, const char* request)
 int FindFileSigningCert(BDS* ctx, const char* file, std::string& hashText)
 {
     hashText.clear();
-    // Read-only: the signed file is only read, and may be one the user cannot write.
-    Store store(CertOpenStore(CERT_STORE_PROV_FILENAME_A, ENCODINGS, 0,
-                              CERT_STORE_OPEN_EXISTING_FLAG | CERT_STORE_READONLY_FLAG, file));
+    Store store(OpenSignedFileStore(file));
     if (!store.handle) {
         Record(ctx, "Error opening certificate store");
         return 0;
