@@ -248,6 +248,22 @@ HCERTSTORE OpenSignedFileStore(const char* file)
     return nullptr;
 }
 
+// The signing certificate of store "My" with that friendly name, or null with the failure
+// recorded (a store that does not open under the caller's text). A certificate keeps its
+// store open for as long as it lives.
+PCCERT_CONTEXT SigningCertOfMyStore(BDS* ctx, const std::wstring& name, const char* storeFailure)
+{
+    Store store(OpenMyStore());
+    if (!store.handle) {
+        Record(ctx, storeFailure);
+        return nullptr;
+    }
+    PCCERT_CONTEXT cert = FindSigningCertByName(store.handle, name);
+    if (!cert)
+        Record(ctx, "Specified certificate not found");
+    return cert;
+}
+
 // The signature hash that suits the certificate's own signature hash.
 ALG_ID SignatureHashOf(PCCERT_CONTEXT cert)
 {
@@ -335,17 +351,10 @@ int SignFileCryptUi(BDS* ctx, const char* request)
         Record(ctx, "Error getting function pointer");
         return 0;
     }
-    Store store(OpenMyStore());
-    if (!store.handle) {
-        Record(ctx, "Error opening certificate store");
-        return 0;
-    }
     Cert cert;
-    cert.context = FindSigningCertByName(store.handle, f[1]);
-    if (!cert.context) {
-        Record(ctx, "Specified certificate not found");
+    cert.context = SigningCertOfMyStore(ctx, f[1], "Error opening certificate store");
+    if (!cert.context)
         return 0;
-    }
     CRYPTUI_WIZ_DIGITAL_SIGN_EXTENDED_INFO extended{};
     extended.dwSize = sizeof extended;
     extended.dwAttrFlags = CRYPTUI_WIZ_DIGITAL_SIGN_COMMERCIAL;
@@ -401,17 +410,10 @@ int SignFileSigner(BDS* ctx, const char* request)
         Record(ctx, "Failed to retrieve function pointer");
         return 0;
     }
-    Store store(OpenMyStore());
-    if (!store.handle) {
-        Record(ctx, "Failed to open certificate store");
-        return 0;
-    }
     Cert cert;
-    cert.context = FindSigningCertByName(store.handle, f[1]);
-    if (!cert.context) {
-        Record(ctx, "Specified certificate not found");
+    cert.context = SigningCertOfMyStore(ctx, f[1], "Failed to open certificate store");
+    if (!cert.context)
         return 0;
-    }
 
     DWORD index = 0;
     SignerFileInfo file{sizeof file, f[0].c_str(), nullptr};
