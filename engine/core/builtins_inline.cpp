@@ -22,6 +22,7 @@
 #include "engine/core/trace.h"
 #include "engine/data/array.h"
 #include "engine/system/input_block.h"
+#include "engine/system/system_entries.h"
 #include "engine/ui/foreground.h"
 #include "engine/ui/message_box.h"
 
@@ -254,7 +255,8 @@ void CaseIconArrange(BDS* ctx, BuiltinCall& call)
 // EndSession(): logs the user off; on success the script stops as after a stop request.
 void CaseEndSession(BDS* ctx, BuiltinCall& call)
 {
-    BOOL done = ExitWindowsEx(EWX_LOGOFF, 0x80040001);
+    PfnExitWindowsEx exitWindows = ctx->eng.system.ExitWindowsEx;
+    BOOL done = exitWindows && exitWindows(EWX_LOGOFF, 0x80040001);
     if (done) {
         ctx->bCancel = 1;
         ctx->bCancelRequest = 1;

@@ -115,6 +115,13 @@ bool PushCallFrame(BDS* ctx, uint16_t kind, int callKind);
 
 // The Call built-in: args[1] the file name, args[2] the parameter line (ANSI or wide).
 int CallScript(BDS* ctx, resultants* result, resultants* args);
+// Runs a nested script text, `run(ctx, result, data)`, as Call does: one call level deeper,
+// in a call frame of its own (3353 when the structure stack is full), with the caller's run
+// state and parse position saved and put back; `path` names the text's file (null: none,
+// the caller's source name stays). A nested run that failed with an error other than a
+// cancel leaves 9013 (already shown). Answers 0 when the run could not start, else 1.
+using NestedScriptRun = int (*)(BDS* ctx, resultants* result, void* data);
+int RunNestedScript(BDS* ctx, resultants* result, const char* path, NestedScriptRun run, void* data);
 int SetParamVars(BDS* ctx, const char* line);
 int SetParamVarsW(BDS* ctx, const wchar_t* line);
 

@@ -302,6 +302,11 @@ int RunScriptFile(BDS* ctx, resultants* result, const char* path)
         }
         length = static_cast<size_t>(r);
     }
+    return RunScriptBlock(ctx, result, block, length);
+}
+
+int RunScriptBlock(BDS* ctx, resultants* result, HGLOBAL block, size_t length)
+{
     if (!g_ScriptPermutation.built)
         BuildScriptPermutation();
     if (!ScrambleBlock(ctx, block, length)) {

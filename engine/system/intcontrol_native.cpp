@@ -20,9 +20,10 @@ void FreeStructs(BDS* ctx, resultants* result, const IntControlRequest&)
     IntControlAnswer(ctx, result, DllStructFreeAllCount(ctx));
 }
 
-// p1 the structure's handle; p2 1 its size, 2 its data address.
+// p1 the structure's handle; p2 1 its size, 2 its data address. "0" with every error.
 void StructFacts(BDS* ctx, resultants* result, const IntControlRequest& r)
 {
+    IntControlAnswer(ctx, result, 0);
     if (r.p[2] == 1) {
         uint32_t size = DllStructSizeFromHandle(ctx, r.p[1]);
         if (size)

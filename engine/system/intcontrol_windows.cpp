@@ -10,6 +10,7 @@
 #include "engine/core/system_flags.h"
 #include "engine/system/intcontrol.h"
 #include "engine/system/process_list.h"
+#include "engine/system/system_entries.h"
 #include "engine/system/window_messages.h"
 #include "engine/ui/window_search.h"
 
@@ -57,7 +58,7 @@ void PostToWindow(BDS* ctx, resultants* result, const IntControlRequest& r)
     }
     LPARAM lParam = static_cast<LPARAM>(r.p[4]);
     WPARAM wParam = static_cast<WPARAM>(static_cast<intptr_t>(r.p[3]));   // whole, as for 22
-    if (!PostMessageA(window, static_cast<UINT>(r.p[2]), wParam, lParam)) {
+    if (!SystemPostMessageA(ctx, window, static_cast<UINT>(r.p[2]), wParam, lParam)) {
         IntControlAnswer(ctx, result, 0);
         return;
     }
@@ -199,11 +200,13 @@ void WindowOnTop(BDS* ctx, resultants* result, const IntControlRequest& r)
     IntControlAnswer(ctx, result, DoWindowOnTopA(ctx, r.text[1], r.p[2], false));
 }
 
+// 57: tells the system whether a screen saver runs (p1 0 or 1); other values do nothing.
 void ScreenSaverRunning(BDS* ctx, resultants* result, const IntControlRequest& r)
 {
     int64_t answer = 0;
-    if (r.p[1] == 0 || r.p[1] == 1)
-        answer = SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, static_cast<UINT>(r.p[1]), nullptr, 0);
+    PfnSystemParametersInfoA setParameter = ctx->eng.system.SystemParametersInfoA;
+    if ((r.p[1] == 0 || r.p[1] == 1) && setParameter)
+        answer = setParameter(SPI_SETSCREENSAVERRUNNING, static_cast<UINT>(r.p[1]), nullptr, 0);
     IntControlAnswer(ctx, result, answer);
 }
 
@@ -220,8 +223,8 @@ void Broadcast(BDS* ctx, resultants* result, const IntControlRequest& r, UINT me
         return;
     }
     DWORD_PTR answer = 0;
-    SendMessageTimeoutA(window, message, 0, reinterpret_cast<LPARAM>(r.text[2]), SMTO_ABORTIFHUNG,
-                        BROADCAST_TIMEOUT_MS, &answer);
+    SystemSendMessageTimeoutA(ctx, window, message, 0, reinterpret_cast<LPARAM>(r.text[2]), SMTO_ABORTIFHUNG,
+                              BROADCAST_TIMEOUT_MS, &answer);
     IntControlAnswer(ctx, result, static_cast<int64_t>(answer));
 }
 

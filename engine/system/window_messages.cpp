@@ -17,6 +17,7 @@
 #include "engine/core/numtext.h"
 #include "engine/core/pump.h"
 #include "engine/core/system_flags.h"
+#include "engine/system/system_entries.h"
 #include "engine/ui/foreground.h"
 #include "engine/ui/window_activate.h"
 #include "engine/ui/window_idle.h"
@@ -54,10 +55,13 @@ bool MessageTarget(const char* text, HWND* window)
 
 size_t TextLength(const char* text) { return std::strlen(text); }
 size_t TextLength(const wchar_t* text) { return std::wcslen(text); }
-LRESULT Send(HWND w, UINT m, WPARAM wp, const char* copy) { return SendMessageA(w, m, wp, reinterpret_cast<LPARAM>(copy)); }
-LRESULT Send(HWND w, UINT m, WPARAM wp, const wchar_t* copy)
+LRESULT Send(BDS* ctx, HWND w, UINT m, WPARAM wp, const char* copy)
 {
-    return SendMessageW(w, m, wp, reinterpret_cast<LPARAM>(copy));
+    return SystemSendMessageA(ctx, w, m, wp, reinterpret_cast<LPARAM>(copy));
+}
+LRESULT Send(BDS* ctx, HWND w, UINT m, WPARAM wp, const wchar_t* copy)
+{
+    return SystemSendMessageW(ctx, w, m, wp, reinterpret_cast<LPARAM>(copy));
 }
 
 template <typename C>
@@ -76,7 +80,7 @@ int32_t SendWithText(BDS* ctx, const char* windowText, UINT message, WPARAM wPar
     if (!copy.data)
         return 0;
     std::memcpy(copy.data, text, bytes);
-    return static_cast<int32_t>(Send(window, message, wParam, copy.As<C>()));
+    return static_cast<int32_t>(Send(ctx, window, message, wParam, copy.As<C>()));
 }
 
 // wParam travels whole; a negative number keeps its sign in the wider word.

@@ -87,6 +87,23 @@ class ScriptTest(EngineScriptTestCase):
         self.assertEqual(self.results(), {
             'number': '10139', 'text': '10139: IntControl: Unrecognized Request', 'last': '10139'})
 
+    def test_intcontrol_requests_the_engine_leaves_reach_the_launcher(self):
+        # 55 and 86 have no row in the engine: like 0 and 103 they go to the launcher,
+        # which does not know them either.
+        for request in (55, 86, 0, 103):
+            with self.subTest(request=request):
+                results = os.path.join(self.dir, 'out.ini')
+                if os.path.exists(results):
+                    os.remove(results)
+                program = self.pack(
+                    'IntControl(73, 1, 0, "", "")\n'
+                    'x = IntControl(%d, 0, 0, 0, 0)\n'
+                    'Exit\n'
+                    ':KVERRORHANDLER\n'
+                    'IniWritePvt("r", "number", kverrorarray[0], f)\n' % request)
+                self.assertEqual(wine(program), 0)
+                self.assertEqual(self.results(), {'number': '10139'})
+
     def test_errors_of_launcher_functions(self):
         cases = [
             ('x = IntControl(1011, 0, 0, 0, 0)', '10139: IntControl: Unrecognized Request'),
