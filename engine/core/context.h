@@ -25,6 +25,7 @@
 #include "engine/native/host_call_state.h"
 #include "engine/ui/box_state.h"
 #include "engine/core/var_hints.h"
+#include "engine/core/cache_state.h"
 
 struct ExtArgRecord;
 
@@ -132,6 +133,7 @@ struct BDS {
     BoxState box;
     FileOpsState fileops;
     VarHintState varHints;
+    CacheState cache;
 };
 
 inline void SetError(BDS* ctx, uint16_t code) { ctx->nErrorCode = code; }

@@ -10,6 +10,7 @@
 #include "engine/core/dialog_registry.h"
 #include "engine/core/engine_setup.h"
 #include "engine/core/errors.h"
+#include "engine/core/keyword_index.h"
 #include "engine/core/neighbour_services.h"
 #include "engine/core/pump.h"
 #include "engine/files/file_io.h"
@@ -134,6 +135,7 @@ void TearDownContext(BDS* ctx)
     EnvironmentBlockFree(ctx);
 
     FreeOptionalLibraries(ctx);
+    KeywordIndexFree(ctx);
     DlgPointForget(ctx);
     ctx->heap.binding = nullptr;   // the host's record may go with the instance
 }

@@ -4,6 +4,7 @@
 #include "engine/core/runloop.h"
 #include "engine/core/charclass.h"
 #include "engine/core/errors.h"
+#include "engine/core/keyword_index.h"
 #include "engine/core/messages.h"
 #include "engine/core/module.h"
 #include "engine/core/run_hooks.h"
@@ -117,6 +118,7 @@ bool StoreUdfBody(BDS* ctx, const uint8_t* base, uint32_t endLineBegin)
     rec->hBody = body;
     rec->bodyLength = length;
     ++ctx->nUdfCount;
+    KeywordTablesChanged(ctx);
     return true;
 }
 

@@ -2,6 +2,7 @@
 // calls by name for dialog procedures, and removal.
 #include "engine/core/runloop.h"
 #include "engine/core/errors.h"
+#include "engine/core/keyword_index.h"
 #include "engine/core/run_hooks.h"
 #include "engine/core/run_services.h"
 #include "engine/core/short_text.h"
@@ -608,6 +609,7 @@ int DropUserFunction(BDS* ctx, const char* name)
         std::memcpy(ctx->pUdfRecords[i], ctx->pUdfRecords[i + 1], sizeof(UdfRecord));
     std::memset(ctx->pUdfRecords[ctx->nUdfCount - 1], 0, sizeof(UdfRecord));
     --ctx->nUdfCount;
+    KeywordTablesChanged(ctx);   // the ids above the removed function moved down
     // The running function and the callers kept in the frames move with their records.
     auto follow = [index](uint16_t& running) {
         if (running != UDF_NONE_RUNNING && running > static_cast<uint32_t>(index))
@@ -636,5 +638,6 @@ int DropAllUserFunctions(BDS* ctx)
             std::memset(rec, 0, sizeof *rec);
     }
     ctx->nUdfCount = 0;
+    KeywordTablesChanged(ctx);
     return freed;
 }

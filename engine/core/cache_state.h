@@ -1,0 +1,13 @@
+// What the interpreter's caches keep in the context: the keyword index's part for the
+// context's own tables, the stamp of those tables, and the cached forms of lines. Each
+// cache is its own file (keyword_index, line_cache) with its invariants written there.
+#pragma once
+
+#include <cstdint>
+
+struct KeywordIndex;
+
+struct CacheState {
+    KeywordIndex* keywordIndex;     // made at the first lookup of a word
+    uint32_t tableStamp;            // moves on when the keyword tables change
+};
