@@ -852,6 +852,7 @@ void AssignmentOrExpression(BDS* ctx, resultants* result, bool allowAssign, bool
     char name[VARNAMESIZE + 1];
     std::memcpy(name, f.szName, sizeof(name));
     uint16_t nameLength = f.nTokenLength;
+    uint16_t nameIndex = f.nNameIndex;
     char* afterName = ctx->prog;
     char* nameStart = afterName - nameLength;
 
@@ -944,6 +945,7 @@ void AssignmentOrExpression(BDS* ctx, resultants* result, bool allowAssign, bool
         std::memcpy(ctx->szToken, name, std::strlen(name) + 1);
         ctx->nTokenKind = TK_NAME;
         f.nTokenLength = nameLength;
+        f.nNameIndex = nameIndex;
     }
     ParseLogicalExpr(ctx, result);
 }

@@ -6,8 +6,11 @@
 #include <cstdint>
 
 struct KeywordIndex;
+struct LineCacheTable;
 
 struct CacheState {
     KeywordIndex* keywordIndex;     // made at the first lookup of a word
     uint32_t tableStamp;            // moves on when the keyword tables change
+    LineCacheTable* lines;          // the cached lines, made when the first line is kept
+    uint32_t runDepth;              // runs of statement lines in progress (nested by calls)
 };

@@ -11,6 +11,7 @@
 #include "engine/core/engine_setup.h"
 #include "engine/core/errors.h"
 #include "engine/core/keyword_index.h"
+#include "engine/core/line_cache.h"
 #include "engine/core/neighbour_services.h"
 #include "engine/core/pump.h"
 #include "engine/files/file_io.h"
@@ -136,6 +137,7 @@ void TearDownContext(BDS* ctx)
 
     FreeOptionalLibraries(ctx);
     KeywordIndexFree(ctx);
+    LineCacheFree(ctx);
     DlgPointForget(ctx);
     ctx->heap.binding = nullptr;   // the host's record may go with the instance
 }

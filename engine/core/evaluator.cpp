@@ -14,6 +14,7 @@
 #include "engine/core/numtext.h"
 #include "engine/core/operators.h"
 #include "engine/core/router.h"
+#include "engine/core/short_text.h"
 #include "engine/core/text_bounded.h"
 #include "engine/core/tokenizer.h"
 
@@ -503,9 +504,22 @@ void ConstantValue(BDS* ctx, resultants* result, uint32_t word)
     }
 }
 
+// The variable of the current name token: the entry the tokenizer found or made for it
+// when it still holds the name and has a value, else find_var's answer (and its errors).
+int VariableOfToken(BDS* ctx)
+{
+    uint16_t known = ctx->front.nNameIndex;
+    if (known > 0 && known < ctx->nVarUsed) {
+        const VariableEntry& v = ctx->pVars[known];
+        if ((v.flags & VF_HAS_VALUE) && SameText(v.name, ctx->szToken))
+            return known;
+    }
+    return find_var(ctx, ctx->szToken, 1);
+}
+
 void ReadVariable(BDS* ctx, resultants* result)
 {
-    int index = find_var(ctx, ctx->szToken, 1);
+    int index = VariableOfToken(ctx);
     if (index < 0)
         return;
     const VariableEntry& v = ctx->pVars[index];
@@ -572,8 +586,8 @@ void ParseNameOrLiteral(BDS* ctx, resultants* result)
         ReadVariable(ctx, result);
         return;
     case TK_INTEGER: {
-        int64_t v;
-        if (!ParseIntegerTextA(ctx->szToken, &v)) {
+        int64_t v = ctx->front.number.integer;
+        if (!ctx->front.bNumberReady && !ParseIntegerTextA(ctx->szToken, &v)) {
             SetError(ctx, ERR_NOT_NUMBER);
             return;
         }
@@ -584,7 +598,7 @@ void ParseNameOrLiteral(BDS* ctx, resultants* result)
         break;
     }
     case TK_FLOAT: {
-        double d = std::strtod(ctx->szToken, nullptr);
+        double d = ctx->front.bNumberReady ? ctx->front.number.real : std::strtod(ctx->szToken, nullptr);
         if (std::isinf(d)) {
             SetError(ctx, ERR_FP_OVERFLOW);
             return;

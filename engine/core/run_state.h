@@ -116,6 +116,8 @@ struct UdfRecord {
 
 // ---------------------------------------------------------------- the current statement
 
+struct CachedLine;
+
 // Where the statement being run comes from: the run loop fills one per loop and publishes
 // it in RunState::site while its statements run. Multi-line strings read their
 // continuation lines through it and move `*pos` past them.
@@ -129,6 +131,7 @@ struct RunSite {
     uint8_t key;            // unscrambling key (low byte of the running body's start)
     bool substituted;       // %substitution% changed the line (no cached jumps)
     char* line;             // the line buffer (2050 bytes)
+    CachedLine* cached;     // what the tokenizer learnt about the line before, or null
 };
 
 // Trap modes (IntControl 72 and 73).

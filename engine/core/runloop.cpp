@@ -5,6 +5,7 @@
 #include "engine/core/charclass.h"
 #include "engine/core/errors.h"
 #include "engine/core/keyword_index.h"
+#include "engine/core/line_cache.h"
 #include "engine/core/messages.h"
 #include "engine/core/module.h"
 #include "engine/core/run_hooks.h"
@@ -206,12 +207,19 @@ int FetchStatementLine(BDS* ctx, resultants* result, HGLOBAL script, uint32_t en
     RunSite* outerSite = ctx->run.site;
     char* outerLine = ctx->pLine;
     ctx->pLine = line;
+    ++ctx->cache.runDepth;
 
     int answer = 1;
     bool loopError = false;     // a failure of the loop itself, shown at the end
-    uint32_t lineBegin = *pos;
+    uint32_t lineBegin = 0;
     uint32_t lineStart = 0;
-    bool haveLine = ReadScriptLineLocked(ctx, line, TEXTBUF, base, &lineStart, pos, end, site.key) != 0;
+    // A line the cache knows is read from it; any other the slow way.
+    auto readLine = [&]() -> bool {
+        lineBegin = *pos;
+        site.cached = ReadCachedLine(ctx, site, &lineStart);
+        return site.cached || ReadScriptLineLocked(ctx, line, TEXTBUF, base, &lineStart, pos, end, site.key) != 0;
+    };
+    bool haveLine = readLine();
     while (haveLine) {
         if (line[0] == 0 || line[0] == ';')
             goto next;
@@ -222,7 +230,12 @@ int FetchStatementLine(BDS* ctx, resultants* result, HGLOBAL script, uint32_t en
             break;
         }
         site.substituted = false;
-        if (!ctx->nDeferredError) {
+        site.lineStart = lineStart;
+        if (!site.cached)
+            site.cached = KeepLine(ctx, site, lineBegin, *pos);
+        if (site.cached && !ctx->bInDefinition && !ctx->nDeferredError) {
+            // A kept line is neither a directive nor one with anything to substitute.
+        } else if (!ctx->nDeferredError) {
             DefineWhat what;
             const char* rest;
             DirectiveKind kind = ParseDirective(line, &what, &rest);
@@ -285,8 +298,7 @@ int FetchStatementLine(BDS* ctx, resultants* result, HGLOBAL script, uint32_t en
             break;
         }
     next:
-        lineBegin = *pos;
-        haveLine = ReadScriptLineLocked(ctx, line, TEXTBUF, base, &lineStart, pos, end, site.key) != 0;
+        haveLine = readLine();
     }
 
     if (!loopError && answer == 1 && ctx->bInDefinition && !haveLine) {
@@ -309,6 +321,7 @@ int FetchStatementLine(BDS* ctx, resultants* result, HGLOBAL script, uint32_t en
 
     ctx->pLine = outerLine;
     ctx->run.site = outerSite;
+    --ctx->cache.runDepth;
     GlobalUnlock(script);
     HeapFree(GetProcessHeap(), 0, line);
     return answer;
@@ -515,6 +528,7 @@ int FindGotoLabel(BDS* ctx, const char* label, uint32_t* lineOffset, uint32_t li
     // Cache the jump in the statement's first five bytes (scrambled in place).
     uint32_t at = lineStart + stmtOffset;
     if (!noCache && first < (1u << 24) && at + 5 <= end) {
+        DropCachedLine(ctx, script, lineStart, key);
         auto plain = [&](uint32_t p) { return UnscrambleByte(base[p], p, key); };
         uint8_t c0 = plain(at);
         if (c0 == 'G' || c0 == 'g') {
