@@ -36,7 +36,6 @@ using PfnParentCommand = int32_t (*)(HWND hwnd, HINSTANCE hInstance, uint32_t in
                                      ExtArgRecord* scratch);
 
 constexpr int MAX_STRUCT_FRAMES = 100;
-constexpr int MAX_SCOPES = 101;
 constexpr int MAX_UDFS = 512;
 constexpr int UDF_BLOCKS = 32;
 constexpr int TEXTBUF = 2050;

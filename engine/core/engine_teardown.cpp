@@ -56,6 +56,7 @@ void ReleaseLeftoverScopes(BDS* ctx)
         ReleaseTableValues(ctx, scope.hTable, scope.used, scope.capacity);
         UnlockAndFree(scope.hTable);
         scope = ScopeSlot{};
+        ctx->run.scopeVars[slot] = nullptr;
     }
 }
 
@@ -113,6 +114,7 @@ void TearDownContext(BDS* ctx)
     ReleaseTableValues(ctx, ctx->hVarTable, ctx->nVarUsed, ctx->nVarCapacity);
     ReleaseLeftoverScopes(ctx);
     FreeSpareScopeTables(ctx);
+    FreeCallPool(ctx);
 
     NotifyExtendersOfEnd(ctx);
     OpenKeyTableFree(ctx);

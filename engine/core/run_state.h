@@ -9,6 +9,8 @@
 #include <cstdint>
 
 struct resultants;
+struct VariableEntry;
+struct ParseStateSave;
 
 // ---------------------------------------------------------------- structure stack
 
@@ -65,6 +67,8 @@ struct ForEachState {
 
 // ---------------------------------------------------------------- scopes
 
+constexpr int MAX_SCOPES = 101;
+
 // One of the 101 variable scopes; slot 0 is the main script. A null table is a free slot.
 struct ScopeSlot {
     uint16_t slot;
@@ -77,13 +81,16 @@ struct ScopeSlot {
     uint16_t lastAssigned;  // index of the variable last assigned
 };
 
-// What a caller keeps to come back from another scope.
+// What a caller keeps to come back from another scope. The caller's table stays locked
+// while another scope is current, so coming back needs no new lock.
 struct ScopeSave {
     uint32_t slot;
     HGLOBAL hTable;
     uint32_t serial;
     uint32_t tick;
     uint16_t capacity;
+    VariableEntry* vars;    // the caller's locked table
+    bool lockedHere;        // the switch locked the other table itself: coming back unlocks it
 };
 
 // ---------------------------------------------------------------- user-defined functions
@@ -145,6 +152,7 @@ enum : int32_t {
 
 constexpr int MAX_FOREACH_STATES = 101;
 constexpr int SPARE_SCOPE_TABLES = 8;
+constexpr int CALL_POOL = 32;   // nesting levels whose call buffers are kept for reuse
 
 // Run-loop state kept in the context beyond the shared fields.
 struct RunState {
@@ -157,6 +165,7 @@ struct RunState {
     uint32_t bGoOn;                 // the statement asks to go on whatever its result
     uint32_t bInExecute;            // an `execute` statement runs its text
     uint32_t bStatementTakesCommands;  // user-defined commands run when called
+    uint32_t bValueUnused;          // the statement's assignment need not leave its value
 
     int32_t nErrorHandlerMode;      // TRAP_*
     int32_t nCancelHandlerMode;     // TRAP_*
@@ -171,5 +180,9 @@ struct RunState {
     RunSite* site;                  // the statement being run, or null
     HGLOBAL hSpareTables[SPARE_SCOPE_TABLES];     // zeroed tables of ended scopes, for reuse
     uint16_t spareCapacity[SPARE_SCOPE_TABLES];
+    VariableEntry* spareVars[SPARE_SCOPE_TABLES]; // each kept locked
+    VariableEntry* scopeVars[MAX_SCOPES];         // the locked table of each function scope
+    char* lineBuffers[CALL_POOL];                 // the run loop's line buffer per nesting level
+    ParseStateSave* parseSaves[CALL_POOL];        // a call's saved parse state per nesting level
     ForEachState forEach[MAX_FOREACH_STATES];
 };

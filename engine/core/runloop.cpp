@@ -189,11 +189,14 @@ uint8_t CurrentScriptKey(BDS* ctx)
 int FetchStatementLine(BDS* ctx, resultants* result, HGLOBAL script, uint32_t end, uint32_t* firstNonBlank,
                        uint32_t* pos)
 {
-    char* line = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, TEXTBUF));
+    uint32_t level = ctx->cache.runDepth;
+    char* line = TakeLineBuffer(ctx, level);
     const auto* base = static_cast<const uint8_t*>(GlobalLock(script));
     if (!line || !base) {
         if (line)
-            HeapFree(GetProcessHeap(), 0, line);
+            GiveLineBuffer(ctx, level, line);
+        if (base)
+            GlobalUnlock(script);
         ReportError(ctx, nullptr, 111, 204, 13);
         return 0;
     }
@@ -323,7 +326,7 @@ int FetchStatementLine(BDS* ctx, resultants* result, HGLOBAL script, uint32_t en
     ctx->run.site = outerSite;
     --ctx->cache.runDepth;
     GlobalUnlock(script);
-    HeapFree(GetProcessHeap(), 0, line);
+    GiveLineBuffer(ctx, level, line);
     return answer;
 }
 

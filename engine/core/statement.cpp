@@ -966,7 +966,10 @@ int ExecuteStatement(BDS* ctx, resultants* result, RunSite* site)
         return 1;
     }
     ctx->run.nTraceEvent = 0;
+    // The value an assignment leaves is shown only while single-stepping.
+    ctx->run.bValueUnused = !ctx->bSingleStep;
     ProcessSubExpression(ctx, result, 1, throughPointer, site);
+    ctx->run.bValueUnused = 0;
     if (ctx->nErrorCode)
         return 0;
     if (!AtLineEnd(ctx)) {
