@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "engine/core/context.h"
+#include "engine/core/delay_load.h"
 
 namespace {
 
@@ -40,14 +41,14 @@ bool StoreForm(BDS* ctx, uint32_t kind, const VARIANT& converted, ValueHead* val
         value->flags = (value->flags & ~VF_INT64) | VF_FLOAT;
         return true;
     case VF_STRING: {
-        uint64_t offset = HeapCopyWideAsNarrow(ctx, converted.bstrVal, SysStringLen(converted.bstrVal));
+        uint64_t offset = HeapCopyWideAsNarrow(ctx, converted.bstrVal, delay::SysStringLen(converted.bstrVal));
         if (offset == 0) return false;
         value->str = offset;
         value->flags |= VF_STRING;
         return true;
     }
     default: {
-        uint64_t offset = HeapCopyWText(ctx, converted.bstrVal, SysStringLen(converted.bstrVal));
+        uint64_t offset = HeapCopyWText(ctx, converted.bstrVal, delay::SysStringLen(converted.bstrVal));
         if (offset == 0) return false;
         value->wstr = offset;
         value->flags |= VF_UNICODE;
@@ -68,13 +69,13 @@ int ValueConvertInPlace(BDS* ctx, uint32_t kind, ValueHead* value)
     }
     if (value->flags & kind) return 1;
     VARIANT converted;
-    VariantInit(&converted);
-    if (FAILED(VariantChangeType(&converted, &value->var, 0, type))) {
+    EmptyVariant(&converted);
+    if (FAILED(delay::VariantChangeType(&converted, &value->var, 0, type))) {
         SetError(ctx, text ? 3056 : 3057);
         return 0;
     }
     bool stored = StoreForm(ctx, kind, converted, value);
-    VariantClear(&converted);
+    delay::VariantClear(&converted);
     if (!stored) {
         SetError(ctx, 3096);
         return 0;
@@ -84,8 +85,8 @@ int ValueConvertInPlace(BDS* ctx, uint32_t kind, ValueHead* value)
 
 int VariantToValueCopy(BDS* ctx, uint32_t flags, const ValueHead* source, ValueHead* target)
 {
-    VariantInit(&target->var);
-    if (FAILED(VariantCopyInd(&target->var, const_cast<VARIANT*>(&source->var)))) {
+    EmptyVariant(&target->var);
+    if (FAILED(delay::VariantCopyInd(&target->var, const_cast<VARIANT*>(&source->var)))) {
         SetError(ctx, 1588);
         return 0;
     }
@@ -94,8 +95,8 @@ int VariantToValueCopy(BDS* ctx, uint32_t flags, const ValueHead* source, ValueH
 
 void ValueReleaseComPayload(uint32_t flags, ValueHead* value)
 {
-    VariantClear(&value->var);
-    VariantInit(&value->var);
+    delay::VariantClear(&value->var);
+    EmptyVariant(&value->var);
 }
 
 bool ValueIsBstr(const ValueHead* value)

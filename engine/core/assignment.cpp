@@ -5,6 +5,7 @@
 
 #include "engine/core/text_length.h"
 #include "engine/core/charclass.h"
+#include "engine/core/delay_load.h"
 #include "engine/core/errors.h"
 #include "engine/core/evaluator.h"
 #include "engine/core/eval_internal.h"
@@ -830,11 +831,11 @@ bool StoreValue(BDS* ctx, const Target& t, resultants* value, bool keepValue)
             dest->str = newArray ? value->str : str;
             dest->wstr = wstr;
             if (value->flags & VF_VARIANT) {
-                VariantInit(&dest->var);
+                EmptyVariant(&dest->var);
                 if (value->originVar == ORIGIN_NONE) {
                     dest->var = value->var;           // a temporary moves into the target
                     value->originVar = t.element ? ORIGIN_ELEMENT : t.var;
-                } else if (FAILED(VariantCopy(&dest->var, &value->var))) {
+                } else if (FAILED(delay::VariantCopy(&dest->var, &value->var))) {
                     dest->flags &= ~(VF_VARIANT | VF_COMOBJ);
                 }
             }

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "engine/core/delay_load.h"
 #include "engine/data/array_internal.h"
 #include "engine/data/array_rebuild.h"
 
@@ -20,10 +21,10 @@ bool SafeArrayInfo(BDS* ctx, const ValueHead& value, int32_t request, int32_t* a
         SetError(ctx, ERR_ARRAY_ACCESS);
         return false;
     }
-    UINT dims = SafeArrayGetDim(sa);
+    UINT dims = delay::SafeArrayGetDim(sa);
     auto size = [&](UINT d) -> int32_t {
         LONG lo = 0, hi = -1;
-        if (FAILED(SafeArrayGetLBound(sa, d, &lo)) || FAILED(SafeArrayGetUBound(sa, d, &hi))) return 0;
+        if (FAILED(delay::SafeArrayGetLBound(sa, d, &lo)) || FAILED(delay::SafeArrayGetUBound(sa, d, &hi))) return 0;
         return hi - lo + 1;
     };
     if (request == -3 || request == -2) *answer = 0;

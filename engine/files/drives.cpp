@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "engine/core/delay_load.h"
 #include "engine/core/context.h"
 #include "engine/core/errors.h"
 
@@ -84,14 +85,14 @@ void NetworkDriveLetters(BDS*, uint8_t flags[26])
     for (int i = 0; i < 26; ++i)
         flags[i] = 0;
     HANDLE enumeration = nullptr;
-    if (WNetOpenEnumA(RESOURCE_REMEMBERED, RESOURCETYPE_DISK, RESOURCEUSAGE_CONNECTABLE, nullptr, &enumeration) !=
+    if (delay::WNetOpenEnumA(RESOURCE_REMEMBERED, RESOURCETYPE_DISK, RESOURCEUSAGE_CONNECTABLE, nullptr, &enumeration) !=
         NO_ERROR)
         return;
     std::vector<uint8_t> scratch(SCRATCH_BYTES);
     for (;;) {
         DWORD count = 0xFFFFFFFF;
         DWORD size = SCRATCH_BYTES;
-        DWORD answer = WNetEnumResourceA(enumeration, &count, scratch.data(), &size);
+        DWORD answer = delay::WNetEnumResourceA(enumeration, &count, scratch.data(), &size);
         if (answer != NO_ERROR)
             break;
         auto* resources = reinterpret_cast<NETRESOURCEA*>(scratch.data());
@@ -104,7 +105,7 @@ void NetworkDriveLetters(BDS*, uint8_t flags[26])
                 flags[upper - 'A'] = 1;
         }
     }
-    WNetCloseEnum(enumeration);
+    delay::WNetCloseEnum(enumeration);
 }
 
 char CurrentDriveLetterA()

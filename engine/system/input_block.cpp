@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "engine/core/builtin.h"
+#include "engine/core/delay_load.h"
 #include "engine/core/context.h"
 
 namespace {
@@ -96,14 +97,14 @@ int PlayEventSound(BDS* ctx, const char* eventName, int flags)
     const char* name = eventName ? eventName : "";
     char path[MAX_PATH];
     if (name[0] && IsSchemeEvent(name)) {
-        sndPlaySoundA(name, sound);
+        delay::sndPlaySoundA(name, sound);
     } else if (name[0] && FindSoundFile(name, path, sizeof path)) {
-        sndPlaySoundA(path, sound);
+        delay::sndPlaySoundA(path, sound);
     } else if (boxForm) {
         ctx->nErrorCode = keptError;
         return 1;
     } else {
-        sndPlaySoundA("SystemDefault", sound);
+        delay::sndPlaySoundA("SystemDefault", sound);
     }
     if (boxForm)
         ctx->nErrorCode = keptError;
