@@ -16,6 +16,7 @@
 #include "engine/core/text_append.h"
 #include "engine/core/text_bounded.h"
 #include "engine/core/tokenizer.h"
+#include "engine/core/trace.h"
 #include "engine/data/array_rebuild.h"
 #include "engine/data/map.h"
 
@@ -923,7 +924,7 @@ bool StoreAppend(BDS* ctx, const Target& t, resultants* result, PendingAppend& a
 void Assign(BDS* ctx, resultants* result, Target& t)
 {
     uint16_t op = ctx->delim_type;
-    bool keepValue = !ctx->run.bValueUnused;
+    bool statementLevel = ctx->run.bValueUnused != 0;
     ctx->run.bValueUnused = 0;
     bool ownAppend = op == KID_ASSIGN && HoldsNarrowText(ctx, t) && IsOwnAppendForm(ctx, t.var);
     get_token(ctx);
@@ -955,6 +956,9 @@ void Assign(BDS* ctx, resultants* result, Target& t)
         FailWithMessage(ctx, ERR_PAST_END, MSG_EXTRA_CHARACTERS);
         return;
     }
+    // The trace and the debugger show a statement's value (they may have been switched on
+    // by the right side itself).
+    bool keepValue = !statementLevel || TraceWatching(ctx);
     bool stored = append.count ? StoreAppend(ctx, t, result, append, keepValue)
                                : StoreValue(ctx, t, result, keepValue || handled);
     if (stored && handled)

@@ -25,6 +25,17 @@ extern const BuiltinFamily g_ScriptBoxBuiltins;      // Message, Pause, AskYesNo
 extern const BuiltinFamily g_ItemListBoxBuiltins;    // the item-list and text boxes
 extern const BuiltinFamily g_WindowSearchBuiltins;   // window tests, waits and identifiers
 extern const BuiltinFamily g_WindowActivateBuiltins; // WinActivate and WinActivChild
+extern const BuiltinFamily g_WindowStateBuiltins;    // WinClose, WinHide, WinShow, WinState, ...
+extern const BuiltinFamily g_WindowPlaceBuiltins;    // WinPlace, WinPosition and their kin
+extern const BuiltinFamily g_WindowCloseNotBuiltins; // WinCloseNot
+extern const BuiltinFamily g_WindowInfoBuiltins;     // WinName, WinExeName, MsgTextGet, DllHwnd, ...
+extern const BuiltinFamily g_WindowListBuiltins;     // WinItemize and the other window lists
+extern const BuiltinFamily g_WallpaperBuiltins;      // Wallpaper
+extern const BuiltinFamily g_WindowMessageBuiltins;  // SendMessageA/W, SendMenusTo(Ex), WindowOnTop
+extern const BuiltinFamily g_WindowArrangeBuiltins;  // WinArrange
+extern const BuiltinFamily g_WinMetricsBuiltins;     // WinMetrics
+extern const BuiltinFamily g_SnapshotBuiltins;       // Snapshot
+extern const BuiltinFamily g_HelpLauncherBuiltins;   // WinHelp
 extern const BuiltinFamily g_ClipboardBuiltins;      // the clipboard text built-ins
 extern const BuiltinFamily g_RandomBuiltins;         // Random
 extern const BuiltinFamily g_InputSoundBuiltins;     // IgnoreInput, PlayWaveform
@@ -38,6 +49,33 @@ extern const BuiltinFamily g_DirectoryBuiltins;    // directories
 extern const BuiltinFamily g_FileServiceBuiltins;  // FileCreateTemp
 extern const BuiltinFamily g_FileCopyBuiltins;     // copy, move, append, rename
 extern const BuiltinFamily g_VersionBuiltins;    // Version, VersionDll
+extern const BuiltinFamily g_BinaryBufferBuiltins;     // binary buffers: slots and numbers
+extern const BuiltinFamily g_BinaryTextBuiltins;       // ... strings and hex text
+extern const BuiltinFamily g_BinaryCopyBuiltins;       // ... copies and bitwise combinations
+extern const BuiltinFamily g_BinaryFileBuiltins;       // ... files
+extern const BuiltinFamily g_BinaryClipBuiltins;       // ... the clipboard
+extern const BuiltinFamily g_BinarySearchBuiltins;     // ... search, count, compare
+extern const BuiltinFamily g_BinaryTransformBuiltins;  // ... replace, translate, convert
+extern const BuiltinFamily g_BinaryTagBuiltins;        // ... tags
+extern const BuiltinFamily g_BinaryRecordBuiltins;     // ... record sort, hashed records
+extern const BuiltinFamily g_BinaryCompressBuiltins;   // ... compression
+extern const BuiltinFamily g_BinaryChecksumBuiltins;   // ... checksums
+extern const BuiltinFamily g_RegistryKeyBuiltins;    // registry keys and views
+extern const BuiltinFamily g_RegistryReadBuiltins;   // reading registry values
+extern const BuiltinFamily g_RegistryWriteBuiltins;  // writing and deleting registry values
+extern const BuiltinFamily g_RegistryLinkBuiltins;   // registry links and hives
+extern const BuiltinFamily g_ShellFolderBuiltins;    // ShortcutDir, RegApp
+extern const BuiltinFamily g_TraceBuiltins;      // DebugTrace
+extern const BuiltinFamily g_DialogBuiltins;     // Dialog and the dialog procedure's built-ins
+extern const BuiltinFamily g_DateArithBuiltins;  // TimeAdd, TimeDiff..., day numbers
+extern const BuiltinFamily g_TimeFormatBuiltins; // TimeFormat
+extern const BuiltinFamily g_TimeZoneBuiltins;   // TimeZoneConvert, TimeZoneList
+extern const BuiltinFamily g_WaitBuiltins;       // Delay, TimeDelay, TimeWait
+extern const BuiltinFamily g_SysParamBuiltins;   // SysParamInfo
+extern const BuiltinFamily g_ComputerNameBuiltins;  // NetInfo, ComputerNameGet/Set
+extern const BuiltinFamily g_DdeBuiltins;        // the DDE client
+extern const BuiltinFamily g_CredManBuiltins;    // CredMan
+extern const BuiltinFamily g_IconBuiltins;       // IconExtract, IconInfo, IconReplace
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -58,6 +96,17 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_ItemListBoxBuiltins,
     &g_WindowSearchBuiltins,
     &g_WindowActivateBuiltins,
+    &g_WindowStateBuiltins,
+    &g_WindowPlaceBuiltins,
+    &g_WindowCloseNotBuiltins,
+    &g_WindowInfoBuiltins,
+    &g_WindowListBuiltins,
+    &g_WallpaperBuiltins,
+    &g_WindowMessageBuiltins,
+    &g_WindowArrangeBuiltins,
+    &g_WinMetricsBuiltins,
+    &g_SnapshotBuiltins,
+    &g_HelpLauncherBuiltins,
     &g_ClipboardBuiltins,
     &g_RandomBuiltins,
     &g_InputSoundBuiltins,
@@ -71,6 +120,33 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_FileServiceBuiltins,
     &g_FileCopyBuiltins,
     &g_VersionBuiltins,
+    &g_BinaryBufferBuiltins,
+    &g_BinaryTextBuiltins,
+    &g_BinaryCopyBuiltins,
+    &g_BinaryFileBuiltins,
+    &g_BinaryClipBuiltins,
+    &g_BinarySearchBuiltins,
+    &g_BinaryTransformBuiltins,
+    &g_BinaryTagBuiltins,
+    &g_BinaryRecordBuiltins,
+    &g_BinaryCompressBuiltins,
+    &g_BinaryChecksumBuiltins,
+    &g_RegistryKeyBuiltins,
+    &g_RegistryReadBuiltins,
+    &g_RegistryWriteBuiltins,
+    &g_RegistryLinkBuiltins,
+    &g_ShellFolderBuiltins,
+    &g_TraceBuiltins,
+    &g_DialogBuiltins,
+    &g_DateArithBuiltins,
+    &g_TimeFormatBuiltins,
+    &g_TimeZoneBuiltins,
+    &g_WaitBuiltins,
+    &g_SysParamBuiltins,
+    &g_ComputerNameBuiltins,
+    &g_DdeBuiltins,
+    &g_CredManBuiltins,
+    &g_IconBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)

@@ -3,6 +3,7 @@
 #include "engine/core/runloop.h"
 #include "engine/core/errors.h"
 #include "engine/core/run_hooks.h"
+#include "engine/core/trace.h"
 #include "engine/core/script.h"
 
 #include <cstring>
@@ -186,6 +187,8 @@ int CallScript(BDS* ctx, resultants* result, resultants* args)
     CallerState caller;
     SaveCaller(ctx, caller);
     ctx->bInUdfBody = 0;
+    if (caller.traceState)
+        TraceCallEvent(ctx, caller.traceState, TEV_SCRIPT, true, path);
 
     SaveParseState(ctx, parse);
     int r = RunScriptFile(ctx, result, path);
@@ -199,6 +202,8 @@ int CallScript(BDS* ctx, resultants* result, resultants* args)
     }
     caller.depth = frameIndex;
     caller.udfRunning = frame.udfRunning;
+    if (caller.traceState)
+        TraceCallEvent(ctx, caller.traceState, TEV_SCRIPT, false, path);
     RestoreCaller(ctx, caller);
     lstrcpynA(ctx->szSourceFile, savedSource, sizeof ctx->szSourceFile);
     --ctx->nCallLevel;

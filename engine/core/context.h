@@ -24,8 +24,14 @@
 #include "engine/core/builtin_state.h"
 #include "engine/native/host_call_state.h"
 #include "engine/ui/box_state.h"
+#include "engine/dialog/dialog_state.h"
+#include "engine/ui/window_ops_state.h"
 #include "engine/core/var_hints.h"
 #include "engine/core/cache_state.h"
+#include "engine/files/registry_state.h"
+#include "engine/system/logon_state.h"
+#include "engine/core/trace_state.h"
+#include "engine/system/system_state.h"
 
 struct ExtArgRecord;
 
@@ -130,9 +136,15 @@ struct BDS {
     HostCallState host;
     HostServiceState services;
     BoxState box;
+    WindowOpsState winops;
     FileOpsState fileops;
     VarHintState varHints;
     CacheState cache;
+    RegistryState registry;
+    LogonState logon;
+    TraceState trace;
+    DialogState dlg;
+    SystemState sys;
 };
 
 inline void SetError(BDS* ctx, uint16_t code) { ctx->nErrorCode = code; }

@@ -6,8 +6,8 @@
 
 namespace {
 
-enum Library { LIB_OLEAUT32, LIB_WINMM, LIB_MPR, LIB_COUNT };
-const char* const kLibraryNames[LIB_COUNT] = {"oleaut32.dll", "winmm.dll", "mpr.dll"};
+enum Library { LIB_OLEAUT32, LIB_OLE32, LIB_WINMM, LIB_MPR, LIB_COUNT };
+const char* const kLibraryNames[LIB_COUNT] = {"oleaut32.dll", "ole32.dll", "winmm.dll", "mpr.dll"};
 
 // The library, loaded on the first call (it stays loaded for the process); null when it
 // cannot be had. Scripts run on one thread; a second look-up after a race is harmless.
@@ -83,6 +83,13 @@ HRESULT SafeArrayGetUBound(SAFEARRAY* array, UINT dimension, LONG* bound)
 {
     static const auto SafeArrayGetUBoundFn = Find<HRESULT(WINAPI*)(SAFEARRAY*, UINT, LONG*)>(LIB_OLEAUT32, "SafeArrayGetUBound");
     return SafeArrayGetUBoundFn ? SafeArrayGetUBoundFn(array, dimension, bound) : E_NOTIMPL;
+}
+
+void CoTaskMemFree(LPVOID memory)
+{
+    static const auto CoTaskMemFreeFn = Find<void(WINAPI*)(LPVOID)>(LIB_OLE32, "CoTaskMemFree");
+    if (CoTaskMemFreeFn)
+        CoTaskMemFreeFn(memory);
 }
 
 BOOL sndPlaySoundA(LPCSTR sound, UINT flags)

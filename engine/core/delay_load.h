@@ -1,6 +1,6 @@
 // Libraries that only some built-ins use are loaded when one of their functions is first
 // called, not with the engine: loading them at start-up cost every script several
-// milliseconds under the system's loader. The functions keep the platform's signatures;
+// milliseconds under the system's loader (the COM libraries alone bring three more). The functions keep the platform's signatures;
 // when a library or function cannot be had, each answers as the platform does for a
 // failure of its own kind (stated with each).
 //
@@ -24,6 +24,9 @@ UINT SysStringLen(BSTR text);                                         // 0
 UINT SafeArrayGetDim(SAFEARRAY* array);                               // 0
 HRESULT SafeArrayGetLBound(SAFEARRAY* array, UINT dimension, LONG* bound);   // E_NOTIMPL
 HRESULT SafeArrayGetUBound(SAFEARRAY* array, UINT dimension, LONG* bound);   // E_NOTIMPL
+
+// The COM library.
+void CoTaskMemFree(LPVOID memory);                                    // (nothing freed)
 
 // The multimedia library (sounds).
 BOOL sndPlaySoundA(LPCSTR sound, UINT flags);                         // FALSE

@@ -20,6 +20,8 @@
 #include "engine/core/system_flags.h"
 #include "engine/core/text_bounded.h"
 #include "engine/files/settings.h"
+#include "engine/system/system_entries.h"
+#include "engine/ui/window_info.h"
 
 namespace {
 
@@ -219,7 +221,7 @@ void ResolveOptionalApis(BDS* ctx)
             api.pfnSendInput = Resolve<PfnSendInput>(user, "SendInput");
     }
     if (g_System.OsIsWin2000Plus) {
-        api.pfnRegDeleteKeyExW = Resolve<PfnRegDeleteKeyExW>(advapi, "RegDeleteKeyExW");
+        api.RegDeleteKeyExEntry = Resolve<PfnRegDeleteKeyExW>(advapi, "RegDeleteKeyExW");
         if (g_System.OsIsVistaPlus)
             api.pfnRegGetValueA = Resolve<PfnRegGetValueA>(advapi, "RegGetValueA");
         api.pfnCancelWaitableTimer = Resolve<PfnCancelWaitableTimer>(kernel, "CancelWaitableTimer");
@@ -270,6 +272,7 @@ uint32_t InitialiseContext(HGLOBAL handle, uintptr_t hostInstance, uintptr_t pro
     CopyStringBoundedA(ctx, ctx->szProductName, TextArg(product), sizeof ctx->szProductName);
     ctx->hHostInstance = reinterpret_cast<HINSTANCE>(hostInstance);
     SetContextDefaults(ctx);
+    ctx->sys.dde = DdeState{};   // no DDE conversation yet
     SeedRandomGenerator(ctx);
     BuildScriptPermutation();   // once per process: later calls keep the first one
     PumpMessagesModal(ctx);
@@ -284,6 +287,7 @@ uint32_t InitialiseContext(HGLOBAL handle, uintptr_t hostInstance, uintptr_t pro
 
     PumpMessagesModal(ctx);
     ResolveOptionalApis(ctx);
+    FillSystemEntries(&ctx->eng.system);
     // The video library is loaded when a DrawDib function is first needed (LoadDrawDib).
     return sizeof(VariableEntry);
 }

@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <cstdint>
 
+#include "engine/system/system_entries.h"
+
 // ---------------------------------------------------------------- optional system functions
 
 using PfnBlockInput = BOOL(WINAPI*)(BOOL);
@@ -28,7 +30,7 @@ struct OptionalApis {
     uint32_t bToolhelpFound;
     PfnBlockInput pfnBlockInput;
     PfnSendInput pfnSendInput;
-    PfnRegDeleteKeyExW pfnRegDeleteKeyExW;
+    PfnRegDeleteKeyExW RegDeleteKeyExEntry;
     PfnRegGetValueA pfnRegGetValueA;
     PfnCancelWaitableTimer pfnCancelWaitableTimer;
     PfnCreateWaitableTimerW pfnCreateWaitableTimerW;
@@ -113,6 +115,7 @@ constexpr int ENGINE_TEXT_SIZE = 256;
 
 struct EngineState {
     OptionalApis api;
+    SystemEntries system;                    // the calls that change the machine
     ControlSettings ctl;
     ButtonCaptions buttons;
 

@@ -14,7 +14,10 @@
 #include "engine/core/line_cache.h"
 #include "engine/core/neighbour_services.h"
 #include "engine/core/pump.h"
+#include "engine/data/binary_buffer.h"
+#include "engine/data/cng_hash.h"
 #include "engine/files/file_io.h"
+#include "engine/files/registry.h"
 #include "engine/system/input_block.h"
 
 namespace {
@@ -72,10 +75,8 @@ void ReleaseForEachTexts(BDS* ctx)
 void CloseScriptFiles(BDS* ctx)
 {
     CloseAllScriptFiles(ctx);
-    for (BinaryBufferSlot& buffer : ctx->data.buffers) {
-        UnlockAndFree(buffer.hMem);
-        buffer = BinaryBufferSlot{};
-    }
+    BinaryFreeAll(ctx);
+    CngUnbind(ctx);
 }
 
 void FreeUserFunctions(BDS* ctx)

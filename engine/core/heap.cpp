@@ -403,3 +403,20 @@ char* HeapPtr(BDS* ctx, uint64_t offset)
         return nullptr;
     return ctx->HeapBase + offset;
 }
+
+uint64_t HeapBytesInUse(const BDS* ctx)
+{
+    if (!ctx->HeapBase)
+        return 0;
+    uint64_t total = 0;
+    uint64_t block = HEADER_SIZE;
+    while (block < ctx->heap.endMarker) {
+        uint64_t size = SizeOf(ctx, block);
+        if (!InsideBlocks(ctx, block, size))
+            break;          // a damaged tag: count what was sound
+        if (Word(ctx, block) == TAG_USED)
+            total += size;
+        block += size;
+    }
+    return total;
+}

@@ -7,19 +7,6 @@
 
 #include "engine/core/context.h"
 
-// ---- windows: no window is found
-int DoWinPositionA(BDS* ctx, resultants*, const char*, HWND)
-{
-    SetError(ctx, 1119);      // "WinPosition: Window not found"
-    return 0;
-}
-
-int DoWinPlaceA(BDS* ctx, int, int, int, int, const char*, HWND)
-{
-    SetError(ctx, 1044);      // "WinPlace: Window not found"
-    return 0;
-}
-
 // ---- system: no kind is known
 int ProgramKindByExt(BDS*, uint16_t, const char*, uint32_t, int)
 {
@@ -30,10 +17,4 @@ int ProgramKindByExt(BDS*, uint16_t, const char*, uint32_t, int)
 void VtTypeName(BDS*, VARTYPE type, char* out, int size)
 {
     std::snprintf(out, size_t(size), "VT_%u", unsigned(type));
-}
-
-// ---- diagnostics: an empty stack
-int StructureStackText(BDS*, resultants*, bool, bool)
-{
-    return 0;
 }

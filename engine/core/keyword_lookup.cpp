@@ -1,6 +1,7 @@
 // Keyword lookup: the QuickLook index over the static table, and the one lookup over the
 // static, user-defined, add-on and host tables that get_token calls.
 #include "engine/core/keyword_lookup.h"
+#include "engine/core/trace_dumps.h"
 
 #include <cstring>
 
@@ -252,6 +253,8 @@ int FindKeyword(BDS* ctx, int wordMode)
 {
     if (!g_QuickLook.built)
         BuildQuickLook();
+    if (ctx->eng.ctl.TraceOptions & TRACE_OPT_KEYWORDS)
+        DumpKeywordLookup(ctx);
     const char* prog = ctx->prog;
     if (wordMode && IsObjectExpression(ctx, prog)) {
         ctx->delim_type = KID_OLEOBJECT;

@@ -192,6 +192,9 @@ CachedLine* ActiveLine(BDS* ctx, const char* at, uint32_t* offset)
     const RunSite* site = ctx->run.site;
     if (!site || !site->cached || at < site->line)
         return nullptr;
+    // The trace's keyword dump wants every lookup made.
+    if (ctx->eng.ctl.TraceOptions & TRACE_OPT_KEYWORDS)
+        return nullptr;
     CachedLine* line = site->cached;
     auto off = static_cast<size_t>(at - site->line);
     if (off >= line->lineLength)

@@ -25,6 +25,7 @@
 //   may read it: a line replaced or dropped is retired, and retired lines are freed only
 //   between the statements of the outermost run (ctx->cache.runDepth counts the runs of
 //   statement lines in progress) or when the engine is torn down.
+// - While the trace dumps every keyword lookup, tokens are read the slow way.
 // - The cache only speeds the reading; whatever it does not know is read the slow way.
 #pragma once
 

@@ -49,6 +49,13 @@ int64_t RadixTextToLongW(const wchar_t* text, int radix);
 // can meet a real -1 test ctx->nErrorCode.
 int64_t RadixTextToInt64A(BDS* ctx, const char* text, int radix);
 
+// An unsigned 64-bit value as decimal text ("0" for 0), cut to size - 1 characters;
+// answers 1, or 0 for a size of 0.
+int Int64ToDecimalText(uint64_t value, char* out, size_t size);
+// Decimal digits (nothing else) to an unsigned 64-bit value; an empty text gives 0. Refused
+// (false) are other characters, more than 20 digits and values above 2^64 - 1.
+bool DecimalTextToInt64(const char* text, uint64_t* value);
+
 uint32_t IntPower(uint32_t x, uint32_t n);
 uint64_t IntPower64(uint64_t x, uint32_t n);
 

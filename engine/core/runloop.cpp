@@ -13,6 +13,7 @@
 #include "engine/core/script.h"
 #include "engine/core/short_text.h"
 #include "engine/core/statement.h"
+#include "engine/core/trace.h"
 
 #include <cstring>
 
@@ -315,6 +316,8 @@ int FetchStatementLine(BDS* ctx, resultants* result, HGLOBAL script, uint32_t en
         ctx->bInDefinition = 0;
         ctx->bSkipDefinition = 0;
     } else if (answer == 1) {
+        if (!haveLine && TraceWatching(ctx))
+            TraceLoopEnd(ctx);      // the text ran out: a normal end
         FreeValue(ctx, &ctx->resStatement, 0, FREE_STATEMENT_RESULT);
     }
     ctx->nRunResult = static_cast<uint32_t>(answer);

@@ -101,12 +101,15 @@ struct CallerState {
     int32_t errorMode;
     int32_t cancelMode;
     uint32_t singleStep;
+    uint32_t traceState;
+    uint32_t traceEvent;    // the calling statement's outcome kind, which the body overwrites
+    uint32_t traceOutcome;
     int32_t ifState;
     uint32_t inLoop;
     uint16_t functionScope;
     RunSite* site;
 };
-// Saves the caller and clears what the called text runs without: the traps,
+// Saves the caller and clears what the called text runs without: the traps, the trace,
 // single-stepping, the If state and the loop flag.
 void SaveCaller(BDS* ctx, CallerState& s);
 // Pops the frames above s.depth (a GoTo out of a loop leaves some) and puts the caller back.

@@ -10,6 +10,7 @@
 #include "engine/core/run_services.h"
 #include "engine/core/runloop.h"
 #include "engine/core/statement_internal.h"
+#include "engine/core/trace.h"
 #include "engine/ui/message_box.h"
 
 #include <cmath>
@@ -453,6 +454,7 @@ int DoCase(BDS* ctx, RunSite* site)
         return 0;
     }
     ctx->run.nTraceEvent = 12;
+    ctx->run.bTraceOutcome = f->skip == SKIP_NONE;
     if (f->skip != SKIP_FALSE && f->skip != SKIP_CONTINUE)
         return 1;
     int32_t n = 0;
@@ -462,6 +464,7 @@ int DoCase(BDS* ctx, RunSite* site)
     int32_t switchValue = static_cast<int32_t>((f->resume << 16) | f->variable);
     if (n == switchValue)
         f->skip = SKIP_NONE;
+    ctx->run.bTraceOutcome = f->skip == SKIP_NONE;
     return 1;
 }
 
@@ -656,6 +659,7 @@ int DoGosub(BDS* ctx, RunSite* site)
     int32_t ifState = ctx->run.nIfState;
     ctx->run.nIfState = -1;
     ctx->run.nTraceEvent = 9;
+    ctx->run.bTraceOutcome = 1;     // the trace's "GOSUB"; a Return keeps 0
     if (Skipping(ctx))
         return 1;
     char label[TEXTBUF];
@@ -816,6 +820,7 @@ int DoFlow(BDS* ctx, resultants* result, RunSite* site, uint32_t id)
         return DoCase(ctx, site);
     case KID_BREAK:
     case KID_CONTINUE:
+        ctx->run.nTraceEvent = id == KID_BREAK ? 6 : 7;    // "IGNORED" while skipping
         if (Skipping(ctx))
             return 1;
         if (!ctx->run.bInLoop) {
@@ -823,7 +828,7 @@ int DoFlow(BDS* ctx, resultants* result, RunSite* site, uint32_t id)
             return 0;
         }
         TopFrame(ctx)->skip = id == KID_BREAK ? SKIP_BREAK : SKIP_CONTINUE;
-        ctx->run.nTraceEvent = id == KID_BREAK ? 6 : 7;
+        ctx->run.bTraceOutcome = 1;
         return 1;
     case KID_END: {
         if (get_token(ctx) > 1 || ctx->nErrorCode)
@@ -966,8 +971,8 @@ int ExecuteStatement(BDS* ctx, resultants* result, RunSite* site)
         return 1;
     }
     ctx->run.nTraceEvent = 0;
-    // The value an assignment leaves is shown only while single-stepping.
-    ctx->run.bValueUnused = !ctx->bSingleStep;
+    // An assignment's value is wanted afterwards only by the trace and the debugger.
+    ctx->run.bValueUnused = 1;
     ProcessSubExpression(ctx, result, 1, throughPointer, site);
     ctx->run.bValueUnused = 0;
     if (ctx->nErrorCode)

@@ -436,10 +436,7 @@ uint16_t FindVarIndex(BDS* ctx, const char* name)
 
 // ---------------------------------------------------------------- display text
 
-namespace {
-
-// The value head as ANSI text; 0 when it cannot be shown.
-int HeadToText(BDS* ctx, const ValueHead* value, char* buffer, size_t size)
+int ValueHeadToText(BDS* ctx, const ValueHead* value, char* buffer, size_t size)
 {
     if (value->flags & VF_STRING) {
         CopyStringBoundedA(ctx, buffer, ValueText(ctx, value), size);
@@ -457,8 +454,6 @@ int HeadToText(BDS* ctx, const ValueHead* value, char* buffer, size_t size)
     FreeValue(ctx, &temp, 0, VK_RECORD);
     return ok;
 }
-
-}  // namespace
 
 int ValueToDisplayText(BDS* ctx, const char* name, char* buffer, size_t size)
 {
@@ -494,10 +489,10 @@ int ValueToDisplayText(BDS* ctx, const char* name, char* buffer, size_t size)
             ok = 1;
         } else if (const ArrayElement* e =
                        ArrayElementOfText(reinterpret_cast<ArrayHeader*>(v.str), subscript)) {
-            ok = (e->flags & VF_HAS_VALUE) ? HeadToText(ctx, e, buffer, size) : 1;
+            ok = (e->flags & VF_HAS_VALUE) ? ValueHeadToText(ctx, e, buffer, size) : 1;
         }
     } else {
-        ok = HeadToText(ctx, &v, buffer, size);
+        ok = ValueHeadToText(ctx, &v, buffer, size);
     }
     ctx->nErrorCode = savedError;
     return ok;

@@ -42,6 +42,9 @@ uint16_t FindVarIndex(BDS* ctx, const char* name);
 // buffer. Answers non-zero when the text was made, 0 when the variable is missing, has no
 // value or cannot be shown (no error stays set).
 int ValueToDisplayText(BDS* ctx, const char* name, char* buffer, size_t size);
+// A value head as ANSI text (a number converted, a text cut to size - 1 bytes); 0 when it
+// cannot be shown.
+int ValueHeadToText(BDS* ctx, const ValueHead* value, char* buffer, size_t size);
 
 // The record of keyword `id` in its table (static, host or add-on), null for user-defined
 // functions and unknown ids.

@@ -4,6 +4,7 @@
 #include "engine/core/errors.h"
 #include "engine/core/keyword_index.h"
 #include "engine/core/run_hooks.h"
+#include "engine/core/trace.h"
 #include "engine/core/run_services.h"
 #include "engine/core/short_text.h"
 #include "engine/core/statement.h"
@@ -418,14 +419,21 @@ void SaveCaller(BDS* ctx, CallerState& s)
     s.errorMode = ctx->run.nErrorHandlerMode;
     s.cancelMode = ctx->run.nCancelHandlerMode;
     s.singleStep = ctx->bSingleStep;
+    s.traceState = ctx->trace.nTraceState;
+    s.traceEvent = ctx->run.nTraceEvent;
+    s.traceOutcome = ctx->run.bTraceOutcome;
     s.ifState = ctx->run.nIfState;
     s.inLoop = ctx->run.bInLoop;
     s.functionScope = ctx->run.nFunctionScope;
     s.site = ctx->run.site;
-    // The body runs without the caller's traps and without single-stepping.
+    // The body runs without the caller's traps, its trace and single-stepping; DebugTrace
+    // 22 can give the outermost caller's trace state back afterwards.
     ctx->run.nErrorHandlerMode = TRAP_OFF;
     ctx->run.nCancelHandlerMode = TRAP_OFF;
     ctx->bSingleStep = 0;
+    if (ctx->nUdfDepth + ctx->nCallLevel <= 1)
+        ctx->trace.nTraceSavedState = s.traceState;
+    ctx->trace.nTraceState = TRACE_OFF;
     ctx->run.nIfState = -1;
     ctx->run.bInLoop = 0;
 }
@@ -441,6 +449,9 @@ void RestoreCaller(BDS* ctx, const CallerState& s)
     ctx->run.nErrorHandlerMode = s.errorMode;
     ctx->run.nCancelHandlerMode = s.cancelMode;
     ctx->bSingleStep = s.singleStep;
+    ctx->trace.nTraceState = s.traceState;
+    ctx->run.nTraceEvent = s.traceEvent;
+    ctx->run.bTraceOutcome = s.traceOutcome;
     ctx->run.nIfState = s.ifState;
     ctx->run.bInLoop = s.inLoop;
     ctx->run.nFunctionScope = s.functionScope;
@@ -460,6 +471,7 @@ bool PushCallFrame(BDS* ctx, uint16_t kind, int callKind)
     f.udfRunning = ctx->nUdfRunning;
     f.savedInLoop = static_cast<uint8_t>(ctx->run.bInLoop);
     f.script = ctx->hCurrentScript;
+    f.linePos = ctx->run.site ? ctx->run.site->lineStart : 0;   // the calling line, for tracebacks
     return true;
 }
 
@@ -534,6 +546,11 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
     ctx->nUdfRunning = static_cast<uint16_t>(index);
     ctx->bInUdfBody = 1;
     ctx->hCurrentScript = rec->hBody;
+    char name[UDF_NAME_SIZE];       // kept for the trace: the body may remove the record
+    if (caller.traceState) {
+        lstrcpynA(name, rec->name, sizeof name);
+        TraceCallEvent(ctx, caller.traceState, TEV_UDF, true, name);
+    }
 
     ScopeSave scope{};
     if (ownScope) {
@@ -605,6 +622,8 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
     // from its frame, which a removal of a function renumbers.
     caller.depth = frameIndex;
     caller.udfRunning = frame.udfRunning;
+    if (caller.traceState)
+        TraceCallEvent(ctx, caller.traceState, TEV_UDF, false, name);
     RestoreCaller(ctx, caller);
     RestoreParseState(ctx, parse);
     GivePooled(ctx->run.parseSaves, level, parse);
@@ -638,9 +657,9 @@ int64_t CallUserFunctionByName(BDS* ctx, HWND dialog, const char* name, int32_t 
     resultants args[6]{};
     for (auto& a : args)
         InitResultValue(ctx, &a, VK_RECORD, 0);
-    char handle[32];
-    wsprintfA(handle, "%I64d", static_cast<int64_t>(reinterpret_cast<INT_PTR>(dialog)));
-    SetResultText(ctx, &args[1], handle);
+    // Window handles keep their meaning in 32 bits: the procedure gets an integer it can
+    // hand back to the dialog built-ins.
+    SetResultInt(ctx, &args[1], static_cast<int32_t>(reinterpret_cast<INT_PTR>(dialog)));
     SetResultInt(ctx, &args[2], event);
     if (value)
         CopyValue(ctx, value, &args[3], 0, 0x200 | 0x20 | VK_RECORD);

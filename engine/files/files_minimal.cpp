@@ -5,6 +5,4 @@
 #include "engine/core/context.h"
 #include "engine/core/neighbour_services.h"
 
-void OpenKeyTableFree(BDS*) {}
-
 void RestartMgrUnload() {}

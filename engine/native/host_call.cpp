@@ -396,3 +396,56 @@ int ForwardIntControlToHost(BDS* ctx, resultants* result, int32_t request, const
     return CallExtenderFunction(ctx, static_cast<int32_t>(PARENTSTART) + position, result,
                                 number, p1, p2, p3, p4, nullptr, 0);
 }
+
+namespace {
+
+struct HostTextAnswer {
+    char* out;
+    size_t size;
+    bool answered;
+};
+
+// The answer callback of AskHostText: takes a text answer, refuses everything else.
+int32_t TakeHostText(int32_t status, uint64_t, void* answerContext, const ExtArgRecord* answer)
+{
+    auto* wanted = static_cast<HostTextAnswer*>(answerContext);
+    if (status < 0 || !wanted || !answer)
+        return status < 0 ? status : EXT_STATUS_NO_MEMORY;
+    if ((answer->flags & VF_STRING) && answer->text) {
+        lstrcpynA(wanted->out, answer->text, static_cast<int>(wanted->size));
+        wanted->answered = true;
+    } else if ((answer->flags & VF_UNICODE) && answer->wtext) {
+        int n = WideCharToMultiByte(CP_ACP, 0, answer->wtext, -1, wanted->out, static_cast<int>(wanted->size),
+                                    nullptr, nullptr);
+        wanted->out[n > 0 ? n - 1 : 0] = 0;
+        wanted->answered = true;
+    }
+    return status;
+}
+
+}  // namespace
+
+bool AskHostText(BDS* ctx, int position, char* out, size_t size)
+{
+    if (!out || size == 0)
+        return false;
+    out[0] = 0;
+    if (!ctx->pfnParentCommand || !ctx->pHostKeywords || position < 0)
+        return false;
+    for (int i = 0; i <= position; ++i)
+        if (ctx->pHostKeywords[i].id == 9999 || ctx->pHostKeywords[i].nameLength == 0)
+            return false;      // the table ends before that position
+    ExtArgRecord records[EXT_MAX_ARGS];
+    memset(records, 0, sizeof(records));
+    ExtArgRecord scratch;
+    memset(&scratch, 0, sizeof(scratch));
+    HostTextAnswer wanted{out, size, false};
+    int32_t status = ctx->pfnParentCommand(ctx->hwndOwner, ctx->hHostInstance, HOST_CALL_INTERFACE_WORD, position,
+                                           reinterpret_cast<void*>(&TakeHostText), &wanted, nullptr, records, 0,
+                                           &scratch);
+    if (status < 0 || !wanted.answered) {
+        out[0] = 0;
+        return false;
+    }
+    return true;
+}

@@ -96,6 +96,11 @@ int HostIdleHook(BDS* ctx, char* directory, int size);
 // the host has none.
 int FindHostFunction(const BDS* ctx, const char* name);
 
+// The text the host's function at `position` answers when called without arguments, for
+// reports that quote the host (the trace header). Nothing is shown and no error is set:
+// a missing host, an error answer or an answer without text gives false.
+bool AskHostText(BDS* ctx, int position, char* out, size_t size);
+
 // Passes an IntControl request to the host's "intcontrol" function, found by name in the
 // host table. Without one: 3171 and an empty text result.
 int ForwardIntControlToHost(BDS* ctx, resultants* result, int32_t request, const char* p1,

@@ -7,3 +7,7 @@ void NotifyExtendersOfEnd(BDS*) {}
 void FreeAllDllCallbacks(BDS*) {}
 void DllStructFreeAll(BDS*) {}
 void UnloadExtenders(BDS*) {}
+
+// The internal-information report: nothing is open.
+int ExtendersLoaded(BDS*) { return 0; }
+bool ExtenderFileName(BDS*, int, char*, int) { return false; }

@@ -14,6 +14,8 @@
 extern const IntControlFamily g_IntControlSettings;   // intcontrol_settings.cpp
 extern const IntControlFamily g_IntControlWindows;    // intcontrol_windows.cpp
 extern const IntControlFamily g_IntControlSystem;     // intcontrol_system.cpp
+extern const IntControlFamily g_IntControlTrace;      // intcontrol_trace.cpp
+extern const IntControlFamily g_IntControlMachine;    // intcontrol_machine.cpp
 
 namespace {
 
@@ -24,6 +26,8 @@ const IntControlFamily* const kFamilies[] = {
     &g_IntControlSettings,
     &g_IntControlWindows,
     &g_IntControlSystem,
+    &g_IntControlTrace,
+    &g_IntControlMachine,
 };
 
 IntControlHandler FindHandler(int32_t request)

@@ -14,6 +14,7 @@
 #include "engine/core/pump.h"
 #include "engine/core/system_flags.h"
 #include "engine/core/tokenizer.h"
+#include "engine/data/binary_buffer.h"
 #include "engine/native/host_call.h"
 #include "engine/system/intcontrol.h"
 #include "engine/system/privilege.h"
@@ -213,10 +214,8 @@ void PeekPoke(BDS* ctx, resultants* result, const IntControlRequest& r)
 
 void BinaryBufferAddress(BDS* ctx, resultants* result, const IntControlRequest& r)
 {
-    int64_t slot = static_cast<int64_t>(r.p[1]) - BINARY_HANDLE_BASE;
-    uint64_t address = 0;
-    if (slot >= 0 && slot < MAX_BINARY_BUFFERS)
-        address = reinterpret_cast<uintptr_t>(ctx->data.buffers[slot].data);
+    const BinaryBufferSlot* slot = BinarySlotQuiet(ctx, static_cast<int64_t>(r.p[1]));
+    uint64_t address = slot ? reinterpret_cast<uintptr_t>(slot->data) : 0;
     IntControlAnswer(ctx, result, static_cast<int64_t>(address));
 }
 

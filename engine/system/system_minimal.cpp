@@ -6,8 +6,6 @@
 
 void EnvironmentBlockFree(BDS*) {}
 
-void DdeCleanup(BDS*) {}
-
 // Keeps the creation parameter (the context handle) in the window's first pointer slot.
 extern "C" LRESULT CALLBACK MyMMNotifyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -17,3 +15,6 @@ extern "C" LRESULT CALLBACK MyMMNotifyProc(HWND window, UINT message, WPARAM wPa
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
+
+// The internal-information report: nothing is open.
+int DdeConversationsOpen(BDS*) { return 0; }

@@ -15,8 +15,10 @@ namespace {
 
 bool g_hookEcho = false;
 
-// Host function codes: a function's position in the table.
-enum : int32_t { HF_PRINT = 0, HF_PRINTW = 1, HF_ANSWER = 2, HF_ARGS = 3, HF_CLOCK = 4 };
+// Host function codes: a function's position in the table. Position 1 answers the host's
+// version text, as the launcher's function there does (the engine's trace header asks it).
+enum : int32_t { HF_PRINT = 0, HF_VERSION = 1, HF_ANSWER = 2, HF_ARGS = 3, HF_CLOCK = 4, HF_PRINTW = 5 };
+constexpr char kVersionText[] = "kvhost 2025C";
 
 constexpr KeywordRecord Function(uint32_t position, const char* name, uint64_t signature,
                                  uint32_t required, uint32_t optional)
@@ -46,10 +48,11 @@ constexpr uint64_t kAnyArgs = ~uint64_t(0);   // every argument as it is (AT_ANY
 
 const KeywordRecord g_table[] = {
     Function(HF_PRINT, "hostprint", AT_STRING, 1, 0),
-    Function(HF_PRINTW, "hostprintw", AT_WSTRING, 1, 0),
+    Function(HF_VERSION, "hostversion", 0, 0, 0),
     Function(HF_ANSWER, "hostanswer", AT_STRING | (AT_STRING << 4) | (AT_STRING << 8), 2, 1),
     Function(HF_ARGS, "hostargs", kAnyArgs, 255, 0),
     Function(HF_CLOCK, "hostclock", 0, 0, 0),
+    Function(HF_PRINTW, "hostprintw", AT_WSTRING, 1, 0),
     EndOfTable(),
 };
 
@@ -274,6 +277,12 @@ int32_t HostCallback(HWND, HINSTANCE, uint32_t, int32_t code, void* answerFuncti
         else
             WriteLine(count >= 1 && args ? TextOf(args[0]) : std::string());
         return AnswerInteger(answerFunction, answerContext, 1);
+    case HF_VERSION: {
+        HostArg r{};
+        r.str = kVersionText;
+        r.flags = 0x2;
+        return Answer(answerFunction, answerContext, 0, r);
+    }
     case HF_ANSWER:
         return HostAnswer(answerFunction, answerContext, args, count);
     case HF_ARGS:

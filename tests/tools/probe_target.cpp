@@ -1,13 +1,28 @@
-// A window for testing the window probe: an edit, a list box, a combo box and buttons,
-// which reports on stdout what was done to it; "probe_target msgbox" shows a message box
-// instead and exits with its answer.
+// A window for testing the window probe and the window built-ins: an edit, a list box, a
+// combo box, buttons and a menu bar (File > Open, File > Exit), which reports on stdout what
+// was done to it.
+//
+//     probe_target [mode] [--title TEXT] [--hidden]
+//
+// Modes: none, the window; "msgbox", a message box instead, exiting with its answer;
+// "busy", the window without a message loop for a while (a program that is not idle).
+// --title gives the window's title, --hidden leaves it hidden.
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
 enum : int { ID_EDIT = 100, ID_LIST = 101, ID_COMBO = 102, ID_STATIC = 103 };
+enum : int { ID_MENU_OPEN = 200, ID_MENU_EXIT = 201 };
+constexpr DWORD BUSY_MS = 30000;
+
+struct Options {
+    std::string mode;
+    std::wstring title = L"Probe Target \u00e9";
+    bool hidden = false;
+};
 
 void Say(const std::string& line)
 {
@@ -28,7 +43,11 @@ LRESULT CALLBACK TargetProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
     switch (msg) {
     case WM_COMMAND: {
         int id = LOWORD(wp), code = HIWORD(wp);
-        if (id == ID_LIST && code == LBN_SELCHANGE)
+        if (id == ID_MENU_OPEN || id == ID_MENU_EXIT) {
+            Say("MENU " + std::to_string(id));
+            if (id == ID_MENU_EXIT)
+                PostQuitMessage(40);
+        } else if (id == ID_LIST && code == LBN_SELCHANGE)
             Say("LIST SELECT " + std::to_string(SendDlgItemMessageW(w, ID_LIST, LB_GETCURSEL, 0, 0)));
         else if (id == ID_COMBO && code == CBN_SELCHANGE)
             Say("COMBO SELECT " + std::to_string(SendDlgItemMessageW(w, ID_COMBO, CB_GETCURSEL, 0, 0)));
@@ -55,7 +74,17 @@ HWND Child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, in
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
 }
 
-int RunWindow()
+HMENU MenuBar()
+{
+    HMENU file = CreatePopupMenu();
+    AppendMenuW(file, MF_STRING, ID_MENU_OPEN, L"&Open");
+    AppendMenuW(file, MF_STRING, ID_MENU_EXIT, L"E&xit");
+    HMENU bar = CreateMenu();
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"&File");
+    return bar;
+}
+
+int RunWindow(const Options& o)
 {
     WNDCLASSW wc{};
     wc.lpfnWndProc = TargetProc;
@@ -63,8 +92,8 @@ int RunWindow()
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = L"KvProbeTarget";
     RegisterClassW(&wc);
-    HWND w = CreateWindowExW(0, wc.lpszClassName, L"Probe Target \u00e9", WS_OVERLAPPEDWINDOW, 50, 50, 420, 300,
-                             nullptr, nullptr, wc.hInstance, nullptr);
+    HWND w = CreateWindowExW(0, wc.lpszClassName, o.title.c_str(), WS_OVERLAPPEDWINDOW, 50, 50, 420, 300, nullptr,
+                             MenuBar(), wc.hInstance, nullptr);
     Child(w, L"EDIT", L"hello", WS_BORDER | ES_AUTOHSCROLL | WS_TABSTOP, 10, 10, 200, 24, ID_EDIT);
     HWND list = Child(w, L"LISTBOX", L"", WS_BORDER | LBS_NOTIFY, 10, 40, 120, 80, ID_LIST);
     HWND combo = Child(w, L"COMBOBOX", L"", CBS_DROPDOWNLIST, 150, 40, 120, 120, ID_COMBO);
@@ -75,8 +104,13 @@ int RunWindow()
         SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s));
     for (const wchar_t* s : {L"one", L"two", L"three"})
         SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s));
-    ShowWindow(w, SW_SHOWNORMAL);
+    if (!o.hidden)
+        ShowWindow(w, SW_SHOWNORMAL);
     Say("READY");
+    if (o.mode == "busy") {
+        Sleep(BUSY_MS);   // no message is read meanwhile
+        return 0;
+    }
     MSG m;
     while (GetMessageW(&m, nullptr, 0, 0) > 0) {
         if (!IsDialogMessageW(w, &m)) {
@@ -87,15 +121,46 @@ int RunWindow()
     return static_cast<int>(m.wParam);
 }
 
+std::wstring Wide(const std::string& text)
+{
+    wchar_t buf[1024];
+    int n = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, buf, 1024);
+    return n > 0 ? std::wstring(buf, n - 1) : std::wstring();
+}
+
+// Moves this thread onto the named desktop (made when missing) before any window exists.
+void OnDesktop(const std::wstring& name)
+{
+    HDESK desktop = CreateDesktopW(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    if (!desktop || !SetThreadDesktop(desktop))
+        Say("NO DESKTOP " + std::to_string(GetLastError()));
+}
+
+int ShowMessageBox()
+{
+    Say("READY");
+    int answer = MessageBoxW(nullptr, L"Box text", L"Probe Box", MB_OKCANCEL);
+    Say("ANSWER " + std::to_string(answer));
+    return answer;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc > 1 && std::string(argv[1]) == "msgbox") {
-        Say("READY");
-        int answer = MessageBoxW(nullptr, L"Box text", L"Probe Box", MB_OKCANCEL);
-        Say("ANSWER " + std::to_string(answer));
-        return answer;
+    Options o;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--title" && i + 1 < args.size())
+            o.title = Wide(args[++i]);
+        else if (args[i] == "--hidden")
+            o.hidden = true;
+        else if (args[i] == "--desktop" && i + 1 < args.size())
+            OnDesktop(Wide(args[++i]));
+        else
+            o.mode = args[i];
     }
-    return RunWindow();
+    if (o.mode == "msgbox")
+        return ShowMessageBox();
+    return RunWindow(o);
 }

@@ -36,7 +36,8 @@ const char kUsage[] =
     "  settext --text T    set the control's text\n"
     "  select --item T | --pos N   select an item of a list or combo box and notify its owner\n"
     "  keys --keys K       bring the window forward and type K; {ENTER} {TAB} {ESC} {F4}\n"
-    "                      {CTRL+A} {ALT+F4} {SHIFT+TAB} {{} {}} name keys\n";
+    "                      {CTRL+A} {ALT+F4} {SHIFT+TAB} {{} {}} name keys\n"
+    "  metrics             the dialog base units, the caption height and the screen size\n";
 
 struct Args {
     std::string command;
@@ -189,20 +190,33 @@ std::string WindowLine(HWND w)
     RECT r{};
     GetWindowRect(w, &r);
     char head[256];
-    snprintf(head, sizeof head, "WINDOW hwnd=%s pid=%lu visible=%d enabled=%d rect=%ld,%ld,%ld,%ld class=",
-             Hex(w).c_str(), pid, IsWindowVisible(w) ? 1 : 0, IsWindowEnabled(w) ? 1 : 0, r.left, r.top,
-             r.right, r.bottom);
+    snprintf(head, sizeof head,
+             "WINDOW hwnd=%s pid=%lu visible=%d enabled=%d rect=%ld,%ld,%ld,%ld style=0x%08lX exstyle=0x%08lX class=",
+             Hex(w).c_str(), pid, IsWindowVisible(w) ? 1 : 0, IsWindowEnabled(w) ? 1 : 0, r.left, r.top, r.right,
+             r.bottom, static_cast<unsigned long>(GetWindowLongPtrW(w, GWL_STYLE)),
+             static_cast<unsigned long>(GetWindowLongPtrW(w, GWL_EXSTYLE)));
     return head + Escape(ClassOf(w)) + " text=" + Escape(TextOf(w));
+}
+
+// A button's check state (BM_GETCHECK), "" for other controls.
+std::string CheckField(HWND c)
+{
+    if (!SameText(ClassOf(c), L"Button"))
+        return std::string();
+    DWORD_PTR state = 0;
+    SendMessageTimeoutW(c, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &state);
+    return "check=" + std::to_string(static_cast<unsigned>(state)) + " ";
 }
 
 std::string ControlLine(HWND c)
 {
     char head[256];
-    snprintf(head, sizeof head, "CONTROL hwnd=%s parent=%s id=%d style=0x%08lX visible=%d enabled=%d class=",
+    snprintf(head, sizeof head, "CONTROL hwnd=%s parent=%s id=%d style=0x%08lX exstyle=0x%08lX visible=%d enabled=%d ",
              Hex(c).c_str(), Hex(GetParent(c)).c_str(), GetDlgCtrlID(c),
-             static_cast<unsigned long>(GetWindowLongPtrW(c, GWL_STYLE)), IsWindowVisible(c) ? 1 : 0,
+             static_cast<unsigned long>(GetWindowLongPtrW(c, GWL_STYLE)),
+             static_cast<unsigned long>(GetWindowLongPtrW(c, GWL_EXSTYLE)), IsWindowVisible(c) ? 1 : 0,
              IsWindowEnabled(c) ? 1 : 0);
-    return head + Escape(ClassOf(c)) + " text=" + Escape(TextOf(c));
+    return head + CheckField(c) + "class=" + Escape(ClassOf(c)) + " text=" + Escape(TextOf(c));
 }
 
 void EmitItems(HWND c)
@@ -450,6 +464,19 @@ int CmdGone(const Args& a)
     return EXIT_OK;
 }
 
+// What a test needs to turn dialog units into pixels.
+int CmdMetrics()
+{
+    LONG units = GetDialogBaseUnits();
+    char line[256];
+    snprintf(line, sizeof line, "METRICS basex=%d basey=%d caption=%d screen=%d,%d frame=%d,%d dlgframe=%d,%d",
+             LOWORD(units), HIWORD(units), GetSystemMetrics(SM_CYCAPTION), GetSystemMetrics(SM_CXSCREEN),
+             GetSystemMetrics(SM_CYSCREEN), GetSystemMetrics(SM_CXFRAME), GetSystemMetrics(SM_CYFRAME),
+             GetSystemMetrics(SM_CXDLGFRAME), GetSystemMetrics(SM_CYDLGFRAME));
+    Emit(line);
+    return EXIT_OK;
+}
+
 int CmdDump(HWND w)
 {
     Emit(WindowLine(w));
@@ -630,6 +657,8 @@ int Run(const Args& a)
         return CmdList(a);
     if (c == "gone")
         return CmdGone(a);
+    if (c == "metrics")
+        return CmdMetrics();
     if (c != "wait" && c != "dump" && c != "text" && c != "items" && c != "click" && c != "close" &&
         c != "settext" && c != "select" && c != "keys") {
         fprintf(stderr, "winprobe: unknown command %s\n", c.c_str());
