@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/core/compiled_expr.h"
 #include "engine/core/errors.h"
 #include "engine/core/eval_internal.h"
 #include "engine/core/messages.h"
@@ -19,11 +20,6 @@
 #include "engine/core/tokenizer.h"
 
 // ---------------------------------------------------------------- shared helpers
-
-void InitTemp(BDS* ctx, resultants* r)
-{
-    InitResultValue(ctx, r, VK_RECORD, 0);
-}
 
 void ReleaseTemp(BDS* ctx, resultants* r)
 {
@@ -99,6 +95,8 @@ bool IsComparison(uint16_t id)
 
 void ParseLogicalExpr(BDS* ctx, resultants* result)
 {
+    if (RunCompiledExpression(ctx, result))
+        return;
     BinaryLevel(ctx, result, ParseBitwiseExpr,
                 [](uint16_t id) { return id == KID_ANDAND || id == KID_OROR; });
 }
@@ -492,6 +490,8 @@ const double kFloatConstants[32] = {
 
 const char* const kStringConstants[4] = {"\r\n", "\t", "\r", "\n"};
 
+}  // namespace
+
 void ConstantValue(BDS* ctx, resultants* result, uint32_t word)
 {
     if ((word & 0xFFFFFF00u) == 0xF0F0F000u) {
@@ -503,6 +503,8 @@ void ConstantValue(BDS* ctx, resultants* result, uint32_t word)
         SetResultInt(ctx, result, static_cast<int32_t>(word));
     }
 }
+
+namespace {
 
 // The variable of the current name token: the entry the tokenizer found or made for it
 // when it still holds the name and has a value, else find_var's answer (and its errors).

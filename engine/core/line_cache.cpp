@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/core/charclass.h"
+#include "engine/core/compiled_expr.h"
 #include "engine/core/keyword_index.h"
 #include "engine/core/numtext.h"
 #include "engine/core/script_permutation.h"
@@ -36,8 +37,10 @@ struct CachedLine {
     uint16_t capacity;          // tokens that fit
     uint16_t count;             // tokens known
     uint16_t cursor;            // where the next token is looked for first
+    bool comment;               // a comment or marker line: the run loop passes over it
     CachedToken* tokens;        // capacity records, then byteCount bytes
     uint8_t* bytes;
+    CompiledExpr* exprs;        // expressions compiled from the tokens (freed with the line)
 };
 
 struct LineCacheTable {
@@ -59,6 +62,7 @@ void FreeChain(CachedLine*& head)
 {
     while (head) {
         CachedLine* next = head->next;
+        FreeCompiledExprs(head->exprs);
         HeapFree(GetProcessHeap(), 0, head);
         head = next;
     }
@@ -100,7 +104,11 @@ bool Keepable(BDS* ctx, const char* line, size_t* length)
     if (ctx->nDeferredError || ctx->bInDefinition)
         return false;
     auto first = static_cast<uint8_t>(line[0]);
-    if (first == 0 || first == ';' || first == '#' || first == 0x9E || first == 0x9F)
+    if (first == ';') {
+        *length = std::strlen(line);
+        return *length <= 0xFFFF;
+    }
+    if (first == 0 || first == '#' || first == 0x9E || first == 0x9F)
         return false;
     size_t n = 0;
     for (; line[n]; ++n) {
@@ -177,6 +185,8 @@ CachedLine* MakeLine(BDS* ctx, LineCacheTable* table, uint32_t bucket, const Run
     line->capacity = static_cast<uint16_t>(capacity);
     line->count = 0;
     line->cursor = 0;
+    line->comment = site.line[0] == ';';
+    line->exprs = nullptr;
     line->tokens = reinterpret_cast<CachedToken*>(line + 1);
     line->bytes = reinterpret_cast<uint8_t*>(line->tokens + capacity);
     std::memcpy(line->bytes, site.base + lineBegin, byteCount);
@@ -226,9 +236,15 @@ CachedLine* ReadCachedLine(BDS* ctx, RunSite& site, uint32_t* lineStart)
         return nullptr;
     }
     uint32_t from = line->lineStart;
-    for (uint32_t i = 0; i < line->lineLength; ++i)
-        site.line[i] = static_cast<char>(UnscrambleByte(site.base[from + i], from + i, site.key));
-    site.line[line->lineLength] = 0;
+    if (line->comment) {
+        // Its text is never read: the run loop passes over a line that begins with ';'.
+        site.line[0] = ';';
+        site.line[1] = 0;
+    } else {
+        for (uint32_t i = 0; i < line->lineLength; ++i)
+            site.line[i] = static_cast<char>(UnscrambleByte(site.base[from + i], from + i, site.key));
+        site.line[line->lineLength] = 0;
+    }
     *lineStart = from;
     *site.pos = lineBegin + line->byteCount;
     Confirm(ctx, line);
@@ -252,6 +268,19 @@ CachedLine* KeepLine(BDS* ctx, const RunSite& site, uint32_t lineBegin, uint32_t
         }
     }
     return MakeLine(ctx, table, bucket, site, lineBegin, next - lineBegin, length);
+}
+
+bool ViewActiveLine(BDS* ctx, const char* at, LineView* view)
+{
+    CachedLine* line = ActiveLine(ctx, at, &view->offset);
+    if (!line)
+        return false;
+    view->exprs = &line->exprs;
+    view->tokens = line->tokens;
+    view->count = line->count;
+    view->stamp = line->stamp;
+    view->line = ctx->run.site->line;
+    return true;
 }
 
 CachedToken* CachedTokenAt(BDS* ctx, const char* at)

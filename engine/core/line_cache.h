@@ -16,7 +16,8 @@
 //   handle, a body defined again: each makes the line a new one), and while the keyword
 //   tables' stamp is the one its keyword ids were found under (KeywordTablesStamp).
 // - Only lines that run as they are read are kept: no %substitution%, no directive, no
-//   multi-line literal (it rewrites the line buffer), no cached jump, no line too long.
+//   multi-line literal (it rewrites the line buffer), no cached jump, no line too long;
+//   and comment lines (the source markers among them), whose text is then not read at all.
 // - A token is recorded only when its reading depends on the line's bytes and the keyword
 //   tables alone: object expressions (which ask the variables) and names read under the
 //   persistent-name mangling are read the slow way every time.
@@ -71,6 +72,21 @@ CachedToken* CachedTokenAt(BDS* ctx, const char* at);
 // The tokenizer: records the token just read from `at` (ctx->nTokenKind, delim_type and
 // front.nTokenLength describe it; for a name, `var` is its entry).
 void NoteCachedToken(BDS* ctx, const char* at, uint16_t var);
+
+// The compiled expressions (compiled_expr.h) kept with the line of the running statement:
+// for a token starting at `at`, the line's list (its head, to add to), its tokens and the
+// offset of `at`; null when `at` is not in a cached line. Every expression of the list
+// carries the stamp it was made under; one of another stamp is not used.
+struct CompiledExpr;
+struct LineView {
+    CompiledExpr** exprs;
+    const CachedToken* tokens;
+    uint16_t count;
+    uint32_t offset;
+    uint32_t stamp;
+    const char* line;
+};
+bool ViewActiveLine(BDS* ctx, const char* at, LineView* view);
 
 // A GoTo that writes its cached jump into a line drops the line's cached form.
 void DropCachedLine(BDS* ctx, HGLOBAL script, uint32_t lineStart, uint8_t key);

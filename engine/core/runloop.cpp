@@ -225,8 +225,13 @@ int FetchStatementLine(BDS* ctx, resultants* result, HGLOBAL script, uint32_t en
     };
     bool haveLine = readLine();
     while (haveLine) {
-        if (line[0] == 0 || line[0] == ';')
+        if (line[0] == 0 || line[0] == ';') {
+            if (line[0] == ';' && !site.cached) {
+                site.lineStart = lineStart;
+                KeepLine(ctx, site, lineBegin, *pos);   // passed over without reading next time
+            }
             goto next;
+        }
 
         if (ctx->nDeferredError && ctx->bInDefinition) {
             SetError(ctx, ctx->nDeferredError);

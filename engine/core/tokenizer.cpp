@@ -80,12 +80,12 @@ int ReadNumber(BDS* ctx, char* start)
     return 0;
 }
 
-// A literal in double quotes, apostrophes or back-quotes; a doubled quote stands for one.
-void ReadQuoted(BDS* ctx, char* start)
+}  // namespace
+
+size_t QuotedText(const char* start, char* out, const char** end)
 {
     char quote = *start;
-    char* p = start + 1;
-    char* out = ctx->szToken;
+    const char* p = start + 1;
     size_t n = 0;
     while (*p) {
         if (*p == quote) {
@@ -111,9 +111,20 @@ void ReadQuoted(BDS* ctx, char* start)
         out[n++] = *p++;
     }
     out[n] = 0;
+    *end = p;
+    return n;
+}
+
+namespace {
+
+// A literal in double quotes, apostrophes or back-quotes; a doubled quote stands for one.
+void ReadQuoted(BDS* ctx, char* start)
+{
+    const char* end = start;
+    QuotedText(start, ctx->szToken, &end);
     ctx->nTokenKind = TK_STRING;
-    ctx->front.nTokenLength = static_cast<uint16_t>(p - start);
-    ctx->prog = p;
+    ctx->front.nTokenLength = static_cast<uint16_t>(end - start);
+    ctx->prog = const_cast<char*>(end);
 }
 
 // A keyword whose id FindKeyword left in delim_type: its name's length of text.
@@ -185,6 +196,15 @@ int EnterName(BDS* ctx, const char* name, size_t length)
     f.nNameIndex = static_cast<uint16_t>(freeEntry);
     return 0;
 }
+
+}  // namespace
+
+int EnterVariable(BDS* ctx, const char* name, size_t length)
+{
+    return EnterName(ctx, name, length);
+}
+
+namespace {
 
 // ---------------------------------------------------------------- tokens known before
 
