@@ -720,17 +720,8 @@ void EvaluateOwnAppend(BDS* ctx, resultants* result, const Target& t, PendingApp
         for (int i = 0; i < append.count && !ctx->nErrorCode; ++i)
             ConcatValues(ctx, result, &append.parts[i]);
         append.Release(ctx);
-        while (!ctx->nErrorCode && AtKeyword(ctx, KID_COLON)) {
-            get_token(ctx);
-            if (ctx->nErrorCode)
-                return;
-            resultants right;
-            InitTemp(ctx, &right);
-            ParseShiftExpr(ctx, &right);
-            if (!ctx->nErrorCode)
-                ConcatValues(ctx, result, &right);
-            ReleaseTemp(ctx, &right);
-        }
+        if (!ctx->nErrorCode)
+            ContinueConcatChain(ctx, result);
         return;
     }
 }

@@ -133,6 +133,11 @@ void ParseRelationalExpr(BDS* ctx, resultants* result)
 void ParseConcatExpr(BDS* ctx, resultants* result)
 {
     ParseShiftExpr(ctx, result);
+    ContinueConcatChain(ctx, result);
+}
+
+void ContinueConcatChain(BDS* ctx, resultants* result)
+{
     ConcatRoom room{};
     while (!ctx->nErrorCode && IsKeywordToken(ctx) && ctx->delim_type == KID_COLON) {
         Next(ctx);

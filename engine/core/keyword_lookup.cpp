@@ -93,12 +93,8 @@ bool IsObjectExpression(BDS* ctx, const char* prog)
     if (*p != '[')
         return false;
     // Balanced groups of square brackets, several in a row, then a full stop.
-    while (*p == '[') {
-        p = SkipBracketGroup(p);
-        if (!p)
-            return false;
-    }
-    if (*p != '.')
+    p = SkipBracketGroups(p);
+    if (!p || *p != '.')
         return false;
     char name[WORD_MAX + 1];
     std::memcpy(name, prog, length);

@@ -241,9 +241,14 @@ CachedLine* ReadCachedLine(BDS* ctx, RunSite& site, uint32_t* lineStart)
         site.line[0] = ';';
         site.line[1] = 0;
     } else {
-        for (uint32_t i = 0; i < line->lineLength; ++i)
-            site.line[i] = static_cast<char>(UnscrambleByte(site.base[from + i], from + i, site.key));
-        site.line[line->lineLength] = 0;
+        // Locals: the stores into the line would otherwise make every field be read again.
+        const uint8_t* source = site.base + from;
+        char* target = site.line;
+        const uint8_t key = site.key;
+        const uint32_t length = line->lineLength;
+        for (uint32_t i = 0; i < length; ++i)
+            target[i] = static_cast<char>(UnscrambleByte(source[i], from + i, key));
+        target[length] = 0;
     }
     *lineStart = from;
     *site.pos = lineBegin + line->byteCount;

@@ -257,10 +257,17 @@ void ReplayNumber(BDS* ctx, char* start, const CachedToken* t)
 bool ReplayToken(BDS* ctx, char* p, CachedToken* t, int* error)
 {
     switch (t->kind) {
-    case TK_KEYWORD:
+    case TK_KEYWORD: {
+        // The length is the keyword name's (the cache is current with the tables).
+        uint32_t length = t->length;
+        std::memcpy(ctx->szToken, p, length);
+        ctx->szToken[length] = 0;
         ctx->delim_type = t->idOrVar;
-        TakeKeyword(ctx, p);
+        ctx->nTokenKind = TK_KEYWORD;
+        ctx->front.nTokenLength = static_cast<uint16_t>(length);
+        ctx->prog = p + length;
         return true;
+    }
     case TK_NAME:
         if (ctx->front.bPersistentName)
             return false;
@@ -287,12 +294,8 @@ bool WordRecordable(const char* start)
         ++p;
     if (*p != '[')
         return true;
-    while (*p == '[') {
-        p = SkipBracketGroup(p);
-        if (!p)
-            return true;
-    }
-    return *p != '.';
+    p = SkipBracketGroups(p);
+    return !p || *p != '.';
 }
 
 int ReadName(BDS* ctx, char* start)
