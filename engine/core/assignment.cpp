@@ -3,6 +3,8 @@
 // and the pointer operators & and *.
 #include <cstring>
 
+#include "engine/com/com_adapter.h"
+#include "engine/com/com_safearray.h"
 #include "engine/core/text_length.h"
 #include "engine/core/charclass.h"
 #include "engine/core/delay_load.h"
@@ -827,8 +829,10 @@ bool StoreValue(BDS* ctx, const Target& t, resultants* value, bool keepValue)
                 if (value->originVar == ORIGIN_NONE) {
                     dest->var = value->var;           // a temporary moves into the target
                     value->originVar = t.element ? ORIGIN_ELEMENT : t.var;
-                } else if (FAILED(delay::VariantCopy(&dest->var, &value->var))) {
+                } else if (!VariantToValueCopy(ctx, value->flags, value, dest)) {
                     dest->flags &= ~(VF_VARIANT | VF_COMOBJ);
+                    VariantInit(&dest->var);
+                    ok = false;
                 }
             }
             if (newArray && !t.element) {
@@ -1005,6 +1009,14 @@ void AssignmentOrExpression(BDS* ctx, resultants* result, bool allowAssign, bool
         ValueHead head;
         if (!ReadTargetHead(ctx, t, &head))
             return;
+        if (HoldsSafeArray(&head) && !throughPointer && t.slot == ctx->nScopeCurrent) {
+            if (!allowAssign) {
+                FailWithMessage(ctx, ERR_ASSIGN_NOT_LEGAL, MSG_USE_DOUBLE_EQUALS);
+                return;
+            }
+            GateSafeArrayElementPut(ctx, t.var, result);
+            return;
+        }
         if ((head.flags & VF_ARRAY) || !(head.flags & VF_HAS_VALUE)) {
             if (!allowAssign) {
                 FailWithMessage(ctx, ERR_ASSIGN_NOT_LEGAL, MSG_USE_DOUBLE_EQUALS);

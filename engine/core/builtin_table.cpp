@@ -42,6 +42,12 @@ extern const BuiltinFamily g_InputSoundBuiltins;     // IgnoreInput, PlayWavefor
 extern const BuiltinFamily g_WildcardBuiltins;     // FileMapName
 extern const BuiltinFamily g_FileListBuiltins;     // FileDelete, FileSize, FileSizeEx
 extern const BuiltinFamily g_ItemizeBuiltins;      // FileItemize, DirItemize, FileItemPath
+extern const BuiltinFamily g_FileCompareBuiltins;  // FileCompare, FileEncoding, FileTimeGet ...
+extern const BuiltinFamily g_FileVersionBuiltins;  // FileVerInfo, InstallFile
+extern const BuiltinFamily g_FileDigestBuiltins;   // FileDigest, FileDigestGetKey
+extern const BuiltinFamily g_FilePurgeBuiltins;    // FilePurge
+extern const BuiltinFamily g_PipeBuiltins;         // the named-pipe built-ins
+extern const BuiltinFamily g_FileLockBuiltins;     // FileLockItemize
 extern const BuiltinFamily g_AttributeBuiltins;    // file and directory attributes
 extern const BuiltinFamily g_FileTimeBuiltins;     // file time stamps
 extern const BuiltinFamily g_DiskBuiltins;         // drives and disks
@@ -76,6 +82,12 @@ extern const BuiltinFamily g_ComputerNameBuiltins;  // NetInfo, ComputerNameGet/
 extern const BuiltinFamily g_DdeBuiltins;        // the DDE client
 extern const BuiltinFamily g_CredManBuiltins;    // CredMan
 extern const BuiltinFamily g_IconBuiltins;       // IconExtract, IconInfo, IconReplace
+extern const BuiltinFamily g_DllCallBuiltins;        // DllCall, DllCallCdecl
+extern const BuiltinFamily g_DllLibraryBuiltins;     // DllLoad, DllFree, DllHwnd, DllHinst, DataCast
+extern const BuiltinFamily g_DllStructBuiltins;      // DllStruct...
+extern const BuiltinFamily g_CallbackBuiltins;       // DllCallbackCreate, DllCallbackDestroy
+extern const BuiltinFamily g_ExtenderBuiltins;       // AddExtender
+extern const BuiltinFamily g_ComObjectBuiltins;      // COM objects, member calls, SAFEARRAYs
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -113,6 +125,12 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_WildcardBuiltins,
     &g_FileListBuiltins,
     &g_ItemizeBuiltins,
+    &g_FileCompareBuiltins,
+    &g_FileVersionBuiltins,
+    &g_FileDigestBuiltins,
+    &g_FilePurgeBuiltins,
+    &g_PipeBuiltins,
+    &g_FileLockBuiltins,
     &g_AttributeBuiltins,
     &g_FileTimeBuiltins,
     &g_DiskBuiltins,
@@ -147,6 +165,12 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_DdeBuiltins,
     &g_CredManBuiltins,
     &g_IconBuiltins,
+    &g_DllCallBuiltins,
+    &g_DllLibraryBuiltins,
+    &g_DllStructBuiltins,
+    &g_CallbackBuiltins,
+    &g_ExtenderBuiltins,
+    &g_ComObjectBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)

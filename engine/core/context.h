@@ -17,12 +17,14 @@
 #include "engine/core/engine_state.h"
 #include "engine/files/file_table.h"
 #include "engine/files/file_ops_state.h"
+#include "engine/files/pipe_lock_state.h"
 #include "engine/data/data_state.h"
 #include "engine/data/array_state.h"
 #include "engine/core/host_service_state.h"
 #include "engine/core/front_state.h"
 #include "engine/core/builtin_state.h"
 #include "engine/native/host_call_state.h"
+#include "engine/native/native_state.h"
 #include "engine/ui/box_state.h"
 #include "engine/dialog/dialog_state.h"
 #include "engine/ui/window_ops_state.h"
@@ -32,6 +34,7 @@
 #include "engine/system/logon_state.h"
 #include "engine/core/trace_state.h"
 #include "engine/system/system_state.h"
+#include "engine/com/com_state.h"
 
 struct ExtArgRecord;
 
@@ -138,6 +141,7 @@ struct BDS {
     BoxState box;
     WindowOpsState winops;
     FileOpsState fileops;
+    PipeLockState pipeLock;
     VarHintState varHints;
     CacheState cache;
     RegistryState registry;
@@ -145,6 +149,8 @@ struct BDS {
     TraceState trace;
     DialogState dlg;
     SystemState sys;
+    NativeState native;
+    ComState com;
 };
 
 inline void SetError(BDS* ctx, uint16_t code) { ctx->nErrorCode = code; }

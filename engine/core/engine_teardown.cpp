@@ -17,6 +17,7 @@
 #include "engine/data/binary_buffer.h"
 #include "engine/data/cng_hash.h"
 #include "engine/files/file_io.h"
+#include "engine/files/file_locks.h"
 #include "engine/files/registry.h"
 #include "engine/system/input_block.h"
 
@@ -121,7 +122,7 @@ void TearDownContext(BDS* ctx)
     OpenKeyTableFree(ctx);
     FreeAllDllCallbacks(ctx);
     DllStructFreeAll(ctx);
-    RestartMgrUnload();
+    RestartMgrUnload(ctx);
 
     ReleaseForEachTexts(ctx);
     UnloadExtenders(ctx);

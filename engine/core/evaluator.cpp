@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/com/com_adapter.h"
+#include "engine/com/com_safearray.h"
 #include "engine/core/compiled_expr.h"
 #include "engine/core/errors.h"
 #include "engine/core/eval_internal.h"
@@ -530,6 +532,19 @@ void ReadVariable(BDS* ctx, resultants* result)
     if (index < 0)
         return;
     const VariableEntry& v = ctx->pVars[index];
+    if (HoldsSafeArray(&v)) {
+        // A SAFEARRAY: an element when subscripts follow, else the whole variant.
+        Next(ctx);
+        if (ctx->nErrorCode)
+            return;
+        if (AtKeyword(ctx, KID_LBRACKET)) {
+            if (GateSafeArrayElementGet(ctx, ctx->pVars[index], result))
+                Next(ctx);
+            return;
+        }
+        CopyValue(ctx, &ctx->pVars[index], result, index, VK_ARGUMENT | 0x20 | 0x200);
+        return;
+    }
     if (v.flags & VF_ARRAY) {
         ArrayHeader* array = ArrayOf(&v);
         Next(ctx);

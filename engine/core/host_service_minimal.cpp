@@ -12,9 +12,3 @@ int ProgramKindByExt(BDS*, uint16_t, const char*, uint32_t, int)
 {
     return 0;
 }
-
-// ---- COM: the type's number
-void VtTypeName(BDS*, VARTYPE type, char* out, int size)
-{
-    std::snprintf(out, size_t(size), "VT_%u", unsigned(type));
-}

@@ -146,9 +146,10 @@ void ListItems(BDS* ctx, int32_t code, bool asText, std::vector<std::string>& it
             items.push_back(KeywordItem(*k, asText));
         break;
     case 102:
-        for (uint32_t i = 0; i < AddonEntriesUsed(ctx); ++i)
-            if (g_AddonKeywords[i].nameLength)
-                items.push_back(KeywordItem(g_AddonKeywords[i], asText));
+        if (const KeywordRecord* rows = AddonRows(ctx))
+            for (uint32_t i = 0; i < AddonEntriesUsed(ctx); ++i)
+                if (rows[i].nameLength)
+                    items.push_back(KeywordItem(rows[i], asText));
         break;
     case 103:
         for (uint32_t i = 0; i < ctx->nUdfCount; ++i)

@@ -212,7 +212,7 @@ int FindAddon(BDS* ctx, const char* prog, bool wordMode)
     int best = -1;
     uint32_t bestLength = 0;
     for (uint32_t i = 0; i < used; ++i) {
-        const KeywordRecord& r = g_AddonKeywords[i];
+        const KeywordRecord& r = AddonRows(ctx)[i];
         if (r.nameLength <= bestLength || r.nameLength >= sizeof(r.name))
             continue;
         if (MatchAt(prog, r.name, r.nameLength)) {
@@ -297,7 +297,7 @@ const KeywordRecord* KeywordRecordOf(BDS* ctx, uint32_t id)
     if (id >= PARENTSTART && id < PARENTSTART + 999)
         return ctx->pHostKeywords ? &ctx->pHostKeywords[id - PARENTSTART] : nullptr;
     if (id >= ADDONSTART && id < ADDONSTART + ADDON_COUNT)
-        return &g_AddonKeywords[id - ADDONSTART];
+        return AddonRows(ctx) ? &AddonRows(ctx)[id - ADDONSTART] : nullptr;
     return nullptr;
 }
 

@@ -8,9 +8,6 @@
 
 struct BDS;
 
-// ---- restart manager
-// Frees the restart-manager library when it was loaded.
-void RestartMgrUnload();
 
 // ---- system, processes and time
 // Frees the context's private environment block, when there is one.

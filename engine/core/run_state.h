@@ -63,6 +63,8 @@ struct ForEachState {
     uint64_t savedText;     // heap offset of the collection expression's text (0: none)
     uint32_t fingerprint;   // element count of an array, ValueTextHash of a text
     int64_t mapStamp;       // a map walk: the identity stamp of the map walked
+    uint16_t collectionVar;   // a COM collection held by a variable (0: none) ...
+    uint16_t collectionScope; // ... and its scope
 };
 
 // ---------------------------------------------------------------- scopes

@@ -265,9 +265,10 @@ int DumpFunctionTable(BDS* ctx, bool forced)
     for (uint32_t i = 0; i < NKEYTOKENS; ++i)
         AppendKeywordLine(out, g_KeywordTable[i]);
     out.Line("------------------ Extenders ------------------");
-    for (uint32_t i = 0; i < ctx->nNextExtEntry && i < ADDON_COUNT; ++i)
-        if (g_AddonKeywords[i].nameLength)
-            AppendKeywordLine(out, g_AddonKeywords[i]);
+    if (const KeywordRecord* rows = AddonRows(ctx))
+        for (uint32_t i = 0; i < ctx->nNextExtEntry && i < ADDON_COUNT; ++i)
+            if (rows[i].nameLength)
+                AppendKeywordLine(out, rows[i]);
     EndDump(out, "----------- End function table dump -----------", true);
     TraceFlush(ctx, out);
     return 1;

@@ -1,6 +1,8 @@
 // User-defined functions: their records and headers, calls with their variable scopes,
 // calls by name for dialog procedures, and removal.
+#include "engine/com/com_value.h"
 #include "engine/core/runloop.h"
+#include "engine/native/callbacks.h"
 #include "engine/core/errors.h"
 #include "engine/core/keyword_index.h"
 #include "engine/core/run_hooks.h"
@@ -602,6 +604,17 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
         // becomes one more holder of it.
         if ((result->flags & VF_ARRAY) && result->originVar != ORIGIN_NONE && ValueArray(result))
             AddArrayRef(ValueArray(result));
+        // So does a COM value that still belongs to one of its variables: it becomes an
+        // independent copy.
+        if ((result->flags & VF_VARIANT) && result->originVar != ORIGIN_NONE) {
+            ValueHead own{};
+            if (VariantToValueCopy(ctx, result->flags, result, &own)) {
+                result->var = own.var;
+            } else {
+                VariantInit(&result->var);
+                result->flags &= ~(VF_VARIANT | VF_COMOBJ);
+            }
+        }
         ReleaseScopeVariables(ctx);
         ctx->aScopes[slot].used = ctx->nVarUsed;
         if (!RestoreVarScope(ctx, &scope) && !ctx->nErrorCode)
@@ -719,6 +732,7 @@ int DropUserFunction(BDS* ctx, const char* name)
     follow(ctx->nUdfRunning);
     for (uint32_t i = 0; i < ctx->nStructDepth; ++i)
         follow(ctx->aStructFrames[i].udfRunning);
+    CallbacksFollowDroppedFunction(ctx, static_cast<uint32_t>(index));
     return 1;
 }
 
@@ -729,6 +743,8 @@ int DropAllUserFunctions(BDS* ctx)
         return 0;
     }
     int freed = 0;
+    for (uint32_t i = ctx->nUdfCount < MAX_UDFS ? ctx->nUdfCount : MAX_UDFS; i-- > 0;)
+        CallbacksFollowDroppedFunction(ctx, i);
     for (uint32_t i = 0; i < ctx->nUdfCount && i < MAX_UDFS; ++i) {
         UdfRecord* rec = ctx->pUdfRecords[i];
         if (rec && rec->hBody) {

@@ -202,8 +202,9 @@ int SetVariableFromValue(BDS* ctx, const char* name, const resultants* source)
     if (source->flags & VF_VARIANT) {
         char key[VARNAMESIZE + 1];
         int index = MakeNameKey(name, key) < 0 ? 65535 : FindVariableByKey(ctx, key);
+        // The very same COM data (bit for bit) stays with the variable.
         if (index != 65535 && (ctx->pVars[index].flags & VF_VARIANT) &&
-            ValueSameObject(&ctx->pVars[index], source))
+            memcmp(&ctx->pVars[index].var, &source->var, sizeof(VARIANT)) == 0)
             sameCom = true;
         else
             mode |= VM_COPY_COM;

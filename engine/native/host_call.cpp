@@ -1,6 +1,6 @@
 // The host and extender call form: laying out argument records, calling the host's command
-// callback, taking its answer through VezudAnswer and turning its status into an error.
-// Extender libraries are not loaded yet: an add-on id answers "Function not defined".
+// callback or an extender's entry (extender_call.cpp), taking the answer through VezudAnswer
+// and turning the callee's status into an error.
 #include "engine/native/host_call.h"
 
 #include <cstdio>
@@ -16,6 +16,8 @@
 #include "engine/core/messages.h"
 #include "engine/core/module.h"
 #include "engine/core/text_bounded.h"
+#include "engine/data/array.h"
+#include "engine/native/extender.h"
 #include "engine/system/input_block.h"
 #include "engine/ui/message_box.h"
 
@@ -45,6 +47,7 @@ enum : int32_t {
 };
 
 bool IsHostCode(int32_t id) { return id < 0 || (id >= 1000 && id <= 1998); }
+bool IsAddonCode(int32_t id) { return id >= static_cast<int32_t>(ADDONSTART) && id < static_cast<int32_t>(ADDONSTART + ADDON_COUNT); }
 
 // Five texts as five text records (a notification, or a caller without records).
 int WrapTexts(ExtArgRecord* records, const char* const texts[5])
@@ -178,43 +181,59 @@ int TakeStatus(BDS* ctx, int32_t status)
 
 }  // namespace
 
+void BuildAnswerContext(BDS* ctx, resultants* result, ExtAnswerContext* answer)
+{
+    memset(answer, 0, sizeof(*answer));
+    answer->ctx = ctx;
+    answer->result = result;
+    answer->version = EXT_SERVICE_VERSION;
+    answer->size = sizeof(ExtAnswerContext);
+    static void* const services = reinterpret_cast<void*>(GetProcAddress(EngineModule(), "DLLServices"));
+    answer->dllServices = services;   // the module's export does not move: looked up once
+    answer->instance = reinterpret_cast<uint64_t>(ctx->hSelf);
+    answer->owner = ctx->hwndParent ? ctx->hwndParent : ctx->hwndOwner;
+    FillServiceBlock(answer->services);
+}
+
 int CallExtenderFunction(BDS* ctx, int32_t id, resultants* result, const char* text1,
                          const char* text2, const char* text3, const char* text4,
                          const char* text5, ExtArgRecord* records, int count)
 {
-    if (!IsHostCode(id)) {
-        // No extender library can be loaded yet, so no add-on function exists.
+    bool addon = IsAddonCode(id);
+    if (!addon && !IsHostCode(id)) {
         SetError(ctx, ERR_NOT_DEFINED);
         return 0;
     }
-    if (!ctx->pfnParentCommand)
-        return 1;
+    if (!addon && !ctx->pfnParentCommand) {
+        // Notifications need no listener; a host function without a host is not defined.
+        if (id < 0)
+            return 1;
+        SetError(ctx, ERR_NOT_DEFINED);
+        return 0;
+    }
 
-    ExtAnswerContext answer{};
-    answer.ctx = ctx;
-    answer.result = result;
-    answer.version = EXT_SERVICE_VERSION;
-    answer.size = sizeof(ExtAnswerContext);
-    static void* const services = reinterpret_cast<void*>(GetProcAddress(EngineModule(), "DLLServices"));
-    answer.dllServices = services;   // the module's export does not move: looked up once
-    answer.instance = reinterpret_cast<uint64_t>(ctx->hSelf);
-    answer.owner = ctx->hwndParent ? ctx->hwndParent : ctx->hwndOwner;
-
+    ExtAnswerContext answer;
+    BuildAnswerContext(ctx, result, &answer);
+    const char* texts[5] = {text1, text2, text3, text4, text5};
     ExtArgRecord wrapped[EXT_MAX_ARGS];
     if (!records) {
-        const char* texts[5] = {text1, text2, text3, text4, text5};
         count = WrapTexts(wrapped, texts);
         records = wrapped;
     }
-    ExtArgRecord scratch;
-    memset(&scratch, 0, sizeof(scratch));
     ctx->host.szExtErrorText[0] = '\0';
 
-    int32_t code = id < 0 ? id : id - static_cast<int32_t>(PARENTSTART);
-    int32_t status = ctx->pfnParentCommand(ctx->hwndOwner, ctx->hHostInstance,
-                                           HOST_CALL_INTERFACE_WORD, code,
-                                           reinterpret_cast<void*>(&VezudAnswer), &answer,
-                                           nullptr, records, count, &scratch);
+    int32_t status;
+    if (addon) {
+        if (!CallAddonFunction(ctx, static_cast<uint32_t>(id), &answer, texts, records, count, &status))
+            return 0;
+    } else {
+        ExtArgRecord scratch;
+        memset(&scratch, 0, sizeof(scratch));
+        int32_t code = id < 0 ? id : id - static_cast<int32_t>(PARENTSTART);
+        status = ctx->pfnParentCommand(ctx->hwndOwner, ctx->hHostInstance, HOST_CALL_INTERFACE_WORD, code,
+                                       reinterpret_cast<void*>(&VezudAnswer), &answer, nullptr, records,
+                                       count, &scratch);
+    }
     ++ctx->host.nHostEpoch;   // the host may have changed its keyword table meanwhile
     return TakeStatus(ctx, status);
 }
@@ -254,8 +273,12 @@ extern "C" int32_t VezudAnswer(int32_t status, uint64_t word, void* answerContex
             return EXT_STATUS_NO_MEMORY;
         result->flags = VF_VARIANT;
     } else if (flags & VF_ARRAY) {
+        // The callee may free or change its array after the answer: the result is a copy.
+        ValueHead copy{};
+        if (!CopyArrayOut(ctx, reinterpret_cast<ArrayHeader*>(const_cast<char*>(answer->text)), &copy))
+            return EXT_STATUS_NO_MEMORY;
         FreeValue(ctx, result, 0, VK_RECORD);
-        result->str = reinterpret_cast<uint64_t>(answer->text);
+        result->str = copy.str;
         result->flags = VF_ARRAY;
     } else if (flags & VF_UNICODE) {
         if (!SetResultWText(ctx, result, answer->wtext ? answer->wtext : L""))
@@ -280,12 +303,14 @@ extern "C" int32_t VezudAnswer(int32_t status, uint64_t word, void* answerContex
 
 void CallExternalFunction(BDS* ctx, BuiltinCall& call)
 {
-    if (!IsHostCode(static_cast<int32_t>(call.id))) {
+    int32_t id = static_cast<int32_t>(call.id);
+    if (!IsHostCode(id) && !IsAddonCode(id)) {
         SetError(ctx, ERR_NOT_DEFINED);
         return;
     }
-    // The host takes narrow text only: a value that holds wide text alone gains its narrow
-    // form first.
+    // The host and most extenders take narrow text only: a value that holds wide text alone
+    // gains its narrow form first. A wide extender gets the wide form of every text too.
+    bool wide = IsAddonCode(id) && AddonInterface(ctx, call.id) == EXT_INTERFACE_WIDE;
     ExtArgRecord records[EXT_MAX_ARGS];
     memset(records, 0, sizeof(records));
     const char* texts[5] = {};
@@ -300,7 +325,12 @@ void CallExternalFunction(BDS* ctx, BuiltinCall& call)
                 return;
             }
         }
-        uint32_t flags = arg.flags & ~VF_UNICODE;
+        if (wide && (arg.flags & VF_STRING) && !(arg.flags & VF_UNICODE) && !ValueToWide(ctx, &arg)) {
+            if (!ctx->nErrorCode)
+                SetError(ctx, 3820);
+            return;
+        }
+        uint32_t flags = wide ? arg.flags : arg.flags & ~VF_UNICODE;
         if (flags & VF_VARIANT)
             record.var = arg.var;
         record.i64 = arg.i64;
@@ -309,11 +339,13 @@ void CallExternalFunction(BDS* ctx, BuiltinCall& call)
             record.text = reinterpret_cast<const char*>(arg.str);
         else if (flags & VF_STRING)
             record.text = ValueText(ctx, &arg);
+        if (flags & VF_UNICODE)
+            record.wtext = ValueWText(ctx, &arg);
         record.flags = flags;
         if (i <= 5 && (flags & VF_STRING))
             texts[i - 1] = record.text;
     }
-    CallExtenderFunction(ctx, static_cast<int32_t>(call.id), call.result, texts[0], texts[1],
+    CallExtenderFunction(ctx, id, call.result, texts[0], texts[1],
                          texts[2], texts[3], texts[4], records, count);
 }
 

@@ -117,6 +117,18 @@ int ParseYMDHMS64(const char* text, YmdHmsFields64* fields64, int checkMode, int
     return 1;
 }
 
+SYSTEMTIME YmdHmsToSystemTime(const YmdHmsFields& fields)
+{
+    SYSTEMTIME time{};
+    time.wYear = static_cast<WORD>(fields.year);
+    time.wMonth = static_cast<WORD>(fields.month);
+    time.wDay = static_cast<WORD>(fields.day);
+    time.wHour = static_cast<WORD>(fields.hour);
+    time.wMinute = static_cast<WORD>(fields.minute);
+    time.wSecond = static_cast<WORD>(fields.second);
+    return time;
+}
+
 void FormatYmdHms(const SYSTEMTIME& time, bool fourDigitYear, char* out, size_t size)
 {
     snprintf(out, size, fourDigitYear ? "%04d:%02d:%02d:%02d:%02d:%02d" : "%02d:%02d:%02d:%02d:%02d:%02d",

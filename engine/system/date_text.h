@@ -33,6 +33,9 @@ enum : int {
 extern "C" int ParseYMDHMS(const char* text, YmdHmsFields* fields, int checkMode, int expandYear);
 int ParseYMDHMS64(const char* text, YmdHmsFields64* fields64, int checkMode, int expandYear);
 
+// The fields as a SYSTEMTIME (day of the week and milliseconds 0).
+SYSTEMTIME YmdHmsToSystemTime(const YmdHmsFields& fields);
+
 // True for a year of the Gregorian calendar with 29 February.
 bool IsLeapYear(int64_t year);
 // 28 to 31; months outside 1-12 count as 31.

@@ -16,6 +16,7 @@ extern const IntControlFamily g_IntControlWindows;    // intcontrol_windows.cpp
 extern const IntControlFamily g_IntControlSystem;     // intcontrol_system.cpp
 extern const IntControlFamily g_IntControlTrace;      // intcontrol_trace.cpp
 extern const IntControlFamily g_IntControlMachine;    // intcontrol_machine.cpp
+extern const IntControlFamily g_IntControlNative;     // intcontrol_native.cpp
 
 namespace {
 
@@ -28,6 +29,7 @@ const IntControlFamily* const kFamilies[] = {
     &g_IntControlSystem,
     &g_IntControlTrace,
     &g_IntControlMachine,
+    &g_IntControlNative,
 };
 
 IntControlHandler FindHandler(int32_t request)

@@ -344,15 +344,12 @@ void LargestHeapBlock(BDS* ctx, resultants* result, const IntControlRequest& r)
     IntControlAnswer(ctx, result, static_cast<int64_t>(low));
 }
 
-void FreeCallbacks(BDS* ctx, resultants*, const IntControlRequest&) { FreeAllDllCallbacks(ctx); }
-void FreeStructs(BDS* ctx, resultants*, const IntControlRequest&) { DllStructFreeAll(ctx); }
-
 const IntControlRow kRows[] = {
     {1, TwoBoxes},      {8, Reload},         {13, Internal},         {32, PeekPoke},
     {34, MessageText},  {42, BinaryBufferAddress}, {66, LogOff},     {67, Restart},
     {68, ShutDown},     {69, PowerState},    {80, WaitForKeysUp},    {81, SeedRandom},
     {82, SeedRandom},   {83, Obsolete83},    {88, UnicodeKeys},      {89, VariableText},
-    {90, LargestHeapBlock}, {96, FreeCallbacks}, {97, FreeStructs},
+    {90, LargestHeapBlock},
 };
 
 }  // namespace

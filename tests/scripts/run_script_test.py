@@ -26,7 +26,7 @@ import kvtest  # noqa: E402
 
 SKIP = 77
 DIRECTIVE = re.compile(r"^;\s*test:\s*([\w-]+)\s*(?:=\s*(.*?))?\s*$")
-KNOWN = {"args", "exit", "timeout", "boxes", "hooks", "lang", "tz", "skip", "desktop", "reserve"}
+KNOWN = {"args", "exit", "timeout", "boxes", "hooks", "lang", "tz", "skip", "desktop", "fixtures", "reserve"}
 # Wine hands on the low byte of a crashed process's exception code.
 CRASHES = {5: " (the host crashed: access violation)", 253: " (the host crashed: stack overflow)",
            116: " (the host crashed: heap corruption)", 255: " (the host was stopped)"}
@@ -195,6 +195,21 @@ def compare_tree(expected_dir, work):
     return problems
 
 
+def copy_fixtures(names, fixtures, work):
+    """Copies the build's fixtures (files or folders under bin/fixtures) into the work
+    folder; answers a problem text, or None."""
+    for name in [n.strip() for n in names.split(",") if n.strip()]:
+        source = os.path.normpath(os.path.join(fixtures, name))
+        if not source.startswith(os.path.normpath(fixtures) + os.sep) or not os.path.exists(source):
+            return "fixture %r is not in %s (is it built?)" % (name, fixtures)
+        target = os.path.join(work, os.path.basename(source))
+        if os.path.isdir(source):
+            shutil.copytree(source, target, dirs_exist_ok=True)
+        else:
+            shutil.copy2(source, target)
+    return None
+
+
 def describe_windows(t):
     """The visible windows of the host at a time-out: usually a box nobody answered."""
     try:
@@ -233,6 +248,10 @@ def main():
     if os.path.isdir(stem + ".files"):
         shutil.copytree(stem + ".files", work)
     os.makedirs(work, exist_ok=True)
+    problem = copy_fixtures(directives.get("fixtures", ""), os.path.join(bin_dir, "fixtures"), work)
+    if problem:
+        print("FAILED: %s" % problem)
+        return 1
 
     t = ScriptTest(script, work, bin_dir)
     if directives.get("desktop") is not None:

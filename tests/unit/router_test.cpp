@@ -838,12 +838,14 @@ TEST_F(HostCallBoxTest, SevereErrorStopsAfterItsBox)
     EXPECT_EQ(ctx()->run.bGoOn, 0u);
 }
 
-TEST_F(HostCallTest, WithoutAHostNothingIsCalled)
+TEST_F(HostCallTest, WithoutAHostAHostFunctionIsNotDefinedAndNotificationsAreDropped)
 {
     ctx()->pfnParentCommand = nullptr;
-    EXPECT_EQ(CallWith(1001, 0), 0);
-    EXPECT_EQ(ctx()->nErrorCode, 0);
+    CallWith(1001, 0);
+    EXPECT_EQ(ctx()->nErrorCode, 3046);
+    ctx()->nErrorCode = 0;
     EXPECT_EQ(NotifyHost(ctx(), HOST_NOTIFY_IDLE, "1"), 1);
+    EXPECT_EQ(ctx()->nErrorCode, 0);
 }
 
 TEST_F(HostCallTest, NotificationPassesFiveTextsUnderItsNegativeCode)
