@@ -7,7 +7,6 @@
 #include "engine/com/com_safearray.h"
 #include "engine/core/text_length.h"
 #include "engine/core/charclass.h"
-#include "engine/core/delay_load.h"
 #include "engine/core/errors.h"
 #include "engine/core/evaluator.h"
 #include "engine/core/eval_internal.h"
@@ -825,7 +824,7 @@ bool StoreValue(BDS* ctx, const Target& t, resultants* value, bool keepValue)
             dest->str = newArray ? value->str : str;
             dest->wstr = wstr;
             if (value->flags & VF_VARIANT) {
-                EmptyVariant(&dest->var);
+                VariantInit(&dest->var);
                 if (value->originVar == ORIGIN_NONE) {
                     dest->var = value->var;           // a temporary moves into the target
                     value->originVar = t.element ? ORIGIN_ELEMENT : t.var;

@@ -9,7 +9,6 @@
 #include <cstring>
 #include <string>
 
-#include "engine/core/delay_load.h"
 #include "engine/core/keyword_lookup.h"
 #include "engine/core/module.h"
 #include "engine/core/numtext.h"
@@ -180,14 +179,14 @@ std::string VariableText(BDS* ctx, const VariableEntry& v)
     }
     if (flags & VF_VARIANT && !(flags & (VF_STRING | VF_INT | VF_INT64 | VF_FLOAT | VF_UNICODE))) {
         VARIANT shown;
-        EmptyVariant(&shown);
+        VariantInit(&shown);
         std::string result = "<complex data type>";
-        if (SUCCEEDED(delay::VariantChangeType(&shown, const_cast<VARIANT*>(&v.var), 0, VT_BSTR)) && shown.bstrVal) {
+        if (SUCCEEDED(VariantChangeType(&shown, const_cast<VARIANT*>(&v.var), 0, VT_BSTR)) && shown.bstrVal) {
             int n = WideCharToMultiByte(CP_ACP, 0, shown.bstrVal, -1, text, sizeof text, nullptr, nullptr);
             text[n > 0 ? n - 1 : 0] = 0;
             result = text;
         }
-        delay::VariantClear(&shown);
+        VariantClear(&shown);
         return result;
     }
     uint16_t saved = ctx->nErrorCode;

@@ -11,7 +11,6 @@
 
 #include "engine/com/com_value.h"
 #include "engine/core/context.h"
-#include "engine/core/delay_load.h"
 #include "engine/core/numtext.h"
 #include "engine/core/text_length.h"
 #include "engine/data/array.h"
@@ -193,7 +192,7 @@ int FreeValue(BDS* ctx, void* value, int index, int mode)
         if (!(mode & VM_KEEP_COM) && !borrowed)
             ValueReleaseComPayload(flags, head);
         else
-            EmptyVariant(&head->var);
+            VariantInit(&head->var);
         flags &= ~kComFlags;
     }
     head->flags = flags;

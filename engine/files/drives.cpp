@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <vector>
 
-#include "engine/core/delay_load.h"
 #include "engine/core/context.h"
 #include "engine/core/errors.h"
 
@@ -85,14 +84,14 @@ void NetworkDriveLetters(BDS*, uint8_t flags[26])
     for (int i = 0; i < 26; ++i)
         flags[i] = 0;
     HANDLE enumeration = nullptr;
-    if (delay::WNetOpenEnumA(RESOURCE_REMEMBERED, RESOURCETYPE_DISK, RESOURCEUSAGE_CONNECTABLE, nullptr, &enumeration) !=
+    if (WNetOpenEnumA(RESOURCE_REMEMBERED, RESOURCETYPE_DISK, RESOURCEUSAGE_CONNECTABLE, nullptr, &enumeration) !=
         NO_ERROR)
         return;
     std::vector<uint8_t> scratch(SCRATCH_BYTES);
     for (;;) {
         DWORD count = 0xFFFFFFFF;
         DWORD size = SCRATCH_BYTES;
-        DWORD answer = delay::WNetEnumResourceA(enumeration, &count, scratch.data(), &size);
+        DWORD answer = WNetEnumResourceA(enumeration, &count, scratch.data(), &size);
         if (answer != NO_ERROR)
             break;
         auto* resources = reinterpret_cast<NETRESOURCEA*>(scratch.data());
@@ -105,7 +104,7 @@ void NetworkDriveLetters(BDS*, uint8_t flags[26])
                 flags[upper - 'A'] = 1;
         }
     }
-    delay::WNetCloseEnum(enumeration);
+    WNetCloseEnum(enumeration);
 }
 
 char CurrentDriveLetterA()

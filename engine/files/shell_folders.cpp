@@ -7,7 +7,6 @@
 #include <cwchar>
 
 #include "engine/core/builtin.h"
-#include "engine/core/delay_load.h"
 #include "engine/core/errors.h"
 #include "engine/core/numtext.h"
 #include "engine/core/system_flags.h"
@@ -129,7 +128,7 @@ bool KnownFolderPath(BDS* ctx, const char* name, char* path)
     if (FAILED(knownFolderPath(id, 0, nullptr, &found)) || !found)
         return false;
     int written = WideCharToMultiByte(ValueCodePage(ctx), 0, found, -1, path, FOLDER_ROOM, nullptr, nullptr);
-    delay::CoTaskMemFree(found);
+    CoTaskMemFree(found);
     if (written <= 0) {
         path[0] = 0;
         return false;

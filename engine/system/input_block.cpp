@@ -8,7 +8,6 @@
 #include <cstring>
 
 #include "engine/core/builtin.h"
-#include "engine/core/delay_load.h"
 #include "engine/core/context.h"
 
 namespace {
@@ -23,21 +22,6 @@ bool IsSchemeEvent(const char* name)
     char value[MAX_PATH];
     LONG size = sizeof value;
     return RegQueryValueA(HKEY_CURRENT_USER, key, value, &size) == ERROR_SUCCESS;
-}
-
-// The full path of a sound file: a name with a directory as it is, else along PATH.
-bool FindSoundFile(const char* name, char* path, DWORD size)
-{
-    bool hasDirectory = std::strpbrk(name, "\\/:") != nullptr;
-    if (hasDirectory) {
-        DWORD attributes = GetFileAttributesA(name);
-        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
-            return false;
-        lstrcpynA(path, name, static_cast<int>(size));
-        return true;
-    }
-    DWORD n = SearchPathA(nullptr, name, nullptr, size, path, nullptr);
-    return n > 0 && n < size;
 }
 
 // IgnoreInput(state): -1 reads; 0 or 1 blocks or frees input and answers the former state.
@@ -71,6 +55,20 @@ const BuiltinRow kRows[] = {
 
 }  // namespace
 
+bool FindSoundFile(const char* name, char* path, DWORD size)
+{
+    bool hasDirectory = std::strpbrk(name, "\\/:") != nullptr;
+    if (hasDirectory) {
+        DWORD attributes = GetFileAttributesA(name);
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return false;
+        lstrcpynA(path, name, static_cast<int>(size));
+        return true;
+    }
+    DWORD n = SearchPathA(nullptr, name, nullptr, size, path, nullptr);
+    return n > 0 && n < size;
+}
+
 extern const BuiltinFamily g_InputSoundBuiltins = {"input-and-sound", kRows,
                                                     static_cast<int>(sizeof(kRows) / sizeof(kRows[0]))};
 
@@ -97,14 +95,14 @@ int PlayEventSound(BDS* ctx, const char* eventName, int flags)
     const char* name = eventName ? eventName : "";
     char path[MAX_PATH];
     if (name[0] && IsSchemeEvent(name)) {
-        delay::sndPlaySoundA(name, sound);
+        sndPlaySoundA(name, sound);
     } else if (name[0] && FindSoundFile(name, path, sizeof path)) {
-        delay::sndPlaySoundA(path, sound);
+        sndPlaySoundA(path, sound);
     } else if (boxForm) {
         ctx->nErrorCode = keptError;
         return 1;
     } else {
-        delay::sndPlaySoundA("SystemDefault", sound);
+        sndPlaySoundA("SystemDefault", sound);
     }
     if (boxForm)
         ctx->nErrorCode = keptError;
