@@ -318,6 +318,13 @@ bool StackRoomForCall()
     constexpr size_t kRoomNeeded = 256 * 1024;
     volatile char here = 0;
     auto* at = const_cast<char*>(&here);
+    // The low end of a thread's stack never moves: it is asked for once per thread (scripts
+    // run on one thread; another one asks again).
+    static DWORD knownThread;
+    static char* knownLow;
+    DWORD thread = GetCurrentThreadId();
+    if (knownLow && knownThread == thread && at > knownLow)
+        return static_cast<size_t>(at - knownLow) >= kRoomNeeded;
     char* low = nullptr;
     if (PfnStackLimits limits = StackLimitsFunction()) {
         ULONG_PTR lowest = 0, highest = 0;
@@ -331,6 +338,8 @@ bool StackRoomForCall()
             return true;
         low = static_cast<char*>(info.AllocationBase);
     }
+    knownThread = thread;
+    knownLow = low;
     auto room = static_cast<size_t>(at - low);
     return room >= kRoomNeeded;
 }
