@@ -88,6 +88,12 @@ extern const BuiltinFamily g_DllStructBuiltins;      // DllStruct...
 extern const BuiltinFamily g_CallbackBuiltins;       // DllCallbackCreate, DllCallbackDestroy
 extern const BuiltinFamily g_ExtenderBuiltins;       // AddExtender
 extern const BuiltinFamily g_ComObjectBuiltins;      // COM objects, member calls, SAFEARRAYs
+extern const BuiltinFamily g_SendKeyBuiltins;    // SendKey, SendKeysTo, SendKeysChild and twins
+extern const BuiltinFamily g_MouseBuiltins;      // MouseInfo, MouseMove, MouseCoords, MouseClick(Btn)
+extern const BuiltinFamily g_MousePlayBuiltins;  // MousePlay
+extern const BuiltinFamily g_KeyStateBuiltins;   // KeyToggleGet/Set, IsKeyDown, WaitForKey(Ex)
+extern const BuiltinFamily g_MediaBuiltins;      // PlayMedia, PlayMidi, SoundVolume
+extern const BuiltinFamily g_EnvironmentBuiltins;  // Environment, EnvironSet, EnvItemize
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -171,6 +177,12 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_CallbackBuiltins,
     &g_ExtenderBuiltins,
     &g_ComObjectBuiltins,
+    &g_SendKeyBuiltins,
+    &g_MouseBuiltins,
+    &g_MousePlayBuiltins,
+    &g_KeyStateBuiltins,
+    &g_MediaBuiltins,
+    &g_EnvironmentBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)

@@ -28,6 +28,7 @@
 #include "engine/ui/box_state.h"
 #include "engine/dialog/dialog_state.h"
 #include "engine/ui/window_ops_state.h"
+#include "engine/dialog/classic_state.h"
 #include "engine/core/var_hints.h"
 #include "engine/core/cache_state.h"
 #include "engine/files/registry_state.h"
@@ -151,6 +152,7 @@ struct BDS {
     SystemState sys;
     NativeState native;
     ComState com;
+    ClassicState classic;
 };
 
 inline void SetError(BDS* ctx, uint16_t code) { ctx->nErrorCode = code; }

@@ -287,6 +287,7 @@ uint32_t InitialiseContext(HGLOBAL handle, uintptr_t hostInstance, uintptr_t pro
 
     PumpMessagesModal(ctx);
     ResolveOptionalApis(ctx);
+    ctx->eng.ctl.SendInputUnicodeEntry = ctx->eng.api.pfnSendInput;   // IntControl 88 changes it
     FillSystemEntries(&ctx->eng.system);
     // The video library is loaded when a DrawDib function is first needed (LoadDrawDib).
     return sizeof(VariableEntry);

@@ -86,7 +86,7 @@ struct ControlSettings {
     int32_t LastDialogPosition[2];      // 75: -1, -1
     uint32_t ReservedSetting85;         // 85: 0
     uint32_t ExecuteErrorMode;          // 87: 0
-    PfnSendInput SendInputUnicodeEntry; // 88: null
+    PfnSendInput SendInputUnicodeEntry; // 88: SendInput, when the system has it
     uint32_t WildcardMatchMode;         // 91: 0
     uint32_t MapInitialSize;            // 100: 64
     uint32_t FileTimeUtc;               // 102: 0

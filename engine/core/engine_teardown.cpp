@@ -19,6 +19,7 @@
 #include "engine/files/file_io.h"
 #include "engine/files/file_locks.h"
 #include "engine/files/registry.h"
+#include "engine/system/environment.h"
 #include "engine/system/input_block.h"
 
 namespace {

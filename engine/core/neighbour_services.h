@@ -10,15 +10,11 @@ struct BDS;
 
 
 // ---- system, processes and time
-// Frees the context's private environment block, when there is one.
-void EnvironmentBlockFree(BDS* ctx);
 // Ends the DDE conversations and the DDE client when it is active.
 void DdeCleanup(BDS* ctx);
 // Open DDE conversations (of DDE_CONVERSATION_SLOTS).
 constexpr int DDE_CONVERSATION_SLOTS = 10;
 int DdeConversationsOpen(BDS* ctx);
-// The window procedure of the notify window class "kv8wcmmn".
-extern "C" LRESULT CALLBACK MyMMNotifyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // ---- dialog engine: the window procedures of the three dialog classes
 extern "C" LRESULT CALLBACK MyDialogWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

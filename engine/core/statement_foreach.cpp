@@ -9,6 +9,7 @@
 #include "engine/core/statement_internal.h"
 #include "engine/data/array.h"
 #include "engine/data/map.h"
+#include "engine/system/environment.h"
 
 #include <cstring>
 
@@ -134,13 +135,8 @@ uint32_t ValueTextHash(BDS* ctx, const ValueHead* value)
         }
         return h;
     }
-    if (value->flags & VF_UNICODE) {
-        for (const wchar_t* p = ValueWText(ctx, value); *p; ++p) {
-            h ^= static_cast<uint16_t>(*p);
-            h *= 16777619u;
-        }
-        return h;
-    }
+    if (value->flags & VF_UNICODE)
+        return Fnv1aHashW(ValueWText(ctx, value));
     return 0;
 }
 

@@ -10,3 +10,8 @@ struct ArrayState {
     HMODULE hShlwapi;                      // kept for the engine's life once loaded
     PfnStrCmpLogicalW pfnStrCmpLogicalW;   // null until loaded (a failed load is retried)
 };
+
+struct BDS;
+// The system's StrCmpLogicalW, loaded from "SHLWAPI.DLL" on first use and kept in the
+// context; null when the system has none (no error is set).
+PfnStrCmpLogicalW StrCmpLogicalOf(BDS* ctx);

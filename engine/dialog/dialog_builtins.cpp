@@ -7,6 +7,8 @@
 #include "engine/core/builtin.h"
 #include "engine/core/context.h"
 #include "engine/core/system_flags.h"
+#include "engine/dialog/classic_dialog.h"
+#include "engine/dialog/dialog_box.h"
 #include "engine/dialog/dialog_procedure.h"
 #include "engine/dialog/dialog_record.h"
 #include "engine/dialog/dialog_report.h"
@@ -61,6 +63,11 @@ int32_t DoDialog(BDS* ctx, const char* name, bool showGiven, int32_t show)
 void CaseDialog(BDS* ctx, BuiltinCall& call)
 {
     SetResultInt(ctx, call.result, DoDialog(ctx, ArgText(ctx, call, 1), HasArg(call, 2), ArgInt(call, 2)));
+}
+
+void CaseDialogBox(BDS* ctx, BuiltinCall& call)
+{
+    SetResultInt(ctx, call.result, DoDialogBox(ctx, ArgText(ctx, call, 1), ArgText(ctx, call, 2)));
 }
 
 // ---------------------------------------------------------------- the callback built-ins
@@ -166,6 +173,7 @@ void CaseDialogProcOptions(BDS* ctx, BuiltinCall& call)
 
 const BuiltinRow kRows[] = {
     {392, CaseDialog},
+    {393, CaseDialogBox},
     {394, CaseDialogControlGet},
     {395, CaseDialogControlSet},
     {396, CaseDialogControlState},

@@ -4,21 +4,28 @@
 #include <string>
 
 #include "engine/dialog/dialog_find.h"
+#include "engine/dialog/dialog_lists.h"
 #include "engine/dialog/dialog_record.h"
 
-void DefaultControlColors(const Dialog6Record* dlg, DialogControlRecord* c)
+COLORREF DefaultTextColor(const Dialog6Record* dlg, const DialogControlRecord* c)
 {
-    if (c->textColor == NO_COLOR) {
-        c->textColor = dlg->textColor;
-        if (c->textColor == NO_COLOR) {
-            if (c->type == CT_PUSHBUTTON)
-                c->textColor = GetSysColor(COLOR_BTNTEXT);
-            else if (c->type == CT_ITEMBOX || c->type == CT_DROPLISTBOX)
-                c->textColor = GetSysColor(COLOR_WINDOWTEXT);
-        }
-    }
-    if (c->backColor != NO_COLOR || c->backBrush)
-        return;
+    if (dlg->textColor != NO_COLOR)
+        return dlg->textColor;
+    if (c->type == CT_PUSHBUTTON)
+        return GetSysColor(COLOR_BTNTEXT);
+    if (c->type == CT_ITEMBOX || c->type == CT_DROPLISTBOX)
+        return GetSysColor(COLOR_WINDOWTEXT);
+    return NO_COLOR;
+}
+
+void RestoreDefaultBackground(DialogControlRecord* c)
+{
+    if (c->ownsBrush && c->backBrush)
+        DeleteObject(c->backBrush);
+    c->ownsBrush = false;
+    c->backBrush = nullptr;
+    c->backColor = NO_COLOR;
+    c->defaultBack = true;
     switch (c->type) {
     case CT_STATICTEXT:
     case CT_RADIOBUTTON:
@@ -40,6 +47,14 @@ void DefaultControlColors(const Dialog6Record* dlg, DialogControlRecord* c)
     default:
         break;
     }
+}
+
+void DefaultControlColors(const Dialog6Record* dlg, DialogControlRecord* c)
+{
+    if (c->textColor == NO_COLOR)
+        c->textColor = DefaultTextColor(dlg, c);
+    if (c->backColor == NO_COLOR && !c->backBrush)
+        RestoreDefaultBackground(c);
 }
 
 bool ControlColors(Dialog6Record* dlg, HWND window, HDC dc, HBRUSH* brush)
@@ -97,14 +112,8 @@ void DrawListItem(Dialog6Record* dlg, DialogControlRecord* c, const DRAWITEMSTRU
         back = c->backColor != NO_COLOR ? c->backColor : GetSysColor(COLOR_WINDOW);
     }
     std::wstring label;
-    if (item->itemID != static_cast<UINT>(-1)) {
-        LRESULT length = SendMessageW(item->hwndItem, CB_GETLBTEXTLEN, item->itemID, 0);
-        if (length > 0) {
-            label.assign(static_cast<size_t>(length) + 1, L'\0');
-            LRESULT got = SendMessageW(item->hwndItem, CB_GETLBTEXT, item->itemID, reinterpret_cast<LPARAM>(label.data()));
-            label.resize(got > 0 ? static_cast<size_t>(got) : 0);
-        }
-    }
+    if (item->itemID != static_cast<UINT>(-1))
+        label = ListItemText(item->hwndItem, true, static_cast<LRESULT>(item->itemID));
     HGDIOBJ oldFont = SelectObject(dc, c->font ? c->font : dlg->font ? dlg->font : GetStockObject(DEFAULT_GUI_FONT));
     SetTextColor(dc, text);
     SetBkColor(dc, back);

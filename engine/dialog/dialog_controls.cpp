@@ -17,9 +17,12 @@
 #include "engine/dialog/dialog_fields.h"
 #include "engine/dialog/dialog_filelist.h"
 #include "engine/dialog/dialog_lists.h"
+#include "engine/dialog/dialog_menus.h"
+#include "engine/dialog/dialog_paint.h"
 #include "engine/dialog/dialog_record.h"
 #include "engine/dialog/dialog_report.h"
 #include "engine/dialog/dialog_seams.h"
+#include "engine/dialog/report_view.h"
 #include "engine/dialog/dialog_styles.h"
 #include "engine/dialog/dialog_subclass.h"
 #include "engine/dialog/dialog_text.h"
@@ -71,6 +74,13 @@ constexpr uint32_t ICC_FOR_SPINNER = ICC_UPDOWN_CLASS;
 DialogControlRecord* At(Dialog6Record* dlg, int index) { return dlg->controls[index]; }
 
 // ---------------------------------------------------------------- shared steps
+
+// A static control with a context menu takes clicks (so the menu can be asked for).
+DWORD ContextMenuNotify(const Dialog6Record* dlg, const DialogControlRecord* c)
+{
+    bool staticText = c->type == CT_STATICTEXT || c->type == CT_VARYTEXT || c->type == CT_PICTURE;
+    return staticText && ControlHasMenuItems(dlg, c) ? SS_NOTIFY : 0;
+}
 
 DWORD WindowStyle(const DialogControlRecord* c, DWORD base)
 {
@@ -147,109 +157,6 @@ bool InitCommonControlsOnce(BDS* ctx, Dialog6Record* dlg, uint32_t classes)
         return DialogFail(ctx, ERR_COMMON_CONTROLS) != 0;
     dlg->commonControls |= classes;
     return true;
-}
-
-// Up to three "|"-separated integers; an empty part keeps its default. false at a part
-// that is no number.
-bool ThreeNumbers(const std::wstring& text, int32_t out[3])
-{
-    size_t start = 0;
-    for (int i = 0; i < 3 && start <= text.size(); ++i) {
-        size_t bar = text.find(L'|', start);
-        std::wstring part = text.substr(start, bar == std::wstring::npos ? std::wstring::npos : bar - start);
-        bool blank = part.find_first_not_of(L" \t") == std::wstring::npos;
-        if (!blank && !FieldInteger(part, &out[i]))
-            return false;
-        if (bar == std::wstring::npos)
-            break;
-        start = bar + 1;
-    }
-    return true;
-}
-
-// "value|lower|upper" as YmdHms texts on a CALENDAR or DATETIME; false with 3977.
-bool DateTimeRangeFromText(BDS* ctx, DialogControlRecord* c, const std::wstring& text)
-{
-    bool calendar = c->type == CT_CALENDAR;
-    if (text.find_first_not_of(L" \t") == std::wstring::npos) {
-        if (!calendar && (c->style & CS_CHECKBOX))
-            SendMessageW(c->window, DTM_SETSYSTEMTIME, GDT_NONE, 0);
-        return true;
-    }
-    SYSTEMTIME range[2] = {};
-    DWORD limits = 0;
-    size_t start = 0;
-    for (int i = 0; i < 3; ++i) {
-        size_t bar = text.find(L'|', start);
-        std::wstring part = text.substr(start, bar == std::wstring::npos ? std::wstring::npos : bar - start);
-        size_t first = part.find_first_not_of(L" \t");
-        if (first != std::wstring::npos) {
-            YmdHmsFields f{};
-            std::string narrow = NarrowFromWide(ctx, part.c_str() + first);
-            if (!ParseYMDHMS(narrow.c_str(), &f, YMD_CHECK_FULL, 1))
-                return DialogFailW(ctx, ERR_BAD_TIME, nullptr, text.c_str()) != 0;
-            SYSTEMTIME t{};
-            t.wYear = static_cast<WORD>(f.year);
-            t.wMonth = static_cast<WORD>(f.month);
-            t.wDay = static_cast<WORD>(f.day);
-            t.wHour = static_cast<WORD>(f.hour);
-            t.wMinute = static_cast<WORD>(f.minute);
-            t.wSecond = static_cast<WORD>(f.second);
-            if (i == 0) {
-                if (calendar)
-                    SendMessageW(c->window, MCM_SETCURSEL, 0, reinterpret_cast<LPARAM>(&t));
-                else
-                    SendMessageW(c->window, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&t));
-            } else {
-                range[i - 1] = t;
-                limits |= i == 1 ? GDTR_MIN : GDTR_MAX;
-            }
-        }
-        if (bar == std::wstring::npos)
-            break;
-        start = bar + 1;
-    }
-    if (limits)
-        SendMessageW(c->window, calendar ? MCM_SETRANGE : DTM_SETRANGE, limits, reinterpret_cast<LPARAM>(range));
-    return true;
-}
-
-// The size a DATETIME needs for its format text in its font.
-SIZE MeasureDateTimeControl(Dialog6Record* dlg, DialogControlRecord* c)
-{
-    std::wstring picture;
-    if (c->hasText) {
-        bool quoted = false;
-        std::wstring date, time;
-        for (wchar_t ch : c->text) {
-            if (ch == L'\'')
-                quoted = !quoted;
-            bool timeLetter = !quoted && (ch == L'H' || ch == L'h' || ch == L'm' || ch == L's' || ch == L't');
-            (timeLetter ? time : date) += ch;
-        }
-        picture = date + time;
-    } else {
-        wchar_t format[128] = {};
-        LCTYPE kind = (c->style & CS_SPINNER) ? LOCALE_STIMEFORMAT : LOCALE_SSHORTDATE;
-        GetLocaleInfoW(LOCALE_USER_DEFAULT, kind, format, 128);
-        picture = format;
-    }
-    picture += L"W";
-    SIZE size{};
-    HDC dc = GetDC(c->window);
-    if (dc) {
-        HGDIOBJ old = SelectObject(dc, c->font ? c->font : dlg->font ? dlg->font : GetStockObject(DEFAULT_GUI_FONT));
-        GetTextExtentPoint32W(dc, picture.c_str(), static_cast<int>(picture.size()), &size);
-        TEXTMETRICW tm{};
-        GetTextMetricsW(dc, &tm);
-        size.cx += GetSystemMetrics(SM_CXVSCROLL);
-        if (c->style & CS_CHECKBOX)
-            size.cx += 5 * tm.tmAveCharWidth;
-        size.cy = size.cy * 3 / 2;
-        SelectObject(dc, old);
-        ReleaseDC(c->window, dc);
-    }
-    return size;
 }
 
 // ---------------------------------------------------------------- group boxes
@@ -342,7 +249,9 @@ int CreateTextWindow(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog, DWORD
     DialogControlRecord* c = At(dlg, index);
     if (c->window)
         return 1;
-    return MakeWindow(ctx, dlg, index, dialog, exStyle, WindowStyle(c, base), c->text.c_str(), false) != nullptr;
+    return MakeWindow(ctx, dlg, index, dialog, exStyle, WindowStyle(c, base) | ContextMenuNotify(dlg, c),
+                      c->text.c_str(), false)
+           != nullptr;
 }
 
 // ---------------------------------------------------------------- edit fields
@@ -379,8 +288,6 @@ std::wstring ButtonCaption(BDS* ctx, const DialogControlRecord* c)
     return caption;
 }
 
-bool IsPushButton(const DialogControlRecord* c) { return c->type == CT_PUSHBUTTON || c->type == CT_PICTUREBUTTON; }
-
 // ---------------------------------------------------------------- drop-list and item lists
 
 void FillWithNotDefined(HWND list, int type, const char* variable, BDS* ctx)
@@ -392,6 +299,108 @@ void FillWithNotDefined(HWND list, int type, const char* variable, BDS* ctx)
 }  // namespace
 
 // ---------------------------------------------------------------- shared with other files
+
+bool IsPushButton(const DialogControlRecord* c) { return c->type == CT_PUSHBUTTON || c->type == CT_PICTUREBUTTON; }
+
+bool ProgressRangeFromText(const std::wstring& text, int32_t out[3])
+{
+    size_t start = 0;
+    for (int i = 0; i < 3 && start <= text.size(); ++i) {
+        size_t bar = text.find(L'|', start);
+        std::wstring part = text.substr(start, bar == std::wstring::npos ? std::wstring::npos : bar - start);
+        bool blank = part.find_first_not_of(L" \t") == std::wstring::npos;
+        if (!blank && !FieldInteger(part, &out[i]))
+            return false;
+        if (bar == std::wstring::npos)
+            break;
+        start = bar + 1;
+    }
+    return true;
+}
+
+bool DateTimeRangeFromText(BDS* ctx, DialogControlRecord* c, const std::wstring& text)
+{
+    bool calendar = c->type == CT_CALENDAR;
+    if (text.find_first_not_of(L" \t") == std::wstring::npos) {
+        if (!calendar && (c->style & CS_CHECKBOX))
+            SendMessageW(c->window, DTM_SETSYSTEMTIME, GDT_NONE, 0);
+        return true;
+    }
+    SYSTEMTIME range[2] = {};
+    DWORD limits = 0;
+    size_t start = 0;
+    for (int i = 0; i < 3; ++i) {
+        size_t bar = text.find(L'|', start);
+        std::wstring part = text.substr(start, bar == std::wstring::npos ? std::wstring::npos : bar - start);
+        size_t first = part.find_first_not_of(L" \t");
+        if (first != std::wstring::npos) {
+            YmdHmsFields f{};
+            std::string narrow = NarrowFromWide(ctx, part.c_str() + first);
+            if (!ParseYMDHMS(narrow.c_str(), &f, YMD_CHECK_FULL, 1))
+                return DialogFailW(ctx, ERR_BAD_TIME, nullptr, text.c_str()) != 0;
+            SYSTEMTIME t{};
+            t.wYear = static_cast<WORD>(f.year);
+            t.wMonth = static_cast<WORD>(f.month);
+            t.wDay = static_cast<WORD>(f.day);
+            t.wHour = static_cast<WORD>(f.hour);
+            t.wMinute = static_cast<WORD>(f.minute);
+            t.wSecond = static_cast<WORD>(f.second);
+            if (i == 0) {
+                if (calendar)
+                    SendMessageW(c->window, MCM_SETCURSEL, 0, reinterpret_cast<LPARAM>(&t));
+                else
+                    SendMessageW(c->window, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&t));
+            } else {
+                range[i - 1] = t;
+                limits |= i == 1 ? GDTR_MIN : GDTR_MAX;
+            }
+        }
+        if (bar == std::wstring::npos)
+            break;
+        start = bar + 1;
+    }
+    if (limits)
+        SendMessageW(c->window, calendar ? MCM_SETRANGE : DTM_SETRANGE, limits, reinterpret_cast<LPARAM>(range));
+    return true;
+}
+
+SIZE MeasureDateTimeControl(Dialog6Record* dlg, DialogControlRecord* c)
+{
+    std::wstring picture;
+    if (c->hasText) {
+        bool quoted = false;
+        std::wstring date, time;
+        for (wchar_t ch : c->text) {
+            if (ch == L'\'')
+                quoted = !quoted;
+            bool timeLetter = !quoted && (ch == L'H' || ch == L'h' || ch == L'm' || ch == L's' || ch == L't');
+            (timeLetter ? time : date) += ch;
+        }
+        picture = date + time;
+    } else {
+        wchar_t format[128] = {};
+        LCTYPE kind = (c->style & CS_SPINNER) ? LOCALE_STIMEFORMAT : LOCALE_SSHORTDATE;
+        GetLocaleInfoW(LOCALE_USER_DEFAULT, kind, format, 128);
+        picture = format;
+    }
+    picture += L"W";
+    SIZE size{};
+    HDC dc = GetDC(c->window);
+    if (dc) {
+        HGDIOBJ old = SelectObject(dc, c->font ? c->font : dlg->font ? dlg->font : GetStockObject(DEFAULT_GUI_FONT));
+        GetTextExtentPoint32W(dc, picture.c_str(), static_cast<int>(picture.size()), &size);
+        TEXTMETRICW tm{};
+        GetTextMetricsW(dc, &tm);
+        size.cx += GetSystemMetrics(SM_CXVSCROLL);
+        if (c->style & CS_CHECKBOX)
+            size.cx += 5 * tm.tmAveCharWidth;
+        size.cy = size.cy * 3 / 2;
+        SelectObject(dc, old);
+        ReleaseDC(c->window, dc);
+    }
+    return size;
+}
+
 
 HWND DialogControlCreate(DWORD exStyle, int type, const wchar_t* text, DWORD style, int x, int y, int width,
                          int height, HWND parent, int index)
@@ -425,7 +434,9 @@ int CreateVaryTextControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
     std::wstring text;
     if (!VariableOrCreate(ctx, c->variable, text))
         text = c->text;
-    return MakeWindow(ctx, dlg, index, dialog, 0, WindowStyle(c, STYLE_STATIC), text.c_str(), false) != nullptr;
+    return MakeWindow(ctx, dlg, index, dialog, 0, WindowStyle(c, STYLE_STATIC) | ContextMenuNotify(dlg, c),
+                      text.c_str(), false)
+           != nullptr;
 }
 
 int CreateEditBoxControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
@@ -513,8 +524,11 @@ int CreatePushButtonControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog
     }
     if (c->value == 0)
         dlg->cancelButton = index;
-    std::wstring caption = ButtonCaption(ctx, c);
-    return MakeWindow(ctx, dlg, index, dialog, 0, style, caption.c_str()) != nullptr;
+    c->caption = ButtonCaption(ctx, c);
+    HWND button = MakeWindow(ctx, dlg, index, dialog, 0, style, c->caption.c_str(), false);
+    if (button)
+        SubclassPushButton(dlg, c, button);
+    return button != nullptr;
 }
 
 int CreatePictureControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
@@ -646,7 +660,7 @@ int CreateSpinnerControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
     std::wstring range;
     VariableOrCreate(ctx, c->variable, range);
     int32_t limits[3] = {SPIN_MIN, SPIN_MAX, 1};
-    if (!ThreeNumbers(range, limits))
+    if (!ProgressRangeFromText(range, limits))
         return DialogFailW(ctx, ERR_SPIN_NOT_NUMBER, c->variable, range.c_str());
     if (static_cast<int64_t>(limits[1]) - limits[0] > SPIN_WIDEST
         || static_cast<int64_t>(limits[0]) - limits[1] > SPIN_WIDEST)
@@ -688,7 +702,7 @@ int CreateProgressControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
     if (c->window)
         return 1;
     int32_t values[3] = {PROGRESS_DEFAULTS[0], PROGRESS_DEFAULTS[1], PROGRESS_DEFAULTS[2]};
-    if (c->hasText && !ThreeNumbers(c->text, values))
+    if (c->hasText && !ProgressRangeFromText(c->text, values))
         return DialogFailW(ctx, ERR_NOT_NUMERIC, nullptr, c->text.c_str());
     if (!InitCommonControlsOnce(ctx, dlg, ICC_PROGRESS_CLASS))
         return 0;
@@ -761,8 +775,6 @@ int CreateComControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
     dlg->hasComControls = true;
     return 1;
 }
-
-int CreateMenuControl(BDS*, Dialog6Record*, int, HWND) { return 1; }
 
 int CreateDialogControls(BDS* ctx, Dialog6Record* dlg, HWND dialog)
 {

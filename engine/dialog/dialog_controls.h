@@ -3,6 +3,8 @@
 #pragma once
 
 #include <windows.h>
+#include <cstdint>
+#include <string>
 
 struct BDS;
 struct Dialog6Record;
@@ -29,12 +31,22 @@ int CreateSpinnerControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog);
 int CreateProgressControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog);
 int CreateReportViewControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog);
 int CreateComControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog);
-// MENUBAR and MENUITEM make no window (the menu code builds them).
-int CreateMenuControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog);
 
 // The window through which a control is created: the type's class, id 100 + index, the
 // engine module as instance.
 HWND DialogControlCreate(DWORD exStyle, int type, const wchar_t* text, DWORD style, int x, int y, int width,
                          int height, HWND parent, int index);
+// Up to three "|"-separated integers (PROGRESS: lower, upper, step; SPINNER: minimum,
+// maximum, increment); an empty part keeps the default in out. false at a part that is no
+// number.
+bool ProgressRangeFromText(const std::wstring& text, int32_t out[3]);
+// "value|lower|upper" as YmdHms texts on a CALENDAR or DATETIME: the value and the limits
+// are set; an empty text clears a DATETIME with a check box. false with 3977 reported.
+bool DateTimeRangeFromText(BDS* ctx, DialogControlRecord* control, const std::wstring& text);
+// The size a DATETIME needs for its format text in its font.
+SIZE MeasureDateTimeControl(Dialog6Record* dlg, DialogControlRecord* control);
+// Whether the type is a push button (PUSHBUTTON, PICTUREBUTTON).
+bool IsPushButton(const DialogControlRecord* control);
+
 // WM_SETFONT with the control's font, or DEFAULT_GUI_FONT, without redraw.
 void DialogControlSetFont(HWND window, const DialogControlRecord* control);

@@ -224,3 +224,17 @@ int FileListSelection(BDS* ctx, HWND dialog, Dialog6Record* dlg, DialogControlRe
     SetVariableByName(ctx, control->variable, chosen ? selected.c_str() : kNoFile, 0, SV_WIDE);
     return 1;
 }
+
+int FileListSetContents(BDS* ctx, HWND dialog, Dialog6Record* dlg, DialogControlRecord* control, std::wstring path)
+{
+    HWND folderText = Linked(dlg, control, 0);
+    if (!DialogDirListW(ctx, dialog, path, control->window, folderText, FILE_LIST_FLAGS)) {
+        path = kAllFiles;
+        DialogDirListW(ctx, dialog, path, control->window, folderText, FILE_LIST_FLAGS);
+        if (HWND edit = Linked(dlg, control, 1))
+            SetWindowTextW(edit, L"");
+    }
+    dlg->fileMask = dlg->previousMask = path;
+    RepaintFolderText(dlg, control);
+    return 1;
+}

@@ -21,5 +21,8 @@ bool DialogDirSelectW(HWND dialog, std::wstring& out, int listId);
 // Resolves the list's choice into its variable: 1 done, 0 the dialog must stay open (a new
 // mask or folder was listed, or nothing was chosen while a choice is required).
 int FileListSelection(BDS* ctx, HWND dialog, Dialog6Record* dlg, DialogControlRecord* control);
+// @dccontents: lists a new mask or path (the default mask when it cannot be listed, its
+// linked edit box then emptied). Answers 1.
+int FileListSetContents(BDS* ctx, HWND dialog, Dialog6Record* dlg, DialogControlRecord* control, std::wstring path);
 // The list's reaction to a selection change or double click (after its event).
 void FileListClicked(BDS* ctx, HWND dialog, Dialog6Record* dlg, DialogControlRecord* control, bool doubleClick);

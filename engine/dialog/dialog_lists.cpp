@@ -33,18 +33,19 @@ bool IsMultipleChoice(HWND list, int type)
     return type == CT_ITEMBOX && (GetWindowLongPtrW(list, GWL_STYLE) & LBS_EXTENDEDSEL);
 }
 
-std::wstring ItemText(HWND list, LRESULT index)
+}  // namespace
+
+std::wstring ListItemText(HWND list, bool combo, LRESULT index)
 {
-    LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
-    if (length == LB_ERR || length < 0)
+    LRESULT length = SendMessageW(list, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length < 0)
         return std::wstring();
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    LRESULT got = SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+    LRESULT got = SendMessageW(list, combo ? CB_GETLBTEXT : LB_GETTEXT, static_cast<WPARAM>(index),
+                               reinterpret_cast<LPARAM>(text.data()));
     text.resize(got > 0 ? static_cast<size_t>(got) : 0);
     return text;
 }
-
-}  // namespace
 
 int DialogListFill(HWND list, int type, const wchar_t* text)
 {
@@ -96,7 +97,7 @@ bool ListSelection(BDS* ctx, HWND list, std::wstring& out)
     if (!IsMultipleChoice(list, CT_ITEMBOX)) {
         LRESULT index = SendMessageW(list, LB_GETCURSEL, 0, 0);
         if (index != LB_ERR)
-            out = ItemText(list, index);
+            out = ListItemText(list, false, index);
         return true;
     }
     LRESULT count = SendMessageW(list, LB_GETSELCOUNT, 0, 0);
@@ -111,7 +112,7 @@ bool ListSelection(BDS* ctx, HWND list, std::wstring& out)
     for (size_t i = 0; i < indexes.size(); ++i) {
         if (i)
             out += L'\t';
-        out += ItemText(list, indexes[i]);
+        out += ListItemText(list, false, indexes[i]);
     }
     return true;
 }

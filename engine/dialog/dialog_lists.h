@@ -8,6 +8,8 @@ struct BDS;
 struct Dialog6Record;
 struct DialogControlRecord;
 
+// The text of an item of a list box, or of a combo box's list ("" when there is none).
+std::wstring ListItemText(HWND list, bool combo, LRESULT index);
 // Empties the ITEMBOX or DROPLISTBOX `list` and appends the tab-separated fields of the
 // text (empty fields between tabs too; an empty last field is left out). 0 for another type.
 int DialogListFill(HWND list, int type, const wchar_t* text);

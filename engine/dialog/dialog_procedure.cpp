@@ -11,7 +11,9 @@
 #include "engine/core/runloop.h"
 #include "engine/dialog/dialog_fields.h"
 #include "engine/dialog/dialog_find.h"
+#include "engine/dialog/dialog_paint.h"
 #include "engine/dialog/dialog_record.h"
+#include "engine/dialog/dialog_request_args.h"
 #include "engine/dialog/dialog_report.h"
 #include "engine/dialog/dialog_seams.h"
 #include "engine/dialog/dialog_template.h"
@@ -86,19 +88,10 @@ bool MakeControlArgument(BDS* ctx, Dialog6Record* dlg, int index, resultants* ar
 // The option's value as an integer; false with 3978 reported.
 bool OptionInteger(BDS* ctx, const resultants* value, int32_t* out)
 {
-    resultants temp;
-    InitResultValue(ctx, &temp, VK_RECORD, 0);
-    CopyValue(ctx, value, &temp, 0, VK_RECORD | VM_TO_RECORD | VM_COPY_TEXT);
-    uint16_t saved = ctx->nErrorCode;
-    bool ok = ValueToInteger(ctx, &temp, true, false) != 0;
-    *out = temp.i32;
-    FreeValue(ctx, &temp, 0, VK_RECORD);
-    if (!ok) {
-        ctx->nErrorCode = saved;
-        DialogFail(ctx, ERR_NOT_NUMERIC);
-        return false;
-    }
-    return true;
+    if (DialogValueInteger(ctx, value, out))
+        return true;
+    DialogFail(ctx, ERR_NOT_NUMERIC);
+    return false;
 }
 
 bool IsIntegerMinusOne(const resultants* value)
@@ -198,6 +191,7 @@ bool SetDialogBackground(BDS* ctx, HWND dialog, const wchar_t* text, Dialog6Reco
         DeleteObject(dlg->backBrush);
     if (dlg->backBitmap)
         DeleteObject(dlg->backBitmap);
+    ReleaseBitmapPaint(ctx, &dlg->backPalette, &dlg->backDrawDib);
     dlg->backBrush = brush;
     dlg->backBitmap = bitmap;
     dlg->backgroundText = NarrowFromWide(ctx, wanted.c_str());

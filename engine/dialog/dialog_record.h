@@ -13,6 +13,7 @@
 
 struct BDS;
 struct Dialog6Record;
+struct RowColorBlock;
 
 // ---------------------------------------------------------------- control types
 
@@ -104,13 +105,22 @@ enum : uint32_t {
     CS_CURRIGHT = 0x1000,
     CS_SHIELD = 0x2000,
     CS_VERTICAL = 0x4000,
+    CS_MENUCHECK = 0x8000,
+    CS_MENURADIO = 0x10000,
+    CS_MENUSEP = 0x20000,
+    CS_MENUBREAK = 0x40000,
     CS_NOHEADER = 0x80000,
+    CS_FIRSTHEADER = 0x100000,
     CS_GRID = 0x200000,
     CS_SINGLESEL = 0x400000,
     CS_FULLSEL = 0x800000,
+    CS_ASORT = 0x1000000,
+    CS_DSORT = 0x2000000,
     CS_COLEDIT = 0x4000000,
     CS_CHECKBOX = 0x8000000,
+    CS_INCHEADER = 0x10000000,
     CS_SPINNER = 0x20000000,
+    CS_LOGSORT = 0x40000000,
 };
 
 // ---------------------------------------------------------------- events and answers
@@ -202,6 +212,8 @@ struct DialogControlRecord {
     bool ownsBrush;
     HBITMAP bitmap;
     std::wstring bitmapFile;
+    HPALETTE palette;            // the bitmap's, made on first paint
+    HANDLE drawDib;              // its DrawDib handle, opened on first paint
 
     // run time
     HWND window;                 // for a SPINNER the up-down part; its edit box is buddy
@@ -210,7 +222,19 @@ struct DialogControlRecord {
     WNDPROC previousBuddyProc;
     bool checked;                // RADIOBUTTON, CHECKBOX: the recorded check mark
     int32_t changeState;         // DROPLISTBOX change kind; CALENDAR selection mark
-    uint32_t state;              // bit 0 focus, bit 1 pressed, bit 2 default look
+    uint32_t state;              // bit 0 focus (push buttons) or reject-the-edit (report
+                                 // views), bit 1 pressed, bit 2 default look
+    bool defaultBack;            // the background colour is the type's default, not its own
+    std::wstring caption;        // PUSHBUTTON, PICTUREBUTTON: the text the button shows
+
+    // menus: a MENUBAR's bar; a MENUITEM's menu that holds its entry and its own submenu;
+    // any other control's context menu (in `subMenu`)
+    HMENU menu;
+    HMENU subMenu;
+
+    // REPORTVIEW: the sorted column and the colour blocks of its rows
+    int sortColumn;
+    RowColorBlock* rowColors;
 };
 
 // ---------------------------------------------------------------- one dialog
@@ -237,7 +261,7 @@ struct Dialog6Record {
     std::vector<DialogControlRecord*> groupBoxes;   // template order
     bool hasMenuBar;
     int menuItemCount;
-    std::vector<uint8_t> menuEntries;               // 6 bytes a MENUITEM
+    std::vector<ACCEL> accelEntries;                // the MENUITEM shortcuts
 
     // run time
     HWND window;
@@ -248,6 +272,10 @@ struct Dialog6Record {
     int clientWidthDU, clientHeightDU;
     int lastDeltaWidth, lastDeltaHeight;
     HACCEL accelerators;
+    HMENU contextMenu;           // the dialog's own context menu (0 until needed)
+    int menuBarRows;
+    HPALETTE backPalette;        // the background bitmap's palette and DrawDib handle
+    HANDLE backDrawDib;
     HDWP deferPos;
     int sysMenu;                 // 0-4
     int disabledDuringCall;      // 0, or 2 while the procedure runs disabled

@@ -35,3 +35,12 @@ struct ObjectRequestBlock {
     resultants* result;
 };
 static_assert(sizeof(ObjectRequestBlock) == OBJECT_BLOCK_SIZE);
+
+// The request codes of DialogControlGet and DialogControlSet (@dccheck ... @dcbarlimits).
+enum ControlRequestCode : uint32_t {
+    RQ_CHECK = 1, RQ_DOT, RQ_TEXT, RQ_TITLE, RQ_CONTENTS, RQ_SELECT, RQ_DATE, RQ_SPIN, RQ_TABSTOP, RQ_SCROLL,
+    RQ_BACKCOLOR, RQ_BITMAP, RQ_TEXTCOLOR, RQ_ADDITEM, RQ_REMITEM, RQ_GROUPDOT, RQ_POSITION, RQ_MENUNAMES, RQ_HWND,
+    RQ_HEADERTEXT, RQ_COLWIDTH, RQ_APPENDCOL, RQ_REMOVECOL, RQ_FIND, RQ_CANCELEDIT, RQ_GETCHECKED, RQ_COLFORMAT,
+    RQ_FORMAT, RQ_ITEMCOLOR, RQ_ITEMROW, RQ_ITEMTEXT, RQ_BARPOS, RQ_BARLIMITS,
+    RQ_LAST = RQ_BARLIMITS,
+};

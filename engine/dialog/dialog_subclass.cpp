@@ -6,7 +6,9 @@
 
 #include "engine/core/context.h"
 #include "engine/dialog/dialog_fields.h"
+#include "engine/dialog/dialog_menus.h"
 #include "engine/dialog/dialog_record.h"
+#include "engine/dialog/report_view.h"
 
 namespace {
 
@@ -87,8 +89,15 @@ LRESULT CALLBACK ControlSubclassProc(HWND window, UINT message, WPARAM wParam, L
     WNDPROC previous = c ? PreviousProc(c, window) : nullptr;
     if (!previous)
         return DefWindowProcW(window, message, wParam, lParam);
+    LRESULT answer = 0;
+    if (c->type == CT_REPORTVIEW && ReportViewSubclassMessage(c, window, message, wParam, lParam, previous, &answer))
+        return answer;
 
     switch (message) {
+    case WM_CONTEXTMENU:
+        if (ControlHasMenuItems(dlg, c))
+            return DefWindowProcW(window, message, wParam, lParam);   // on to the dialog
+        break;
     case WM_SETFOCUS:
         if (c->type == CT_RADIOBUTTON || c->type == CT_CHECKBOX)
             RepaintUnderButton(dlg, c);

@@ -8,10 +8,13 @@
 #include "engine/core/context.h"
 #include "engine/core/engine_setup.h"
 #include "engine/dialog/dialog_fields.h"
+#include "engine/dialog/dialog_menus.h"
+#include "engine/dialog/dialog_paint.h"
 #include "engine/dialog/dialog_record.h"
 #include "engine/dialog/dialog_report.h"
 #include "engine/dialog/dialog_text.h"
 #include "engine/dialog/dialog_units.h"
+#include "engine/dialog/report_view.h"
 
 namespace {
 
@@ -53,7 +56,6 @@ constexpr uint16_t ERR_MENU_PARENT = 3988;
 constexpr int CAPTION_MAX = 255;
 constexpr int DPI_MAX[3] = {460, 40, 80};
 constexpr int32_t MENU_TAB_BASE = INT32_MIN;   // menus sort before every ordinary tab order
-constexpr int MENU_ENTRY_BYTES = 6;
 
 const wchar_t kNotFound[] = L"<NOT FOUND>";
 
@@ -510,16 +512,18 @@ DialogControlRecord* NewControl(int number)
     return c;
 }
 
-void FreeControl(DialogControlRecord* c)
+void FreeControl(BDS* ctx, DialogControlRecord* c)
 {
     if (!c)
         return;
+    ReleaseBitmapPaint(ctx, &c->palette, &c->drawDib);
     if (c->ownsFont && c->font)
         DeleteObject(c->font);
     if (c->ownsBrush && c->backBrush)
         DeleteObject(c->backBrush);
     if (c->bitmap)
         DeleteObject(c->bitmap);
+    ReportViewFreeColors(c);
     delete c;
 }
 
@@ -572,7 +576,7 @@ int ParseDialogControlLines(BDS* ctx, Dialog6Record* dlg)
         if (!c)
             return DialogFail(ctx, ERR_NO_RECORD);
         if (!ParseLine(p, c, &fileList)) {
-            FreeControl(c);
+            FreeControl(ctx, c);
             return 0;
         }
         DialogUnitsScale(dlg, &c->x, &c->y, &c->width, &c->height);
@@ -582,8 +586,14 @@ int ParseDialogControlLines(BDS* ctx, Dialog6Record* dlg)
         if (c->type == CT_GROUPBOX)
             dlg->groupBoxes.push_back(c);
     }
-    if (dlg->menuItemCount > 0)
-        dlg->menuEntries.assign(static_cast<size_t>(dlg->menuItemCount) * MENU_ENTRY_BYTES, 0);
+    if (dlg->menuItemCount > 0) {
+        try {
+            dlg->accelEntries.reserve(static_cast<size_t>(dlg->menuItemCount));
+        } catch (...) {
+            return DialogFail(ctx, ERR_NO_RECORD);
+        }
+    }
+    dlg->menuBarRows = dlg->hasMenuBar ? 1 : 0;
     dlg->defaultButton = dlg->cancelButton = ControlCount(dlg);
     return 1;
 }
@@ -597,14 +607,16 @@ void DestroyDialog6(BDS* ctx, HWND dialog, Dialog6Record** record)
     }
     if (!dlg)
         return;
+    DestroyDialogMenus(dlg);
     for (DialogControlRecord* c : dlg->controls)
-        FreeControl(c);
+        FreeControl(ctx, c);
     if (dlg->font)
         DeleteObject(dlg->font);
     if (dlg->backBrush)
         DeleteObject(dlg->backBrush);
     if (dlg->backBitmap)
         DeleteObject(dlg->backBitmap);
+    ReleaseBitmapPaint(ctx, &dlg->backPalette, &dlg->backDrawDib);
     if (dlg->accelerators)
         DestroyAcceleratorTable(dlg->accelerators);
     delete dlg;

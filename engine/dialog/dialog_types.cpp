@@ -7,6 +7,7 @@
 
 #include "engine/core/context.h"
 #include "engine/dialog/dialog_controls.h"
+#include "engine/dialog/dialog_menus.h"
 
 namespace {
 
@@ -34,8 +35,8 @@ const ControlTypeRow kTypes[CONTROL_TYPE_COUNT] = {
     {CT_CALENDAR, "CALENDAR", 0x325, HONOUR_SHOW, CreateCalendarControl, L"SysMonthCal32", "Calendar", false},
     {CT_SPINNER, "SPINNER", 0x3f4, HONOUR_SHOW | CS_READONLY, CreateSpinnerControl, L"msctls_updown32", "Spinner", false},
     {CT_COMCONTROL, "COMCONTROL", 0x7e1, CS_INVISIBLE | CS_VERTICAL, CreateComControl, L"ZalComWin", "ComControl", false},
-    {CT_MENUBAR, "MENUBAR", 0, 0, CreateMenuControl, nullptr, "MenuBar", true},
-    {CT_MENUITEM, "MENUITEM", 0x1a01, HONOUR_MENUITEM, CreateMenuControl, nullptr, "MenuItem", true},
+    {CT_MENUBAR, "MENUBAR", 0, 0, CreateMenuBarControl, nullptr, "MenuBar", true},
+    {CT_MENUITEM, "MENUITEM", 0x1a01, HONOUR_MENUITEM, CreateMenuItemControl, nullptr, "MenuItem", true},
     {CT_REPORTVIEW, "REPORTVIEW", 0x23e4, HONOUR_REPORT, CreateReportViewControl, L"SysListView32", "ReportView", true},
     {CT_DATETIME, "DATETIME", 0x3e5, HONOUR_SHOW | CS_CHECKBOX | CS_SPINNER, CreateDateTimeControl, L"SysDateTimePick32", "DateTime", true},
     {CT_PROGRESS, "PROGRESS", 0x3c1, HONOUR_SHOW | CS_VERTICAL, CreateProgressControl, L"msctls_progress32", "Progress", true},

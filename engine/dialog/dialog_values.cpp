@@ -14,6 +14,7 @@
 #include "engine/dialog/dialog_lists.h"
 #include "engine/dialog/dialog_record.h"
 #include "engine/dialog/dialog_seams.h"
+#include "engine/dialog/report_view.h"
 #include "engine/system/date_text.h"
 
 namespace {

@@ -14,11 +14,15 @@
 #include "engine/dialog/dialog_controls.h"
 #include "engine/dialog/dialog_find.h"
 #include "engine/dialog/dialog_loop.h"
+#include "engine/dialog/dialog_menus.h"
+#include "engine/dialog/dialog_paint.h"
+#include "engine/dialog/dialog_resize.h"
 #include "engine/dialog/dialog_procedure.h"
 #include "engine/dialog/dialog_record.h"
 #include "engine/dialog/dialog_report.h"
 #include "engine/dialog/dialog_requests.h"
 #include "engine/dialog/dialog_seams.h"
+#include "engine/dialog/dialog_servers.h"
 #include "engine/dialog/dialog_template.h"
 #include "engine/dialog/dialog_units.h"
 #include "engine/dialog/dialog_values.h"
@@ -142,16 +146,11 @@ void SnapPointer(BDS* ctx, Dialog6Record* dlg, HWND focus)
     int focused = DialogControlIndexOfWindow(dlg, focus);
     if (!target && focused >= 0 && dlg->controls[focused]->type == CT_PUSHBUTTON)
         target = focus;
-    if (!target || !ctx->eng.api.pfnSendInput)
+    if (!target)
         return;
     RECT r;
     GetWindowRect(target, &r);
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = MulDiv((r.left + r.right) / 2, 65535, GetSystemMetrics(SM_CXSCREEN));
-    input.mi.dy = MulDiv((r.top + r.bottom) / 2, 65535, GetSystemMetrics(SM_CYSCREEN));
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    ctx->eng.api.pfnSendInput(1, &input, sizeof input);
+    MovePointerToCenter(ctx, r);
 }
 
 // ---------------------------------------------------------------- creation
@@ -159,8 +158,7 @@ void SnapPointer(BDS* ctx, Dialog6Record* dlg, HWND focus)
 bool OnCreate(Dialog6Record* dlg, HWND dialog)
 {
     BDS* ctx = dlg->ctx;
-    if (!WithinScreen(dialog))
-        CenterDialogOnScreen(dlg, dialog);
+    PlaceDialogOnScreen(dlg, dialog);
     if (!CreateDialogControls(ctx, dlg, dialog))
         return false;
     if (!AttachDialogMenus(ctx, dlg, dialog))
@@ -235,7 +233,7 @@ LRESULT OnEraseBackground(Dialog6Record* dlg, HWND dialog, UINT message, WPARAM 
     if (GetClipBox(dc, &clip) == NULLREGION || IsRectEmpty(&clip))
         return 1;
     if (dlg->backBitmap) {
-        if (PaintDialogBitmap(dlg, dc))
+        if (PaintDialogBackground(dlg, dc))
             return 1;
         return DefDlgProcW(dialog, message, wParam, lParam);
     }
@@ -253,8 +251,7 @@ void OnMinMaxInfo(Dialog6Record* dlg, HWND dialog, MINMAXINFO* info)
     int height = dlg->minHeight;
     if (GetWindowLongPtrW(dialog, GWL_STYLE) & WS_CAPTION)
         height += GetSystemMetrics(SM_CYCAPTION);
-    if (GetMenu(dialog))
-        height += GetSystemMetrics(SM_CYMENU);
+    height += MenuBarHeight(dlg, dialog);
     info->ptMinTrackSize.x = dlg->minWidth;
     info->ptMinTrackSize.y = height;
 }
@@ -425,6 +422,12 @@ LRESULT HandleMessage(Dialog6Record* dlg, HWND dialog, UINT message, WPARAM wPar
     }
     case DM_GETDEFID:
         return 0;   // Enter arrives as IDOK: the dialog's default push button answers it
+    case WM_QUERYNEWPALETTE:
+        return RealizeDialogPalettes(dlg, dialog) ? TRUE : FALSE;
+    case WM_PALETTECHANGED:
+        if (reinterpret_cast<HWND>(wParam) != dialog)
+            RealizeDialogPalettes(dlg, dialog);
+        return 0;
     case WM_DLG_OPTIONS:
     case WM_DLG_STATE:
     case WM_DLG_SET:
@@ -555,6 +558,35 @@ void EndDialogCancelled(Dialog6Record* dlg, bool destroy)
     dlg->ended = true;
     if (destroy)
         DestroyWindow(dlg->window);
+}
+
+void PlaceDialogOnScreen(Dialog6Record* dlg, HWND dialog)
+{
+    if (!WithinScreen(dialog))
+        CenterDialogOnScreen(dlg, dialog);
+}
+
+void SendMouseInput(BDS* ctx, DWORD flags, int dx, int dy, DWORD data, ULONG_PTR extra)
+{
+    if (ctx->eng.api.pfnSendInput) {
+        INPUT input{};
+        input.type = INPUT_MOUSE;
+        input.mi.dx = dx;
+        input.mi.dy = dy;
+        input.mi.mouseData = data;
+        input.mi.dwFlags = flags;
+        input.mi.dwExtraInfo = extra;
+        ctx->eng.api.pfnSendInput(1, &input, sizeof input);
+    } else {
+        mouse_event(flags, static_cast<DWORD>(dx), static_cast<DWORD>(dy), data, extra);
+    }
+}
+
+void MovePointerToCenter(BDS* ctx, const RECT& r)
+{
+    int x = MulDiv((r.left + r.right) / 2, 65535, GetSystemMetrics(SM_CXSCREEN));
+    int y = MulDiv((r.top + r.bottom) / 2, 65535, GetSystemMetrics(SM_CYSCREEN));
+    SendMouseInput(ctx, MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, x, y, 0, 0);
 }
 
 void SetEditCaret(const DialogControlRecord* control, HWND edit)

@@ -36,6 +36,14 @@ void SetProgramIcon(HWND dialog);
 // The window's left and top in dialog units into the context (IntControl 75).
 void RememberDialogPosition(Dialog6Record* dlg);
 
+// Centres the dialog on the primary screen when it does not lie wholly within the screen.
+void PlaceDialogOnScreen(Dialog6Record* dlg, HWND dialog);
+
+// One mouse input through SendInput when the system offers it, else mouse_event.
+void SendMouseInput(BDS* ctx, DWORD flags, int dx, int dy, DWORD data, ULONG_PTR extra);
+// Moves the pointer to the centre of a screen rectangle (absolute, primary screen).
+void MovePointerToCenter(BDS* ctx, const RECT& screen);
+
 // The focus selection of an edit field: caret at the start, at the end, or all selected.
 void SetEditCaret(const DialogControlRecord* control, HWND edit);
 

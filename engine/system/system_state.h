@@ -21,6 +21,17 @@ struct DdeState {
     DdeConversation slots[DDE_CONVERSATIONS];
 };
 
+constexpr int WAITED_KEY_SLOTS = 100;   // numbered 1 to 100
+
+// The keys WaitForKey and WaitForKeyEx wait for: key words (the key in the low byte, the
+// modifiers that must be down above it); 0 marks an empty slot.
+struct WaitedKeys {
+    uint16_t slots[WAITED_KEY_SLOTS + 1];
+    uint32_t count;
+};
+
 struct SystemState {
     DdeState dde;
+    WaitedKeys waitedKeys;
+    uint32_t MediaNotifyDone;   // set by the notify window when an MCI command completes
 };

@@ -207,6 +207,10 @@ class Probe:
     def click(self, **sel):
         self.run("click", **sel)
 
+    def rclick(self, **sel):
+        """A right-button click at the control's centre (real mouse input)."""
+        self.run("rclick", **sel)
+
     def settext(self, text, **sel):
         self.run("settext", text=text, **sel)
 
@@ -218,6 +222,10 @@ class Probe:
 
     def close(self, **sel):
         self.run("close", **sel)
+
+    def size(self, width, height, **sel):
+        """Resizes the window (outer size in pixels); answers its WINDOW line."""
+        return self.run("size", width=width, height=height, **sel)[0]
 
     def metrics(self):
         """The METRICS line: basex, basey, caption, screen (as ints and int tuples)."""

@@ -5,10 +5,17 @@
 //     probe_target [mode] [--title TEXT] [--hidden]
 //
 // Modes: none, the window; "msgbox", a message box instead, exiting with its answer;
-// "busy", the window without a message loop for a while (a program that is not idle).
+// "busy", the window without a message loop for a while (a program that is not idle);
+// "input", the window with the keyboard focus on itself (no dialog navigation), reporting
+// every key message ("KEYDOWN 41 0": virtual key in hex, extended bit; "CHAR 0061 a":
+// the character's UTF-16 unit in hex, then the character when it prints) and every mouse
+// button message ("LBUTTONDOWN 120 80", "NCLBUTTONDOWN 2 -10 -30": the hit-test code and
+// then client coordinates of the window); before its first report it tells where its
+// client area begins on the screen ("CLIENT 54 94").
 // --title gives the window's title, --hidden leaves it hidden.
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -84,6 +91,85 @@ HMENU MenuBar()
     return bar;
 }
 
+// ---------------------------------------------------------------- input mode
+
+const char* KeyMessageName(UINT msg)
+{
+    switch (msg) {
+    case WM_KEYDOWN: return "KEYDOWN";
+    case WM_KEYUP: return "KEYUP";
+    case WM_SYSKEYDOWN: return "SYSKEYDOWN";
+    case WM_SYSKEYUP: return "SYSKEYUP";
+    case WM_CHAR: return "CHAR";
+    case WM_SYSCHAR: return "SYSCHAR";
+    }
+    return nullptr;
+}
+
+const char* MouseMessageName(UINT msg)
+{
+    switch (msg) {
+    case WM_LBUTTONDOWN: return "LBUTTONDOWN";
+    case WM_LBUTTONUP: return "LBUTTONUP";
+    case WM_LBUTTONDBLCLK: return "LBUTTONDBLCLK";
+    case WM_RBUTTONDOWN: return "RBUTTONDOWN";
+    case WM_RBUTTONUP: return "RBUTTONUP";
+    case WM_RBUTTONDBLCLK: return "RBUTTONDBLCLK";
+    case WM_MBUTTONDOWN: return "MBUTTONDOWN";
+    case WM_MBUTTONUP: return "MBUTTONUP";
+    case WM_MBUTTONDBLCLK: return "MBUTTONDBLCLK";
+    case WM_NCLBUTTONDOWN: return "NCLBUTTONDOWN";
+    case WM_NCLBUTTONUP: return "NCLBUTTONUP";
+    case WM_NCLBUTTONDBLCLK: return "NCLBUTTONDBLCLK";
+    case WM_NCRBUTTONDOWN: return "NCRBUTTONDOWN";
+    case WM_NCRBUTTONUP: return "NCRBUTTONUP";
+    case WM_NCRBUTTONDBLCLK: return "NCRBUTTONDBLCLK";
+    case WM_NCMBUTTONDOWN: return "NCMBUTTONDOWN";
+    case WM_NCMBUTTONUP: return "NCMBUTTONUP";
+    case WM_NCMBUTTONDBLCLK: return "NCMBUTTONDBLCLK";
+    }
+    return nullptr;
+}
+
+// Reports a key or mouse button message taken from the queue, whichever window of the
+// target it is for; positions are given in client coordinates of the main window, whose
+// place on the screen the first report tells.
+void ReportInput(HWND main, const MSG& m)
+{
+    static bool told;
+    const char* key = KeyMessageName(m.message);
+    const char* button = MouseMessageName(m.message);
+    if (!key && !button)
+        return;
+    char line[128];
+    if (!told) {
+        POINT client = {0, 0};
+        ClientToScreen(main, &client);
+        std::snprintf(line, sizeof line, "CLIENT %ld %ld", client.x, client.y);
+        Say(line);
+        told = true;
+    }
+    if (m.message == WM_CHAR || m.message == WM_SYSCHAR) {
+        wchar_t ch[2] = {static_cast<wchar_t>(m.wParam), 0};
+        std::snprintf(line, sizeof line, "%s %04X%s%s", key, static_cast<unsigned>(m.wParam),
+                      m.wParam >= 0x20 ? " " : "", m.wParam >= 0x20 ? Utf8(ch).c_str() : "");
+    } else if (key) {
+        std::snprintf(line, sizeof line, "%s %02X %d", key, static_cast<unsigned>(m.wParam),
+                      (m.lParam & (1 << 24)) ? 1 : 0);
+    } else {
+        POINT p = {static_cast<short>(LOWORD(m.lParam)), static_cast<short>(HIWORD(m.lParam))};
+        bool nonClient = m.message >= WM_NCLBUTTONDOWN && m.message <= WM_NCMBUTTONDBLCLK;
+        if (nonClient) {
+            ScreenToClient(main, &p);
+            std::snprintf(line, sizeof line, "%s %d %ld %ld", button, static_cast<int>(m.wParam), p.x, p.y);
+        } else {
+            MapWindowPoints(m.hwnd, main, &p, 1);
+            std::snprintf(line, sizeof line, "%s %ld %ld", button, p.x, p.y);
+        }
+    }
+    Say(line);
+}
+
 int RunWindow(const Options& o)
 {
     WNDCLASSW wc{};
@@ -106,6 +192,9 @@ int RunWindow(const Options& o)
         SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s));
     if (!o.hidden)
         ShowWindow(w, SW_SHOWNORMAL);
+    bool input = o.mode == "input";
+    if (input)
+        SetFocus(w);
     Say("READY");
     if (o.mode == "busy") {
         Sleep(BUSY_MS);   // no message is read meanwhile
@@ -113,7 +202,11 @@ int RunWindow(const Options& o)
     }
     MSG m;
     while (GetMessageW(&m, nullptr, 0, 0) > 0) {
-        if (!IsDialogMessageW(w, &m)) {
+        if (input) {
+            ReportInput(w, m);
+            TranslateMessage(&m);
+            DispatchMessageW(&m);
+        } else if (!IsDialogMessageW(w, &m)) {
             TranslateMessage(&m);
             DispatchMessageW(&m);
         }

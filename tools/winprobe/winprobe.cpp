@@ -33,11 +33,13 @@ const char kUsage[] =
     "  gone                wait until no window matches        dump     window, controls, texts, items\n"
     "  text                text of the control (or window)     items    items of a list or combo box\n"
     "  click               press the button                    close    post WM_CLOSE to the window\n"
+    "  rclick              right-click the control (mouse input)\n"
     "  settext --text T    set the control's text\n"
     "  select --item T | --pos N   select an item of a list or combo box and notify its owner\n"
     "  keys --keys K       bring the window forward and type K; {ENTER} {TAB} {ESC} {F4}\n"
     "                      {CTRL+A} {ALT+F4} {SHIFT+TAB} {{} {}} name keys\n"
-    "  metrics             the dialog base units, the caption height and the screen size\n";
+    "  metrics             the dialog base units, the caption height and the screen size\n"
+    "  size --width W --height H   resize the window (its outer size in pixels)\n";
 
 struct Args {
     std::string command;
@@ -49,6 +51,7 @@ struct Args {
     int id = -1;
     int nth = 0;
     int pos = -1;
+    int width = -1, height = -1;
 };
 
 // ---------------------------------------------------------------- output
@@ -189,11 +192,15 @@ std::string WindowLine(HWND w)
     GetWindowThreadProcessId(w, &pid);
     RECT r{};
     GetWindowRect(w, &r);
-    char head[256];
+    RECT c{};
+    GetClientRect(w, &c);
+    MapWindowPoints(w, nullptr, reinterpret_cast<POINT*>(&c), 2);   // the client area on the screen
+    char head[320];
     snprintf(head, sizeof head,
-             "WINDOW hwnd=%s pid=%lu visible=%d enabled=%d rect=%ld,%ld,%ld,%ld style=0x%08lX exstyle=0x%08lX class=",
+             "WINDOW hwnd=%s pid=%lu visible=%d enabled=%d rect=%ld,%ld,%ld,%ld client=%ld,%ld,%ld,%ld "
+             "style=0x%08lX exstyle=0x%08lX class=",
              Hex(w).c_str(), pid, IsWindowVisible(w) ? 1 : 0, IsWindowEnabled(w) ? 1 : 0, r.left, r.top, r.right,
-             r.bottom, static_cast<unsigned long>(GetWindowLongPtrW(w, GWL_STYLE)),
+             r.bottom, c.left, c.top, c.right, c.bottom, static_cast<unsigned long>(GetWindowLongPtrW(w, GWL_STYLE)),
              static_cast<unsigned long>(GetWindowLongPtrW(w, GWL_EXSTYLE)));
     return head + Escape(ClassOf(w)) + " text=" + Escape(TextOf(w));
 }
@@ -208,14 +215,25 @@ std::string CheckField(HWND c)
     return "check=" + std::to_string(static_cast<unsigned>(state)) + " ";
 }
 
+// The control's rectangle in its parent's client coordinates.
+RECT ClientRectInParent(HWND c)
+{
+    RECT r{};
+    GetWindowRect(c, &r);
+    MapWindowPoints(nullptr, GetParent(c), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
 std::string ControlLine(HWND c)
 {
-    char head[256];
-    snprintf(head, sizeof head, "CONTROL hwnd=%s parent=%s id=%d style=0x%08lX exstyle=0x%08lX visible=%d enabled=%d ",
+    char head[320];
+    RECT r = ClientRectInParent(c);
+    snprintf(head, sizeof head,
+             "CONTROL hwnd=%s parent=%s id=%d style=0x%08lX exstyle=0x%08lX visible=%d enabled=%d rect=%ld,%ld,%ld,%ld ",
              Hex(c).c_str(), Hex(GetParent(c)).c_str(), GetDlgCtrlID(c),
              static_cast<unsigned long>(GetWindowLongPtrW(c, GWL_STYLE)),
              static_cast<unsigned long>(GetWindowLongPtrW(c, GWL_EXSTYLE)), IsWindowVisible(c) ? 1 : 0,
-             IsWindowEnabled(c) ? 1 : 0);
+             IsWindowEnabled(c) ? 1 : 0, r.left, r.top, r.right, r.bottom);
     return head + CheckField(c) + "class=" + Escape(ClassOf(c)) + " text=" + Escape(TextOf(c));
 }
 
@@ -546,6 +564,20 @@ int CmdSelect(HWND control, const Args& a)
     return EXIT_OK;
 }
 
+// Brings the window to the foreground (insisting a while); false with a message when it
+// cannot be.
+bool BringForward(HWND window)
+{
+    for (int attempt = 0; attempt < 40; ++attempt) {
+        SetForegroundWindow(window);
+        Sleep(10);
+        if (GetForegroundWindow() == window)
+            return true;
+    }
+    fprintf(stderr, "winprobe: the window could not be brought to the foreground\n");
+    return false;
+}
+
 int CmdKeys(HWND window, HWND control, const std::wstring& keys)
 {
     std::vector<INPUT> in;
@@ -554,16 +586,8 @@ int CmdKeys(HWND window, HWND control, const std::wstring& keys)
         return EXIT_USAGE;
     }
     // Another program's box may take the foreground at any time: insist, then type at once.
-    bool forward = false;
-    for (int attempt = 0; attempt < 40 && !forward; ++attempt) {
-        SetForegroundWindow(window);
-        Sleep(10);
-        forward = GetForegroundWindow() == window;
-    }
-    if (!forward) {
-        fprintf(stderr, "winprobe: the window could not be brought to the foreground\n");
+    if (!BringForward(window))
         return EXIT_FAILED;
-    }
     if (control) {
         DWORD target = GetWindowThreadProcessId(control, nullptr), self = GetCurrentThreadId();
         AttachThreadInput(self, target, TRUE);
@@ -576,6 +600,29 @@ int CmdKeys(HWND window, HWND control, const std::wstring& keys)
         return EXIT_FAILED;
     }
     Emit("KEYS hwnd=" + Hex(control ? control : window) + " count=" + std::to_string(in.size()));
+    return EXIT_OK;
+}
+
+// A right-button click at the control's centre, as the mouse gives it (the window is
+// brought forward first).
+int CmdRightClick(HWND window, HWND control)
+{
+    if (!BringForward(window))
+        return EXIT_FAILED;
+    RECT r{};
+    GetWindowRect(control, &r);
+    INPUT in[3] = {};
+    in[0].type = in[1].type = in[2].type = INPUT_MOUSE;
+    in[0].mi.dx = MulDiv((r.left + r.right) / 2, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    in[0].mi.dy = MulDiv((r.top + r.bottom) / 2, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    in[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    in[1].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
+    in[2].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+    if (SendInput(3, in, sizeof(INPUT)) != 3) {
+        fprintf(stderr, "winprobe: the click could not be sent\n");
+        return EXIT_FAILED;
+    }
+    Emit("RCLICKED hwnd=" + Hex(control));
     return EXIT_OK;
 }
 
@@ -640,6 +687,9 @@ bool ParseArgs(int argc, wchar_t** argv, Args& a)
         } else if (o == L"--pos") {
             if (!number(n) || n < 0) return false;
             a.pos = static_cast<int>(n);
+        } else if (o == L"--width" || o == L"--height") {
+            if (!number(n) || n < 0) return false;
+            (o == L"--width" ? a.width : a.height) = static_cast<int>(n);
         } else if (o == L"--keys") {
             if (!text(a.keys)) return false;
         } else {
@@ -660,11 +710,11 @@ int Run(const Args& a)
     if (c == "metrics")
         return CmdMetrics();
     if (c != "wait" && c != "dump" && c != "text" && c != "items" && c != "click" && c != "close" &&
-        c != "settext" && c != "select" && c != "keys") {
+        c != "settext" && c != "select" && c != "keys" && c != "size" && c != "rclick") {
         fprintf(stderr, "winprobe: unknown command %s\n", c.c_str());
         return EXIT_USAGE;
     }
-    bool needsControl = c == "click" || c == "items" || c == "select";
+    bool needsControl = c == "click" || c == "items" || c == "select" || c == "rclick";
     if (needsControl && !HasControlSelector(a)) {
         fprintf(stderr, "winprobe: %s needs a control (--id, --button or --control-class)\n", c.c_str());
         return EXIT_USAGE;
@@ -688,6 +738,8 @@ int Run(const Args& a)
     }
     if (c == "click")
         return CmdClick(control);
+    if (c == "rclick")
+        return CmdRightClick(window, control);
     if (c == "close") {
         PostMessageW(window, WM_CLOSE, 0, 0);
         Emit("CLOSED hwnd=" + Hex(window));
@@ -695,6 +747,15 @@ int Run(const Args& a)
     }
     if (c == "settext")
         return CmdSetText(control ? control : window, a.text);
+    if (c == "size") {
+        if (a.width < 0 || a.height < 0) {
+            fprintf(stderr, "winprobe: size needs --width and --height\n");
+            return EXIT_USAGE;
+        }
+        SetWindowPos(window, nullptr, 0, 0, a.width, a.height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        Emit(WindowLine(window));
+        return EXIT_OK;
+    }
     if (c == "select")
         return CmdSelect(control, a);
     return CmdKeys(window, control, a.keys);
