@@ -10,6 +10,7 @@
 
 #include "engine/com/com_names.h"
 #include "engine/com/com_parse.h"
+#include "engine/com/dotnet/dotnet.h"
 #include "engine/core/context.h"
 
 // ---------------------------------------------------------------- the cache
@@ -486,6 +487,37 @@ VARTYPE PutValueType(const ParamDesc& d, bool other)
 
 }  // namespace
 
+namespace {
+
+// An argument with a .NET type before it becomes a cast of its value to that type.
+int MakeTypeCast(BDS* ctx, const std::wstring& typeName, CResultVar& value)
+{
+    if (!value.ValueToVariantType(0))
+        return 0;
+    VARIANT inner;
+    VariantInit(&inner);
+    BSTR name = SysAllocString(typeName.c_str());
+    if (!name || FAILED(VariantCopy(&inner, &value.v.var))) {
+        SysFreeString(name);
+        SetError(ctx, 1491);
+        return 0;
+    }
+    auto* cast = new (std::nothrow) CTypeCast(name, inner);
+    if (!cast) {
+        SysFreeString(name);
+        VariantClear(&inner);
+        SetError(ctx, 1491);
+        return 0;
+    }
+    value.Release();
+    value.v.var.vt = VT_UNKNOWN;
+    value.v.var.punkVal = cast;
+    value.v.flags = VF_VARIANT;
+    return 1;
+}
+
+}  // namespace
+
 HRESULT CParamsBuilder::Build(BDS* ctx, const char* member, CParseObject& parser, CResultVar& putValue,
                               std::vector<CallArgument>& args, CDispParams& params, bool* isPut)
 {
@@ -499,6 +531,8 @@ HRESULT CParamsBuilder::Build(BDS* ctx, const char* member, CParseObject& parser
     list.names.push_back(name);
 
     parser.BeginArguments();
+    void* dotNet = nullptr;
+    parser.AllowTypeNames(SUCCEEDED(holder_->disp->QueryInterface(IID_KvDotNetObject, &dotNet)));
     for (;;) {
         CallArgument argument;
         argument.value.reset(new (std::nothrow) CResultVar(ctx));
@@ -541,8 +575,9 @@ HRESULT CParamsBuilder::Build(BDS* ctx, const char* member, CParseObject& parser
     for (uint32_t i = 0; i < count; ++i) {
         CResultVar& value = *args[i].value;
         VARTYPE type = args[i].explicitType ? args[i].explicitType : ParamsArgType(params, i);
-        int ok = ParamsArgFlags(params, i) == PARAMFLAG_FOUT ? value.SetZeroOfType(type)
-                                                              : value.ValueToVariantType(type);
+        int ok = !args[i].typeName.empty()                     ? MakeTypeCast(ctx, args[i].typeName, value)
+                 : ParamsArgFlags(params, i) == PARAMFLAG_FOUT ? value.SetZeroOfType(type)
+                                                               : value.ValueToVariantType(type);
         if (!ok) {
             if (!ctx->nErrorCode)
                 SetError(ctx, 1257);

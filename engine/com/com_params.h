@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "engine/com/com_value.h"
@@ -84,8 +85,10 @@ uint16_t ParamsArgFlags(const CDispParams& p, uint32_t position);
 WORD ChoosePropertyPutKind(const CDispParams& p);
 
 // One argument of a call: its explicit type (0 none) and the wrapper that holds it.
+// A .NET type named before an argument (System.String:x) gives it as a cast instead.
 struct CallArgument {
     VARTYPE explicitType = 0;
+    std::wstring typeName;
     std::unique_ptr<CResultVar> value;
 };
 

@@ -2,6 +2,7 @@
 #include "engine/com/com_parse.h"
 
 #include <cstring>
+#include <cwchar>
 
 #include "engine/com/com_names.h"
 #include "engine/core/eval_internal.h"
@@ -126,9 +127,10 @@ int CParseObject::ParseMemberName(char* out, size_t size)
     return 1;
 }
 
-int CParseObject::ParseArgumentTypePrefix(VARTYPE* type)
+int CParseObject::ParseArgumentTypePrefix(VARTYPE* type, std::wstring* typeName)
 {
     *type = 0;
+    typeName->clear();
     if (AtKeyword(ctx_, KID_COLON))
         return Next(ctx_) ? 1 : 0;
     TokenMark start;
@@ -144,9 +146,11 @@ int CParseObject::ParseArgumentTypePrefix(VARTYPE* type)
     if (ctx_->nTokenKind != TK_NAME && ctx_->nTokenKind != TK_KEYWORD)
         return 1;
     add(ctx_);
+    bool single = true;
     if (!Next(ctx_))
         return 0;
     if (AtKeyword(ctx_, KID_BAR)) {
+        single = false;
         add(ctx_);
         if (!Next(ctx_))
             return 0;
@@ -157,6 +161,14 @@ int CParseObject::ParseArgumentTypePrefix(VARTYPE* type)
     if (!AtKeyword(ctx_, KID_COLON)) {
         ReturnToMark(ctx_, start);
         return 1;
+    }
+    if (allowTypeNames_ && single && std::strchr(joined, '.')) {
+        int units = MultiByteToWideChar(ctx_->nCodePage, 0, joined, -1, nullptr, 0);
+        typeName->assign(static_cast<size_t>(units > 0 ? units : 1), L'\0');
+        if (units > 0)
+            MultiByteToWideChar(ctx_->nCodePage, 0, joined, -1, typeName->data(), units);
+        typeName->resize(std::wcslen(typeName->c_str()));
+        return Next(ctx_) ? 1 : 0;
     }
     int32_t number = VtNameToNumber(joined);
     if (number < 0) {
@@ -198,7 +210,7 @@ int CParseObject::ParseMemberArgument(CallArgument& argument, std::vector<BSTR>&
         return 1;
     }
     VARTYPE type = 0;
-    if (!ParseArgumentTypePrefix(&type))
+    if (!ParseArgumentTypePrefix(&type, &argument.typeName))
         return 0;
     argument.explicitType = type;
     if (mode_ == 3) {

@@ -10,6 +10,7 @@
 #include <oaidl.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "engine/com/com_params.h"
@@ -53,6 +54,8 @@ public:
     bool Exhausted() const { return *pos_ == 0; }
     uint32_t ArgumentCount() const { return count_; }
     void BeginArguments() { mode_ = 2; count_ = 0; first_ = true; }
+    // A dotted name before ":" names a .NET type (for the members of .NET objects).
+    void AllowTypeNames(bool allow) { allowTypeNames_ = allow; }
 
 private:
     BDS* ctx_;
@@ -61,7 +64,8 @@ private:
     uint32_t mode_ = 4;     // 3 once named arguments have begun
     uint32_t count_ = 0;
     bool first_ = true;
-    int ParseArgumentTypePrefix(VARTYPE* type);
+    bool allowTypeNames_ = false;
+    int ParseArgumentTypePrefix(VARTYPE* type, std::wstring* typeName);
 };
 
 // "[" then 1 to 5 integer subscripts and "]" at the parse position (the current token or

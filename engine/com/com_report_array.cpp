@@ -2,7 +2,7 @@
 #include "engine/com/com_errors.h"
 #include "engine/com/com_safearray.h"
 #include "engine/core/context.h"
-#include "engine/dialog/dialog_seams.h"
+#include "engine/dialog/dialog_com.h"
 
 namespace {
 constexpr uint16_t ERR_NOT_ARRAY = 3650;   // "Variable is not an array"

@@ -88,12 +88,21 @@ extern const BuiltinFamily g_DllStructBuiltins;      // DllStruct...
 extern const BuiltinFamily g_CallbackBuiltins;       // DllCallbackCreate, DllCallbackDestroy
 extern const BuiltinFamily g_ExtenderBuiltins;       // AddExtender
 extern const BuiltinFamily g_ComObjectBuiltins;      // COM objects, member calls, SAFEARRAYs
+extern const BuiltinFamily g_ComEventBuiltins;       // ObjectEventAdd, ObjectEventRemove
+extern const BuiltinFamily g_DotNetBuiltins;         // ObjectClrNew, ObjectClrOption, ObjectClrType
+extern const BuiltinFamily g_ShortcutBuiltins;       // ShortcutInfo, ShortcutMake, ShortcutEdit, ShortcutExtra
 extern const BuiltinFamily g_SendKeyBuiltins;    // SendKey, SendKeysTo, SendKeysChild and twins
 extern const BuiltinFamily g_MouseBuiltins;      // MouseInfo, MouseMove, MouseCoords, MouseClick(Btn)
 extern const BuiltinFamily g_MousePlayBuiltins;  // MousePlay
 extern const BuiltinFamily g_KeyStateBuiltins;   // KeyToggleGet/Set, IsKeyDown, WaitForKey(Ex)
 extern const BuiltinFamily g_MediaBuiltins;      // PlayMedia, PlayMidi, SoundVolume
 extern const BuiltinFamily g_EnvironmentBuiltins;  // Environment, EnvironSet, EnvItemize
+extern const BuiltinFamily g_ProgramStartBuiltins;  // the Run family, Print, ShellExecute(Wait)
+extern const BuiltinFamily g_SystemInfoBuiltins;    // WinSysInfo, WinVersion
+extern const BuiltinFamily g_AppBuiltins;           // AppExist, AppProcId, AppWaitClose, TerminateApp, ...
+extern const BuiltinFamily g_UserErrorBuiltins;     // ErrorEvent, DropWild
+extern const BuiltinFamily g_ElevationBuiltins;     // UacElevationLevel, UacExePromptTest, UacManifestSettings
+extern const BuiltinFamily g_RunAppBuiltins;        // RunApp
 
 static const BuiltinFamily* const kFamilies[] = {
     &g_InlineBuiltins,
@@ -177,12 +186,21 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_CallbackBuiltins,
     &g_ExtenderBuiltins,
     &g_ComObjectBuiltins,
+    &g_ComEventBuiltins,
+    &g_ShortcutBuiltins,
+    &g_DotNetBuiltins,
     &g_SendKeyBuiltins,
     &g_MouseBuiltins,
     &g_MousePlayBuiltins,
     &g_KeyStateBuiltins,
     &g_MediaBuiltins,
     &g_EnvironmentBuiltins,
+    &g_ProgramStartBuiltins,
+    &g_SystemInfoBuiltins,
+    &g_AppBuiltins,
+    &g_UserErrorBuiltins,
+    &g_ElevationBuiltins,
+    &g_RunAppBuiltins,
 };
 
 const BuiltinFamily* const* BuiltinFamilies(int* count)

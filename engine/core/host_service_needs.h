@@ -11,10 +11,6 @@
 
 struct BDS;
 
-// ---- system
-// How a file of that name would be started, as a kind code chosen by its extension.
-int ProgramKindByExt(BDS* ctx, uint16_t code, const char* fileName, uint32_t flags, int reserved);
-
 // ---- COM
 // The name of a variant type.
 void VtTypeName(BDS* ctx, VARTYPE type, char* out, int size);

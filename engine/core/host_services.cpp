@@ -26,6 +26,7 @@
 #include "engine/data/binary_buffer.h"
 #include "engine/data/map.h"
 #include "engine/files/settings.h"
+#include "engine/system/start_by_extension.h"
 #include "engine/ui/message_box.h"
 #include "engine/ui/window_activate.h"
 #include "engine/ui/window_place.h"

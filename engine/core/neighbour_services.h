@@ -31,6 +31,15 @@ int ComObjectsOpen(BDS* ctx);
 int ComObjectSlotsFree(BDS* ctx);
 bool ComObjectText(BDS* ctx, int index, char* out, int size);
 int32_t ComObjectReferenceCount(BDS* ctx, int32_t which);
+// Starts the target of a shell link with the link's own arguments, folder and show command
+// (the given ones when the link has none); fills the process handle (null when the shell
+// reports none) and id. Answers 0, a system error code, or all ones when the link cannot
+// be read.
+constexpr uint32_t SHORTCUT_UNREADABLE = 0xFFFFFFFFu;
+uint32_t RunShortcutW(BDS* ctx, const wchar_t* link, const wchar_t* parameters, const wchar_t* directory,
+                      int showCommand, HANDLE* process, DWORD* processId);
+uint32_t RunShortcutA(BDS* ctx, const char* link, const char* parameters, const char* directory,
+                      int showCommand, HANDLE* process, DWORD* processId);
 
 // ---- native calls and extenders
 // Frees the libraries scripts loaded through the DLL-call built-ins.

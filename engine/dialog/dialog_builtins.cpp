@@ -13,7 +13,7 @@
 #include "engine/dialog/dialog_record.h"
 #include "engine/dialog/dialog_report.h"
 #include "engine/dialog/dialog_requests.h"
-#include "engine/dialog/dialog_seams.h"
+#include "engine/dialog/dialog_com.h"
 #include "engine/dialog/dialog_text.h"
 #include "engine/dialog/dialog_window.h"
 

@@ -9,7 +9,7 @@
 #include "engine/dialog/dialog_filelist.h"
 #include "engine/dialog/dialog_record.h"
 #include "engine/dialog/dialog_report.h"
-#include "engine/dialog/dialog_seams.h"
+#include "engine/dialog/dialog_com.h"
 #include "engine/dialog/report_view.h"
 #include "engine/dialog/dialog_values.h"
 #include "engine/dialog/dialog_window.h"

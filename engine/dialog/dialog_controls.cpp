@@ -21,7 +21,7 @@
 #include "engine/dialog/dialog_paint.h"
 #include "engine/dialog/dialog_record.h"
 #include "engine/dialog/dialog_report.h"
-#include "engine/dialog/dialog_seams.h"
+#include "engine/dialog/dialog_com.h"
 #include "engine/dialog/report_view.h"
 #include "engine/dialog/dialog_styles.h"
 #include "engine/dialog/dialog_subclass.h"

@@ -15,7 +15,7 @@
 #include "engine/dialog/dialog_record.h"
 #include "engine/dialog/dialog_request_args.h"
 #include "engine/dialog/dialog_report.h"
-#include "engine/dialog/dialog_seams.h"
+#include "engine/dialog/dialog_com.h"
 #include "engine/dialog/dialog_template.h"
 #include "engine/dialog/dialog_text.h"
 #include "engine/dialog/dialog_units.h"

@@ -13,7 +13,7 @@
 #include "engine/dialog/dialog_filelist.h"
 #include "engine/dialog/dialog_lists.h"
 #include "engine/dialog/dialog_record.h"
-#include "engine/dialog/dialog_seams.h"
+#include "engine/dialog/dialog_com.h"
 #include "engine/dialog/report_view.h"
 #include "engine/system/date_text.h"
 

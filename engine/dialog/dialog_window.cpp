@@ -21,7 +21,7 @@
 #include "engine/dialog/dialog_record.h"
 #include "engine/dialog/dialog_report.h"
 #include "engine/dialog/dialog_requests.h"
-#include "engine/dialog/dialog_seams.h"
+#include "engine/dialog/dialog_com.h"
 #include "engine/dialog/dialog_servers.h"
 #include "engine/dialog/dialog_template.h"
 #include "engine/dialog/dialog_units.h"

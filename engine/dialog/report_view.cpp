@@ -13,7 +13,7 @@
 #include "engine/data/map.h"
 #include "engine/dialog/dialog_record.h"
 #include "engine/dialog/dialog_report.h"
-#include "engine/dialog/dialog_seams.h"
+#include "engine/dialog/dialog_com.h"
 #include "engine/dialog/dialog_text.h"
 #include "engine/dialog/report_view_internal.h"
 

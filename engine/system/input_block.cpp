@@ -24,7 +24,8 @@ bool IsSchemeEvent(const char* name)
     return RegQueryValueA(HKEY_CURRENT_USER, key, value, &size) == ERROR_SUCCESS;
 }
 
-// IgnoreInput(state): -1 reads; 0 or 1 blocks or frees input and answers the former state.
+// IgnoreInput(state): -1 reads; 0 or 1 blocks or frees input and answers the former state
+// (-1 when the system refused).
 void CaseIgnoreInput(BDS* ctx, BuiltinCall& call)
 {
     int32_t state = ArgInt(call, 1);
@@ -35,7 +36,11 @@ void CaseIgnoreInput(BDS* ctx, BuiltinCall& call)
     }
     int32_t former = ctx->box.IgnoreInputState ? 1 : 0;
     if (state != -1) {
-        block(state ? TRUE : FALSE);
+        // The state follows the system: a block it refused is no block.
+        if (!block(state ? TRUE : FALSE)) {
+            SetResultInt(ctx, call.result, -1);
+            return;
+        }
         ctx->box.IgnoreInputState = static_cast<uint32_t>(state);
     }
     SetResultInt(ctx, call.result, former);

@@ -17,6 +17,7 @@ extern const IntControlFamily g_IntControlSystem;     // intcontrol_system.cpp
 extern const IntControlFamily g_IntControlTrace;      // intcontrol_trace.cpp
 extern const IntControlFamily g_IntControlMachine;    // intcontrol_machine.cpp
 extern const IntControlFamily g_IntControlNative;     // intcontrol_native.cpp
+extern const IntControlFamily g_IntControlPrograms;   // intcontrol_programs.cpp
 
 namespace {
 
@@ -30,6 +31,7 @@ const IntControlFamily* const kFamilies[] = {
     &g_IntControlTrace,
     &g_IntControlMachine,
     &g_IntControlNative,
+    &g_IntControlPrograms,
 };
 
 IntControlHandler FindHandler(int32_t request)

@@ -17,6 +17,7 @@
 #include "engine/data/binary_buffer.h"
 #include "engine/native/host_call.h"
 #include "engine/system/intcontrol.h"
+#include "engine/system/memory_probe.h"
 #include "engine/system/privilege.h"
 #include "engine/ui/message_box.h"
 
@@ -36,35 +37,6 @@ constexpr int MSG_INTERPRETER = 89;                 // "ZAL Interpreter 6.25cyc"
 constexpr int MESSAGE_TEXT_CHARS = 2049;
 constexpr DWORD SHUTDOWN_REASON =
     SHTDN_REASON_FLAG_PLANNED | SHTDN_REASON_MAJOR_APPLICATION | SHTDN_REASON_MINOR_MAINTENANCE;
-
-// ---------------------------------------------------------------- helpers
-
-// Whether every page of a range is committed with the access asked for.
-bool RangeIsAccessible(const void* address, size_t size, bool write)
-{
-    auto at = reinterpret_cast<uintptr_t>(address);
-    if (!at || at + size < at)
-        return false;
-    uintptr_t end = at + size;
-    while (at < end) {
-        MEMORY_BASIC_INFORMATION info{};
-        if (!VirtualQuery(reinterpret_cast<void*>(at), &info, sizeof info) || info.State != MEM_COMMIT)
-            return false;
-        DWORD protect = info.Protect & 0xFF;
-        bool readable = protect == PAGE_READONLY || protect == PAGE_READWRITE || protect == PAGE_WRITECOPY ||
-                        protect == PAGE_EXECUTE_READ || protect == PAGE_EXECUTE_READWRITE ||
-                        protect == PAGE_EXECUTE_WRITECOPY;
-        bool writable = protect == PAGE_READWRITE || protect == PAGE_WRITECOPY ||
-                        protect == PAGE_EXECUTE_READWRITE || protect == PAGE_EXECUTE_WRITECOPY;
-        if ((info.Protect & PAGE_GUARD) || !(write ? writable : readable))
-            return false;
-        uintptr_t regionEnd = reinterpret_cast<uintptr_t>(info.BaseAddress) + info.RegionSize;
-        if (regionEnd <= at)
-            return false;
-        at = regionEnd;
-    }
-    return true;
-}
 
 // ---------------------------------------------------------------- boxes and texts
 
@@ -186,7 +158,7 @@ void PeekPoke(BDS* ctx, resultants* result, const IntControlRequest& r)
         return;
     }
     if (r.p[3] == 0) {
-        if (!RangeIsAccessible(address, width, false)) {
+        if (SafeIsBadReadPtr(address, static_cast<size_t>(width))) {
             SetError(ctx, ERR_CANNOT_READ);
             return;
         }
@@ -201,7 +173,7 @@ void PeekPoke(BDS* ctx, resultants* result, const IntControlRequest& r)
         return;
     }
     if (r.p[3] == 1) {
-        if (!RangeIsAccessible(address, width, true)) {
+        if (SafeIsBadWritePtr(address, static_cast<size_t>(width))) {
             SetError(ctx, ERR_CANNOT_WRITE);
             return;
         }

@@ -9,6 +9,7 @@
 #include "engine/core/pump.h"
 #include "engine/core/system_flags.h"
 #include "engine/system/intcontrol.h"
+#include "engine/system/process_list.h"
 #include "engine/system/window_messages.h"
 #include "engine/ui/window_search.h"
 
@@ -135,19 +136,6 @@ struct TabList {
     }
 };
 
-bool IsWow64Window(HWND window)
-{
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    if (!process)
-        return false;
-    BOOL wow = FALSE;
-    bool known = IsWow64Process(process, &wow);
-    CloseHandle(process);
-    return known && wow;
-}
-
 struct ExplorerSearch {
     const char* className;
     TabList list;
@@ -158,7 +146,7 @@ BOOL CALLBACK IsExplorerWindow(HWND window, LPARAM search)
     auto* s = reinterpret_cast<ExplorerSearch*>(search);
     char name[CLASS_NAME_SIZE] = {};
     GetClassNameA(window, name, sizeof name);
-    if (std::strcmp(name, s->className) == 0 && !IsWow64Window(window)) {
+    if (std::strcmp(name, s->className) == 0 && IsWindowProcessWow64(window) == 1) {
         char id[WINDOW_ID_BUFFER];
         WinIdFromHandleA(window, id, sizeof id);
         s->list.Add(id);

@@ -18,4 +18,9 @@ void FillSystemEntries(SystemEntries* entries)
     entries->SetComputerNameExA = Resolve<PfnSetComputerNameExA>(kernel, "SetComputerNameExA");
     entries->SetComputerNameW = Resolve<PfnSetComputerNameW>(kernel, "SetComputerNameW");
     entries->SetComputerNameA = Resolve<PfnSetComputerNameA>(kernel, "SetComputerNameA");
+    HMODULE advapi = GetModuleHandleA("ADVAPI32.DLL");
+    if (!advapi)
+        advapi = LoadLibraryA("ADVAPI32.DLL");   // stays loaded with the process
+    entries->CreateProcessWithLogonW = Resolve<PfnCreateProcessWithLogonW>(advapi, "CreateProcessWithLogonW");
+    entries->CreateProcessAsUserW = Resolve<PfnCreateProcessAsUserW>(advapi, "CreateProcessAsUserW");
 }

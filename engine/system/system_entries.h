@@ -13,12 +13,24 @@ using PfnSetComputerNameExW = BOOL(WINAPI*)(COMPUTER_NAME_FORMAT, LPCWSTR);
 using PfnSetComputerNameExA = BOOL(WINAPI*)(COMPUTER_NAME_FORMAT, LPCSTR);
 using PfnSetComputerNameW = BOOL(WINAPI*)(LPCWSTR);
 using PfnSetComputerNameA = BOOL(WINAPI*)(LPCSTR);
+using PfnCreateProcessWithLogonW = BOOL(WINAPI*)(LPCWSTR user, LPCWSTR domain, LPCWSTR password, DWORD logonFlags,
+                                                 LPCWSTR application, LPWSTR commandLine, DWORD creationFlags,
+                                                 LPVOID environment, LPCWSTR directory, LPSTARTUPINFOW startup,
+                                                 LPPROCESS_INFORMATION process);
+using PfnCreateProcessAsUserW = BOOL(WINAPI*)(HANDLE token, LPCWSTR application, LPWSTR commandLine,
+                                              LPSECURITY_ATTRIBUTES processAttributes,
+                                              LPSECURITY_ATTRIBUTES threadAttributes, BOOL inherit,
+                                              DWORD creationFlags, LPVOID environment, LPCWSTR directory,
+                                              LPSTARTUPINFOW startup, LPPROCESS_INFORMATION process);
 
 struct SystemEntries {
     PfnSetComputerNameExW SetComputerNameExW;
     PfnSetComputerNameExA SetComputerNameExA;
     PfnSetComputerNameW SetComputerNameW;
     PfnSetComputerNameA SetComputerNameA;
+    // Starting a program as another user (ADVAPI32; null where the system lacks it).
+    PfnCreateProcessWithLogonW CreateProcessWithLogonW;
+    PfnCreateProcessAsUserW CreateProcessAsUserW;
 };
 
 // The system's own functions (engine set-up).

@@ -5,6 +5,7 @@
 #include "engine/core/builtin.h"
 #include "engine/core/context.h"
 #include "engine/core/system_flags.h"
+#include "engine/system/system_info.h"
 
 namespace {
 
@@ -13,21 +14,6 @@ constexpr int32_t LOWEST_REQUEST = -7;
 constexpr int32_t SHOW_SOUNDS_REQUEST = 70;
 constexpr UINT SPI_SHOW_SOUNDS = 56;        // SPI_GETSHOWSOUNDS
 constexpr int32_t MOST_COLOURS = 2147483647;
-
-// 3 for Win32s, 5 for the Windows 95 family, 4 for NT, 0 for anything else.
-int32_t PlatformCode()
-{
-    switch (g_System.platform) {
-    case VER_PLATFORM_WIN32s:
-        return 3;
-    case VER_PLATFORM_WIN32_WINDOWS:
-        return 5;
-    case VER_PLATFORM_WIN32_NT:
-        return 4;
-    default:
-        return 0;
-    }
-}
 
 // The display's number of colours: the palette size, or the colour depth's count when
 // the display has more than 16 colours or no palette.
@@ -61,7 +47,7 @@ void CaseWinMetrics(BDS* ctx, BuiltinCall& call)
     case -5:
         return SetResultFloat(ctx, call.result, HIWORD(GetDialogBaseUnits()) / 8.0);
     case -4:
-        return SetResultInt(ctx, call.result, PlatformCode());
+        return SetResultInt(ctx, call.result, WinPlatformCode());
     case -3:
         return SetResultInt(ctx, call.result, 5);
     case -2:

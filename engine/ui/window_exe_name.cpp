@@ -8,7 +8,6 @@
 
 #include <windows.h>
 #include <tlhelp32.h>
-#include <winperf.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -17,13 +16,12 @@
 #include "engine/core/context.h"
 #include "engine/core/errors.h"
 #include "engine/core/system_flags.h"
+#include "engine/system/process_perf_data.h"
 
 namespace {
 
 constexpr char COUNTER_KEY[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Perflib\\009\\";
 constexpr int COUNTER_NAME_MAX = 256;
-constexpr DWORD PERF_BLOCK_STEP = 16384;
-constexpr DWORD PERF_BLOCK_LIMIT = 64u << 20;   // the data of a sane system is far smaller
 constexpr wchar_t SIXTEEN_BIT_HOST[] = L"ntvdm";
 
 // ---------------------------------------------------------------- one text per width
@@ -146,57 +144,16 @@ size_t FromSnapshot(BDS* ctx, DWORD pid, typename R::Char* out, size_t size)
 
 // ---------------------------------------------------------------- the performance data
 
-// A record of type T at `offset` of the data, or null when it does not lie wholly inside.
-template <typename T>
-const T* At(const uint8_t* data, size_t bytes, size_t offset)
-{
-    if (offset > bytes || bytes - offset < sizeof(T))
-        return nullptr;
-    return reinterpret_cast<const T*>(data + offset);
-}
-
 template <typename R>
 size_t FromPerfData(BDS* ctx, DWORD pid, typename R::Char* out, size_t size)
 {
-    uint32_t objectIndex = static_cast<uint32_t>(std::atoi(ctx->eng.szCounterProcess));
-    uint32_t counterIndex = static_cast<uint32_t>(std::atoi(ctx->eng.szCounterIdProcess));
-    if (!objectIndex)
-        return Fail(ctx, "GetMyCounterIndex (1)", 0);
-    if (!counterIndex)
-        return Fail(ctx, "GetMyCounterIndex (2)", 0);
-    wchar_t object[16];
-    std::swprintf(object, 16, L"%u", objectIndex);
-
-    HANDLE heap = GetProcessHeap();
-    DWORD capacity = PERF_BLOCK_STEP;
-    auto* block = static_cast<uint8_t*>(HeapAlloc(heap, 0, capacity));
-    if (!block)
-        return Fail(ctx, "HeapAlloc", GetLastError());
-    LONG status;
-    DWORD bytes;
-    for (;;) {
-        bytes = capacity;
-        status = RegQueryValueExW(HKEY_PERFORMANCE_DATA, object, nullptr, nullptr, block, &bytes);
-        if (status != ERROR_MORE_DATA || capacity >= PERF_BLOCK_LIMIT)
-            break;
-        capacity += PERF_BLOCK_STEP;
-        auto* larger = static_cast<uint8_t*>(HeapReAlloc(heap, 0, block, capacity));
-        if (!larger) {
-            HeapFree(heap, 0, block);
-            RegCloseKey(HKEY_PERFORMANCE_DATA);
-            return Fail(ctx, "HeapReAlloc", GetLastError());
-        }
-        block = larger;
-    }
-    RegCloseKey(HKEY_PERFORMANCE_DATA);
-    if (status != ERROR_SUCCESS) {
-        HeapFree(heap, 0, block);
-        return Fail(ctx, "RegQueryValueEx", static_cast<DWORD>(status));
-    }
+    PerfData data;
+    const char* failure = nullptr;
+    DWORD code = 0;
+    if (!ReadProcessPerfData(ctx, &data, &failure, &code))
+        return Fail(ctx, failure, code);
     wchar_t name[MAX_PATH] = {};
-    bool found = ProcessNameFromPerfData(block, bytes, objectIndex, counterIndex, pid, name, MAX_PATH);
-    HeapFree(heap, 0, block);
-    if (!found)
+    if (!ProcessNameFromPerfData(data.block, data.bytes, data.objectIndex, data.counterIndex, pid, name, MAX_PATH))
         return Fail(ctx, "'Performance counter not found'", 0);
     if (lstrcmpiW(name, SIXTEEN_BIT_HOST) == 0)
         return CopyLiteral(out, SIXTEEN_BIT_PROGRAM, size);
@@ -304,59 +261,19 @@ bool ProcessNameFromPerfData(const uint8_t* data, size_t bytes, uint32_t objectI
     if (!out || size == 0)
         return false;
     out[0] = 0;
-    const auto* head = At<PERF_DATA_BLOCK>(data, bytes, 0);
-    if (!head)
-        return false;
-    size_t objectAt = head->HeaderLength;
-    for (DWORD i = 0; i < head->NumObjectTypes; ++i) {
-        const auto* object = At<PERF_OBJECT_TYPE>(data, bytes, objectAt);
-        if (!object || object->TotalByteLength == 0)
+    struct Wanted {
+        uint32_t pid;
+        wchar_t* out;
+        size_t size;
+        bool found;
+    } wanted{pid, out, size, false};
+    auto visit = [](void* state, const wchar_t* name, uint32_t id) {
+        auto* w = static_cast<Wanted*>(state);
+        if (id != w->pid)
             return false;
-        if (object->ObjectNameTitleIndex == objectIndex) {
-            // The counter that holds the process id, found among the object's definitions.
-            size_t counterAt = objectAt + object->HeaderLength;
-            const PERF_COUNTER_DEFINITION* idCounter = nullptr;
-            for (DWORD c = 0; c < object->NumCounters && !idCounter; ++c) {
-                const auto* counter = At<PERF_COUNTER_DEFINITION>(data, bytes, counterAt);
-                if (!counter || counter->ByteLength == 0)
-                    return false;
-                if (counter->CounterNameTitleIndex == counterIndex)
-                    idCounter = counter;
-                counterAt += counter->ByteLength;
-            }
-            if (!idCounter || object->NumInstances <= 0)
-                return false;
-            size_t instanceAt = objectAt + object->DefinitionLength;
-            for (LONG n = 0; n < object->NumInstances; ++n) {
-                const auto* instance = At<PERF_INSTANCE_DEFINITION>(data, bytes, instanceAt);
-                if (!instance || instance->ByteLength == 0)
-                    return false;
-                size_t blockAt = instanceAt + instance->ByteLength;
-                const auto* block = At<PERF_COUNTER_BLOCK>(data, bytes, blockAt);
-                const auto* value = At<DWORD>(data, bytes, blockAt + idCounter->CounterOffset);
-                if (!block || !value || block->ByteLength == 0)
-                    return false;
-                if (*value == pid) {
-                    size_t nameAt = instanceAt + instance->NameOffset;
-                    size_t units = instance->NameLength / sizeof(wchar_t);
-                    if (nameAt > bytes || (bytes - nameAt) / sizeof(wchar_t) < units)
-                        return false;
-                    size_t n = 0;
-                    for (; n < units && n + 1 < size; ++n) {
-                        wchar_t ch;
-                        std::memcpy(&ch, data + nameAt + n * sizeof(wchar_t), sizeof ch);
-                        if (!ch)
-                            break;
-                        out[n] = ch;
-                    }
-                    out[n] = 0;
-                    return true;
-                }
-                instanceAt = blockAt + block->ByteLength;
-            }
-            return false;
-        }
-        objectAt += object->TotalByteLength;
-    }
-    return false;
+        lstrcpynW(w->out, name, static_cast<int>(w->size));
+        w->found = true;
+        return true;
+    };
+    return WalkPerfProcesses(data, bytes, objectIndex, counterIndex, visit, &wanted) && wanted.found;
 }

@@ -15,9 +15,8 @@ constexpr size_t EXE_NAME_SIZE = MAX_PATH;
 
 }  // namespace
 
-int WaitForWindowIdle(BDS* ctx, HWND window)
+int WaitForWindowIdleWithin(BDS* ctx, HWND window, DWORD limit)
 {
-    DWORD limit = ctx->eng.ctl.InputIdleTimeout ? ctx->eng.ctl.InputIdleTimeout : IDLE_DEFAULT_LIMIT_MS;
     DWORD start = GetTickCount();
     for (;;) {
         if (ctx->bCancel)
@@ -29,7 +28,8 @@ int WaitForWindowIdle(BDS* ctx, HWND window)
         HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE, pid);
         if (!process)
             return 0;
-        DWORD outcome = WaitForInputIdle(process, IDLE_STEP_MS);
+        DWORD left = limit - (GetTickCount() - start);
+        DWORD outcome = WaitForInputIdle(process, left < IDLE_STEP_MS ? left : IDLE_STEP_MS);
         CloseHandle(process);
         if (outcome == 0)
             return 1;
@@ -39,6 +39,12 @@ int WaitForWindowIdle(BDS* ctx, HWND window)
         if (ctx->bCancel || GetTickCount() - start >= limit)
             return 0;
     }
+}
+
+int WaitForWindowIdle(BDS* ctx, HWND window)
+{
+    DWORD limit = ctx->eng.ctl.InputIdleTimeout ? ctx->eng.ctl.InputIdleTimeout : IDLE_DEFAULT_LIMIT_MS;
+    return WaitForWindowIdleWithin(ctx, window, limit);
 }
 
 bool PrepareInputTarget(BDS* ctx, HWND target)

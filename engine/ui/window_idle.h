@@ -11,6 +11,8 @@ struct BDS;
 // when InputIdleTimeout ms (10000 when that is 0) pass without the program becoming idle.
 // Waits in steps of 100 ms, pumping between them and looking the process up afresh.
 int WaitForWindowIdle(BDS* ctx, HWND window);
+// The same with a time limit of its own (0: the program must be idle now).
+int WaitForWindowIdleWithin(BDS* ctx, HWND window, DWORD limit);
 
 // Examines the target of keys or a menu command: a target (window or title) other than the
 // one examined last time is judged afresh, and one that is to be waited for is waited for

@@ -2,7 +2,7 @@
 // combo box, buttons and a menu bar (File > Open, File > Exit), which reports on stdout what
 // was done to it.
 //
-//     probe_target [mode] [--title TEXT] [--hidden]
+//     probe_target [mode] [--title TEXT] [--hidden] [--quiet]
 //
 // Modes: none, the window; "msgbox", a message box instead, exiting with its answer;
 // "busy", the window without a message loop for a while (a program that is not idle);
@@ -12,7 +12,8 @@
 // button message ("LBUTTONDOWN 120 80", "NCLBUTTONDOWN 2 -10 -30": the hit-test code and
 // then client coordinates of the window); before its first report it tells where its
 // client area begins on the screen ("CLIENT 54 94").
-// --title gives the window's title, --hidden leaves it hidden.
+// --title gives the window's title, --hidden leaves it hidden, --quiet reports nothing (a
+// target that a script under test starts shares the script's output).
 #include <windows.h>
 
 #include <cstdio>
@@ -25,6 +26,8 @@ enum : int { ID_EDIT = 100, ID_LIST = 101, ID_COMBO = 102, ID_STATIC = 103 };
 enum : int { ID_MENU_OPEN = 200, ID_MENU_EXIT = 201 };
 constexpr DWORD BUSY_MS = 30000;
 
+bool g_quiet = false;
+
 struct Options {
     std::string mode;
     std::wstring title = L"Probe Target \u00e9";
@@ -33,6 +36,8 @@ struct Options {
 
 void Say(const std::string& line)
 {
+    if (g_quiet)
+        return;
     std::string text = line + "\n";
     DWORD written;
     WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
@@ -248,6 +253,8 @@ int main(int argc, char** argv)
             o.title = Wide(args[++i]);
         else if (args[i] == "--hidden")
             o.hidden = true;
+        else if (args[i] == "--quiet")
+            g_quiet = true;
         else if (args[i] == "--desktop" && i + 1 < args.size())
             OnDesktop(Wide(args[++i]));
         else

@@ -1,6 +1,5 @@
-// The places where the COM layer joins the 6.x dialog: the object requests of
-// DialogObject, the host window of COMCONTROLs with their event freezing, and COM arrays
-// given to report views. dialog_seams.cpp holds their minimal forms until COM lands.
+// Where the COM layer joins the 6.x dialog: the object requests of DialogObject, the host
+// window of COMCONTROLs with their event freezing, and COM arrays given to report views.
 #pragma once
 
 #include <windows.h>
@@ -11,7 +10,8 @@ struct Dialog6Record;
 struct DialogControlRecord;
 
 // ---- the object server (message 7031); wParam and lParam are the request blocks, already
-// checked. Events and objects belong to COM controls, which cannot be hosted yet.
+// checked: 1 binds an event of a hosted control to the procedure, 2 unbinds it, 3 gives the
+// control's object, 4 a picture object.
 LRESULT ServeDialogObject(BDS* ctx, Dialog6Record* dlg, HWND dialog, WPARAM wParam, LPARAM lParam);
 
 // ---- hosted COM controls: the host window of a COMCONTROL (null when it cannot be made;
