@@ -23,6 +23,8 @@ extern const BuiltinFamily g_ArrayBuiltins;      // arrays, maps, their search, 
 extern const BuiltinFamily g_IntControlBuiltins;     // IntControl, with its route to the host
 extern const BuiltinFamily g_ScriptBoxBuiltins;      // Message, Pause, AskYesNo
 extern const BuiltinFamily g_ItemListBoxBuiltins;    // the item-list and text boxes
+extern const BuiltinFamily g_PromptBoxBuiltins;      // AskLine, AskPassword, AskTextBox, Display
+extern const BuiltinFamily g_ChooserBuiltins;        // AskFileName, AskDirectory, AskColor, AskFont
 extern const BuiltinFamily g_WindowSearchBuiltins;   // window tests, waits and identifiers
 extern const BuiltinFamily g_WindowActivateBuiltins; // WinActivate and WinActivChild
 extern const BuiltinFamily g_WindowStateBuiltins;    // WinClose, WinHide, WinShow, WinState, ...
@@ -121,6 +123,8 @@ static const BuiltinFamily* const kFamilies[] = {
     &g_IntControlBuiltins,
     &g_ScriptBoxBuiltins,
     &g_ItemListBoxBuiltins,
+    &g_PromptBoxBuiltins,
+    &g_ChooserBuiltins,
     &g_WindowSearchBuiltins,
     &g_WindowActivateBuiltins,
     &g_WindowStateBuiltins,
@@ -250,6 +254,19 @@ bool ArgIsWide(const BuiltinCall& call, int i)
     default:
         return false;
     }
+}
+
+const wchar_t* ArgWTextConverted(BDS* ctx, BuiltinCall& call, int i)
+{
+    if (!HasArg(call, i))
+        return L"";
+    resultants& arg = call.args[i];
+    if (!(arg.flags & VF_UNICODE) && !ValueToWide(ctx, &arg)) {
+        if (!ctx->nErrorCode)
+            SetError(ctx, 3820);
+        return nullptr;
+    }
+    return ValueWText(ctx, &arg);
 }
 
 bool WideFormAvailable(BDS* ctx)

@@ -26,6 +26,7 @@
 #include "engine/native/host_call_state.h"
 #include "engine/native/native_state.h"
 #include "engine/ui/box_state.h"
+#include "engine/ui/prompt_box_state.h"
 #include "engine/dialog/dialog_state.h"
 #include "engine/ui/window_ops_state.h"
 #include "engine/dialog/classic_state.h"
@@ -140,6 +141,7 @@ struct BDS {
     HostCallState host;
     HostServiceState services;
     BoxState box;
+    PromptBoxState prompt;
     WindowOpsState winops;
     FileOpsState fileops;
     PipeLockState pipeLock;

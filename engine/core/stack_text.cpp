@@ -46,15 +46,6 @@ void FrameKindWord(const StructFrame& frame, char* out, size_t size)
     lstrcpynA(out, word, static_cast<int>(size));
 }
 
-const char* FileNamePart(const char* path)
-{
-    const char* name = path;
-    for (const char* p = path; *p; ++p)
-        if (*p == '\\' || *p == '/' || *p == ':')
-            name = p + 1;
-    return name;
-}
-
 void SetColumn(HWND listView, int row, int column, const char* text)
 {
     LVITEMA item{};
@@ -64,6 +55,36 @@ void SetColumn(HWND listView, int row, int column, const char* text)
 }
 
 }  // namespace
+
+const char* PathNameAndExtension(const char* path)
+{
+    const char* name = path;
+    for (const char* p = path; *p; ++p)
+        if (*p == '\\' || *p == '/' || *p == ':')
+            name = p + 1;
+    return name;
+}
+
+void ShortStackLineText(const char* text, char* out, size_t size)
+{
+    if (std::strlen(text) > 32)
+        std::snprintf(out, size, "%.29s...", text);
+    else
+        lstrcpynA(out, text, static_cast<int>(size));
+}
+
+void InsertStackRow(HWND listView, const char* const cells[STACK_ROW_CELLS])
+{
+    LVITEMA item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = static_cast<int>(SendMessageA(listView, LVM_GETITEMCOUNT, 0, 0));
+    item.pszText = const_cast<char*>(cells[0]);
+    int row = static_cast<int>(SendMessageA(listView, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    if (row < 0)
+        return;
+    for (int column = 1; column < STACK_ROW_CELLS; ++column)
+        SetColumn(listView, row, column, cells[column]);
+}
 
 void FormatStackEntry(BDS* ctx, uint32_t index, const StructFrame& frame, char* out, size_t size, bool padded,
                       HWND listView)
@@ -96,32 +117,20 @@ void FormatStackEntry(BDS* ctx, uint32_t index, const StructFrame& frame, char* 
         return;
     }
     char shortText[40];
-    if (std::strlen(text) > 32)
-        std::snprintf(shortText, sizeof shortText, "%.29s...", text);
-    else
-        lstrcpynA(shortText, text, sizeof shortText);
-    const char* file = FileNamePart(where.file);
+    ShortStackLineText(text, shortText, sizeof shortText);
+    const char* file = PathNameAndExtension(where.file);
     if (!listView) {
         std::snprintf(out, size, "%3u %-14s %6lu %-32s %s", index + 1, kind, static_cast<unsigned long>(line),
                       shortText, file);
         return;
     }
-    char column[64];
-    LVITEMA item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = static_cast<int>(SendMessageA(listView, LVM_GETITEMCOUNT, 0, 0));
-    std::snprintf(column, sizeof column, "%3u", index + 1);
-    item.pszText = column;
-    int row = static_cast<int>(SendMessageA(listView, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-    if (row < 0)
-        return;
-    std::snprintf(column, sizeof column, "%-14s", kind);
-    SetColumn(listView, row, 1, column);
-    std::snprintf(column, sizeof column, "%6lu", static_cast<unsigned long>(line));
-    SetColumn(listView, row, 2, column);
-    std::snprintf(column, sizeof column, "%-32s", shortText);
-    SetColumn(listView, row, 3, column);
-    SetColumn(listView, row, 4, file);
+    char number[8], kindCell[24], lineCell[24], textCell[48];
+    std::snprintf(number, sizeof number, "%3u", index + 1);
+    std::snprintf(kindCell, sizeof kindCell, "%-14s", kind);
+    std::snprintf(lineCell, sizeof lineCell, "%6lu", static_cast<unsigned long>(line));
+    std::snprintf(textCell, sizeof textCell, "%-32s", shortText);
+    const char* cells[STACK_ROW_CELLS] = {number, kindCell, lineCell, textCell, file};
+    InsertStackRow(listView, cells);
     if (out && size)
         out[0] = 0;
 }

@@ -46,6 +46,15 @@ int StructureStackText(BDS* ctx, resultants* out, bool padded, bool crlf);
 void FormatStackEntry(BDS* ctx, uint32_t index, const StructFrame& frame, char* out, size_t size,
                       bool padded, HWND listView);
 
+// The five cells of a traceback row ("#", type, line number, line, source file).
+constexpr int STACK_ROW_CELLS = 5;
+// Adds a row of five cells at the end of a report-view list.
+void InsertStackRow(HWND listView, const char* const cells[STACK_ROW_CELLS]);
+// A line for the traceback's line column: longer than 32 characters, its first 29 and "...".
+void ShortStackLineText(const char* text, char* out, size_t size);
+// The name and extension of a path (after its last "\", "/" or ":").
+const char* PathNameAndExtension(const char* path);
+
 // ---------------------------------------------------------------- shared routines
 
 // "INT", "STRING", "FILE", "BINBUF", "ARRAY", "VARIANT_BSTR", ... joined by "/";

@@ -66,8 +66,9 @@ int MissingArgument(BDS* ctx)
     return 0;
 }
 
+// *reported tells that the failure was already reported with the control's name.
 int ServeObjectRequest(BDS* ctx, Dialog6Record* dlg, HWND dialog, const ControlRequestBlock* request,
-                       const ObjectRequestBlock* block)
+                       const ObjectRequestBlock* block, bool* reported)
 {
     if (request->code == OBJECT_GET_PICTURE) {
         if (!block->fourth)
@@ -79,6 +80,7 @@ int ServeObjectRequest(BDS* ctx, Dialog6Record* dlg, HWND dialog, const ControlR
     }
     int index = -1;
     DialogControlRecord* control = FindDialogControl(ctx, dlg, request->control, &index);
+    *reported = true;
     if (!control)
         return 0;
     if (control->type != CT_COMCONTROL || !control->window) {
@@ -86,6 +88,7 @@ int ServeObjectRequest(BDS* ctx, Dialog6Record* dlg, HWND dialog, const ControlR
             return DialogFail(ctx, ERR_NOT_SUPPORTED, nullptr, control->name);
         return DialogFailNumber(ctx, ERR_NOT_SUPPORTED, control->number);
     }
+    *reported = false;
     switch (request->code) {
     case OBJECT_ADD_EVENT: {
         if (!block->fourth || !block->fifth)
@@ -125,10 +128,11 @@ LRESULT ServeDialogObject(BDS* ctx, Dialog6Record* dlg, HWND dialog, WPARAM wPar
         return RefuseRequest(ctx, wParam);
     SetResultInt(ctx, block->result, 0);
     uint16_t before = ctx->nErrorCode;
-    int done = ServeObjectRequest(ctx, dlg, dialog, request, block);
+    bool reported = false;
+    int done = ServeObjectRequest(ctx, dlg, dialog, request, block, &reported);
     if (done && request->code <= OBJECT_REMOVE_EVENT)
         SetResultInt(ctx, block->result, 1);
-    if (ctx->nErrorCode && ctx->nErrorCode != before)
+    if (ctx->nErrorCode && ctx->nErrorCode != before && !reported)
         DialogErrorReport(ctx, ctx->nErrorCode, nullptr, nullptr);
     return done && !ctx->nErrorCode ? 1 : 0;
 }

@@ -3,6 +3,7 @@
 // set a text, select an item, type keys), so tests see and use boxes as a person does.
 // One command per run; results are printed as lines "KIND key=value ... text=<rest>".
 #include <windows.h>
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <cstdio>
@@ -31,9 +32,11 @@ const char kUsage[] =
     "commands:\n"
     "  list                the matching windows now            wait     wait for a window\n"
     "  gone                wait until no window matches        dump     window, controls, texts, items\n"
-    "  text                text of the control (or window)     items    items of a list or combo box\n"
-    "  click               press the button                    close    post WM_CLOSE to the window\n"
+    "  text                text of the control (or window)     items    items of a list or combo box,\n"
+    "                                                               or a list view's rows (columns joined by tabs)\n"
+    "  click [--post]      press the button (--post: do not wait for what it does)\n"
     "  rclick              right-click the control (mouse input)\n"
+    "  close               post WM_CLOSE to the window\n"
     "  settext --text T    set the control's text\n"
     "  select --item T | --pos N   select an item of a list or combo box and notify its owner\n"
     "  keys --keys K       bring the window forward and type K; {ENTER} {TAB} {ESC} {F4}\n"
@@ -44,7 +47,7 @@ const char kUsage[] =
 struct Args {
     std::string command;
     std::wstring title, titleExact, className, controlClass, button, text, item, keys;
-    bool hasTitle = false, hasTitleExact = false, hasClass = false, hidden = false;
+    bool hasTitle = false, hasTitleExact = false, hasClass = false, hidden = false, post = false;
     DWORD pid = 0;
     HWND hwnd = nullptr;
     DWORD timeout = 5000;
@@ -138,7 +141,7 @@ std::wstring WithoutMnemonic(const std::wstring& text)
     return out;
 }
 
-enum class ListKind { None, ListBox, ComboBox };
+enum class ListKind { None, ListBox, ComboBox, ListView };
 
 ListKind KindOf(HWND w)
 {
@@ -147,6 +150,8 @@ ListKind KindOf(HWND w)
         return ListKind::ListBox;
     if (SameText(cls, L"ComboBox"))
         return ListKind::ComboBox;
+    if (SameText(cls, L"SysListView32"))
+        return ListKind::ListView;
     return ListKind::None;
 }
 
@@ -155,6 +160,59 @@ struct Item {
     bool selected;
 };
 
+LONG_PTR SendFor(HWND w, UINT message, WPARAM wp, LPARAM lp)
+{
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(w, message, wp, lp, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result))
+        return -1;
+    return static_cast<LONG_PTR>(result);
+}
+
+// The rows of a list view, its columns joined by tabs. List-view messages carry pointers
+// that the system does not carry across processes, so the record and the text buffer live
+// in the list's own process for the time of the reading.
+std::vector<Item> ListViewItemsOf(HWND w)
+{
+    constexpr int kTextChars = 1024;
+    std::vector<Item> items;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process)
+        return items;
+    SIZE_T bytes = sizeof(LVITEMW) + kTextChars * sizeof(wchar_t);
+    auto* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT, PAGE_READWRITE));
+    if (remote) {
+        LONG_PTR rows = SendFor(w, LVM_GETITEMCOUNT, 0, 0);
+        HWND header = reinterpret_cast<HWND>(SendFor(w, LVM_GETHEADER, 0, 0));
+        LONG_PTR columns = header ? SendFor(header, HDM_GETITEMCOUNT, 0, 0) : 1;
+        if (columns < 1)
+            columns = 1;
+        for (LONG_PTR row = 0; row < rows && row < 100000; ++row) {
+            std::wstring line;
+            for (LONG_PTR column = 0; column < columns; ++column) {
+                LVITEMW item{};
+                item.iSubItem = static_cast<int>(column);
+                item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(LVITEMW));
+                item.cchTextMax = kTextChars;
+                wchar_t text[kTextChars] = {};
+                SIZE_T done = 0;
+                if (WriteProcessMemory(process, remote, &item, sizeof item, &done) &&
+                    SendFor(w, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote)) >= 0)
+                    ReadProcessMemory(process, remote + sizeof(LVITEMW), text, sizeof text - sizeof(wchar_t), &done);
+                if (column)
+                    line += L'\t';
+                line += text;
+            }
+            bool selected = SendFor(w, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) > 0;
+            items.push_back({line, selected});
+        }
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return items;
+}
+
 // Items through the wide messages only: they are the ones marshalled across processes.
 std::vector<Item> ItemsOf(HWND w)
 {
@@ -162,6 +220,8 @@ std::vector<Item> ItemsOf(HWND w)
     ListKind kind = KindOf(w);
     if (kind == ListKind::None)
         return items;
+    if (kind == ListKind::ListView)
+        return ListViewItemsOf(w);
     bool list = kind == ListKind::ListBox;
     DWORD_PTR count = 0, current = 0;
     SendMessageTimeoutW(w, list ? LB_GETCOUNT : CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &count);
@@ -505,10 +565,16 @@ int CmdDump(HWND w)
     return EXIT_OK;
 }
 
-int CmdClick(HWND control)
+int CmdClick(HWND control, bool post)
 {
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(control, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result)) {
+    if (post) {
+        // A button that opens a modal box answers only when that box is gone.
+        if (!PostMessageW(control, BM_CLICK, 0, 0)) {
+            fprintf(stderr, "winprobe: the click could not be posted\n");
+            return EXIT_FAILED;
+        }
+    } else if (!SendMessageTimeoutW(control, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result)) {
         fprintf(stderr, "winprobe: the button did not take the click\n");
         return EXIT_FAILED;
     }
@@ -532,7 +598,7 @@ int CmdSetText(HWND target, const std::wstring& text)
 int CmdSelect(HWND control, const Args& a)
 {
     ListKind kind = KindOf(control);
-    if (kind == ListKind::None) {
+    if (kind == ListKind::None || kind == ListKind::ListView) {
         fprintf(stderr, "winprobe: the control is not a list box or combo box\n");
         return EXIT_FAILED;
     }
@@ -667,6 +733,8 @@ bool ParseArgs(int argc, wchar_t** argv, Args& a)
             a.hwnd = reinterpret_cast<HWND>(static_cast<intptr_t>(n));
         } else if (o == L"--hidden") {
             a.hidden = true;
+        } else if (o == L"--post") {
+            a.post = true;
         } else if (o == L"--timeout") {
             if (!number(n) || n < 0) return false;
             a.timeout = static_cast<DWORD>(n);
@@ -737,7 +805,7 @@ int Run(const Args& a)
         return EXIT_OK;
     }
     if (c == "click")
-        return CmdClick(control);
+        return CmdClick(control, a.post);
     if (c == "rclick")
         return CmdRightClick(window, control);
     if (c == "close") {
