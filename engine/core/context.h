@@ -31,6 +31,7 @@
 #include "engine/ui/window_ops_state.h"
 #include "engine/dialog/classic_state.h"
 #include "engine/core/var_hints.h"
+#include "engine/core/cache_state.h"
 #include "engine/files/registry_state.h"
 #include "engine/system/logon_state.h"
 #include "engine/core/trace_state.h"
@@ -46,7 +47,6 @@ using PfnParentCommand = int32_t (*)(HWND hwnd, HINSTANCE hInstance, uint32_t in
                                      ExtArgRecord* scratch);
 
 constexpr int MAX_STRUCT_FRAMES = 100;
-constexpr int MAX_SCOPES = 101;
 constexpr int MAX_UDFS = 512;
 constexpr int UDF_BLOCKS = 32;
 constexpr int TEXTBUF = 2050;
@@ -146,6 +146,7 @@ struct BDS {
     FileOpsState fileops;
     PipeLockState pipeLock;
     VarHintState varHints;
+    CacheState cache;
     RegistryState registry;
     LogonState logon;
     TraceState trace;

@@ -232,12 +232,13 @@ void ResolveOptionalApis(BDS* ctx)
     }
 }
 
-// The DrawDib functions, when the video library is present; kept while it stays loaded.
-void LoadDrawDib(BDS* ctx)
+}  // namespace
+
+bool LoadDrawDib(BDS* ctx)
 {
     OptionalApis& api = ctx->eng.api;
     if (api.hMsvfw32 && GetModuleHandleA("msvfw32.dll") == api.hMsvfw32)
-        return;
+        return api.pfnDrawDibDraw != nullptr;
     UINT oldMode = SetErrorMode(SEM_NOOPENFILEERRORBOX | SEM_FAILCRITICALERRORS);
     api.hMsvfw32 = LoadLibraryA("msvfw32.dll");
     SetErrorMode(oldMode);
@@ -245,7 +246,10 @@ void LoadDrawDib(BDS* ctx)
     api.pfnDrawDibRealize = Resolve<FARPROC>(api.hMsvfw32, "DrawDibRealize");
     api.pfnDrawDibDraw = Resolve<FARPROC>(api.hMsvfw32, "DrawDibDraw");
     api.pfnDrawDibClose = Resolve<FARPROC>(api.hMsvfw32, "DrawDibClose");
+    return api.pfnDrawDibDraw != nullptr;
 }
+
+namespace {
 
 // ---------------------------------------------------------------- operations
 
@@ -285,7 +289,7 @@ uint32_t InitialiseContext(HGLOBAL handle, uintptr_t hostInstance, uintptr_t pro
     ResolveOptionalApis(ctx);
     ctx->eng.ctl.SendInputUnicodeEntry = ctx->eng.api.pfnSendInput;   // IntControl 88 changes it
     FillSystemEntries(&ctx->eng.system);
-    LoadDrawDib(ctx);
+    // The video library is loaded when a DrawDib function is first needed (LoadDrawDib).
     return sizeof(VariableEntry);
 }
 

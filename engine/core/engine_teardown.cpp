@@ -10,6 +10,8 @@
 #include "engine/core/dialog_registry.h"
 #include "engine/core/engine_setup.h"
 #include "engine/core/errors.h"
+#include "engine/core/keyword_index.h"
+#include "engine/core/line_cache.h"
 #include "engine/core/neighbour_services.h"
 #include "engine/core/pump.h"
 #include "engine/data/binary_buffer.h"
@@ -59,6 +61,7 @@ void ReleaseLeftoverScopes(BDS* ctx)
         ReleaseTableValues(ctx, scope.hTable, scope.used, scope.capacity);
         UnlockAndFree(scope.hTable);
         scope = ScopeSlot{};
+        ctx->run.scopeVars[slot] = nullptr;
     }
 }
 
@@ -114,6 +117,7 @@ void TearDownContext(BDS* ctx)
     ReleaseTableValues(ctx, ctx->hVarTable, ctx->nVarUsed, ctx->nVarCapacity);
     ReleaseLeftoverScopes(ctx);
     FreeSpareScopeTables(ctx);
+    FreeCallPool(ctx);
 
     NotifyExtendersOfEnd(ctx);
     OpenKeyTableFree(ctx);
@@ -137,6 +141,8 @@ void TearDownContext(BDS* ctx)
     EnvironmentBlockFree(ctx);
 
     FreeOptionalLibraries(ctx);
+    KeywordIndexFree(ctx);
+    LineCacheFree(ctx);
     DlgPointForget(ctx);
     ctx->heap.binding = nullptr;   // the host's record may go with the instance
 }

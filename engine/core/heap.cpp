@@ -20,6 +20,7 @@
 #include "engine/core/context.h"
 #include "engine/core/messages.h"
 #include "engine/core/module.h"
+#include "engine/core/text_append.h"
 #include "engine/ui/message_box.h"
 
 namespace {
@@ -338,6 +339,7 @@ extern "C" void VFree(BDS* ctx, uint64_t offset)
 {
     if (!ctx || !ctx->HeapBase || offset == 0 || ctx->heap.endMarker < HEADER_SIZE)
         return;
+    ForgetTextLength(ctx, offset);
     FreePlan plan;
     if (int damage = PlanFree(ctx, offset, &plan)) {
         ShowDamageBox(ctx, damage);   // nothing is freed: a damaged block is left alone
@@ -365,6 +367,7 @@ void VShrink(BDS* ctx, uint64_t offset, uint64_t keep)
     FreePlan plan;
     if (PlanFree(ctx, offset, &plan) != 0)
         return;   // not a sound block in use: left as it is
+    ForgetTextLength(ctx, offset);
     uint64_t need = (keep + 27) & ~uint64_t(3);
     if (need < MIN_BLOCK)
         need = MIN_BLOCK;
@@ -380,6 +383,18 @@ void VShrink(BDS* ctx, uint64_t offset, uint64_t keep)
     SetWord(ctx, tail + 8, tailSize);
     SetWord(ctx, tail + tailSize - 8, TAG_USED);
     VFree(ctx, tail + 16);
+}
+
+uint64_t VBlockRoom(BDS* ctx, uint64_t offset)
+{
+    if (!ctx || !ctx->HeapBase || offset < HEADER_SIZE + 16 || ctx->heap.endMarker < HEADER_SIZE
+        || offset - 16 > ctx->heap.endMarker - MIN_BLOCK)
+        return 0;
+    uint64_t block = offset - 16;
+    uint64_t size = SizeOf(ctx, block);
+    if (Word(ctx, block) != TAG_USED || !InsideBlocks(ctx, block, size) || Word(ctx, block + size - 8) != TAG_USED)
+        return 0;
+    return size - OVERHEAD;
 }
 
 char* HeapPtr(BDS* ctx, uint64_t offset)

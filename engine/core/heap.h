@@ -33,5 +33,9 @@ uint64_t HeapBytesInUse(const BDS* ctx);
 // they make a block of their own; the block keeps its offset and its first `keep` bytes.
 void VShrink(BDS* ctx, uint64_t offset, uint64_t keep);
 
+// Bytes a block in use can hold (its whole size less the overhead), 0 for an offset that
+// is not a sound block in use. A text may grow in place up to this length, its NUL included.
+uint64_t VBlockRoom(BDS* ctx, uint64_t offset);
+
 // Address of a heap offset; null for offset 0 ("no text") or a context without a heap.
 char* HeapPtr(BDS* ctx, uint64_t offset);

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/core/charclass.h"
+#include "engine/core/keyword_index.h"
 #include "engine/core/runloop.h"
 #include "engine/core/short_text.h"
 #include "engine/core/tokenizer.h"
@@ -92,12 +93,8 @@ bool IsObjectExpression(BDS* ctx, const char* prog)
     if (*p != '[')
         return false;
     // Balanced groups of square brackets, several in a row, then a full stop.
-    while (*p == '[') {
-        p = SkipBracketGroup(p);
-        if (!p)
-            return false;
-    }
-    if (*p != '.')
+    p = SkipBracketGroups(p);
+    if (!p || *p != '.')
         return false;
     char name[WORD_MAX + 1];
     std::memcpy(name, prog, length);
@@ -261,6 +258,16 @@ int FindKeyword(BDS* ctx, int wordMode)
     }
     if (ctx->nErrorCode)   // a pointer that could not be resolved
         return 0;
+    if (wordMode) {
+        uint16_t id = 0;
+        KeywordIndexAnswer answer = KeywordIndexFind(ctx, prog, &id);
+        if (answer == KI_FOUND) {
+            ctx->delim_type = id;
+            return 1;
+        }
+        if (answer == KI_NONE)
+            return 0;
+    }
     int found = FindStatic(prog, wordMode != 0);
     if (found >= 0) {
         ctx->delim_type = static_cast<uint16_t>(found);

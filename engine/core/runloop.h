@@ -79,6 +79,13 @@ struct ParseStateSave {
     char token[TEXTBUF];
 };
 void SaveParseState(BDS* ctx, ParseStateSave* save);
+
+// The run loop's line buffer (TEXTBUF bytes) for nesting level `level`, from the call
+// pool; given back with GiveLineBuffer. Null when no memory could be had.
+char* TakeLineBuffer(BDS* ctx, uint32_t level);
+void GiveLineBuffer(BDS* ctx, uint32_t level, char* line);
+// Frees the pooled buffers (engine tear-down).
+void FreeCallPool(BDS* ctx);
 // Whether the script's thread has stack left for one more nested call.
 bool StackRoomForCall();
 void RestoreParseState(BDS* ctx, const ParseStateSave* save);

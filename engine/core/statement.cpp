@@ -10,6 +10,7 @@
 #include "engine/core/run_services.h"
 #include "engine/core/runloop.h"
 #include "engine/core/statement_internal.h"
+#include "engine/core/trace.h"
 #include "engine/ui/message_box.h"
 
 #include <cmath>
@@ -970,7 +971,10 @@ int ExecuteStatement(BDS* ctx, resultants* result, RunSite* site)
         return 1;
     }
     ctx->run.nTraceEvent = 0;
+    // An assignment's value is wanted afterwards only by the trace and the debugger.
+    ctx->run.bValueUnused = 1;
     ProcessSubExpression(ctx, result, 1, throughPointer, site);
+    ctx->run.bValueUnused = 0;
     if (ctx->nErrorCode)
         return 0;
     if (!AtLineEnd(ctx)) {

@@ -4,6 +4,7 @@
 #include "engine/core/runloop.h"
 #include "engine/native/callbacks.h"
 #include "engine/core/errors.h"
+#include "engine/core/keyword_index.h"
 #include "engine/core/run_hooks.h"
 #include "engine/core/trace.h"
 #include "engine/core/run_services.h"
@@ -169,18 +170,29 @@ uint32_t TakeScopeSlot(BDS* ctx, uint16_t capacity)
         if (s.hTable)
             continue;
         // A zeroed table of an ended scope is taken before a new one is made: a call of a
-        // function would otherwise clear a whole table (MaxVars entries) every time.
+        // function would otherwise clear a whole table (MaxVars entries) every time. A
+        // function's table stays locked while its slot lives, and while it waits for reuse.
         HGLOBAL h = nullptr;
+        VariableEntry* vars = nullptr;
         for (int i = 0; i < SPARE_SCOPE_TABLES && !h; ++i) {
             if (ctx->run.hSpareTables[i] && ctx->run.spareCapacity[i] == capacity) {
                 h = ctx->run.hSpareTables[i];
+                vars = ctx->run.spareVars[i];
                 ctx->run.hSpareTables[i] = nullptr;
+                ctx->run.spareVars[i] = nullptr;
+            }
+        }
+        if (!h) {
+            h = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(capacity) * sizeof(VariableEntry));
+            vars = h ? static_cast<VariableEntry*>(GlobalLock(h)) : nullptr;
+            if (h && !vars) {
+                GlobalFree(h);
+                h = nullptr;
             }
         }
         if (!h)
-            h = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(capacity) * sizeof(VariableEntry));
-        if (!h)
             return 0;
+        ctx->run.scopeVars[slot] = vars;
         s.slot = static_cast<uint16_t>(slot);
         s.hTable = h;
         s.serial = ++ctx->nScopeSerial;
@@ -201,22 +213,26 @@ int FreeScopeSlot(BDS* ctx, uint32_t slot)
     ScopeSlot& s = ctx->aScopes[slot];
     if (s.hTable) {
         // The entries in use are cleared (their values were released by the caller) and
-        // the table is kept for the next scope when there is room.
+        // the table is kept, still locked, for the next scope when there is room.
         bool kept = false;
-        if (auto* vars = static_cast<VariableEntry*>(GlobalLock(s.hTable))) {
+        VariableEntry* vars = ctx->run.scopeVars[slot];
+        if (vars) {
             std::memset(vars, 0, static_cast<size_t>(s.used < s.capacity ? s.used : s.capacity) * sizeof(VariableEntry));
-            GlobalUnlock(s.hTable);
             for (int i = 0; i < SPARE_SCOPE_TABLES && !kept; ++i) {
                 if (!ctx->run.hSpareTables[i]) {
                     ctx->run.hSpareTables[i] = s.hTable;
                     ctx->run.spareCapacity[i] = s.capacity;
+                    ctx->run.spareVars[i] = vars;
                     kept = true;
                 }
             }
+            if (!kept)
+                GlobalUnlock(s.hTable);
         }
         if (!kept)
             GlobalFree(s.hTable);
     }
+    ctx->run.scopeVars[slot] = nullptr;
     std::memset(&s, 0, sizeof s);
     return 1;
 }
@@ -224,27 +240,30 @@ int FreeScopeSlot(BDS* ctx, uint32_t slot)
 void FreeSpareScopeTables(BDS* ctx)
 {
     for (int i = 0; i < SPARE_SCOPE_TABLES; ++i) {
-        if (ctx->run.hSpareTables[i])
+        if (ctx->run.hSpareTables[i]) {
+            GlobalUnlock(ctx->run.hSpareTables[i]);
             GlobalFree(ctx->run.hSpareTables[i]);
+        }
         ctx->run.hSpareTables[i] = nullptr;
+        ctx->run.spareVars[i] = nullptr;
         ctx->run.spareCapacity[i] = 0;
     }
 }
 
 int SwitchVarScope(BDS* ctx, uint32_t slot, ScopeSave* save)
 {
-    if (slot >= MAX_SCOPES || !ctx->aScopes[slot].hTable)
-        return 0;
     uint32_t current = ctx->nScopeCurrent;
-    if (current < MAX_SCOPES)
-        ctx->aScopes[current].used = ctx->nVarUsed;
     save->slot = current;
     save->hTable = ctx->hVarTable;
     save->serial = ctx->nScopeCurrentSerial;
     save->tick = ctx->nScopeCurrentTick;
     save->capacity = ctx->nVarCapacity;
-    if (ctx->hVarTable)
-        GlobalUnlock(ctx->hVarTable);
+    save->vars = ctx->pVars;     // stays locked: the caller comes back to it
+    save->lockedHere = false;
+    if (slot >= MAX_SCOPES || !ctx->aScopes[slot].hTable)
+        return 0;
+    if (current < MAX_SCOPES)
+        ctx->aScopes[current].used = ctx->nVarUsed;
     ScopeSlot& s = ctx->aScopes[slot];
     ctx->nScopeCurrent = slot;
     ctx->hVarTable = s.hTable;
@@ -252,7 +271,14 @@ int SwitchVarScope(BDS* ctx, uint32_t slot, ScopeSave* save)
     ctx->nVarUsed = s.used;
     ctx->nScopeCurrentSerial = s.serial;
     ctx->nScopeCurrentTick = s.tick;
-    ctx->pVars = static_cast<VariableEntry*>(GlobalLock(s.hTable));
+    // A function's table is held locked while its slot lives; another one is locked now.
+    VariableEntry* held = slot > 0 ? ctx->run.scopeVars[slot] : nullptr;
+    if (held) {
+        ctx->pVars = held;
+    } else {
+        ctx->pVars = static_cast<VariableEntry*>(GlobalLock(s.hTable));
+        save->lockedHere = ctx->pVars != nullptr;
+    }
     return ctx->pVars ? 1 : 0;
 }
 
@@ -260,7 +286,7 @@ int RestoreVarScope(BDS* ctx, const ScopeSave* save)
 {
     if (ctx->nScopeCurrent < MAX_SCOPES)
         ctx->aScopes[ctx->nScopeCurrent].used = ctx->nVarUsed;
-    if (ctx->hVarTable && ctx->pVars)
+    if (save->lockedHere && ctx->hVarTable)
         GlobalUnlock(ctx->hVarTable);
     ctx->nScopeCurrent = save->slot;
     ctx->hVarTable = save->hTable;
@@ -268,7 +294,7 @@ int RestoreVarScope(BDS* ctx, const ScopeSave* save)
     ctx->nScopeCurrentSerial = save->serial;
     ctx->nScopeCurrentTick = save->tick;
     ctx->nVarUsed = save->slot < MAX_SCOPES ? ctx->aScopes[save->slot].used : ctx->nVarUsed;
-    ctx->pVars = static_cast<VariableEntry*>(GlobalLock(save->hTable));
+    ctx->pVars = save->vars ? save->vars : static_cast<VariableEntry*>(GlobalLock(save->hTable));
     return ctx->pVars ? 1 : 0;
 }
 
@@ -292,6 +318,13 @@ bool StackRoomForCall()
     constexpr size_t kRoomNeeded = 256 * 1024;
     volatile char here = 0;
     auto* at = const_cast<char*>(&here);
+    // The low end of a thread's stack never moves: it is asked for once per thread (scripts
+    // run on one thread; another one asks again).
+    static DWORD knownThread;
+    static char* knownLow;
+    DWORD thread = GetCurrentThreadId();
+    if (knownLow && knownThread == thread && at > knownLow)
+        return static_cast<size_t>(at - knownLow) >= kRoomNeeded;
     char* low = nullptr;
     if (PfnStackLimits limits = StackLimitsFunction()) {
         ULONG_PTR lowest = 0, highest = 0;
@@ -305,17 +338,22 @@ bool StackRoomForCall()
             return true;
         low = static_cast<char*>(info.AllocationBase);
     }
+    knownThread = thread;
+    knownLow = low;
     auto room = static_cast<size_t>(at - low);
     return room >= kRoomNeeded;
 }
 
+// The token's text alone is kept: what lies behind its NUL is never read.
 void SaveParseState(BDS* ctx, ParseStateSave* save)
 {
     save->prog = ctx->prog;
     save->tokenKind = ctx->nTokenKind;
     save->delimType = ctx->delim_type;
     save->front = ctx->front;
-    std::memcpy(save->token, ctx->szToken, TEXTBUF);
+    size_t n = strnlen(ctx->szToken, TEXTBUF - 1);
+    std::memcpy(save->token, ctx->szToken, n);
+    save->token[n] = 0;
 }
 
 void RestoreParseState(BDS* ctx, const ParseStateSave* save)
@@ -326,7 +364,60 @@ void RestoreParseState(BDS* ctx, const ParseStateSave* save)
     ctx->delim_type = save->delimType;
     ctx->front = save->front;
     ctx->front.pNameMap = names;
-    std::memcpy(ctx->szToken, save->token, TEXTBUF);
+    std::memcpy(ctx->szToken, save->token, strnlen(save->token, TEXTBUF - 1) + 1);
+}
+
+// ---------------------------------------------------------------- the call pool
+// The buffers of a call and of a run of lines are kept per nesting level and reused, so a
+// call allocates nothing; levels beyond the pool take a buffer of their own each time.
+
+namespace {
+
+template <typename T>
+T* TakePooled(T** pool, uint32_t level)
+{
+    if (level < CALL_POOL) {
+        if (!pool[level])
+            pool[level] = static_cast<T*>(HeapAlloc(GetProcessHeap(), 0, sizeof(T)));
+        return pool[level];
+    }
+    return static_cast<T*>(HeapAlloc(GetProcessHeap(), 0, sizeof(T)));
+}
+
+template <typename T>
+void GivePooled(T** pool, uint32_t level, T* buffer)
+{
+    if (buffer && (level >= CALL_POOL || pool[level] != buffer))
+        HeapFree(GetProcessHeap(), 0, buffer);
+}
+
+struct LineBuffer {
+    char text[TEXTBUF];
+};
+
+}  // namespace
+
+char* TakeLineBuffer(BDS* ctx, uint32_t level)
+{
+    LineBuffer* buffer = TakePooled(reinterpret_cast<LineBuffer**>(ctx->run.lineBuffers), level);
+    return buffer ? buffer->text : nullptr;
+}
+
+void GiveLineBuffer(BDS* ctx, uint32_t level, char* line)
+{
+    GivePooled(reinterpret_cast<LineBuffer**>(ctx->run.lineBuffers), level, reinterpret_cast<LineBuffer*>(line));
+}
+
+void FreeCallPool(BDS* ctx)
+{
+    for (int i = 0; i < CALL_POOL; ++i) {
+        if (ctx->run.lineBuffers[i])
+            HeapFree(GetProcessHeap(), 0, ctx->run.lineBuffers[i]);
+        if (ctx->run.parseSaves[i])
+            HeapFree(GetProcessHeap(), 0, ctx->run.parseSaves[i]);
+        ctx->run.lineBuffers[i] = nullptr;
+        ctx->run.parseSaves[i] = nullptr;
+    }
 }
 
 void SaveCaller(BDS* ctx, CallerState& s)
@@ -449,7 +540,8 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
             CallHostFileHook(ctx, ctx->szSourceFile, 1);
     }
 
-    auto* parse = static_cast<ParseStateSave*>(HeapAlloc(GetProcessHeap(), 0, sizeof(ParseStateSave)));
+    uint32_t level = ctx->nUdfDepth - 1;
+    ParseStateSave* parse = TakePooled(ctx->run.parseSaves, level);
     if (!parse) {
         FreeScopeSlot(ctx, slot);
         --ctx->nStructDepth;
@@ -478,7 +570,7 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
             FreeScopeSlot(ctx, slot);
             RestoreCaller(ctx, caller);
             RestoreParseState(ctx, parse);
-            HeapFree(GetProcessHeap(), 0, parse);
+            GivePooled(ctx->run.parseSaves, level, parse);
             --ctx->nStructDepth;
             --ctx->nUdfDepth;
             SetError(ctx, 3673);
@@ -556,7 +648,7 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
         TraceCallEvent(ctx, caller.traceState, TEV_UDF, false, name);
     RestoreCaller(ctx, caller);
     RestoreParseState(ctx, parse);
-    HeapFree(GetProcessHeap(), 0, parse);
+    GivePooled(ctx->run.parseSaves, level, parse);
     --ctx->nUdfDepth;
     uint16_t code = ctx->nErrorCode;
     if (code != 0 && code != CC_STOP && code != CC_CANCEL) {
@@ -640,6 +732,7 @@ int DropUserFunction(BDS* ctx, const char* name)
         std::memcpy(ctx->pUdfRecords[i], ctx->pUdfRecords[i + 1], sizeof(UdfRecord));
     std::memset(ctx->pUdfRecords[ctx->nUdfCount - 1], 0, sizeof(UdfRecord));
     --ctx->nUdfCount;
+    KeywordTablesChanged(ctx);   // the ids above the removed function moved down
     // The running function and the callers kept in the frames move with their records.
     auto follow = [index](uint16_t& running) {
         if (running != UDF_NONE_RUNNING && running > static_cast<uint32_t>(index))
@@ -671,5 +764,6 @@ int DropAllUserFunctions(BDS* ctx)
             std::memset(rec, 0, sizeof *rec);
     }
     ctx->nUdfCount = 0;
+    KeywordTablesChanged(ctx);
     return freed;
 }

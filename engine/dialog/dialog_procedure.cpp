@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/core/context.h"
+#include "engine/core/engine_setup.h"
 #include "engine/core/module.h"
 #include "engine/core/runloop.h"
 #include "engine/dialog/dialog_fields.h"
@@ -180,7 +181,7 @@ bool SetDialogBackground(BDS* ctx, HWND dialog, const wchar_t* text, Dialog6Reco
             if (!ParseColorSpec(wanted.c_str(), &color))
                 return DialogFailW(ctx, ERR_BAD_COLOR, nullptr, wanted.c_str()) != 0;
             brush = CreateSolidBrush(color);
-        } else if (ctx->eng.api.pfnDrawDibDraw) {
+        } else if (LoadDrawDib(ctx)) {
             bitmap = LoadBackgroundBitmap(ctx, wanted.c_str());
             if (!bitmap)
                 return DialogFailW(ctx, ERR_BAD_BITMAP, nullptr, wanted.c_str()) != 0;

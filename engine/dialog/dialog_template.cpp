@@ -6,6 +6,7 @@
 #include <new>
 
 #include "engine/core/context.h"
+#include "engine/core/engine_setup.h"
 #include "engine/dialog/dialog_fields.h"
 #include "engine/dialog/dialog_menus.h"
 #include "engine/dialog/dialog_paint.h"
@@ -60,7 +61,7 @@ const wchar_t kNotFound[] = L"<NOT FOUND>";
 
 // ---------------------------------------------------------------- header
 
-bool DrawDibAvailable(BDS* ctx) { return ctx->eng.api.pfnDrawDibDraw != nullptr; }
+bool DrawDibAvailable(BDS* ctx) { return LoadDrawDib(ctx); }
 
 // "<dialog name><label><value>" as the only text of a size error.
 int HeaderFail(BDS* ctx, uint16_t number, const char* label, const std::wstring& value)

@@ -234,6 +234,7 @@ int CallExtenderFunction(BDS* ctx, int32_t id, resultants* result, const char* t
                                        reinterpret_cast<void*>(&VezudAnswer), &answer, nullptr, records,
                                        count, &scratch);
     }
+    ++ctx->host.nHostEpoch;   // the host may have changed its keyword table meanwhile
     return TakeStatus(ctx, status);
 }
 

@@ -26,7 +26,7 @@ import kvtest  # noqa: E402
 
 SKIP = 77
 DIRECTIVE = re.compile(r"^;\s*test:\s*([\w-]+)\s*(?:=\s*(.*?))?\s*$")
-KNOWN = {"args", "exit", "timeout", "boxes", "hooks", "lang", "tz", "skip", "desktop", "fixtures"}
+KNOWN = {"args", "exit", "timeout", "boxes", "hooks", "lang", "tz", "skip", "desktop", "fixtures", "reserve"}
 # Wine hands on the low byte of a crashed process's exception code.
 CRASHES = {5: " (the host crashed: access violation)", 253: " (the host crashed: stack overflow)",
            116: " (the host crashed: heap corruption)", 255: " (the host was stopped)"}
@@ -272,6 +272,8 @@ def run(opts, directives, script, stem, work, t):
         args.append("--boxes")
     if directives.get("hooks"):
         args += ["--hooks", directives["hooks"]]
+    if directives.get("reserve"):
+        args += ["--reserve", directives["reserve"]]
     if t.desktop:
         args += ["--desktop", t.desktop]
     args += ["--settings-root", t.settings_win, "--pid-file", kvtest.c_path(t.pid_file),
