@@ -157,6 +157,14 @@ HWND CreateComHostWindow(BDS* ctx, Dialog6Record* dlg, DialogControlRecord* cont
                            EngineModule(), &record);
 }
 
+void PassComControlBackColor(DialogControlRecord* control)
+{
+    if (control->type != CT_COMCONTROL || !control->window)
+        return;
+    COLORREF color = control->backColor != NO_COLOR ? control->backColor : GetSysColor(COLOR_BTNFACE);
+    ComHostSetAmbientColor(control->window, color, 0);
+}
+
 void FreezeComControlEvents(Dialog6Record* dlg, int freeze)
 {
     for (DialogControlRecord* c : dlg->controls)

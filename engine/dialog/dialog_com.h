@@ -19,6 +19,9 @@ LRESULT ServeDialogObject(BDS* ctx, Dialog6Record* dlg, HWND dialog, WPARAM wPar
 HWND CreateComHostWindow(BDS* ctx, Dialog6Record* dlg, DialogControlRecord* control, HWND dialog, int index,
                          DWORD style);
 void FreezeComControlEvents(Dialog6Record* dlg, int freeze);
+// The background colour of a COMCONTROL becomes its control's ambient background (the
+// control is told that ambient -701 changed); other controls are left alone.
+void PassComControlBackColor(DialogControlRecord* control);
 
 // ---- COM arrays: a COM array value converted into an ordinary array (`out` takes it);
 // a value that holds no SAFEARRAY is 3650, a failed conversion its own error.

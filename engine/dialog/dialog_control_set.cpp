@@ -8,6 +8,7 @@
 
 #include "engine/core/context.h"
 #include "engine/dialog/dialog_colors.h"
+#include "engine/dialog/dialog_com.h"
 #include "engine/dialog/dialog_controls.h"
 #include "engine/dialog/dialog_fields.h"
 #include "engine/dialog/dialog_filelist.h"
@@ -324,6 +325,7 @@ int SetBackColor(Request& r)
         }
     }
     PassColor(c, true);
+    PassComControlBackColor(c);
     if (IsType(c, {CT_STATICTEXT, CT_RADIOBUTTON, CT_CHECKBOX, CT_VARYTEXT}) && TransparentBack(c))
         RepaintPlace(r.dialog, c);
     return 1;

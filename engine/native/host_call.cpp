@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/com/com_gates.h"
 #include "engine/com/com_value.h"
 #include "engine/core/binding.h"
 #include "engine/core/builtin.h"
@@ -31,6 +32,7 @@ enum : uint16_t {
     ERR_EXT_ARRAY = 1643,
     ERR_NOT_DEFINED = 3046,
     ERR_BAD_INTCONTROL = 3171,
+    ERR_TYPE_MISMATCH = 1257,     // "COM: Type mismatch"
     MSG_EXT_ERROR = 865,          // "ZAL Extender Error:"
     MSG_EXT_UNDEFINED = 866,      // "Extender Error: Undefined error occurred"
     EXT_DETAIL = 999,             // nErrorDetail of a failed host or extender call
@@ -119,6 +121,51 @@ int ShowCallError(BDS* ctx, int32_t status, uint16_t error)
     int goOn = ReportError(ctx, nullptr, 0, 0, errorClass);
     ctx->nLastError = error;
     return goOn;
+}
+
+// Releases the variants that PrepareExtenderComArgs made (the bits of `made`).
+void ReleaseExtenderComArgs(ExtArgRecord* records, uint32_t made)
+{
+    for (int i = 0; i < EXT_MAX_ARGS; ++i) {
+        if (made & (1u << i)) {
+            VariantClear(&records[i].var);
+            records[i].flags = 0;
+        }
+    }
+}
+
+// Object values go to the host and to extenders of interface 4 and up as VT_DISPATCH
+// variants of their own (the engine's object form means nothing outside it); `made` marks
+// the records changed, for ReleaseExtenderComArgs. Stops at the first failure (1257).
+bool PrepareExtenderComArgs(BDS* ctx, ExtArgRecord* records, int count, uint32_t* made)
+{
+    *made = 0;
+    for (int i = 0; i < count && i < EXT_MAX_ARGS; ++i) {
+        ExtArgRecord& record = records[i];
+        if (!(record.flags & VF_VARIANT))
+            continue;
+        ValueHead head{};
+        head.var = record.var;
+        head.flags = record.flags;
+        if (!IsObjectValue(&head))
+            continue;
+        CComObjectAg* object = ObjectOf(&head);
+        IDispatch* disp = object ? object->Dispatch() : nullptr;
+        if (!disp) {
+            SetError(ctx, ERR_TYPE_MISMATCH);
+            ReleaseExtenderComArgs(records, *made);
+            *made = 0;
+            return false;
+        }
+        disp->AddRef();
+        VariantInit(&record.var);
+        record.var.vt = VT_DISPATCH;
+        record.var.pdispVal = disp;
+        record.flags = VF_VARIANT;
+        record.i32 = 0;
+        *made |= 1u << i;
+    }
+    return true;
 }
 
 // Turns the status of a host or extender call into the context's error state.
@@ -221,10 +268,16 @@ int CallExtenderFunction(BDS* ctx, int32_t id, resultants* result, const char* t
         records = wrapped;
     }
     ctx->host.szExtErrorText[0] = '\0';
+    uint32_t prepared = 0;
+    bool comForm = !addon || AddonInterface(ctx, static_cast<uint32_t>(id)) > 3;
+    if (comForm && !PrepareExtenderComArgs(ctx, records, count, &prepared))
+        return 0;
 
     int32_t status;
     if (addon) {
-        if (!CallAddonFunction(ctx, static_cast<uint32_t>(id), &answer, texts, records, count, &status))
+        bool called = CallAddonFunction(ctx, static_cast<uint32_t>(id), &answer, texts, records, count, &status);
+        ReleaseExtenderComArgs(records, prepared);
+        if (!called)
             return 0;
     } else {
         ExtArgRecord scratch;
@@ -233,6 +286,7 @@ int CallExtenderFunction(BDS* ctx, int32_t id, resultants* result, const char* t
         status = ctx->pfnParentCommand(ctx->hwndOwner, ctx->hHostInstance, HOST_CALL_INTERFACE_WORD, code,
                                        reinterpret_cast<void*>(&VezudAnswer), &answer, nullptr, records,
                                        count, &scratch);
+        ReleaseExtenderComArgs(records, prepared);
     }
     ++ctx->host.nHostEpoch;   // the host may have changed its keyword table meanwhile
     return TakeStatus(ctx, status);
@@ -272,6 +326,13 @@ extern "C" int32_t VezudAnswer(int32_t status, uint64_t word, void* answerContex
         if (!VariantToValueCopy(ctx, VF_VARIANT, &source, result))
             return EXT_STATUS_NO_MEMORY;
         result->flags = VF_VARIANT;
+        // With VF_COMOBJ the callee hands over an object: its interface becomes an object
+        // value that the script can call members of.
+        if ((flags & VF_COMOBJ) && !ValueDispatchToObject(ctx, result)) {
+            ValueReleaseComPayload(VF_VARIANT, result);
+            result->flags = 0;
+            return EXT_STATUS_NO_MEMORY;
+        }
     } else if (flags & VF_ARRAY) {
         // The callee may free or change its array after the answer: the result is a copy.
         ValueHead copy{};

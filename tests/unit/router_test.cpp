@@ -765,6 +765,14 @@ TEST_F(HostCallTest, AnswersOfEachKindLandInTheResult)
     FakeHost::answer = {};   // no form at all: the answer cannot be kept
     CallWith(1001, 0);
     EXPECT_EQ(ctx()->nErrorCode, 3210);
+
+    FakeHost::answer = {};   // an object answer that holds no interface
+    FakeHost::answer.flags = VF_VARIANT | VF_COMOBJ;
+    FakeHost::answer.var.vt = VT_I4;
+    FakeHost::answer.var.lVal = 5;
+    CallWith(1001, 0);
+    EXPECT_EQ(ctx()->nErrorCode, 3210);
+    EXPECT_EQ(result_.flags & VF_VARIANT, 0u);
 }
 
 TEST_F(HostCallTest, StatusesBecomeErrorsAndControlCodes)

@@ -19,7 +19,7 @@ def check(t):
     # without a second initialisation, ended with -3.
     five = lines(t, "kvext5")
     assert five.count("init 30030105") == 1 and five[-1] == "end -3", five
-    assert five.count("enum 7 77") == 1, five
+    assert five.count("enum 8 77") == 1, five
     # The wide query gives level 100005: only the wide entry is called.
     wide = lines(t, "kvextw")
     assert wide[:3] == ["queryw 1", "queryw 2", "init 30030105"], wide
