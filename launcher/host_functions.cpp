@@ -28,16 +28,6 @@ constexpr KeywordRecord Function(uint32_t id, const char (&name)[N], uint32_t ar
     return record;
 }
 
-// Request codes: the engine numbers host functions by their position in the table.
-enum HostFunction : int {
-    HF_RELOAD, HF_VERSION, HF_CALLEXT, HF_RTSTATUS, HF_BOXOPEN, HF_BOXSHUT, HF_BOXTITLE, HF_BOXTEXT,
-    HF_BOXBUTTONDRAW, HF_BOXBUTTONKILL, HF_BOXBUTTONSTAT, HF_BOXBUTTONWAIT, HF_BOXCAPTION, HF_BOXCOLOR,
-    HF_BOXDATACLEAR, HF_BOXDATATAG, HF_BOXDESTROY, HF_BOXDRAWCIRCLE, HF_BOXDRAWLINE, HF_BOXDRAWRECT,
-    HF_BOXDRAWTEXT, HF_BOXMAPMODE, HF_BOXNEW, HF_BOXPEN, HF_BOXTEXTCOLOR, HF_BOXTEXTFONT, HF_BOXUPDATES,
-    HF_BOXESUP, HF_INTCONTROL, HF_BREAKPOINT, HF_SVCSETACCEPT, HF_SVCSETSTATE, HF_SVCWAITFORCMD, HF_BOXBITMAP,
-    HF_DIRSCRIPT, HF_EXTRACTATTACHEDFILE, HF_COUT, HF_CIN,
-};
-
 }  // namespace
 
 const KeywordRecord LauncherKeywordTable[LAUNCHER_FUNCTION_COUNT + 1] = {
@@ -150,13 +140,17 @@ struct HostCall {
     int Number(int argument) const { return StringToInt(text[argument]); }
 };
 
-// ---------------------------------------------------------------- main-window text mode
+// ---------------------------------------------------------------- box functions
 
-int32_t BoxFunctionUnavailable(HostCall& call)
+// A box function: drawing boxes replace the main-window text for the
+// rest of the run; the function's error is answered as a minor error.
+int32_t RunBox(HostCall& call, int code, const char* const text[5])
 {
-    // Drawing boxes replace the main-window text for the rest of the run.
     g_launcher.textMode = false;
-    return call.Error(IDS_ERR_UNKNOWN_REQUEST, CLASS_SEVERE);
+    int32_t result = 0;
+    if (int error = RunBoxFunction(code, text, &result))
+        return call.Error(error, CLASS_MINOR);
+    return call.Int(result);
 }
 
 void ShowCallingWindow(HWND window)
@@ -165,10 +159,29 @@ void ShowCallingWindow(HWND window)
         ShowWindow(window, SW_SHOW);
 }
 
+// boxopen after drawing boxes took over: box 1 placed and shown, its caption and its text.
+int32_t BoxOpenOnBoxes(HostCall& call)
+{
+    const char* steps[3][5] = {
+        {"300, 300, 700, 700", "2", "", "", ""},
+        {"1", call.text[0], "", "", ""},
+        {"1", "", call.text[1], "1", "0"},
+    };
+    const int codes[3] = {HF_BOXESUP, HF_BOXCAPTION, HF_BOXDRAWTEXT};
+    bool all = true;
+    for (int i = 0; i < 3; ++i) {
+        int32_t result = 0;
+        if (int error = RunBoxFunction(codes[i], steps[i], &result))
+            return call.Error(error, CLASS_MINOR);
+        all = all && (i == 0 || result != 0);
+    }
+    return call.Int(all ? 1 : 0);
+}
+
 int32_t BoxOpen(HostCall& call)
 {
     if (!g_launcher.textMode)
-        return BoxFunctionUnavailable(call);
+        return BoxOpenOnBoxes(call);
     g_launcher.shownByBoxOpen = true;
     SetWindowTextA(g_launcher.mainWindow, call.text[0]);
     ShowMainWindowAs(SW_SHOWNORMAL);
@@ -178,36 +191,49 @@ int32_t BoxOpen(HostCall& call)
 
 int32_t BoxTitle(HostCall& call)
 {
-    if (!g_launcher.textMode)
-        return BoxFunctionUnavailable(call);
+    if (!g_launcher.textMode) {
+        const char* text[5] = {"1", call.text[0], "", "", ""};
+        return RunBox(call, HF_BOXCAPTION, text);
+    }
     SetWindowTextA(g_launcher.mainWindow, call.text[0]);
     return call.Int(1);
 }
 
 int32_t BoxText(HostCall& call)
 {
-    if (!g_launcher.textMode)
-        return BoxFunctionUnavailable(call);
+    if (!g_launcher.textMode) {
+        const char* text[5] = {"1", "", call.text[0], "1", "0"};
+        return RunBox(call, HF_BOXDRAWTEXT, text);
+    }
     SetMainWindowText(call.text[0]);
     return call.Int(1);
 }
 
 int32_t BoxShut(HostCall& call)
 {
-    if (!g_launcher.textMode)
-        return BoxFunctionUnavailable(call);
+    if (!g_launcher.textMode) {
+        const char* text[5] = {"1", "", "", "", ""};
+        int32_t answer = RunBox(call, HF_BOXDESTROY, text);
+        ShowCallingWindow(call.window);
+        return answer;
+    }
     g_launcher.shownByBoxOpen = false;
     ShowMainWindowAs(g_launcher.showState);
     ShowCallingWindow(call.window);
     return call.Int(1);
 }
 
-// Buttons exist only in box windows; none is ever pressed while the main window shows text.
-int PressedButtons() { return 0; }
+int32_t BoxDestroy(HostCall& call)
+{
+    int32_t answer = RunBox(call, HF_BOXDESTROY, call.text);
+    if (StringToInt(call.text[0]) == 1)
+        ShowCallingWindow(call.window);
+    return answer;
+}
 
 int32_t BoxButtonWait(HostCall& call)
 {
-    while (PressedButtons() == 0) {
+    while (PressedBoxButtons() == 0) {
         if (!PumpLauncherMessages())
             break;
         SetCursor(LoadCursorA(nullptr, IDC_ARROW));
@@ -290,11 +316,13 @@ extern "C" __declspec(dllexport) int32_t Parent_ProcessCommand2(HWND window, HIN
         return BoxText(call);
     case HF_BOXBUTTONWAIT:
         return BoxButtonWait(call);
+    case HF_BOXDESTROY:
+        return BoxDestroy(call);
     case HF_BOXBUTTONDRAW: case HF_BOXBUTTONKILL: case HF_BOXBUTTONSTAT: case HF_BOXCAPTION: case HF_BOXCOLOR:
-    case HF_BOXDATACLEAR: case HF_BOXDATATAG: case HF_BOXDESTROY: case HF_BOXDRAWCIRCLE: case HF_BOXDRAWLINE:
+    case HF_BOXDATACLEAR: case HF_BOXDATATAG: case HF_BOXDRAWCIRCLE: case HF_BOXDRAWLINE:
     case HF_BOXDRAWRECT: case HF_BOXDRAWTEXT: case HF_BOXMAPMODE: case HF_BOXNEW: case HF_BOXPEN:
     case HF_BOXTEXTCOLOR: case HF_BOXTEXTFONT: case HF_BOXUPDATES: case HF_BOXESUP: case HF_BOXBITMAP:
-        return BoxFunctionUnavailable(call);
+        return RunBox(call, request, call.text);
     case HF_INTCONTROL:
         return IntControlRequest(call);
     case HF_BREAKPOINT:

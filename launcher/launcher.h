@@ -110,7 +110,7 @@ enum : int {
 
 // Operating-system flags, from the version record at start.
 struct OsFlags {
-    bool is9x, isNT, hasTray, isNT5, isVista;
+    bool is9x, isNT, hasTray, isNT5, isXP, isVista;
 };
 
 // Switches of the CONFIGDATA resource.
@@ -229,6 +229,33 @@ int WaitWithMessages(DWORD milliseconds);
 extern const KeywordRecord LauncherKeywordTable[];
 constexpr int LAUNCHER_FUNCTION_COUNT = 38;
 
+// Request codes: the engine numbers host functions by their position in the table.
+enum HostFunction : int {
+    HF_RELOAD, HF_VERSION, HF_CALLEXT, HF_RTSTATUS, HF_BOXOPEN, HF_BOXSHUT, HF_BOXTITLE, HF_BOXTEXT,
+    HF_BOXBUTTONDRAW, HF_BOXBUTTONKILL, HF_BOXBUTTONSTAT, HF_BOXBUTTONWAIT, HF_BOXCAPTION, HF_BOXCOLOR,
+    HF_BOXDATACLEAR, HF_BOXDATATAG, HF_BOXDESTROY, HF_BOXDRAWCIRCLE, HF_BOXDRAWLINE, HF_BOXDRAWRECT,
+    HF_BOXDRAWTEXT, HF_BOXMAPMODE, HF_BOXNEW, HF_BOXPEN, HF_BOXTEXTCOLOR, HF_BOXTEXTFONT, HF_BOXUPDATES,
+    HF_BOXESUP, HF_INTCONTROL, HF_BREAKPOINT, HF_SVCSETACCEPT, HF_SVCSETSTATE, HF_SVCWAITFORCMD, HF_BOXBITMAP,
+    HF_DIRSCRIPT, HF_EXTRACTATTACHEDFILE, HF_COUT, HF_CIN,
+};
+
+// ---------------------------------------------------------------- box windows (box_*.cpp)
+
+constexpr char BOX_CLASS[] = "KelvoranBoxWindow";
+// Registers the box class and opens box 1's list on the main window; false when the class
+// cannot be registered (the box functions then answer 10119).
+bool RegisterBoxClass(HINSTANCE instance);
+// Destroys every box and frees its list, then unregisters the class.
+void UnregisterBoxClass(HINSTANCE instance);
+// Runs the box function of a request code with its texts (five, never null): answers 0 with
+// the function's answer in *result, or the error number.
+int RunBoxFunction(int code, const char* const text[5], int32_t* result);
+// Buttons pressed and not yet asked for, over all boxes.
+int PressedBoxButtons();
+// The box part of the main window's procedure; true when the message was handled there.
+bool MainWindowBoxMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* answer);
+extern "C" __declspec(dllexport) LRESULT CALLBACK MyBoxWndProc(HWND, UINT, WPARAM, LPARAM);
+
 // ---------------------------------------------------------------- shutdown waiter and tray icon
 
 int RunShutdownWaiter(HINSTANCE instance);
@@ -236,14 +263,25 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK WaitShutWndProc(HWND, UINT, WP
 // IntControl 1007 (mode, p2, tip, icon).
 int TrayIconRequest(HWND caller, int mode, int p2, const char* tip, const char* icon);
 bool TrayIconShown();
-void RemoveTrayIcon();
+BOOL RemoveTrayIcon();
 void TrayClick(LPARAM mouseMessage);
 void TrayTimeout();
 
 // ---------------------------------------------------------------- service mode (service_mode.cpp)
 
-int RunServiceMode(HINSTANCE instance);
+constexpr UINT_PTR KV_SERVICE_TIMER = 11;  // the service's automatic running report
+constexpr int SERVICE_QUEUE_SIZE = 16;
+
+// Starts the service dispatcher; answers the service's exit code, or 255 when the
+// dispatcher cannot start (the program was not started by the service control manager).
+int RunServiceMode(HINSTANCE instance, int showCommand);
+// Timer 11 of the main window: the service reports itself running.
+void ServiceRunningTimer();
 int ServiceSetAccept(const char* controls);
 int ServiceSetState(const char* state);
 int ServiceWaitForCommand(const char* timeout);
 bool ServiceQueryEndSession();
+// The control queue: a full queue drops the code (false); taking answers the oldest code,
+// or 0 when none is queued. The callers hold the service's lock.
+bool EnqueueServiceControl(uint32_t* queue, int* queued, uint32_t code);
+uint32_t TakeServiceControl(uint32_t* queue, int* queued);

@@ -246,7 +246,7 @@ int RunMessageLoop(HINSTANCE instance, int showCommand, bool* failed)
         *failed = true;
         return g_launcher.exitCode;
     }
-    // Box windows register their class here once they exist.
+    bool boxes = RegisterBoxClass(instance);
     MSG message{};
     int result;
     while ((result = GetMessageA(&message, nullptr, 0, 0)) == 1) {
@@ -255,6 +255,8 @@ int RunMessageLoop(HINSTANCE instance, int showCommand, bool* failed)
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
+    if (boxes)
+        UnregisterBoxClass(instance);
     DoViRuvStop(nullptr, &g_binding);
     if (g_launcher.exitCode != 0)
         return g_launcher.exitCode;
@@ -263,6 +265,9 @@ int RunMessageLoop(HINSTANCE instance, int showCommand, bool* failed)
 
 extern "C" __declspec(dllexport) LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    LRESULT answer = 0;
+    if (MainWindowBoxMessage(window, message, wParam, lParam, &answer))
+        return answer;
     switch (message) {
     case WM_KV_START:
         StartScript(window);
@@ -290,10 +295,19 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK MainWndProc(HWND window, UINT 
         return FALSE;
     case WM_QUERYENDSESSION:
         return OnQueryEndSession(window, lParam);
+    case WM_CREATE:
+        if (g_launcher.serviceMode)
+            SetTimer(window, KV_SERVICE_TIMER, 3000, nullptr);
+        return 0;
     case WM_TIMER:
         if (wParam == KV_TRAY_TIMER) {
             KillTimer(window, KV_TRAY_TIMER);
             TrayTimeout();
+            return 0;
+        }
+        if (wParam == KV_SERVICE_TIMER) {
+            KillTimer(window, KV_SERVICE_TIMER);
+            ServiceRunningTimer();
             return 0;
         }
         break;
@@ -301,6 +315,8 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK MainWndProc(HWND window, UINT 
         PaintMainText(window);
         return 0;
     case WM_DESTROY:
+        if (TrayIconShown())
+            RemoveTrayIcon();       // an icon whose window is gone would stay until a mouse passes
         if (g_launcher.mainText)
             LocalFree(g_launcher.mainText);
         g_launcher.mainText = nullptr;

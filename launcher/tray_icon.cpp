@@ -175,14 +175,15 @@ void WaitForClick(HWND caller, int timeout, bool timed)
 
 bool TrayIconShown() { return g_tray.shown; }
 
-void RemoveTrayIcon()
+BOOL RemoveTrayIcon()
 {
     NOTIFYICONDATAA data = IconRecord();
-    Shell_NotifyIconA(NIM_DELETE, &data);
+    BOOL deleted = Shell_NotifyIconA(NIM_DELETE, &data);
     if (g_tray.icon)
-        DestroyIcon(g_tray.icon);
+        DestroyIcon(g_tray.icon);     // the icon handle goes with the icon
     g_tray.icon = nullptr;
     g_tray.shown = false;
+    return deleted;
 }
 
 void TrayClick(LPARAM mouseMessage)
@@ -226,9 +227,7 @@ int TrayIconRequest(HWND caller, int mode, int p2, const char* tip, const char* 
     case 2: {
         if (!g_tray.shown)
             return 0;
-        NOTIFYICONDATAA data = IconRecord();
-        BOOL deleted = Shell_NotifyIconA(NIM_DELETE, &data);
-        g_tray.shown = false;
+        BOOL deleted = RemoveTrayIcon();
         ShowWindow(g_launcher.mainWindow, g_launcher.showState);
         return deleted;
     }

@@ -8,6 +8,11 @@
 #   tools/bench.sh -o before.txt         the table is also written to before.txt
 #   tools/bench.sh -b old/KVDYC64I.dll   each run also with that engine (an older build),
 #                                        alternating, and the table sets both side by side
+#   tools/bench.sh --versus [-n runs]    whole programs side by side: each script of
+#                                        tools/bench/versus packed into a program, and its
+#                                        VBScript twin under `wine cscript //nologo`, runs
+#                                        alternating; prints the best times, their ratio and
+#                                        the peak memory of each program
 # A benchmark script prints one line per phase: "BENCH <name> <operations> <milliseconds>",
 # timed with the test host's hostclock() inside the script, so Wine's start-up is not in
 # the figures.
@@ -21,8 +26,10 @@ fi
 runs=5
 out=
 base=
+versus=
 while [ $# -gt 0 ]; do
   case $1 in
+    --versus) versus=1; shift ;;
     -n) runs=$2; shift 2 ;;
     -o) out=$(realpath -m "$2"); shift 2 ;;
     -b) base=$(realpath "$2"); shift 2 ;;
@@ -51,6 +58,20 @@ fi
 
 . "$root/tools/wine-env.sh"
 wine_env_enter bench.sh "$build"
+
+if [ -n "$versus" ]; then
+  work=$WINEPREFIX/drive_c/kvversus
+  rm -rf "$work"
+  mkdir -p "$work"
+  for script in "$root"/tools/bench/versus/*.zal; do
+    name=$(basename "$script" .zal)
+    "$build/native/kvpack" -o "$work/$name.exe" -l "$build/bin/kvcmp64i.exe" -e "$build/bin/KVDYC64I.dll" \
+      "$script" >/dev/null
+  done
+  cp "$root"/tools/bench/versus/*.vbs "$work/"
+  python3 "$root/tools/bench/versus.py" "$work" "$runs" "$out"
+  exit $?
+fi
 
 work=$WINEPREFIX/drive_c/kvbench
 rm -rf "$work"

@@ -3,7 +3,8 @@
 # Runs as root (or through sudo when it is there); does nothing when all are installed.
 set -euo pipefail
 pkgs="cmake ninja-build g++ zlib1g-dev g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest
-      wine wine64 xvfb xdotool imagemagick python3 locales"
+      wine wine64 xvfb xdotool imagemagick python3 locales mingw-w64-tools libwine-dev
+      openssl osslsigncode"
 # dpkg-query fails for a package it has never heard of; that one is missing too.
 installed=$(dpkg-query -W -f='${Package} ${Status}\n' $pkgs 2>/dev/null |
             awk '$NF == "installed" { print $1 }' | sort -u || true)

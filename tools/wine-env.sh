@@ -63,6 +63,15 @@ _wine_env_prefix() {
   echo "$WINE_ENV_PREFIX_VERSION" >"$stamp"
 }
 
+# The test COM server of the build registers its classes under HKLM (the test host points
+# HKCU elsewhere), each start, so the prefix always names this build's server.
+_wine_env_fixtures() {
+  local dll="$1/bin/fixtures/comserver/kvcomsrv.dll"
+  [ -f "$dll" ] || return 0
+  wine regsvr32 /s "Z:${dll//\//\\}" </dev/null >/dev/null 2>&1 ||
+    _wine_env_say "the test COM server could not be registered"
+}
+
 wine_env_start() {
   local build
   build=$(cd "$1" && pwd)
@@ -101,6 +110,7 @@ wine_env_start() {
   wineserver -p
   # The first process starts Wine's services, which keep its streams open: give it none.
   wine cmd /c exit </dev/null >/dev/null 2>&1
+  _wine_env_fixtures "$build"
   export KV_WINE_ENV="$WINEPREFIX"
 }
 

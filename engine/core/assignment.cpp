@@ -3,6 +3,8 @@
 // and the pointer operators & and *.
 #include <cstring>
 
+#include "engine/com/com_adapter.h"
+#include "engine/com/com_safearray.h"
 #include "engine/core/text_length.h"
 #include "engine/core/charclass.h"
 #include "engine/core/errors.h"
@@ -13,8 +15,10 @@
 #include "engine/core/runloop.h"
 #include "engine/core/stack_guard.h"
 #include "engine/core/statement.h"
+#include "engine/core/text_append.h"
 #include "engine/core/text_bounded.h"
 #include "engine/core/tokenizer.h"
+#include "engine/core/trace.h"
 #include "engine/data/array_rebuild.h"
 #include "engine/data/map.h"
 
@@ -658,10 +662,77 @@ bool ReadTargetValue(BDS* ctx, const Target& t, resultants* out)
     return LeaveScope(&visit) && ok;
 }
 
+// Parts to be appended to the target variable's text in place, instead of a value to
+// store: the own-append form `x = x : ...`, and `x := ...` on a variable holding a text.
+struct PendingAppend {
+    int count = 0;
+    resultants parts[MAX_APPEND_PARTS];
+
+    void Release(BDS* ctx)
+    {
+        for (int i = 0; i < count; ++i)
+            ReleaseTemp(ctx, &parts[i]);
+        count = 0;
+    }
+};
+
+// A variable of the current scope that holds a narrow text and nothing else.
+bool HoldsNarrowText(BDS* ctx, const Target& t)
+{
+    return !t.element && t.slot == ctx->nScopeCurrent && t.var > 0 && t.var < ctx->nVarUsed
+           && ctx->pVars[t.var].flags == VF_STRING && ctx->pVars[t.var].str;
+}
+
+// Whether an operand of `:` joins a narrow text without becoming wide; it is converted to
+// its narrow text as the concatenation converts it (3056 when it has none).
+bool StaysNarrow(BDS* ctx, resultants* value, bool* narrow)
+{
+    *narrow = !(value->flags & (VF_UNICODE | VF_VARIANT));
+    if (!*narrow)
+        return true;
+    if (ValueToString(ctx, value))
+        return true;
+    if (!ctx->nErrorCode)
+        SetError(ctx, ERR_NOT_STRING);
+    return false;
+}
+
+// The right side `x : a : b ...` of the own-append form (the current token is the
+// variable's own name): the operands are read and converted one by one as the
+// concatenation does. When one of them is wide, the value is built the general way from
+// there on and goes to result.
+void EvaluateOwnAppend(BDS* ctx, resultants* result, const Target& t, PendingAppend& append)
+{
+    get_token(ctx);   // `:`
+    while (!ctx->nErrorCode && AtKeyword(ctx, KID_COLON)) {
+        get_token(ctx);
+        if (ctx->nErrorCode)
+            return;
+        resultants& part = append.parts[append.count];
+        InitTemp(ctx, &part);
+        ++append.count;
+        ParseShiftExpr(ctx, &part);
+        bool narrow = true;
+        if (ctx->nErrorCode || !StaysNarrow(ctx, &part, &narrow))
+            return;
+        if (narrow)
+            continue;
+        // A wide operand: the text so far becomes a value and the chain goes on as usual.
+        CopyValue(ctx, &ctx->pVars[t.var], result, t.var, VK_ARGUMENT | 0x20 | 0x200);
+        for (int i = 0; i < append.count && !ctx->nErrorCode; ++i)
+            ConcatValues(ctx, result, &append.parts[i]);
+        append.Release(ctx);
+        if (!ctx->nErrorCode)
+            ContinueConcatChain(ctx, result);
+        return;
+    }
+}
+
 // The right side of an assignment into result; for a compound operator the target's
 // value is combined with it. Answers false when the target element is gone (an error of
-// the target, not of the right side).
-bool EvaluateExpression(BDS* ctx, uint16_t op, resultants* result, Target& t)
+// the target, not of the right side). `:=` on a variable holding a text leaves the right
+// side in `append` instead, to be appended in place.
+bool EvaluateExpression(BDS* ctx, uint16_t op, resultants* result, Target& t, PendingAppend& append)
 {
     ParseLogicalExpr(ctx, result);
     if (ctx->nErrorCode)
@@ -670,6 +741,17 @@ bool EvaluateExpression(BDS* ctx, uint16_t op, resultants* result, Target& t)
         return false;
     if (op == KID_ASSIGN)
         return true;
+    if (op == KID_CAT_ASSIGN && HoldsNarrowText(ctx, t)) {
+        bool narrow = true;
+        if (!StaysNarrow(ctx, result, &narrow))
+            return true;
+        if (narrow) {
+            append.parts[0] = *result;
+            append.count = 1;
+            InitTemp(ctx, result);
+            return true;
+        }
+    }
     resultants current;
     InitTemp(ctx, &current);
     if (!ReadTargetValue(ctx, t, &current)) {
@@ -709,8 +791,17 @@ bool DuplicateTexts(BDS* ctx, const resultants* value, uint64_t* str, uint64_t* 
     return true;
 }
 
-// Stores the value into the target: arrays shared, texts duplicated, the rest copied.
-bool StoreValue(BDS* ctx, const Target& t, resultants* value)
+// Whether the value borrows the very variant the target holds (`o = o`, `a[1] = a[1]` for an
+// object or a variant): freeing the target first would release what is then copied.
+static bool BorrowsTargetsVariant(const ValueHead* dest, const resultants* value)
+{
+    return (value->flags & VF_VARIANT) && (dest->flags & VF_VARIANT) && value->originVar != ORIGIN_NONE
+           && std::memcmp(&dest->var, &value->var, sizeof(VARIANT)) == 0;
+}
+
+// Stores the value into the target: arrays shared, texts duplicated (or, when the value is
+// not wanted afterwards, handed over), the rest copied.
+bool StoreValue(BDS* ctx, const Target& t, resultants* value, bool keepValue)
 {
     ScopeVisit visit;
     if (!t.element && !EnterScope(ctx, &visit, t.slot))
@@ -720,9 +811,16 @@ bool StoreValue(BDS* ctx, const Target& t, resultants* value)
     bool ok = true;
     if (newArray && ArrayOf(dest) == newArray) {
         // the same array assigned to itself: nothing changes
+    } else if (BorrowsTargetsVariant(dest, value)) {
+        // the same object or variant assigned to itself: nothing changes
     } else {
         uint64_t str = 0, wstr = 0;
-        if (!newArray && !DuplicateTexts(ctx, value, &str, &wstr)) {
+        bool handOver = !keepValue && !newArray;
+        if (handOver) {
+            str = (value->flags & VF_STRING) ? value->str : 0;
+            wstr = (value->flags & VF_UNICODE) ? value->wstr : 0;
+        }
+        if (!newArray && !handOver && !DuplicateTexts(ctx, value, &str, &wstr)) {
             ok = false;
         } else {
             if (newArray)
@@ -741,8 +839,10 @@ bool StoreValue(BDS* ctx, const Target& t, resultants* value)
                 if (value->originVar == ORIGIN_NONE) {
                     dest->var = value->var;           // a temporary moves into the target
                     value->originVar = t.element ? ORIGIN_ELEMENT : t.var;
-                } else if (FAILED(VariantCopy(&dest->var, &value->var))) {
+                } else if (!VariantToValueCopy(ctx, value->flags, value, dest)) {
                     dest->flags &= ~(VF_VARIANT | VF_COMOBJ);
+                    VariantInit(&dest->var);
+                    ok = false;
                 }
             }
             if (newArray && !t.element) {
@@ -750,6 +850,12 @@ bool StoreValue(BDS* ctx, const Target& t, resultants* value)
                 value->originScope = static_cast<uint16_t>(t.slot);
             } else if (newArray) {
                 value->originVar = ORIGIN_ELEMENT;
+            }
+            if (handOver) {
+                // The texts are the target's now; the value keeps its other forms.
+                value->flags &= ~(VF_STRING | VF_UNICODE);
+                value->str = 0;
+                value->wstr = 0;
             }
         }
     }
@@ -805,30 +911,62 @@ bool RecoverThroughHandler(BDS* ctx, resultants* result)
     return true;
 }
 
+// Appends the pending parts to the target variable's text; the statement's value, when
+// wanted, is the whole text.
+bool StoreAppend(BDS* ctx, const Target& t, resultants* result, PendingAppend& append, bool keepValue)
+{
+    VariableEntry& v = ctx->pVars[t.var];
+    bool ok = AppendToText(ctx, &v, append.parts, append.count);
+    append.Release(ctx);
+    if (!ok)
+        return false;
+    ctx->aScopes[t.slot].lastAssigned = t.var;
+    if (keepValue)
+        SetResultText(ctx, result, ValueText(ctx, &v));
+    return true;
+}
+
 void Assign(BDS* ctx, resultants* result, Target& t)
 {
     uint16_t op = ctx->delim_type;
+    bool statementLevel = ctx->run.bValueUnused != 0;
+    ctx->run.bValueUnused = 0;
+    bool ownAppend = op == KID_ASSIGN && HoldsNarrowText(ctx, t) && IsOwnAppendForm(ctx, t.var);
     get_token(ctx);
     if (ctx->nErrorCode)
         return;
+    PendingAppend append;
     uint32_t* slot = AssignTargetSlot(ctx);
     uint32_t previous = *slot;
     *slot = (t.slot << 16) | t.var;
-    bool targetFound = EvaluateExpression(ctx, op, result, t);
+    bool targetFound = true;
+    if (ownAppend)
+        EvaluateOwnAppend(ctx, result, t, append);
+    else
+        targetFound = EvaluateExpression(ctx, op, result, t, append);
+    if (ctx->nErrorCode)
+        ctx->run.nFailedAssignTarget = *slot;   // named by the trapped error's description
     *slot = previous;
     if (!targetFound)
         return;
     bool handled = false;
     if (ctx->nErrorCode) {
+        append.Release(ctx);
         if (!RecoverThroughHandler(ctx, result) || !FindElementAgain(ctx, t))
             return;
         handled = true;
     }
     if (ctx->nTokenKind != TK_END && !handled) {
+        append.Release(ctx);
         FailWithMessage(ctx, ERR_PAST_END, MSG_EXTRA_CHARACTERS);
         return;
     }
-    if (StoreValue(ctx, t, result) && handled)
+    // The trace and the debugger show a statement's value (they may have been switched on
+    // by the right side itself).
+    bool keepValue = !statementLevel || TraceWatching(ctx);
+    bool stored = append.count ? StoreAppend(ctx, t, result, append, keepValue)
+                               : StoreValue(ctx, t, result, keepValue || handled);
+    if (stored && handled)
         SetError(ctx, CC_HANDLED);
 }
 
@@ -851,6 +989,7 @@ void AssignmentOrExpression(BDS* ctx, resultants* result, bool allowAssign, bool
     char name[VARNAMESIZE + 1];
     std::memcpy(name, f.szName, sizeof(name));
     uint16_t nameLength = f.nTokenLength;
+    uint16_t nameIndex = f.nNameIndex;
     char* afterName = ctx->prog;
     char* nameStart = afterName - nameLength;
 
@@ -880,6 +1019,14 @@ void AssignmentOrExpression(BDS* ctx, resultants* result, bool allowAssign, bool
         ValueHead head;
         if (!ReadTargetHead(ctx, t, &head))
             return;
+        if (HoldsSafeArray(&head) && !throughPointer && t.slot == ctx->nScopeCurrent) {
+            if (!allowAssign) {
+                FailWithMessage(ctx, ERR_ASSIGN_NOT_LEGAL, MSG_USE_DOUBLE_EQUALS);
+                return;
+            }
+            GateSafeArrayElementPut(ctx, t.var, result);
+            return;
+        }
         if ((head.flags & VF_ARRAY) || !(head.flags & VF_HAS_VALUE)) {
             if (!allowAssign) {
                 FailWithMessage(ctx, ERR_ASSIGN_NOT_LEGAL, MSG_USE_DOUBLE_EQUALS);
@@ -943,6 +1090,7 @@ void AssignmentOrExpression(BDS* ctx, resultants* result, bool allowAssign, bool
         std::memcpy(ctx->szToken, name, std::strlen(name) + 1);
         ctx->nTokenKind = TK_NAME;
         f.nTokenLength = nameLength;
+        f.nNameIndex = nameIndex;
     }
     ParseLogicalExpr(ctx, result);
 }

@@ -80,6 +80,11 @@ inline const wchar_t* ArgWText(BDS* ctx, const BuiltinCall& call, int i)
     return HasArg(call, i) ? ValueWText(ctx, &call.args[i]) : L"";
 }
 
+// The wide text of an argument, converted in place when the router left it narrow; null
+// with the error (3820 "Variable could not be converted to Unicode", or 3096) when it cannot
+// be. "" when the argument is absent.
+const wchar_t* ArgWTextConverted(BDS* ctx, BuiltinCall& call, int i);
+
 // The built-ins that exist only in their wide form: outside Unicode mode they end in 1193
 // "Function not supported in this version of Windows". Answers whether the case may go on.
 bool WideFormAvailable(BDS* ctx);

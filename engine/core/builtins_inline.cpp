@@ -19,8 +19,10 @@
 #include "engine/core/runloop.h"
 #include "engine/core/system_flags.h"
 #include "engine/core/text_bounded.h"
+#include "engine/core/trace.h"
 #include "engine/data/array.h"
 #include "engine/system/input_block.h"
+#include "engine/system/system_entries.h"
 #include "engine/ui/foreground.h"
 #include "engine/ui/message_box.h"
 
@@ -51,6 +53,8 @@ void CaseErrorMode(BDS* ctx, BuiltinCall& call)
     uint32_t old = ctx->ErrorMode;
     int32_t wanted = ArgInt(call, 1);
     ctx->ErrorMode = wanted == 0 ? EM_OFF : (wanted == 1 ? EM_CANCEL : EM_NOTIFY);
+    if (TraceIsFull(ctx))
+        WriteTraceEvent(ctx, TRACE_KIND_ERRORMODE, 0);
     SetResultInt(ctx, call.result, static_cast<int32_t>(old));
 }
 
@@ -74,6 +78,10 @@ void CaseDebug(BDS* ctx, BuiltinCall& call)
     int32_t old = ctx->builtins.nDebugSetting;
     int32_t wanted = ArgInt(call, 1);
     ctx->builtins.nDebugSetting = wanted > 0 ? 1 : (wanted < 0 ? -1 : 0);
+    // Stepping starts with the next statement; -1 keeps it off for the rest of the run.
+    if (wanted < 0)
+        ctx->trace.bDebugLocked = 1;
+    ctx->bSingleStep = wanted > 0 && !ctx->trace.bDebugLocked;
     if (HasArg(call, 2))
         CopyStringBoundedA(ctx, ctx->builtins.szDebugText, ArgText(ctx, call, 2),
                            sizeof(ctx->builtins.szDebugText));
@@ -247,7 +255,8 @@ void CaseIconArrange(BDS* ctx, BuiltinCall& call)
 // EndSession(): logs the user off; on success the script stops as after a stop request.
 void CaseEndSession(BDS* ctx, BuiltinCall& call)
 {
-    BOOL done = ExitWindowsEx(EWX_LOGOFF, 0x80040001);
+    PfnExitWindowsEx exitWindows = ctx->eng.system.ExitWindowsEx;
+    BOOL done = exitWindows && exitWindows(EWX_LOGOFF, 0x80040001);
     if (done) {
         ctx->bCancel = 1;
         ctx->bCancelRequest = 1;

@@ -3,6 +3,7 @@
 #include "engine/core/runloop.h"
 #include "engine/core/errors.h"
 #include "engine/core/run_hooks.h"
+#include "engine/core/trace.h"
 #include "engine/core/script.h"
 #include "engine/core/stack_guard.h"
 
@@ -143,23 +144,9 @@ int SetParamVarsW(BDS* ctx, const wchar_t* line)
     return count;
 }
 
-int CallScript(BDS* ctx, resultants* result, resultants* args)
+int RunNestedScript(BDS* ctx, resultants* result, const char* path, NestedScriptRun run, void* data)
 {
     ++ctx->nCallLevel;
-    if (args[2].flags & VF_UNICODE)
-        SetParamVarsW(ctx, ValueWText(ctx, &args[2]));
-    else
-        SetParamVars(ctx, ValueText(ctx, &args[2]));
-    if (ctx->nErrorCode) {
-        --ctx->nCallLevel;
-        return 0;
-    }
-    char path[MAX_PATH];
-    if (!FindScriptFile(ValueText(ctx, &args[1]), path, sizeof path)) {
-        --ctx->nCallLevel;
-        SetError(ctx, 1400);
-        return 0;
-    }
     if (!StackRoomLeft(ctx)) {
         --ctx->nCallLevel;
         return 0;
@@ -179,19 +166,23 @@ int CallScript(BDS* ctx, resultants* result, resultants* args)
 
     char savedSource[260];
     lstrcpynA(savedSource, ctx->szSourceFile, sizeof savedSource);
-    lstrcpynA(ctx->szSourceFile, path, sizeof ctx->szSourceFile);
-    if (ctx->nHookFlags & 8)
+    if (path)
+        lstrcpynA(ctx->szSourceFile, path, sizeof ctx->szSourceFile);
+    if (path && (ctx->nHookFlags & 8))
         CallHostFileHook(ctx, path, 1);
     if (ctx->nHookFlags & 4)
         CallHostCallHook(ctx, ctx->nCallLevel, 1);
 
-    // The file runs from its own buffer without the caller's traps.
+    // The text runs from its own buffer without the caller's traps.
     CallerState caller;
     SaveCaller(ctx, caller);
     ctx->bInUdfBody = 0;
+    const char* traced = path ? path : "";
+    if (caller.traceState)
+        TraceCallEvent(ctx, caller.traceState, TEV_SCRIPT, true, traced);
 
     SaveParseState(ctx, parse);
-    int r = RunScriptFile(ctx, result, path);
+    int r = run(ctx, result, data);
     RestoreParseState(ctx, parse);
     HeapFree(GetProcessHeap(), 0, parse);
 
@@ -202,6 +193,8 @@ int CallScript(BDS* ctx, resultants* result, resultants* args)
     }
     caller.depth = frameIndex;
     caller.udfRunning = frame.udfRunning;
+    if (caller.traceState)
+        TraceCallEvent(ctx, caller.traceState, TEV_SCRIPT, false, traced);
     RestoreCaller(ctx, caller);
     lstrcpynA(ctx->szSourceFile, savedSource, sizeof ctx->szSourceFile);
     --ctx->nCallLevel;
@@ -211,9 +204,34 @@ int CallScript(BDS* ctx, resultants* result, resultants* args)
         ctx->nErrorCode = CC_ALREADY_SHOWN;
         ctx->nErrorDetail = CC_ALREADY_SHOWN;
     }
-    if (ctx->nHookFlags & 8)
+    if (path && (ctx->nHookFlags & 8))
         CallHostFileHook(ctx, ctx->szSourceFile, failed ? -1 : 0);
     if (ctx->nHookFlags & 4)
         CallHostCallHook(ctx, ctx->nCallLevel + 1, failed ? 0 : 1);
     return 1;
+}
+
+namespace {
+
+int RunFile(BDS* ctx, resultants* result, void* path)
+{
+    return RunScriptFile(ctx, result, static_cast<const char*>(path));
+}
+
+}  // namespace
+
+int CallScript(BDS* ctx, resultants* result, resultants* args)
+{
+    if (args[2].flags & VF_UNICODE)
+        SetParamVarsW(ctx, ValueWText(ctx, &args[2]));
+    else
+        SetParamVars(ctx, ValueText(ctx, &args[2]));
+    if (ctx->nErrorCode)
+        return 0;
+    char path[MAX_PATH];
+    if (!FindScriptFile(ValueText(ctx, &args[1]), path, sizeof path)) {
+        SetError(ctx, 1400);
+        return 0;
+    }
+    return RunNestedScript(ctx, result, path, RunFile, path);
 }

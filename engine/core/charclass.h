@@ -67,6 +67,15 @@ inline const char* SkipBracketGroup(const char* p)
     }
 }
 
+// Past the groups of square brackets that follow one another from p ('['); nullptr when
+// the line ends inside one.
+inline const char* SkipBracketGroups(const char* p)
+{
+    while (p && *p == '[')
+        p = SkipBracketGroup(p);
+    return p;
+}
+
 // Character n of the name key of a variable name: a first byte of 0x80 or above stays as
 // it is, every other character is lower-cased.
 inline char NameKeyChar(const char* name, size_t n)

@@ -17,14 +17,26 @@
 #include "engine/core/engine_state.h"
 #include "engine/files/file_table.h"
 #include "engine/files/file_ops_state.h"
+#include "engine/files/pipe_lock_state.h"
 #include "engine/data/data_state.h"
 #include "engine/data/array_state.h"
 #include "engine/core/host_service_state.h"
 #include "engine/core/front_state.h"
 #include "engine/core/builtin_state.h"
 #include "engine/native/host_call_state.h"
+#include "engine/native/native_state.h"
 #include "engine/ui/box_state.h"
+#include "engine/ui/prompt_box_state.h"
+#include "engine/dialog/dialog_state.h"
+#include "engine/ui/window_ops_state.h"
+#include "engine/dialog/classic_state.h"
 #include "engine/core/var_hints.h"
+#include "engine/core/cache_state.h"
+#include "engine/files/registry_state.h"
+#include "engine/system/logon_state.h"
+#include "engine/core/trace_state.h"
+#include "engine/system/system_state.h"
+#include "engine/com/com_state.h"
 
 struct ExtArgRecord;
 
@@ -35,7 +47,6 @@ using PfnParentCommand = int32_t (*)(HWND hwnd, HINSTANCE hInstance, uint32_t in
                                      ExtArgRecord* scratch);
 
 constexpr int MAX_STRUCT_FRAMES = 100;
-constexpr int MAX_SCOPES = 101;
 constexpr int MAX_UDFS = 512;
 constexpr int UDF_BLOCKS = 32;
 constexpr int TEXTBUF = 2050;
@@ -130,8 +141,20 @@ struct BDS {
     HostCallState host;
     HostServiceState services;
     BoxState box;
+    PromptBoxState prompt;
+    WindowOpsState winops;
     FileOpsState fileops;
+    PipeLockState pipeLock;
     VarHintState varHints;
+    CacheState cache;
+    RegistryState registry;
+    LogonState logon;
+    TraceState trace;
+    DialogState dlg;
+    SystemState sys;
+    NativeState native;
+    ComState com;
+    ClassicState classic;
 };
 
 inline void SetError(BDS* ctx, uint16_t code) { ctx->nErrorCode = code; }

@@ -20,6 +20,8 @@
 #include "engine/core/system_flags.h"
 #include "engine/core/text_bounded.h"
 #include "engine/files/settings.h"
+#include "engine/system/system_entries.h"
+#include "engine/ui/window_info.h"
 
 namespace {
 
@@ -219,7 +221,7 @@ void ResolveOptionalApis(BDS* ctx)
             api.pfnSendInput = Resolve<PfnSendInput>(user, "SendInput");
     }
     if (g_System.OsIsWin2000Plus) {
-        api.pfnRegDeleteKeyExW = Resolve<PfnRegDeleteKeyExW>(advapi, "RegDeleteKeyExW");
+        api.RegDeleteKeyExEntry = Resolve<PfnRegDeleteKeyExW>(advapi, "RegDeleteKeyExW");
         if (g_System.OsIsVistaPlus)
             api.pfnRegGetValueA = Resolve<PfnRegGetValueA>(advapi, "RegGetValueA");
         api.pfnCancelWaitableTimer = Resolve<PfnCancelWaitableTimer>(kernel, "CancelWaitableTimer");
@@ -230,12 +232,13 @@ void ResolveOptionalApis(BDS* ctx)
     }
 }
 
-// The DrawDib functions, when the video library is present; kept while it stays loaded.
-void LoadDrawDib(BDS* ctx)
+}  // namespace
+
+bool LoadDrawDib(BDS* ctx)
 {
     OptionalApis& api = ctx->eng.api;
     if (api.hMsvfw32 && GetModuleHandleA("msvfw32.dll") == api.hMsvfw32)
-        return;
+        return api.pfnDrawDibDraw != nullptr;
     UINT oldMode = SetErrorMode(SEM_NOOPENFILEERRORBOX | SEM_FAILCRITICALERRORS);
     api.hMsvfw32 = LoadLibraryA("msvfw32.dll");
     SetErrorMode(oldMode);
@@ -243,7 +246,10 @@ void LoadDrawDib(BDS* ctx)
     api.pfnDrawDibRealize = Resolve<FARPROC>(api.hMsvfw32, "DrawDibRealize");
     api.pfnDrawDibDraw = Resolve<FARPROC>(api.hMsvfw32, "DrawDibDraw");
     api.pfnDrawDibClose = Resolve<FARPROC>(api.hMsvfw32, "DrawDibClose");
+    return api.pfnDrawDibDraw != nullptr;
 }
+
+namespace {
 
 // ---------------------------------------------------------------- operations
 
@@ -266,6 +272,7 @@ uint32_t InitialiseContext(HGLOBAL handle, uintptr_t hostInstance, uintptr_t pro
     CopyStringBoundedA(ctx, ctx->szProductName, TextArg(product), sizeof ctx->szProductName);
     ctx->hHostInstance = reinterpret_cast<HINSTANCE>(hostInstance);
     SetContextDefaults(ctx);
+    ctx->sys.dde = DdeState{};   // no DDE conversation yet
     SeedRandomGenerator(ctx);
     BuildScriptPermutation();   // once per process: later calls keep the first one
     PumpMessagesModal(ctx);
@@ -280,7 +287,9 @@ uint32_t InitialiseContext(HGLOBAL handle, uintptr_t hostInstance, uintptr_t pro
 
     PumpMessagesModal(ctx);
     ResolveOptionalApis(ctx);
-    LoadDrawDib(ctx);
+    ctx->eng.ctl.SendInputUnicodeEntry = ctx->eng.api.pfnSendInput;   // IntControl 88 changes it
+    FillSystemEntries(&ctx->eng.system);
+    // The video library is loaded when a DrawDib function is first needed (LoadDrawDib).
     return sizeof(VariableEntry);
 }
 

@@ -21,6 +21,11 @@ enum : uintptr_t {
 extern "C" uint32_t DoDuRavInit(HWND window, HGLOBAL context, uintptr_t a, uintptr_t operation,
                                 uintptr_t b, uintptr_t c, uintptr_t d);
 
+// The DrawDib functions of the video library, loaded into the context's optional
+// functions when first needed (not at set-up: it costs every start several milliseconds);
+// false when the library or its functions are missing.
+bool LoadDrawDib(BDS* ctx);
+
 // The context locked for the length of a call; a missing, too small or unlockable block
 // gives a null pointer.
 class ContextLock {

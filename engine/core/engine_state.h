@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <cstdint>
 
+#include "engine/system/system_entries.h"
+
 // ---------------------------------------------------------------- optional system functions
 
 using PfnBlockInput = BOOL(WINAPI*)(BOOL);
@@ -28,7 +30,7 @@ struct OptionalApis {
     uint32_t bToolhelpFound;
     PfnBlockInput pfnBlockInput;
     PfnSendInput pfnSendInput;
-    PfnRegDeleteKeyExW pfnRegDeleteKeyExW;
+    PfnRegDeleteKeyExW RegDeleteKeyExEntry;
     PfnRegGetValueA pfnRegGetValueA;
     PfnCancelWaitableTimer pfnCancelWaitableTimer;
     PfnCreateWaitableTimerW pfnCreateWaitableTimerW;
@@ -84,7 +86,7 @@ struct ControlSettings {
     int32_t LastDialogPosition[2];      // 75: -1, -1
     uint32_t ReservedSetting85;         // 85: 0
     uint32_t ExecuteErrorMode;          // 87: 0
-    PfnSendInput SendInputUnicodeEntry; // 88: null
+    PfnSendInput SendInputUnicodeEntry; // 88: SendInput, when the system has it
     uint32_t WildcardMatchMode;         // 91: 0
     uint32_t MapInitialSize;            // 100: 64
     uint32_t FileTimeUtc;               // 102: 0
@@ -113,6 +115,7 @@ constexpr int ENGINE_TEXT_SIZE = 256;
 
 struct EngineState {
     OptionalApis api;
+    SystemEntries system;                    // the calls that change the machine
     ControlSettings ctl;
     ButtonCaptions buttons;
 

@@ -10,9 +10,16 @@
 #include "engine/core/dialog_registry.h"
 #include "engine/core/engine_setup.h"
 #include "engine/core/errors.h"
+#include "engine/core/keyword_index.h"
+#include "engine/core/line_cache.h"
 #include "engine/core/neighbour_services.h"
 #include "engine/core/pump.h"
+#include "engine/data/binary_buffer.h"
+#include "engine/data/cng_hash.h"
 #include "engine/files/file_io.h"
+#include "engine/files/file_locks.h"
+#include "engine/files/registry.h"
+#include "engine/system/environment.h"
 #include "engine/system/input_block.h"
 
 namespace {
@@ -54,6 +61,7 @@ void ReleaseLeftoverScopes(BDS* ctx)
         ReleaseTableValues(ctx, scope.hTable, scope.used, scope.capacity);
         UnlockAndFree(scope.hTable);
         scope = ScopeSlot{};
+        ctx->run.scopeVars[slot] = nullptr;
     }
 }
 
@@ -69,10 +77,8 @@ void ReleaseForEachTexts(BDS* ctx)
 void CloseScriptFiles(BDS* ctx)
 {
     CloseAllScriptFiles(ctx);
-    for (BinaryBufferSlot& buffer : ctx->data.buffers) {
-        UnlockAndFree(buffer.hMem);
-        buffer = BinaryBufferSlot{};
-    }
+    BinaryFreeAll(ctx);
+    CngUnbind(ctx);
 }
 
 void FreeUserFunctions(BDS* ctx)
@@ -111,12 +117,13 @@ void TearDownContext(BDS* ctx)
     ReleaseTableValues(ctx, ctx->hVarTable, ctx->nVarUsed, ctx->nVarCapacity);
     ReleaseLeftoverScopes(ctx);
     FreeSpareScopeTables(ctx);
+    FreeCallPool(ctx);
 
     NotifyExtendersOfEnd(ctx);
     OpenKeyTableFree(ctx);
     FreeAllDllCallbacks(ctx);
     DllStructFreeAll(ctx);
-    RestartMgrUnload();
+    RestartMgrUnload(ctx);
 
     ReleaseForEachTexts(ctx);
     UnloadExtenders(ctx);
@@ -134,6 +141,8 @@ void TearDownContext(BDS* ctx)
     EnvironmentBlockFree(ctx);
 
     FreeOptionalLibraries(ctx);
+    KeywordIndexFree(ctx);
+    LineCacheFree(ctx);
     DlgPointForget(ctx);
     ctx->heap.binding = nullptr;   // the host's record may go with the instance
 }

@@ -13,6 +13,7 @@
 #include "engine/system/input_block.h"
 #include "engine/ui/foreground.h"
 #include "engine/ui/message_box.h"
+#include "engine/ui/traceback.h"
 #include "engine/ui/web_page.h"
 #include "resources/error_ids.h"
 
@@ -303,7 +304,9 @@ extern "C" INT_PTR CALLBACK ErrorMsgProc(HWND dialog, UINT message, WPARAM wPara
                 ShowMoreInfo(dialog, ctx);
             return TRUE;
         case IDC_ERR_TRACEBACK:
-            return TRUE;   // the structure-stack list joins when the run loop keeps frames
+            if (ctx)
+                ShowTraceback(ctx, dialog);
+            return TRUE;
         default:
             EndDialog(dialog, item);
             return TRUE;

@@ -42,8 +42,20 @@ inline bool AtKeyword(const BDS* ctx, uint16_t id)
     return ctx->nTokenKind == TK_KEYWORD && ctx->delim_type == id;
 }
 
-// A cleared temporary record (integer 0, no variable).
-void InitTemp(BDS* ctx, resultants* r);
+// A cleared temporary record (integer 0, no variable): what InitResultValue makes of a
+// value record, written here because the evaluator makes several per operation.
+inline void InitTemp(BDS*, resultants* r)
+{
+    r->var.vt = VT_EMPTY;
+    r->i64 = 0;
+    r->i32 = 0;
+    r->flags = VF_INT;
+    r->str = 0;
+    r->wstr = 0;
+    r->originAddr = 0;
+    r->originVar = ORIGIN_NONE;
+    r->originScope = 0xFFFF;
+}
 
 // Releases an evaluator temporary. An array that the record only borrows from a variable
 // or an element is kept; one the record owns (a fresh result) is released.
@@ -68,6 +80,9 @@ int FormatVarPointer(BDS* ctx, uint16_t index, char* out, size_t size);
 bool ResolvePointer(BDS* ctx, const char* text, uint32_t* slot, uint16_t* index);
 // The same for the pointer text that `holder` holds; 3813 when it holds no text (or is null).
 bool ResolveHeldPointer(BDS* ctx, const VariableEntry* holder, uint32_t* slot, uint16_t* index);
+
+// The value of an @constant's word into result.
+void ConstantValue(BDS* ctx, resultants* result, uint32_t word);
 
 // The name-taking built-ins (drop, isdefined, vartype, ...); the current token is the
 // keyword.

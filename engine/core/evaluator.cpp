@@ -6,6 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/com/com_adapter.h"
+#include "engine/com/com_safearray.h"
+#include "engine/core/compiled_expr.h"
 #include "engine/core/errors.h"
 #include "engine/core/eval_internal.h"
 #include "engine/core/messages.h"
@@ -14,16 +17,12 @@
 #include "engine/core/numtext.h"
 #include "engine/core/operators.h"
 #include "engine/core/router.h"
+#include "engine/core/short_text.h"
 #include "engine/core/stack_guard.h"
 #include "engine/core/text_bounded.h"
 #include "engine/core/tokenizer.h"
 
 // ---------------------------------------------------------------- shared helpers
-
-void InitTemp(BDS* ctx, resultants* r)
-{
-    InitResultValue(ctx, r, VK_RECORD, 0);
-}
 
 void ReleaseTemp(BDS* ctx, resultants* r)
 {
@@ -99,6 +98,8 @@ bool IsComparison(uint16_t id)
 
 void ParseLogicalExpr(BDS* ctx, resultants* result)
 {
+    if (RunCompiledExpression(ctx, result))
+        return;
     BinaryLevel(ctx, result, ParseBitwiseExpr,
                 [](uint16_t id) { return id == KID_ANDAND || id == KID_OROR; });
 }
@@ -135,6 +136,11 @@ void ParseRelationalExpr(BDS* ctx, resultants* result)
 void ParseConcatExpr(BDS* ctx, resultants* result)
 {
     ParseShiftExpr(ctx, result);
+    ContinueConcatChain(ctx, result);
+}
+
+void ContinueConcatChain(BDS* ctx, resultants* result)
+{
     ConcatRoom room{};
     while (!ctx->nErrorCode && IsKeywordToken(ctx) && ctx->delim_type == KID_COLON) {
         Next(ctx);
@@ -492,6 +498,8 @@ const double kFloatConstants[32] = {
 
 const char* const kStringConstants[4] = {"\r\n", "\t", "\r", "\n"};
 
+}  // namespace
+
 void ConstantValue(BDS* ctx, resultants* result, uint32_t word)
 {
     if ((word & 0xFFFFFF00u) == 0xF0F0F000u) {
@@ -504,12 +512,40 @@ void ConstantValue(BDS* ctx, resultants* result, uint32_t word)
     }
 }
 
+namespace {
+
+// The variable of the current name token: the entry the tokenizer found or made for it
+// when it still holds the name and has a value, else find_var's answer (and its errors).
+int VariableOfToken(BDS* ctx)
+{
+    uint16_t known = ctx->front.nNameIndex;
+    if (known > 0 && known < ctx->nVarUsed) {
+        const VariableEntry& v = ctx->pVars[known];
+        if ((v.flags & VF_HAS_VALUE) && SameText(v.name, ctx->szToken))
+            return known;
+    }
+    return find_var(ctx, ctx->szToken, 1);
+}
+
 void ReadVariable(BDS* ctx, resultants* result)
 {
-    int index = find_var(ctx, ctx->szToken, 1);
+    int index = VariableOfToken(ctx);
     if (index < 0)
         return;
     const VariableEntry& v = ctx->pVars[index];
+    if (HoldsSafeArray(&v)) {
+        // A SAFEARRAY: an element when subscripts follow, else the whole variant.
+        Next(ctx);
+        if (ctx->nErrorCode)
+            return;
+        if (AtKeyword(ctx, KID_LBRACKET)) {
+            if (GateSafeArrayElementGet(ctx, ctx->pVars[index], result))
+                Next(ctx);
+            return;
+        }
+        CopyValue(ctx, &ctx->pVars[index], result, index, VK_ARGUMENT | 0x20 | 0x200);
+        return;
+    }
     if (v.flags & VF_ARRAY) {
         ArrayHeader* array = ArrayOf(&v);
         Next(ctx);
@@ -573,8 +609,8 @@ void ParseNameOrLiteral(BDS* ctx, resultants* result)
         ReadVariable(ctx, result);
         return;
     case TK_INTEGER: {
-        int64_t v;
-        if (!ParseIntegerTextA(ctx->szToken, &v)) {
+        int64_t v = ctx->front.number.integer;
+        if (!ctx->front.bNumberReady && !ParseIntegerTextA(ctx->szToken, &v)) {
             SetError(ctx, ERR_NOT_NUMBER);
             return;
         }
@@ -585,7 +621,7 @@ void ParseNameOrLiteral(BDS* ctx, resultants* result)
         break;
     }
     case TK_FLOAT: {
-        double d = std::strtod(ctx->szToken, nullptr);
+        double d = ctx->front.bNumberReady ? ctx->front.number.real : std::strtod(ctx->szToken, nullptr);
         if (std::isinf(d)) {
             SetError(ctx, ERR_FP_OVERFLOW);
             return;

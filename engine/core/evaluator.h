@@ -49,6 +49,9 @@ void ParseLogicalExpr(BDS* ctx, resultants* result);        // && ||
 void ParseBitwiseExpr(BDS* ctx, resultants* result);        // ^ & |
 void ParseRelationalExpr(BDS* ctx, resultants* result);     // == != <> > >= < <=
 void ParseConcatExpr(BDS* ctx, resultants* result);         // :
+// The further operands of a `:` chain whose text so far is in result (the current token
+// is the `:` after it, or the chain has ended).
+void ContinueConcatChain(BDS* ctx, resultants* result);
 void ParseShiftExpr(BDS* ctx, resultants* result);          // << >>
 void ParseAdditiveExpr(BDS* ctx, resultants* result);       // + -
 void ParseMultiplicativeExpr(BDS* ctx, resultants* result); // * / mod

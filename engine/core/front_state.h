@@ -19,4 +19,10 @@ struct FrontState {
     uint16_t nMultilinePrefix;      // KID_THEN / KID_ELSE: continuation lines of a $" literal
                                     // must begin with that keyword (single-line Then/Else)
     NameMap* pNameMap;              // add-on function names, made by the first AddExtender
+    uint16_t nNameIndex;            // the entry of the current TK_NAME token's variable (0: unknown)
+    uint8_t bNumberReady;           // the current numeral's value is in `number` already
+    union {
+        int64_t integer;
+        double real;
+    } number;
 };

@@ -20,6 +20,7 @@
 #include "engine/core/context.h"
 #include "engine/core/messages.h"
 #include "engine/core/module.h"
+#include "engine/core/text_append.h"
 #include "engine/ui/message_box.h"
 
 namespace {
@@ -338,6 +339,7 @@ extern "C" void VFree(BDS* ctx, uint64_t offset)
 {
     if (!ctx || !ctx->HeapBase || offset == 0 || ctx->heap.endMarker < HEADER_SIZE)
         return;
+    ForgetTextLength(ctx, offset);
     FreePlan plan;
     if (int damage = PlanFree(ctx, offset, &plan)) {
         ShowDamageBox(ctx, damage);   // nothing is freed: a damaged block is left alone
@@ -365,6 +367,7 @@ void VShrink(BDS* ctx, uint64_t offset, uint64_t keep)
     FreePlan plan;
     if (PlanFree(ctx, offset, &plan) != 0)
         return;   // not a sound block in use: left as it is
+    ForgetTextLength(ctx, offset);
     uint64_t need = (keep + 27) & ~uint64_t(3);
     if (need < MIN_BLOCK)
         need = MIN_BLOCK;
@@ -382,9 +385,38 @@ void VShrink(BDS* ctx, uint64_t offset, uint64_t keep)
     VFree(ctx, tail + 16);
 }
 
+uint64_t VBlockRoom(BDS* ctx, uint64_t offset)
+{
+    if (!ctx || !ctx->HeapBase || offset < HEADER_SIZE + 16 || ctx->heap.endMarker < HEADER_SIZE
+        || offset - 16 > ctx->heap.endMarker - MIN_BLOCK)
+        return 0;
+    uint64_t block = offset - 16;
+    uint64_t size = SizeOf(ctx, block);
+    if (Word(ctx, block) != TAG_USED || !InsideBlocks(ctx, block, size) || Word(ctx, block + size - 8) != TAG_USED)
+        return 0;
+    return size - OVERHEAD;
+}
+
 char* HeapPtr(BDS* ctx, uint64_t offset)
 {
     if (!ctx || !ctx->HeapBase || offset == 0)
         return nullptr;
     return ctx->HeapBase + offset;
+}
+
+uint64_t HeapBytesInUse(const BDS* ctx)
+{
+    if (!ctx->HeapBase)
+        return 0;
+    uint64_t total = 0;
+    uint64_t block = HEADER_SIZE;
+    while (block < ctx->heap.endMarker) {
+        uint64_t size = SizeOf(ctx, block);
+        if (!InsideBlocks(ctx, block, size))
+            break;          // a damaged tag: count what was sound
+        if (Word(ctx, block) == TAG_USED)
+            total += size;
+        block += size;
+    }
+    return total;
 }

@@ -26,9 +26,16 @@ extern "C" uint64_t VMalloc(BDS* ctx, uint64_t size);
 // not a block in use is refused with the "INTERNAL DYNALLOC ERROR" box, nothing written.
 extern "C" void VFree(BDS* ctx, uint64_t offset);
 
+// Bytes of the blocks in use, their tags included (a walk over every block).
+uint64_t HeapBytesInUse(const BDS* ctx);
+
 // Gives the bytes of a block in use past its first `keep` bytes back to the heap, when
 // they make a block of their own; the block keeps its offset and its first `keep` bytes.
 void VShrink(BDS* ctx, uint64_t offset, uint64_t keep);
+
+// Bytes a block in use can hold (its whole size less the overhead), 0 for an offset that
+// is not a sound block in use. A text may grow in place up to this length, its NUL included.
+uint64_t VBlockRoom(BDS* ctx, uint64_t offset);
 
 // Address of a heap offset; null for offset 0 ("no text") or a context without a heap.
 char* HeapPtr(BDS* ctx, uint64_t offset);

@@ -11,22 +11,6 @@
 
 struct BDS;
 
-// ---- windows
-// The window's rectangle as "x,y,x2,y2" in virtual screen units 0..1000, as a heap value;
-// the window is named by its title, or by its handle when the title is empty.
-int DoWinPositionA(BDS* ctx, resultants* out, const char* title, HWND window);
-// Moves and sizes the window in the same units.
-int DoWinPlaceA(BDS* ctx, int x, int y, int x2, int y2, const char* title, HWND window);
-
-// ---- system
-// How a file of that name would be started, as a kind code chosen by its extension.
-int ProgramKindByExt(BDS* ctx, uint16_t code, const char* fileName, uint32_t flags, int reserved);
-
 // ---- COM
 // The name of a variant type.
 void VtTypeName(BDS* ctx, VARTYPE type, char* out, int size);
-
-// ---- diagnostic routines
-// The structure stack as text (one line per frame from the bottom, "\r\n" or "\n" between),
-// a heap string in `out`; answers the depth.
-int StructureStackText(BDS* ctx, resultants* out, bool padded, bool crlf);

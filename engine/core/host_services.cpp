@@ -6,6 +6,7 @@
 // only set fields the run loop polls or read state.
 #include "engine/core/host_services.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,16 +16,20 @@
 #include "engine/core/errors.h"
 #include "engine/core/heap.h"
 #include "engine/core/host_service_needs.h"
+#include "engine/core/trace_dumps.h"
 #include "engine/core/runloop.h"
 #include "engine/core/script.h"
 #include "engine/core/text_bounded.h"
 #include "engine/core/tokenizer.h"
 #include "engine/core/uncompress.h"
 #include "engine/com/com_value.h"
+#include "engine/data/binary_buffer.h"
 #include "engine/data/map.h"
 #include "engine/files/settings.h"
+#include "engine/system/start_by_extension.h"
 #include "engine/ui/message_box.h"
 #include "engine/ui/window_activate.h"
+#include "engine/ui/window_place.h"
 
 namespace {
 
@@ -78,67 +83,54 @@ VariableEntry* FindNamedVariable(BDS* ctx, const char* name)
 
 // ---------------------------------------------------------------- binary buffers
 
-constexpr uint32_t BINBUF_FLAGS = VF_INT | VF_BINBUF;
-
-BinaryBufferSlot* SlotOfHandle(BDS* ctx, int64_t handle)
-{
-    if (handle < int64_t(BINARY_HANDLE_BASE) || handle >= int64_t(BINARY_HANDLE_BASE) + MAX_BINARY_BUFFERS)
-        return nullptr;
-    return &ctx->data.buffers[handle - BINARY_HANDLE_BASE];
-}
-
 // The buffer handle a variable holds, or 0.
 int64_t BufferHandleOfVariable(BDS* ctx, const char* name)
 {
     VariableEntry* v = FindNamedVariable(ctx, name);
-    return v && (v->flags & BINBUF_FLAGS) == BINBUF_FLAGS ? v->i32 : 0;
+    return v && IsBinaryHandleValue(v) ? v->i32 : 0;
 }
 
 // Copies caller data to the start of a buffer: 1 when everything fitted, 0 when the data
-// was cut, -1 for a bad handle, a failed lock or no data.
+// was cut, -1 for a bad handle or no data.
 int64_t CopyIntoBuffer(BDS* ctx, const void* data, uint32_t count, int64_t handle)
 {
-    BinaryBufferSlot* slot = SlotOfHandle(ctx, handle);
+    BinaryBufferSlot* slot = BinarySlotQuiet(ctx, handle);
     if (!slot)
         return -1;
-    auto* bytes = slot->hMem ? static_cast<uint8_t*>(GlobalLock(slot->hMem)) : nullptr;
-    if (!bytes || slot->size > 0xFFFFFFFFull) {
-        if (bytes)
-            GlobalUnlock(slot->hMem);
+    if (slot->size > 0xFFFFFFFFll) {
         slot->eod = 0;
         return -1;
     }
-    int64_t answer = -1;
-    if (data && count > 0) {
-        uint64_t n = count < slot->size ? count : slot->size;
-        std::memcpy(bytes, data, size_t(n));
-        slot->eod = n;
-        answer = n == count ? 1 : 0;
-    } else {
+    if (!data || count == 0) {
         slot->eod = 0;
+        return -1;
     }
-    GlobalUnlock(slot->hMem);
-    return answer;
+    int64_t n = count < slot->size ? int64_t(count) : slot->size;
+    std::memcpy(slot->data, data, size_t(n));
+    slot->eod = n;
+    return n == count ? 1 : 0;
 }
 
-// The buffer a request names: a variable holding a handle (p1), or the handle itself (p2).
-BinaryBufferSlot* RequestedBuffer(BDS* ctx, const Request& r)
+// The handle of the buffer a request names: a variable holding a handle (p1), or the
+// handle itself (p2); null when no buffer in use is named.
+int64_t RequestedBuffer(BDS* ctx, const Request& r, BinaryBufferSlot** slot)
 {
     int64_t handle = HasText(r.Text1()) ? BufferHandleOfVariable(ctx, r.Text1())
                                         : int64_t(reinterpret_cast<uintptr_t>(r.p2));
-    BinaryBufferSlot* slot = SlotOfHandle(ctx, handle);
-    return slot && slot->hMem ? slot : nullptr;
+    *slot = BinarySlotQuiet(ctx, handle);
+    return handle;
 }
 
 uint64_t BufferInfo(BDS* ctx, const Request& r)
 {
-    BinaryBufferSlot* slot = RequestedBuffer(ctx, r);
+    BinaryBufferSlot* slot;
+    RequestedBuffer(ctx, r, &slot);
     if (!slot)
         return 0;
     switch (r.p3) {
     case 1: return reinterpret_cast<uint64_t>(slot->hMem);
-    case 2: return slot->size;
-    case 3: return slot->eod;
+    case 2: return uint64_t(slot->size);
+    case 3: return uint64_t(slot->eod);
     default: return 0;
     }
 }
@@ -147,37 +139,22 @@ uint64_t BufferInfo(BDS* ctx, const Request& r)
 // of data after the change.
 uint64_t BufferPoke(BDS* ctx, const Request& r)
 {
-    BinaryBufferSlot* slot = RequestedBuffer(ctx, r);
+    BinaryBufferSlot* slot;
+    int64_t handle = RequestedBuffer(ctx, r, &slot);
     if (!slot)
         return 0;
     int64_t offset = int64_t(r.p4);
     if (r.p3 == -1) {
-        if (offset < 0 || uint64_t(offset) > slot->size)
+        if (offset < 0 || offset > slot->size)
             SetError(ctx, 1548);                     // "Binary functions: Invalid offset"
         else
-            slot->eod = uint64_t(offset);
-        return slot->eod;
+            slot->eod = offset;
+    } else {
+        // A value beyond 32 bits stays out of a byte's range when it is narrowed.
+        int32_t value = int32_t(std::clamp<int64_t>(r.p3, INT32_MIN, INT32_MAX));
+        DoBinaryPeekPoke(ctx, handle, true, offset, value, false, 1);
     }
-    if (offset < 0 || offset == INT64_MAX) {
-        SetError(ctx, 1548);
-        return slot->eod;
-    }
-    if (uint64_t(offset) + 1 > slot->size) {
-        SetError(ctx, 3325);                         // offset beyond the end of the buffer
-        return slot->eod;
-    }
-    if (uint64_t(offset) + 1 > slot->eod)
-        slot->eod = uint64_t(offset) + 1;
-    if (r.p3 < -256 || r.p3 > 255) {
-        SetError(ctx, 3326);                         // value outside the allowable range
-        return slot->eod;
-    }
-    auto* bytes = static_cast<uint8_t*>(GlobalLock(slot->hMem));
-    if (bytes) {
-        bytes[offset] = uint8_t(r.p3 & 0xFF);
-        GlobalUnlock(slot->hMem);
-    }
-    return slot->eod;
+    return uint64_t(slot->eod);
 }
 
 // ---------------------------------------------------------------- array elements
@@ -424,22 +401,7 @@ uint64_t SwitchKeywords(const Request& r)
 
 uint64_t RememberLogon(BDS* ctx, const Request& r)
 {
-    HostServiceState& s = ctx->services;
-    HANDLE previous = s.hLogonToken;
-    if (r.p4) {
-        s.hLogonToken = reinterpret_cast<HANDLE>(r.p4);
-        s.nLogonFlags = uint32_t(r.p3);
-        s.hSavedStation = GetProcessWindowStation();
-    } else {
-        if (s.hSavedStation)
-            SetProcessWindowStation(s.hSavedStation);
-        if (s.hLogonToken)
-            CloseHandle(s.hLogonToken);
-        s.hSavedStation = nullptr;
-        s.hLogonToken = nullptr;
-        s.nLogonFlags = 0;
-    }
-    return reinterpret_cast<uint64_t>(previous);
+    return KeepLogonToken(ctx, uint32_t(r.p3), reinterpret_cast<HANDLE>(r.p4));
 }
 
 // ---------------------------------------------------------------- windows
@@ -796,6 +758,28 @@ int FindMenuItemByName(BDS*, const char* path, HMENU menu)
     ReduceMenuText(path ? path : "", '\\', wanted, sizeof(wanted), 0);
     char joined[MENU_PATH_MAX] = "";
     return menu ? SearchMenu(menu, wanted, joined, 0, 0) : -1;
+}
+
+// ---------------------------------------------------------------- logon token
+
+uint64_t KeepLogonToken(BDS* ctx, uint32_t options, HANDLE token)
+{
+    HostServiceState& s = ctx->services;
+    HANDLE previous = s.hLogonToken;
+    if (token) {
+        s.hLogonToken = token;
+        s.nLogonFlags = options;
+        s.hSavedStation = GetProcessWindowStation();
+    } else {
+        if (s.hSavedStation)
+            SetProcessWindowStation(s.hSavedStation);
+        if (s.hLogonToken)
+            CloseHandle(s.hLogonToken);
+        s.hSavedStation = nullptr;
+        s.hLogonToken = nullptr;
+        s.nLogonFlags = 0;
+    }
+    return reinterpret_cast<uint64_t>(previous);
 }
 
 // ---------------------------------------------------------------- the export

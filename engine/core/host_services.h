@@ -11,6 +11,11 @@ struct BDS;
 // unknown; the context's error number is left as it was (request 13 excepted).
 extern "C" uint64_t DLLServices(HGLOBAL instance, uint16_t request, void* p1, void* p2, int64_t p3, uint64_t p4);
 
+// Request 32: with a token, keeps it as the logon token with its option bits and remembers
+// the process's window station; with none, sets that station back, closes the kept token
+// and forgets both. Answers the token kept before.
+uint64_t KeepLogonToken(BDS* ctx, uint32_t options, HANDLE token);
+
 // Item n (from 1) of the text, separated by the delimiter's first character (a tab when it
 // is empty), into ctx->szTextBuf (at most 2047 bytes); empty when there is no such item.
 void GetDelimitedItem(BDS* ctx, int n, const char* text, const char* delimiter);

@@ -1,10 +1,12 @@
 // Keyword lookup: the QuickLook index over the static table, and the one lookup over the
 // static, user-defined, add-on and host tables that get_token calls.
 #include "engine/core/keyword_lookup.h"
+#include "engine/core/trace_dumps.h"
 
 #include <cstring>
 
 #include "engine/core/charclass.h"
+#include "engine/core/keyword_index.h"
 #include "engine/core/runloop.h"
 #include "engine/core/short_text.h"
 #include "engine/core/tokenizer.h"
@@ -91,12 +93,8 @@ bool IsObjectExpression(BDS* ctx, const char* prog)
     if (*p != '[')
         return false;
     // Balanced groups of square brackets, several in a row, then a full stop.
-    while (*p == '[') {
-        p = SkipBracketGroup(p);
-        if (!p)
-            return false;
-    }
-    if (*p != '.')
+    p = SkipBracketGroups(p);
+    if (!p || *p != '.')
         return false;
     char name[WORD_MAX + 1];
     std::memcpy(name, prog, length);
@@ -214,7 +212,7 @@ int FindAddon(BDS* ctx, const char* prog, bool wordMode)
     int best = -1;
     uint32_t bestLength = 0;
     for (uint32_t i = 0; i < used; ++i) {
-        const KeywordRecord& r = g_AddonKeywords[i];
+        const KeywordRecord& r = AddonRows(ctx)[i];
         if (r.nameLength <= bestLength || r.nameLength >= sizeof(r.name))
             continue;
         if (MatchAt(prog, r.name, r.nameLength)) {
@@ -251,6 +249,8 @@ int FindKeyword(BDS* ctx, int wordMode)
 {
     if (!g_QuickLook.built)
         BuildQuickLook();
+    if (ctx->eng.ctl.TraceOptions & TRACE_OPT_KEYWORDS)
+        DumpKeywordLookup(ctx);
     const char* prog = ctx->prog;
     if (wordMode && IsObjectExpression(ctx, prog)) {
         ctx->delim_type = KID_OLEOBJECT;
@@ -258,6 +258,16 @@ int FindKeyword(BDS* ctx, int wordMode)
     }
     if (ctx->nErrorCode)   // a pointer that could not be resolved
         return 0;
+    if (wordMode) {
+        uint16_t id = 0;
+        KeywordIndexAnswer answer = KeywordIndexFind(ctx, prog, &id);
+        if (answer == KI_FOUND) {
+            ctx->delim_type = id;
+            return 1;
+        }
+        if (answer == KI_NONE)
+            return 0;
+    }
     int found = FindStatic(prog, wordMode != 0);
     if (found >= 0) {
         ctx->delim_type = static_cast<uint16_t>(found);
@@ -287,7 +297,7 @@ const KeywordRecord* KeywordRecordOf(BDS* ctx, uint32_t id)
     if (id >= PARENTSTART && id < PARENTSTART + 999)
         return ctx->pHostKeywords ? &ctx->pHostKeywords[id - PARENTSTART] : nullptr;
     if (id >= ADDONSTART && id < ADDONSTART + ADDON_COUNT)
-        return &g_AddonKeywords[id - ADDONSTART];
+        return AddonRows(ctx) ? &AddonRows(ctx)[id - ADDONSTART] : nullptr;
     return nullptr;
 }
 

@@ -3,6 +3,7 @@
 // ptrglobaltest, ptrpersistent).
 #include <cstring>
 
+#include "engine/com/com_value.h"
 #include "engine/core/evaluator.h"
 #include "engine/core/eval_internal.h"
 #include "engine/core/text_bounded.h"
@@ -266,8 +267,11 @@ void ObjectTypeGet(BDS* ctx, resultants* result)
         return;
     if (!ExpectCloseParen(ctx))
         return;
-    // The type name of a COM variant comes from the automation layer; other values have none.
-    SetResultText(ctx, result, "");
+    // The type name of a COM variant; other values have none.
+    char name[64] = "";
+    if (op.isName && op.resolved && op.index != VAR_NOT_FOUND && op.slot == ctx->nScopeCurrent && (ctx->pVars[op.index].flags & VF_VARIANT))
+        VtTypeName(ctx, ctx->pVars[op.index].var.vt, name, sizeof name);
+    SetResultText(ctx, result, name);
 }
 
 // ---------------------------------------------------------------- pointers

@@ -248,6 +248,16 @@ bool IsIntegerTextW(const wchar_t* text) { return IsNumberText(text, 10); }
 bool IsHexNumberTextA(const char* text) { return IsNumberText(text, 16); }
 bool IsHexNumberTextW(const wchar_t* text) { return IsNumberText(text, 16); }
 
+bool IsDigitTextA(const char* text)
+{
+    if (!text) return false;
+    while (IsBlank(*text)) ++text;
+    if (*text == '+' || *text == '-') ++text;
+    if (!IsDecimalDigit(*text)) return false;
+    while (IsDecimalDigit(*text)) ++text;
+    return *text == 0;
+}
+
 // ---------------------------------------------------------------- floats
 
 double RoundHalfAway(double x)
@@ -375,4 +385,39 @@ int numconvert(BDS* ctx, const char* text, int from, int to, resultants* result)
     ctx->nErrorCode = previous;
     int length = Int64ToTextA(value, number, to);
     return SetResultText(ctx, result, number, static_cast<size_t>(length));
+}
+
+// ---------------------------------------------------------------- unsigned decimal
+
+int Int64ToDecimalText(uint64_t value, char* out, size_t size)
+{
+    if (!out || size == 0)
+        return 0;
+    char digits[21];
+    size_t n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value);
+    size_t k = 0;
+    while (n > 0 && k + 1 < size)
+        out[k++] = digits[--n];
+    out[k] = 0;
+    return 1;
+}
+
+bool DecimalTextToInt64(const char* text, uint64_t* value)
+{
+    uint64_t v = 0;
+    size_t count = 0;
+    for (const char* p = text ? text : ""; *p; ++p) {
+        if (*p < '0' || *p > '9' || ++count > 20)
+            return false;
+        unsigned digit = static_cast<unsigned>(*p - '0');
+        if (v > (UINT64_MAX - digit) / 10)
+            return false;
+        v = v * 10 + digit;
+    }
+    *value = v;
+    return true;
 }

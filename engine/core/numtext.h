@@ -36,6 +36,9 @@ int64_t TextToInt64W(const wchar_t* text);
 // 64 bits.
 bool ParseIntegerTextA(const char* text, int64_t* out);
 
+// The same form at any length: true for a text of digits too long for 64 bits.
+bool IsDigitTextA(const char* text);
+
 // Text in radix 2-36 (no sign) to a 32-bit value computed modulo 2^32:
 // 0..0xFFFFFFFF, or -1 for a radix outside 2-36, -2 for a bad digit.
 int64_t RadixTextToLongA(const char* text, int radix);
@@ -45,6 +48,13 @@ int64_t RadixTextToLongW(const wchar_t* text, int radix);
 // answers -1; a bad digit, no digit or an overflow sets 1824 and answers -2. Callers that
 // can meet a real -1 test ctx->nErrorCode.
 int64_t RadixTextToInt64A(BDS* ctx, const char* text, int radix);
+
+// An unsigned 64-bit value as decimal text ("0" for 0), cut to size - 1 characters;
+// answers 1, or 0 for a size of 0.
+int Int64ToDecimalText(uint64_t value, char* out, size_t size);
+// Decimal digits (nothing else) to an unsigned 64-bit value; an empty text gives 0. Refused
+// (false) are other characters, more than 20 digits and values above 2^64 - 1.
+bool DecimalTextToInt64(const char* text, uint64_t* value);
 
 uint32_t IntPower(uint32_t x, uint32_t n);
 uint64_t IntPower64(uint64_t x, uint32_t n);

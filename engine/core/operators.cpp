@@ -125,9 +125,14 @@ void FloatOperation(BDS* ctx, uint16_t op, resultants* left, resultants* right)
     }
     case KID_POWER:
         r = std::pow(a, b);
-        // The hook reports domain errors where the runtime calls it; make sure of it.
-        if (std::isnan(r) && !std::isnan(a) && !std::isnan(b) && !nPendingMathError)
+        // The hook reports the runtime's faults where the runtime calls it; make sure of
+        // them: zero to a negative power is a pole, not a result too large.
+        if (!nPendingMathError && a == 0.0 && b < 0.0)
+            nPendingMathError = ERR_FP_SINGULARITY;
+        else if (std::isnan(r) && !std::isnan(a) && !std::isnan(b) && !nPendingMathError)
             nPendingMathError = ERR_FP_DOMAIN;
+        if (nPendingMathError)
+            r = 1.0;    // the hook's substitute value
         break;
     case KID_ANDAND:
         SetInt(ctx, left, (a != 0.0 && b != 0.0) ? 1 : 0);
@@ -464,6 +469,14 @@ bool AsInt64(BDS* ctx, resultants* v, int64_t* out, bool round)
     return Try(ctx, [&] { return ValueToInt64(ctx, v, out, round) != 0; });
 }
 
+// A text of digits, whatever its length. The integer conversions refuse one beyond their
+// width, but the comparison still takes it exactly, as a long number, never as a float
+// that has lost its last digits.
+bool IsDigitText(BDS* ctx, resultants* v)
+{
+    return Try(ctx, [&] { return ValueToString(ctx, v) != 0; }) && IsDigitTextA(ValueText(ctx, v));
+}
+
 // Text comparison of the two numbers' text forms (numbers that print alike are equal).
 int CompareFloatTexts(BDS* ctx, double a, double b)
 {
@@ -498,6 +511,8 @@ CmpMode ChooseMode(BDS* ctx, resultants* l, resultants* r, CmpClass cl, CmpClass
     if (IsText(cl) && IsText(cr)) {     // R4
         if (AsInt32(ctx, l, false) && AsInt32(ctx, r, false))
             return (IsLongText(ctx, l, cl) || IsLongText(ctx, r, cr)) ? M_LONG : M_INT;
+        if (IsDigitText(ctx, l) && IsDigitText(ctx, r))
+            return M_LONG;
         if (AsFloat(ctx, l) && AsFloat(ctx, r))
             return M_FLOAT;
         return (cl == CL_WIDE || cr == CL_WIDE) ? M_WIDE : M_ANSI;
@@ -508,6 +523,8 @@ CmpMode ChooseMode(BDS* ctx, resultants* l, resultants* r, CmpClass cl, CmpClass
     if (cn == CL_INTEGER) {             // R1
         if (AsInt32(ctx, text, true))
             return IsLongText(ctx, text, ct) ? M_LONG : M_INT;
+        if (IsDigitText(ctx, text))
+            return M_LONG;
         if (AsFloat(ctx, text))
             return M_FLOAT;
         return ct == CL_WIDE ? M_WIDE : M_ANSI;
@@ -524,6 +541,8 @@ CmpMode ChooseMode(BDS* ctx, resultants* l, resultants* r, CmpClass cl, CmpClass
         text->flags = (text->flags & ~(VF_INT | VF_FLOAT)) | VF_INT64;
         return M_INT64;
     }
+    if (IsDigitText(ctx, text))
+        return M_LONG;
     if (AsFloat(ctx, text))
         return M_FLOAT_NUMERIC;
     return ct == CL_WIDE ? M_WIDE : M_ANSI;

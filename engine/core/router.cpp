@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "engine/com/com_value.h"
 #include "engine/core/builtin.h"
 #include "engine/core/errors.h"
 #include "engine/core/heap.h"
@@ -59,8 +60,7 @@ static bool CallIsWide(const resultants* args, int argc, uint64_t signature, boo
     return false;
 }
 
-// Appends "Argument number N could not be converted" to the extended error text.
-static void NoteUnconvertedArgument(BDS* ctx, int argument)
+void NoteUnconvertedArgument(BDS* ctx, int argument)
 {
     char pattern[256];
     LoadMyString(ctx, EngineModule(), MSG_ARGUMENT_NOT_CONVERTED, pattern, sizeof(pattern));
@@ -141,9 +141,24 @@ static bool ConvertArgument(BDS* ctx, resultants& arg, int argument, uint32_t co
             SetError(ctx, ERR_NOT_FLOAT);
         return false;
     case AT_ARRAY:
-        // A COM array becomes an engine array through the COM layer once it is present.
         if (arg.flags & VF_ARRAY)
             return true;
+        // A COM array becomes an engine array: one of the argument's own when the argument
+        // only borrows the variable's SAFEARRAY.
+        if ((arg.flags & VF_VARIANT) && (arg.var.vt & VT_ARRAY)) {
+            if (arg.originVar != ORIGIN_NONE) {
+                ValueHead own{};
+                if (!VariantToValueCopy(ctx, arg.flags, &arg, &own))
+                    return false;
+                arg.var = own.var;
+                arg.originVar = ORIGIN_NONE;
+                arg.originScope = 0xFFFF;
+            }
+            if (ValueConvertInPlace(ctx, VF_ARRAY, &arg))
+                return true;
+            if (ctx->nErrorCode)
+                return false;
+        }
         SetError(ctx, ERR_NOT_ARRAY);
         return false;
     case AT_VARIANT:

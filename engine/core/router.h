@@ -14,6 +14,9 @@
 int CallBuiltinFunction(BDS* ctx, const char* functionText, uint32_t id, resultants* result,
                         resultants* args, int noConversion, int argc, uint64_t signature);
 
+// Appends "Argument number N could not be converted" to the extended error text.
+void NoteUnconvertedArgument(BDS* ctx, int argument);
+
 // Makes a 64-bit integer result a 32-bit one when it fits, else marks it VF_INT64 alone.
 void NarrowInt64Result(resultants* result);
 

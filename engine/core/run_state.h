@@ -9,6 +9,8 @@
 #include <cstdint>
 
 struct resultants;
+struct VariableEntry;
+struct ParseStateSave;
 
 // ---------------------------------------------------------------- structure stack
 
@@ -61,9 +63,13 @@ struct ForEachState {
     uint64_t savedText;     // heap offset of the collection expression's text (0: none)
     uint32_t fingerprint;   // element count of an array, ValueTextHash of a text
     int64_t mapStamp;       // a map walk: the identity stamp of the map walked
+    uint16_t collectionVar;   // a COM collection held by a variable (0: none) ...
+    uint16_t collectionScope; // ... and its scope
 };
 
 // ---------------------------------------------------------------- scopes
+
+constexpr int MAX_SCOPES = 101;
 
 // One of the 101 variable scopes; slot 0 is the main script. A null table is a free slot.
 struct ScopeSlot {
@@ -77,13 +83,16 @@ struct ScopeSlot {
     uint16_t lastAssigned;  // index of the variable last assigned
 };
 
-// What a caller keeps to come back from another scope.
+// What a caller keeps to come back from another scope. The caller's table stays locked
+// while another scope is current, so coming back needs no new lock.
 struct ScopeSave {
     uint32_t slot;
     HGLOBAL hTable;
     uint32_t serial;
     uint32_t tick;
     uint16_t capacity;
+    VariableEntry* vars;    // the caller's locked table
+    bool lockedHere;        // the switch locked the other table itself: coming back unlocks it
 };
 
 // ---------------------------------------------------------------- user-defined functions
@@ -116,6 +125,8 @@ struct UdfRecord {
 
 // ---------------------------------------------------------------- the current statement
 
+struct CachedLine;
+
 // Where the statement being run comes from: the run loop fills one per loop and publishes
 // it in RunState::site while its statements run. Multi-line strings read their
 // continuation lines through it and move `*pos` past them.
@@ -129,6 +140,7 @@ struct RunSite {
     uint8_t key;            // unscrambling key (low byte of the running body's start)
     bool substituted;       // %substitution% changed the line (no cached jumps)
     char* line;             // the line buffer (2050 bytes)
+    CachedLine* cached;     // what the tokenizer learnt about the line before, or null
 };
 
 // Trap modes (IntControl 72 and 73).
@@ -142,6 +154,7 @@ enum : int32_t {
 
 constexpr int MAX_FOREACH_STATES = 101;
 constexpr int SPARE_SCOPE_TABLES = 8;
+constexpr int CALL_POOL = 32;   // nesting levels whose call buffers are kept for reuse
 
 // Run-loop state kept in the context beyond the shared fields.
 struct RunState {
@@ -154,6 +167,7 @@ struct RunState {
     uint32_t bGoOn;                 // the statement asks to go on whatever its result
     uint32_t bInExecute;            // an `execute` statement runs its text
     uint32_t bStatementTakesCommands;  // user-defined commands run when called
+    uint32_t bValueUnused;          // the statement's assignment need not leave its value
 
     int32_t nErrorHandlerMode;      // TRAP_*
     int32_t nCancelHandlerMode;     // TRAP_*
@@ -161,12 +175,17 @@ struct RunState {
     char szCancelHandlerUdf[32];
 
     uint32_t nAssignTarget;         // assignment in progress in the main script, 0 none
+    uint32_t nFailedAssignTarget;   // the target of this statement's failed assignment, 0 none
     uint32_t nForEachSerial;        // makes temporary collection names unique
     uint32_t bRunning;              // a run is in progress in this context
 
     RunSite* site;                  // the statement being run, or null
     HGLOBAL hSpareTables[SPARE_SCOPE_TABLES];     // zeroed tables of ended scopes, for reuse
     uint16_t spareCapacity[SPARE_SCOPE_TABLES];
+    VariableEntry* spareVars[SPARE_SCOPE_TABLES]; // each kept locked
+    VariableEntry* scopeVars[MAX_SCOPES];         // the locked table of each function scope
+    char* lineBuffers[CALL_POOL];                 // the run loop's line buffer per nesting level
+    ParseStateSave* parseSaves[CALL_POOL];        // a call's saved parse state per nesting level
     ForEachState forEach[MAX_FOREACH_STATES];
 
     uintptr_t stackFloor;           // the stack guard's floor (stack_guard.h) and the top of

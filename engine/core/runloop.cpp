@@ -4,6 +4,8 @@
 #include "engine/core/runloop.h"
 #include "engine/core/charclass.h"
 #include "engine/core/errors.h"
+#include "engine/core/keyword_index.h"
+#include "engine/core/line_cache.h"
 #include "engine/core/messages.h"
 #include "engine/core/module.h"
 #include "engine/core/run_hooks.h"
@@ -11,6 +13,7 @@
 #include "engine/core/script.h"
 #include "engine/core/short_text.h"
 #include "engine/core/statement.h"
+#include "engine/core/trace.h"
 
 #include <cstring>
 
@@ -117,6 +120,7 @@ bool StoreUdfBody(BDS* ctx, const uint8_t* base, uint32_t endLineBegin)
     rec->hBody = body;
     rec->bodyLength = length;
     ++ctx->nUdfCount;
+    KeywordTablesChanged(ctx);
     return true;
 }
 
@@ -186,11 +190,14 @@ uint8_t CurrentScriptKey(BDS* ctx)
 int FetchStatementLine(BDS* ctx, resultants* result, HGLOBAL script, uint32_t end, uint32_t* firstNonBlank,
                        uint32_t* pos)
 {
-    char* line = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, TEXTBUF));
+    uint32_t level = ctx->cache.runDepth;
+    char* line = TakeLineBuffer(ctx, level);
     const auto* base = static_cast<const uint8_t*>(GlobalLock(script));
     if (!line || !base) {
         if (line)
-            HeapFree(GetProcessHeap(), 0, line);
+            GiveLineBuffer(ctx, level, line);
+        if (base)
+            GlobalUnlock(script);
         ReportError(ctx, nullptr, 111, 204, 13);
         return 0;
     }
@@ -204,15 +211,27 @@ int FetchStatementLine(BDS* ctx, resultants* result, HGLOBAL script, uint32_t en
     RunSite* outerSite = ctx->run.site;
     char* outerLine = ctx->pLine;
     ctx->pLine = line;
+    ++ctx->cache.runDepth;
 
     int answer = 1;
     bool loopError = false;     // a failure of the loop itself, shown at the end
-    uint32_t lineBegin = *pos;
+    uint32_t lineBegin = 0;
     uint32_t lineStart = 0;
-    bool haveLine = ReadScriptLineLocked(ctx, line, TEXTBUF, base, &lineStart, pos, end, site.key) != 0;
+    // A line the cache knows is read from it; any other the slow way.
+    auto readLine = [&]() -> bool {
+        lineBegin = *pos;
+        site.cached = ReadCachedLine(ctx, site, &lineStart);
+        return site.cached || ReadScriptLineLocked(ctx, line, TEXTBUF, base, &lineStart, pos, end, site.key) != 0;
+    };
+    bool haveLine = readLine();
     while (haveLine) {
-        if (line[0] == 0 || line[0] == ';')
+        if (line[0] == 0 || line[0] == ';') {
+            if (line[0] == ';' && !site.cached) {
+                site.lineStart = lineStart;
+                KeepLine(ctx, site, lineBegin, *pos);   // passed over without reading next time
+            }
             goto next;
+        }
 
         if (ctx->nDeferredError && ctx->bInDefinition) {
             SetError(ctx, ctx->nDeferredError);
@@ -220,7 +239,12 @@ int FetchStatementLine(BDS* ctx, resultants* result, HGLOBAL script, uint32_t en
             break;
         }
         site.substituted = false;
-        if (!ctx->nDeferredError) {
+        site.lineStart = lineStart;
+        if (!site.cached)
+            site.cached = KeepLine(ctx, site, lineBegin, *pos);
+        if (site.cached && !ctx->bInDefinition && !ctx->nDeferredError) {
+            // A kept line is neither a directive nor one with anything to substitute.
+        } else if (!ctx->nDeferredError) {
             DefineWhat what;
             const char* rest;
             DirectiveKind kind = ParseDirective(line, &what, &rest);
@@ -283,8 +307,7 @@ int FetchStatementLine(BDS* ctx, resultants* result, HGLOBAL script, uint32_t en
             break;
         }
     next:
-        lineBegin = *pos;
-        haveLine = ReadScriptLineLocked(ctx, line, TEXTBUF, base, &lineStart, pos, end, site.key) != 0;
+        haveLine = readLine();
     }
 
     if (!loopError && answer == 1 && ctx->bInDefinition && !haveLine) {
@@ -298,6 +321,8 @@ int FetchStatementLine(BDS* ctx, resultants* result, HGLOBAL script, uint32_t en
         ctx->bInDefinition = 0;
         ctx->bSkipDefinition = 0;
     } else if (answer == 1) {
+        if (!haveLine && TraceWatching(ctx))
+            TraceLoopEnd(ctx);      // the text ran out: a normal end
         FreeValue(ctx, &ctx->resStatement, 0, FREE_STATEMENT_RESULT);
     }
     ctx->nRunResult = static_cast<uint32_t>(answer);
@@ -307,8 +332,9 @@ int FetchStatementLine(BDS* ctx, resultants* result, HGLOBAL script, uint32_t en
 
     ctx->pLine = outerLine;
     ctx->run.site = outerSite;
+    --ctx->cache.runDepth;
     GlobalUnlock(script);
-    HeapFree(GetProcessHeap(), 0, line);
+    GiveLineBuffer(ctx, level, line);
     return answer;
 }
 
@@ -513,6 +539,7 @@ int FindGotoLabel(BDS* ctx, const char* label, uint32_t* lineOffset, uint32_t li
     // Cache the jump in the statement's first five bytes (scrambled in place).
     uint32_t at = lineStart + stmtOffset;
     if (!noCache && first < (1u << 24) && at + 5 <= end) {
+        DropCachedLine(ctx, script, lineStart, key);
         auto plain = [&](uint32_t p) { return UnscrambleByte(base[p], p, key); };
         uint8_t c0 = plain(at);
         if (c0 == 'G' || c0 == 'g') {

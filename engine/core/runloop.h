@@ -79,6 +79,13 @@ struct ParseStateSave {
     char token[TEXTBUF];
 };
 void SaveParseState(BDS* ctx, ParseStateSave* save);
+
+// The run loop's line buffer (TEXTBUF bytes) for nesting level `level`, from the call
+// pool; given back with GiveLineBuffer. Null when no memory could be had.
+char* TakeLineBuffer(BDS* ctx, uint32_t level);
+void GiveLineBuffer(BDS* ctx, uint32_t level, char* line);
+// Frees the pooled buffers (engine tear-down).
+void FreeCallPool(BDS* ctx);
 void RestoreParseState(BDS* ctx, const ParseStateSave* save);
 
 // What a call (of a user-defined function or of a script file) saves of its caller and
@@ -92,12 +99,15 @@ struct CallerState {
     int32_t errorMode;
     int32_t cancelMode;
     uint32_t singleStep;
+    uint32_t traceState;
+    uint32_t traceEvent;    // the calling statement's outcome kind, which the body overwrites
+    uint32_t traceOutcome;
     int32_t ifState;
     uint32_t inLoop;
     uint16_t functionScope;
     RunSite* site;
 };
-// Saves the caller and clears what the called text runs without: the traps,
+// Saves the caller and clears what the called text runs without: the traps, the trace,
 // single-stepping, the If state and the loop flag.
 void SaveCaller(BDS* ctx, CallerState& s);
 // Pops the frames above s.depth (a GoTo out of a loop leaves some) and puts the caller back.
@@ -110,6 +120,13 @@ bool PushCallFrame(BDS* ctx, uint16_t kind, int callKind);
 
 // The Call built-in: args[1] the file name, args[2] the parameter line (ANSI or wide).
 int CallScript(BDS* ctx, resultants* result, resultants* args);
+// Runs a nested script text, `run(ctx, result, data)`, as Call does: one call level deeper,
+// in a call frame of its own (3353 when the structure stack is full), with the caller's run
+// state and parse position saved and put back; `path` names the text's file (null: none,
+// the caller's source name stays). A nested run that failed with an error other than a
+// cancel leaves 9013 (already shown). Answers 0 when the run could not start, else 1.
+using NestedScriptRun = int (*)(BDS* ctx, resultants* result, void* data);
+int RunNestedScript(BDS* ctx, resultants* result, const char* path, NestedScriptRun run, void* data);
 int SetParamVars(BDS* ctx, const char* line);
 int SetParamVarsW(BDS* ctx, const wchar_t* line);
 

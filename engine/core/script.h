@@ -25,6 +25,10 @@ extern "C" int WINAPI ProcessViRuvBuffer(HWND window, HGLOBAL context, HGLOBAL s
 
 // Runs a script file for the Call built-in: 1 it ended normally, 0 stopped or failed.
 int RunScriptFile(BDS* ctx, resultants* result, const char* path);
+// Runs a prepared script text (line ends normalised, NUL at `length`) held in a movable
+// block: scrambles it like every script buffer and runs it through the statement loop; the
+// block is freed. 1 it ended normally, 0 stopped or failed.
+int RunScriptBlock(BDS* ctx, resultants* result, HGLOBAL block, size_t length);
 
 // UTF-16 (after a BOM FF FE or FE FF, skipped; FE FF is byte-swapped first) to ANSI in
 // place. Answers the new length, 0 on failure.

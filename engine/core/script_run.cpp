@@ -1,6 +1,7 @@
 // The two entries that run a whole script: ProcessViRuvBuffer for the host's script text
 // and RunScriptFile for a file run by the Call built-in.
 #include "engine/core/script.h"
+#include "engine/core/trace.h"
 #include "engine/core/errors.h"
 #include "engine/core/run_hooks.h"
 #include "engine/core/runloop.h"
@@ -64,6 +65,7 @@ void ResetRunState(BDS* ctx, HWND window, PfnParentCommand hostCallback, const K
     ctx->bCancelRequest = 0;
     ctx->hCursorCurrent = ctx->hCursorWait;
     ctx->bSingleStep = 0;
+    ResetDebuggerRun(ctx);
     ctx->nStructDepth = 0;
     ctx->ErrorMode = EM_CANCEL;
     ctx->bModalPump = 0;
@@ -300,6 +302,11 @@ int RunScriptFile(BDS* ctx, resultants* result, const char* path)
         }
         length = static_cast<size_t>(r);
     }
+    return RunScriptBlock(ctx, result, block, length);
+}
+
+int RunScriptBlock(BDS* ctx, resultants* result, HGLOBAL block, size_t length)
+{
     if (!g_ScriptPermutation.built)
         BuildScriptPermutation();
     if (!ScrambleBlock(ctx, block, length)) {

@@ -11,6 +11,7 @@
 #include "engine/core/runloop.h"
 #include "engine/core/stack_guard.h"
 #include "engine/core/statement_internal.h"
+#include "engine/core/trace.h"
 #include "engine/ui/message_box.h"
 
 #include <cmath>
@@ -55,10 +56,11 @@ uint16_t GosubKindFromIfState(int32_t ifState)
     return ifState == 0 ? SF_GOSUB_FALSE : ifState == 1 ? SF_GOSUB_TRUE : SF_GOSUB_NONE;
 }
 
-bool PushGosubFrame(BDS* ctx, const RunSite* site)
+// The frame's kind keeps the If state that was current at the GoSub; Return gives it back.
+bool PushGosubFrame(BDS* ctx, const RunSite* site, int32_t ifState)
 {
     uint8_t savedLoop = static_cast<uint8_t>(ctx->run.bInLoop);
-    StructFrame* f = PushFrame(ctx, GosubKindFromIfState(ctx->run.nIfState), 0, site);
+    StructFrame* f = PushFrame(ctx, GosubKindFromIfState(ifState), 0, site);
     if (!f)
         return false;
     f->resume = *site->pos;
@@ -453,6 +455,7 @@ int DoCase(BDS* ctx, RunSite* site)
         return 0;
     }
     ctx->run.nTraceEvent = 12;
+    ctx->run.bTraceOutcome = f->skip == SKIP_NONE;
     if (f->skip != SKIP_FALSE && f->skip != SKIP_CONTINUE)
         return 1;
     int32_t n = 0;
@@ -462,6 +465,7 @@ int DoCase(BDS* ctx, RunSite* site)
     int32_t switchValue = static_cast<int32_t>((f->resume << 16) | f->variable);
     if (n == switchValue)
         f->skip = SKIP_NONE;
+    ctx->run.bTraceOutcome = f->skip == SKIP_NONE;
     return 1;
 }
 
@@ -653,7 +657,10 @@ int DoGoto(BDS* ctx, RunSite* site)
 
 int DoGosub(BDS* ctx, RunSite* site)
 {
+    int32_t ifState = ctx->run.nIfState;
+    ctx->run.nIfState = -1;
     ctx->run.nTraceEvent = 9;
+    ctx->run.bTraceOutcome = 1;     // the trace's "GOSUB"; a Return keeps 0
     if (Skipping(ctx))
         return 1;
     char label[TEXTBUF];
@@ -665,7 +672,7 @@ int DoGosub(BDS* ctx, RunSite* site)
         SetContinuesPastEnd(ctx);
         return 0;
     }
-    if (!PushGosubFrame(ctx, site))
+    if (!PushGosubFrame(ctx, site, ifState))
         return 0;
     uint32_t offset = 0;
     if (!FindGotoLabel(ctx, label, &offset, site->lineStart, site->stmtOffset, site->script, site->end,
@@ -738,8 +745,8 @@ int DoExecute(BDS* ctx, resultants* result, RunSite* site)
                           code == CC_EVENT_SHOWN);
     if (!shown)
         return r;
-    if (code < CC_STOP && (ctx->nHookFlags & 32))
-        ReportErrorToHost(ctx, code);
+    // The host hears only of an error left when the statement ends, never of one that
+    // Execute's own box or its silent mode clears.
     if (ctx->eng.ctl.ExecuteErrorMode != 2) {
         char title[TEXTBUF] = "EXECUTE::";
         char message[TEXTBUF] = "";
@@ -794,7 +801,8 @@ int DoFlow(BDS* ctx, resultants* result, RunSite* site, uint32_t id)
         id = KID_SWITCH;
     else if (id == KID_ENDSELECT)
         id = KID_ENDSWITCH;
-    if (id != KID_IF && id != KID_THEN && id != KID_ELSE)
+    // GoSub reads the If state before it lets it go (its frame keeps it).
+    if (id != KID_IF && id != KID_THEN && id != KID_ELSE && id != KID_GOSUB)
         ctx->run.nIfState = -1;
     switch (id) {
     case KID_IF:
@@ -813,6 +821,7 @@ int DoFlow(BDS* ctx, resultants* result, RunSite* site, uint32_t id)
         return DoCase(ctx, site);
     case KID_BREAK:
     case KID_CONTINUE:
+        ctx->run.nTraceEvent = id == KID_BREAK ? 6 : 7;    // "IGNORED" while skipping
         if (Skipping(ctx))
             return 1;
         if (!ctx->run.bInLoop) {
@@ -820,7 +829,7 @@ int DoFlow(BDS* ctx, resultants* result, RunSite* site, uint32_t id)
             return 0;
         }
         TopFrame(ctx)->skip = id == KID_BREAK ? SKIP_BREAK : SKIP_CONTINUE;
-        ctx->run.nTraceEvent = id == KID_BREAK ? 6 : 7;
+        ctx->run.bTraceOutcome = 1;
         return 1;
     case KID_END: {
         if (get_token(ctx) > 1 || ctx->nErrorCode)
@@ -863,8 +872,12 @@ int CachedJump(BDS* ctx, const uint8_t* stmt, RunSite* site)
     uint32_t offset = 0;
     for (int d = 1; d <= 4; ++d)
         offset = (offset << 6) | (stmt[d] & 0x3F);
-    if (stmt[0] == 0x9E && !PushGosubFrame(ctx, site))
-        return 0;
+    if (stmt[0] == 0x9E) {
+        int32_t ifState = ctx->run.nIfState;
+        ctx->run.nIfState = -1;
+        if (!PushGosubFrame(ctx, site, ifState))
+            return 0;
+    }
     *site->pos = offset;
     return 1;
 }
@@ -923,6 +936,7 @@ int ExecuteStatement(BDS* ctx, resultants* result, RunSite* site)
         return CachedJump(ctx, reinterpret_cast<const uint8_t*>(stmt), site);
 
     ctx->pVars[0].name[0] = 0;
+    ctx->run.nFailedAssignTarget = 0;
     int throughPointer = 0;
     if (*stmt == '*') {
         throughPointer = 1;
@@ -961,7 +975,10 @@ int ExecuteStatement(BDS* ctx, resultants* result, RunSite* site)
         return 1;
     }
     ctx->run.nTraceEvent = 0;
+    // An assignment's value is wanted afterwards only by the trace and the debugger.
+    ctx->run.bValueUnused = 1;
     ProcessSubExpression(ctx, result, 1, throughPointer, site);
+    ctx->run.bValueUnused = 0;
     if (ctx->nErrorCode)
         return 0;
     if (!AtLineEnd(ctx)) {

@@ -1,5 +1,6 @@
 // The ForEach loop: walks the items of a delimited text, the elements of an array or the
 // keys of a map, keeping a temporary collection in a variable of its own while it runs.
+#include "engine/com/com_adapter.h"
 #include "engine/core/statement.h"
 #include "engine/core/errors.h"
 #include "engine/core/heap.h"
@@ -8,6 +9,7 @@
 #include "engine/core/statement_internal.h"
 #include "engine/data/array.h"
 #include "engine/data/map.h"
+#include "engine/system/environment.h"
 
 #include <cstring>
 
@@ -133,13 +135,8 @@ uint32_t ValueTextHash(BDS* ctx, const ValueHead* value)
         }
         return h;
     }
-    if (value->flags & VF_UNICODE) {
-        for (const wchar_t* p = ValueWText(ctx, value); *p; ++p) {
-            h ^= static_cast<uint16_t>(*p);
-            h *= 16777619u;
-        }
-        return h;
-    }
+    if (value->flags & VF_UNICODE)
+        return Fnv1aHashW(ValueWText(ctx, value));
     return 0;
 }
 
@@ -157,6 +154,9 @@ void ReleaseForEachFrame(BDS* ctx, uint16_t tempVar, uint32_t frameIndex)
     if (frameIndex < MAX_FOREACH_STATES && frameIndex < ctx->nStructDepth &&
         ctx->aStructFrames[frameIndex].kind == SF_FOREACH) {
         ForEachState& s = ctx->run.forEach[frameIndex];
+        // A COM collection held by a variable lets its enumerator go with the loop.
+        if (s.collectionVar && s.collectionVar < ctx->nVarUsed && s.collectionScope == ctx->nScopeCurrent)
+            CollectionForEachReset(ctx, ctx->pVars[s.collectionVar]);
         if (s.savedText)
             VFree(ctx, s.savedText);
         s = ForEachState{};
@@ -289,7 +289,21 @@ int DoForEach(BDS* ctx, RunSite* site)
     state.fingerprint = fingerprint;
 
     bool found = false;
-    if (collection->flags & (VF_STRING | VF_UNICODE | VF_INT | VF_INT64 | VF_FLOAT)) {
+    if (collection->flags & VF_VARIANT) {
+        // A COM collection or a SAFEARRAY: a new walk starts with a fresh enumerator.
+        if (!continuing)
+            CollectionForEachReset(ctx, *collection);
+        if (!f.temporary && value.originVar < ORIGIN_ELEMENT) {
+            state.collectionVar = value.originVar;
+            state.collectionScope = value.originScope;
+        }
+        resultants element{};
+        InitResultValue(ctx, &element, VK_RECORD, 0);
+        found = CollectionForEachStep(ctx, *collection, &state.position, &element) != 0;
+        if (found)
+            SetVariableFromValue(ctx, ctx->pVars[f.variable].name, &element);
+        FreeValue(ctx, &element, 0, VK_RECORD);
+    } else if (collection->flags & (VF_STRING | VF_UNICODE)) {
         resultants asText{};
         std::memcpy(static_cast<ValueHead*>(&asText), collection, sizeof(ValueHead));
         const char* items = nullptr;
@@ -316,10 +330,16 @@ int DoForEach(BDS* ctx, RunSite* site)
         else
             found = (array->flags & ARRAY_MAP) ? NextMapKey(ctx, array, &state, name)
                                                : NextArrayElement(ctx, array, &state, f.variable);
+    } else {
+        SetError(ctx, 1690);   // "Ole: Unable to perform enumeration of the specified object"
     }
     ReleaseEvaluated(ctx, &value);
-    if (ctx->nErrorCode)
+    if (ctx->nErrorCode) {
+        // A walk that failed runs no body, also when an error handler lets the script go on.
+        f.skip = SKIP_FALSE;
+        ReleaseForEachFrame(ctx, f.temporary, frameIndex);
         return 0;
+    }
     f.skip = found ? SKIP_NONE : SKIP_FALSE;
     if (!found)
         ReleaseForEachFrame(ctx, f.temporary, frameIndex);

@@ -11,6 +11,7 @@
 #include "engine/core/runloop.h"
 #include "engine/core/script.h"
 #include "engine/core/statement_internal.h"
+#include "engine/core/trace.h"
 
 #include <cstring>
 
@@ -28,7 +29,7 @@ bool JumpToLabel(BDS* ctx, RunSite* site, const char* label)
     return true;
 }
 
-bool PushHandlerGosub(BDS* ctx, RunSite* site)
+bool PushHandlerGosub(BDS* ctx, RunSite* site, uint32_t traceOutcome)
 {
     if (ctx->nStructDepth >= MAX_STRUCT_FRAMES)
         return false;
@@ -41,7 +42,8 @@ bool PushHandlerGosub(BDS* ctx, RunSite* site)
     f.udfRunning = ctx->nUdfRunning;
     f.savedInLoop = static_cast<uint8_t>(ctx->run.bInLoop);
     ctx->run.bInLoop = 0;
-    ctx->run.nTraceEvent = 9;
+    ctx->run.nTraceEvent = TEV_GOSUB;
+    ctx->run.bTraceOutcome = traceOutcome;
     return true;
 }
 
@@ -67,7 +69,7 @@ int HandleCancel(BDS* ctx, RunSite* site, int r)
         break;
     }
     int32_t mode = run.nCancelHandlerMode;
-    if (mode == TRAP_GOSUB && !PushHandlerGosub(ctx, site)) {
+    if (mode == TRAP_GOSUB && !PushHandlerGosub(ctx, site, TRACE_GOSUB_CANCEL)) {
         SetError(ctx, 3618);
         return -2;
     }
@@ -102,7 +104,7 @@ int HandleError(BDS* ctx, RunSite* site, uint16_t code)
     }
     if (mode != TRAP_GOTO && mode != TRAP_GOSUB)
         return 0;
-    if (mode == TRAP_GOSUB && !PushHandlerGosub(ctx, site)) {
+    if (mode == TRAP_GOSUB && !PushHandlerGosub(ctx, site, TRACE_GOSUB_ERROR)) {
         SetError(ctx, 3619);
         return 0;
     }
@@ -126,11 +128,14 @@ int HandleError(BDS* ctx, RunSite* site, uint16_t code)
 
 }  // namespace
 
-int RunStatementGuarded(BDS* ctx, resultants* result, RunSite* site)
+namespace {
+
+int RunStatementChecked(BDS* ctx, resultants* result, RunSite* site)
 {
     resultants local{};
     InitResultValue(ctx, &local, VK_RECORD, 0);
     ctx->run.nTraceEvent = 0;
+    ctx->run.bTraceOutcome = 0;
     ctx->nErrorCode = 0;
     ctx->run.bGoOn = 0;
     ctx->prog = site->line + site->stmtOffset;
@@ -192,6 +197,20 @@ int RunStatementGuarded(BDS* ctx, resultants* result, RunSite* site)
     return r;
 }
 
+}  // namespace
+
+int RunStatementGuarded(BDS* ctx, resultants* result, RunSite* site)
+{
+    if (!TraceWatching(ctx))
+        return RunStatementChecked(ctx, result, site);
+    // A statement the debugger cancels ends as a cancel, which the guard handles.
+    if (ctx->bSingleStep && !ctx->nDeferredError && !TraceBeforeStatement(ctx, site))
+        ctx->nDeferredError = CC_CANCEL;
+    int r = RunStatementChecked(ctx, result, site);
+    TraceAfterStatement(ctx, site, result, r);
+    return r;
+}
+
 // ---------------------------------------------------------------- kv variables
 
 namespace {
@@ -238,9 +257,7 @@ int SetErrorHandlerVars(BDS* ctx, HGLOBAL script, bool cancel, bool udfForm)
         ExtendedErrorText(ctx, extended, static_cast<int>(sizeof extended));
     }
     char assigned[VARNAMESIZE + 1] = "";
-    uint32_t target = ctx->nUdfRunning != UDF_NONE_RUNNING && UdfRecordAt(ctx, ctx->nUdfRunning)
-                          ? UdfRecordAt(ctx, ctx->nUdfRunning)->assignTarget
-                          : ctx->run.nAssignTarget;
+    uint32_t target = ctx->run.nFailedAssignTarget;
     if (target && (target >> 16) == ctx->nScopeCurrent && (target & 0xFFFF) < ctx->nVarUsed)
         lstrcpynA(assigned, ctx->pVars[target & 0xFFFF].name, sizeof assigned);
     const char* udfName = "";

@@ -11,6 +11,7 @@
 #include "engine/core/varptr.h"
 #include "engine/data/array.h"
 #include "engine/core/keyword_lookup.h"
+#include "engine/core/line_cache.h"
 
 namespace {
 
@@ -79,12 +80,12 @@ int ReadNumber(BDS* ctx, char* start)
     return 0;
 }
 
-// A literal in double quotes, apostrophes or back-quotes; a doubled quote stands for one.
-void ReadQuoted(BDS* ctx, char* start)
+}  // namespace
+
+size_t QuotedText(const char* start, char* out, const char** end)
 {
     char quote = *start;
-    char* p = start + 1;
-    char* out = ctx->szToken;
+    const char* p = start + 1;
     size_t n = 0;
     while (*p) {
         if (*p == quote) {
@@ -110,9 +111,20 @@ void ReadQuoted(BDS* ctx, char* start)
         out[n++] = *p++;
     }
     out[n] = 0;
+    *end = p;
+    return n;
+}
+
+namespace {
+
+// A literal in double quotes, apostrophes or back-quotes; a doubled quote stands for one.
+void ReadQuoted(BDS* ctx, char* start)
+{
+    const char* end = start;
+    QuotedText(start, ctx->szToken, &end);
     ctx->nTokenKind = TK_STRING;
-    ctx->front.nTokenLength = static_cast<uint16_t>(p - start);
-    ctx->prog = p;
+    ctx->front.nTokenLength = static_cast<uint16_t>(end - start);
+    ctx->prog = const_cast<char*>(end);
 }
 
 // A keyword whose id FindKeyword left in delim_type: its name's length of text.
@@ -144,7 +156,8 @@ void TakeObjectExpression(BDS* ctx, char* start)
     ctx->prog = p;
 }
 
-// Finds or creates the variable `name` in the current table.
+// Finds or creates the variable `name` in the current table; its entry goes to
+// front.nNameIndex (0 for a name parked in entry 0).
 int EnterName(BDS* ctx, const char* name, size_t length)
 {
     FrontState& f = ctx->front;
@@ -154,13 +167,16 @@ int EnterName(BDS* ctx, const char* name, size_t length)
         std::memcpy(e.name, name, length + 1);
         e.name[0] = static_cast<char>(e.name[0] | 0x80);
         e.flag = 0;
+        f.nNameIndex = 0;
         return 0;
     }
     uint16_t used = ctx->nVarUsed;
     int lastFree;
     int found = ScanForKey(ctx, name, &lastFree);
-    if (found > 0 && vars[found].flags != 0)
+    if (found > 0 && vars[found].flags != 0) {
+        f.nNameIndex = static_cast<uint16_t>(found);
         return 0;
+    }
     // The entry that keeps the name while free, else the last free one, else a new one.
     uint32_t freeEntry = found > 0 ? found : (lastFree > 0 ? lastFree : 0);
     if (freeEntry == 0) {
@@ -177,7 +193,109 @@ int EnterName(BDS* ctx, const char* name, size_t length)
     e.i32 = -1;
     e.flags = f.bCreateDefined ? VF_INT : VF_UNINIT;
     VarHintNote(ctx, name, length, freeEntry);
+    f.nNameIndex = static_cast<uint16_t>(freeEntry);
     return 0;
+}
+
+}  // namespace
+
+int EnterVariable(BDS* ctx, const char* name, size_t length)
+{
+    return EnterName(ctx, name, length);
+}
+
+namespace {
+
+// ---------------------------------------------------------------- tokens known before
+
+// A name the line cache knows: its text is taken from the line as ReadName takes it, and
+// its variable is found through the entry it had last when that entry still holds it.
+int ReplayName(BDS* ctx, char* start, CachedToken* t)
+{
+    FrontState& f = ctx->front;
+    uint32_t n = t->length;
+    char name[VARNAMESIZE + 1];
+    for (uint32_t i = 0; i < n; ++i)
+        name[i] = NameKeyChar(start, i);
+    name[n] = 0;
+    std::memcpy(f.szName, name, n + 1);
+    std::memcpy(ctx->szToken, name, n + 1);
+    ctx->nTokenKind = TK_NAME;
+    f.nTokenLength = static_cast<uint16_t>(n);
+    ctx->prog = start + n;
+    uint16_t hint = t->idOrVar;
+    if (!f.bNoCreate && hint > 0 && hint < ctx->nVarUsed) {
+        const VariableEntry& v = ctx->pVars[hint];
+        if (v.flags != 0 && SameBytes(v.name, name, n + 1)) {
+            f.nNameIndex = hint;
+            return 0;
+        }
+    }
+    if (int error = EnterName(ctx, name, n))
+        return Fail(ctx, start, static_cast<uint16_t>(error));
+    if (!f.bNoCreate)
+        t->idOrVar = f.nNameIndex;
+    return 0;
+}
+
+void ReplayNumber(BDS* ctx, char* start, const CachedToken* t)
+{
+    FrontState& f = ctx->front;
+    uint32_t n = t->length;
+    std::memcpy(ctx->szToken, start, n);
+    ctx->szToken[n] = 0;
+    ctx->nTokenKind = t->kind;
+    f.nTokenLength = static_cast<uint16_t>(n);
+    ctx->prog = start + n;
+    if (t->flags & CT_NUMBER) {
+        f.bNumberReady = 1;
+        f.number.integer = t->number.integer;
+    }
+}
+
+// Reads the token the line cache knows at p; false when it cannot (read it the slow way).
+bool ReplayToken(BDS* ctx, char* p, CachedToken* t, int* error)
+{
+    switch (t->kind) {
+    case TK_KEYWORD: {
+        // The length is the keyword name's (the cache is current with the tables).
+        uint32_t length = t->length;
+        std::memcpy(ctx->szToken, p, length);
+        ctx->szToken[length] = 0;
+        ctx->delim_type = t->idOrVar;
+        ctx->nTokenKind = TK_KEYWORD;
+        ctx->front.nTokenLength = static_cast<uint16_t>(length);
+        ctx->prog = p + length;
+        return true;
+    }
+    case TK_NAME:
+        if (ctx->front.bPersistentName)
+            return false;
+        *error = ReplayName(ctx, p, t);
+        return true;
+    case TK_INTEGER:
+    case TK_FLOAT:
+        ReplayNumber(ctx, p, t);
+        return true;
+    case TK_STRING:
+        ReadQuoted(ctx, p);
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Whether a word token at start may be recorded: a word that bracketed subscripts and a
+// full stop follow may be an object expression another time (it depends on the variable).
+bool WordRecordable(const char* start)
+{
+    const char* p = start;
+    while (IsWordChar(*p))
+        ++p;
+    if (*p != '[')
+        return true;
+    p = SkipBracketGroups(p);
+    return !p || *p != '.';
 }
 
 int ReadName(BDS* ctx, char* start)
@@ -211,6 +329,8 @@ int ReadName(BDS* ctx, char* start)
     ctx->prog = p;
     if (int error = EnterName(ctx, name, n))
         return Fail(ctx, start, static_cast<uint16_t>(error));
+    if (!f.bPersistentName && WordRecordable(start))
+        NoteCachedToken(ctx, start, f.bNoCreate ? 0 : f.nNameIndex);
     return 0;
 }
 
@@ -222,6 +342,8 @@ extern "C" int get_token(BDS* ctx)
     uint8_t previousKind = ctx->nTokenKind;
     uint16_t previousId = ctx->delim_type;
     ctx->nTokenKind = TK_END;
+    f.bNumberReady = 0;
+    f.nNameIndex = 0;
 
     char* p = ctx->prog;
     while (*p == ' ' || *p == '\t')
@@ -234,18 +356,26 @@ extern "C" int get_token(BDS* ctx)
         result = 1;
 
     char c = *p;
-    if (c == 0 || c == ';') {
+    CachedToken* known = (c == 0 || c == ';') ? nullptr : CachedTokenAt(ctx, p);
+    int replayError = 0;
+    if (known && ReplayToken(ctx, p, known, &replayError)) {
+        if (replayError)
+            return replayError;
+    } else if (c == 0 || c == ';') {
         f.nTokenLength = 0;
     } else if (IsDigitChar(c) || c == '.') {
         if (int error = ReadNumber(ctx, p))
             return error;
+        NoteCachedToken(ctx, p, 0);
     } else if (!IsAlphaChar(c) && c != '@' && c != '_') {
         if (FindKeyword(ctx, 0)) {
             TakeKeyword(ctx, p);
+            NoteCachedToken(ctx, p, 0);
         } else if (ctx->nErrorCode) {
             return ctx->nErrorCode;
         } else if (c == '"' || c == '\'' || c == '`') {
             ReadQuoted(ctx, p);
+            NoteCachedToken(ctx, p, 0);
         } else if (c == '$' && p[1] == '"') {
             ctx->szToken[0] = '$';
             ctx->szToken[1] = '"';
@@ -258,10 +388,13 @@ extern "C" int get_token(BDS* ctx)
         }
     } else {
         if (FindKeyword(ctx, 1)) {
-            if (ctx->delim_type == KID_OLEOBJECT)
+            if (ctx->delim_type == KID_OLEOBJECT) {
                 TakeObjectExpression(ctx, p);
-            else
+            } else {
                 TakeKeyword(ctx, p);
+                if (WordRecordable(p))
+                    NoteCachedToken(ctx, p, 0);
+            }
         } else if (ctx->nErrorCode) {
             return ctx->nErrorCode;
         } else if (int error = ReadName(ctx, p)) {
@@ -326,10 +459,7 @@ uint16_t FindVarIndex(BDS* ctx, const char* name)
 
 // ---------------------------------------------------------------- display text
 
-namespace {
-
-// The value head as ANSI text; 0 when it cannot be shown.
-int HeadToText(BDS* ctx, const ValueHead* value, char* buffer, size_t size)
+int ValueHeadToText(BDS* ctx, const ValueHead* value, char* buffer, size_t size)
 {
     if (value->flags & VF_STRING) {
         CopyStringBoundedA(ctx, buffer, ValueText(ctx, value), size);
@@ -347,8 +477,6 @@ int HeadToText(BDS* ctx, const ValueHead* value, char* buffer, size_t size)
     FreeValue(ctx, &temp, 0, VK_RECORD);
     return ok;
 }
-
-}  // namespace
 
 int ValueToDisplayText(BDS* ctx, const char* name, char* buffer, size_t size)
 {
@@ -384,10 +512,10 @@ int ValueToDisplayText(BDS* ctx, const char* name, char* buffer, size_t size)
             ok = 1;
         } else if (const ArrayElement* e =
                        ArrayElementOfText(reinterpret_cast<ArrayHeader*>(v.str), subscript)) {
-            ok = (e->flags & VF_HAS_VALUE) ? HeadToText(ctx, e, buffer, size) : 1;
+            ok = (e->flags & VF_HAS_VALUE) ? ValueHeadToText(ctx, e, buffer, size) : 1;
         }
     } else {
-        ok = HeadToText(ctx, &v, buffer, size);
+        ok = ValueHeadToText(ctx, &v, buffer, size);
     }
     ctx->nErrorCode = savedError;
     return ok;

@@ -33,6 +33,16 @@ extern "C" void putback(BDS* ctx);
 // line, or 3053/3054 on error.
 extern "C" uint32_t get_string_token(BDS* ctx);
 
+// The text of the quoted literal at start (its quote first) into out (TEXTBUF bytes): a
+// doubled quote stands for one, a double-byte character is copied whole, at most 2049
+// bytes. *end receives where the literal ends in the line. Answers the text's length.
+size_t QuotedText(const char* start, char* out, const char** end);
+
+// Finds the variable of the name key (length bytes) or creates it, as reading the name as
+// a token does (the no-create and create-defined flags apply); its entry goes to
+// front.nNameIndex. Answers 0, or 3097 when the table is full.
+int EnterVariable(BDS* ctx, const char* name, size_t length);
+
 // Index of the variable with that name in the current table (entries with a value or
 // uninitialised), 65535 when there is none. A name whose first byte has the high bit set
 // (the no-create form of entry 0) keeps that byte as it is.
@@ -42,6 +52,9 @@ uint16_t FindVarIndex(BDS* ctx, const char* name);
 // buffer. Answers non-zero when the text was made, 0 when the variable is missing, has no
 // value or cannot be shown (no error stays set).
 int ValueToDisplayText(BDS* ctx, const char* name, char* buffer, size_t size);
+// A value head as ANSI text (a number converted, a text cut to size - 1 bytes); 0 when it
+// cannot be shown.
+int ValueHeadToText(BDS* ctx, const ValueHead* value, char* buffer, size_t size);
 
 // The record of keyword `id` in its table (static, host or add-on), null for user-defined
 // functions and unknown ids.

@@ -1,8 +1,12 @@
 // User-defined functions: their records and headers, calls with their variable scopes,
 // calls by name for dialog procedures, and removal.
+#include "engine/com/com_value.h"
 #include "engine/core/runloop.h"
+#include "engine/native/callbacks.h"
 #include "engine/core/errors.h"
+#include "engine/core/keyword_index.h"
 #include "engine/core/run_hooks.h"
+#include "engine/core/trace.h"
 #include "engine/core/run_services.h"
 #include "engine/core/short_text.h"
 #include "engine/core/stack_guard.h"
@@ -167,18 +171,29 @@ uint32_t TakeScopeSlot(BDS* ctx, uint16_t capacity)
         if (s.hTable)
             continue;
         // A zeroed table of an ended scope is taken before a new one is made: a call of a
-        // function would otherwise clear a whole table (MaxVars entries) every time.
+        // function would otherwise clear a whole table (MaxVars entries) every time. A
+        // function's table stays locked while its slot lives, and while it waits for reuse.
         HGLOBAL h = nullptr;
+        VariableEntry* vars = nullptr;
         for (int i = 0; i < SPARE_SCOPE_TABLES && !h; ++i) {
             if (ctx->run.hSpareTables[i] && ctx->run.spareCapacity[i] == capacity) {
                 h = ctx->run.hSpareTables[i];
+                vars = ctx->run.spareVars[i];
                 ctx->run.hSpareTables[i] = nullptr;
+                ctx->run.spareVars[i] = nullptr;
+            }
+        }
+        if (!h) {
+            h = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(capacity) * sizeof(VariableEntry));
+            vars = h ? static_cast<VariableEntry*>(GlobalLock(h)) : nullptr;
+            if (h && !vars) {
+                GlobalFree(h);
+                h = nullptr;
             }
         }
         if (!h)
-            h = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(capacity) * sizeof(VariableEntry));
-        if (!h)
             return 0;
+        ctx->run.scopeVars[slot] = vars;
         s.slot = static_cast<uint16_t>(slot);
         s.hTable = h;
         s.serial = ++ctx->nScopeSerial;
@@ -199,22 +214,26 @@ int FreeScopeSlot(BDS* ctx, uint32_t slot)
     ScopeSlot& s = ctx->aScopes[slot];
     if (s.hTable) {
         // The entries in use are cleared (their values were released by the caller) and
-        // the table is kept for the next scope when there is room.
+        // the table is kept, still locked, for the next scope when there is room.
         bool kept = false;
-        if (auto* vars = static_cast<VariableEntry*>(GlobalLock(s.hTable))) {
+        VariableEntry* vars = ctx->run.scopeVars[slot];
+        if (vars) {
             std::memset(vars, 0, static_cast<size_t>(s.used < s.capacity ? s.used : s.capacity) * sizeof(VariableEntry));
-            GlobalUnlock(s.hTable);
             for (int i = 0; i < SPARE_SCOPE_TABLES && !kept; ++i) {
                 if (!ctx->run.hSpareTables[i]) {
                     ctx->run.hSpareTables[i] = s.hTable;
                     ctx->run.spareCapacity[i] = s.capacity;
+                    ctx->run.spareVars[i] = vars;
                     kept = true;
                 }
             }
+            if (!kept)
+                GlobalUnlock(s.hTable);
         }
         if (!kept)
             GlobalFree(s.hTable);
     }
+    ctx->run.scopeVars[slot] = nullptr;
     std::memset(&s, 0, sizeof s);
     return 1;
 }
@@ -222,27 +241,30 @@ int FreeScopeSlot(BDS* ctx, uint32_t slot)
 void FreeSpareScopeTables(BDS* ctx)
 {
     for (int i = 0; i < SPARE_SCOPE_TABLES; ++i) {
-        if (ctx->run.hSpareTables[i])
+        if (ctx->run.hSpareTables[i]) {
+            GlobalUnlock(ctx->run.hSpareTables[i]);
             GlobalFree(ctx->run.hSpareTables[i]);
+        }
         ctx->run.hSpareTables[i] = nullptr;
+        ctx->run.spareVars[i] = nullptr;
         ctx->run.spareCapacity[i] = 0;
     }
 }
 
 int SwitchVarScope(BDS* ctx, uint32_t slot, ScopeSave* save)
 {
-    if (slot >= MAX_SCOPES || !ctx->aScopes[slot].hTable)
-        return 0;
     uint32_t current = ctx->nScopeCurrent;
-    if (current < MAX_SCOPES)
-        ctx->aScopes[current].used = ctx->nVarUsed;
     save->slot = current;
     save->hTable = ctx->hVarTable;
     save->serial = ctx->nScopeCurrentSerial;
     save->tick = ctx->nScopeCurrentTick;
     save->capacity = ctx->nVarCapacity;
-    if (ctx->hVarTable)
-        GlobalUnlock(ctx->hVarTable);
+    save->vars = ctx->pVars;     // stays locked: the caller comes back to it
+    save->lockedHere = false;
+    if (slot >= MAX_SCOPES || !ctx->aScopes[slot].hTable)
+        return 0;
+    if (current < MAX_SCOPES)
+        ctx->aScopes[current].used = ctx->nVarUsed;
     ScopeSlot& s = ctx->aScopes[slot];
     ctx->nScopeCurrent = slot;
     ctx->hVarTable = s.hTable;
@@ -250,7 +272,14 @@ int SwitchVarScope(BDS* ctx, uint32_t slot, ScopeSave* save)
     ctx->nVarUsed = s.used;
     ctx->nScopeCurrentSerial = s.serial;
     ctx->nScopeCurrentTick = s.tick;
-    ctx->pVars = static_cast<VariableEntry*>(GlobalLock(s.hTable));
+    // A function's table is held locked while its slot lives; another one is locked now.
+    VariableEntry* held = slot > 0 ? ctx->run.scopeVars[slot] : nullptr;
+    if (held) {
+        ctx->pVars = held;
+    } else {
+        ctx->pVars = static_cast<VariableEntry*>(GlobalLock(s.hTable));
+        save->lockedHere = ctx->pVars != nullptr;
+    }
     return ctx->pVars ? 1 : 0;
 }
 
@@ -258,7 +287,7 @@ int RestoreVarScope(BDS* ctx, const ScopeSave* save)
 {
     if (ctx->nScopeCurrent < MAX_SCOPES)
         ctx->aScopes[ctx->nScopeCurrent].used = ctx->nVarUsed;
-    if (ctx->hVarTable && ctx->pVars)
+    if (save->lockedHere && ctx->hVarTable)
         GlobalUnlock(ctx->hVarTable);
     ctx->nScopeCurrent = save->slot;
     ctx->hVarTable = save->hTable;
@@ -266,19 +295,22 @@ int RestoreVarScope(BDS* ctx, const ScopeSave* save)
     ctx->nScopeCurrentSerial = save->serial;
     ctx->nScopeCurrentTick = save->tick;
     ctx->nVarUsed = save->slot < MAX_SCOPES ? ctx->aScopes[save->slot].used : ctx->nVarUsed;
-    ctx->pVars = static_cast<VariableEntry*>(GlobalLock(save->hTable));
+    ctx->pVars = save->vars ? save->vars : static_cast<VariableEntry*>(GlobalLock(save->hTable));
     return ctx->pVars ? 1 : 0;
 }
 
 // ---------------------------------------------------------------- calls
 
+// The token's text alone is kept: what lies behind its NUL is never read.
 void SaveParseState(BDS* ctx, ParseStateSave* save)
 {
     save->prog = ctx->prog;
     save->tokenKind = ctx->nTokenKind;
     save->delimType = ctx->delim_type;
     save->front = ctx->front;
-    std::memcpy(save->token, ctx->szToken, TEXTBUF);
+    size_t n = strnlen(ctx->szToken, TEXTBUF - 1);
+    std::memcpy(save->token, ctx->szToken, n);
+    save->token[n] = 0;
 }
 
 void RestoreParseState(BDS* ctx, const ParseStateSave* save)
@@ -289,7 +321,60 @@ void RestoreParseState(BDS* ctx, const ParseStateSave* save)
     ctx->delim_type = save->delimType;
     ctx->front = save->front;
     ctx->front.pNameMap = names;
-    std::memcpy(ctx->szToken, save->token, TEXTBUF);
+    std::memcpy(ctx->szToken, save->token, strnlen(save->token, TEXTBUF - 1) + 1);
+}
+
+// ---------------------------------------------------------------- the call pool
+// The buffers of a call and of a run of lines are kept per nesting level and reused, so a
+// call allocates nothing; levels beyond the pool take a buffer of their own each time.
+
+namespace {
+
+template <typename T>
+T* TakePooled(T** pool, uint32_t level)
+{
+    if (level < CALL_POOL) {
+        if (!pool[level])
+            pool[level] = static_cast<T*>(HeapAlloc(GetProcessHeap(), 0, sizeof(T)));
+        return pool[level];
+    }
+    return static_cast<T*>(HeapAlloc(GetProcessHeap(), 0, sizeof(T)));
+}
+
+template <typename T>
+void GivePooled(T** pool, uint32_t level, T* buffer)
+{
+    if (buffer && (level >= CALL_POOL || pool[level] != buffer))
+        HeapFree(GetProcessHeap(), 0, buffer);
+}
+
+struct LineBuffer {
+    char text[TEXTBUF];
+};
+
+}  // namespace
+
+char* TakeLineBuffer(BDS* ctx, uint32_t level)
+{
+    LineBuffer* buffer = TakePooled(reinterpret_cast<LineBuffer**>(ctx->run.lineBuffers), level);
+    return buffer ? buffer->text : nullptr;
+}
+
+void GiveLineBuffer(BDS* ctx, uint32_t level, char* line)
+{
+    GivePooled(reinterpret_cast<LineBuffer**>(ctx->run.lineBuffers), level, reinterpret_cast<LineBuffer*>(line));
+}
+
+void FreeCallPool(BDS* ctx)
+{
+    for (int i = 0; i < CALL_POOL; ++i) {
+        if (ctx->run.lineBuffers[i])
+            HeapFree(GetProcessHeap(), 0, ctx->run.lineBuffers[i]);
+        if (ctx->run.parseSaves[i])
+            HeapFree(GetProcessHeap(), 0, ctx->run.parseSaves[i]);
+        ctx->run.lineBuffers[i] = nullptr;
+        ctx->run.parseSaves[i] = nullptr;
+    }
 }
 
 void SaveCaller(BDS* ctx, CallerState& s)
@@ -302,14 +387,21 @@ void SaveCaller(BDS* ctx, CallerState& s)
     s.errorMode = ctx->run.nErrorHandlerMode;
     s.cancelMode = ctx->run.nCancelHandlerMode;
     s.singleStep = ctx->bSingleStep;
+    s.traceState = ctx->trace.nTraceState;
+    s.traceEvent = ctx->run.nTraceEvent;
+    s.traceOutcome = ctx->run.bTraceOutcome;
     s.ifState = ctx->run.nIfState;
     s.inLoop = ctx->run.bInLoop;
     s.functionScope = ctx->run.nFunctionScope;
     s.site = ctx->run.site;
-    // The body runs without the caller's traps and without single-stepping.
+    // The body runs without the caller's traps, its trace and single-stepping; DebugTrace
+    // 22 can give the outermost caller's trace state back afterwards.
     ctx->run.nErrorHandlerMode = TRAP_OFF;
     ctx->run.nCancelHandlerMode = TRAP_OFF;
     ctx->bSingleStep = 0;
+    if (ctx->nUdfDepth + ctx->nCallLevel <= 1)
+        ctx->trace.nTraceSavedState = s.traceState;
+    ctx->trace.nTraceState = TRACE_OFF;
     ctx->run.nIfState = -1;
     ctx->run.bInLoop = 0;
 }
@@ -325,6 +417,9 @@ void RestoreCaller(BDS* ctx, const CallerState& s)
     ctx->run.nErrorHandlerMode = s.errorMode;
     ctx->run.nCancelHandlerMode = s.cancelMode;
     ctx->bSingleStep = s.singleStep;
+    ctx->trace.nTraceState = s.traceState;
+    ctx->run.nTraceEvent = s.traceEvent;
+    ctx->run.bTraceOutcome = s.traceOutcome;
     ctx->run.nIfState = s.ifState;
     ctx->run.bInLoop = s.inLoop;
     ctx->run.nFunctionScope = s.functionScope;
@@ -344,6 +439,7 @@ bool PushCallFrame(BDS* ctx, uint16_t kind, int callKind)
     f.udfRunning = ctx->nUdfRunning;
     f.savedInLoop = static_cast<uint8_t>(ctx->run.bInLoop);
     f.script = ctx->hCurrentScript;
+    f.linePos = ctx->run.site ? ctx->run.site->lineStart : 0;   // the calling line, for tracebacks
     return true;
 }
 
@@ -399,7 +495,8 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
             CallHostFileHook(ctx, ctx->szSourceFile, 1);
     }
 
-    auto* parse = static_cast<ParseStateSave*>(HeapAlloc(GetProcessHeap(), 0, sizeof(ParseStateSave)));
+    uint32_t level = ctx->nUdfDepth - 1;
+    ParseStateSave* parse = TakePooled(ctx->run.parseSaves, level);
     if (!parse) {
         FreeScopeSlot(ctx, slot);
         --ctx->nStructDepth;
@@ -415,6 +512,11 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
     ctx->nUdfRunning = static_cast<uint16_t>(index);
     ctx->bInUdfBody = 1;
     ctx->hCurrentScript = rec->hBody;
+    char name[UDF_NAME_SIZE];       // kept for the trace: the body may remove the record
+    if (caller.traceState) {
+        lstrcpynA(name, rec->name, sizeof name);
+        TraceCallEvent(ctx, caller.traceState, TEV_UDF, true, name);
+    }
 
     ScopeSave scope{};
     if (ownScope) {
@@ -423,7 +525,7 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
             FreeScopeSlot(ctx, slot);
             RestoreCaller(ctx, caller);
             RestoreParseState(ctx, parse);
-            HeapFree(GetProcessHeap(), 0, parse);
+            GivePooled(ctx->run.parseSaves, level, parse);
             --ctx->nStructDepth;
             --ctx->nUdfDepth;
             SetError(ctx, 3673);
@@ -466,6 +568,17 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
         // becomes one more holder of it.
         if ((result->flags & VF_ARRAY) && result->originVar != ORIGIN_NONE && ValueArray(result))
             AddArrayRef(ValueArray(result));
+        // So does a COM value that still belongs to one of its variables: it becomes an
+        // independent copy.
+        if ((result->flags & VF_VARIANT) && result->originVar != ORIGIN_NONE) {
+            ValueHead own{};
+            if (VariantToValueCopy(ctx, result->flags, result, &own)) {
+                result->var = own.var;
+            } else {
+                VariantInit(&result->var);
+                result->flags &= ~(VF_VARIANT | VF_COMOBJ);
+            }
+        }
         ReleaseScopeVariables(ctx);
         ctx->aScopes[slot].used = ctx->nVarUsed;
         if (!RestoreVarScope(ctx, &scope) && !ctx->nErrorCode)
@@ -486,9 +599,11 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
     // from its frame, which a removal of a function renumbers.
     caller.depth = frameIndex;
     caller.udfRunning = frame.udfRunning;
+    if (caller.traceState)
+        TraceCallEvent(ctx, caller.traceState, TEV_UDF, false, name);
     RestoreCaller(ctx, caller);
     RestoreParseState(ctx, parse);
-    HeapFree(GetProcessHeap(), 0, parse);
+    GivePooled(ctx->run.parseSaves, level, parse);
     --ctx->nUdfDepth;
     uint16_t code = ctx->nErrorCode;
     if (code != 0 && code != CC_STOP && code != CC_CANCEL) {
@@ -519,9 +634,9 @@ int64_t CallUserFunctionByName(BDS* ctx, HWND dialog, const char* name, int32_t 
     resultants args[6]{};
     for (auto& a : args)
         InitResultValue(ctx, &a, VK_RECORD, 0);
-    char handle[32];
-    wsprintfA(handle, "%I64d", static_cast<int64_t>(reinterpret_cast<INT_PTR>(dialog)));
-    SetResultText(ctx, &args[1], handle);
+    // Window handles keep their meaning in 32 bits: the procedure gets an integer it can
+    // hand back to the dialog built-ins.
+    SetResultInt(ctx, &args[1], static_cast<int32_t>(reinterpret_cast<INT_PTR>(dialog)));
     SetResultInt(ctx, &args[2], event);
     if (value)
         CopyValue(ctx, value, &args[3], 0, 0x200 | 0x20 | VK_RECORD);
@@ -572,6 +687,7 @@ int DropUserFunction(BDS* ctx, const char* name)
         std::memcpy(ctx->pUdfRecords[i], ctx->pUdfRecords[i + 1], sizeof(UdfRecord));
     std::memset(ctx->pUdfRecords[ctx->nUdfCount - 1], 0, sizeof(UdfRecord));
     --ctx->nUdfCount;
+    KeywordTablesChanged(ctx);   // the ids above the removed function moved down
     // The running function and the callers kept in the frames move with their records.
     auto follow = [index](uint16_t& running) {
         if (running != UDF_NONE_RUNNING && running > static_cast<uint32_t>(index))
@@ -580,6 +696,7 @@ int DropUserFunction(BDS* ctx, const char* name)
     follow(ctx->nUdfRunning);
     for (uint32_t i = 0; i < ctx->nStructDepth; ++i)
         follow(ctx->aStructFrames[i].udfRunning);
+    CallbacksFollowDroppedFunction(ctx, static_cast<uint32_t>(index));
     return 1;
 }
 
@@ -590,6 +707,8 @@ int DropAllUserFunctions(BDS* ctx)
         return 0;
     }
     int freed = 0;
+    for (uint32_t i = ctx->nUdfCount < MAX_UDFS ? ctx->nUdfCount : MAX_UDFS; i-- > 0;)
+        CallbacksFollowDroppedFunction(ctx, i);
     for (uint32_t i = 0; i < ctx->nUdfCount && i < MAX_UDFS; ++i) {
         UdfRecord* rec = ctx->pUdfRecords[i];
         if (rec && rec->hBody) {
@@ -600,5 +719,6 @@ int DropAllUserFunctions(BDS* ctx)
             std::memset(rec, 0, sizeof *rec);
     }
     ctx->nUdfCount = 0;
+    KeywordTablesChanged(ctx);
     return freed;
 }

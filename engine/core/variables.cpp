@@ -177,13 +177,20 @@ int SetVariableByName(BDS* ctx, const char* name, const void* text, int32_t inte
         break;
     }
     case SV_ARRAY:
-        value.str = reinterpret_cast<uint64_t>(text);  // the caller's reference is taken over
+        value.str = reinterpret_cast<uint64_t>(text);
         value.flags = VF_ARRAY;
         break;
     default:
         return 0;
     }
-    return StoreVariable(ctx, name, value, mode == SV_ARRAY ? VM_KEEP_ARRAY : 0);
+    if (!StoreVariable(ctx, name, value, mode == SV_ARRAY ? VM_KEEP_ARRAY : 0))
+        return 0;
+    // The variable is one more holder of the block, beside its creation's reference: were
+    // it to take that reference over, the block would go with the next holder that lets
+    // go (a function's argument or result) while the variable still held it.
+    if (mode == SV_ARRAY)
+        AddArrayRef(ValueArray(&value));
+    return 1;
 }
 
 int SetVariableFromValue(BDS* ctx, const char* name, const resultants* source)
@@ -195,8 +202,9 @@ int SetVariableFromValue(BDS* ctx, const char* name, const resultants* source)
     if (source->flags & VF_VARIANT) {
         char key[VARNAMESIZE + 1];
         int index = MakeNameKey(name, key) < 0 ? 65535 : FindVariableByKey(ctx, key);
+        // The very same COM data (bit for bit) stays with the variable.
         if (index != 65535 && (ctx->pVars[index].flags & VF_VARIANT) &&
-            ValueSameObject(&ctx->pVars[index], source))
+            memcmp(&ctx->pVars[index].var, &source->var, sizeof(VARIANT)) == 0)
             sameCom = true;
         else
             mode |= VM_COPY_COM;

@@ -5,6 +5,7 @@
 #include "engine/core/module.h"
 #include "engine/core/neighbour_services.h"
 #include "engine/core/system_flags.h"
+#include "engine/system/media.h"
 
 namespace {
 

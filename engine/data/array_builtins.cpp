@@ -4,42 +4,13 @@
 
 #include <cstring>
 
+#include "engine/com/com_adapter.h"
 #include "engine/data/array_internal.h"
 #include "engine/data/array_rebuild.h"
 
 using namespace arrays;
 
 namespace {
-
-// ArrInfo on a COM SAFEARRAY: the same requests answered from the array descriptor.
-bool SafeArrayInfo(BDS* ctx, const ValueHead& value, int32_t request, int32_t* answer)
-{
-    SAFEARRAY* sa = (value.var.vt & VT_BYREF) ? (value.var.pparray ? *value.var.pparray : nullptr)
-                                              : value.var.parray;
-    if (!sa) {
-        SetError(ctx, ERR_ARRAY_ACCESS);
-        return false;
-    }
-    UINT dims = SafeArrayGetDim(sa);
-    auto size = [&](UINT d) -> int32_t {
-        LONG lo = 0, hi = -1;
-        if (FAILED(SafeArrayGetLBound(sa, d, &lo)) || FAILED(SafeArrayGetUBound(sa, d, &hi))) return 0;
-        return hi - lo + 1;
-    };
-    if (request == -3 || request == -2) *answer = 0;
-    else if (request == -1) *answer = 1;
-    else if (request == 0) *answer = static_cast<int32_t>(dims);
-    else if (request >= 1 && request <= 5) *answer = static_cast<UINT>(request) <= dims ? size(request) : 0;
-    else if (request == 6) {
-        int64_t total = dims ? 1 : 0;
-        for (UINT d = 1; d <= dims; ++d) total *= size(d);
-        *answer = static_cast<int32_t>(total);
-    } else {
-        SetError(ctx, ERR_ARRINFO_REQUEST);
-        return false;
-    }
-    return true;
-}
 
 // The call's other arguments may hold the rebuilt array too (the caller lets them go after
 // the call): they follow it to the new block.
@@ -80,7 +51,7 @@ void ArrInfoCase(BDS* ctx, BuiltinCall& call)
             return;
         }
     } else if ((value.flags & VF_VARIANT) && (value.var.vt & VT_ARRAY)) {
-        if (!SafeArrayInfo(ctx, value, request, &answer)) return;
+        if (!GateSafeArrayInfo(ctx, value, request, &answer)) return;
     } else if (request != -1) {
         SetError(ctx, ERR_ARRAY_NOT_ARRAY);
         return;

@@ -343,33 +343,28 @@ void MapFilePutCsvCase(BDS* ctx, BuiltinCall& call)
 
 // ---------------------------------------------------------------- ArrayFileGetCsv
 
-void ArrayFileGetCsvCase(BDS* ctx, BuiltinCall& call)
+bool ArrayFileGetCsv(BDS* ctx, ValueHead& made, const char* file, int32_t options, char delimiter,
+                     int64_t extraRows, int64_t extraColumns)
 {
-    char delimiter[2] = {};
-    if (!CsvDelimiterArg(ctx, call, 3, delimiter)) return;
-    int32_t options = ArgInt(call, 2, 0);
-    int64_t extraRows = ArgInt(call, 4, 0), extraColumns = ArgInt(call, 5, 0);
+    made = ValueHead{};
     if (extraRows < 0) extraRows = 0;
     if (extraColumns < 0) extraColumns = 0;
     ReaderScope scope;
-    if (!LineReaderOpen(ctx, &scope.reader, ArgText(ctx, call, 1), 0, false)) return;
+    if (!LineReaderOpen(ctx, &scope.reader, file, 0, false)) return false;
     scope.open = true;
 
     int64_t lines = 0, columns = 0;
-    if (!CountCsvLines(ctx, scope.reader, delimiter[0], &lines, &columns)) return;
+    if (!CountCsvLines(ctx, scope.reader, delimiter, &lines, &columns)) return false;
     if (lines && columns == 0) columns = 1;  // blank lines still make rows
     int64_t rows = lines + extraRows, width = columns + extraColumns;
     if (rows > 0x7FFFFFFF || width > 0x7FFFFFFF) {
         SetError(ctx, ERR_TOO_MANY_LINES);
-        return;
+        return false;
     }
-    ValueHead made{};
     if (CreateMyArray(ctx, &made, static_cast<uint32_t>(rows), static_cast<uint32_t>(width), 0, 0, 0, 0, 2) < 0)
-        return;
-    if (lines == 0) {
-        SetResultArray(ctx, call.result, made);
-        return;
-    }
+        return false;
+    if (lines == 0)
+        return true;
     ArrayHeader* array = ValueArray(&made);
     uint32_t row = 0;
     bool ok = scope.MakeFieldBuffer(ctx) && LineReaderRewind(ctx, &scope.reader) &&
@@ -378,7 +373,7 @@ void ArrayFileGetCsvCase(BDS* ctx, BuiltinCall& call)
         ArrayElement* cells = array->data + static_cast<size_t>(row++) * array->dims[1];
         const char* p = line;
         for (int64_t c = 0; c < columns; ++c) {
-            int length = CsvTakeFieldA(nullptr, &p, options, delimiter[0], scope.field);
+            int length = CsvTakeFieldA(nullptr, &p, options, delimiter, scope.field);
             if (length < 0) {
                 SetError(ctx, ERR_BAD_CSV);
                 return false;
@@ -389,9 +384,20 @@ void ArrayFileGetCsvCase(BDS* ctx, BuiltinCall& call)
     });
     if (!ok) {
         DiscardArray(ctx, made, false);
-        return;
+        made = ValueHead{};
+        return false;
     }
-    SetResultArray(ctx, call.result, made);
+    return true;
+}
+
+void ArrayFileGetCsvCase(BDS* ctx, BuiltinCall& call)
+{
+    char delimiter[2] = {};
+    if (!CsvDelimiterArg(ctx, call, 3, delimiter)) return;
+    ValueHead made{};
+    if (ArrayFileGetCsv(ctx, made, ArgText(ctx, call, 1), ArgInt(call, 2, 0), delimiter[0], ArgInt(call, 4, 0),
+                        ArgInt(call, 5, 0)))
+        SetResultArray(ctx, call.result, made);
 }
 
 // ---------------------------------------------------------------- MapFileGetCsv

@@ -131,20 +131,12 @@ int CompareLogical(const wchar_t* a, const wchar_t* b) { return g_logical(a, b);
 // The system's logical order, loaded once per context; 1193 when it is not available.
 TextCompare LogicalCompare(BDS* ctx)
 {
-    ArrayState& state = ctx->arrays;
-    if (!state.pfnStrCmpLogicalW) {
-        UINT mode = SetErrorMode(SEM_NOOPENFILEERRORBOX);
-        if (!state.hShlwapi) state.hShlwapi = LoadLibraryA("SHLWAPI.DLL");
-        SetErrorMode(mode);
-        if (state.hShlwapi)
-            state.pfnStrCmpLogicalW = reinterpret_cast<PfnStrCmpLogicalW>(
-                reinterpret_cast<void*>(GetProcAddress(state.hShlwapi, "StrCmpLogicalW")));
-    }
-    if (!state.pfnStrCmpLogicalW) {
+    PfnStrCmpLogicalW logical = StrCmpLogicalOf(ctx);
+    if (!logical) {
         SetError(ctx, ERR_NOT_SUPPORTED);
         return nullptr;
     }
-    g_logical = state.pfnStrCmpLogicalW;
+    g_logical = logical;
     return CompareLogical;
 }
 
@@ -228,6 +220,21 @@ const ArrayElement& KeyOf(const ArrayHeader* array, const RowLayout& layout, uin
 }
 
 }  // namespace
+
+PfnStrCmpLogicalW StrCmpLogicalOf(BDS* ctx)
+{
+    ArrayState& state = ctx->arrays;
+    if (!state.pfnStrCmpLogicalW) {
+        UINT mode = SetErrorMode(SEM_NOOPENFILEERRORBOX);
+        if (!state.hShlwapi) state.hShlwapi = LoadLibraryA("SHLWAPI.DLL");
+        SetErrorMode(mode);
+        if (state.hShlwapi)
+            state.pfnStrCmpLogicalW = reinterpret_cast<PfnStrCmpLogicalW>(
+                reinterpret_cast<void*>(GetProcAddress(state.hShlwapi, "StrCmpLogicalW")));
+    }
+    return state.pfnStrCmpLogicalW;
+}
+
 
 // ---------------------------------------------------------------- ArrayLocate
 

@@ -15,3 +15,8 @@ struct ArrayState {
     ArrayHeader* pDestroyQueue;            // blocks whose holders ran out during a destroy
     uint32_t bDestroying;                  // a release is destroying blocks
 };
+
+struct BDS;
+// The system's StrCmpLogicalW, loaded from "SHLWAPI.DLL" on first use and kept in the
+// context; null when the system has none (no error is set).
+PfnStrCmpLogicalW StrCmpLogicalOf(BDS* ctx);

@@ -8,41 +8,12 @@
 #include <cstring>
 #include <cwchar>
 
-#include "engine/data/text.h"
+#include "engine/data/item_walk.h"
 #include "engine/data/text_cases.h"
 
 namespace {
 
 constexpr uint16_t ERR_BAD_DELIMITER = 1705;
-
-// A list walker: the character walker and the one-character delimiter.
-template <typename W, typename C = typename W::Char>
-struct Items {
-    const W& w;
-    const C* delimiter;
-
-    // Equal characters begin with equal units: the walker is asked only when they do.
-    bool isDelimiter(const C* p) const { return *p && *p == *delimiter && w.same(p, delimiter, false); }
-
-    // The end of the item that begins at p: its delimiter or the list's end.
-    const C* itemEnd(const C* p) const
-    {
-        while (*p && !isDelimiter(p)) p += w.size(p);
-        return p;
-    }
-
-    // Past the delimiter at p (p is the end of an item).
-    const C* after(const C* p) const { return *p ? p + w.size(p) : p; }
-
-    int count(const C* list) const
-    {
-        if (!*list) return 0;
-        int n = 1;
-        for (const C* p = list; *p; p += w.size(p))
-            if (isDelimiter(p)) ++n;
-        return n;
-    }
-};
 
 // ---------------------------------------------------------------- extract
 

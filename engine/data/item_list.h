@@ -50,6 +50,22 @@ int DoItemLocateWildA(BDS* ctx, const char* pattern, const char* list, const cha
 int DoItemLocateWildW(BDS* ctx, const wchar_t* pattern, const wchar_t* list, const wchar_t* delimiter,
                       int start);
 
+// ---------------------------------------------------------------- editing and sorting
+// Item `index` (-1: the last) removed with one delimiter next to it, or replaced by the
+// item; an index of 0 or past the last item leaves the list as it is, and an empty list
+// stays empty. A bad delimiter sets 1705.
+void DoItemRemoveA(BDS* ctx, int index, const char* list, const char* delimiter, resultants* result);
+void DoItemRemoveW(BDS* ctx, int index, const wchar_t* list, const wchar_t* delimiter, resultants* result);
+void DoItemReplaceA(BDS* ctx, const char* item, int index, const char* list, const char* delimiter,
+                    resultants* result);
+void DoItemReplaceW(BDS* ctx, const wchar_t* item, int index, const wchar_t* list, const wchar_t* delimiter,
+                    resultants* result);
+// The items in ascending order (ItemCompare or, without caseSensitive, ItemCompareNoCase):
+// the empty items first, equal items in their order.
+void DoItemSortA(BDS* ctx, const char* list, const char* delimiter, bool caseSensitive, resultants* result);
+void DoItemSortW(BDS* ctx, const wchar_t* list, const wchar_t* delimiter, bool caseSensitive,
+                 resultants* result);
+
 // ---------------------------------------------------------------- item comparisons
 // For sorting lists: a and b point at items of a list; each item runs to the next
 // delimiter or the end. Answer below 0, 0 or above 0. The case-insensitive ones let the

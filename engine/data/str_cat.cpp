@@ -3,8 +3,7 @@
 #include <cstring>
 #include <cwchar>
 
-#include "engine/core/evaluator.h"
-#include "engine/core/tokenizer.h"
+#include "engine/data/own_args.h"
 #include "engine/data/string_builtins.h"
 #include "engine/data/text.h"
 
@@ -65,44 +64,18 @@ void StrCatValues(BDS* ctx, resultants* values, int count, resultants* result)
 
 namespace {
 
-bool AtKeyword(const BDS* ctx, uint16_t id)
-{
-    return ctx->nTokenKind == TK_KEYWORD && ctx->delim_type == id;
-}
-
-// Releases an argument as the evaluator's temporaries are released: an array that the
-// record only borrows from a variable stays with the variable.
-void ReleaseArgument(BDS* ctx, resultants* value)
-{
-    bool borrowed = value->originVar != ORIGIN_NONE;
-    FreeValue(ctx, value, 0, VK_RECORD | (borrowed ? VM_KEEP_ARRAY : 0));
-}
-
 // Evaluates the expressions up to `)` into the block; answers how many were read (also
-// on error, so that they are released). The current token is `(` on entry and `)` after
-// a list read whole.
+// on error, so that they are released).
 int ReadArguments(BDS* ctx, resultants* values)
 {
-    get_token(ctx);
-    if (ctx->nErrorCode) return 0;
-    if (AtKeyword(ctx, KID_RPAREN)) return 0;   // StrCat(): the empty text
+    if (OwnArgsEmpty(ctx)) return 0;   // StrCat(): the empty text
     int count = 0;
     for (;;) {
         if (count == kMaxArguments) {   // more than the block holds: not read further
             SetError(ctx, ERR_STRCAT_SYNTAX);
             return count;
         }
-        InitResultValue(ctx, &values[count], VK_RECORD, 0);
-        ProcessSubExpression(ctx, &values[count], 0, 0, nullptr);
-        ++count;
-        if (ctx->nErrorCode) return count;
-        if (AtKeyword(ctx, KID_RPAREN)) return count;
-        if (!AtKeyword(ctx, KID_COMMA)) {
-            SetError(ctx, ERR_STRCAT_SYNTAX);
-            return count;
-        }
-        get_token(ctx);
-        if (ctx->nErrorCode) return count;
+        if (ReadOwnArg(ctx, &values[count++], ERR_STRCAT_SYNTAX) != OWN_ARG_MORE) return count;
     }
 }
 
@@ -118,7 +91,7 @@ void DoStrCat(BDS* ctx, resultants* result)
     }
     int count = ReadArguments(ctx, values);
     if (!ctx->nErrorCode) StrCatValues(ctx, values, count, result);
-    for (int i = 0; i < count; ++i) ReleaseArgument(ctx, &values[i]);
+    for (int i = 0; i < count; ++i) ReleaseOwnArg(ctx, &values[i]);
     GlobalUnlock(block);
     GlobalFree(block);
 }

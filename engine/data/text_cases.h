@@ -30,3 +30,4 @@ extern const BuiltinFamily g_StrSearchBuiltins;     // measurement and search
 extern const BuiltinFamily g_StrTransformBuiltins;  // transformation, StrCat
 extern const BuiltinFamily g_StrCompareBuiltins;    // comparison, classes, code pages
 extern const BuiltinFamily g_ItemListBuiltins;      // item lists and CSV lines
+extern const BuiltinFamily g_ItemEditBuiltins;      // ItemRemove, ItemReplace, ItemSort

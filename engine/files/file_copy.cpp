@@ -447,6 +447,15 @@ void AskOverwrite(BDS* ctx, const wchar_t* source, const wchar_t* target)
 
 }  // namespace
 
+int FileMoveNowW(BDS* ctx, const wchar_t* source, const wchar_t* target)
+{
+    uint32_t keptAnswer = ctx->fileops.OverwriteAnswer;
+    ctx->fileops.OverwriteAnswer = OVERWRITE_ALL;
+    int done = CopyOrMove(ctx, source, target, ID_FILEMOVE);
+    ctx->fileops.OverwriteAnswer = keptAnswer;
+    return done && ctx->fileops.bTransferred && !ctx->nErrorCode ? 1 : 0;
+}
+
 extern const BuiltinFamily g_FileCopyBuiltins = {"copy, move and rename", kRows,
                                                  static_cast<int>(sizeof(kRows) / sizeof(kRows[0]))};
 

@@ -20,3 +20,8 @@ enum : uint16_t {
 // Whether a source may replace a target: 1 go ahead, 0 skip, -1 cancel, -2 the source
 // cannot be read. Asks through the "FILEWARN" dialog when no remembered answer decides.
 int OverwriteConfirm(BDS* ctx, const wchar_t* source, const wchar_t* target);
+
+// Moves one file to the target name at once, replacing an existing target without asking
+// (IntControl 30 where the system cannot schedule a move for the next restart). 1 moved,
+// else 0 with FileMove's error number.
+int FileMoveNowW(BDS* ctx, const wchar_t* source, const wchar_t* target);

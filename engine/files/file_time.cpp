@@ -112,12 +112,16 @@ int FileTimeOfNameA(BDS* ctx, const char* name)
     return FileTimeOfNameW(ctx, FileNameToWide(name).c_str());
 }
 
+SYSTEMTIME FileStampFields(BDS* ctx)
+{
+    const FileOpsState& f = ctx->fileops;
+    return f.FileTime.wYear ? f.FileTime : FromDos(f.DosDate, f.DosTime);
+}
+
 void FileTimeFormat(BDS* ctx, const FILETIME& time, char* out, size_t capacity)
 {
     FillTimeFields(ctx, time);
-    const FileOpsState& f = ctx->fileops;
-    SYSTEMTIME shown = f.FileTime.wYear ? f.FileTime : FromDos(f.DosDate, f.DosTime);
-    FormatYmdHms(shown, ctx->eng.ctl.FourDigitYear != 0, out, capacity);
+    FormatYmdHms(FileStampFields(ctx), ctx->eng.ctl.FourDigitYear != 0, out, capacity);
 }
 
 int FileTimeCompareW(BDS* ctx, const wchar_t* first, const wchar_t* second)

@@ -14,6 +14,9 @@ struct BDS;
 int FileTimeOfNameW(BDS* ctx, const wchar_t* name);
 int FileTimeOfNameA(BDS* ctx, const char* name);
 
+// The context's last stamp as date and time fields: its full record, else its DOS form.
+SYSTEMTIME FileStampFields(BDS* ctx);
+
 // A FILETIME as the script's text into `out`; fills the context's time fields.
 void FileTimeFormat(BDS* ctx, const FILETIME& time, char* out, size_t capacity);
 

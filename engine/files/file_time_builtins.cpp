@@ -38,13 +38,7 @@ int FileTimeSetOp(BDS* ctx, const wchar_t* name, const wchar_t*, WalkState* stat
         SetError(ctx, ERR_BAD_TIME);
         return 0;
     }
-    SYSTEMTIME local{};
-    local.wYear = static_cast<WORD>(fields.year);
-    local.wMonth = static_cast<WORD>(fields.month);
-    local.wDay = static_cast<WORD>(fields.day);
-    local.wHour = static_cast<WORD>(fields.hour);
-    local.wMinute = static_cast<WORD>(fields.minute);
-    local.wSecond = static_cast<WORD>(fields.second);
+    SYSTEMTIME local = YmdHmsToSystemTime(fields);
     ctx->fileops.FileTime = local;
     FILETIME localTime, utc;
     if (!SystemTimeToFileTime(&local, &localTime) || !LocalFileTimeToFileTime(&localTime, &utc)) {

@@ -8,6 +8,7 @@
 
 #include "engine/core/builtin.h"
 #include "engine/core/locked_global.h"
+#include "engine/system/system_entries.h"
 
 namespace {
 
@@ -153,8 +154,8 @@ void DoIniWrite(BDS* ctx, resultants* result, const char* section, const char* k
             memcpy(text, section, length);
         ctx->builtins.bIniChange = 1;
         DWORD_PTR ignored;
-        SendMessageTimeoutA(HWND_BROADCAST, WM_WININICHANGE, 0, reinterpret_cast<LPARAM>(text),
-                            SMTO_ABORTIFHUNG, 5000, &ignored);
+        SystemSendMessageTimeoutA(ctx, HWND_BROADCAST, WM_WININICHANGE, 0, reinterpret_cast<LPARAM>(text),
+                                  SMTO_ABORTIFHUNG, 5000, &ignored);
         ctx->builtins.bIniChange = 0;
         if (text)
             GlobalUnlock(copy);

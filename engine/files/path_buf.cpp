@@ -150,11 +150,13 @@ int PathBufAppend(BDS* ctx, PathBuf* buffer, const wchar_t* text, uint32_t limit
     size_t current = wcslen(buffer->text);
     size_t added = wcslen(text);
     size_t need = current + added + 1;
-    if (need > PATH_LONGEST) {
+    const wchar_t* head = current ? buffer->text : text;
+    // A path beyond the limit takes a long-path prefix; room is kept for the longer one.
+    size_t room = need > limit && !HasLongPrefixW(head) ? need + 8 : need;
+    if (room > PATH_LONGEST) {
         SetError(ctx, ERR_PATH_TOO_LONG);
         return 0;
     }
-    const wchar_t* head = current ? buffer->text : text;
     if (need <= limit || IsDevicePath(head)) {
         if (need <= buffer->capacity) {
             wmemcpy(buffer->text + current, text, added + 1);

@@ -106,21 +106,24 @@ bool SystemSearch(const wchar_t* name, std::wstring& found)
 }
 
 // Removes "." components and resolves ".." ones in the part of `path` behind `start`;
-// false when a ".." has nothing before it.
+// false when a ".." has nothing before it. Nothing else changes: the empty component of
+// a doubled separator stays, for the callers that refuse such a name.
 bool NormaliseComponents(std::wstring& path, size_t start)
 {
     std::wstring body = path.substr(start);
     bool leading = !body.empty() && IsPathSeparator(body.front());
     bool trailing = body.size() > 1 && IsPathSeparator(body.back());
+    size_t first = leading ? 1 : 0;
+    size_t last = body.size() - (trailing ? 1 : 0);
     std::vector<std::wstring> parts;
-    size_t at = 0;
-    while (at <= body.size()) {
+    size_t at = first;
+    while (at < last || (at == last && at > first)) {
         size_t end = at;
-        while (end < body.size() && !IsPathSeparator(body[end]))
+        while (end < last && !IsPathSeparator(body[end]))
             ++end;
         std::wstring part = body.substr(at, end - at);
         at = end + 1;
-        if (part.empty() || part == L".")
+        if (part == L".")
             continue;
         if (part == L"..") {
             if (parts.empty())

@@ -1,12 +1,13 @@
 // The host and extender call form: laying out argument records, calling the host's command
-// callback, taking its answer through VezudAnswer and turning its status into an error.
-// Extender libraries are not loaded yet: an add-on id answers "Function not defined".
+// callback or an extender's entry (extender_call.cpp), taking the answer through VezudAnswer
+// and turning the callee's status into an error.
 #include "engine/native/host_call.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/com/com_gates.h"
 #include "engine/com/com_value.h"
 #include "engine/core/binding.h"
 #include "engine/core/builtin.h"
@@ -16,6 +17,8 @@
 #include "engine/core/messages.h"
 #include "engine/core/module.h"
 #include "engine/core/text_bounded.h"
+#include "engine/data/array.h"
+#include "engine/native/extender.h"
 #include "engine/system/input_block.h"
 #include "engine/ui/message_box.h"
 
@@ -29,6 +32,7 @@ enum : uint16_t {
     ERR_EXT_ARRAY = 1643,
     ERR_NOT_DEFINED = 3046,
     ERR_BAD_INTCONTROL = 3171,
+    ERR_TYPE_MISMATCH = 1257,     // "COM: Type mismatch"
     MSG_EXT_ERROR = 865,          // "ZAL Extender Error:"
     MSG_EXT_UNDEFINED = 866,      // "Extender Error: Undefined error occurred"
     EXT_DETAIL = 999,             // nErrorDetail of a failed host or extender call
@@ -45,6 +49,7 @@ enum : int32_t {
 };
 
 bool IsHostCode(int32_t id) { return id < 0 || (id >= 1000 && id <= 1998); }
+bool IsAddonCode(int32_t id) { return id >= static_cast<int32_t>(ADDONSTART) && id < static_cast<int32_t>(ADDONSTART + ADDON_COUNT); }
 
 // Five texts as five text records (a notification, or a caller without records).
 int WrapTexts(ExtArgRecord* records, const char* const texts[5])
@@ -118,6 +123,51 @@ int ShowCallError(BDS* ctx, int32_t status, uint16_t error)
     return goOn;
 }
 
+// Releases the variants that PrepareExtenderComArgs made (the bits of `made`).
+void ReleaseExtenderComArgs(ExtArgRecord* records, uint32_t made)
+{
+    for (int i = 0; i < EXT_MAX_ARGS; ++i) {
+        if (made & (1u << i)) {
+            VariantClear(&records[i].var);
+            records[i].flags = 0;
+        }
+    }
+}
+
+// Object values go to the host and to extenders of interface 4 and up as VT_DISPATCH
+// variants of their own (the engine's object form means nothing outside it); `made` marks
+// the records changed, for ReleaseExtenderComArgs. Stops at the first failure (1257).
+bool PrepareExtenderComArgs(BDS* ctx, ExtArgRecord* records, int count, uint32_t* made)
+{
+    *made = 0;
+    for (int i = 0; i < count && i < EXT_MAX_ARGS; ++i) {
+        ExtArgRecord& record = records[i];
+        if (!(record.flags & VF_VARIANT))
+            continue;
+        ValueHead head{};
+        head.var = record.var;
+        head.flags = record.flags;
+        if (!IsObjectValue(&head))
+            continue;
+        CComObjectAg* object = ObjectOf(&head);
+        IDispatch* disp = object ? object->Dispatch() : nullptr;
+        if (!disp) {
+            SetError(ctx, ERR_TYPE_MISMATCH);
+            ReleaseExtenderComArgs(records, *made);
+            *made = 0;
+            return false;
+        }
+        disp->AddRef();
+        VariantInit(&record.var);
+        record.var.vt = VT_DISPATCH;
+        record.var.pdispVal = disp;
+        record.flags = VF_VARIANT;
+        record.i32 = 0;
+        *made |= 1u << i;
+    }
+    return true;
+}
+
 // Turns the status of a host or extender call into the context's error state.
 int TakeStatus(BDS* ctx, int32_t status)
 {
@@ -178,43 +228,67 @@ int TakeStatus(BDS* ctx, int32_t status)
 
 }  // namespace
 
+void BuildAnswerContext(BDS* ctx, resultants* result, ExtAnswerContext* answer)
+{
+    memset(answer, 0, sizeof(*answer));
+    answer->ctx = ctx;
+    answer->result = result;
+    answer->version = EXT_SERVICE_VERSION;
+    answer->size = sizeof(ExtAnswerContext);
+    static void* const services = reinterpret_cast<void*>(GetProcAddress(EngineModule(), "DLLServices"));
+    answer->dllServices = services;   // the module's export does not move: looked up once
+    answer->instance = reinterpret_cast<uint64_t>(ctx->hSelf);
+    answer->owner = ctx->hwndParent ? ctx->hwndParent : ctx->hwndOwner;
+    FillServiceBlock(answer->services);
+}
+
 int CallExtenderFunction(BDS* ctx, int32_t id, resultants* result, const char* text1,
                          const char* text2, const char* text3, const char* text4,
                          const char* text5, ExtArgRecord* records, int count)
 {
-    if (!IsHostCode(id)) {
-        // No extender library can be loaded yet, so no add-on function exists.
+    bool addon = IsAddonCode(id);
+    if (!addon && !IsHostCode(id)) {
         SetError(ctx, ERR_NOT_DEFINED);
         return 0;
     }
-    if (!ctx->pfnParentCommand)
-        return 1;
+    if (!addon && !ctx->pfnParentCommand) {
+        // Notifications need no listener; a host function without a host is not defined.
+        if (id < 0)
+            return 1;
+        SetError(ctx, ERR_NOT_DEFINED);
+        return 0;
+    }
 
-    ExtAnswerContext answer{};
-    answer.ctx = ctx;
-    answer.result = result;
-    answer.version = EXT_SERVICE_VERSION;
-    answer.size = sizeof(ExtAnswerContext);
-    static void* const services = reinterpret_cast<void*>(GetProcAddress(EngineModule(), "DLLServices"));
-    answer.dllServices = services;   // the module's export does not move: looked up once
-    answer.instance = reinterpret_cast<uint64_t>(ctx->hSelf);
-    answer.owner = ctx->hwndParent ? ctx->hwndParent : ctx->hwndOwner;
-
+    ExtAnswerContext answer;
+    BuildAnswerContext(ctx, result, &answer);
+    const char* texts[5] = {text1, text2, text3, text4, text5};
     ExtArgRecord wrapped[EXT_MAX_ARGS];
     if (!records) {
-        const char* texts[5] = {text1, text2, text3, text4, text5};
         count = WrapTexts(wrapped, texts);
         records = wrapped;
     }
-    ExtArgRecord scratch;
-    memset(&scratch, 0, sizeof(scratch));
     ctx->host.szExtErrorText[0] = '\0';
+    uint32_t prepared = 0;
+    bool comForm = !addon || AddonInterface(ctx, static_cast<uint32_t>(id)) > 3;
+    if (comForm && !PrepareExtenderComArgs(ctx, records, count, &prepared))
+        return 0;
 
-    int32_t code = id < 0 ? id : id - static_cast<int32_t>(PARENTSTART);
-    int32_t status = ctx->pfnParentCommand(ctx->hwndOwner, ctx->hHostInstance,
-                                           HOST_CALL_INTERFACE_WORD, code,
-                                           reinterpret_cast<void*>(&VezudAnswer), &answer,
-                                           nullptr, records, count, &scratch);
+    int32_t status;
+    if (addon) {
+        bool called = CallAddonFunction(ctx, static_cast<uint32_t>(id), &answer, texts, records, count, &status);
+        ReleaseExtenderComArgs(records, prepared);
+        if (!called)
+            return 0;
+    } else {
+        ExtArgRecord scratch;
+        memset(&scratch, 0, sizeof(scratch));
+        int32_t code = id < 0 ? id : id - static_cast<int32_t>(PARENTSTART);
+        status = ctx->pfnParentCommand(ctx->hwndOwner, ctx->hHostInstance, HOST_CALL_INTERFACE_WORD, code,
+                                       reinterpret_cast<void*>(&VezudAnswer), &answer, nullptr, records,
+                                       count, &scratch);
+        ReleaseExtenderComArgs(records, prepared);
+    }
+    ++ctx->host.nHostEpoch;   // the host may have changed its keyword table meanwhile
     return TakeStatus(ctx, status);
 }
 
@@ -252,9 +326,20 @@ extern "C" int32_t VezudAnswer(int32_t status, uint64_t word, void* answerContex
         if (!VariantToValueCopy(ctx, VF_VARIANT, &source, result))
             return EXT_STATUS_NO_MEMORY;
         result->flags = VF_VARIANT;
+        // With VF_COMOBJ the callee hands over an object: its interface becomes an object
+        // value that the script can call members of.
+        if ((flags & VF_COMOBJ) && !ValueDispatchToObject(ctx, result)) {
+            ValueReleaseComPayload(VF_VARIANT, result);
+            result->flags = 0;
+            return EXT_STATUS_NO_MEMORY;
+        }
     } else if (flags & VF_ARRAY) {
+        // The callee may free or change its array after the answer: the result is a copy.
+        ValueHead copy{};
+        if (!CopyArrayOut(ctx, reinterpret_cast<ArrayHeader*>(const_cast<char*>(answer->text)), &copy))
+            return EXT_STATUS_NO_MEMORY;
         FreeValue(ctx, result, 0, VK_RECORD);
-        result->str = reinterpret_cast<uint64_t>(answer->text);
+        result->str = copy.str;
         result->flags = VF_ARRAY;
     } else if (flags & VF_UNICODE) {
         if (!SetResultWText(ctx, result, answer->wtext ? answer->wtext : L""))
@@ -279,12 +364,14 @@ extern "C" int32_t VezudAnswer(int32_t status, uint64_t word, void* answerContex
 
 void CallExternalFunction(BDS* ctx, BuiltinCall& call)
 {
-    if (!IsHostCode(static_cast<int32_t>(call.id))) {
+    int32_t id = static_cast<int32_t>(call.id);
+    if (!IsHostCode(id) && !IsAddonCode(id)) {
         SetError(ctx, ERR_NOT_DEFINED);
         return;
     }
-    // The host takes narrow text only: a value that holds wide text alone gains its narrow
-    // form first.
+    // The host and most extenders take narrow text only: a value that holds wide text alone
+    // gains its narrow form first. A wide extender gets the wide form of every text too.
+    bool wide = IsAddonCode(id) && AddonInterface(ctx, call.id) == EXT_INTERFACE_WIDE;
     ExtArgRecord records[EXT_MAX_ARGS];
     memset(records, 0, sizeof(records));
     const char* texts[5] = {};
@@ -299,7 +386,12 @@ void CallExternalFunction(BDS* ctx, BuiltinCall& call)
                 return;
             }
         }
-        uint32_t flags = arg.flags & ~VF_UNICODE;
+        if (wide && (arg.flags & VF_STRING) && !(arg.flags & VF_UNICODE) && !ValueToWide(ctx, &arg)) {
+            if (!ctx->nErrorCode)
+                SetError(ctx, 3820);
+            return;
+        }
+        uint32_t flags = wide ? arg.flags : arg.flags & ~VF_UNICODE;
         if (flags & VF_VARIANT)
             record.var = arg.var;
         record.i64 = arg.i64;
@@ -308,11 +400,13 @@ void CallExternalFunction(BDS* ctx, BuiltinCall& call)
             record.text = reinterpret_cast<const char*>(arg.str);
         else if (flags & VF_STRING)
             record.text = ValueText(ctx, &arg);
+        if (flags & VF_UNICODE)
+            record.wtext = ValueWText(ctx, &arg);
         record.flags = flags;
         if (i <= 5 && (flags & VF_STRING))
             texts[i - 1] = record.text;
     }
-    CallExtenderFunction(ctx, static_cast<int32_t>(call.id), call.result, texts[0], texts[1],
+    CallExtenderFunction(ctx, id, call.result, texts[0], texts[1],
                          texts[2], texts[3], texts[4], records, count);
 }
 
@@ -394,4 +488,57 @@ int ForwardIntControlToHost(BDS* ctx, resultants* result, int32_t request, const
     snprintf(number, sizeof(number), "%d", request);
     return CallExtenderFunction(ctx, static_cast<int32_t>(PARENTSTART) + position, result,
                                 number, p1, p2, p3, p4, nullptr, 0);
+}
+
+namespace {
+
+struct HostTextAnswer {
+    char* out;
+    size_t size;
+    bool answered;
+};
+
+// The answer callback of AskHostText: takes a text answer, refuses everything else.
+int32_t TakeHostText(int32_t status, uint64_t, void* answerContext, const ExtArgRecord* answer)
+{
+    auto* wanted = static_cast<HostTextAnswer*>(answerContext);
+    if (status < 0 || !wanted || !answer)
+        return status < 0 ? status : EXT_STATUS_NO_MEMORY;
+    if ((answer->flags & VF_STRING) && answer->text) {
+        lstrcpynA(wanted->out, answer->text, static_cast<int>(wanted->size));
+        wanted->answered = true;
+    } else if ((answer->flags & VF_UNICODE) && answer->wtext) {
+        int n = WideCharToMultiByte(CP_ACP, 0, answer->wtext, -1, wanted->out, static_cast<int>(wanted->size),
+                                    nullptr, nullptr);
+        wanted->out[n > 0 ? n - 1 : 0] = 0;
+        wanted->answered = true;
+    }
+    return status;
+}
+
+}  // namespace
+
+bool AskHostText(BDS* ctx, int position, char* out, size_t size)
+{
+    if (!out || size == 0)
+        return false;
+    out[0] = 0;
+    if (!ctx->pfnParentCommand || !ctx->pHostKeywords || position < 0)
+        return false;
+    for (int i = 0; i <= position; ++i)
+        if (ctx->pHostKeywords[i].id == 9999 || ctx->pHostKeywords[i].nameLength == 0)
+            return false;      // the table ends before that position
+    ExtArgRecord records[EXT_MAX_ARGS];
+    memset(records, 0, sizeof(records));
+    ExtArgRecord scratch;
+    memset(&scratch, 0, sizeof(scratch));
+    HostTextAnswer wanted{out, size, false};
+    int32_t status = ctx->pfnParentCommand(ctx->hwndOwner, ctx->hHostInstance, HOST_CALL_INTERFACE_WORD, position,
+                                           reinterpret_cast<void*>(&TakeHostText), &wanted, nullptr, records, 0,
+                                           &scratch);
+    if (status < 0 || !wanted.answered) {
+        out[0] = 0;
+        return false;
+    }
+    return true;
 }

@@ -60,10 +60,14 @@ enum : int32_t {
     HOST_NOTIFY_ERROR = -7,    // an error is about to be shown
 };
 
+// Fills the answer context and its service block for a call whose answer goes to `result`.
+void BuildAnswerContext(BDS* ctx, resultants* result, ExtAnswerContext* answer);
+
 // Runs a host function (id 1000-1998), a host notification (negative id) or an add-on
 // function (10000-10750). `texts` are the ANSI texts of the first five arguments (null where
 // absent); without records they are passed as five text records. Answers 1 when the
-// statement may go on, 0 when it must stop (ctx->nErrorCode says why).
+// statement may go on, 0 when it must stop (ctx->nErrorCode says why). A host function
+// without a host callback is not defined (3046); a notification without one is dropped.
 int CallExtenderFunction(BDS* ctx, int32_t id, resultants* result, const char* text1,
                          const char* text2, const char* text3, const char* text4,
                          const char* text5, ExtArgRecord* records, int count);
@@ -95,6 +99,11 @@ int HostIdleHook(BDS* ctx, char* directory, int size);
 // The position of the host function of that (lower-case) name in the host table, -1 when
 // the host has none.
 int FindHostFunction(const BDS* ctx, const char* name);
+
+// The text the host's function at `position` answers when called without arguments, for
+// reports that quote the host (the trace header). Nothing is shown and no error is set:
+// a missing host, an error answer or an answer without text gives false.
+bool AskHostText(BDS* ctx, int position, char* out, size_t size);
 
 // Passes an IntControl request to the host's "intcontrol" function, found by name in the
 // host table. Without one: 3171 and an empty text result.

@@ -13,6 +13,7 @@ namespace {
 
 constexpr int FIELD_COUNT = 6;
 constexpr int MAX_YEAR_DIGITS = 4;
+constexpr uint64_t FIELD_LIMIT = INT64_MAX;   // a longer run of digits reads as this
 
 // The six fields as read, before any check; false for text that is not digits and colons.
 bool ReadFields(const char* text, uint64_t values[FIELD_COUNT], int* yearDigits)
@@ -27,7 +28,9 @@ bool ReadFields(const char* text, uint64_t values[FIELD_COUNT], int* yearDigits)
         if (*p == ':') {
             ++field;
         } else if (*p >= '0' && *p <= '9') {
-            values[field] = values[field] * 10 + static_cast<uint64_t>(*p - '0');
+            uint64_t digit = static_cast<uint64_t>(*p - '0');
+            values[field] = values[field] > (FIELD_LIMIT - digit) / 10 ? FIELD_LIMIT  // saturates
+                                                                       : values[field] * 10 + digit;
             if (field == 0)
                 ++*yearDigits;
         } else {
@@ -35,15 +38,6 @@ bool ReadFields(const char* text, uint64_t values[FIELD_COUNT], int* yearDigits)
         }
     }
     return field == 2 || field == 5;
-}
-
-int DaysInMonth(int64_t year, uint64_t month)
-{
-    switch (month) {
-    case 4: case 6: case 9: case 11: return 30;
-    case 2: return IsLeapYear(year) ? 29 : 28;
-    default: return 31;
-    }
 }
 
 // The checks of the modes on fields held as 64-bit values; the year may be expanded.
@@ -69,7 +63,7 @@ bool CheckFields(uint64_t values[FIELD_COUNT], int yearDigits, int mode, bool ex
         return false;
     if ((mode == YMD_CHECK_FULL || mode == YMD_CHECK_DATE) && expandYear && yearDigits <= 2)
         year += year < 50 ? 2000 : 1900;
-    return day <= static_cast<uint64_t>(DaysInMonth(static_cast<int64_t>(year), month));
+    return day <= static_cast<uint64_t>(DaysInMonth(static_cast<int64_t>(year), static_cast<int64_t>(month)));
 }
 
 // The fields of an accepted text, before they are narrowed to the caller's record.
@@ -84,6 +78,15 @@ bool ParseValues(const char* text, uint64_t values[FIELD_COUNT], int checkMode, 
 bool IsLeapYear(int64_t year)
 {
     return year % 400 == 0 || (year % 4 == 0 && year % 100 != 0);
+}
+
+int DaysInMonth(int64_t year, int64_t month)
+{
+    switch (month) {
+    case 4: case 6: case 9: case 11: return 30;
+    case 2: return IsLeapYear(year) ? 29 : 28;
+    default: return 31;
+    }
 }
 
 extern "C" int ParseYMDHMS(const char* text, YmdHmsFields* fields, int checkMode, int expandYear)
@@ -112,6 +115,18 @@ int ParseYMDHMS64(const char* text, YmdHmsFields64* fields64, int checkMode, int
             *out[i] = static_cast<int64_t>(values[i]);
     }
     return 1;
+}
+
+SYSTEMTIME YmdHmsToSystemTime(const YmdHmsFields& fields)
+{
+    SYSTEMTIME time{};
+    time.wYear = static_cast<WORD>(fields.year);
+    time.wMonth = static_cast<WORD>(fields.month);
+    time.wDay = static_cast<WORD>(fields.day);
+    time.wHour = static_cast<WORD>(fields.hour);
+    time.wMinute = static_cast<WORD>(fields.minute);
+    time.wSecond = static_cast<WORD>(fields.second);
+    return time;
 }
 
 void FormatYmdHms(const SYSTEMTIME& time, bool fourDigitYear, char* out, size_t size)

@@ -33,8 +33,13 @@ enum : int {
 extern "C" int ParseYMDHMS(const char* text, YmdHmsFields* fields, int checkMode, int expandYear);
 int ParseYMDHMS64(const char* text, YmdHmsFields64* fields64, int checkMode, int expandYear);
 
+// The fields as a SYSTEMTIME (day of the week and milliseconds 0).
+SYSTEMTIME YmdHmsToSystemTime(const YmdHmsFields& fields);
+
 // True for a year of the Gregorian calendar with 29 February.
 bool IsLeapYear(int64_t year);
+// 28 to 31; months outside 1-12 count as 31.
+int DaysInMonth(int64_t year, int64_t month);
 
 // "%04d:%02d:%02d:%02d:%02d:%02d", or the year in two digits without fourDigitYear.
 void FormatYmdHms(const SYSTEMTIME& time, bool fourDigitYear, char* out, size_t size);

@@ -24,22 +24,8 @@ bool IsSchemeEvent(const char* name)
     return RegQueryValueA(HKEY_CURRENT_USER, key, value, &size) == ERROR_SUCCESS;
 }
 
-// The full path of a sound file: a name with a directory as it is, else along PATH.
-bool FindSoundFile(const char* name, char* path, DWORD size)
-{
-    bool hasDirectory = std::strpbrk(name, "\\/:") != nullptr;
-    if (hasDirectory) {
-        DWORD attributes = GetFileAttributesA(name);
-        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
-            return false;
-        lstrcpynA(path, name, static_cast<int>(size));
-        return true;
-    }
-    DWORD n = SearchPathA(nullptr, name, nullptr, size, path, nullptr);
-    return n > 0 && n < size;
-}
-
-// IgnoreInput(state): -1 reads; 0 or 1 blocks or frees input and answers the former state.
+// IgnoreInput(state): -1 reads; 0 or 1 blocks or frees input and answers the former state
+// (-1 when the system refused).
 void CaseIgnoreInput(BDS* ctx, BuiltinCall& call)
 {
     int32_t state = ArgInt(call, 1);
@@ -50,7 +36,11 @@ void CaseIgnoreInput(BDS* ctx, BuiltinCall& call)
     }
     int32_t former = ctx->box.IgnoreInputState ? 1 : 0;
     if (state != -1) {
-        block(state ? TRUE : FALSE);
+        // The state follows the system: a block it refused is no block.
+        if (!block(state ? TRUE : FALSE)) {
+            SetResultInt(ctx, call.result, -1);
+            return;
+        }
         ctx->box.IgnoreInputState = static_cast<uint32_t>(state);
     }
     SetResultInt(ctx, call.result, former);
@@ -69,6 +59,20 @@ const BuiltinRow kRows[] = {
 };
 
 }  // namespace
+
+bool FindSoundFile(const char* name, char* path, DWORD size)
+{
+    bool hasDirectory = std::strpbrk(name, "\\/:") != nullptr;
+    if (hasDirectory) {
+        DWORD attributes = GetFileAttributesA(name);
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return false;
+        lstrcpynA(path, name, static_cast<int>(size));
+        return true;
+    }
+    DWORD n = SearchPathA(nullptr, name, nullptr, size, path, nullptr);
+    return n > 0 && n < size;
+}
 
 extern const BuiltinFamily g_InputSoundBuiltins = {"input-and-sound", kRows,
                                                     static_cast<int>(sizeof(kRows) / sizeof(kRows[0]))};

@@ -16,6 +16,10 @@ int SetInputBlocked(BDS* ctx, int allow);
 // The box form of the event sounds: asynchronous, no default sound, the error number kept.
 constexpr int SOUND_BOX = 99;
 
+// The full path of a sound file: a name with a directory as it stands (when it is a
+// file), a bare name searched for along PATH. False when there is no such file.
+bool FindSoundFile(const char* name, char* path, DWORD size);
+
 // Plays an event sound (a name of the sound scheme) or a sound file (by path, or searched
 // along PATH); a name that is neither plays "SystemDefault", except in the box form, which
 // plays nothing then. The box form plays only while the context's sounds are on; quiet

@@ -14,16 +14,43 @@
 extern const IntControlFamily g_IntControlSettings;   // intcontrol_settings.cpp
 extern const IntControlFamily g_IntControlWindows;    // intcontrol_windows.cpp
 extern const IntControlFamily g_IntControlSystem;     // intcontrol_system.cpp
+extern const IntControlFamily g_IntControlTrace;      // intcontrol_trace.cpp
+extern const IntControlFamily g_IntControlMachine;    // intcontrol_machine.cpp
+extern const IntControlFamily g_IntControlNative;     // intcontrol_native.cpp
+extern const IntControlFamily g_IntControlPrograms;   // intcontrol_programs.cpp
+extern const IntControlFamily g_IntControlSigning;    // intcontrol_signing.cpp
 
 namespace {
 
-constexpr uint16_t ERR_NOT_DEFINED = 3046;   // a request of a part of the engine not present
 constexpr int NUMBER_TEXT_CHARS = 18;
+
+// 72 and 73 (the cancel and error traps) and 78 (removing user-defined functions) belong to
+// the run; they answer numbers, the built-in answers text.
+void RunRequest(BDS* ctx, resultants* result, const IntControlRequest& r)
+{
+    RunIntControlRequest(ctx, result, r.number, r.text[1], r.text[2], r.text[3]);
+    if (!ctx->nErrorCode && (result->flags & VF_INT))
+        IntControlAnswer(ctx, result, result->i32);
+}
+
+const IntControlRow kRunRows[] = {
+    {72, RunRequest},
+    {73, RunRequest},
+    {78, RunRequest},
+};
+
+const IntControlFamily kRunFamily = {"run", kRunRows, static_cast<int>(sizeof(kRunRows) / sizeof(kRunRows[0]))};
 
 const IntControlFamily* const kFamilies[] = {
     &g_IntControlSettings,
     &g_IntControlWindows,
     &g_IntControlSystem,
+    &g_IntControlTrace,
+    &g_IntControlMachine,
+    &g_IntControlNative,
+    &g_IntControlPrograms,
+    &g_IntControlSigning,
+    &kRunFamily,
 };
 
 IntControlHandler FindHandler(int32_t request)
@@ -42,17 +69,6 @@ int32_t ParameterNumber(const char* text)
     return TextToLongA(head);
 }
 
-// The run's own requests (traps and removing user-defined functions) answer numbers; the
-// built-in answers text.
-bool RunRequest(BDS* ctx, resultants* result, const IntControlRequest& r)
-{
-    if (!RunIntControlRequest(ctx, result, r.number, r.text[1], r.text[2], r.text[3]))
-        return false;
-    if (!ctx->nErrorCode && (result->flags & VF_INT))
-        IntControlAnswer(ctx, result, result->i32);
-    return true;
-}
-
 void CaseIntControl(BDS* ctx, BuiltinCall& call)
 {
     DoIntControl(ctx, call.result, ArgInt(call, 1), ArgText(ctx, call, 2), ArgText(ctx, call, 3),
@@ -68,6 +84,12 @@ const BuiltinRow kRows[] = {
 extern const BuiltinFamily g_IntControlBuiltins = {"intcontrol", kRows,
                                                    static_cast<int>(sizeof(kRows) / sizeof(kRows[0]))};
 
+const IntControlFamily* const* IntControlFamilies(int* count)
+{
+    *count = static_cast<int>(sizeof(kFamilies) / sizeof(kFamilies[0]));
+    return kFamilies;
+}
+
 bool IsHostIntControlRequest(int32_t request)
 {
     if (request < 1 || request > 102)
@@ -75,7 +97,7 @@ bool IsHostIntControlRequest(int32_t request)
     switch (request) {
     case 2: case 3: case 6: case 9: case 10: case 11:
     case 14: case 15: case 16: case 17: case 18: case 19:
-    case 27: case 95:
+    case 27: case 55: case 86: case 95:
         return true;
     default:
         return false;
@@ -107,17 +129,13 @@ void DoIntControl(BDS* ctx, resultants* result, int32_t request, const char* p1,
     for (int i = 1; i <= 4; ++i)
         r.p[i] = ParameterNumber(r.text[i]);
 
-    if (IsHostIntControlRequest(request)) {
+    // Every number of the engine's range has a row (a unit test holds the table to that);
+    // a request without one is the host's.
+    IntControlHandler handler = IsHostIntControlRequest(request) ? nullptr : FindHandler(request);
+    if (!handler) {
         ForwardIntControlToHost(ctx, result, request, r.text[1], r.text[2], r.text[3], r.text[4]);
         return;
     }
-    if (!SetResultText(ctx, result, "1"))
-        return;
-    if (IntControlHandler handler = FindHandler(request)) {
+    if (SetResultText(ctx, result, "1"))
         handler(ctx, result, r);
-        return;
-    }
-    if (RunRequest(ctx, result, r))
-        return;
-    SetError(ctx, ERR_NOT_DEFINED);
 }

@@ -1,7 +1,7 @@
 // IntControl(request, p1, p2, p3, p4): the script's switchboard into the engine's settings
 // and a few system actions. Each area serves its requests from a table of rows; requests the
-// engine leaves to its host (2, 3, 6, 9-11, 14-19, 27, 95 and every number outside 1-102)
-// go to the host's "intcontrol" function.
+// engine leaves to its host (2, 3, 6, 9-11, 14-19, 27, 55, 86, 95 and every number outside
+// 1-102) go to the host's "intcontrol" function. Every other number has exactly one row.
 //
 // The answer is always text. It starts as "1"; a request that answers something else
 // writes over it. A request that sets a field answers the field's value from before the
@@ -41,6 +41,8 @@ void DoIntControl(BDS* ctx, resultants* result, int32_t request, const char* p1,
 
 // True for the requests that belong to the host.
 bool IsHostIntControlRequest(int32_t request);
+// The areas' tables, for the check that every request has its row.
+const IntControlFamily* const* IntControlFamilies(int* count);
 
 // Answers for handlers: a decimal number, or a text.
 void IntControlAnswer(BDS* ctx, resultants* result, int64_t number);

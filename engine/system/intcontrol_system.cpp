@@ -1,22 +1,30 @@
 // IntControl requests that act on the engine or the system: its boxes and message texts,
-// the host's reload, internal diagnostics, memory peeks and pokes, the string heap, the
-// random seed, the key wait, and ending the Windows session.
+// the host's reload, internal requests (a script run from a binary buffer among them),
+// memory peeks and pokes, buffer and file handles, the string heap, the random seed, the
+// key wait, and ending the Windows session and the power state.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 
 #include "engine/core/context.h"
+#include "engine/core/errors.h"
 #include "engine/core/messages.h"
 #include "engine/core/module.h"
 #include "engine/core/neighbour_services.h"
 #include "engine/core/numtext.h"
 #include "engine/core/pump.h"
+#include "engine/core/runloop.h"
+#include "engine/core/script.h"
 #include "engine/core/system_flags.h"
 #include "engine/core/tokenizer.h"
+#include "engine/data/binary_buffer.h"
+#include "engine/files/file_io.h"
 #include "engine/native/host_call.h"
 #include "engine/system/intcontrol.h"
+#include "engine/system/memory_probe.h"
 #include "engine/system/privilege.h"
+#include "engine/system/system_entries.h"
 #include "engine/ui/message_box.h"
 
 namespace {
@@ -28,42 +36,14 @@ constexpr uint16_t ERR_BAD_MEMORY_OPERATION = 1595; // "IntControl 32: Invalid o
 constexpr uint16_t ERR_CANNOT_READ = 1596;          // "IntControl 32: Unable to read from ..."
 constexpr uint16_t ERR_CANNOT_WRITE = 1597;         // "IntControl 32: Unable to write to ..."
 constexpr uint16_t ERR_OBSOLETE_83 = 1748;          // "IntControl 83: This IntControl is obsolete..."
-constexpr uint16_t ERR_NOT_DEFINED = 3046;
+constexpr uint16_t ERR_NO_MEMORY = 1588;            // "Unable to allocate or lock memory"
+constexpr uint16_t ERR_BAD_BINARY_HANDLE = 3023;    // "BinaryData: Invalid Binary Data handle passed"
 constexpr uint16_t CC_RELOAD = 9019;                // the host reloads; the statement ends
 constexpr int MSG_PROCESSOR_CAPTION = 834;          // "ZAL Script Processor DLL"
 constexpr int MSG_INTERPRETER = 89;                 // "ZAL Interpreter 6.25cyc"
 constexpr int MESSAGE_TEXT_CHARS = 2049;
 constexpr DWORD SHUTDOWN_REASON =
     SHTDN_REASON_FLAG_PLANNED | SHTDN_REASON_MAJOR_APPLICATION | SHTDN_REASON_MINOR_MAINTENANCE;
-
-// ---------------------------------------------------------------- helpers
-
-// Whether every page of a range is committed with the access asked for.
-bool RangeIsAccessible(const void* address, size_t size, bool write)
-{
-    auto at = reinterpret_cast<uintptr_t>(address);
-    if (!at || at + size < at)
-        return false;
-    uintptr_t end = at + size;
-    while (at < end) {
-        MEMORY_BASIC_INFORMATION info{};
-        if (!VirtualQuery(reinterpret_cast<void*>(at), &info, sizeof info) || info.State != MEM_COMMIT)
-            return false;
-        DWORD protect = info.Protect & 0xFF;
-        bool readable = protect == PAGE_READONLY || protect == PAGE_READWRITE || protect == PAGE_WRITECOPY ||
-                        protect == PAGE_EXECUTE_READ || protect == PAGE_EXECUTE_READWRITE ||
-                        protect == PAGE_EXECUTE_WRITECOPY;
-        bool writable = protect == PAGE_READWRITE || protect == PAGE_WRITECOPY ||
-                        protect == PAGE_EXECUTE_READWRITE || protect == PAGE_EXECUTE_WRITECOPY;
-        if ((info.Protect & PAGE_GUARD) || !(write ? writable : readable))
-            return false;
-        uintptr_t regionEnd = reinterpret_cast<uintptr_t>(info.BaseAddress) + info.RegionSize;
-        if (regionEnd <= at)
-            return false;
-        at = regionEnd;
-    }
-    return true;
-}
 
 // ---------------------------------------------------------------- boxes and texts
 
@@ -112,6 +92,12 @@ void AboutTheProcessor(BDS* ctx)
     MessageBoxA(ctx->hwndOwner, notice, caption, MB_SETFOREGROUND);
 }
 
+// A script text copied out of a binary buffer, for its nested run.
+struct BufferText {
+    HGLOBAL block;
+    size_t length;
+};
+
 // Writes the string heap's committed bytes to a new file (for diagnosing the heap).
 void DumpHeap(BDS* ctx, const char* fileName)
 {
@@ -131,7 +117,53 @@ void DumpHeap(BDS* ctx, const char* fileName)
     CloseHandle(file);
 }
 
-void Internal(BDS* ctx, resultants*, const IntControlRequest& r)
+int RunBufferText(BDS* ctx, resultants* result, void* data)
+{
+    auto* text = static_cast<BufferText*>(data);
+    return RunScriptBlock(ctx, result, text->block, text->length);
+}
+
+// 7777: runs the script text held in a binary buffer (its data up to the end of data) as a
+// nested run. An encoded text is not run here: it answers "0".
+void RunBinaryBuffer(BDS* ctx, resultants* result, int64_t handle)
+{
+    const BinaryBufferSlot* slot = BinarySlotQuiet(ctx, handle);
+    if (!slot || slot->eod < 0 || static_cast<uint64_t>(slot->eod) > UINT32_MAX - 1) {
+        SetError(ctx, ERR_BAD_BINARY_HANDLE);
+        return;
+    }
+    auto length = static_cast<size_t>(slot->eod);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, length + 1);
+    char* text = block ? static_cast<char*>(GlobalLock(block)) : nullptr;
+    if (!text) {
+        if (block)
+            GlobalFree(block);
+        SetError(ctx, ERR_NO_MEMORY);
+        return;
+    }
+    std::memcpy(text, slot->data, length);
+    auto first = static_cast<uint8_t>(text[0]);
+    if (length > 0 && first >= 1 && first <= 3) {
+        GlobalUnlock(block);
+        GlobalFree(block);
+        IntControlAnswerText(ctx, result, "0");
+        return;
+    }
+    length = strnlen(text, length);   // a NUL byte ends the text
+    NormalizeLineEnds(text, length);
+    GlobalUnlock(block);
+
+    BufferText nested{block, length};
+    resultants answer{};
+    InitResultValue(ctx, &answer, VK_RECORD, 0);
+    if (!RunNestedScript(ctx, &answer, nullptr, RunBufferText, &nested))
+        GlobalFree(block);   // the run never started, so never took the block
+    FreeValue(ctx, &answer, 0, VK_RECORD);
+    if (ctx->nErrorCode == CC_ALREADY_SHOWN)
+        ctx->eng.ctl.LastUserErrorCode = CC_ALREADY_SHOWN;
+}
+
+void Internal(BDS* ctx, resultants* result, const IntControlRequest& r)
 {
     if (r.text[1][0] == '1' && r.text[2][0] == '2' && r.text[3][0] == '3' && r.text[4][0] == '4') {
         AboutTheProcessor(ctx);
@@ -142,7 +174,7 @@ void Internal(BDS* ctx, resultants*, const IntControlRequest& r)
         DumpHeap(ctx, r.text[2]);
         return;
     case 7777:
-        SetError(ctx, ERR_NOT_DEFINED);   // running a binary buffer comes with binary buffers
+        RunBinaryBuffer(ctx, result, r.p[2]);
         return;
     case 8888:
         ctx->eng.ctl.NewConsoleForPrograms = r.p[2] != 0 ? 1 : 0;
@@ -185,7 +217,7 @@ void PeekPoke(BDS* ctx, resultants* result, const IntControlRequest& r)
         return;
     }
     if (r.p[3] == 0) {
-        if (!RangeIsAccessible(address, width, false)) {
+        if (SafeIsBadReadPtr(address, static_cast<size_t>(width))) {
             SetError(ctx, ERR_CANNOT_READ);
             return;
         }
@@ -200,7 +232,7 @@ void PeekPoke(BDS* ctx, resultants* result, const IntControlRequest& r)
         return;
     }
     if (r.p[3] == 1) {
-        if (!RangeIsAccessible(address, width, true)) {
+        if (SafeIsBadWritePtr(address, static_cast<size_t>(width))) {
             SetError(ctx, ERR_CANNOT_WRITE);
             return;
         }
@@ -213,11 +245,15 @@ void PeekPoke(BDS* ctx, resultants* result, const IntControlRequest& r)
 
 void BinaryBufferAddress(BDS* ctx, resultants* result, const IntControlRequest& r)
 {
-    int64_t slot = static_cast<int64_t>(r.p[1]) - BINARY_HANDLE_BASE;
-    uint64_t address = 0;
-    if (slot >= 0 && slot < MAX_BINARY_BUFFERS)
-        address = reinterpret_cast<uintptr_t>(ctx->data.buffers[slot].data);
+    const BinaryBufferSlot* slot = BinarySlotQuiet(ctx, static_cast<int64_t>(r.p[1]));
+    uint64_t address = slot ? reinterpret_cast<uintptr_t>(slot->data) : 0;
     IntControlAnswer(ctx, result, static_cast<int64_t>(address));
+}
+
+// 94: p1 when it is the handle of a file the script holds open, else 0.
+void OpenFileHandle(BDS* ctx, resultants* result, const IntControlRequest& r)
+{
+    IntControlAnswer(ctx, result, FindFileSlot(ctx, r.p[1]) >= 0 ? r.p[1] : 0);
 }
 
 // ---------------------------------------------------------------- the Windows session
@@ -226,11 +262,12 @@ void BinaryBufferAddress(BDS* ctx, resultants* result, const IntControlRequest& 
 void EndSession(BDS* ctx, resultants* result, UINT flags, bool needsPrivilege)
 {
     IntControlAnswerText(ctx, result, "0");
-    if (needsPrivilege && !g_System.OsIsWin9x && !EnablePrivilege(ctx, SE_SHUTDOWN_NAME)) {
+    const SystemEntries& sys = ctx->eng.system;
+    if (needsPrivilege && !SystemFacts().OsIsWin9x && !SystemEnablePrivilege(ctx, SE_SHUTDOWN_NAME)) {
         SetError(ctx, ERR_NT_SECURITY);
         return;
     }
-    if (ExitWindowsEx(flags, SHUTDOWN_REASON)) {
+    if (sys.ExitWindowsEx && sys.ExitWindowsEx(flags, SHUTDOWN_REASON)) {
         ctx->bCancel = 1;
         ctx->bCancelBox = 0;
     }
@@ -252,13 +289,15 @@ void ShutDown(BDS* ctx, resultants* result, const IntControlRequest& r)
     EndSession(ctx, result, flags, true);
 }
 
+// 69: suspend (p1 not 0) or hibernate, forced when p2 is not 0; both go to the system as given.
 void PowerState(BDS* ctx, resultants* result, const IntControlRequest& r)
 {
-    if (g_System.OsIsNt && !EnablePrivilege(ctx, SE_SHUTDOWN_NAME)) {
+    if (SystemFacts().OsIsNt && !SystemEnablePrivilege(ctx, SE_SHUTDOWN_NAME)) {
         SetError(ctx, ERR_PRIVILEGE);
         return;
     }
-    IntControlAnswer(ctx, result, SetSystemPowerState(r.p[1] != 0, r.p[2] != 0) ? 1 : 0);
+    PfnSetSystemPowerState setState = ctx->eng.system.SetSystemPowerState;
+    IntControlAnswer(ctx, result, setState && setState(r.p[1], r.p[2]) ? 1 : 0);
 }
 
 // ---------------------------------------------------------------- keys, seeds, heap
@@ -345,15 +384,12 @@ void LargestHeapBlock(BDS* ctx, resultants* result, const IntControlRequest& r)
     IntControlAnswer(ctx, result, static_cast<int64_t>(low));
 }
 
-void FreeCallbacks(BDS* ctx, resultants*, const IntControlRequest&) { FreeAllDllCallbacks(ctx); }
-void FreeStructs(BDS* ctx, resultants*, const IntControlRequest&) { DllStructFreeAll(ctx); }
-
 const IntControlRow kRows[] = {
     {1, TwoBoxes},      {8, Reload},         {13, Internal},         {32, PeekPoke},
     {34, MessageText},  {42, BinaryBufferAddress}, {66, LogOff},     {67, Restart},
     {68, ShutDown},     {69, PowerState},    {80, WaitForKeysUp},    {81, SeedRandom},
     {82, SeedRandom},   {83, Obsolete83},    {88, UnicodeKeys},      {89, VariableText},
-    {90, LargestHeapBlock}, {96, FreeCallbacks}, {97, FreeStructs},
+    {90, LargestHeapBlock}, {94, OpenFileHandle},
 };
 
 }  // namespace

@@ -9,13 +9,14 @@
 #include "engine/core/pump.h"
 #include "engine/core/system_flags.h"
 #include "engine/system/intcontrol.h"
-#include "engine/core/locked_global.h"
+#include "engine/system/process_list.h"
+#include "engine/system/system_entries.h"
+#include "engine/system/window_messages.h"
 #include "engine/ui/window_search.h"
 
 namespace {
 
 constexpr uint16_t ERR_WINDOW_NOT_FOUND = 1464;   // "IntControl: Window not found"
-constexpr uint16_t ERR_BAD_WINDOW_TEXT = 1770;    // "SendMessage: Invalid 'window'"
 constexpr int32_t BROADCAST = 65535;
 constexpr UINT BROADCAST_TIMEOUT_MS = 5000;
 constexpr int CLASS_NAME_SIZE = 1281;
@@ -23,19 +24,6 @@ constexpr int CLASS_NAME_SIZE = 1281;
 int64_t NumberFromHandle(HWND window)
 {
     return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window));
-}
-
-// A window named by an identifier, or by its handle number (-1 stands for the broadcast).
-bool WindowFromText(const char* text, HWND* window)
-{
-    if (IsWinIdStringA(text)) {
-        *window = WinIdToHandleA(text, 1);
-        return true;
-    }
-    if (!IsIntegerTextA(text))
-        return false;
-    *window = HandleFromNumber(TextToLongA(text));
-    return true;
 }
 
 bool IsBroadcast(int32_t number) { return number == -1 || number == BROADCAST; }
@@ -52,32 +40,12 @@ void FindByTitle(BDS* ctx, resultants* result, const IntControlRequest& r)
     IntControlAnswer(ctx, result, NumberFromHandle(FindWindowByTitleA(ctx, r.text[1])));
 }
 
-// 22: sends a message whose lParam is a copy of text p4.
+// 22: sends a message whose lParam is a copy of text p4; wParam travels whole.
 void SendWithText(BDS* ctx, resultants* result, const IntControlRequest& r)
 {
-    HWND window = nullptr;
-    if (!WindowFromText(r.text[1], &window)) {
-        SetError(ctx, ERR_BAD_WINDOW_TEXT);
-        IntControlAnswer(ctx, result, 0);
-        return;
-    }
-    intptr_t number = reinterpret_cast<intptr_t>(window);
-    if (number == -1)
-        window = HWND_BROADCAST;
-    if (!IsWindow(window) && window != HWND_BROADCAST) {
-        IntControlAnswer(ctx, result, 0);
-        return;
-    }
-    size_t bytes = std::strlen(r.text[4]) + 1;
-    LockedGlobal copy(bytes);
-    if (!copy.data) {
-        IntControlAnswer(ctx, result, 0);
-        return;
-    }
-    std::memcpy(copy.data, r.text[4], bytes);
-    LRESULT answer = SendMessageA(window, static_cast<UINT>(r.p[2]), static_cast<WPARAM>(r.p[3] & 0xFFFF),
-                                  reinterpret_cast<LPARAM>(copy.data));
-    IntControlAnswer(ctx, result, static_cast<int32_t>(answer));
+    WPARAM wParam = static_cast<WPARAM>(static_cast<intptr_t>(r.p[3]));
+    int32_t answer = DoSendMessageA(ctx, r.text[1], static_cast<UINT>(r.p[2]), wParam, r.text[4]);
+    IntControlAnswer(ctx, result, answer);
 }
 
 // 23: posts a message; nothing is posted to a handle that is no window.
@@ -89,7 +57,8 @@ void PostToWindow(BDS* ctx, resultants* result, const IntControlRequest& r)
         return;
     }
     LPARAM lParam = static_cast<LPARAM>(r.p[4]);
-    if (!PostMessageA(window, static_cast<UINT>(r.p[2]), static_cast<WPARAM>(r.p[3] & 0xFFFF), lParam)) {
+    WPARAM wParam = static_cast<WPARAM>(static_cast<intptr_t>(r.p[3]));   // whole, as for 22
+    if (!SystemPostMessageA(ctx, window, static_cast<UINT>(r.p[2]), wParam, lParam)) {
         IntControlAnswer(ctx, result, 0);
         return;
     }
@@ -168,19 +137,6 @@ struct TabList {
     }
 };
 
-bool IsWow64Window(HWND window)
-{
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    if (!process)
-        return false;
-    BOOL wow = FALSE;
-    bool known = IsWow64Process(process, &wow);
-    CloseHandle(process);
-    return known && wow;
-}
-
 struct ExplorerSearch {
     const char* className;
     TabList list;
@@ -191,7 +147,7 @@ BOOL CALLBACK IsExplorerWindow(HWND window, LPARAM search)
     auto* s = reinterpret_cast<ExplorerSearch*>(search);
     char name[CLASS_NAME_SIZE] = {};
     GetClassNameA(window, name, sizeof name);
-    if (std::strcmp(name, s->className) == 0 && !IsWow64Window(window)) {
+    if (std::strcmp(name, s->className) == 0 && IsWindowProcessWow64(window) == 1) {
         char id[WINDOW_ID_BUFFER];
         WinIdFromHandleA(window, id, sizeof id);
         s->list.Add(id);
@@ -238,34 +194,19 @@ void Desktops(BDS* ctx, resultants* result, const IntControlRequest& r)
 
 // ---------------------------------------------------------------- top-most state and broadcasts
 
-// 54: a window's top-most state: 1 set, 0 clear, -1 read.
+// 54: a window's top-most state: 1 set, 0 clear, -1 read ("" the script's window).
 void WindowOnTop(BDS* ctx, resultants* result, const IntControlRequest& r)
 {
-    HWND window = FindTopWindowA(ctx, r.text[1], 0);   // "" the script's window
-    if (!IsWindow(window)) {
-        SetError(ctx, ERR_WINDOW_NOT_FOUND);
-        IntControlAnswer(ctx, result, 0);
-        return;
-    }
-    const UINT flags = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE;
-    int64_t answer = 0;
-    if (r.p[2] == 1) {
-        answer = SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, flags);
-    } else if (r.p[2] == 0) {
-        if (g_System.OsIsWin8Plus)
-            SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, flags);
-        answer = SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, flags);
-    } else if (r.p[2] == -1) {
-        answer = (GetWindowLongPtrA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) ? 1 : 0;
-    }
-    IntControlAnswer(ctx, result, answer);
+    IntControlAnswer(ctx, result, DoWindowOnTopA(ctx, r.text[1], r.p[2], false));
 }
 
+// 57: tells the system whether a screen saver runs (p1 0 or 1); other values do nothing.
 void ScreenSaverRunning(BDS* ctx, resultants* result, const IntControlRequest& r)
 {
     int64_t answer = 0;
-    if (r.p[1] == 0 || r.p[1] == 1)
-        answer = SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, static_cast<UINT>(r.p[1]), nullptr, 0);
+    PfnSystemParametersInfoA setParameter = ctx->eng.system.SystemParametersInfoA;
+    if ((r.p[1] == 0 || r.p[1] == 1) && setParameter)
+        answer = setParameter(SPI_SETSCREENSAVERRUNNING, static_cast<UINT>(r.p[1]), nullptr, 0);
     IntControlAnswer(ctx, result, answer);
 }
 
@@ -282,8 +223,8 @@ void Broadcast(BDS* ctx, resultants* result, const IntControlRequest& r, UINT me
         return;
     }
     DWORD_PTR answer = 0;
-    SendMessageTimeoutA(window, message, 0, reinterpret_cast<LPARAM>(r.text[2]), SMTO_ABORTIFHUNG,
-                        BROADCAST_TIMEOUT_MS, &answer);
+    SystemSendMessageTimeoutA(ctx, window, message, 0, reinterpret_cast<LPARAM>(r.text[2]), SMTO_ABORTIFHUNG,
+                              BROADCAST_TIMEOUT_MS, &answer);
     IntControlAnswer(ctx, result, static_cast<int64_t>(answer));
 }
 

@@ -7,7 +7,7 @@
 
 #include "engine/core/builtin.h"
 #include "engine/core/context.h"
-#include "engine/core/pump.h"
+#include "engine/ui/clipboard_open.h"
 
 namespace {
 
@@ -15,40 +15,6 @@ constexpr uint16_t ERR_CLIPBOARD_BUSY = 1034;     // "Clipboard owned by another
 constexpr uint16_t ERR_NO_TEXT_FORMAT = 1035;     // "Clipboard does not contain text in the appropriate format"
 constexpr uint16_t ERR_CLIPBOARD_MEMORY = 1037;   // "Unable to get memory for clipboard.  Close some apps"
 constexpr uint16_t ERR_BAD_FORMAT = 1535;         // "ClipGetEx: Invalid format"
-constexpr int OPEN_TRIES = 30;
-constexpr uint32_t RETRY_MS = 1000;
-
-// The clipboard, held open for one built-in; another program may hold it for a while.
-class ClipboardOpen {
-public:
-    explicit ClipboardOpen(BDS* ctx)
-    {
-        for (int attempt = 0; attempt < OPEN_TRIES; ++attempt) {
-            if (attempt > 0) {
-                WaitPumping(ctx, RETRY_MS);
-                if (ctx->bCancel)
-                    break;
-            }
-            if (OpenClipboard(ctx->hwndParent)) {
-                open_ = true;
-                return;
-            }
-        }
-        SetError(ctx, ERR_CLIPBOARD_BUSY);
-    }
-    ~ClipboardOpen()
-    {
-        if (open_)
-            CloseClipboard();
-    }
-    ClipboardOpen(const ClipboardOpen&) = delete;
-    ClipboardOpen& operator=(const ClipboardOpen&) = delete;
-    bool Open() const { return open_; }
-
-private:
-    bool open_ = false;
-};
-
 // The first of the wanted formats in the clipboard's own order; 0 when none is there.
 UINT FirstInClipboardOrder(std::initializer_list<UINT> wanted)
 {
@@ -67,23 +33,11 @@ UINT ConversionCodePage(BDS* ctx, bool oemInvolved)
     return oemInvolved ? CP_OEMCP : CP_ACP;
 }
 
-// A locked clipboard handle, unlocked with the holder.
-struct Locked {
-    HGLOBAL handle;
-    void* data;
-    explicit Locked(HGLOBAL h) : handle(h), data(h ? GlobalLock(h) : nullptr) {}
-    ~Locked()
-    {
-        if (data)
-            GlobalUnlock(handle);
-    }
-};
-
 // ---------------------------------------------------------------- get
 
 void ClipGetText(BDS* ctx, resultants* result, UINT wanted, bool chooseFromClipboard)
 {
-    ClipboardOpen clipboard(ctx);
+    ClipboardOpen clipboard(ctx, ERR_CLIPBOARD_BUSY);
     if (!clipboard.Open()) {
         SetResultInt(ctx, result, 0);
         return;
@@ -108,7 +62,7 @@ void ClipGetText(BDS* ctx, resultants* result, UINT wanted, bool chooseFromClipb
         else
             source = IsClipboardFormatAvailable(CF_UNICODETEXT) ? CF_UNICODETEXT : 0;
     }
-    Locked data(source ? GetClipboardData(source) : nullptr);
+    LockedHandle data(source ? GetClipboardData(source) : nullptr);
     if (!data.data) {
         SetError(ctx, ERR_NO_TEXT_FORMAT);
         SetResultInt(ctx, result, 0);
@@ -242,7 +196,7 @@ bool AppendText(BDS* ctx, resultants* value, bool wideCall)
     // clipboard frees that block, so it is unlocked first.
     HGLOBAL block;
     {
-        Locked existing(GetClipboardData(target));
+        LockedHandle existing(GetClipboardData(target));
         if (!existing.data) {
             SetError(ctx, ERR_NO_TEXT_FORMAT);
             return false;
@@ -276,21 +230,21 @@ void CaseClipGetEx(BDS* ctx, BuiltinCall& call)
 
 void CaseClipPut(BDS* ctx, BuiltinCall& call)
 {
-    ClipboardOpen clipboard(ctx);
+    ClipboardOpen clipboard(ctx, ERR_CLIPBOARD_BUSY);
     bool done = clipboard.Open() && PutText(ctx, &call.args[1], ArgIsWide(call, 1));
     SetResultInt(ctx, call.result, done ? 1 : 0);
 }
 
 void CaseClipAppend(BDS* ctx, BuiltinCall& call)
 {
-    ClipboardOpen clipboard(ctx);
+    ClipboardOpen clipboard(ctx, ERR_CLIPBOARD_BUSY);
     bool done = clipboard.Open() && AppendText(ctx, &call.args[1], ArgIsWide(call, 1));
     SetResultInt(ctx, call.result, done ? 1 : 0);
 }
 
 void CaseClipHasFormat(BDS* ctx, BuiltinCall& call)
 {
-    ClipboardOpen clipboard(ctx);
+    ClipboardOpen clipboard(ctx, ERR_CLIPBOARD_BUSY);
     bool has = clipboard.Open() && IsClipboardFormatAvailable(static_cast<UINT>(ArgInt(call, 1)));
     SetResultInt(ctx, call.result, has ? 1 : 0);
 }

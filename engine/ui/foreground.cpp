@@ -83,8 +83,11 @@ int WithForegroundInput(BDS* ctx, HWND window, bool dummyFirst)
                         reinterpret_cast<LPARAM>(ctx));
         foreground = GetForegroundWindow();
     }
+    // A window that already has the foreground has nothing to borrow from itself; joining
+    // its thread's input and leaving again would take the foreground from it on systems
+    // that give a detached thread fresh input state.
     DWORD ours = GetCurrentThreadId();
-    DWORD theirs = foreground ? GetWindowThreadProcessId(foreground, nullptr) : 0;
+    DWORD theirs = foreground && foreground != window ? GetWindowThreadProcessId(foreground, nullptr) : 0;
     bool attached = theirs && theirs != ours && AttachThreadInput(theirs, ours, TRUE);
     int result = SetForegroundWindow(window) ? 1 : 0;
     if (attached)

@@ -88,22 +88,6 @@ size_t Length(const C* s)
 
 // ---------------------------------------------------------------- initialisation
 
-// A placement of IntControl 63 moves this box and is spent.
-void ApplyNextBoxPosition(BDS* ctx, HWND dialog)
-{
-    int32_t* place = ctx->eng.ctl.NextBoxPosition;
-    if (place[2] >= 1 && place[3] >= 1) {
-        int width = GetSystemMetrics(SM_CXSCREEN);
-        int height = GetSystemMetrics(SM_CYSCREEN);
-        int left = MulDiv(place[0], width, PLACEMENT_SCALE);
-        int top = MulDiv(place[1], height, PLACEMENT_SCALE);
-        int right = MulDiv(place[2], width, PLACEMENT_SCALE);
-        int bottom = MulDiv(place[3], height, PLACEMENT_SCALE);
-        SetWindowPos(dialog, nullptr, left, top, right - left, bottom - top, SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    place[0] = place[1] = place[2] = place[3] = 0;
-}
-
 void ApplyBoxFont(BDS* ctx, HWND dialog)
 {
     HWND list = GetDlgItem(dialog, IDC_ITEM_LIST);
@@ -326,10 +310,7 @@ void RunModal(BDS* ctx, int32_t needsSelection, RunDialog run)
         ctx->box.ItemBoxNeedsSelection = 1;
     int inputState = OpenBoxFrame(ctx);
     INT_PTR answer = run();
-    WaitPumping(ctx, 20);
-    PumpMessages(ctx);
-    if (ctx->hCursorCurrent)
-        SetCursor(ctx->hCursorCurrent);
+    SettleAfterBox(ctx);
     ctx->box.ItemBoxNeedsSelection = 0;
     ctx->box.ItemBoxResult = nullptr;
     ctx->box.ItemBoxSource = nullptr;
@@ -343,6 +324,21 @@ void RunModal(BDS* ctx, int32_t needsSelection, RunDialog run)
 }
 
 }  // namespace
+
+void ApplyNextBoxPosition(BDS* ctx, HWND dialog)
+{
+    int32_t* place = ctx->eng.ctl.NextBoxPosition;
+    if (place[2] >= 1 && place[3] >= 1) {
+        int width = GetSystemMetrics(SM_CXSCREEN);
+        int height = GetSystemMetrics(SM_CYSCREEN);
+        int left = MulDiv(place[0], width, PLACEMENT_SCALE);
+        int top = MulDiv(place[1], height, PLACEMENT_SCALE);
+        int right = MulDiv(place[2], width, PLACEMENT_SCALE);
+        int bottom = MulDiv(place[3], height, PLACEMENT_SCALE);
+        SetWindowPos(dialog, nullptr, left, top, right - left, bottom - top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    place[0] = place[1] = place[2] = place[3] = 0;
+}
 
 void RunItemListDialogA(BDS* ctx, resultants* result, uint32_t kind, const char* title, const char* source,
                         const char* delimiter, int32_t sort, int32_t select, int32_t needsSelection)

@@ -22,6 +22,10 @@ void RunItemListDialogW(BDS* ctx, resultants* result, uint32_t kind, const wchar
                         const wchar_t* source, const wchar_t* delimiter, int32_t sort, int32_t select,
                         int32_t needsSelection);
 
+// A placement of IntControl 63 (thousandths of the screen) moves the box when its right and
+// bottom are set; used or not, it is spent.
+void ApplyNextBoxPosition(BDS* ctx, HWND dialog);
+
 // The dialog procedures (lParam of WM_INITDIALOG: the context).
 extern "C" INT_PTR CALLBACK AskTextDlg(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK AskTextDlgW(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

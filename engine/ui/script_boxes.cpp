@@ -6,6 +6,7 @@
 #include "engine/core/builtin.h"
 #include "engine/core/context.h"
 #include "engine/core/errors.h"
+#include "engine/core/pump.h"
 #include "engine/system/input_block.h"
 #include "engine/ui/foreground.h"
 #include "engine/ui/message_box.h"
@@ -124,6 +125,14 @@ void CloseBoxFrame(BDS* ctx, int inputState)
 {
     if (inputState != -1)
         SetInputBlocked(ctx, inputState);
+}
+
+void SettleAfterBox(BDS* ctx)
+{
+    WaitPumping(ctx, 20);
+    PumpMessages(ctx);
+    if (ctx->hCursorCurrent)
+        SetCursor(ctx->hCursorCurrent);
 }
 
 void SetBoxTitleA(BDS* ctx, HWND window)

@@ -17,6 +17,8 @@ int DoAskYesNoW(BDS* ctx, const wchar_t* title, const wchar_t* question);
 // and lets input through, answering the state CloseBoxFrame puts back afterwards.
 int OpenBoxFrame(BDS* ctx);
 void CloseBoxFrame(BDS* ctx, int inputState);
+// After a box has gone: a short pumping wait, the pending messages, the cursor put back.
+void SettleAfterBox(BDS* ctx);
 
 // Sets a box's caption from the context's title work buffer (narrow or wide) and centres it.
 void SetBoxTitleA(BDS* ctx, HWND window);

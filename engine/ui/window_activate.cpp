@@ -34,30 +34,35 @@ void CaseWinActivate(BDS* ctx, BuiltinCall& call)
         SetResultInt(ctx, call.result, 1);
 }
 
+// Activates the parent of a found child and the child: 1, 0 for a disabled child (nothing
+// is activated), or 0 with 1045 or 1368 when the parent or the child was not found.
+int ActivateChildFound(BDS* ctx, HWND parent, HWND child)
+{
+    if (!parent) {
+        SetError(ctx, ERR_WINACTIVATE_NOT_FOUND);
+        return 0;
+    }
+    if (!child) {
+        SetError(ctx, ERR_NO_CHILD);
+        return 0;
+    }
+    if (!IsWindowEnabled(child))
+        return 0;
+    ActivateWindowHandle(ctx, parent);
+    SendMessageA(child, WM_MOUSEACTIVATE, 0, 0);
+    if (HWND frame = GetParent(child))
+        SendMessageA(frame, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(child), 0);
+    SendMessageA(child, WM_MOUSEACTIVATE, 0, 0);
+    return 1;
+}
+
 void CaseWinActivChild(BDS* ctx, BuiltinCall& call)
 {
     HWND parent = nullptr;
     HWND child = ArgIsWide(call, 1)
                      ? FindChildWindowW(ctx, ArgWText(ctx, call, 1), ArgWText(ctx, call, 2), Retries(ctx), &parent)
                      : FindChildWindowA(ctx, ArgText(ctx, call, 1), ArgText(ctx, call, 2), Retries(ctx), &parent);
-    if (!parent) {
-        SetError(ctx, ERR_WINACTIVATE_NOT_FOUND);
-        return;
-    }
-    if (!child) {
-        SetError(ctx, ERR_NO_CHILD);
-        return;
-    }
-    if (!IsWindowEnabled(child)) {
-        SetResultInt(ctx, call.result, 0);
-        return;
-    }
-    ActivateWindowHandle(ctx, parent);
-    SendMessageA(child, WM_MOUSEACTIVATE, 0, 0);
-    if (HWND frame = GetParent(child))
-        SendMessageA(frame, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(child), 0);
-    SendMessageA(child, WM_MOUSEACTIVATE, 0, 0);
-    SetResultInt(ctx, call.result, 1);
+    SetResultInt(ctx, call.result, ActivateChildFound(ctx, parent, child));
 }
 
 const BuiltinRow kRows[] = {
@@ -71,6 +76,18 @@ const BuiltinRow kRows[] = {
 int DoWinActivateA(BDS* ctx, const char* title)
 {
     return ActivateFound(ctx, FindWindowByTitleA(ctx, title));
+}
+
+int DoWinActivateW(BDS* ctx, const wchar_t* title)
+{
+    return ActivateFound(ctx, FindWindowByTitleW(ctx, title));
+}
+
+int DoWinActivChildA(BDS* ctx, const char* parentTitle, const char* childTitle)
+{
+    HWND parent = nullptr;
+    HWND child = FindChildWindowA(ctx, parentTitle, childTitle, Retries(ctx), &parent);
+    return ActivateChildFound(ctx, parent, child);
 }
 
 extern const BuiltinFamily g_WindowActivateBuiltins = {"window-activate", kRows,

@@ -1,25 +1,15 @@
 """Packed programs with the real engine: ZAL scripts that call the launcher's functions, its
 exit codes, its error answers as the script's error box shows them, Terminate and the parent
 protocol. Results come back through an INI file the script writes beside the program."""
-import configparser
 import os
 import unittest
 
-from launcher_support import ENGINE, LauncherTestCase, finish, kvmsg, wine
-
-HEADER = 'f = DirScript() : "out.ini"\n'
+from launcher_support import ENGINE, EngineScriptTestCase, finish, kvmsg, wine
 
 
-class ScriptTest(LauncherTestCase):
+class ScriptTest(EngineScriptTestCase):
 
-    def pack(self, script, **options):
-        options.setdefault('engine', ENGINE)
-        return super().pack(HEADER + script, **options)
 
-    def results(self):
-        parser = configparser.ConfigParser(interpolation=None)
-        parser.read(os.path.join(self.dir, 'out.ini'), encoding='latin-1')
-        return dict(parser['r']) if parser.has_section('r') else {}
 
     def error_box(self, text):
         """Waits for the engine's error box, checks its message and closes it."""
@@ -35,9 +25,9 @@ class ScriptTest(LauncherTestCase):
         self.assertEqual(wine(self.pack('x = IntControl(1000, 7, 0, 0, 0)\n')), 7)
 
     def test_unicode_script_runs_like_its_ansi_form(self):
-        text = (HEADER + 'IniWritePvt("r", "path", IntControl(1004, 0, 0, 0, 0), f)\r\n'
+        text = (self.SCRIPT_HEADER + 'IniWritePvt("r", "path", IntControl(1004, 0, 0, 0, 0), f)\r\n'
                 'x = IntControl(1000, 9, 0, 0, 0)\r\n')
-        program = super().pack(b'\xff\xfe' + text.encode('utf-16-le'), engine=ENGINE)
+        program = self.pack(b'\xff\xfe' + text.encode('utf-16-le'))
         self.assertEqual(wine(program), 9)
         self.assertEqual(self.results(), {'path': self.windows_dir() + self.name})
 
@@ -73,6 +63,14 @@ class ScriptTest(LauncherTestCase):
         self.assertEqual(wine(program), 0)
         self.assertEqual(self.results(), {'version': '2025C', 'engine': '6.25cyc'})
 
+    def test_trace_header_quotes_the_launchers_version(self):
+        program = self.pack('DebugTrace(1, DirScript() : "trace.txt")\nx = 1\n')
+        self.assertEqual(wine(program), 0)
+        with open(os.path.join(self.dir, 'trace.txt'), encoding='latin-1') as f:
+            lines = f.read().splitlines()
+        header = lines.index('=' * 30)
+        self.assertEqual(lines[header + 2:header + 4], ['2025C', 'ZAL DLL 6.25cyc'])
+
     def test_launcher_error_reaches_the_scripts_error_handler(self):
         # IntControl 1011 is a moderate host error (2214): with the script's own error
         # handling on, no box shows; the handler sees the launcher's number and text.
@@ -88,6 +86,23 @@ class ScriptTest(LauncherTestCase):
         self.assertEqual(wine(program), 0)
         self.assertEqual(self.results(), {
             'number': '10139', 'text': '10139: IntControl: Unrecognized Request', 'last': '10139'})
+
+    def test_intcontrol_requests_the_engine_leaves_reach_the_launcher(self):
+        # 55 and 86 have no row in the engine: like 0 and 103 they go to the launcher,
+        # which does not know them either.
+        for request in (55, 86, 0, 103):
+            with self.subTest(request=request):
+                results = os.path.join(self.dir, 'out.ini')
+                if os.path.exists(results):
+                    os.remove(results)
+                program = self.pack(
+                    'IntControl(73, 1, 0, "", "")\n'
+                    'x = IntControl(%d, 0, 0, 0, 0)\n'
+                    'Exit\n'
+                    ':KVERRORHANDLER\n'
+                    'IniWritePvt("r", "number", kverrorarray[0], f)\n' % request)
+                self.assertEqual(wine(program), 0)
+                self.assertEqual(self.results(), {'number': '10139'})
 
     def test_errors_of_launcher_functions(self):
         cases = [

@@ -4,6 +4,7 @@ with the window probe (tests/lib/kvtest.py).
 
 Paths come from KVTEST_BIN (the build's bin folder): the launcher and engine there, the
 native kvpack in ../native, the stand-in engines in ../fake_engine/<variant>."""
+import configparser
 import os
 import shutil
 import struct
@@ -180,3 +181,25 @@ class LauncherTestCase(unittest.TestCase):
 
     def host_answers(self):
         return [line for line in self.log() if line.startswith('host ')]
+
+
+class EngineScriptTestCase(LauncherTestCase):
+    """Programs packed with the real engine and a ZAL script that reports through an INI
+    file beside the program: each script starts with SCRIPT_HEADER, which names it f."""
+
+    SCRIPT_HEADER = 'f = DirScript() : "out.ini"\n'
+
+    def pack(self, script, **options):
+        options.setdefault('engine', ENGINE)
+        if isinstance(script, str):
+            script = self.SCRIPT_HEADER + script
+        return super().pack(script, **options)
+
+    def section(self, name='r'):
+        """The keys and values of a section of the script's INI file."""
+        parser = configparser.ConfigParser(interpolation=None)
+        parser.read(os.path.join(self.dir, 'out.ini'), encoding='latin-1')
+        return dict(parser[name]) if parser.has_section(name) else {}
+
+    def results(self):
+        return self.section('r')

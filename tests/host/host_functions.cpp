@@ -15,8 +15,12 @@ namespace {
 
 bool g_hookEcho = false;
 
-// Host function codes: a function's position in the table.
-enum : int32_t { HF_PRINT = 0, HF_PRINTW = 1, HF_ANSWER = 2, HF_ARGS = 3, HF_CLOCK = 4 };
+// Host function codes: a function's position in the table. Position 1 answers the host's
+// version text, as the launcher's function there does (the engine's trace header asks it).
+enum : int32_t { HF_PRINT = 0, HF_VERSION = 1, HF_ANSWER = 2, HF_ARGS = 3, HF_CLOCK = 4, HF_PRINTW = 5,
+                 HF_DEFINE = 6, HF_FIRST_DEFINED = 7 };
+constexpr int kDefinedMax = 8;   // functions hostdefine can add
+constexpr char kVersionText[] = "kvhost 2025C";
 
 constexpr KeywordRecord Function(uint32_t position, const char* name, uint64_t signature,
                                  uint32_t required, uint32_t optional)
@@ -44,14 +48,19 @@ constexpr KeywordRecord EndOfTable()
 
 constexpr uint64_t kAnyArgs = ~uint64_t(0);   // every argument as it is (AT_ANY)
 
-const KeywordRecord g_table[] = {
+// Not const: hostdefine adds functions to it while a script runs, as a host may.
+KeywordRecord g_table[] = {
     Function(HF_PRINT, "hostprint", AT_STRING, 1, 0),
-    Function(HF_PRINTW, "hostprintw", AT_WSTRING, 1, 0),
+    Function(HF_VERSION, "hostversion", 0, 0, 0),
     Function(HF_ANSWER, "hostanswer", AT_STRING | (AT_STRING << 4) | (AT_STRING << 8), 2, 1),
     Function(HF_ARGS, "hostargs", kAnyArgs, 255, 0),
     Function(HF_CLOCK, "hostclock", 0, 0, 0),
-    EndOfTable(),
+    Function(HF_PRINTW, "hostprintw", AT_WSTRING, 1, 0),
+    Function(HF_DEFINE, "hostdefine", AT_STRING, 1, 0),
+    EndOfTable(), EndOfTable(), EndOfTable(), EndOfTable(), EndOfTable(), EndOfTable(), EndOfTable(),
+    EndOfTable(), EndOfTable(),
 };
+static_assert(sizeof(g_table) / sizeof(g_table[0]) == HF_FIRST_DEFINED + kDefinedMax + 1);
 
 // A notification code may arrive as a 16-bit word.
 int32_t NormalizeCode(int32_t code)
@@ -191,6 +200,24 @@ int32_t HostClock(void* fn, void* context)
     return Answer(fn, context, 0, r);
 }
 
+// hostdefine(name): adds a function of no arguments named `name` (lower case, at most 30
+// characters) to the host table; it answers its own name. Answers 1, or 0 when the table
+// is full or the name unfit.
+int32_t HostDefine(void* fn, void* context, const HostArg* args, int count)
+{
+    const char* name = AnsiArg(args, count, 1);
+    size_t length = std::strlen(name);
+    int at = HF_FIRST_DEFINED;
+    while (at < HF_FIRST_DEFINED + kDefinedMax && g_table[at].nameLength != 0)
+        ++at;
+    if (at == HF_FIRST_DEFINED + kDefinedMax || length == 0 || length > 30)
+        return AnswerInteger(fn, context, 0);
+    g_table[at] = Function(static_cast<uint32_t>(at), "", 0, 0, 0);
+    std::memcpy(g_table[at].name, name, length);
+    g_table[at].nameLength = static_cast<uint16_t>(length);
+    return AnswerInteger(fn, context, 1);
+}
+
 // Errors passed to the host: print the error box's text ("number:  message").
 void PrintError(const HostArg* args, int count)
 {
@@ -274,13 +301,27 @@ int32_t HostCallback(HWND, HINSTANCE, uint32_t, int32_t code, void* answerFuncti
         else
             WriteLine(count >= 1 && args ? TextOf(args[0]) : std::string());
         return AnswerInteger(answerFunction, answerContext, 1);
+    case HF_VERSION: {
+        HostArg r{};
+        r.str = kVersionText;
+        r.flags = 0x2;
+        return Answer(answerFunction, answerContext, 0, r);
+    }
     case HF_ANSWER:
         return HostAnswer(answerFunction, answerContext, args, count);
     case HF_ARGS:
         return HostArgs(answerFunction, answerContext, args, count);
     case HF_CLOCK:
         return HostClock(answerFunction, answerContext);
+    case HF_DEFINE:
+        return HostDefine(answerFunction, answerContext, args, count);
     default:
+        if (code >= HF_FIRST_DEFINED && code < HF_FIRST_DEFINED + kDefinedMax && g_table[code].nameLength) {
+            HostArg r{};
+            r.str = g_table[code].name;
+            r.flags = 0x2;
+            return Answer(answerFunction, answerContext, 0, r);
+        }
         return AnswerError(answerFunction, answerContext, -3, "kvhost: unknown host request");
     }
 }

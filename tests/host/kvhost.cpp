@@ -48,7 +48,9 @@ void Usage()
           "                         STOPPED once the engine instance is torn down\n"
           "  --settings-root <dir>  give the engine a private settings folder: <dir> stands in\n"
           "                         for the user's application-data folder, so its settings\n"
-          "                         file is <dir>\\Kelvoran\\Settings\\TRIMVALE.INI\n",
+          "                         file is <dir>\\Kelvoran\\Settings\\TRIMVALE.INI\n"
+          "  --desktop <name>       run on this desktop (made when missing), apart from the\n"
+          "                         windows of the shared one\n",
           stderr);
 }
 
@@ -62,6 +64,7 @@ struct Options {
     std::wstring pidFile;
     bool showEnd = false;
     std::wstring settingsRoot;
+    std::wstring desktop;
     std::wstring script;
     std::vector<std::wstring> params;
 };
@@ -120,6 +123,8 @@ bool ParseArgs(int argc, wchar_t** argv, Options& o)
             o.showEnd = true;
         } else if (a == L"--settings-root") {
             if (!value(o.settingsRoot) || o.settingsRoot.empty()) return false;
+        } else if (a == L"--desktop") {
+            if (!value(o.desktop) || o.desktop.empty()) return false;
         } else if (a == L"--") {
             ++i;
             break;
@@ -346,6 +351,13 @@ int RunScript(const Options& o, HINSTANCE instance)
     return result ? EXIT_RUN_OK : EXIT_RUN_STOPPED;
 }
 
+// Puts this thread on the named desktop, made when it does not exist yet.
+bool MoveToDesktop(const std::wstring& name)
+{
+    HDESK desktop = CreateDesktopW(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    return desktop && SetThreadDesktop(desktop);
+}
+
 }  // namespace
 
 int main()
@@ -359,6 +371,12 @@ int main()
     }
     if (!o.pidFile.empty())
         WritePidFile(o.pidFile);
+    // The thread moves before it owns a window: a desktop takes only a thread without one.
+    if (!o.desktop.empty() && !MoveToDesktop(o.desktop)) {
+        fprintf(stderr, "kvhost: --desktop %s: error %lu\n", WideToUtf8(o.desktop.c_str()).c_str(), GetLastError());
+        LocalFree(argv);
+        return EXIT_USAGE;
+    }
     // The user's registry root is redirected before the engine is loaded, so nothing the
     // engine reads through it, the settings folder first of all, comes from the shared one.
     PrivateSettings settings;

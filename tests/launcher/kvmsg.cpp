@@ -4,6 +4,8 @@
 //   kvmsg post HWND MSG WPARAM LPARAM   post a message
 //   kvmsg parent SECONDS               a window that prints every message 1111 it receives
 //                                      (first line: its handle in decimal); ends after SECONDS
+//   kvmsg service NAME                 the service's status as QueryServiceStatus reads it:
+//                                      "<state> <controls accepted, hex> <check point> <wait hint>"
 #include <windows.h>
 #include <cstdio>
 #include <cstdlib>
@@ -47,6 +49,23 @@ int RunParent(int seconds)
     return 0;
 }
 
+int PrintServiceStatus(const char* name)
+{
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    SC_HANDLE service = manager ? OpenServiceA(manager, name, SERVICE_QUERY_STATUS) : nullptr;
+    SERVICE_STATUS status{};
+    bool ok = service && QueryServiceStatus(service, &status);
+    if (service)
+        CloseServiceHandle(service);
+    if (manager)
+        CloseServiceHandle(manager);
+    if (!ok)
+        return 1;
+    std::printf("%lu 0x%lX %lu %lu\n", status.dwCurrentState, status.dwControlsAccepted, status.dwCheckPoint,
+                status.dwWaitHint);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -67,6 +86,8 @@ int main(int argc, char** argv)
         std::printf("%lld\n", static_cast<long long>(result));
         return 0;
     }
+    if (command == "service" && argc == 3)
+        return PrintServiceStatus(argv[2]);
     if (command == "parent" && argc == 3)
         return RunParent(std::atoi(argv[2]));
     return 2;

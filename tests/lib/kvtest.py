@@ -56,6 +56,51 @@ def run(exe, *args, timeout=60, cwd=None, env=None):
     return proc.returncode, out, err
 
 
+# ---------------------------------------------------------------- registry oracle
+
+def reg(*args, timeout=60):
+    """Runs Wine's reg.exe ("query", "add", "delete" ...): (exit code, stdout text)."""
+    proc = subprocess.run(["wine", "reg", *map(str, args)], stdin=subprocess.DEVNULL,
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout)
+    return proc.returncode, proc.stdout.decode("utf-8", "replace")
+
+
+def reg_value(key, name):
+    """(type, data) of a value (a name without blanks; "" the default) as "reg query" shows it,
+    or None."""
+    args = ["query", key, "/ve"] if name == "" else ["query", key, "/v", name]
+    code, out = reg(*args)
+    if code != 0:
+        return None
+    for line in out.splitlines():
+        parts = line.strip().split(None, 2)
+        if len(parts) >= 2 and parts[1].startswith("REG_") and (parts[0] == name or name == ""):
+            return parts[1], parts[2] if len(parts) > 2 else ""
+    return None
+
+
+def reg_export(key, linux_path):
+    """The values of one key as "reg export" writes them: {name: data}, the data as in a
+    .reg file ("hex:01,ab", "dword:0000ffff", "hex(b):01,...", '"text"'); "@" is the default."""
+    code, out = reg("export", key, windows_path(linux_path), "/y")
+    if code != 0:
+        return None
+    with open(linux_path, "rb") as f:
+        text = f.read().decode("utf-16").replace("\\\r\n  ", "").replace("\\\n  ", "")
+    values, inside = {}, False
+    for line in text.splitlines():
+        if line.startswith("["):
+            inside = line[1:-1].lower() == key.replace("HKLM", "HKEY_LOCAL_MACHINE", 1).lower()
+        elif inside and "=" in line:
+            name, data = line.split("=", 1)
+            values["@" if name == "@" else name.strip('"')] = data
+    return values
+
+
+def reg_key_exists(key):
+    return reg("query", key)[0] == 0
+
+
 # ---------------------------------------------------------------- window probe
 
 _FIELD = re.compile(r"(\w+)=(\S*)")
@@ -162,6 +207,10 @@ class Probe:
     def click(self, **sel):
         self.run("click", **sel)
 
+    def rclick(self, **sel):
+        """A right-button click at the control's centre (real mouse input)."""
+        self.run("rclick", **sel)
+
     def settext(self, text, **sel):
         self.run("settext", text=text, **sel)
 
@@ -173,6 +222,19 @@ class Probe:
 
     def close(self, **sel):
         self.run("close", **sel)
+
+    def size(self, width, height, **sel):
+        """Resizes the window (outer size in pixels); answers its WINDOW line."""
+        return self.run("size", width=width, height=height, **sel)[0]
+
+    def metrics(self):
+        """The METRICS line: basex, basey, caption, screen (as ints and int tuples)."""
+        line = self.run("metrics")[0]
+        out = {}
+        for key, value in line.items():
+            parts = [int(v) for v in value.split(",")]
+            out[key] = parts[0] if len(parts) == 1 else tuple(parts)
+        return out
 
 
 def wait_for_file(path, timeout=10.0):

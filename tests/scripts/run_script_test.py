@@ -12,6 +12,7 @@ import difflib
 import importlib.util
 import os
 import re
+import select
 import shlex
 import shutil
 import subprocess
@@ -25,7 +26,7 @@ import kvtest  # noqa: E402
 
 SKIP = 77
 DIRECTIVE = re.compile(r"^;\s*test:\s*([\w-]+)\s*(?:=\s*(.*?))?\s*$")
-KNOWN = {"args", "exit", "timeout", "boxes", "hooks", "lang", "tz", "skip"}
+KNOWN = {"args", "exit", "timeout", "boxes", "hooks", "lang", "tz", "skip", "desktop", "fixtures", "reserve"}
 # Wine hands on the low byte of a crashed process's exception code.
 CRASHES = {5: " (the host crashed: access violation)", 253: " (the host crashed: stack overflow)",
            116: " (the host crashed: heap corruption)", 255: " (the host was stopped)"}
@@ -81,6 +82,8 @@ class ScriptTest:
         self.output = None                       # stdout lines, for check()
         self.exit_code = None
         self.process = None
+        self.desktop = None                      # the run's own desktop (directive "desktop")
+        self.programs = []                       # programs start() began, ended after the run
 
     def path(self, rel):
         return os.path.join(self.work, *rel.replace("\\", "/").split("/"))
@@ -113,6 +116,57 @@ class ScriptTest:
     def running(self):
         return self.process is not None and self.process.poll() is None
 
+    def start(self, exe, *args):
+        """Starts a program of bin/ (on the run's own desktop, when it has one: the program
+        takes --desktop); it is stopped after the run if it is still running."""
+        if self.desktop:
+            args = ("--desktop", self.desktop) + args
+        proc = kvtest.start(os.path.join(self.bin, exe), *args)
+        self.programs.append(proc)
+        return proc
+
+    def checkpoint(self, name, timeout=20000):
+        """Waits until the script stands at a checkpoint: it titles its window "KVT <name>"
+        and waits for resume(name), which titles it "KVT <name> done"."""
+        return self.probe.wait(pid=self.pid(), title_exact="KVT " + name, hidden=True, timeout=timeout)
+
+    def resume(self, name):
+        host = self.probe.wait(pid=self.pid(), title_exact="KVT " + name, hidden=True)
+        self.probe.settext("KVT %s done" % name, hwnd=host.hwnd, hidden=True)
+
+    def start_target(self, *args):
+        """Starts the probe target (tests/tools/probe_target.cpp) and waits until its window
+        is up; its report lines are read from .stdout."""
+        proc = self.start("probe_target.exe", *args)
+        ready = proc.stdout.readline().strip()
+        assert ready == b"READY", "the probe target did not start: %r" % ready
+        return proc
+
+    def said(self, proc, timeout=10.0):
+        """The lines a started program printed, once it has ended (or the time is up). The
+        pipe is not read to its end: a program of Wine's that the started one began (the
+        desktop's own process) may hold it open."""
+        deadline = time.time() + timeout
+        data = b""
+        fd = proc.stdout.fileno()
+        while True:
+            if select.select([fd], [], [], 0.05)[0]:
+                chunk = os.read(fd, 4096)
+                if not chunk:
+                    break
+                data += chunk
+            elif proc.poll() is not None or time.time() > deadline:
+                break
+        return data.decode("utf-8", "replace").splitlines()
+
+    def stop_started(self):
+        for proc in self.programs:
+            if proc.poll() is None:
+                proc.kill()
+            proc.wait(timeout=10)
+            proc.stdout.close()
+            proc.stderr.close()
+
 
 def load_companion(script):
     path = os.path.splitext(script)[0] + ".py"
@@ -139,6 +193,21 @@ def compare_tree(expected_dir, work):
                 if a.read() != b.read():
                     problems.append("differs after the run: %s" % rel)
     return problems
+
+
+def copy_fixtures(names, fixtures, work):
+    """Copies the build's fixtures (files or folders under bin/fixtures) into the work
+    folder; answers a problem text, or None."""
+    for name in [n.strip() for n in names.split(",") if n.strip()]:
+        source = os.path.normpath(os.path.join(fixtures, name))
+        if not source.startswith(os.path.normpath(fixtures) + os.sep) or not os.path.exists(source):
+            return "fixture %r is not in %s (is it built?)" % (name, fixtures)
+        target = os.path.join(work, os.path.basename(source))
+        if os.path.isdir(source):
+            shutil.copytree(source, target, dirs_exist_ok=True)
+        else:
+            shutil.copy2(source, target)
+    return None
 
 
 def describe_windows(t):
@@ -179,8 +248,21 @@ def main():
     if os.path.isdir(stem + ".files"):
         shutil.copytree(stem + ".files", work)
     os.makedirs(work, exist_ok=True)
+    problem = copy_fixtures(directives.get("fixtures", ""), os.path.join(bin_dir, "fixtures"), work)
+    if problem:
+        print("FAILED: %s" % problem)
+        return 1
 
     t = ScriptTest(script, work, bin_dir)
+    if directives.get("desktop") is not None:
+        t.desktop = "kvtest.%s.%s" % (area, os.path.basename(stem))
+    try:
+        return run(opts, directives, script, stem, work, t)
+    finally:
+        t.stop_started()
+
+
+def run(opts, directives, script, stem, work, t):
     companion = load_companion(script)
     if companion and hasattr(companion, "setup"):
         companion.setup(t)
@@ -190,6 +272,10 @@ def main():
         args.append("--boxes")
     if directives.get("hooks"):
         args += ["--hooks", directives["hooks"]]
+    if directives.get("reserve"):
+        args += ["--reserve", directives["reserve"]]
+    if t.desktop:
+        args += ["--desktop", t.desktop]
     args += ["--settings-root", t.settings_win, "--pid-file", kvtest.c_path(t.pid_file),
              kvtest.windows_path(script)]
     args += shlex.split(directives.get("args", ""))
@@ -221,6 +307,8 @@ def main():
         out, err = t.process.communicate()
         print("FAILED: the script did not end within %g s; its windows then:\n%s" % (timeout, windows))
         print("output so far:\n" + out.decode("utf-8", "replace") + err.decode("utf-8", "replace"))
+        for e in errors:
+            print(e)
         print("work folder kept: %s" % work)
         return 1
     if during:

@@ -48,6 +48,18 @@ class WindowProbe(unittest.TestCase):
         self.assertEqual(len(self.probe.list(title="Probe Target")), 1)
         self.assertEqual(self.probe.list(title="No Such Window Title"), [])
 
+    def test_reports_styles_check_marks_and_metrics(self):
+        window, controls, _ = self.probe.dump(hwnd=self.window.hwnd)
+        self.assertEqual(int(window["style"], 16) & 0x00CF0000, 0x00CF0000)   # WS_OVERLAPPEDWINDOW
+        by_id = {int(c["id"]): c for c in controls}
+        self.assertEqual(by_id[1]["check"], "0")          # buttons tell their check state
+        self.assertNotIn("check", by_id[100])             # other controls do not
+        m = self.probe.metrics()
+        self.assertGreater(m["basex"], 0)
+        self.assertGreater(m["basey"], m["basex"] - 1)
+        self.assertGreater(m["caption"], 0)
+        self.assertEqual(len(m["screen"]), 2)
+
     def test_selects_sets_text_types_and_clicks(self):
         sel = {"pid": self.window["pid"], "title": "Probe Target"}
         self.probe.select(item="beta", id=101, **sel)

@@ -42,13 +42,15 @@ inline std::string WindowTextOf(HWND window)
     return text;
 }
 
-// Finds a visible dialog-class window of this process by its exact caption.
-inline HWND FindOwnDialog(const std::string& caption)
+// Finds a visible window of this process of a dialog class ("#32770", or the one given) by
+// its exact caption.
+inline HWND FindOwnDialog(const std::string& caption, const std::string& className = "#32770")
 {
     struct Search {
         const std::string* caption;
+        const std::string* className;
         HWND found;
-    } search{&caption, nullptr};
+    } search{&caption, &className, nullptr};
     EnumWindows(
         [](HWND window, LPARAM param) -> BOOL {
             auto* s = reinterpret_cast<Search*>(param);
@@ -57,7 +59,7 @@ inline HWND FindOwnDialog(const std::string& caption)
             char cls[32] = {};
             GetClassNameA(window, cls, sizeof cls);
             if (pid != GetCurrentProcessId() || !IsWindowVisible(window) ||
-                std::string(cls) != "#32770")
+                std::string(cls) != *s->className)
                 return TRUE;
             if (WindowTextOf(window) != *s->caption)
                 return TRUE;
@@ -86,8 +88,8 @@ public:
     {
     }
 
-    DialogWatch(std::string caption, Action action, DWORD timeoutMs = 10000)
-        : caption_(std::move(caption)), action_(std::move(action))
+    DialogWatch(std::string caption, Action action, DWORD timeoutMs = 10000, std::string className = "#32770")
+        : caption_(std::move(caption)), className_(std::move(className)), action_(std::move(action))
     {
         thread_ = std::thread([this, timeoutMs] { Watch(timeoutMs); });
     }
@@ -110,7 +112,7 @@ private:
     {
         DWORD start = GetTickCount();
         HWND dialog = nullptr;
-        while (!stop_ && GetTickCount() - start < timeoutMs && !(dialog = FindOwnDialog(caption_)))
+        while (!stop_ && GetTickCount() - start < timeoutMs && !(dialog = FindOwnDialog(caption_, className_)))
             Sleep(20);
         if (!dialog)
             return;
@@ -137,6 +139,7 @@ private:
     }
 
     std::string caption_;
+    std::string className_;
     Action action_;
     std::atomic<bool> stop_{false};
     SeenDialog seen_;

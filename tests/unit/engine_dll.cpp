@@ -41,7 +41,7 @@ std::wstring OwnWindowsOnly()
 
 // ---------------------------------------------------------------- probe beside the test
 
-ProbeProcess::ProbeProcess(const std::wstring& arguments)
+ProbeProcess::ProbeProcess(const std::wstring& arguments, const std::wstring& program)
 {
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
     HANDLE writePipe = nullptr;
@@ -54,7 +54,7 @@ ProbeProcess::ProbeProcess(const std::wstring& arguments)
     si.hStdOutput = writePipe;
     si.hStdError = writePipe;
     si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    std::wstring exe = BinFolder() + L"winprobe.exe";
+    std::wstring exe = BinFolder() + program;
     std::wstring line = L"\"" + exe + L"\" " + arguments;
     PROCESS_INFORMATION pi{};
     if (CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {

@@ -36,10 +36,11 @@ std::wstring BinFolder();
 // The probe option that limits it to this process's windows: L" --pid <id>".
 std::wstring OwnWindowsOnly();
 
-// winprobe.exe started with the given arguments; its output is collected.
+// winprobe.exe (or another program of the test's folder, such as probe_target.exe) started
+// with the given arguments; its output is collected.
 class ProbeProcess {
 public:
-    explicit ProbeProcess(const std::wstring& arguments);
+    explicit ProbeProcess(const std::wstring& arguments, const std::wstring& program = L"winprobe.exe");
     ProbeProcess(const ProbeProcess&) = delete;
     ProbeProcess& operator=(const ProbeProcess&) = delete;
     ~ProbeProcess();

@@ -403,4 +403,24 @@ TEST_F(HostServicesTest, MenuItemFoundByItsPath)
     DestroyMenu(bar);
 }
 
+// Placing a window by its handle shows it: the suite takes the desktop.
+class HostServicesWindowTest : public HostServicesTest {};
+
+TEST_F(HostServicesWindowTest, PlacesAWindowByItsHandleInThousandthsOfTheScreen)
+{
+    HWND target = CreateWindowExA(0, "STATIC", "Host services placement", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                                  nullptr, nullptr, nullptr, nullptr);
+    ShowWindow(target, SW_SHOWMINNOACTIVE);
+    EXPECT_EQ(Call(18, "250,500,750,1000", nullptr, reinterpret_cast<int64_t>(target)), 1u);
+    RECT box{};
+    GetWindowRect(target, &box);
+    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    EXPECT_FALSE(IsIconic(target));
+    EXPECT_EQ(box.left, width / 4);
+    EXPECT_EQ(box.top, height / 2);
+    EXPECT_EQ(box.right, width * 3 / 4);
+    EXPECT_EQ(box.bottom, height);
+    DestroyWindow(target);
+}
+
 }  // namespace

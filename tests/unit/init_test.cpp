@@ -172,7 +172,7 @@ TEST_F(InitTest, InitialiseGivesDefaultsAndRegistersTheClassesOnce)
     EXPECT_EQ(ctx->eng.ctl.ActivateMethodTarget, 5);
     EXPECT_EQ(ctx->eng.ctl.ActivateMethodBox, 4);
     EXPECT_NE(ctx->eng.api.pfnGetTickCount64, nullptr);
-    EXPECT_NE(ctx->eng.api.pfnRegDeleteKeyExW, nullptr);
+    EXPECT_NE(ctx->eng.api.RegDeleteKeyExEntry, nullptr);
     GlobalUnlock(first);
 
     // A second context gets its own defaults; the classes are not registered again.

@@ -81,7 +81,8 @@ TEST_F(KeywordLookupTest, UserDefinedAddOnAndHostFunctions)
     EXPECT_EQ(Lookup(ctx, line_, "abcd"), -1);
 
     ASSERT_EQ(NameMapCreate(ctx, 751), 1);
-    g_AddonKeywords[0] = {0, KT_FUNCTION, 0, 0, 6, "xtfunc"};
+    ASSERT_TRUE(AddonRowsEnsure(ctx));
+    AddonRows(ctx)[0] = {0, KT_FUNCTION, 0, 0, 6, "xtfunc"};
     ASSERT_EQ(NameMapInsert(ctx, "XtFunc", 0), 1);
     ctx->nNextExtEntry = 1;
     EXPECT_EQ(Lookup(ctx, line_, "xtfunc(1)"), 10000);
@@ -95,8 +96,7 @@ TEST_F(KeywordLookupTest, UserDefinedAddOnAndHostFunctions)
     EXPECT_EQ(Lookup(ctx, line_, "cout x"), 1001);
     EXPECT_EQ(Lookup(ctx, line_, "couts"), -1);
 
-    ctx->nNextExtEntry = 0;
-    std::memset(&g_AddonKeywords[0], 0, sizeof(KeywordRecord));
+    AddonRowsFree(ctx);
     NameMapDestroy(ctx);
     ctx->pHostKeywords = nullptr;
     ctx->pUdfRecords[0] = nullptr;

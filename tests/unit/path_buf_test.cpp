@@ -106,6 +106,28 @@ TEST_F(PathBufTest, BeyondTheAbsoluteLimitIsRefusedAndTheContentKept)
     EXPECT_EQ(ctx->nErrorCode, 1433);
 }
 
+// A path that takes the long-path prefix keeps room for the longer "\\?\UNC\" one: 32758
+// characters fit, 32759 do not; a path that has its prefix already needs no more room.
+TEST_F(PathBufTest, TheLongestPathsLeaveRoomForThePrefix)
+{
+    struct Case {
+        std::wstring path;
+        int answer;
+    } cases[] = {
+        {L"C:\\" + Repeat(L"y", 32755), 1},                   // 32758 characters
+        {L"C:\\" + Repeat(L"y", 32756), 0},                   // 32759
+        {L"\\\\server\\share\\" + Repeat(L"y", 32743), 1},    // 32758
+        {L"\\\\server\\share\\" + Repeat(L"y", 32744), 0},    // 32759
+        {L"\\\\?\\C:\\" + Repeat(L"y", 32759), 1},            // 32766, prefixed already
+    };
+    for (const Case& c : cases) {
+        LocalPathBuf buf;
+        ctx->nErrorCode = 0;
+        EXPECT_EQ(PathBufAppend(ctx, buf.get(), c.path.c_str(), PATH_LIMIT_FILE), c.answer) << c.path.size();
+        EXPECT_EQ(ctx->nErrorCode, c.answer ? 0 : 1433) << c.path.size();
+    }
+}
+
 TEST_F(PathBufTest, PrefixKinds)
 {
     EXPECT_EQ(LongPrefixKindW(L"C:\\x"), 0);

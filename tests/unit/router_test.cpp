@@ -765,6 +765,14 @@ TEST_F(HostCallTest, AnswersOfEachKindLandInTheResult)
     FakeHost::answer = {};   // no form at all: the answer cannot be kept
     CallWith(1001, 0);
     EXPECT_EQ(ctx()->nErrorCode, 3210);
+
+    FakeHost::answer = {};   // an object answer that holds no interface
+    FakeHost::answer.flags = VF_VARIANT | VF_COMOBJ;
+    FakeHost::answer.var.vt = VT_I4;
+    FakeHost::answer.var.lVal = 5;
+    CallWith(1001, 0);
+    EXPECT_EQ(ctx()->nErrorCode, 3210);
+    EXPECT_EQ(result_.flags & VF_VARIANT, 0u);
 }
 
 TEST_F(HostCallTest, StatusesBecomeErrorsAndControlCodes)
@@ -838,12 +846,14 @@ TEST_F(HostCallBoxTest, SevereErrorStopsAfterItsBox)
     EXPECT_EQ(ctx()->run.bGoOn, 0u);
 }
 
-TEST_F(HostCallTest, WithoutAHostNothingIsCalled)
+TEST_F(HostCallTest, WithoutAHostAHostFunctionIsNotDefinedAndNotificationsAreDropped)
 {
     ctx()->pfnParentCommand = nullptr;
-    EXPECT_EQ(CallWith(1001, 0), 0);
-    EXPECT_EQ(ctx()->nErrorCode, 0);
+    CallWith(1001, 0);
+    EXPECT_EQ(ctx()->nErrorCode, 3046);
+    ctx()->nErrorCode = 0;
     EXPECT_EQ(NotifyHost(ctx(), HOST_NOTIFY_IDLE, "1"), 1);
+    EXPECT_EQ(ctx()->nErrorCode, 0);
 }
 
 TEST_F(HostCallTest, NotificationPassesFiveTextsUnderItsNegativeCode)

@@ -97,8 +97,27 @@ TEST_F(Variables, EveryModeStoresItsForm)
     EXPECT_EQ(std::wstring(ValueWText(ctx, &ctx->pVars[find_var(ctx, "w", 0)])), L"wide");
     const VariableEntry& array = ctx->pVars[find_var(ctx, "a", 0)];
     EXPECT_EQ(array.flags, static_cast<uint32_t>(VF_ARRAY));
-    EXPECT_EQ(ValueArray(&array)->refs, 1u) << "the reference was taken over";
+    EXPECT_EQ(ValueArray(&array)->refs, 2u) << "the variable holds it beside its creation";
     EXPECT_EQ(find_var(ctx, "x", 0), -1);
+}
+
+// A variable stored from a new array holds it as an assigned one does: another holder
+// that lets go (a function's argument or result) leaves the block with the variable.
+TEST_F(Variables, AnArrayStoredByNameOutlivesAnotherHolder)
+{
+    resultants made;
+    ASSERT_EQ(CreateMyArray(ctx, &made, 12, 0, 0, 0, 0, 0, 1), 1);
+    ArrayHeader* block = ValueArray(&made);
+    block->data[0].i32 = 3052;
+    block->data[0].flags = VF_INT;
+    ASSERT_EQ(SetVariableByName(ctx, "kverrorarray", reinterpret_cast<void*>(made.str), 0, SV_ARRAY), 1);
+    int index = find_var(ctx, "kverrorarray", 0);
+    resultants argument;
+    ASSERT_EQ(CopyValue(ctx, &ctx->pVars[index], &argument, index,
+                        VK_ARGUMENT | VM_TO_RECORD | VM_ADD_ARRAY_REF), 1);
+    FreeValue(ctx, &argument, 0, VK_RECORD);
+    ASSERT_EQ(ValueArray(&ctx->pVars[index]), block) << "the block went with the other holder";
+    EXPECT_EQ(block->data[0].i32, 3052);
 }
 
 TEST_F(Variables, StoredValuesOwnTheirOwnTexts)

@@ -3,6 +3,7 @@
 // set a text, select an item, type keys), so tests see and use boxes as a person does.
 // One command per run; results are printed as lines "KIND key=value ... text=<rest>".
 #include <windows.h>
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <cstdio>
@@ -31,23 +32,29 @@ const char kUsage[] =
     "commands:\n"
     "  list                the matching windows now            wait     wait for a window\n"
     "  gone                wait until no window matches        dump     window, controls, texts, items\n"
-    "  text                text of the control (or window)     items    items of a list or combo box\n"
-    "  click               press the button                    close    post WM_CLOSE to the window\n"
+    "  text                text of the control (or window)     items    items of a list or combo box,\n"
+    "                                                               or a list view's rows (columns joined by tabs)\n"
+    "  click [--post]      press the button (--post: do not wait for what it does)\n"
+    "  rclick              right-click the control (mouse input)\n"
+    "  close               post WM_CLOSE to the window\n"
     "  settext --text T    set the control's text\n"
     "  select --item T | --pos N   select an item of a list or combo box and notify its owner\n"
     "  keys --keys K       bring the window forward and type K; {ENTER} {TAB} {ESC} {F4}\n"
-    "                      {CTRL+A} {ALT+F4} {SHIFT+TAB} {{} {}} name keys\n";
+    "                      {CTRL+A} {ALT+F4} {SHIFT+TAB} {{} {}} name keys\n"
+    "  metrics             the dialog base units, the caption height and the screen size\n"
+    "  size --width W --height H   resize the window (its outer size in pixels)\n";
 
 struct Args {
     std::string command;
     std::wstring title, titleExact, className, controlClass, button, text, item, keys;
-    bool hasTitle = false, hasTitleExact = false, hasClass = false, hidden = false;
+    bool hasTitle = false, hasTitleExact = false, hasClass = false, hidden = false, post = false;
     DWORD pid = 0;
     HWND hwnd = nullptr;
     DWORD timeout = 5000;
     int id = -1;
     int nth = 0;
     int pos = -1;
+    int width = -1, height = -1;
 };
 
 // ---------------------------------------------------------------- output
@@ -134,7 +141,7 @@ std::wstring WithoutMnemonic(const std::wstring& text)
     return out;
 }
 
-enum class ListKind { None, ListBox, ComboBox };
+enum class ListKind { None, ListBox, ComboBox, ListView };
 
 ListKind KindOf(HWND w)
 {
@@ -143,6 +150,8 @@ ListKind KindOf(HWND w)
         return ListKind::ListBox;
     if (SameText(cls, L"ComboBox"))
         return ListKind::ComboBox;
+    if (SameText(cls, L"SysListView32"))
+        return ListKind::ListView;
     return ListKind::None;
 }
 
@@ -151,6 +160,59 @@ struct Item {
     bool selected;
 };
 
+LONG_PTR SendFor(HWND w, UINT message, WPARAM wp, LPARAM lp)
+{
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(w, message, wp, lp, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result))
+        return -1;
+    return static_cast<LONG_PTR>(result);
+}
+
+// The rows of a list view, its columns joined by tabs. List-view messages carry pointers
+// that the system does not carry across processes, so the record and the text buffer live
+// in the list's own process for the time of the reading.
+std::vector<Item> ListViewItemsOf(HWND w)
+{
+    constexpr int kTextChars = 1024;
+    std::vector<Item> items;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process)
+        return items;
+    SIZE_T bytes = sizeof(LVITEMW) + kTextChars * sizeof(wchar_t);
+    auto* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT, PAGE_READWRITE));
+    if (remote) {
+        LONG_PTR rows = SendFor(w, LVM_GETITEMCOUNT, 0, 0);
+        HWND header = reinterpret_cast<HWND>(SendFor(w, LVM_GETHEADER, 0, 0));
+        LONG_PTR columns = header ? SendFor(header, HDM_GETITEMCOUNT, 0, 0) : 1;
+        if (columns < 1)
+            columns = 1;
+        for (LONG_PTR row = 0; row < rows && row < 100000; ++row) {
+            std::wstring line;
+            for (LONG_PTR column = 0; column < columns; ++column) {
+                LVITEMW item{};
+                item.iSubItem = static_cast<int>(column);
+                item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(LVITEMW));
+                item.cchTextMax = kTextChars;
+                wchar_t text[kTextChars] = {};
+                SIZE_T done = 0;
+                if (WriteProcessMemory(process, remote, &item, sizeof item, &done) &&
+                    SendFor(w, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote)) >= 0)
+                    ReadProcessMemory(process, remote + sizeof(LVITEMW), text, sizeof text - sizeof(wchar_t), &done);
+                if (column)
+                    line += L'\t';
+                line += text;
+            }
+            bool selected = SendFor(w, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) > 0;
+            items.push_back({line, selected});
+        }
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return items;
+}
+
 // Items through the wide messages only: they are the ones marshalled across processes.
 std::vector<Item> ItemsOf(HWND w)
 {
@@ -158,6 +220,8 @@ std::vector<Item> ItemsOf(HWND w)
     ListKind kind = KindOf(w);
     if (kind == ListKind::None)
         return items;
+    if (kind == ListKind::ListView)
+        return ListViewItemsOf(w);
     bool list = kind == ListKind::ListBox;
     DWORD_PTR count = 0, current = 0;
     SendMessageTimeoutW(w, list ? LB_GETCOUNT : CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &count);
@@ -188,21 +252,49 @@ std::string WindowLine(HWND w)
     GetWindowThreadProcessId(w, &pid);
     RECT r{};
     GetWindowRect(w, &r);
-    char head[256];
-    snprintf(head, sizeof head, "WINDOW hwnd=%s pid=%lu visible=%d enabled=%d rect=%ld,%ld,%ld,%ld class=",
-             Hex(w).c_str(), pid, IsWindowVisible(w) ? 1 : 0, IsWindowEnabled(w) ? 1 : 0, r.left, r.top,
-             r.right, r.bottom);
+    RECT c{};
+    GetClientRect(w, &c);
+    MapWindowPoints(w, nullptr, reinterpret_cast<POINT*>(&c), 2);   // the client area on the screen
+    char head[320];
+    snprintf(head, sizeof head,
+             "WINDOW hwnd=%s pid=%lu visible=%d enabled=%d rect=%ld,%ld,%ld,%ld client=%ld,%ld,%ld,%ld "
+             "style=0x%08lX exstyle=0x%08lX class=",
+             Hex(w).c_str(), pid, IsWindowVisible(w) ? 1 : 0, IsWindowEnabled(w) ? 1 : 0, r.left, r.top, r.right,
+             r.bottom, c.left, c.top, c.right, c.bottom, static_cast<unsigned long>(GetWindowLongPtrW(w, GWL_STYLE)),
+             static_cast<unsigned long>(GetWindowLongPtrW(w, GWL_EXSTYLE)));
     return head + Escape(ClassOf(w)) + " text=" + Escape(TextOf(w));
+}
+
+// A button's check state (BM_GETCHECK), "" for other controls.
+std::string CheckField(HWND c)
+{
+    if (!SameText(ClassOf(c), L"Button"))
+        return std::string();
+    DWORD_PTR state = 0;
+    SendMessageTimeoutW(c, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &state);
+    return "check=" + std::to_string(static_cast<unsigned>(state)) + " ";
+}
+
+// The control's rectangle in its parent's client coordinates.
+RECT ClientRectInParent(HWND c)
+{
+    RECT r{};
+    GetWindowRect(c, &r);
+    MapWindowPoints(nullptr, GetParent(c), reinterpret_cast<POINT*>(&r), 2);
+    return r;
 }
 
 std::string ControlLine(HWND c)
 {
-    char head[256];
-    snprintf(head, sizeof head, "CONTROL hwnd=%s parent=%s id=%d style=0x%08lX visible=%d enabled=%d class=",
+    char head[320];
+    RECT r = ClientRectInParent(c);
+    snprintf(head, sizeof head,
+             "CONTROL hwnd=%s parent=%s id=%d style=0x%08lX exstyle=0x%08lX visible=%d enabled=%d rect=%ld,%ld,%ld,%ld ",
              Hex(c).c_str(), Hex(GetParent(c)).c_str(), GetDlgCtrlID(c),
-             static_cast<unsigned long>(GetWindowLongPtrW(c, GWL_STYLE)), IsWindowVisible(c) ? 1 : 0,
-             IsWindowEnabled(c) ? 1 : 0);
-    return head + Escape(ClassOf(c)) + " text=" + Escape(TextOf(c));
+             static_cast<unsigned long>(GetWindowLongPtrW(c, GWL_STYLE)),
+             static_cast<unsigned long>(GetWindowLongPtrW(c, GWL_EXSTYLE)), IsWindowVisible(c) ? 1 : 0,
+             IsWindowEnabled(c) ? 1 : 0, r.left, r.top, r.right, r.bottom);
+    return head + CheckField(c) + "class=" + Escape(ClassOf(c)) + " text=" + Escape(TextOf(c));
 }
 
 void EmitItems(HWND c)
@@ -450,6 +542,19 @@ int CmdGone(const Args& a)
     return EXIT_OK;
 }
 
+// What a test needs to turn dialog units into pixels.
+int CmdMetrics()
+{
+    LONG units = GetDialogBaseUnits();
+    char line[256];
+    snprintf(line, sizeof line, "METRICS basex=%d basey=%d caption=%d screen=%d,%d frame=%d,%d dlgframe=%d,%d",
+             LOWORD(units), HIWORD(units), GetSystemMetrics(SM_CYCAPTION), GetSystemMetrics(SM_CXSCREEN),
+             GetSystemMetrics(SM_CYSCREEN), GetSystemMetrics(SM_CXFRAME), GetSystemMetrics(SM_CYFRAME),
+             GetSystemMetrics(SM_CXDLGFRAME), GetSystemMetrics(SM_CYDLGFRAME));
+    Emit(line);
+    return EXIT_OK;
+}
+
 int CmdDump(HWND w)
 {
     Emit(WindowLine(w));
@@ -460,10 +565,16 @@ int CmdDump(HWND w)
     return EXIT_OK;
 }
 
-int CmdClick(HWND control)
+int CmdClick(HWND control, bool post)
 {
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(control, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result)) {
+    if (post) {
+        // A button that opens a modal box answers only when that box is gone.
+        if (!PostMessageW(control, BM_CLICK, 0, 0)) {
+            fprintf(stderr, "winprobe: the click could not be posted\n");
+            return EXIT_FAILED;
+        }
+    } else if (!SendMessageTimeoutW(control, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result)) {
         fprintf(stderr, "winprobe: the button did not take the click\n");
         return EXIT_FAILED;
     }
@@ -487,7 +598,7 @@ int CmdSetText(HWND target, const std::wstring& text)
 int CmdSelect(HWND control, const Args& a)
 {
     ListKind kind = KindOf(control);
-    if (kind == ListKind::None) {
+    if (kind == ListKind::None || kind == ListKind::ListView) {
         fprintf(stderr, "winprobe: the control is not a list box or combo box\n");
         return EXIT_FAILED;
     }
@@ -519,6 +630,20 @@ int CmdSelect(HWND control, const Args& a)
     return EXIT_OK;
 }
 
+// Brings the window to the foreground (insisting a while); false with a message when it
+// cannot be.
+bool BringForward(HWND window)
+{
+    for (int attempt = 0; attempt < 40; ++attempt) {
+        SetForegroundWindow(window);
+        Sleep(10);
+        if (GetForegroundWindow() == window)
+            return true;
+    }
+    fprintf(stderr, "winprobe: the window could not be brought to the foreground\n");
+    return false;
+}
+
 int CmdKeys(HWND window, HWND control, const std::wstring& keys)
 {
     std::vector<INPUT> in;
@@ -527,16 +652,8 @@ int CmdKeys(HWND window, HWND control, const std::wstring& keys)
         return EXIT_USAGE;
     }
     // Another program's box may take the foreground at any time: insist, then type at once.
-    bool forward = false;
-    for (int attempt = 0; attempt < 40 && !forward; ++attempt) {
-        SetForegroundWindow(window);
-        Sleep(10);
-        forward = GetForegroundWindow() == window;
-    }
-    if (!forward) {
-        fprintf(stderr, "winprobe: the window could not be brought to the foreground\n");
+    if (!BringForward(window))
         return EXIT_FAILED;
-    }
     if (control) {
         DWORD target = GetWindowThreadProcessId(control, nullptr), self = GetCurrentThreadId();
         AttachThreadInput(self, target, TRUE);
@@ -549,6 +666,29 @@ int CmdKeys(HWND window, HWND control, const std::wstring& keys)
         return EXIT_FAILED;
     }
     Emit("KEYS hwnd=" + Hex(control ? control : window) + " count=" + std::to_string(in.size()));
+    return EXIT_OK;
+}
+
+// A right-button click at the control's centre, as the mouse gives it (the window is
+// brought forward first).
+int CmdRightClick(HWND window, HWND control)
+{
+    if (!BringForward(window))
+        return EXIT_FAILED;
+    RECT r{};
+    GetWindowRect(control, &r);
+    INPUT in[3] = {};
+    in[0].type = in[1].type = in[2].type = INPUT_MOUSE;
+    in[0].mi.dx = MulDiv((r.left + r.right) / 2, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    in[0].mi.dy = MulDiv((r.top + r.bottom) / 2, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    in[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    in[1].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
+    in[2].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+    if (SendInput(3, in, sizeof(INPUT)) != 3) {
+        fprintf(stderr, "winprobe: the click could not be sent\n");
+        return EXIT_FAILED;
+    }
+    Emit("RCLICKED hwnd=" + Hex(control));
     return EXIT_OK;
 }
 
@@ -593,6 +733,8 @@ bool ParseArgs(int argc, wchar_t** argv, Args& a)
             a.hwnd = reinterpret_cast<HWND>(static_cast<intptr_t>(n));
         } else if (o == L"--hidden") {
             a.hidden = true;
+        } else if (o == L"--post") {
+            a.post = true;
         } else if (o == L"--timeout") {
             if (!number(n) || n < 0) return false;
             a.timeout = static_cast<DWORD>(n);
@@ -613,6 +755,9 @@ bool ParseArgs(int argc, wchar_t** argv, Args& a)
         } else if (o == L"--pos") {
             if (!number(n) || n < 0) return false;
             a.pos = static_cast<int>(n);
+        } else if (o == L"--width" || o == L"--height") {
+            if (!number(n) || n < 0) return false;
+            (o == L"--width" ? a.width : a.height) = static_cast<int>(n);
         } else if (o == L"--keys") {
             if (!text(a.keys)) return false;
         } else {
@@ -630,12 +775,14 @@ int Run(const Args& a)
         return CmdList(a);
     if (c == "gone")
         return CmdGone(a);
+    if (c == "metrics")
+        return CmdMetrics();
     if (c != "wait" && c != "dump" && c != "text" && c != "items" && c != "click" && c != "close" &&
-        c != "settext" && c != "select" && c != "keys") {
+        c != "settext" && c != "select" && c != "keys" && c != "size" && c != "rclick") {
         fprintf(stderr, "winprobe: unknown command %s\n", c.c_str());
         return EXIT_USAGE;
     }
-    bool needsControl = c == "click" || c == "items" || c == "select";
+    bool needsControl = c == "click" || c == "items" || c == "select" || c == "rclick";
     if (needsControl && !HasControlSelector(a)) {
         fprintf(stderr, "winprobe: %s needs a control (--id, --button or --control-class)\n", c.c_str());
         return EXIT_USAGE;
@@ -658,7 +805,9 @@ int Run(const Args& a)
         return EXIT_OK;
     }
     if (c == "click")
-        return CmdClick(control);
+        return CmdClick(control, a.post);
+    if (c == "rclick")
+        return CmdRightClick(window, control);
     if (c == "close") {
         PostMessageW(window, WM_CLOSE, 0, 0);
         Emit("CLOSED hwnd=" + Hex(window));
@@ -666,6 +815,15 @@ int Run(const Args& a)
     }
     if (c == "settext")
         return CmdSetText(control ? control : window, a.text);
+    if (c == "size") {
+        if (a.width < 0 || a.height < 0) {
+            fprintf(stderr, "winprobe: size needs --width and --height\n");
+            return EXIT_USAGE;
+        }
+        SetWindowPos(window, nullptr, 0, 0, a.width, a.height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        Emit(WindowLine(window));
+        return EXIT_OK;
+    }
     if (c == "select")
         return CmdSelect(control, a);
     return CmdKeys(window, control, a.keys);

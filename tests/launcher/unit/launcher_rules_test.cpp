@@ -1,5 +1,5 @@
-// Rules of the launcher that need no window: the command line, the engine limits and the
-// reserve text of the version block.
+// Rules of the launcher: the command line, the engine limits, the reserve text of the
+// version block, the service's control queue, and the tray icon's end with the main window.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -123,4 +123,39 @@ TEST(LauncherKeywords, TableHoldsTheThirtyEightFunctionsInOrder)
         EXPECT_EQ(record.signature, c.signature) << c.name;
         EXPECT_EQ(record.arity, c.arity) << c.name;
     }
+}
+
+TEST(LauncherServiceQueue, HoldsSixteenControlsInOrderAndDropsTheSeventeenth)
+{
+    uint32_t queue[SERVICE_QUEUE_SIZE] = {};
+    int queued = 0;
+    for (uint32_t code = 1; code <= SERVICE_QUEUE_SIZE; ++code)
+        EXPECT_TRUE(EnqueueServiceControl(queue, &queued, code));
+    EXPECT_FALSE(EnqueueServiceControl(queue, &queued, 99));
+    EXPECT_EQ(queued, SERVICE_QUEUE_SIZE);
+    for (uint32_t code = 1; code <= SERVICE_QUEUE_SIZE; ++code)
+        EXPECT_EQ(TakeServiceControl(queue, &queued), code);
+    EXPECT_EQ(TakeServiceControl(queue, &queued), 0u);
+    EXPECT_EQ(queued, 0);
+}
+
+TEST(LauncherTrayIcon, GoesWithTheMainWindow)
+{
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    g_launcher.instance = instance;
+    g_os.hasTray = true;
+    ASSERT_TRUE(RegisterLauncherClass(instance, "KvTrayTestMain", MainWndProc));
+    HWND window = CreateWindowExA(0, "KvTrayTestMain", "tray test", WS_OVERLAPPED, 0, 0, 100, 100, nullptr,
+                                  nullptr, instance, nullptr);
+    ASSERT_NE(window, nullptr);
+    g_launcher.mainWindow = window;
+    ASSERT_NE(TrayIconRequest(window, 1, 0, "tip", "0"), 0);
+    EXPECT_TRUE(TrayIconShown());
+    EXPECT_EQ(TrayIconRequest(window, 1, 0, "tip", "0"), 0);      // one icon at a time
+    DestroyWindow(window);
+    EXPECT_FALSE(TrayIconShown());
+    MSG quit;
+    PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);     // the main window's end posts it
+    UnregisterClassA("KvTrayTestMain", instance);
+    g_launcher.mainWindow = nullptr;
 }

@@ -1,0 +1,38 @@
+// Compiled expressions: an expression of a cached line whose tokens are all known is
+// turned into a small tree the first time it is met again, and from then on evaluated
+// from the tree instead of being parsed through the nine levels of the precedence chain.
+//
+// The tree is the chain's own parse of the tokens, and its evaluation does what the chain
+// does, in the chain's order, on the same records: each operand is read (a name creating
+// its variable on first sight, as its reading as a token does), each operator applied by
+// the same operations (ApplyBinaryOperator, CompareValues, the concatenation with its
+// room, ApplyUnaryOperator, the built-in router), errors arise at the same step with the
+// same numbers and extended texts, and the token after the expression is read when the
+// chain reads it (after the last operand, before the last operators apply), so the parse
+// state afterwards is the chain's.
+//
+// Invariants:
+// - Only expressions made of names without subscripts, numerals, quoted texts,
+//   @constants, parentheses, the binary operators, the unary + - ! ~ and calls of
+//   functions that take their arguments by value with a valid number of them are
+//   compiled; anything else (an object expression, a subscript, a name-taking built-in,
+//   a command, a function that reads its own arguments, `=` where a comparison could
+//   stand) is parsed by the chain every time.
+// - A tree is used only under the keyword tables' stamp it was made under; it holds no
+//   text of the script, only token positions, ids and numbers: names and texts are read
+//   from the line as it is read on each pass.
+// - A tree never changes once made (the entry hints of its names aside); trees live as
+//   long as their cached line.
+#pragma once
+
+#include "engine/core/context.h"
+
+struct CompiledExpr;
+
+// The entrance, at the start of ParseLogicalExpr (the current token is the expression's
+// first): evaluates the expression into result from its tree when there is one or one
+// can be made, and answers true; false when the chain must parse it.
+bool RunCompiledExpression(BDS* ctx, resultants* result);
+
+// Frees a cached line's list of trees.
+void FreeCompiledExprs(CompiledExpr* list);

@@ -1,0 +1,48 @@
+"""Steps through debugger.zal as a person would, reading the dialog's fields."""
+LAST, OUTCOME, ERROR, NEXT, VARIABLE = 10, 11, 12, 13, 14
+
+
+def dialog(t):
+    return t.window(title_exact="DEBUG", cls="#32770")
+
+
+def field(t, w, item):
+    return t.probe.text(hwnd=w.hwnd, id=item)
+
+
+def show_var(t, w, text):
+    t.probe.settext(text, hwnd=w.hwnd, id=VARIABLE)
+    t.probe.click(hwnd=w.hwnd, button="Show Var")
+    return field(t, w, VARIABLE)
+
+
+def press(t, w, button):
+    t.probe.click(hwnd=w.hwnd, button=button)
+    t.probe.gone(hwnd=w.hwnd)
+
+
+def during(t):
+    w = dialog(t)
+    _, controls, _ = t.probe.dump(hwnd=w.hwnd)
+    buttons = [c["text"] for c in controls if c.get("class") == "Button"]
+    assert buttons == ["&Next", "&Cancel", "&Run", "&Show Var"], buttons
+    assert "Next Statement..." in [c["text"] for c in controls], controls
+    assert field(t, w, LAST) == "*** Debug Initialized ***"
+    assert field(t, w, NEXT) == "y = 1"
+    assert show_var(t, w, "x[1]=5") == 'x[1] = "5"'
+    assert show_var(t, w, "x") == 'x = "<array>"'
+    assert show_var(t, w, "nosuch") == "nosuch = ??? Unknown Variable"
+    press(t, w, "Next")
+
+    w = dialog(t)
+    assert (field(t, w, LAST), field(t, w, OUTCOME), field(t, w, ERROR), field(t, w, NEXT)) == \
+        ("y = 1", "VALUE INT => 1", "", "z = 2")
+    assert field(t, w, VARIABLE) == "nosuch = ??? Unknown Variable"     # the last Show Var text
+    press(t, w, "Run")
+
+    w = dialog(t)           # Debug(1) again: the statement after it
+    assert field(t, w, NEXT) == 'hostprint("not reached")'
+    press(t, w, "Cancel")
+    # Stepping ended with the cancel; Debug(-1) keeps the last Debug(1) from starting it.
+    t.process.wait(20)
+    assert not t.probe.list(title_exact="DEBUG", cls="#32770", timeout=0, check=False)
