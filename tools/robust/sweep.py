@@ -70,16 +70,38 @@ BY_LABEL = {v[0]: v for v in VALUES}
 # Arguments that are a time to wait: -1 and the large values wait for ever by design, so
 # these positions take values that wait at most a moment, and a call always gives them
 # (an omitted time waits for ever).
-WAITS = {"winwaitexist": {2}, "winwaitclose": {2}, "winwaitchild": {3}}
+# The program waits retry every half second as often as their count says.
+WAITS = {"winwaitexist": {2}, "winwaitclose": {2}, "winwaitchild": {3}, "delay": {1},
+         "pipeclientopen": {2}, "waitforkeyex": {2},
+         "timedelay": {1}, "display": {1}, "appexist": {3}, "appprocid": {3}, "appwaitclose": {3}}
 WAIT_VALUES = ["zero", "empty", "text100k", "array", "wide", "undefined", "floathalf"]
 
-# Never called: they act on the whole session.
-DENY = {"endsession": "logs the session off"}
+# Positions whose values are chosen apart, because some values make a call wait by design:
+# keys are typed one at a time at the key delay (a long text types for minutes), and a
+# program that a Run or ShellExecute waits for is a document's viewer that waits for a
+# person ("a.txt" and the list start one).
+LONG_TEXTS = {"text2049", "text32767", "text65535", "text100k", "wide40k", "longpath"}
+KEY_TEXTS = LONG_TEXTS | {"text260"}
+STARTS_VIEWER = {"name", "list"}
+AVOID = {"sendkey": {1: KEY_TEXTS}, "sendkeyw": {1: KEY_TEXTS},
+         "sendkeysto": {2: KEY_TEXTS}, "sendkeystow": {2: KEY_TEXTS},
+         "sendkeyschild": {3: KEY_TEXTS}, "sendkeyschildw": {3: KEY_TEXTS},
+         "runwait": {1: STARTS_VIEWER}, "runhidewait": {1: STARTS_VIEWER},
+         "runiconwait": {1: STARTS_VIEWER}, "runzoomwait": {1: STARTS_VIEWER},
+         "runshell": {1: STARTS_VIEWER}, "shellexecutewait": {1: STARTS_VIEWER}}
+
+# Never called: they act on the whole session, or wait for a person by design.
+DENY = {"endsession": "logs the session off",
+        "waitforkey": "waits for a key press"}
 # Built-ins that show a box or activate a window: swept with the desktop (--desktop), a
 # watcher closing each box. BOX_REQUESTS: the same for some values of a built-in's first
 # argument (IntControl 1 shows two boxes; 0.5 rounds to 1).
 DESKTOP = {"message", "pause", "askyesno", "askitemlist", "askfiletext", "textbox", "textboxsort",
-           "textselect", "itemselect", "about", "winactivate", "winactivchild", "winactivechild"}
+           "textselect", "itemselect", "about", "winactivate", "winactivchild", "winactivechild",
+           "askline", "askpassword", "asktextbox", "askfilename", "askdirectory", "askcolor",
+           "askfont", "display", "dialog", "dialogbox",
+           "sendkey", "sendkeyw", "sendkeysto", "sendkeystow", "sendkeyschild", "sendkeyschildw",
+           "sendmenusto", "sendmenustoex"}
 BOX_REQUESTS = {"intcontrol": {"one", "floathalf"}}
 # Built-ins that change what other tests running at the same time use (--private-only).
 SHARED = {"clipput", "clipappend"}
@@ -169,9 +191,15 @@ def generate(builtins, rng, per_arity, coverage):
     labels = [v[0] for v in VALUES]
     for b in builtins:
         waits = WAITS.get(b.name, set())
+        avoid = AVOID.get(b.name, {})
+
+        def choices(position):
+            if position in waits:
+                return WAIT_VALUES
+            return [l for l in labels if l not in avoid.get(position, ())]
 
         def pick(position):
-            return rng.choice(WAIT_VALUES if position in waits else labels)
+            return rng.choice(choices(position))
 
         counts = [n for n in b.counts() if n == 0 or not waits or n >= max(waits)]
         if not counts:
@@ -186,7 +214,7 @@ def generate(builtins, rng, per_arity, coverage):
                 full.add(b.required)
             for n in sorted(full):
                 for p in range(1, n + 1):
-                    for label in (WAIT_VALUES if p in waits else labels):
+                    for label in choices(p):
                         args = [pick(q) for q in range(1, n + 1)]
                         args[p - 1] = label
                         calls.append(Call(b, args))
