@@ -11,7 +11,7 @@
 # can run their tests on one machine at the same time.
 
 # Bump when the prefix set-up below changes: an older prefix is then made anew.
-WINE_ENV_PREFIX_VERSION=2
+WINE_ENV_PREFIX_VERSION=3
 
 _wine_env_say() { echo "wine-env: $*" >&2; }
 
@@ -31,7 +31,7 @@ _wine_env_registry() {
   local reg=$1
   printf '%s\r\n' 'REGEDIT4' '' \
     '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]' \
-    '"Debugger"=""' '"Auto"="0"' '' \
+    '"Debugger"=""' '"Auto"="1"' '' \
     '[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="Default"' '' \
     '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' '"Default"="1280x1024"' '' \
     '[HKEY_CURRENT_USER\Software\Wine]' '"Version"="win10"' '' \
@@ -51,7 +51,8 @@ _wine_env_prefix() {
   wineserver -w
   local reg="$WINE_ENV_DIR/prefix.reg"
   _wine_env_registry "$reg"
-  # A crashing program exits at once instead of waiting in the debugger; a virtual
+  # A crashing program exits at once (Auto 1: no "Exception raised" question, which a
+  # program with windows would otherwise wait on; no debugger to start); a virtual
   # desktop makes modal boxes react to posted messages promptly.
   wine regedit /S "Z:${reg//\//\\}" </dev/null >/dev/null 2>&1
   wineserver -w

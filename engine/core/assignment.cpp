@@ -13,6 +13,7 @@
 #include "engine/core/heap.h"
 #include "engine/core/operators.h"
 #include "engine/core/runloop.h"
+#include "engine/core/stack_guard.h"
 #include "engine/core/statement.h"
 #include "engine/core/text_append.h"
 #include "engine/core/text_bounded.h"
@@ -790,6 +791,14 @@ bool DuplicateTexts(BDS* ctx, const resultants* value, uint64_t* str, uint64_t* 
     return true;
 }
 
+// Whether the value borrows the very variant the target holds (`o = o`, `a[1] = a[1]` for an
+// object or a variant): freeing the target first would release what is then copied.
+static bool BorrowsTargetsVariant(const ValueHead* dest, const resultants* value)
+{
+    return (value->flags & VF_VARIANT) && (dest->flags & VF_VARIANT) && value->originVar != ORIGIN_NONE
+           && std::memcmp(&dest->var, &value->var, sizeof(VARIANT)) == 0;
+}
+
 // Stores the value into the target: arrays shared, texts duplicated (or, when the value is
 // not wanted afterwards, handed over), the rest copied.
 bool StoreValue(BDS* ctx, const Target& t, resultants* value, bool keepValue)
@@ -802,6 +811,8 @@ bool StoreValue(BDS* ctx, const Target& t, resultants* value, bool keepValue)
     bool ok = true;
     if (newArray && ArrayOf(dest) == newArray) {
         // the same array assigned to itself: nothing changes
+    } else if (BorrowsTargetsVariant(dest, value)) {
+        // the same object or variant assigned to itself: nothing changes
     } else {
         uint64_t str = 0, wstr = 0;
         bool handOver = !keepValue && !newArray;
@@ -1089,6 +1100,9 @@ void AssignmentOrExpression(BDS* ctx, resultants* result, bool allowAssign, bool
 extern "C" int ProcessSubExpression(BDS* ctx, resultants* result, int allowAssign,
                                     int throughPointer, RunSite* site)
 {
+    // Brackets, arguments and subscripts all nest through here.
+    if (!StackRoomLeft(ctx))
+        return 0;
     FrontState& f = ctx->front;
     uint32_t savedAllow = f.bAssignAllowed;
     f.bAssignAllowed = allowAssign ? 1 : 0;

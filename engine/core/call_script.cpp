@@ -5,6 +5,7 @@
 #include "engine/core/run_hooks.h"
 #include "engine/core/trace.h"
 #include "engine/core/script.h"
+#include "engine/core/stack_guard.h"
 
 #include <cstring>
 #include <string>
@@ -146,10 +147,12 @@ int SetParamVarsW(BDS* ctx, const wchar_t* line)
 int RunNestedScript(BDS* ctx, resultants* result, const char* path, NestedScriptRun run, void* data)
 {
     ++ctx->nCallLevel;
+    if (!StackRoomLeft(ctx)) {
+        --ctx->nCallLevel;
+        return 0;
+    }
     auto* parse = static_cast<ParseStateSave*>(HeapAlloc(GetProcessHeap(), 0, sizeof(ParseStateSave)));
-    if (!parse || !StackRoomForCall()) {
-        if (parse)
-            HeapFree(GetProcessHeap(), 0, parse);
+    if (!parse) {
         --ctx->nCallLevel;
         SetError(ctx, 1672);
         return 0;

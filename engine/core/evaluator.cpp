@@ -18,6 +18,7 @@
 #include "engine/core/operators.h"
 #include "engine/core/router.h"
 #include "engine/core/short_text.h"
+#include "engine/core/stack_guard.h"
 #include "engine/core/text_bounded.h"
 #include "engine/core/tokenizer.h"
 
@@ -452,7 +453,7 @@ void ParsePrimaryExpr(BDS* ctx, resultants* result)
     switch (type) {
     case KT_UNARY:
         Next(ctx);
-        if (ctx->nErrorCode)
+        if (ctx->nErrorCode || !StackRoomLeft(ctx))
             return;
         if (id == KID_STAR && AtKeyword(ctx, KID_OLEOBJECT)) {
             ctx->front.bDereference = 1;

@@ -187,4 +187,7 @@ struct RunState {
     char* lineBuffers[CALL_POOL];                 // the run loop's line buffer per nesting level
     ParseStateSave* parseSaves[CALL_POOL];        // a call's saved parse state per nesting level
     ForEachState forEach[MAX_FOREACH_STATES];
+
+    uintptr_t stackFloor;           // the stack guard's floor (stack_guard.h) and the top of
+    uintptr_t stackTop;             // the stack of the thread that it was computed for
 };

@@ -86,8 +86,6 @@ char* TakeLineBuffer(BDS* ctx, uint32_t level);
 void GiveLineBuffer(BDS* ctx, uint32_t level, char* line);
 // Frees the pooled buffers (engine tear-down).
 void FreeCallPool(BDS* ctx);
-// Whether the script's thread has stack left for one more nested call.
-bool StackRoomForCall();
 void RestoreParseState(BDS* ctx, const ParseStateSave* save);
 
 // What a call (of a user-defined function or of a script file) saves of its caller and

@@ -9,6 +9,7 @@
 #include "engine/core/run_hooks.h"
 #include "engine/core/run_services.h"
 #include "engine/core/runloop.h"
+#include "engine/core/stack_guard.h"
 #include "engine/core/statement_internal.h"
 #include "engine/core/trace.h"
 #include "engine/ui/message_box.h"
@@ -926,6 +927,9 @@ void PopGosubFrame(BDS* ctx)
 
 int ExecuteStatement(BDS* ctx, resultants* result, RunSite* site)
 {
+    // Execute and single-line Then and Else run the rest of their line through here.
+    if (!StackRoomLeft(ctx))
+        return 0;
     char* stmt = site->line + site->stmtOffset;
     auto first = static_cast<uint8_t>(stmt[0]);
     if (first == 0x9F || first == 0x9E)

@@ -9,6 +9,7 @@
 #include "engine/core/trace.h"
 #include "engine/core/run_services.h"
 #include "engine/core/short_text.h"
+#include "engine/core/stack_guard.h"
 #include "engine/core/statement.h"
 #include "engine/data/array.h"
 
@@ -300,50 +301,6 @@ int RestoreVarScope(BDS* ctx, const ScopeSave* save)
 
 // ---------------------------------------------------------------- calls
 
-using PfnStackLimits = VOID(WINAPI*)(PULONG_PTR low, PULONG_PTR high);
-
-// GetCurrentThreadStackLimits reads the thread's own record, without a system call; where
-// the system lacks it, the stack's memory region is asked for.
-PfnStackLimits StackLimitsFunction()
-{
-    static const PfnStackLimits function = reinterpret_cast<PfnStackLimits>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetCurrentThreadStackLimits")));
-    return function;
-}
-
-bool StackRoomForCall()
-{
-    // The stack of the script's thread is one reservation; its allocation base is its low
-    // end. A call needs room for a body's statements and their expressions on top.
-    constexpr size_t kRoomNeeded = 256 * 1024;
-    volatile char here = 0;
-    auto* at = const_cast<char*>(&here);
-    // The low end of a thread's stack never moves: it is asked for once per thread (scripts
-    // run on one thread; another one asks again).
-    static DWORD knownThread;
-    static char* knownLow;
-    DWORD thread = GetCurrentThreadId();
-    if (knownLow && knownThread == thread && at > knownLow)
-        return static_cast<size_t>(at - knownLow) >= kRoomNeeded;
-    char* low = nullptr;
-    if (PfnStackLimits limits = StackLimitsFunction()) {
-        ULONG_PTR lowest = 0, highest = 0;
-        limits(&lowest, &highest);
-        if (reinterpret_cast<ULONG_PTR>(at) >= lowest && reinterpret_cast<ULONG_PTR>(at) < highest)
-            low = reinterpret_cast<char*>(lowest);
-    }
-    if (!low) {
-        MEMORY_BASIC_INFORMATION info{};
-        if (!VirtualQuery(at, &info, sizeof info) || !info.AllocationBase)
-            return true;
-        low = static_cast<char*>(info.AllocationBase);
-    }
-    knownThread = thread;
-    knownLow = low;
-    auto room = static_cast<size_t>(at - low);
-    return room >= kRoomNeeded;
-}
-
 // The token's text alone is kept: what lies behind its NUL is never read.
 void SaveParseState(BDS* ctx, ParseStateSave* save)
 {
@@ -507,10 +464,8 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
         SetError(ctx, 3627);
         return 0;
     }
-    if (!StackRoomForCall()) {
-        SetError(ctx, 1672);
+    if (!StackRoomLeft(ctx))
         return 0;
-    }
     ++ctx->nUdfDepth;
     if (!PushCallFrame(ctx, SF_UDF_CALL, callKind)) {
         --ctx->nUdfDepth;

@@ -166,19 +166,40 @@ void AddArrayRef(ArrayHeader* array)
         ++array->refs;
 }
 
+// Destroying a block releases its elements, and an element may hold a block whose elements
+// hold blocks: a chain as long as a script makes it. So that the machine stack does not grow
+// with the chain, a block whose holders run out while another is being destroyed waits in
+// the context's queue, linked through its stamp (nothing reads the stamp of a going block),
+// and the outermost release destroys the waiting blocks one after the other.
 int ReleaseArray(BDS* ctx, uint64_t* holder, int forced)
 {
     auto* array = reinterpret_cast<ArrayHeader*>(*holder);
     *holder = 0;
     if (!array) return 0;
     int hadDims = array->ndims != 0 ? 1 : 0;
-    if (array->refs == 0)  // already being destroyed further up
+    if (array->refs == 0)  // already being destroyed further up, or waiting
         return hadDims;
     if (!forced && array->refs >= 3) {
         --array->refs;
         return hadDims;
     }
+    ArrayState& state = ctx->arrays;
+    if (state.bDestroying && !forced) {
+        array->refs = 0;
+        array->stamp = reinterpret_cast<intptr_t>(state.pDestroyQueue);
+        state.pDestroyQueue = array;
+        return hadDims;
+    }
+    uint32_t outermost = !state.bDestroying;
+    state.bDestroying = 1;
     DestroyArray(ctx, array, forced != 0);
+    if (outermost) {
+        while (ArrayHeader* next = state.pDestroyQueue) {
+            state.pDestroyQueue = reinterpret_cast<ArrayHeader*>(next->stamp);
+            DestroyArray(ctx, next, false);
+        }
+        state.bDestroying = 0;
+    }
     return hadDims;
 }
 

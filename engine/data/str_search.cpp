@@ -25,13 +25,6 @@ int ScanStart(int start, int direction, int n)
     return start > n ? 0 : start;
 }
 
-bool InSetA(const CodePageTables& t, const char* p, const char* set)
-{
-    for (const char* d = set; *d; d = CharStep(t, d))
-        if (CharEqualA(t, p, d, false)) return true;
-    return false;
-}
-
 // The characters that a wildcard pattern covers at least: every one but `*`.
 int PatternMinimumA(const CodePageTables& t, const char* pattern)
 {
@@ -103,16 +96,17 @@ int DoStrScanA(BDS* ctx, const char* text, const char* delimiters, int start, in
         return 0;
     }
     // One character of the set is what is looked for; an empty set finds the start.
-    const CodePageTables& t = TextTables(ctx);
+    CharListSet set(TextTables(ctx), delimiters, false);
     return IndexScan(pos.count(), *delimiters ? 1 : 0, start, direction,
-                     [&](int i) { return InSetA(t, text + pos.at(i - 1), delimiters); });
+                     [&](int i) { return set.has(text + pos.at(i - 1)); });
 }
 
 int DoStrScanW(BDS*, const wchar_t* text, const wchar_t* delimiters, int start, int direction)
 {
     if (!*text) return 0;
+    CharListSet set(delimiters, false);
     return IndexScan(StrLenW(text), *delimiters ? 1 : 0, start, direction,
-                     [&](int i) { return std::wcschr(delimiters, text[i - 1]) != nullptr; });
+                     [&](int i) { return set.has(text + i - 1); });
 }
 
 // ---------------------------------------------------------------- StrCnt

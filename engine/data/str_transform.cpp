@@ -121,12 +121,8 @@ void Clean(BDS* ctx, const W& w, const C* text, const C* chars, const C* with, i
         SetError(ctx, ERR_CLEAN_MODE);
         return;
     }
-    bool noCase = matchCase == 0;
-    auto selected = [&](const C* p) {
-        bool listed = false;
-        for (const C* d = chars; *d && !listed; d += w.size(d)) listed = w.same(p, d, noCase);
-        return listed == (mode == 1);
-    };
+    CharListSet listed = ListSet(w, chars, matchCase == 0);
+    auto selected = [&](const C* p) { return listed.has(p) == (mode == 1); };
     size_t withUnits = UnitCount(with);
     uint64_t units = 0;
     for (const C* p = text; *p; p += w.size(p)) units += selected(p) ? withUnits : w.size(p);
@@ -261,11 +257,8 @@ template <typename W, typename C = typename W::Char>
 void TrimChars(BDS* ctx, const W& w, const C* text, const C* chars, int mode, resultants* result)
 {
     if (mode < 1 || mode > 3) mode = 3;
-    auto listed = [&](const C* p) {
-        for (const C* d = chars; *d; d += w.size(d))
-            if (w.same(p, d, false)) return true;
-        return false;
-    };
+    CharListSet set = ListSet(w, chars, false);
+    auto listed = [&](const C* p) { return set.has(p); };
     TrimWhere(ctx, w, text, (mode & 1) != 0, (mode & 2) != 0, listed, result);
 }
 

@@ -49,6 +49,26 @@ inline const char* CharStep(const CodePageTables& t, const char* p)
     return p + CharBytes(t, p);
 }
 
+// The characters of a list as a set, for tests of many characters against one list (a scan
+// of the list for each character costs the list's length times the text's). `has` answers
+// whether CharEqualA (or, wide, unit equality, folded without case) finds the character
+// at p in the list.
+struct CharListSet {
+    CharListSet(const CodePageTables& t, const char* list, bool noCase);
+    CharListSet(const wchar_t* list, bool noCase);
+    ~CharListSet();
+    CharListSet(const CharListSet&) = delete;
+    CharListSet& operator=(const CharListSet&) = delete;
+    bool has(const char* p) const;
+    bool has(const wchar_t* p) const;
+
+private:
+    const CodePageTables* tables;
+    bool noCase;
+    const void* list;   // scanned instead when the sets could not be allocated
+    uint64_t* bits;     // three sets of 65536 keys: single units or bytes, byte pairs, folded pairs
+};
+
 // Character walkers, for code that the ANSI and the wide twins share: `size` answers the
 // code units of the character at p (0 at the end), `same` compares two characters.
 struct NarrowChars {
@@ -65,6 +85,17 @@ struct WideChars {
     bool same(const wchar_t* a, const wchar_t* b, bool noCase) const;
     bool at(const wchar_t* p, const wchar_t* pattern, bool noCase) const;
 };
+
+// The set of a list, for code that the ANSI and the wide twins share.
+inline CharListSet ListSet(const NarrowChars& w, const char* list, bool noCase)
+{
+    return CharListSet(w.t, list, noCase);
+}
+
+inline CharListSet ListSet(const WideChars&, const wchar_t* list, bool noCase)
+{
+    return CharListSet(list, noCase);
+}
 
 // ---------------------------------------------------------------- text buffer
 
@@ -147,6 +178,7 @@ bool CharEqualA(const CodePageTables& t, const char* a, const char* b, bool noCa
 bool MatchesAtA(const CodePageTables& t, const char* p, const char* pattern, bool noCase);
 bool MatchesAtW(const wchar_t* p, const wchar_t* pattern, bool noCase);
 wchar_t FoldUnitW(wchar_t unit);   // upper case of one UTF-16 unit
+
 
 // ---------------------------------------------------------------- wildcard matching
 

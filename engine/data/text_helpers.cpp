@@ -393,6 +393,81 @@ bool WideChars::at(const wchar_t* p, const wchar_t* pattern, bool noCase) const
     return MatchesAtW(p, pattern, noCase);
 }
 
+// ---------------------------------------------------------------- character sets
+
+namespace {
+
+constexpr size_t SET_WORDS = 65536 / 64;
+enum : size_t { SET_SINGLE = 0, SET_PAIR = SET_WORDS, SET_FOLDED = 2 * SET_WORDS };
+
+inline void SetBit(uint64_t* bits, size_t set, unsigned key) { bits[set + key / 64] |= uint64_t(1) << (key % 64); }
+inline bool HasBit(const uint64_t* bits, size_t set, unsigned key) { return bits[set + key / 64] >> (key % 64) & 1; }
+
+unsigned PairKey(const char* p) { return static_cast<unsigned>(uint8_t(p[0])) << 8 | uint8_t(p[1]); }
+
+uint64_t* NewSetBits()
+{
+    return static_cast<uint64_t*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, 3 * SET_WORDS * 8));
+}
+
+}  // namespace
+
+CharListSet::CharListSet(const CodePageTables& t, const char* chars, bool fold)
+    : tables(&t), noCase(fold), list(chars), bits(NewSetBits())
+{
+    if (!bits) return;
+    for (const char* d = chars; *d; d = CharStep(t, d)) {
+        if (CharBytes(t, d) == 2) {
+            SetBit(bits, SET_PAIR, PairKey(d));
+            wchar_t unit = fold ? DoubleByteUnit(t.codePage, d) : 0;
+            if (unit) SetBit(bits, SET_FOLDED, FoldUnitW(unit));
+        } else {
+            uint8_t b = static_cast<uint8_t>(*d);
+            SetBit(bits, SET_SINGLE, fold ? t.upper[b] : b);
+        }
+    }
+}
+
+CharListSet::CharListSet(const wchar_t* chars, bool fold)
+    : tables(nullptr), noCase(fold), list(chars), bits(NewSetBits())
+{
+    if (!bits) return;
+    for (const wchar_t* d = chars; *d; ++d)
+        SetBit(bits, SET_SINGLE, fold ? FoldUnitW(*d) : *d);
+}
+
+CharListSet::~CharListSet()
+{
+    if (bits) HeapFree(GetProcessHeap(), 0, bits);
+}
+
+bool CharListSet::has(const char* p) const
+{
+    if (!bits) {
+        for (const char* d = static_cast<const char*>(list); *d; d = CharStep(*tables, d))
+            if (CharEqualA(*tables, p, d, noCase)) return true;
+        return false;
+    }
+    if (CharBytes(*tables, p) == 2) {
+        if (HasBit(bits, SET_PAIR, PairKey(p))) return true;
+        wchar_t unit = noCase ? DoubleByteUnit(tables->codePage, p) : 0;
+        return unit && HasBit(bits, SET_FOLDED, FoldUnitW(unit));
+    }
+    uint8_t b = static_cast<uint8_t>(*p);
+    return HasBit(bits, SET_SINGLE, noCase ? tables->upper[b] : b);
+}
+
+bool CharListSet::has(const wchar_t* p) const
+{
+    wchar_t key = noCase ? FoldUnitW(*p) : *p;
+    if (!bits) {
+        for (const wchar_t* d = static_cast<const wchar_t*>(list); *d; ++d)
+            if ((noCase ? FoldUnitW(*d) : *d) == key) return true;
+        return false;
+    }
+    return HasBit(bits, SET_SINGLE, key);
+}
+
 int CharEqualDbcs(BDS* ctx, const char* a, const char* b)
 {
     return CharEqualA(TextTables(ctx), a, b, false) ? 1 : 0;

@@ -419,6 +419,11 @@ std::wstring InfoOf(BDS* ctx, const wchar_t* name)
 // Runs the dialog in the frame of the engine's boxes; its answer lands in OverwriteAnswer.
 void AskOverwrite(BDS* ctx, const wchar_t* source, const wchar_t* target)
 {
+    // In quiet mode nobody can answer: the question is cancelled, as the engine's boxes are.
+    if (ctx->err.bQuietMode) {
+        ctx->fileops.OverwriteAnswer = OVERWRITE_CANCEL;
+        return;
+    }
     OverwriteTexts texts;
     texts.targetName = ShownName(FullNameOf(target).c_str());
     texts.targetInfo = InfoOf(ctx, target);

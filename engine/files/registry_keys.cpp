@@ -191,8 +191,13 @@ void CaseRegConnect(BDS* ctx, BuiltinCall& c)
         SetError(ctx, ERR_BAD_FLAGS);
         return;
     }
+    // A computer name is at most 255 characters behind its two backslashes; a longer text
+    // is refused as the platform would refuse it, before its name handling sees it.
+    constexpr size_t COMPUTER_NAME_MAX = 257;
     HKEY remote = nullptr;
-    LONG status = RegConnectRegistryA(computer, root, &remote);
+    LONG status = strnlen(computer, COMPUTER_NAME_MAX + 1) > COMPUTER_NAME_MAX
+                      ? LONG(ERROR_INVALID_COMPUTERNAME)
+                      : RegConnectRegistryA(computer, root, &remote);
     if (status != ERROR_SUCCESS) {
         StoreLastError(ctx, DWORD(status), "RegConnectRegistry", true);
         SetError(ctx, ConnectError(status));

@@ -61,8 +61,16 @@ void CaseEnvironment(BDS* ctx, BuiltinCall& call)
 // EnvironSet(name, value): 1 when set; an empty value removes the variable.
 void CaseEnvironSet(BDS* ctx, BuiltinCall& call)
 {
+    // A variable's name and value each hold at most 32767 characters; longer texts make the
+    // platform's conversion fail and its environment code crash, so they are not set.
+    constexpr size_t ENV_TEXT_MAX = 32767;
+    const char* name = ArgText(ctx, call, 1);
     const char* value = ArgText(ctx, call, 2);
-    BOOL set = SetEnvironmentVariableA(ArgText(ctx, call, 1), *value ? value : nullptr);
+    if (strnlen(name, ENV_TEXT_MAX) >= ENV_TEXT_MAX || strnlen(value, ENV_TEXT_MAX) >= ENV_TEXT_MAX) {
+        SetResultInt(ctx, call.result, 0);
+        return;
+    }
+    BOOL set = SetEnvironmentVariableA(name, *value ? value : nullptr);
     SetResultInt(ctx, call.result, set ? 1 : 0);
 }
 

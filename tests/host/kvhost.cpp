@@ -44,7 +44,8 @@ void Usage()
           "  --quiet-log <file>     run: the quiet-mode log file\n"
           "  --hooks <bits>         run: also switch these host hooks on and print them\n"
           "  --pid-file <file>      write this process's id there first\n"
-          "  --show-end             run: print END result=<r> lasterror=<n> at the end\n"
+          "  --show-end             run: print END result=<r> lasterror=<n> at the end, and\n"
+          "                         STOPPED once the engine instance is torn down\n"
           "  --settings-root <dir>  give the engine a private settings folder: <dir> stands in\n"
           "                         for the user's application-data folder, so its settings\n"
           "                         file is <dir>\\Kelvoran\\Settings\\TRIMVALE.INI\n"
@@ -341,6 +342,8 @@ int RunScript(const Options& o, HINSTANCE instance)
         WriteLine("END result=" + std::to_string(result) + " lasterror=" + std::to_string(lastError));
 
     session.Stop(reinterpret_cast<void*>(&HostCallback));
+    if (o.showEnd)
+        WriteLine("STOPPED");
     GlobalFree(script);
     DestroyWindow(window);
     if (!ran)

@@ -80,6 +80,37 @@ TEST_F(TextHelpers, DoubleByteTextIsWalkedByCharacter)
     EXPECT_EQ(CharEqualNoCaseA(ctx, "\x82\x81", "\x82\x60"), 1);
 }
 
+// The set of a characters list answers what a scan of the list with the character
+// equality would, in a double-byte code page and without case too.
+TEST_F(TextHelpers, CharListSetAgreesWithTheCharacterEquality)
+{
+    ctx->nCodePage = 932;
+    const CodePageTables& t = TextTables(ctx);
+    // A list of one-byte letters, a double-byte letter (full-width a, 82 81), a kana (83 41,
+    // trail byte 'A'), and a lead byte alone at the end.
+    const char* list = "xY\x82\x81\x83\x41\x95";
+    const char* probes[] = {"x", "X", "y", "Y", "A", "a", "\x82\x81", "\x82\x60", "\x83\x41",
+                            "\x83\x42", "\x95", "\x95\x5c", "z"};
+    for (bool noCase : {false, true}) {
+        CharListSet set(t, list, noCase);
+        for (size_t i = 0; i < sizeof probes / sizeof probes[0]; ++i) {
+            bool scanned = false;
+            for (const char* d = list; *d; d = CharStep(t, d))
+                scanned = scanned || CharEqualA(t, probes[i], d, noCase);
+            EXPECT_EQ(set.has(probes[i]), scanned) << "noCase " << noCase << " probe " << i;
+        }
+    }
+    for (bool noCase : {false, true}) {
+        CharListSet set(L"xY\u00e9\xd800", noCase);
+        for (const wchar_t* p : {L"x", L"X", L"y", L"\u00c9", L"\u00e9", L"\xd800", L"z"}) {
+            bool scanned = false;
+            for (const wchar_t* d = L"xY\u00e9\xd800"; *d; ++d)
+                scanned = scanned || (noCase ? FoldUnitW(*d) == FoldUnitW(*p) : *d == *p);
+            EXPECT_EQ(set.has(p), scanned) << "noCase " << noCase << " unit " << int(*p);
+        }
+    }
+}
+
 TEST_F(TextHelpers, ItemCopyAndItemToInteger)
 {
     char out[8];
