@@ -504,14 +504,7 @@ public:
             SetResultFloat(ctx_, out, n.value.real);
             Read(n);
             return;
-        case N_TEXT: {
-            char text[TEXTBUF];
-            const char* end = nullptr;
-            QuotedText(line_ + n.start, text, &end);
-            if (SetResultText(ctx_, out, text))
-                Read(n);
-            return;
-        }
+        case N_TEXT: Text(n, out); return;
         case N_CONST:
             if (SwitchedOff(n.id))
                 return;
@@ -582,7 +575,7 @@ public:
         const char* last = line_ + e_->lastStart;
         switch (e_->lastKind) {
         case TK_NAME:
-            std::memcpy(ctx_->szToken, f.szName, static_cast<size_t>(e_->lastNameLength) + 1);
+            CopyBytes(ctx_->szToken, f.szName, static_cast<size_t>(e_->lastNameLength) + 1);
             break;
         case TK_STRING: {
             const char* end = nullptr;
@@ -590,7 +583,7 @@ public:
             break;
         }
         default:
-            std::memcpy(ctx_->szToken, last, e_->lastLength);
+            CopyBytes(ctx_->szToken, last, e_->lastLength);
             ctx_->szToken[e_->lastLength] = 0;
             break;
         }
@@ -647,7 +640,7 @@ private:
             index = f.nNameIndex;
         } else {
             // Reading the name as a token finds or creates its variable.
-            std::memcpy(f.szName, key, static_cast<size_t>(n.length) + 1);
+            CopyBytes(f.szName, key, static_cast<size_t>(n.length) + 1);
             uint16_t hint = n.hint;
             const VariableEntry* v = hint > 0 && hint < ctx_->nVarUsed ? &ctx_->pVars[hint] : nullptr;
             if (v && v->flags != 0 && SameBytes(v->name, key, static_cast<size_t>(n.length) + 1)) {
@@ -678,17 +671,32 @@ private:
             Read(n);
     }
 
-    void Call(const ExprNode& n, resultants* out)
+    // Out of line, as Call below: their buffers would otherwise make every level of the
+    // recursion take their stack room.
+    __attribute__((noinline)) void Text(const ExprNode& n, resultants* out)
+    {
+        char text[TEXTBUF];
+        const char* end = nullptr;
+        QuotedText(line_ + n.start, text, &end);
+        if (SetResultText(ctx_, out, text))
+            Read(n);
+    }
+
+    __attribute__((noinline)) void Call(const ExprNode& n, resultants* out)
     {
         if (SwitchedOff(n.id))
             return;
         char name[NAME_COPY];
         size_t length = n.length < NAME_COPY - 1 ? n.length : NAME_COPY - 1;
-        std::memcpy(name, line_ + n.start, length);
+        CopyBytes(name, line_ + n.start, length);
         name[length] = 0;
+        // A user-defined function reads its parameters' records alone; a built-in may look
+        // at the records past its arguments.
         resultants args[MAX_ARGS + 1];
-        for (resultants& r : args)
-            InitTemp(ctx_, &r);
+        bool userFunction = n.id >= UDFSTART && n.id < UDFSTART + 999;
+        int records = userFunction ? n.count + 1 : MAX_ARGS + 1;
+        for (int k = 0; k < records; ++k)
+            InitTemp(ctx_, &args[k]);
         int argc = 0;
         for (uint16_t k = 0; k < n.count; ++k) {
             SubExpression(Kid(n, k), &args[k + 1]);

@@ -112,6 +112,7 @@ struct UdfRecord {
     uint16_t nameLength;
     uint32_t kind;                      // UDF_KIND_*
     HGLOBAL hBody;                      // the body's own copy, scrambled; null: none
+    const uint8_t* body;                // its bytes, locked while the record holds the body
     uint32_t bodyStart;                 // start of the body in the buffer it was defined in
     uint32_t bodyLength;                // bytes
     uint32_t callerScope;               // 0 #DefineFunction (fresh scope), 1 subroutine/command

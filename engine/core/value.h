@@ -107,6 +107,9 @@ int ValueToFloat(BDS* ctx, ValueHead* value);
 
 int SetVariableByName(BDS* ctx, const char* name, const void* text, int32_t integer, int mode);
 int SetVariableFromValue(BDS* ctx, const char* name, const resultants* value);
+// The same in a table known to hold no variable of that name and no free entry below its
+// last (a function's new scope while its parameters are made): the name is not looked up.
+int AddFreshVariable(BDS* ctx, const char* name, const resultants* value);
 
 // The texts a value holds ("" when the form is absent).
 const char* ValueText(BDS* ctx, const ValueHead* value);

@@ -193,6 +193,34 @@ int SetVariableByName(BDS* ctx, const char* name, const void* text, int32_t inte
     return 1;
 }
 
+int AddFreshVariable(BDS* ctx, const char* name, const resultants* source)
+{
+    char key[VARNAMESIZE + 1];
+    int length = MakeNameKey(name, key);
+    if (length < 0 || !ctx->pVars || ctx->nVarUsed == 0)
+        return SetVariableFromValue(ctx, name, source);
+    // A name met before (a parameter named twice) is stored as any assignment stores it.
+    for (uint32_t i = 1; i < ctx->nVarUsed; ++i)
+        if (ctx->pVars[i].flags == 0 || SameText(ctx->pVars[i].name, key))
+            return SetVariableFromValue(ctx, name, source);
+    if (static_cast<uint32_t>(ctx->nVarUsed) + 1 >= ctx->nVarCapacity)
+        return SetVariableFromValue(ctx, name, source);
+    int mode = VK_RECORD | VM_TO_ELEMENT | VM_COPY_TEXT | VM_ADD_ARRAY_REF;
+    if (source->flags & VF_VARIANT)
+        mode |= VM_COPY_COM;
+    ValueHead value{};
+    if (!CopyValue(ctx, source, &value, 0, mode)) return 0;
+    value.flags &= ~VF_COMTEMP;
+    uint32_t index = ctx->nVarUsed++;
+    VariableEntry& entry = ctx->pVars[index];
+    memcpy(static_cast<ValueHead*>(&entry), &value, sizeof(ValueHead));
+    memset(entry.name, 0, sizeof entry.name);
+    CopyBytes(entry.name, key, static_cast<size_t>(length));
+    entry.flag = 0;
+    VarHintNote(ctx, key, static_cast<size_t>(length), index);
+    return 1;
+}
+
 int SetVariableFromValue(BDS* ctx, const char* name, const resultants* source)
 {
     // Everything the variable will own is made first: heap copies of the texts, a
