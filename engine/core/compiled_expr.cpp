@@ -631,23 +631,25 @@ private:
     {
         FrontState& f = ctx_->front;
         char key[VARNAMESIZE + 1];
-        for (uint16_t k = 0; k < n.length; ++k)
+        // A longer name never reaches a tree (its reading fails).
+        const size_t length = n.length < VARNAMESIZE ? n.length : VARNAMESIZE;
+        for (size_t k = 0; k < length; ++k)
             key[k] = NameKeyChar(line_ + n.start, k);
-        key[n.length] = 0;
+        key[length] = 0;
         int index = -1;
         if (n.firstToken) {
             // Read before the expression began: its entry is the token's.
             index = f.nNameIndex;
         } else {
             // Reading the name as a token finds or creates its variable.
-            CopyBytes(f.szName, key, static_cast<size_t>(n.length) + 1);
+            CopyBytes(f.szName, key, length + 1);
             uint16_t hint = n.hint;
             const VariableEntry* v = hint > 0 && hint < ctx_->nVarUsed ? &ctx_->pVars[hint] : nullptr;
-            if (v && v->flags != 0 && SameBytes(v->name, key, static_cast<size_t>(n.length) + 1)) {
+            if (v && v->flags != 0 && SameBytes(v->name, key, length + 1)) {
                 index = hint;
             } else {
                 f.bCreateDefined = 0;
-                if (int error = EnterVariable(ctx_, key, n.length)) {
+                if (int error = EnterVariable(ctx_, key, length)) {
                     SetError(ctx_, static_cast<uint16_t>(error));
                     return;
                 }

@@ -317,7 +317,7 @@ int ReadName(BDS* ctx, char* start)
         char mangled[VARNAMESIZE + 8];
         int m = std::snprintf(mangled, sizeof(mangled), "?%02x__%s",
                               static_cast<unsigned>(ctx->run.nFunctionScope & 0xFF), name);
-        if (m > VARNAMESIZE)
+        if (m < 0 || m > VARNAMESIZE)
             return Fail(ctx, p, ERR_NAME_TOO_LONG);
         std::memcpy(name, mangled, m + 1);
         n = m;

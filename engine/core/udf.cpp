@@ -228,7 +228,10 @@ int FreeScopeSlot(BDS* ctx, uint32_t slot)
         bool kept = false;
         VariableEntry* vars = ctx->run.scopeVars[slot];
         if (vars) {
-            std::memset(vars, 0, static_cast<size_t>(s.used < s.capacity ? s.used : s.capacity) * sizeof(VariableEntry));
+            // Entry by entry: a clear of one entry's size is made inline.
+            uint32_t used = s.used < s.capacity ? s.used : s.capacity;
+            for (uint32_t i = 0; i < used; ++i)
+                std::memset(&vars[i], 0, sizeof(VariableEntry));
             for (int i = 0; i < SPARE_SCOPE_TABLES && !kept; ++i) {
                 if (!ctx->run.hSpareTables[i]) {
                     ctx->run.hSpareTables[i] = s.hTable;
@@ -329,28 +332,32 @@ bool StackRoomForCall()
     constexpr size_t kRoomNeeded = 256 * 1024;
     volatile char here = 0;
     auto* at = const_cast<char*>(&here);
-    // The low end of a thread's stack never moves: it is asked for once per thread (scripts
-    // run on one thread; another one asks again).
-    static DWORD knownThread;
+    // A thread's stack never moves, and no two threads' stacks overlap: while `here` lies
+    // in the stack asked for last, it is that thread's, and the system is not asked again
+    // (scripts run on one thread; another one asks for its own).
     static char* knownLow;
-    DWORD thread = GetCurrentThreadId();
-    if (knownLow && knownThread == thread && at > knownLow)
+    static char* knownHigh;
+    if (at > knownLow && at < knownHigh)
         return static_cast<size_t>(at - knownLow) >= kRoomNeeded;
     char* low = nullptr;
+    char* high = nullptr;
     if (PfnStackLimits limits = StackLimitsFunction()) {
         ULONG_PTR lowest = 0, highest = 0;
         limits(&lowest, &highest);
-        if (reinterpret_cast<ULONG_PTR>(at) >= lowest && reinterpret_cast<ULONG_PTR>(at) < highest)
+        if (reinterpret_cast<ULONG_PTR>(at) >= lowest && reinterpret_cast<ULONG_PTR>(at) < highest) {
             low = reinterpret_cast<char*>(lowest);
+            high = reinterpret_cast<char*>(highest);
+        }
     }
     if (!low) {
         MEMORY_BASIC_INFORMATION info{};
         if (!VirtualQuery(at, &info, sizeof info) || !info.AllocationBase)
             return true;
         low = static_cast<char*>(info.AllocationBase);
+        high = static_cast<char*>(info.BaseAddress) + info.RegionSize;   // the committed top of the stack
     }
-    knownThread = thread;
     knownLow = low;
+    knownHigh = high;
     auto room = static_cast<size_t>(at - low);
     return room >= kRoomNeeded;
 }

@@ -105,7 +105,10 @@ int StoreVariable(BDS* ctx, const char* name, ValueHead& value, int keep)
 
 int MakeNameKey(const char* name, char key[VARNAMESIZE + 1])
 {
-    size_t length = name ? strlen(name) : 0;
+    // Counted here up to one past the longest name: a longer text is refused as before.
+    size_t length = 0;
+    while (name && length <= VARNAMESIZE && name[length])
+        ++length;
     if (length == 0 || length > VARNAMESIZE) {
         key[0] = 0;
         return -1;
