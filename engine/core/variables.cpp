@@ -16,10 +16,25 @@
 #include "engine/data/array.h"
 #include "engine/files/settings.h"
 
+namespace {
+
+// The length of a name key, counted inline (the runtime's strlen is a call that costs more
+// than the few bytes); a text longer than any name answers VARNAMESIZE + 1, which no name
+// matches.
+size_t KeyLength(const char* key)
+{
+    size_t n = 0;
+    while (n <= VARNAMESIZE && key[n])
+        ++n;
+    return n;
+}
+
+}  // namespace
+
 int ScanForKey(BDS* ctx, const char* key, int* lastFree)
 {
     *lastFree = -1;
-    size_t length = strlen(key);
+    size_t length = KeyLength(key);
     int hinted = VarHintFind(ctx, key, length);
     if (hinted > 0) return hinted;
     for (uint32_t i = 1; i < ctx->nVarUsed; ++i) {
@@ -95,9 +110,10 @@ int StoreVariable(BDS* ctx, const char* name, ValueHead& value, int keep)
     }
     memcpy(static_cast<ValueHead*>(&entry), &value, sizeof(ValueHead));
     memset(entry.name, 0, sizeof entry.name);
-    memcpy(entry.name, key, strlen(key));
+    size_t length = KeyLength(key);
+    CopyBytes(entry.name, key, length);
     entry.flag = 0;
-    VarHintNote(ctx, key, strlen(key), static_cast<uint32_t>(index));
+    VarHintNote(ctx, key, length, static_cast<uint32_t>(index));
     return 1;
 }
 
@@ -121,7 +137,7 @@ int MakeNameKey(const char* name, char key[VARNAMESIZE + 1])
 int FindVariableByKey(BDS* ctx, const char* key)
 {
     if (!ctx->pVars || !key[0]) return 65535;
-    size_t length = strlen(key);
+    size_t length = KeyLength(key);
     int hinted = VarHintFind(ctx, key, length);
     if (hinted > 0 && ctx->pVars[hinted].flags != 0) return hinted;
     for (uint32_t i = 1; i < ctx->nVarUsed; ++i) {
