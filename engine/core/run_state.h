@@ -142,6 +142,8 @@ struct RunSite {
     bool substituted;       // %substitution% changed the line (no cached jumps)
     char* line;             // the line buffer (2050 bytes)
     CachedLine* cached;     // what the tokenizer learnt about the line before, or null
+    CachedLine* lastRead;   // the line the cache answered last here, and the cache's
+    uint32_t lastReadGeneration;  // generation then (line_cache.cpp)
 };
 
 // Trap modes (IntControl 72 and 73).
