@@ -39,31 +39,29 @@ inline bool SameText(const char* a, const char* b)
     }
 }
 
-// memcpy for the few bytes of a name or token: a copy of a fixed size is made inline,
-// the runtime's copy is only called for longer runs.
+// Copies n bytes, N <= n <= 2N, as two copies of N bytes that overlap in the middle.
+template <size_t N>
+inline void CopyBothEnds(char* to, const char* from, size_t n)
+{
+    char head[N], tail[N];
+    std::memcpy(head, from, N);
+    std::memcpy(tail, from + n - N, N);
+    std::memcpy(to, head, N);
+    std::memcpy(to + n - N, tail, N);
+}
+
+// memcpy for the few bytes of a name or token: copies of a fixed size are made inline, the
+// runtime's copy is only called for longer runs.
 inline void CopyBytes(char* to, const char* from, size_t n)
 {
     if (n > 32) {
         std::memcpy(to, from, n);
     } else if (n >= 16) {
-        // Two copies that overlap in the middle cover every length from 16 to 32.
-        char head[16], tail[16];
-        std::memcpy(head, from, 16);
-        std::memcpy(tail, from + n - 16, 16);
-        std::memcpy(to, head, 16);
-        std::memcpy(to + n - 16, tail, 16);
+        CopyBothEnds<16>(to, from, n);
     } else if (n >= 8) {
-        char head[8], tail[8];
-        std::memcpy(head, from, 8);
-        std::memcpy(tail, from + n - 8, 8);
-        std::memcpy(to, head, 8);
-        std::memcpy(to + n - 8, tail, 8);
+        CopyBothEnds<8>(to, from, n);
     } else if (n >= 4) {
-        char head[4], tail[4];
-        std::memcpy(head, from, 4);
-        std::memcpy(tail, from + n - 4, 4);
-        std::memcpy(to, head, 4);
-        std::memcpy(to + n - 4, tail, 4);
+        CopyBothEnds<4>(to, from, n);
     } else if (n > 0) {
         char a = from[0], b = from[n / 2], c = from[n - 1];
         to[0] = a;
