@@ -7,6 +7,7 @@
 #include "engine/com/com_safearray.h"
 #include "engine/core/text_length.h"
 #include "engine/core/charclass.h"
+#include "engine/core/compiled_expr.h"
 #include "engine/core/errors.h"
 #include "engine/core/evaluator.h"
 #include "engine/core/eval_internal.h"
@@ -974,6 +975,8 @@ namespace {
 
 void AssignmentOrExpression(BDS* ctx, resultants* result, bool allowAssign, bool throughPointer)
 {
+    if (!allowAssign && !throughPointer && RunCompiledRestOfLine(ctx, result))
+        return;
     FrontState& f = ctx->front;
     char name[VARNAMESIZE + 1];
     std::memcpy(name, f.szName, sizeof(name));

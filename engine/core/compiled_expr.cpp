@@ -794,17 +794,42 @@ const CompiledExpr* TreeAt(BDS* ctx, const LineView& view)
 
 }  // namespace
 
-bool RunCompiledExpression(BDS* ctx, resultants* result)
+namespace {
+
+// The tree of the expression that starts with the current token, or null.
+const CompiledExpr* TreeHere(BDS* ctx, LineView* view)
 {
     const FrontState& f = ctx->front;
     if (ctx->nTokenKind == TK_END || f.bPersistentName || f.bNoCreate)
-        return false;
+        return nullptr;
     const char* at = ctx->prog - f.nTokenLength;
+    if (!ViewActiveLine(ctx, at, view))
+        return nullptr;
+    return TreeAt(ctx, *view);
+}
+
+}  // namespace
+
+bool RunCompiledExpression(BDS* ctx, resultants* result)
+{
     LineView view{};
-    if (!ViewActiveLine(ctx, at, &view))
-        return false;
-    const CompiledExpr* e = TreeAt(ctx, view);
+    const CompiledExpr* e = TreeHere(ctx, &view);
     if (!e)
+        return false;
+    Evaluator(ctx, e, view.line).Eval(e->root, result);
+    return true;
+}
+
+bool RunCompiledRestOfLine(BDS* ctx, resultants* result)
+{
+    LineView view{};
+    const CompiledExpr* e = TreeHere(ctx, &view);
+    if (!e)
+        return false;
+    const char* rest = view.line + e->end;
+    while (*rest == ' ' || *rest == '\t')
+        ++rest;
+    if (*rest != 0 && *rest != ';')
         return false;
     Evaluator(ctx, e, view.line).Eval(e->root, result);
     return true;
