@@ -332,34 +332,26 @@ bool StackRoomForCall()
     constexpr size_t kRoomNeeded = 256 * 1024;
     volatile char here = 0;
     auto* at = const_cast<char*>(&here);
-    // A thread's stack never moves, and no two threads' stacks overlap: while `here` lies
-    // in the stack asked for last, it is that thread's, and the system is not asked again
-    // (scripts run on one thread; another one asks for its own).
-    static char* knownLow;
-    static char* knownHigh;
-    if (at > knownLow && at < knownHigh)
-        return static_cast<size_t>(at - knownLow) >= kRoomNeeded;
-    char* low = nullptr;
-    char* high = nullptr;
+    // The thread's own record holds its stack's bounds: reading them is no system call.
     if (PfnStackLimits limits = StackLimitsFunction()) {
         ULONG_PTR lowest = 0, highest = 0;
         limits(&lowest, &highest);
-        if (reinterpret_cast<ULONG_PTR>(at) >= lowest && reinterpret_cast<ULONG_PTR>(at) < highest) {
-            low = reinterpret_cast<char*>(lowest);
-            high = reinterpret_cast<char*>(highest);
-        }
+        auto p = reinterpret_cast<ULONG_PTR>(at);
+        if (p >= lowest && p < highest)
+            return p - lowest >= kRoomNeeded;
     }
-    if (!low) {
-        MEMORY_BASIC_INFORMATION info{};
-        if (!VirtualQuery(at, &info, sizeof info) || !info.AllocationBase)
-            return true;
-        low = static_cast<char*>(info.AllocationBase);
-        high = static_cast<char*>(info.BaseAddress) + info.RegionSize;   // the committed top of the stack
-    }
-    knownLow = low;
-    knownHigh = high;
-    auto room = static_cast<size_t>(at - low);
-    return room >= kRoomNeeded;
+    // Where the system lacks it, the stack's memory region is asked for once per thread.
+    static DWORD knownThread;
+    static char* knownLow;
+    DWORD thread = GetCurrentThreadId();
+    if (knownLow && knownThread == thread && at > knownLow)
+        return static_cast<size_t>(at - knownLow) >= kRoomNeeded;
+    MEMORY_BASIC_INFORMATION info{};
+    if (!VirtualQuery(at, &info, sizeof info) || !info.AllocationBase)
+        return true;
+    knownThread = thread;
+    knownLow = static_cast<char*>(info.AllocationBase);
+    return static_cast<size_t>(at - knownLow) >= kRoomNeeded;
 }
 
 // The token's text alone is kept: what lies behind its NUL is never read.
