@@ -7,10 +7,12 @@
 #include "engine/com/com_safearray.h"
 #include "engine/core/text_length.h"
 #include "engine/core/charclass.h"
+#include "engine/core/compiled_expr.h"
 #include "engine/core/errors.h"
 #include "engine/core/evaluator.h"
 #include "engine/core/eval_internal.h"
 #include "engine/core/heap.h"
+#include "engine/core/short_text.h"
 #include "engine/core/operators.h"
 #include "engine/core/runloop.h"
 #include "engine/core/stack_guard.h"
@@ -985,6 +987,8 @@ namespace {
 
 void AssignmentOrExpression(BDS* ctx, resultants* result, bool allowAssign, bool throughPointer)
 {
+    if (!allowAssign && !throughPointer && RunCompiledRestOfLine(ctx, result))
+        return;
     FrontState& f = ctx->front;
     char name[VARNAMESIZE + 1];
     std::memcpy(name, f.szName, sizeof(name));
@@ -1002,7 +1006,14 @@ void AssignmentOrExpression(BDS* ctx, resultants* result, bool allowAssign, bool
             if (!PointerTarget(ctx, name, &t))
                 return false;
         } else {
-            uint16_t index = FindVarIndex(ctx, name);
+            // The entry the name's reading found answers when it still holds the name and
+            // the name is not the one parked in entry 0 (the look-up tries that one first).
+            const VariableEntry* vars = ctx->pVars;
+            bool parked = vars[0].flags != 0 && SameText(vars[0].name, name);
+            uint16_t index = !parked && nameIndex > 0 && nameIndex < ctx->nVarUsed && vars[nameIndex].flags != 0
+                                     && SameText(vars[nameIndex].name, name)
+                                 ? nameIndex
+                                 : FindVarIndex(ctx, name);
             if (index == VAR_NOT_FOUND || index == 0) {
                 SetError(ctx, ERR_UNDEFINED);
                 return false;

@@ -504,14 +504,7 @@ public:
             SetResultFloat(ctx_, out, n.value.real);
             Read(n);
             return;
-        case N_TEXT: {
-            char text[TEXTBUF];
-            const char* end = nullptr;
-            QuotedText(line_ + n.start, text, &end);
-            if (SetResultText(ctx_, out, text))
-                Read(n);
-            return;
-        }
+        case N_TEXT: Text(n, out); return;
         case N_CONST:
             if (SwitchedOff(n.id))
                 return;
@@ -582,7 +575,7 @@ public:
         const char* last = line_ + e_->lastStart;
         switch (e_->lastKind) {
         case TK_NAME:
-            std::memcpy(ctx_->szToken, f.szName, static_cast<size_t>(e_->lastNameLength) + 1);
+            CopyBytes(ctx_->szToken, f.szName, static_cast<size_t>(e_->lastNameLength) + 1);
             break;
         case TK_STRING: {
             const char* end = nullptr;
@@ -590,7 +583,7 @@ public:
             break;
         }
         default:
-            std::memcpy(ctx_->szToken, last, e_->lastLength);
+            CopyBytes(ctx_->szToken, last, e_->lastLength);
             ctx_->szToken[e_->lastLength] = 0;
             break;
         }
@@ -638,23 +631,25 @@ private:
     {
         FrontState& f = ctx_->front;
         char key[VARNAMESIZE + 1];
-        for (uint16_t k = 0; k < n.length; ++k)
+        // A longer name never reaches a tree (its reading fails).
+        const size_t length = n.length < VARNAMESIZE ? n.length : VARNAMESIZE;
+        for (size_t k = 0; k < length; ++k)
             key[k] = NameKeyChar(line_ + n.start, k);
-        key[n.length] = 0;
+        key[length] = 0;
         int index = -1;
         if (n.firstToken) {
             // Read before the expression began: its entry is the token's.
             index = f.nNameIndex;
         } else {
             // Reading the name as a token finds or creates its variable.
-            std::memcpy(f.szName, key, static_cast<size_t>(n.length) + 1);
+            CopyBytes(f.szName, key, length + 1);
             uint16_t hint = n.hint;
             const VariableEntry* v = hint > 0 && hint < ctx_->nVarUsed ? &ctx_->pVars[hint] : nullptr;
-            if (v && v->flags != 0 && SameBytes(v->name, key, static_cast<size_t>(n.length) + 1)) {
+            if (v && v->flags != 0 && SameBytes(v->name, key, length + 1)) {
                 index = hint;
             } else {
                 f.bCreateDefined = 0;
-                if (int error = EnterVariable(ctx_, key, n.length)) {
+                if (int error = EnterVariable(ctx_, key, length)) {
                     SetError(ctx_, static_cast<uint16_t>(error));
                     return;
                 }
@@ -678,17 +673,32 @@ private:
             Read(n);
     }
 
-    void Call(const ExprNode& n, resultants* out)
+    // Out of line, as Call below: their buffers would otherwise make every level of the
+    // recursion take their stack room.
+    __attribute__((noinline)) void Text(const ExprNode& n, resultants* out)
+    {
+        char text[TEXTBUF];
+        const char* end = nullptr;
+        QuotedText(line_ + n.start, text, &end);
+        if (SetResultText(ctx_, out, text))
+            Read(n);
+    }
+
+    __attribute__((noinline)) void Call(const ExprNode& n, resultants* out)
     {
         if (SwitchedOff(n.id))
             return;
         char name[NAME_COPY];
         size_t length = n.length < NAME_COPY - 1 ? n.length : NAME_COPY - 1;
-        std::memcpy(name, line_ + n.start, length);
+        CopyBytes(name, line_ + n.start, length);
         name[length] = 0;
+        // A user-defined function reads its parameters' records alone; a built-in may look
+        // at the records past its arguments.
         resultants args[MAX_ARGS + 1];
-        for (resultants& r : args)
-            InitTemp(ctx_, &r);
+        bool userFunction = n.id >= UDFSTART && n.id < UDFSTART + 999;
+        int records = userFunction ? n.count + 1 : MAX_ARGS + 1;
+        for (int k = 0; k < records; ++k)
+            InitTemp(ctx_, &args[k]);
         int argc = 0;
         for (uint16_t k = 0; k < n.count; ++k) {
             SubExpression(Kid(n, k), &args[k + 1]);
@@ -784,17 +794,42 @@ const CompiledExpr* TreeAt(BDS* ctx, const LineView& view)
 
 }  // namespace
 
-bool RunCompiledExpression(BDS* ctx, resultants* result)
+namespace {
+
+// The tree of the expression that starts with the current token, or null.
+const CompiledExpr* TreeHere(BDS* ctx, LineView* view)
 {
     const FrontState& f = ctx->front;
     if (ctx->nTokenKind == TK_END || f.bPersistentName || f.bNoCreate)
-        return false;
+        return nullptr;
     const char* at = ctx->prog - f.nTokenLength;
+    if (!ViewActiveLine(ctx, at, view))
+        return nullptr;
+    return TreeAt(ctx, *view);
+}
+
+}  // namespace
+
+bool RunCompiledExpression(BDS* ctx, resultants* result)
+{
     LineView view{};
-    if (!ViewActiveLine(ctx, at, &view))
-        return false;
-    const CompiledExpr* e = TreeAt(ctx, view);
+    const CompiledExpr* e = TreeHere(ctx, &view);
     if (!e)
+        return false;
+    Evaluator(ctx, e, view.line).Eval(e->root, result);
+    return true;
+}
+
+bool RunCompiledRestOfLine(BDS* ctx, resultants* result)
+{
+    LineView view{};
+    const CompiledExpr* e = TreeHere(ctx, &view);
+    if (!e)
+        return false;
+    const char* rest = view.line + e->end;
+    while (*rest == ' ' || *rest == '\t')
+        ++rest;
+    if (*rest != 0 && *rest != ';')
         return false;
     Evaluator(ctx, e, view.line).Eval(e->root, result);
     return true;

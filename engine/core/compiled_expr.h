@@ -34,5 +34,11 @@ struct CompiledExpr;
 // can be made, and answers true; false when the chain must parse it.
 bool RunCompiledExpression(BDS* ctx, resultants* result);
 
+// The same for an expression that begins with a name where no assignment may stand (a
+// Return's value): only a tree that reaches the end of the line is taken, so that the
+// name is followed by no `=` that the chain would refuse first. The chain would read the
+// token after the name and go back to it; the tree reads on from the name directly.
+bool RunCompiledRestOfLine(BDS* ctx, resultants* result);
+
 // Frees a cached line's list of trees.
 void FreeCompiledExprs(CompiledExpr* list);

@@ -41,12 +41,16 @@ struct CachedLine {
     CachedToken* tokens;        // capacity records, then byteCount bytes
     uint8_t* bytes;
     CompiledExpr* exprs;        // expressions compiled from the tokens (freed with the line)
+    CachedLine* follow;         // the line read after this one last time (a loop's next line,
+    uint32_t followGeneration;  // the jump back), valid while the generation is unchanged
 };
 
 struct LineCacheTable {
     CachedLine* buckets[BUCKETS];
     uint32_t lines;
     CachedLine* retired;        // lines no longer found, which a running statement may still read
+    uint32_t generation;        // moves on whenever a line is retired: a line pointer kept from
+                                // the same generation still points at a line in the table
 };
 
 namespace {
@@ -79,6 +83,7 @@ void Retire(LineCacheTable* table, uint32_t bucket, CachedLine* line)
             line->next = table->retired;
             table->retired = line;
             --table->lines;
+            ++table->generation;
             return;
         }
     }
@@ -86,6 +91,7 @@ void Retire(LineCacheTable* table, uint32_t bucket, CachedLine* line)
 
 void RetireAll(LineCacheTable* table)
 {
+    ++table->generation;
     for (CachedLine*& head : table->buckets) {
         while (head) {
             CachedLine* next = head->next;
@@ -187,6 +193,8 @@ CachedLine* MakeLine(BDS* ctx, LineCacheTable* table, uint32_t bucket, const Run
     line->cursor = 0;
     line->comment = site.line[0] == ';';
     line->exprs = nullptr;
+    line->follow = nullptr;
+    line->followGeneration = 0;
     line->tokens = reinterpret_cast<CachedToken*>(line + 1);
     line->bytes = reinterpret_cast<uint8_t*>(line->tokens + capacity);
     std::memcpy(line->bytes, site.base + lineBegin, byteCount);
@@ -225,16 +233,34 @@ CachedLine* ReadCachedLine(BDS* ctx, RunSite& site, uint32_t* lineStart)
     // Between the statements of the outermost run no statement reads a retired line.
     if (table->retired && ctx->cache.runDepth <= 1)
         FreeChain(table->retired);
-    uint32_t bucket = BucketOf(site.script, lineBegin, site.key);
-    CachedLine* line = table->buckets[bucket];
-    while (line && (line->lineBegin != lineBegin || line->script != site.script || line->key != site.key))
-        line = line->next;
-    if (!line)
-        return nullptr;
+    // The line read here last remembers the line that followed it: a loop reads the same
+    // lines in the same order, and the table need not be searched.
+    CachedLine* previous = site.lastRead;
+    bool previousLive = previous && site.lastReadGeneration == table->generation;
+    CachedLine* line = nullptr;
+    if (previousLive && previous->followGeneration == table->generation) {
+        CachedLine* follow = previous->follow;
+        if (follow && follow->lineBegin == lineBegin && follow->script == site.script && follow->key == site.key)
+            line = follow;
+    }
+    if (!line) {
+        uint32_t bucket = BucketOf(site.script, lineBegin, site.key);
+        line = table->buckets[bucket];
+        while (line && (line->lineBegin != lineBegin || line->script != site.script || line->key != site.key))
+            line = line->next;
+        if (!line)
+            return nullptr;
+        if (previousLive) {
+            previous->follow = line;
+            previous->followGeneration = table->generation;
+        }
+    }
     if (line->byteCount > site.end - lineBegin || !SameBytes8(line->bytes, site.base + lineBegin, line->byteCount)) {
-        Retire(table, bucket, line);   // another line now stands there
+        Retire(table, BucketOf(site.script, lineBegin, site.key), line);   // another line now stands there
         return nullptr;
     }
+    site.lastRead = line;
+    site.lastReadGeneration = table->generation;
     uint32_t from = line->lineStart;
     if (line->comment) {
         // Its text is never read: the run loop passes over a line that begins with ';'.

@@ -112,6 +112,7 @@ struct UdfRecord {
     uint16_t nameLength;
     uint32_t kind;                      // UDF_KIND_*
     HGLOBAL hBody;                      // the body's own copy, scrambled; null: none
+    const uint8_t* body;                // its bytes, locked while the record holds the body
     uint32_t bodyStart;                 // start of the body in the buffer it was defined in
     uint32_t bodyLength;                // bytes
     uint32_t callerScope;               // 0 #DefineFunction (fresh scope), 1 subroutine/command
@@ -141,6 +142,8 @@ struct RunSite {
     bool substituted;       // %substitution% changed the line (no cached jumps)
     char* line;             // the line buffer (2050 bytes)
     CachedLine* cached;     // what the tokenizer learnt about the line before, or null
+    CachedLine* lastRead;   // the line the cache answered last here, and the cache's
+    uint32_t lastReadGeneration;  // generation then (line_cache.cpp)
 };
 
 // Trap modes (IntControl 72 and 73).

@@ -116,8 +116,9 @@ bool StoreUdfBody(BDS* ctx, const uint8_t* base, uint32_t endLineBegin)
     }
     std::memcpy(p, base + start, length);
     p[length] = ScrambleByte(0, start + length);
-    GlobalUnlock(body);
+    // The block stays locked while the record holds it: each call reads the body anew.
     rec->hBody = body;
+    rec->body = p;
     rec->bodyLength = length;
     ++ctx->nUdfCount;
     KeywordTablesChanged(ctx);
@@ -190,14 +191,21 @@ uint8_t CurrentScriptKey(BDS* ctx)
 int FetchStatementLine(BDS* ctx, resultants* result, HGLOBAL script, uint32_t end, uint32_t* firstNonBlank,
                        uint32_t* pos)
 {
+    const auto* base = static_cast<const uint8_t*>(GlobalLock(script));
+    int answer = RunLockedLines(ctx, result, script, base, end, firstNonBlank, pos);
+    if (base)
+        GlobalUnlock(script);
+    return answer;
+}
+
+int RunLockedLines(BDS* ctx, resultants* result, HGLOBAL script, const uint8_t* base, uint32_t end,
+                   uint32_t* firstNonBlank, uint32_t* pos)
+{
     uint32_t level = ctx->cache.runDepth;
     char* line = TakeLineBuffer(ctx, level);
-    const auto* base = static_cast<const uint8_t*>(GlobalLock(script));
     if (!line || !base) {
         if (line)
             GiveLineBuffer(ctx, level, line);
-        if (base)
-            GlobalUnlock(script);
         ReportError(ctx, nullptr, 111, 204, 13);
         return 0;
     }
@@ -333,7 +341,6 @@ int FetchStatementLine(BDS* ctx, resultants* result, HGLOBAL script, uint32_t en
     ctx->pLine = outerLine;
     ctx->run.site = outerSite;
     --ctx->cache.runDepth;
-    GlobalUnlock(script);
     GiveLineBuffer(ctx, level, line);
     return answer;
 }

@@ -21,10 +21,15 @@ struct UdfNativeCallback {
 // per-line hook stopped it. *firstNonBlank receives the last line's first-non-blank offset.
 int FetchStatementLine(BDS* ctx, resultants* result, HGLOBAL script, uint32_t end,
                        uint32_t* firstNonBlank, uint32_t* pos);
+// The same for a buffer the caller holds locked at `base` (a function's body).
+int RunLockedLines(BDS* ctx, resultants* result, HGLOBAL script, const uint8_t* base, uint32_t end,
+                   uint32_t* firstNonBlank, uint32_t* pos);
 
 // ---------------------------------------------------------------- user-defined functions
 
 int AllocUdfRecord(BDS* ctx, int index, uint32_t kind);
+// Unlocks and frees the record's body.
+void FreeUdfBody(UdfRecord* record);
 int ParseUdfHeader(BDS* ctx, const char* text, UdfRecord* record);
 int ParseCommandHeader(BDS* ctx, const char* text, UdfRecord* record);
 

@@ -133,7 +133,7 @@ void TakeKeyword(BDS* ctx, char* start)
     uint32_t length = KeywordNameLength(ctx, ctx->delim_type);
     if (length > TOKEN_MAX)
         length = TOKEN_MAX;
-    std::memcpy(ctx->szToken, start, length);
+    CopyBytes(ctx->szToken, start, length);
     ctx->szToken[length] = 0;
     ctx->nTokenKind = TK_KEYWORD;
     ctx->front.nTokenLength = static_cast<uint16_t>(length);
@@ -188,7 +188,7 @@ int EnterName(BDS* ctx, const char* name, size_t length)
     VariableEntry& e = vars[freeEntry];
     std::memset(static_cast<ValueHead*>(&e), 0, sizeof(ValueHead));
     std::memset(e.name, 0, sizeof(e.name));
-    std::memcpy(e.name, name, length + 1);
+    CopyBytes(e.name, name, length + 1);
     e.flag = 0;
     e.i32 = -1;
     e.flags = f.bCreateDefined ? VF_INT : VF_UNINIT;
@@ -218,8 +218,8 @@ int ReplayName(BDS* ctx, char* start, CachedToken* t)
     for (uint32_t i = 0; i < n; ++i)
         name[i] = NameKeyChar(start, i);
     name[n] = 0;
-    std::memcpy(f.szName, name, n + 1);
-    std::memcpy(ctx->szToken, name, n + 1);
+    CopyBytes(f.szName, name, n + 1);
+    CopyBytes(ctx->szToken, name, n + 1);
     ctx->nTokenKind = TK_NAME;
     f.nTokenLength = static_cast<uint16_t>(n);
     ctx->prog = start + n;
@@ -242,7 +242,7 @@ void ReplayNumber(BDS* ctx, char* start, const CachedToken* t)
 {
     FrontState& f = ctx->front;
     uint32_t n = t->length;
-    std::memcpy(ctx->szToken, start, n);
+    CopyBytes(ctx->szToken, start, n);
     ctx->szToken[n] = 0;
     ctx->nTokenKind = t->kind;
     f.nTokenLength = static_cast<uint16_t>(n);
@@ -260,7 +260,7 @@ bool ReplayToken(BDS* ctx, char* p, CachedToken* t, int* error)
     case TK_KEYWORD: {
         // The length is the keyword name's (the cache is current with the tables).
         uint32_t length = t->length;
-        std::memcpy(ctx->szToken, p, length);
+        CopyBytes(ctx->szToken, p, length);
         ctx->szToken[length] = 0;
         ctx->delim_type = t->idOrVar;
         ctx->nTokenKind = TK_KEYWORD;
@@ -317,13 +317,13 @@ int ReadName(BDS* ctx, char* start)
         char mangled[VARNAMESIZE + 8];
         int m = std::snprintf(mangled, sizeof(mangled), "?%02x__%s",
                               static_cast<unsigned>(ctx->run.nFunctionScope & 0xFF), name);
-        if (m > VARNAMESIZE)
+        if (m < 0 || m > VARNAMESIZE)
             return Fail(ctx, p, ERR_NAME_TOO_LONG);
         std::memcpy(name, mangled, m + 1);
         n = m;
     }
-    std::memcpy(f.szName, name, n + 1);
-    std::memcpy(ctx->szToken, name, n + 1);
+    CopyBytes(f.szName, name, n + 1);
+    CopyBytes(ctx->szToken, name, n + 1);
     ctx->nTokenKind = TK_NAME;
     f.nTokenLength = static_cast<uint16_t>(p - start);
     ctx->prog = p;

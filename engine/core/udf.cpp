@@ -48,6 +48,17 @@ int AllocUdfRecord(BDS* ctx, int index, uint32_t kind)
     return 1;
 }
 
+void FreeUdfBody(UdfRecord* rec)
+{
+    if (!rec->hBody)
+        return;
+    if (rec->body)
+        GlobalUnlock(rec->hBody);
+    GlobalFree(rec->hBody);
+    rec->hBody = nullptr;
+    rec->body = nullptr;
+}
+
 int FindUdfByName(BDS* ctx, const char* name, size_t length)
 {
     if (length == 0 || length >= UDF_NAME_SIZE)
@@ -218,7 +229,10 @@ int FreeScopeSlot(BDS* ctx, uint32_t slot)
         bool kept = false;
         VariableEntry* vars = ctx->run.scopeVars[slot];
         if (vars) {
-            std::memset(vars, 0, static_cast<size_t>(s.used < s.capacity ? s.used : s.capacity) * sizeof(VariableEntry));
+            // Entry by entry: a clear of one entry's size is made inline.
+            uint32_t used = s.used < s.capacity ? s.used : s.capacity;
+            for (uint32_t i = 0; i < used; ++i)
+                std::memset(&vars[i], 0, sizeof(VariableEntry));
             for (int i = 0; i < SPARE_SCOPE_TABLES && !kept; ++i) {
                 if (!ctx->run.hSpareTables[i]) {
                     ctx->run.hSpareTables[i] = s.hTable;
@@ -308,8 +322,10 @@ void SaveParseState(BDS* ctx, ParseStateSave* save)
     save->tokenKind = ctx->nTokenKind;
     save->delimType = ctx->delim_type;
     save->front = ctx->front;
-    size_t n = strnlen(ctx->szToken, TEXTBUF - 1);
-    std::memcpy(save->token, ctx->szToken, n);
+    size_t n = 0;
+    while (n < TEXTBUF - 1 && ctx->szToken[n])
+        ++n;
+    CopyBytes(save->token, ctx->szToken, n);
     save->token[n] = 0;
 }
 
@@ -321,7 +337,11 @@ void RestoreParseState(BDS* ctx, const ParseStateSave* save)
     ctx->delim_type = save->delimType;
     ctx->front = save->front;
     ctx->front.pNameMap = names;
-    std::memcpy(ctx->szToken, save->token, strnlen(save->token, TEXTBUF - 1) + 1);
+    size_t n = 0;
+    while (n < TEXTBUF - 1 && save->token[n])
+        ++n;
+    CopyBytes(ctx->szToken, save->token, n);
+    ctx->szToken[n] = 0;
 }
 
 // ---------------------------------------------------------------- the call pool
@@ -486,7 +506,8 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
 
     // Equal bytes are the usual case and need no comparison by the locale.
     char savedSource[260];
-    bool otherSource = !SameText(rec->sourceFile, ctx->szSourceFile)
+    static_assert(sizeof rec->sourceFile == sizeof ctx->szSourceFile);
+    bool otherSource = !SameTextIn(rec->sourceFile, ctx->szSourceFile, sizeof ctx->szSourceFile)
                        && lstrcmpiA(rec->sourceFile, ctx->szSourceFile) != 0;
     if (otherSource) {
         lstrcpynA(savedSource, ctx->szSourceFile, sizeof savedSource);
@@ -531,8 +552,9 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
             SetError(ctx, 3673);
             return 0;
         }
+        static const VariableEntry kCleared{};
         VariableEntry& zero = ctx->pVars[0];
-        std::memset(&zero, 0, sizeof zero);
+        zero = kCleared;
         zero.i32 = -1;
         zero.flags = VF_UNINIT;
         ctx->nVarUsed = 1;
@@ -543,18 +565,19 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
     if (native && native->run) {
         native->run(ctx, result, native->argument);
     } else {
+        // A function's own scope starts empty: its parameters are its first variables.
         for (uint32_t i = 1; i <= rec->paramCount && !ctx->nErrorCode; ++i) {
-            if (!args || !SetVariableFromValue(ctx, rec->params[i - 1], &args[i])) {
-                if (!ctx->nErrorCode)
-                    SetError(ctx, 3627);
-            }
+            bool made = args && (ownScope ? AddFreshVariable(ctx, rec->params[i - 1], &args[i])
+                                          : SetVariableFromValue(ctx, rec->params[i - 1], &args[i]));
+            if (!made && !ctx->nErrorCode)
+                SetError(ctx, 3627);
         }
         if (ctx->nErrorCode) {
             bodyFailed = true;
         } else {
             rec->args = args;
             uint32_t pos = 0, first = 0;
-            FetchStatementLine(ctx, result, rec->hBody, rec->bodyLength, &first, &pos);
+            RunLockedLines(ctx, result, rec->hBody, rec->body, rec->bodyLength, &first, &pos);
             // The body may have removed a function defined before it, which moved its
             // record down one place: nUdfRunning follows the record, `index` does not.
             rec = UdfRecordAt(ctx, ctx->nUdfRunning);
@@ -681,8 +704,7 @@ int DropUserFunction(BDS* ctx, const char* name)
         return 0;
     }
     UdfRecord* rec = UdfRecordAt(ctx, static_cast<uint32_t>(index));
-    if (rec->hBody)
-        GlobalFree(rec->hBody);
+    FreeUdfBody(rec);
     for (uint32_t i = static_cast<uint32_t>(index); i + 1 < ctx->nUdfCount; ++i)
         std::memcpy(ctx->pUdfRecords[i], ctx->pUdfRecords[i + 1], sizeof(UdfRecord));
     std::memset(ctx->pUdfRecords[ctx->nUdfCount - 1], 0, sizeof(UdfRecord));
@@ -712,7 +734,7 @@ int DropAllUserFunctions(BDS* ctx)
     for (uint32_t i = 0; i < ctx->nUdfCount && i < MAX_UDFS; ++i) {
         UdfRecord* rec = ctx->pUdfRecords[i];
         if (rec && rec->hBody) {
-            GlobalFree(rec->hBody);
+            FreeUdfBody(rec);
             ++freed;
         }
         if (rec)

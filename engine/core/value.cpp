@@ -146,27 +146,7 @@ const wchar_t* ValueWText(BDS* ctx, const ValueHead* value)
 
 // ---------------------------------------------------------------- life of a value
 
-int InitResultValue(BDS* ctx, void* value, int mode, int32_t integer)
-{
-    int kind = mode & 0xF;
-    if (!ValidKind(kind)) return 0;
-    auto* head = static_cast<ValueHead*>(value);
-    if (!(mode & VM_KEEP_VT)) head->var.vt = VT_EMPTY;
-    head->i64 = 0;
-    head->i32 = integer;
-    head->flags = VF_INT;
-    head->str = 0;
-    head->wstr = 0;
-    if (kind == VK_RECORD) {
-        auto* record = static_cast<resultants*>(value);
-        record->originAddr = 0;
-        record->originVar = ORIGIN_NONE;
-        record->originScope = 0xFFFF;
-    }
-    return 1;
-}
-
-int FreeValue(BDS* ctx, void* value, int index, int mode)
+int FreeValueParts(BDS* ctx, void* value, int index, int mode)
 {
     int kind = mode & 0xF;
     if (!ValidKind(kind)) return 0;
@@ -199,6 +179,32 @@ int FreeValue(BDS* ctx, void* value, int index, int mode)
     return 1;
 }
 
+namespace {
+
+// A record copied to remembers where its value came from: a variable, a record's origin,
+// or an element.
+void NoteOrigin(BDS* ctx, const void* source, void* target, int index, int mode, int sourceKind)
+{
+    auto* record = static_cast<resultants*>(target);
+    if (sourceKind == VK_ARGUMENT) {
+        record->originAddr = 0;
+        record->originVar = static_cast<uint16_t>(index & 0xFFFF);
+        record->originScope = static_cast<uint16_t>(
+            (mode & VM_SCOPE_IN_INDEX) ? (static_cast<uint32_t>(index) >> 16) : ctx->nScopeCurrent);
+    } else if (sourceKind == VK_RECORD) {
+        const auto* origin = static_cast<const resultants*>(source);
+        record->originAddr = origin->originAddr;
+        record->originVar = origin->originVar;
+        record->originScope = origin->originScope;
+    } else {
+        record->originAddr = reinterpret_cast<uint64_t>(source);
+        record->originVar = ORIGIN_ELEMENT;
+        record->originScope = 0xFFFF;
+    }
+}
+
+}  // namespace
+
 int CopyValue(BDS* ctx, const void* source, void* target, int index, int mode)
 {
     int sourceKind = mode & 0xF;
@@ -206,6 +212,16 @@ int CopyValue(BDS* ctx, const void* source, void* target, int index, int mode)
     if (!ValidKind(sourceKind) || !ValidKind(targetKind)) return 0;
     const auto* from = static_cast<const ValueHead*>(source);
     auto* to = static_cast<ValueHead*>(target);
+
+    // A number (or nothing) owns no text, array or COM value: its head is the whole copy.
+    if (!(from->flags & (VF_STRING | VF_UNICODE | VF_ARRAY | VF_VARIANT))) {
+        ValueHead head;
+        memcpy(&head, from, sizeof head);
+        memcpy(to, &head, sizeof head);
+        if (targetKind == VK_RECORD)
+            NoteOrigin(ctx, source, target, index, mode, sourceKind);
+        return 1;
+    }
 
     // Everything that can fail comes first, so a failed copy leaves the target alone.
     bool copyNarrow = (mode & VM_COPY_TEXT) && HasNarrowText(from);
@@ -237,7 +253,9 @@ int CopyValue(BDS* ctx, const void* source, void* target, int index, int mode)
         return 0;
     }
 
-    memmove(to, from, sizeof(ValueHead));
+    ValueHead head;     // source and target may be the same record
+    memcpy(&head, from, sizeof head);
+    memcpy(to, &head, sizeof head);
     to->str = narrow;
     to->wstr = wide;
     if (copyCom) {
@@ -247,24 +265,8 @@ int CopyValue(BDS* ctx, const void* source, void* target, int index, int mode)
     if ((mode & VM_ADD_ARRAY_REF) && (to->flags & VF_ARRAY))
         AddArrayRef(ValueArray(to));
 
-    if (targetKind == VK_RECORD) {
-        auto* record = static_cast<resultants*>(target);
-        if (sourceKind == VK_ARGUMENT) {
-            record->originAddr = 0;
-            record->originVar = static_cast<uint16_t>(index & 0xFFFF);
-            record->originScope = static_cast<uint16_t>(
-                (mode & VM_SCOPE_IN_INDEX) ? (static_cast<uint32_t>(index) >> 16) : ctx->nScopeCurrent);
-        } else if (sourceKind == VK_RECORD) {
-            const auto* origin = static_cast<const resultants*>(source);
-            record->originAddr = origin->originAddr;
-            record->originVar = origin->originVar;
-            record->originScope = origin->originScope;
-        } else {
-            record->originAddr = reinterpret_cast<uint64_t>(source);
-            record->originVar = ORIGIN_ELEMENT;
-            record->originScope = 0xFFFF;
-        }
-    }
+    if (targetKind == VK_RECORD)
+        NoteOrigin(ctx, source, target, index, mode, sourceKind);
     return 1;
 }
 

@@ -95,8 +95,38 @@ extern uint32_t nPendingMathError;
 // Every operation takes the context first; failures set ctx->nErrorCode and answer 0.
 // `value` points at a value head of the kind given in the low nibble of `mode`.
 
-int InitResultValue(BDS* ctx, void* value, int mode, int32_t integer);
-int FreeValue(BDS* ctx, void* value, int index, int mode);
+// Makes the value integer `integer` (a record also forgets where it came from).
+inline int InitResultValue(BDS*, void* value, int mode, int32_t integer)
+{
+    int kind = mode & 0xF;
+    if (kind < VK_ARGUMENT || kind > VK_ELEMENT) return 0;
+    auto* head = static_cast<ValueHead*>(value);
+    if (!(mode & VM_KEEP_VT)) head->var.vt = VT_EMPTY;
+    head->i64 = 0;
+    head->i32 = integer;
+    head->flags = VF_INT;
+    head->str = 0;
+    head->wstr = 0;
+    if (kind == VK_RECORD) {
+        auto* record = static_cast<resultants*>(value);
+        record->originAddr = 0;
+        record->originVar = ORIGIN_NONE;
+        record->originScope = 0xFFFF;
+    }
+    return 1;
+}
+int FreeValueParts(BDS* ctx, void* value, int index, int mode);
+// Releases what the value owns (texts, an array reference, a COM value). A value that owns
+// none of them (a number, nothing) is left as it is without a call: every statement frees
+// several such records.
+inline int FreeValue(BDS* ctx, void* value, int index, int mode)
+{
+    int kind = mode & 0xF;
+    constexpr uint32_t owning = VF_STRING | VF_UNICODE | VF_ARRAY | VF_VARIANT;
+    if (kind >= VK_ARGUMENT && kind <= VK_ELEMENT && !(static_cast<const ValueHead*>(value)->flags & owning))
+        return 1;
+    return FreeValueParts(ctx, value, index, mode);
+}
 int CopyValue(BDS* ctx, const void* source, void* target, int index, int mode);
 
 int ValueToString(BDS* ctx, ValueHead* value);
@@ -107,6 +137,9 @@ int ValueToFloat(BDS* ctx, ValueHead* value);
 
 int SetVariableByName(BDS* ctx, const char* name, const void* text, int32_t integer, int mode);
 int SetVariableFromValue(BDS* ctx, const char* name, const resultants* value);
+// The same in a table known to hold no variable of that name and no free entry below its
+// last (a function's new scope while its parameters are made): the name is not looked up.
+int AddFreshVariable(BDS* ctx, const char* name, const resultants* value);
 
 // The texts a value holds ("" when the form is absent).
 const char* ValueText(BDS* ctx, const ValueHead* value);

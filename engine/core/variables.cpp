@@ -16,10 +16,25 @@
 #include "engine/data/array.h"
 #include "engine/files/settings.h"
 
+namespace {
+
+// The length of a name key, counted inline (the runtime's strlen is a call that costs more
+// than the few bytes); a text longer than any name answers VARNAMESIZE + 1, which no name
+// matches.
+size_t KeyLength(const char* key)
+{
+    size_t n = 0;
+    while (n <= VARNAMESIZE && key[n])
+        ++n;
+    return n;
+}
+
+}  // namespace
+
 int ScanForKey(BDS* ctx, const char* key, int* lastFree)
 {
     *lastFree = -1;
-    size_t length = strlen(key);
+    size_t length = KeyLength(key);
     int hinted = VarHintFind(ctx, key, length);
     if (hinted > 0) return hinted;
     for (uint32_t i = 1; i < ctx->nVarUsed; ++i) {
@@ -95,9 +110,10 @@ int StoreVariable(BDS* ctx, const char* name, ValueHead& value, int keep)
     }
     memcpy(static_cast<ValueHead*>(&entry), &value, sizeof(ValueHead));
     memset(entry.name, 0, sizeof entry.name);
-    memcpy(entry.name, key, strlen(key));
+    size_t length = KeyLength(key);
+    CopyBytes(entry.name, key, length);
     entry.flag = 0;
-    VarHintNote(ctx, key, strlen(key), static_cast<uint32_t>(index));
+    VarHintNote(ctx, key, length, static_cast<uint32_t>(index));
     return 1;
 }
 
@@ -105,7 +121,10 @@ int StoreVariable(BDS* ctx, const char* name, ValueHead& value, int keep)
 
 int MakeNameKey(const char* name, char key[VARNAMESIZE + 1])
 {
-    size_t length = name ? strlen(name) : 0;
+    // Counted here up to one past the longest name: a longer text is refused as before.
+    size_t length = 0;
+    while (name && length <= VARNAMESIZE && name[length])
+        ++length;
     if (length == 0 || length > VARNAMESIZE) {
         key[0] = 0;
         return -1;
@@ -118,7 +137,7 @@ int MakeNameKey(const char* name, char key[VARNAMESIZE + 1])
 int FindVariableByKey(BDS* ctx, const char* key)
 {
     if (!ctx->pVars || !key[0]) return 65535;
-    size_t length = strlen(key);
+    size_t length = KeyLength(key);
     int hinted = VarHintFind(ctx, key, length);
     if (hinted > 0 && ctx->pVars[hinted].flags != 0) return hinted;
     for (uint32_t i = 1; i < ctx->nVarUsed; ++i) {
@@ -190,6 +209,34 @@ int SetVariableByName(BDS* ctx, const char* name, const void* text, int32_t inte
     // go (a function's argument or result) while the variable still held it.
     if (mode == SV_ARRAY)
         AddArrayRef(ValueArray(&value));
+    return 1;
+}
+
+int AddFreshVariable(BDS* ctx, const char* name, const resultants* source)
+{
+    char key[VARNAMESIZE + 1];
+    int length = MakeNameKey(name, key);
+    if (length < 0 || !ctx->pVars || ctx->nVarUsed == 0)
+        return SetVariableFromValue(ctx, name, source);
+    // A name met before (a parameter named twice) is stored as any assignment stores it.
+    for (uint32_t i = 1; i < ctx->nVarUsed; ++i)
+        if (ctx->pVars[i].flags == 0 || SameText(ctx->pVars[i].name, key))
+            return SetVariableFromValue(ctx, name, source);
+    if (static_cast<uint32_t>(ctx->nVarUsed) + 1 >= ctx->nVarCapacity)
+        return SetVariableFromValue(ctx, name, source);
+    int mode = VK_RECORD | VM_TO_ELEMENT | VM_COPY_TEXT | VM_ADD_ARRAY_REF;
+    if (source->flags & VF_VARIANT)
+        mode |= VM_COPY_COM;
+    ValueHead value{};
+    if (!CopyValue(ctx, source, &value, 0, mode)) return 0;
+    value.flags &= ~VF_COMTEMP;
+    uint32_t index = ctx->nVarUsed++;
+    VariableEntry& entry = ctx->pVars[index];
+    memcpy(static_cast<ValueHead*>(&entry), &value, sizeof(ValueHead));
+    memset(entry.name, 0, sizeof entry.name);
+    CopyBytes(entry.name, key, static_cast<size_t>(length));
+    entry.flag = 0;
+    VarHintNote(ctx, key, static_cast<size_t>(length), index);
     return 1;
 }
 
