@@ -4,6 +4,8 @@
 #include "engine/system/code_signing.h"
 
 #include <cryptuiapi.h>
+#include <softpub.h>
+#include <wintrust.h>
 
 #include <cstdio>
 #include <cstring>
@@ -516,4 +518,36 @@ int CertSetStoreProperty(BDS* ctx, const char* hashText, const char* name)
         return 0;
     }
     return CertRenameInStore(ctx, store.handle, hashText, wide);
+}
+
+bool FileSignatureTrusted(const char* path, DWORD providerFlags)
+{
+    wchar_t wide[MAX_PATH];
+    if (!MultiByteToWideChar(CP_ACP, 0, path, -1, wide, MAX_PATH))
+        return false;
+    HMODULE library = LoadLibraryA("wintrust.dll");
+    if (!library)
+        return false;
+    using PfnVerify = LONG(WINAPI*)(HWND, GUID*, LPVOID);
+    auto verify = reinterpret_cast<PfnVerify>(reinterpret_cast<void*>(GetProcAddress(library, "WinVerifyTrust")));
+    bool valid = false;
+    if (verify) {
+        WINTRUST_FILE_INFO file{};
+        file.cbStruct = sizeof file;
+        file.pcwszFilePath = wide;
+        WINTRUST_DATA data{};
+        data.cbStruct = sizeof data;
+        data.dwUIChoice = WTD_UI_NONE;
+        data.fdwRevocationChecks = WTD_REVOKE_NONE;
+        data.dwUnionChoice = WTD_CHOICE_FILE;
+        data.pFile = &file;
+        data.dwStateAction = WTD_STATEACTION_VERIFY;
+        data.dwProvFlags = providerFlags;
+        GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+        valid = verify(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data) == ERROR_SUCCESS;
+        data.dwStateAction = WTD_STATEACTION_CLOSE;
+        verify(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+    }
+    FreeLibrary(library);
+    return valid;
 }
