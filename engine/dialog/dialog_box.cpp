@@ -360,10 +360,7 @@ bool StoreFileList(BDS* ctx, HWND box, int index)
             return false;
         }
         if (!typed.empty() && !wild) {
-            SetVariableByName(ctx, f.name, typed.c_str(), 0, SV_STRING);
-            char folder[MAX_PATH] = {};
-            GetCurrentDirectoryA(MAX_PATH, folder);
-            DoDirChangeA(ctx, folder);
+            StoreTypedFileName(ctx, f.name, typed);
             return true;
         }
         if (typed.empty() && needChoice) {
@@ -435,20 +432,9 @@ void OnFieldCommand(BDS* ctx, HWND box, int index, int code)
         char selected[MAX_PATH] = {};
         bool folder = DlgDirSelectExA(box, selected, MAX_PATH, FIELD_ID_BASE + index) != FALSE;
         HWND edit = f.link2 != NO_LINK ? FieldWindow(box, f.link2) : nullptr;
-        if (!folder) {
-            if (edit && selected[0])
-                SetWindowTextA(edit, selected);
-            return;
-        }
-        std::string path = std::string(selected) + s.mask;
-        if (code == LBN_SELCHANGE) {
-            if (edit)
-                SetWindowTextA(edit, path.c_str());
-            return;
-        }
-        if (edit)
-            SetWindowTextA(edit, s.mask);
-        DirList(box, path, index, f.link1);
+        std::string path;
+        if (ShowFileListClick(edit, selected, folder, code == LBN_DBLCLK, s.mask, path))
+            DirList(box, path, index, f.link1);
     }
 }
 
