@@ -17,6 +17,7 @@
 #include "engine/core/tokenizer.h"
 #include "engine/dialog/classic_dialog.h"
 #include "engine/files/directories.h"
+#include "engine/files/file_handles.h"
 #include "engine/files/path_search.h"
 #include "engine/system/input_block.h"
 #include "engine/ui/foreground.h"
@@ -43,15 +44,6 @@ const char kNoFile[] = "NOFILESELECTED";
 enum : uint8_t { K_TEXT = 0, K_EDIT = 1, K_RADIO = 2, K_CHECK = 3, K_VARY = 4, K_FILES = 5 };
 
 // ---------------------------------------------------------------- the file
-
-struct FileHandle {
-    HANDLE h = INVALID_HANDLE_VALUE;
-    ~FileHandle()
-    {
-        if (h != INVALID_HANDLE_VALUE)
-            CloseHandle(h);
-    }
-};
 
 // Calls each(character) for every character of the file, a block at a time; a character
 // 26 ends the block it stands in.
@@ -519,21 +511,22 @@ int32_t RunBox(BDS* ctx, const char* title, const char* file)
     s.boxResult = 1;
 
     char found[MAX_PATH] = {};
-    FileHandle in;
+    ScopedFile in;
     if (FileSearchPathA(ctx, found, file, MAX_PATH, false))
-        in.h = CreateFileA(found, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (in.h == INVALID_HANDLE_VALUE) {
+        in.handle =
+            CreateFileA(found, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (!in.ok()) {
         SetError(ctx, ERR_OPEN);
         return 0;
     }
     int widest = 0, lastRow = 0;
-    if (!Measure(in.h, &widest, &lastRow)) {
+    if (!Measure(in.handle, &widest, &lastRow)) {
         SetError(ctx, ERR_TOO_LARGE);
         return 0;
     }
     s.columns = widest < MIN_COLUMNS ? MIN_COLUMNS : widest > LAST_COLUMN ? LAST_COLUMN : widest;
     s.lastRow = lastRow > LAST_ROW ? LAST_ROW : lastRow;
-    Fill(ctx, in.h);
+    Fill(ctx, in.handle);
 
     char caption[TEXT_MAX];
     lstrcpynA(caption, title ? title : "", TEXT_MAX);
