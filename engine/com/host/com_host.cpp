@@ -121,16 +121,6 @@ HRESULT STDMETHODCALLTYPE CComHost::QueryInterface(REFIID iid, void** out)
     return S_OK;
 }
 
-ULONG STDMETHODCALLTYPE CComHost::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-
-ULONG STDMETHODCALLTYPE CComHost::Release()
-{
-    LONG n = InterlockedDecrement(&refs_);
-    if (n == 0)
-        delete this;
-    return static_cast<ULONG>(n);
-}
-
 IDispatch* CComHost::ControlDispatch()
 {
     IDispatch* disp = nullptr;
