@@ -90,13 +90,8 @@ void ObjectGetCase(BDS* ctx, BuiltinCall& call)
                 return;
             continue;
         }
-        resultants value;
-        InitTemp(ctx, &value);
-        ProcessSubExpression(ctx, &value, 0, 0, nullptr);
-        if (ctx->nErrorCode || !args[i].Adopt(value)) {
-            ReleaseTemp(ctx, &value);
+        if (!AdoptExpression(ctx, args[i]))
             return;
-        }
         given[i] = true;
         if (AtKeyword(ctx, KID_COMMA)) {
             ++i;
@@ -265,13 +260,8 @@ void ObjectTypeCase(BDS* ctx, BuiltinCall& call)
         literal = true;
     }
     if (!literal) {
-        resultants second;
-        InitTemp(ctx, &second);
-        ProcessSubExpression(ctx, &second, 0, 0, nullptr);
-        if (ctx->nErrorCode || !value.Adopt(second)) {
-            ReleaseTemp(ctx, &second);
+        if (!AdoptExpression(ctx, value))
             return;
-        }
     }
     if (!AtKeyword(ctx, KID_RPAREN)) {
         SetError(ctx, ctx->nTokenKind == TK_END ? 3066 : 3068);
