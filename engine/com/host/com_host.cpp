@@ -754,9 +754,7 @@ int GetDialogControlObject(BDS* ctx, HWND window, resultants* out)
             SetError(ctx, ERR_NULL_OBJECT);
         return 0;
     }
-    value.v.originVar = ORIGIN_NONE;
-    value.v.originScope = 0xFFFF;
-    value.CopyOut(out, true);
+    value.HandBack(out);
     return 1;
 }
 
@@ -781,8 +779,6 @@ int ComHostLoadPicture(BDS* ctx, const wchar_t* path, resultants* out)
     disp->Release();
     if (!ok)
         return 0;
-    value.v.originVar = ORIGIN_NONE;
-    value.v.originScope = 0xFFFF;
-    value.CopyOut(out, true);
+    value.HandBack(out);
     return 1;
 }
