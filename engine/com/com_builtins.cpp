@@ -53,13 +53,6 @@ bool WideName(BDS* ctx, const char* text, std::wstring* out)
     return true;
 }
 
-void HandBack(BDS* ctx, CResultVar& value, resultants* result)
-{
-    value.v.originVar = ORIGIN_NONE;
-    value.v.originScope = 0xFFFF;
-    value.CopyOut(result, true);
-}
-
 // ---------------------------------------------------------------- creation and attachment
 
 void CreateObjectCase(BDS* ctx, BuiltinCall& call)
@@ -67,7 +60,7 @@ void CreateObjectCase(BDS* ctx, BuiltinCall& call)
     CResultVar result(ctx);
     const wchar_t* machine = HasArg(call, 2) ? ArgWText(ctx, call, 2) : nullptr;
     ComAdapter().ObjectCreate(ctx, ArgWText(ctx, call, 1), machine, result);
-    HandBack(ctx, result, call.result);
+    result.HandBack(call.result);
 }
 
 // The list of ObjectGet: up to two arguments, either may be left empty; the current token
@@ -90,13 +83,8 @@ void ObjectGetCase(BDS* ctx, BuiltinCall& call)
                 return;
             continue;
         }
-        resultants value;
-        InitTemp(ctx, &value);
-        ProcessSubExpression(ctx, &value, 0, 0, nullptr);
-        if (ctx->nErrorCode || !args[i].Adopt(value)) {
-            ReleaseTemp(ctx, &value);
+        if (!AdoptExpression(ctx, args[i]))
             return;
-        }
         given[i] = true;
         if (AtKeyword(ctx, KID_COMMA)) {
             ++i;
@@ -127,7 +115,7 @@ void ObjectGetCase(BDS* ctx, BuiltinCall& call)
     }
     CResultVar result(ctx);
     ComAdapter().GetObject(ctx, names[0], names[1], result);
-    HandBack(ctx, result, call.result);
+    result.HandBack(call.result);
 }
 
 void ObjectOpenCase(BDS* ctx, BuiltinCall& call)
@@ -140,7 +128,7 @@ void ObjectOpenCase(BDS* ctx, BuiltinCall& call)
         ComAdapter().GetObject(ctx, name.c_str(), nullptr, result);
     else
         ComAdapter().ObjectCreate(ctx, name.c_str(), nullptr, result);
-    HandBack(ctx, result, call.result);
+    result.HandBack(call.result);
 }
 
 void ObjectAccessCase(BDS* ctx, BuiltinCall& call)
@@ -158,7 +146,7 @@ void ObjectAccessCase(BDS* ctx, BuiltinCall& call)
         SetError(ctx, 0);
         ComAdapter().ObjectCreate(ctx, moniker ? nullptr : name.c_str(), nullptr, result);
     }
-    HandBack(ctx, result, call.result);
+    result.HandBack(call.result);
 }
 
 // ---------------------------------------------------------------- ObjectClose
@@ -265,13 +253,8 @@ void ObjectTypeCase(BDS* ctx, BuiltinCall& call)
         literal = true;
     }
     if (!literal) {
-        resultants second;
-        InitTemp(ctx, &second);
-        ProcessSubExpression(ctx, &second, 0, 0, nullptr);
-        if (ctx->nErrorCode || !value.Adopt(second)) {
-            ReleaseTemp(ctx, &second);
+        if (!AdoptExpression(ctx, value))
             return;
-        }
     }
     if (!AtKeyword(ctx, KID_RPAREN)) {
         SetError(ctx, ctx->nTokenKind == TK_END ? 3066 : 3068);
@@ -289,7 +272,7 @@ void ObjectTypeCase(BDS* ctx, BuiltinCall& call)
             null.v.var.vt = vt;
             null.v.var.punkVal = nullptr;
             null.v.flags = VF_VARIANT;
-            HandBack(ctx, null, call.result);
+            null.HandBack(call.result);
             return;
         }
         SetError(ctx, 0);
@@ -305,7 +288,7 @@ void ObjectTypeCase(BDS* ctx, BuiltinCall& call)
         SetError(ctx, 1703);
         return;
     }
-    HandBack(ctx, value, call.result);
+    value.HandBack(call.result);
 }
 
 // ---------------------------------------------------------------- constants
@@ -358,7 +341,7 @@ void ConstantsGetCase(BDS* ctx, BuiltinCall& call)
     result.v.var.byref = constants;
     result.v.i32 = static_cast<int32_t>(reinterpret_cast<uintptr_t>(table));
     result.v.flags = OBJECT_VALUE_FLAGS;
-    HandBack(ctx, result, call.result);
+    result.HandBack(call.result);
 }
 
 void ConstToArrayCase(BDS* ctx, BuiltinCall& call)
@@ -371,7 +354,7 @@ void ConstToArrayCase(BDS* ctx, BuiltinCall& call)
     CResultVar result(ctx);
     if (!ConstTableToArray(ctx, *object->constants, &result.v))
         return;
-    HandBack(ctx, result, call.result);
+    result.HandBack(call.result);
 }
 
 // ---------------------------------------------------------------- the rest

@@ -26,16 +26,6 @@ HRESULT STDMETHODCALLTYPE CPrivDisp::QueryInterface(REFIID iid, void** out)
     return E_NOINTERFACE;
 }
 
-ULONG STDMETHODCALLTYPE CPrivDisp::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-
-ULONG STDMETHODCALLTYPE CPrivDisp::Release()
-{
-    LONG n = InterlockedDecrement(&refs_);
-    if (n == 0)
-        delete this;
-    return static_cast<ULONG>(n);
-}
-
 HRESULT STDMETHODCALLTYPE CPrivDisp::GetTypeInfoCount(UINT* count)
 {
     if (!count)

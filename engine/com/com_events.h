@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/com/com_counted.h"
 #include "engine/core/context.h"
 
 class CEventHandler;
@@ -25,7 +26,7 @@ class CEventInfo;
 
 // An IDispatch described by a static member table, without type information (the engine
 // then calls it by name). Members are answered by InvokeMember.
-class CPrivDisp : public IDispatch {
+class CPrivDisp : public ComCounted<IDispatch> {
 public:
     struct Member {
         const wchar_t* name;
@@ -36,8 +37,6 @@ public:
     CPrivDisp& operator=(const CPrivDisp&) = delete;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** out) override;
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override;
@@ -57,7 +56,6 @@ protected:
 private:
     const Member* members_;
     int count_;
-    LONG refs_ = 1;
 };
 
 class CEventParameter : public CPrivDisp {

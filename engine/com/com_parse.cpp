@@ -48,6 +48,18 @@ void ReturnToMark(BDS* ctx, const TokenMark& mark)
     lstrcpynA(ctx->szToken, mark.text, sizeof ctx->szToken);
 }
 
+int AdoptExpression(BDS* ctx, CResultVar& target)
+{
+    resultants value;
+    InitTemp(ctx, &value);
+    ProcessSubExpression(ctx, &value, 0, 0, nullptr);
+    if (ctx->nErrorCode || !target.Adopt(value)) {
+        ReleaseTemp(ctx, &value);
+        return 0;
+    }
+    return 1;
+}
+
 bool LineContinuesWith(const BDS* ctx, char c)
 {
     const char* p = ctx->prog;
@@ -229,14 +241,7 @@ int CParseObject::ParseMemberArgument(CallArgument& argument, std::vector<BSTR>&
         if (!Next(ctx_))
             return 0;
     }
-    resultants value;
-    InitTemp(ctx_, &value);
-    ProcessSubExpression(ctx_, &value, 0, 0, nullptr);
-    if (ctx_->nErrorCode) {
-        ReleaseTemp(ctx_, &value);
-        return 0;
-    }
-    if (!argument.value->Adopt(value))
+    if (!AdoptExpression(ctx_, *argument.value))
         return 0;
     if (!AtKeyword(ctx_, KID_COMMA) && !AtKeyword(ctx_, KID_RPAREN) && !AtKeyword(ctx_, KID_DOUBLE_COLON)) {
         SetError(ctx_, 1134);
@@ -264,14 +269,7 @@ int CParseObject::ParsePropertyPutValue(CResultVar& value)
     }
     if (!Next(ctx_))
         return 0;
-    resultants result;
-    InitTemp(ctx_, &result);
-    ProcessSubExpression(ctx_, &result, 0, 0, nullptr);
-    if (ctx_->nErrorCode) {
-        ReleaseTemp(ctx_, &result);
-        return 0;
-    }
-    if (!value.Adopt(result))
+    if (!AdoptExpression(ctx_, value))
         return 0;
     if (ctx_->nTokenKind != TK_END) {
         SetError(ctx_, 3074);

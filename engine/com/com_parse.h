@@ -75,3 +75,6 @@ int ParseSafeArraySubscripts(BDS* ctx, int32_t subscripts[MAX_SAFEARRAY_SUBSCRIP
 
 // Whether the rest of the line, after blanks, begins with `c`.
 bool LineContinuesWith(const BDS* ctx, char c);
+// The expression at the current token, evaluated and taken over by `target`: 1, or 0 with
+// the error set.
+int AdoptExpression(BDS* ctx, CResultVar& target);

@@ -766,6 +766,13 @@ int CResultVar::Adopt(resultants& source)
     return 1;
 }
 
+void CResultVar::HandBack(resultants* result)
+{
+    v.originVar = ORIGIN_NONE;
+    v.originScope = 0xFFFF;
+    CopyOut(result, true);
+}
+
 void CResultVar::CopyOut(resultants* target, bool freeFirst)
 {
     if (freeFirst)

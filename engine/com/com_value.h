@@ -141,6 +141,8 @@ public:
     // Hands the value to a caller's record (released first with `freeFirst`); an empty
     // wrapper gives the integer 0. Ownership passes to the target.
     void CopyOut(resultants* target, bool freeFirst);
+    // Hands the value, bound to no variable, to the script's result record.
+    void HandBack(resultants* result);
     void Detach();   // hands nothing back: forgets the value without releasing it
 
     bool Empty() const { return (v.flags & VF_HAS_VALUE) == 0 && !(v.flags & VF_INT); }

@@ -2,9 +2,6 @@
 // stack, the settings file, the keyword lookup and a loaded extender.
 #include "engine/core/trace_dumps.h"
 
-#include <softpub.h>
-#include <wintrust.h>
-
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -19,6 +16,7 @@
 #include "engine/files/settings.h"
 #include "engine/native/addon_keywords.h"
 #include "engine/native/host_call.h"
+#include "engine/system/code_signing.h"
 
 namespace {
 
@@ -71,37 +69,6 @@ bool PerformanceCountersDisabled()
                     type == REG_DWORD && value == 1;
     RegCloseKey(key);
     return disabled;
-}
-
-// Whether the file carries a signature the system trusts (the trust provider, no UI, no
-// revocation look-up).
-bool HasValidSignature(const char* path)
-{
-    HMODULE library = LoadLibraryA("wintrust.dll");
-    if (!library)
-        return false;
-    using PfnVerify = LONG(WINAPI*)(HWND, GUID*, LPVOID);
-    auto verify = reinterpret_cast<PfnVerify>(GetProcAddress(library, "WinVerifyTrust"));
-    bool valid = false;
-    wchar_t wide[MAX_PATH];
-    if (verify && MultiByteToWideChar(CP_ACP, 0, path, -1, wide, MAX_PATH)) {
-        WINTRUST_FILE_INFO file{};
-        file.cbStruct = sizeof file;
-        file.pcwszFilePath = wide;
-        WINTRUST_DATA data{};
-        data.cbStruct = sizeof data;
-        data.dwUIChoice = WTD_UI_NONE;
-        data.fdwRevocationChecks = WTD_REVOKE_NONE;
-        data.dwUnionChoice = WTD_CHOICE_FILE;
-        data.pFile = &file;
-        data.dwStateAction = WTD_STATEACTION_VERIFY;
-        GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
-        valid = verify(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data) == ERROR_SUCCESS;
-        data.dwStateAction = WTD_STATEACTION_CLOSE;
-        verify(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
-    }
-    FreeLibrary(library);
-    return valid;
 }
 
 // The value of attribute `name` inside the element text (empty when absent).
@@ -228,7 +195,7 @@ void WriteTraceHeader(BDS* ctx, TraceText& out)
                  "PerfProc\\Performance[Disable Performance Counters])");
     char program[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, program, sizeof program);
-    out.Line((std::string("Valid Code Signature: ") + (HasValidSignature(program) ? "Yes" : "No")).c_str());
+    out.Line((std::string("Valid Code Signature: ") + (FileSignatureTrusted(program) ? "Yes" : "No")).c_str());
     out.Line(ManifestLine().c_str());
     out.Line((std::string("UAC Elevation Level: ") + ElevationLevel()).c_str());
     out.Repeat('=', 30);

@@ -10,6 +10,7 @@
 #include "engine/core/builtin.h"
 #include "engine/core/router.h"
 #include "engine/data/text_cases.h"
+#include "engine/files/file_handles.h"
 
 // ---------------------------------------------------------------- WinResources
 
@@ -121,11 +122,6 @@ namespace {
 constexpr uint16_t ERR_EXE_NOT_FOUND = 1240;
 constexpr DWORD kHeaderBytes = 64;
 
-struct FileCloser {
-    HANDLE handle;
-    ~FileCloser() { CloseHandle(handle); }
-};
-
 uint16_t Word(const uint8_t* bytes, size_t at) { return static_cast<uint16_t>(bytes[at] | (bytes[at + 1] << 8)); }
 
 bool ReadHeader(HANDLE file, uint8_t* out)
@@ -138,13 +134,14 @@ bool ReadHeader(HANDLE file, uint8_t* out)
 
 int32_t DoExeTypeInfo(BDS* ctx, const char* fileName)
 {
-    HANDLE file = CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    ScopedFile opened;
+    opened.handle = CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (!opened.ok()) {
         SetError(ctx, ERR_EXE_NOT_FOUND);
         return EXE_NONE;
     }
-    FileCloser closer{file};
+    HANDLE file = opened.handle;
     uint8_t header[kHeaderBytes];
     if (!ReadHeader(file, header) || Word(header, 0) != 0x5A4D) return EXE_NONE;   // "MZ"
     if (Word(header, 24) < 64) return EXE_DOS;   // no new header follows the DOS one

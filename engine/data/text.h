@@ -179,6 +179,19 @@ bool MatchesAtA(const CodePageTables& t, const char* p, const char* pattern, boo
 bool MatchesAtW(const wchar_t* p, const wchar_t* pattern, bool noCase);
 wchar_t FoldUnitW(wchar_t unit);   // upper case of one UTF-16 unit
 
+// The value of an ASCII hex digit of either case in either width; -1 for anything else.
+template <typename C>
+constexpr int HexDigitValue(C c)
+{
+    if (c >= C('0') && c <= C('9'))
+        return c - C('0');
+    if (c >= C('a') && c <= C('f'))
+        return c - C('a') + 10;
+    if (c >= C('A') && c <= C('F'))
+        return c - C('A') + 10;
+    return -1;
+}
+
 
 // ---------------------------------------------------------------- wildcard matching
 

@@ -78,20 +78,9 @@ void FileListClicked(BDS* ctx, HWND dialog, int index, bool doubleClick)
     HWND edit = c.editLink != CLASSIC_NO_LINK ? Item(ctx, dialog, c.editLink) : nullptr;
     std::string selected;
     bool folder = GetFileListSelection(ctx, dialog, index, selected);
-    if (!folder) {
-        if (edit && !selected.empty())
-            SetWindowTextA(edit, selected.c_str());
-        return;
-    }
-    std::string path = selected + ctx->classic.mask;
-    if (!doubleClick) {
-        if (edit)
-            SetWindowTextA(edit, path.c_str());
-        return;
-    }
-    if (edit)
-        SetWindowTextA(edit, ctx->classic.mask);
-    FillFileList(ctx, dialog, index, path);
+    std::string path;
+    if (ShowFileListClick(edit, selected, folder, doubleClick, ctx->classic.mask, path))
+        FillFileList(ctx, dialog, index, path);
 }
 
 // The file list's choice into its variable: false when the dialog stays open.
@@ -104,10 +93,7 @@ bool StoreFileList(BDS* ctx, HWND dialog, int index)
         std::string typed = ClassicWindowText(edit);
         bool wild = typed.find_first_of("*?") != std::string::npos;
         if (!typed.empty() && !wild) {
-            SetVariableByName(ctx, c.variable, typed.c_str(), 0, SV_STRING);
-            char folder[MAX_PATH] = {};
-            GetCurrentDirectoryA(MAX_PATH, folder);
-            DoDirChangeA(ctx, folder);
+            StoreTypedFileName(ctx, c.variable, typed);
             return true;
         }
         if (wild || needChoice) {
@@ -355,6 +341,33 @@ std::string FileMaskOf(const std::string& text)
         if (c != ' ')
             mask += c;
     return mask.empty() ? "*.*" : mask;
+}
+
+bool ShowFileListClick(HWND edit, const std::string& selected, bool folder, bool doubleClick, const char* mask,
+                       std::string& path)
+{
+    if (!folder) {
+        if (edit && !selected.empty())
+            SetWindowTextA(edit, selected.c_str());
+        return false;
+    }
+    path = selected + mask;
+    if (!doubleClick) {
+        if (edit)
+            SetWindowTextA(edit, path.c_str());
+        return false;
+    }
+    if (edit)
+        SetWindowTextA(edit, mask);
+    return true;
+}
+
+void StoreTypedFileName(BDS* ctx, const char* variable, const std::string& typed)
+{
+    SetVariableByName(ctx, variable, typed.c_str(), 0, SV_STRING);
+    char folder[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, folder);
+    DoDirChangeA(ctx, folder);
 }
 
 bool ClassicModalLoop(BDS* ctx, HWND window)

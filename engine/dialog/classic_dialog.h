@@ -43,6 +43,13 @@ bool ClassicModalLoop(BDS* ctx, HWND window);
 std::string ClassicWindowText(HWND window);
 // The file-name part of a path or mask, blanks removed ("*.*" when empty).
 std::string FileMaskOf(const std::string& text);
+// A click on a file list's entry, shown in the list's edit field (null: none): a file's
+// name; a folder with the mask, or on a double click the mask alone and then true with the
+// folder and mask to list in `path`.
+bool ShowFileListClick(HWND edit, const std::string& selected, bool folder, bool doubleClick, const char* mask,
+                       std::string& path);
+// A typed file name into the variable; the folder the list walked to becomes the script's.
+void StoreTypedFileName(BDS* ctx, const char* variable, const std::string& typed);
 
 // Runs the running dialog name's template (its Format given); answers its result, 0 with
 // the error set (9999 when the user cancelled).

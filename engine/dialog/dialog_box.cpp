@@ -17,6 +17,7 @@
 #include "engine/core/tokenizer.h"
 #include "engine/dialog/classic_dialog.h"
 #include "engine/files/directories.h"
+#include "engine/files/file_handles.h"
 #include "engine/files/path_search.h"
 #include "engine/system/input_block.h"
 #include "engine/ui/foreground.h"
@@ -43,15 +44,6 @@ const char kNoFile[] = "NOFILESELECTED";
 enum : uint8_t { K_TEXT = 0, K_EDIT = 1, K_RADIO = 2, K_CHECK = 3, K_VARY = 4, K_FILES = 5 };
 
 // ---------------------------------------------------------------- the file
-
-struct FileHandle {
-    HANDLE h = INVALID_HANDLE_VALUE;
-    ~FileHandle()
-    {
-        if (h != INVALID_HANDLE_VALUE)
-            CloseHandle(h);
-    }
-};
 
 // Calls each(character) for every character of the file, a block at a time; a character
 // 26 ends the block it stands in.
@@ -360,10 +352,7 @@ bool StoreFileList(BDS* ctx, HWND box, int index)
             return false;
         }
         if (!typed.empty() && !wild) {
-            SetVariableByName(ctx, f.name, typed.c_str(), 0, SV_STRING);
-            char folder[MAX_PATH] = {};
-            GetCurrentDirectoryA(MAX_PATH, folder);
-            DoDirChangeA(ctx, folder);
+            StoreTypedFileName(ctx, f.name, typed);
             return true;
         }
         if (typed.empty() && needChoice) {
@@ -435,20 +424,9 @@ void OnFieldCommand(BDS* ctx, HWND box, int index, int code)
         char selected[MAX_PATH] = {};
         bool folder = DlgDirSelectExA(box, selected, MAX_PATH, FIELD_ID_BASE + index) != FALSE;
         HWND edit = f.link2 != NO_LINK ? FieldWindow(box, f.link2) : nullptr;
-        if (!folder) {
-            if (edit && selected[0])
-                SetWindowTextA(edit, selected);
-            return;
-        }
-        std::string path = std::string(selected) + s.mask;
-        if (code == LBN_SELCHANGE) {
-            if (edit)
-                SetWindowTextA(edit, path.c_str());
-            return;
-        }
-        if (edit)
-            SetWindowTextA(edit, s.mask);
-        DirList(box, path, index, f.link1);
+        std::string path;
+        if (ShowFileListClick(edit, selected, folder, code == LBN_DBLCLK, s.mask, path))
+            DirList(box, path, index, f.link1);
     }
 }
 
@@ -533,21 +511,22 @@ int32_t RunBox(BDS* ctx, const char* title, const char* file)
     s.boxResult = 1;
 
     char found[MAX_PATH] = {};
-    FileHandle in;
+    ScopedFile in;
     if (FileSearchPathA(ctx, found, file, MAX_PATH, false))
-        in.h = CreateFileA(found, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (in.h == INVALID_HANDLE_VALUE) {
+        in.handle =
+            CreateFileA(found, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (!in.ok()) {
         SetError(ctx, ERR_OPEN);
         return 0;
     }
     int widest = 0, lastRow = 0;
-    if (!Measure(in.h, &widest, &lastRow)) {
+    if (!Measure(in.handle, &widest, &lastRow)) {
         SetError(ctx, ERR_TOO_LARGE);
         return 0;
     }
     s.columns = widest < MIN_COLUMNS ? MIN_COLUMNS : widest > LAST_COLUMN ? LAST_COLUMN : widest;
     s.lastRow = lastRow > LAST_ROW ? LAST_ROW : lastRow;
-    Fill(ctx, in.h);
+    Fill(ctx, in.handle);
 
     char caption[TEXT_MAX];
     lstrcpynA(caption, title ? title : "", TEXT_MAX);

@@ -247,8 +247,6 @@ bool OrderGroupBoxes(BDS* ctx, Dialog6Record* dlg, HWND dialog)
 int CreateTextWindow(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog, DWORD exStyle, DWORD base)
 {
     DialogControlRecord* c = At(dlg, index);
-    if (c->window)
-        return 1;
     return MakeWindow(ctx, dlg, index, dialog, exStyle, WindowStyle(c, base) | ContextMenuNotify(dlg, c),
                       c->text.c_str(), false)
            != nullptr;
@@ -429,8 +427,6 @@ int CreateStaticTextControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog
 int CreateVaryTextControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
 {
     DialogControlRecord* c = At(dlg, index);
-    if (c->window)
-        return 1;
     std::wstring text;
     if (!VariableOrCreate(ctx, c->variable, text))
         text = c->text;
@@ -442,8 +438,6 @@ int CreateVaryTextControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
 int CreateEditBoxControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
 {
     DialogControlRecord* c = At(dlg, index);
-    if (c->window)
-        return 1;
     std::wstring text;
     if (!VariableOrCreate(ctx, c->variable, text))
         text = c->text;
@@ -456,8 +450,6 @@ int CreateEditBoxControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
 int CreateRadioButtonControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
 {
     DialogControlRecord* first = At(dlg, index);
-    if (first->window)
-        return 1;
     std::wstring text;
     int32_t value = VariableOrCreate(ctx, first->variable, text, true) ? TextInteger(text) : 0;
     std::vector<int> group;
@@ -486,8 +478,6 @@ int CreateRadioButtonControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialo
 int CreateCheckBoxControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
 {
     DialogControlRecord* c = At(dlg, index);
-    if (c->window)
-        return 1;
     std::wstring text;
     int32_t value = VariableOrCreate(ctx, c->variable, text, true) ? TextInteger(text) : 0;
     c->checked = (value & c->value) != 0;
@@ -505,8 +495,6 @@ int CreateGroupBoxControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
 int CreatePushButtonControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
 {
     DialogControlRecord* c = At(dlg, index);
-    if (c->window)
-        return 1;
     if (c->value == 0 || c->value == 1) {
         for (int i = 0; i < index; ++i) {
             DialogControlRecord* other = At(dlg, i);
@@ -539,8 +527,6 @@ int CreatePictureControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
 int CreateFileListboxControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
 {
     DialogControlRecord* c = At(dlg, index);
-    if (c->window)
-        return 1;
     std::wstring path;
     VariableOrCreate(ctx, c->variable, path);
     for (int i = 0; i < ControlCount(dlg); ++i) {
@@ -558,8 +544,6 @@ int CreateFileListboxControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialo
 int CreateItemListboxControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
 {
     DialogControlRecord* c = At(dlg, index);
-    if (c->window)
-        return 1;
     DWORD base = ctx->eng.ctl.ListBoxMultiSelect ? STYLE_ITEMBOX | LBS_EXTENDEDSEL : STYLE_ITEMBOX;
     HWND list = MakeWindow(ctx, dlg, index, dialog, 0, WindowStyle(c, base), L"");
     if (!list)
@@ -577,8 +561,6 @@ int CreateItemListboxControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialo
 int CreateDropListBoxControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
 {
     DialogControlRecord* c = At(dlg, index);
-    if (c->window)
-        return 1;
     HWND box = MakeWindow(ctx, dlg, index, dialog, WS_EX_CLIENTEDGE, WindowStyle(c, STYLE_DROPLIST), L"");
     if (!box)
         return 0;
@@ -606,8 +588,6 @@ int CreateDropListBoxControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialo
 int CreateCalendarControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
 {
     DialogControlRecord* c = At(dlg, index);
-    if (c->window)
-        return 1;
     if (!InitCommonControlsOnce(ctx, dlg, ICC_FOR_DATES))
         return 0;
     if (!MakeWindow(ctx, dlg, index, dialog, 0, WindowStyle(c, STYLE_CALENDAR), L""))
@@ -620,8 +600,6 @@ int CreateCalendarControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
 int CreateDateTimeControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
 {
     DialogControlRecord* c = At(dlg, index);
-    if (c->window)
-        return 1;
     if (!InitCommonControlsOnce(ctx, dlg, ICC_FOR_DATES))
         return 0;
     HWND picker = MakeWindow(ctx, dlg, index, dialog, 0, WindowStyle(c, STYLE_DATETIME), L"");
@@ -655,8 +633,6 @@ int CreateDateTimeControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
 int CreateSpinnerControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
 {
     DialogControlRecord* c = At(dlg, index);
-    if (c->window)
-        return 1;
     std::wstring range;
     VariableOrCreate(ctx, c->variable, range);
     int32_t limits[3] = {SPIN_MIN, SPIN_MAX, 1};
@@ -699,8 +675,6 @@ int CreateSpinnerControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
 int CreateProgressControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
 {
     DialogControlRecord* c = At(dlg, index);
-    if (c->window)
-        return 1;
     int32_t values[3] = {PROGRESS_DEFAULTS[0], PROGRESS_DEFAULTS[1], PROGRESS_DEFAULTS[2]};
     if (c->hasText && !ProgressRangeFromText(c->text, values))
         return DialogFailW(ctx, ERR_NOT_NUMERIC, nullptr, c->text.c_str());
@@ -725,8 +699,6 @@ int CreateProgressControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
 int CreateReportViewControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
 {
     DialogControlRecord* c = At(dlg, index);
-    if (c->window)
-        return 1;
     if (!InitCommonControlsOnce(ctx, dlg, ICC_LISTVIEW_CLASSES))
         return 0;
     wchar_t title[48];
@@ -758,8 +730,6 @@ int CreateReportViewControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog
 int CreateComControl(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog)
 {
     DialogControlRecord* c = At(dlg, index);
-    if (c->window)
-        return 1;
     DefaultControlColors(dlg, c);
     SetLastError(0);
     HWND host = CreateComHostWindow(ctx, dlg, c, dialog, index, WindowStyle(c, STYLE_COM));
@@ -781,9 +751,11 @@ int CreateDialogControls(BDS* ctx, Dialog6Record* dlg, HWND dialog)
     if (!dlg->groupBoxes.empty() && !OrderGroupBoxes(ctx, dlg, dialog))
         return 0;
     dlg->defaultButton = dlg->cancelButton = ControlCount(dlg);
-    for (int i = 0; i < ControlCount(dlg); ++i)
-        if (!At(dlg, i)->creator(ctx, dlg, i, dialog))
+    for (int i = 0; i < ControlCount(dlg); ++i) {
+        DialogControlRecord* c = At(dlg, i);
+        if (!c->window && !c->creator(ctx, dlg, i, dialog))   // a radio group's first made the rest
             return 0;
+    }
     for (DialogControlRecord* c : dlg->controls) {
         if (c->type != CT_FILELISTBOX)
             continue;

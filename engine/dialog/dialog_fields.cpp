@@ -7,6 +7,7 @@
 
 #include "engine/core/context.h"
 #include "engine/core/keyword.h"
+#include "engine/data/text.h"
 #include "engine/dialog/dialog_record.h"
 
 namespace {
@@ -67,17 +68,6 @@ int SplitBars(const wchar_t* text, std::wstring* parts, int capacity)
     return count;
 }
 
-int HexValue(wchar_t c)
-{
-    if (c >= L'0' && c <= L'9')
-        return c - L'0';
-    if (c >= L'a' && c <= L'f')
-        return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F')
-        return c - L'A' + 10;
-    return -1;
-}
-
 bool IsHexColorText(const wchar_t* text)
 {
     if (text[0] != L'h' && text[0] != L'H')
@@ -85,7 +75,7 @@ bool IsHexColorText(const wchar_t* text)
     if (!text[1])
         return false;
     for (const wchar_t* p = text + 1; *p; ++p)
-        if (HexValue(*p) < 0)
+        if (HexDigitValue(*p) < 0)
             return false;
     return true;
 }
@@ -223,7 +213,7 @@ bool ParseColorSpec(const wchar_t* text, COLORREF* out)
     if (IsHexColorText(trimmed.c_str())) {
         uint32_t value = 0;
         for (const wchar_t* p = trimmed.c_str() + 1; *p; ++p) {
-            value = value * 16 + static_cast<uint32_t>(HexValue(*p));
+            value = value * 16 + static_cast<uint32_t>(HexDigitValue(*p));
             if (value > 0xFFFFFF)
                 return false;
         }

@@ -65,8 +65,8 @@ constexpr uint32_t FS_ANY_VARIABLE = FS_VARIABLE | FS_FREE_TEXT | FS_PARENT;
 constexpr uint32_t FS_ANY_TAB = FS_TAB | FS_TAB_VALUE;
 constexpr uint32_t FS_ANY_BACKGROUND = FS_BKCOLOR | FS_BITMAP;
 
-// A creator makes the window(s) of the control at `index`: 1 made (or already there),
-// 0 with the error set.
+// A creator makes the window(s) of the control at `index`, one whose window is not made
+// yet: 1 made (a menu already there), 0 with the error set.
 using ControlCreator = int (*)(BDS* ctx, Dialog6Record* dlg, int index, HWND dialog);
 
 struct ControlTypeRow {

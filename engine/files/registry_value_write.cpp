@@ -5,6 +5,7 @@
 
 #include "engine/core/builtin.h"
 #include "engine/core/errors.h"
+#include "engine/data/text.h"
 #include "engine/files/registry.h"
 
 namespace {
@@ -33,17 +34,6 @@ struct NewValue {
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
-int HexDigit(wchar_t c)
-{
-    if (c >= L'0' && c <= L'9')
-        return c - L'0';
-    if (c >= L'a' && c <= L'f')
-        return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F')
-        return c - L'A' + 10;
-    return -1;
-}
-
 // A 32-bit number as RegSetDword takes it: blanks, an optional sign, decimal (or with
 // `hex`, hexadecimal) digits, blanks. A value that 32 bits cannot hold is refused;
 // a negative one is stored in two's complement.
@@ -58,7 +48,7 @@ bool ParseDwordText(const wchar_t* text, bool hex, DWORD* out)
     uint64_t value = 0;
     int digits = 0;
     for (;; ++p, ++digits) {
-        int d = HexDigit(*p);
+        int d = HexDigitValue(*p);
         if (d < 0 || (!hex && d > 9))
             break;
         value = value * (hex ? 16 : 10) + uint64_t(d);
@@ -85,9 +75,9 @@ int ParseByteList(const wchar_t* text, uint8_t* out)
         const wchar_t* item = p;
         while (*p && !IsBlank(*p))
             ++p;
-        if (p - item != 2 || HexDigit(item[0]) < 0 || HexDigit(item[1]) < 0)
+        if (p - item != 2 || HexDigitValue(item[0]) < 0 || HexDigitValue(item[1]) < 0)
             return -1;
-        out[count++] = uint8_t(HexDigit(item[0]) << 4 | HexDigit(item[1]));
+        out[count++] = uint8_t(HexDigitValue(item[0]) << 4 | HexDigitValue(item[1]));
         while (IsBlank(*p))
             ++p;
     }

@@ -11,6 +11,7 @@
 #include "engine/core/numtext.h"
 #include "engine/core/system_flags.h"
 #include "engine/files/registry.h"
+#include "engine/system/loaded_library.h"
 
 namespace {
 
@@ -85,23 +86,6 @@ bool IsDecimalName(const char* text)
     return IsIntegerTextA(text) && std::strpbrk(text, "0123456789") != nullptr;
 }
 
-// A library loaded by name for one call.
-struct CallLibrary {
-    HMODULE module;
-    explicit CallLibrary(const char* name) : module(LoadLibraryA(name)) {}
-    ~CallLibrary()
-    {
-        if (module)
-            FreeLibrary(module);
-    }
-    template <typename F> F Entry(const char* name) const
-    {
-        return module ? reinterpret_cast<F>(GetProcAddress(module, name)) : nullptr;
-    }
-    CallLibrary(const CallLibrary&) = delete;
-    CallLibrary& operator=(const CallLibrary&) = delete;
-};
-
 // The known folder whose GUID the name is (braces optional).
 bool KnownFolderPath(BDS* ctx, const char* name, char* path)
 {
@@ -109,8 +93,8 @@ bool KnownFolderPath(BDS* ctx, const char* name, char* path)
         return false;
     using PfnUuidFromStringA = RPC_STATUS(RPC_ENTRY*)(RPC_CSTR, UUID*);
     using PfnSHGetKnownFolderPath = HRESULT(WINAPI*)(REFKNOWNFOLDERID, DWORD, HANDLE, PWSTR*);
-    CallLibrary rpc("Rpcrt4.dll");
-    CallLibrary shell("SHELL32.DLL");
+    LoadedLibrary rpc("Rpcrt4.dll");
+    LoadedLibrary shell("SHELL32.DLL");
     auto uuidFromString = rpc.Entry<PfnUuidFromStringA>("UuidFromStringA");
     auto knownFolderPath = shell.Entry<PfnSHGetKnownFolderPath>("SHGetKnownFolderPath");
     if (!uuidFromString || !knownFolderPath)

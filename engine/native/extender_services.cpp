@@ -306,16 +306,26 @@ ArrayElement* ElementAt(ArrayHeader* array, const int32_t subscripts[MAX_ARRAY_D
     return *beyond ? nullptr : &array->data[index];
 }
 
-int32_t ArrayElementService(HGLOBAL instance, ExtArgRecord* record, uint32_t size, int32_t s1, int32_t s2,
-                            int32_t s3, int32_t s4, int32_t s5, ExtArgRecord* value, int32_t op)
+// The array with dimensions that a record holds: 0, else the answer of a service that
+// wants one (2 no usable record, 3 no array, 4 no dimensions).
+int32_t DimensionedArray(const ExtArgRecord* record, uint32_t size, ArrayHeader** array)
 {
     if (!RecordUsable(record, size))
         return 2;
-    ArrayHeader* array = RecordArray(record);
-    if (!array)
+    *array = RecordArray(record);
+    if (!*array)
         return 3;
-    if (!array->ndims)
+    if (!(*array)->ndims)
         return 4;
+    return 0;
+}
+
+int32_t ArrayElementService(HGLOBAL instance, ExtArgRecord* record, uint32_t size, int32_t s1, int32_t s2,
+                            int32_t s3, int32_t s4, int32_t s5, ExtArgRecord* value, int32_t op)
+{
+    ArrayHeader* array = nullptr;
+    if (int32_t failed = DimensionedArray(record, size, &array))
+        return failed;
     if (array->flags & ARRAY_MAP)
         return 5;
     if (op != DROP && !value)
@@ -507,13 +517,9 @@ int32_t ArrayToWideService(HGLOBAL instance, ExtArgRecord* record, uint32_t size
 int32_t SwapService(HGLOBAL instance, ExtArgRecord* record, uint32_t size, int32_t a1, int32_t a2, int32_t a3,
                     int32_t a4, int32_t a5, int32_t b1, int32_t b2, int32_t b3, int32_t b4, int32_t b5)
 {
-    if (!RecordUsable(record, size))
-        return 2;
-    ArrayHeader* array = RecordArray(record);
-    if (!array)
-        return 3;
-    if (!array->ndims)
-        return 4;
+    ArrayHeader* array = nullptr;
+    if (int32_t failed = DimensionedArray(record, size, &array))
+        return failed;
     if (!array->data || (array->flags & ARRAY_MAP))
         return 5;
     ServiceLock lock;

@@ -4,6 +4,8 @@
 #include "engine/system/code_signing.h"
 
 #include <cryptuiapi.h>
+#include <softpub.h>
+#include <wintrust.h>
 
 #include <cstdio>
 #include <cstring>
@@ -12,6 +14,7 @@
 #include "engine/core/context.h"
 #include "engine/core/errors.h"
 #include "engine/core/system_flags.h"
+#include "engine/system/loaded_library.h"
 
 namespace {
 
@@ -94,21 +97,6 @@ using PfnCryptUIWizDigitalSign = BOOL(WINAPI*)(DWORD flags, HWND parent, LPCWSTR
                                                PCCRYPTUI_WIZ_DIGITAL_SIGN_CONTEXT* context);
 
 // ---------------------------------------------------------------- handles that free themselves
-
-struct Library {
-    HMODULE module;
-    explicit Library(const char* name) : module(LoadLibraryA(name)) {}
-    ~Library()
-    {
-        if (module)
-            FreeLibrary(module);
-    }
-    template <typename Fn>
-    Fn Entry(const char* name) const
-    {
-        return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
-    }
-};
 
 struct Store {
     HCERTSTORE handle;
@@ -341,7 +329,7 @@ int SignFileCryptUi(BDS* ctx, const char* request)
         SetError(ctx, ERR_NOT_ON_PLATFORM);
         return 0;
     }
-    Library ui("CRYPTUI.DLL");
+    LoadedLibrary ui("CRYPTUI.DLL");
     if (!ui.module) {
         Record(ctx, "Error loading CRYPTUI.DLL");
         return 0;
@@ -399,7 +387,7 @@ int SignFileSigner(BDS* ctx, const char* request)
         SetError(ctx, ERR_NOT_ON_PLATFORM);
         return 0;
     }
-    Library signer("Mssign32.Dll");
+    LoadedLibrary signer("Mssign32.Dll");
     if (!signer.module) {
         Record(ctx, "Failed to load Mssign32.Dll");
         return 0;
@@ -516,4 +504,32 @@ int CertSetStoreProperty(BDS* ctx, const char* hashText, const char* name)
         return 0;
     }
     return CertRenameInStore(ctx, store.handle, hashText, wide);
+}
+
+bool FileSignatureTrusted(const char* path, DWORD providerFlags)
+{
+    wchar_t wide[MAX_PATH];
+    if (!MultiByteToWideChar(CP_ACP, 0, path, -1, wide, MAX_PATH))
+        return false;
+    LoadedLibrary trust("wintrust.dll");
+    using PfnVerify = LONG(WINAPI*)(HWND, GUID*, LPVOID);
+    auto verify = trust.Entry<PfnVerify>("WinVerifyTrust");
+    if (!verify)
+        return false;
+    WINTRUST_FILE_INFO file{};
+    file.cbStruct = sizeof file;
+    file.pcwszFilePath = wide;
+    WINTRUST_DATA data{};
+    data.cbStruct = sizeof data;
+    data.dwUIChoice = WTD_UI_NONE;
+    data.fdwRevocationChecks = WTD_REVOKE_NONE;
+    data.dwUnionChoice = WTD_CHOICE_FILE;
+    data.pFile = &file;
+    data.dwStateAction = WTD_STATEACTION_VERIFY;
+    data.dwProvFlags = providerFlags;
+    GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+    bool valid = verify(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data) == ERROR_SUCCESS;
+    data.dwStateAction = WTD_STATEACTION_CLOSE;
+    verify(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+    return valid;
 }

@@ -42,3 +42,6 @@ int IsCodeSigningCert(PCCERT_CONTEXT cert);
 std::string CertHashText(const uint8_t* hash);
 // Whether a script's text names these hash bytes (the hash text or 40 hex digits, any case).
 bool CertHashTextNames(const char* text, const uint8_t* hash);
+// Whether the system trusts the file's signature: the generic verification of wintrust.dll,
+// no UI, no revocation look-up, `providerFlags` added; false when the library is missing.
+bool FileSignatureTrusted(const char* path, DWORD providerFlags = 0);

@@ -2,7 +2,6 @@
 // need elevation, and what the host program's manifest asks for, with the trust of its
 // signature.
 #include <windows.h>
-#include <softpub.h>
 #include <wintrust.h>
 
 #include <cstring>
@@ -13,6 +12,7 @@
 #include "engine/core/builtin.h"
 #include "engine/core/context.h"
 #include "engine/core/system_flags.h"
+#include "engine/system/code_signing.h"
 
 namespace {
 
@@ -86,40 +86,6 @@ int LoadResourceFromModule(const char* path, char* buffer, size_t size)
     return found;
 }
 
-// 1 when the file's signature is trusted (WinVerifyTrust with the generic verification).
-int VerifyFileTrust(const char* path)
-{
-    const SystemFlags& os = SystemFacts();
-    if (!os.OsIsXpPlus && !os.OsIsVistaPlus)
-        return 0;
-    wchar_t widePath[MAX_PATH] = {};
-    if (!MultiByteToWideChar(CP_ACP, 0, path, -1, widePath, MAX_PATH))
-        return 0;
-    HMODULE library = LoadLibraryA("WINTRUST.DLL");
-    if (!library)
-        return 0;
-    using PfnWinVerifyTrust = LONG(WINAPI*)(HWND, GUID*, LPVOID);
-    auto verify = reinterpret_cast<PfnWinVerifyTrust>(reinterpret_cast<void*>(GetProcAddress(library, "WinVerifyTrust")));
-    int trusted = 0;
-    if (verify) {
-        WINTRUST_FILE_INFO file{};
-        file.cbStruct = sizeof file;
-        file.pcwszFilePath = widePath;
-        WINTRUST_DATA data{};
-        data.cbStruct = sizeof data;
-        data.dwUIChoice = WTD_UI_NONE;
-        data.fdwRevocationChecks = WTD_REVOKE_NONE;
-        data.dwUnionChoice = WTD_CHOICE_FILE;
-        data.pFile = &file;
-        data.dwStateAction = 0;
-        data.dwProvFlags = WTD_SAFER_FLAG;
-        GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
-        trusted = verify(nullptr, &action, &data) == 0 ? 1 : 0;
-    }
-    FreeLibrary(library);
-    return trusted;
-}
-
 // The text after `attribute` and a double quote up to the next quote, searched from the
 // manifest's start; "" when the quote does not close.
 void AttributeText(const char* manifest, const char* attribute, char* out, size_t size)
@@ -161,7 +127,9 @@ void CaseUacManifestSettings(BDS* ctx, BuiltinCall& call)
     char path[PATH_CHARS + 1] = {};
     GetModuleFileNameA(ctx->hHostInstance, path, PATH_CHARS);
     if (request == 3) {
-        SetResultInt(ctx, call.result, VerifyFileTrust(path));
+        const SystemFlags& os = SystemFacts();
+        bool trusted = (os.OsIsXpPlus || os.OsIsVistaPlus) && FileSignatureTrusted(path, WTD_SAFER_FLAG);
+        SetResultInt(ctx, call.result, trusted ? 1 : 0);
         return;
     }
     std::vector<char> manifest(MANIFEST_BYTES);

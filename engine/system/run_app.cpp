@@ -8,6 +8,7 @@
 
 #include "engine/core/builtin.h"
 #include "engine/com/com_errors.h"
+#include "engine/com/com_scope.h"
 #include "engine/core/context.h"
 #include "engine/core/errors.h"
 #include "engine/core/neighbour_services.h"
@@ -26,21 +27,6 @@ constexpr IID SHELL_DISPATCH = {0x177160CA, 0xBB5A, 0x411C, {0x84, 0x1D, 0xBD, 0
 constexpr CLSID ACTIVATION_MANAGER = {0x45BA127D, 0x10A8, 0x46EA, {0x8A, 0xB7, 0x56, 0xEA, 0x90, 0x78, 0x94, 0x3C}};
 constexpr IID ACTIVATION_INTERFACE = {0x2E941141, 0x7F97, 0x4756, {0xBA, 0x1D, 0x9D, 0xEC, 0xDE, 0x89, 0x4A, 0x3D}};
 
-// Releases an interface when the function leaves.
-template <typename T>
-struct Held {
-    T* p = nullptr;
-    Held() = default;
-    Held(const Held&) = delete;
-    Held& operator=(const Held&) = delete;
-    ~Held()
-    {
-        if (p)
-            p->Release();
-    }
-    T** Out() { return &p; }
-};
-
 struct HeldBstr {
     BSTR b = nullptr;
     HeldBstr() = default;
@@ -57,7 +43,7 @@ HRESULT CreateShellDispatch(IShellDispatch** shell)
         return hr;
     Held<IUnknown> unknown;
     hr = CoCreateInstance(SHELL_OBJECT, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUnknown,
-                          reinterpret_cast<void**>(unknown.Out()));
+                          unknown.Out());
     if (FAILED(hr))
         return hr;
     return unknown.p->QueryInterface(SHELL_DISPATCH, reinterpret_cast<void**>(shell));
@@ -68,7 +54,7 @@ HRESULT CreateShellDispatch(IShellDispatch** shell)
 HRESULT FindAppId(const wchar_t* name, std::wstring& id)
 {
     Held<IShellDispatch> shell;
-    HRESULT hr = CreateShellDispatch(shell.Out());
+    HRESULT hr = CreateShellDispatch(&shell.p);
     if (FAILED(hr))
         return hr;
     VARIANT where;
@@ -78,14 +64,14 @@ HRESULT FindAppId(const wchar_t* name, std::wstring& id)
     if (!where.bstrVal)
         return E_OUTOFMEMORY;
     Held<Folder> folder;
-    hr = shell.p->NameSpace(where, folder.Out());
+    hr = shell.p->NameSpace(where, &folder.p);
     VariantClear(&where);
     if (FAILED(hr))
         return hr;
     if (!folder.p)
         return S_FALSE;
     Held<FolderItems> items;
-    hr = folder.p->Items(items.Out());
+    hr = folder.p->Items(&items.p);
     if (FAILED(hr) || !items.p)
         return FAILED(hr) ? hr : S_FALSE;
     long count = 0;
@@ -98,7 +84,7 @@ HRESULT FindAppId(const wchar_t* name, std::wstring& id)
         index.vt = VT_I4;
         index.lVal = i;
         Held<FolderItem> item;
-        hr = items.p->Item(index, item.Out());
+        hr = items.p->Item(index, &item.p);
         if (FAILED(hr))
             return hr;
         if (!item.p)
@@ -125,7 +111,7 @@ HRESULT Activate(const std::wstring& id, const wchar_t* parameters, DWORD* pid)
 {
     Held<IApplicationActivationManager> manager;
     HRESULT hr = CoCreateInstance(ACTIVATION_MANAGER, nullptr, CLSCTX_LOCAL_SERVER, ACTIVATION_INTERFACE,
-                                  reinterpret_cast<void**>(manager.Out()));
+                                  manager.Out());
     if (FAILED(hr))
         return hr;
     CoAllowSetForegroundWindow(manager.p, nullptr);

@@ -9,6 +9,7 @@
 
 #include "engine/core/context.h"
 #include "engine/core/errors.h"
+#include "engine/data/text.h"
 #include "engine/system/input_block.h"
 #include "engine/ui/choosers.h"
 
@@ -69,17 +70,6 @@ void WriteValues(const char* path, const char* value1, DWORD type1, const void* 
 
 // ---------------------------------------------------------------- colours
 
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // "" is grey; otherwise "#" and exactly six hex digits RRGGBB. False for anything else.
 bool ParseColor(const char* text, COLORREF* color)
 {
@@ -91,7 +81,7 @@ bool ParseColor(const char* text, COLORREF* color)
         return false;
     int part[3];
     for (int i = 0; i < 3; ++i) {
-        int high = HexDigit(text[1 + 2 * i]), low = HexDigit(text[2 + 2 * i]);
+        int high = HexDigitValue(text[1 + 2 * i]), low = HexDigitValue(text[2 + 2 * i]);
         if (high < 0 || low < 0)
             return false;
         part[i] = high * 16 + low;

@@ -14,12 +14,13 @@
 
 namespace {
 
-class ComHostTest : public FrontTest {
+class ComHostTest : public OleFrontTest {
 protected:
     void SetUp() override
     {
-        FrontTest::SetUp();
-        ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+        OleFrontTest::SetUp();
+        if (HasFatalFailure())
+            return;
         RegisterComHostClass();
         parent_ = CreateWindowExW(0, L"STATIC", L"host parent", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr,
                                   nullptr, nullptr);
@@ -28,8 +29,7 @@ protected:
     void TearDown() override
     {
         DestroyWindow(parent_);
-        FrontTest::TearDown();
-        OleUninitialize();
+        OleFrontTest::TearDown();
     }
 
     HWND Create(const wchar_t* name, const ComHostCreateRecord* record)

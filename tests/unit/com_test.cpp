@@ -70,19 +70,7 @@ TEST(ComNames, MonikerNames)
 
 // ---------------------------------------------------------------- conversions
 
-class ComValueTest : public FrontTest {
-protected:
-    void SetUp() override
-    {
-        FrontTest::SetUp();
-        ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
-    }
-    void TearDown() override
-    {
-        FrontTest::TearDown();
-        OleUninitialize();
-    }
-};
+class ComValueTest : public OleFrontTest {};
 
 TEST_F(ComValueTest, IntegersTakeTheRequestedType)
 {

@@ -251,19 +251,7 @@ TEST(DotNetDispatch, MembersGetIdsInTheOrderFirstAsked)
 
 // A .NET type named before an argument of a .NET object's member makes the argument a
 // cast whose type the runtime is asked for (for COM objects the same text is refused, 1702).
-class DotNetScriptTest : public FrontTest {
-protected:
-    void SetUp() override
-    {
-        FrontTest::SetUp();
-        ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
-    }
-    void TearDown() override
-    {
-        FrontTest::TearDown();
-        OleUninitialize();
-    }
-};
+class DotNetScriptTest : public OleFrontTest {};
 
 TEST_F(DotNetScriptTest, ANamedTypeBeforeAnArgumentMakesACast)
 {

@@ -3,6 +3,8 @@
 // literals.
 #pragma once
 
+#include <ole2.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -125,4 +127,19 @@ protected:
     uint32_t pos_ = 0;
     RunSite site_storage_{};
     RunSite* site_ = nullptr;
+};
+
+// The front end with OLE started on the test's thread, for COM values and hosted objects.
+class OleFrontTest : public FrontTest {
+protected:
+    void SetUp() override
+    {
+        FrontTest::SetUp();
+        ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+    }
+    void TearDown() override
+    {
+        FrontTest::TearDown();
+        OleUninitialize();
+    }
 };

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/com/com_counted.h"
+
 struct BDS;
 struct resultants;
 
@@ -58,12 +60,10 @@ public:
 HRESULT SystemTypeNameFromVarType(VARTYPE type, BSTR* name);
 
 // A value viewed as a .NET type (ObjectClrType without an object): VT_UNKNOWN in scripts.
-class CTypeCast : public IUnknown {
+class CTypeCast : public ComCounted<IUnknown> {
 public:
     CTypeCast(BSTR typeName, VARIANT value);
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     BSTR TypeName() const { return name_; }
     const VARIANT& Value() const { return value_; }
 
@@ -71,7 +71,6 @@ private:
     virtual ~CTypeCast();
     BSTR name_;
     VARIANT value_;
-    LONG refs_ = 1;
 };
 extern const IID IID_KvTypeCast;
 // The cast an interface is, or null (not counted for the caller).
@@ -112,13 +111,11 @@ extern const IID IID_KvDotNetObject;
 extern const IID IID_ClrType;   // the runtime's _Type
 
 // The IDispatch of a .NET object or of a type's static members.
-class CDotNetDisp : public IDispatch {
+class CDotNetDisp : public ComCounted<IDispatch> {
 public:
     // The instance (copied; VT_EMPTY for static members) and its type (counted).
     CDotNetDisp(ClrReflection* reflection, const VARIANT& instance, IUnknown* type);
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** out) override;
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override;
@@ -134,7 +131,6 @@ private:
     };
     ClrReflection* reflection_;
     std::vector<Member> members_;
-    LONG refs_ = 0;
     VARIANT instance_;
     IUnknown* type_;
     DWORD thread_;

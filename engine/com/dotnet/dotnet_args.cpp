@@ -67,16 +67,6 @@ HRESULT STDMETHODCALLTYPE CTypeCast::QueryInterface(REFIID iid, void** out)
     return E_NOINTERFACE;
 }
 
-ULONG STDMETHODCALLTYPE CTypeCast::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-
-ULONG STDMETHODCALLTYPE CTypeCast::Release()
-{
-    LONG n = InterlockedDecrement(&refs_);
-    if (n == 0)
-        delete this;
-    return static_cast<ULONG>(n);
-}
-
 CTypeCast* AsTypeCast(IUnknown* unknown)
 {
     void* cast = nullptr;

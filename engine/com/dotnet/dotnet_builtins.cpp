@@ -43,13 +43,6 @@ bool WideValue(BDS* ctx, const resultants& value, std::wstring* out)
     return true;
 }
 
-void HandBack(CResultVar& value, resultants* result)
-{
-    value.v.originVar = ORIGIN_NONE;
-    value.v.originScope = 0xFFFF;
-    value.CopyOut(result, true);
-}
-
 void ObjectClrOptionCase(BDS* ctx, BuiltinCall& call)
 {
     SetResultInt(ctx, call.result, 0);
@@ -88,7 +81,7 @@ void ObjectClrNewCase(BDS* ctx, BuiltinCall& call)
     int ok = WrapDispatchAsObject(ctx, made, true, &result.v);
     made->Release();
     if (ok)
-        HandBack(result, call.result);
+        result.HandBack(call.result);
 }
 
 void ObjectClrTypeCase(BDS* ctx, BuiltinCall& call)
@@ -107,7 +100,7 @@ void ObjectClrTypeCase(BDS* ctx, BuiltinCall& call)
                                     : result.VariantCopyToValue(cast);
     VariantClear(&cast);
     if (ok)
-        HandBack(result, call.result);
+        result.HandBack(call.result);
 }
 
 const BuiltinRow kRows[] = {

@@ -15,7 +15,7 @@ const IID IID_KvDotNetObject = {0x3C8E51A2, 0x6B0D, 0x4F7E, {0x9B, 0x21, 0x5E, 0
 const IID IID_ClrType = {0xBCA8B44D, 0xAAD6, 0x3A86, {0x8A, 0xB7, 0x03, 0x34, 0x9F, 0x4F, 0x2D, 0xA2}};
 
 CDotNetDisp::CDotNetDisp(ClrReflection* reflection, const VARIANT& instance, IUnknown* type)
-    : reflection_(reflection), type_(type), thread_(GetCurrentThreadId())
+    : ComCounted(0), reflection_(reflection), type_(type), thread_(GetCurrentThreadId())
 {
     VariantInit(&instance_);
     VariantCopy(&instance_, const_cast<VARIANT*>(&instance));
@@ -51,16 +51,6 @@ HRESULT STDMETHODCALLTYPE CDotNetDisp::QueryInterface(REFIID iid, void** out)
     if (iid == IID_KvDotNetObject)
         return S_OK;
     return E_NOINTERFACE;
-}
-
-ULONG STDMETHODCALLTYPE CDotNetDisp::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-
-ULONG STDMETHODCALLTYPE CDotNetDisp::Release()
-{
-    LONG n = InterlockedDecrement(&refs_);
-    if (n == 0)
-        delete this;
-    return static_cast<ULONG>(n);
 }
 
 HRESULT STDMETHODCALLTYPE CDotNetDisp::GetTypeInfoCount(UINT* count)

@@ -121,16 +121,6 @@ HRESULT STDMETHODCALLTYPE CComHost::QueryInterface(REFIID iid, void** out)
     return S_OK;
 }
 
-ULONG STDMETHODCALLTYPE CComHost::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-
-ULONG STDMETHODCALLTYPE CComHost::Release()
-{
-    LONG n = InterlockedDecrement(&refs_);
-    if (n == 0)
-        delete this;
-    return static_cast<ULONG>(n);
-}
-
 IDispatch* CComHost::ControlDispatch()
 {
     IDispatch* disp = nullptr;
@@ -764,9 +754,7 @@ int GetDialogControlObject(BDS* ctx, HWND window, resultants* out)
             SetError(ctx, ERR_NULL_OBJECT);
         return 0;
     }
-    value.v.originVar = ORIGIN_NONE;
-    value.v.originScope = 0xFFFF;
-    value.CopyOut(out, true);
+    value.HandBack(out);
     return 1;
 }
 
@@ -791,8 +779,6 @@ int ComHostLoadPicture(BDS* ctx, const wchar_t* path, resultants* out)
     disp->Release();
     if (!ok)
         return 0;
-    value.v.originVar = ORIGIN_NONE;
-    value.v.originScope = 0xFFFF;
-    value.CopyOut(out, true);
+    value.HandBack(out);
     return 1;
 }

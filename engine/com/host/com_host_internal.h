@@ -11,6 +11,7 @@
 
 #include <cstdint>
 
+#include "engine/com/com_counted.h"
 #include "engine/com/host/com_host.h"
 #include "engine/core/value.h"
 
@@ -52,12 +53,10 @@ enum : uint32_t {
     HF_BROWSER = 0x400,
 };
 
-class CComHost : public IUnknown {
+class CComHost : public ComCounted<IUnknown> {
 public:
     CComHost(BDS* ctx, HWND window);
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
 
     // Creates the control of that name and puts it into service (the stream holds its
     // persisted state, or is null).
@@ -110,7 +109,6 @@ public:
 private:
     virtual ~CComHost();
     HRESULT Activate(IStream* stream, bool html, const wchar_t* name);
-    LONG refs_ = 1;
 };
 
 // The site objects' makers (com_host_sites.cpp): each answers the object for an IID of

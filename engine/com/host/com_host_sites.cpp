@@ -470,7 +470,7 @@ public:
 
 namespace {
 
-class CImpIEnumUnknown : public IEnumUnknown {
+class CImpIEnumUnknown : public ComCounted<IEnumUnknown> {
 public:
     CImpIEnumUnknown(IUnknown* element) : element_(element)
     {
@@ -487,14 +487,6 @@ public:
         *out = this;
         AddRef();
         return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        LONG n = InterlockedDecrement(&refs_);
-        if (n == 0)
-            delete this;
-        return static_cast<ULONG>(n);
     }
     // Hands out what remains: S_FALSE when that is fewer than asked for.
     HRESULT STDMETHODCALLTYPE Next(ULONG count, IUnknown** elements, ULONG* fetched) override
@@ -546,7 +538,6 @@ private:
     }
     IUnknown* element_;
     ULONG position_ = 0;
-    LONG refs_ = 1;
 };
 
 }  // namespace
