@@ -365,6 +365,10 @@ int32_t PrintDocument(BDS* ctx, const StartRequest& r, int showCommand)
 {
     const wchar_t* parameters = r.parameters && *r.parameters ? r.parameters : nullptr;
     const wchar_t* directory = r.directory && *r.directory ? r.directory : nullptr;
+    if (!ShellFileFits(r.program)) {
+        SetError(ctx, ERR_START_FAILED);
+        return 0;
+    }
     auto answer = reinterpret_cast<INT_PTR>(
         ShellExecuteW(ctx->hwndParent, L"print", r.program, parameters, directory, showCommand));
     if (answer > 32)

@@ -7,6 +7,9 @@
 // wait code asks while the script's thread keeps pumping.
 #pragma once
 
+#include <cstring>
+#include <cwchar>
+
 #include <cstdint>
 #include <string>
 
@@ -23,6 +26,12 @@ enum class StartKind { Print, RunShell, RunEnviron, RunWithLogon };
 // The window show command of a show code (SW_SHOWNORMAL for a code of no meaning); the
 // shell built-ins map 2 to SW_SHOW.
 int ShowCommandOf(int32_t show, bool forShell);
+
+// The shell builds a command of a file's name in a buffer of about a thousand characters and
+// overruns it on a longer name: such names are refused before the shell sees them.
+constexpr size_t SHELL_FILE_MAX = 960;
+inline bool ShellFileFits(const wchar_t* file) { return wcsnlen(file, SHELL_FILE_MAX + 1) <= SHELL_FILE_MAX; }
+inline bool ShellFileFits(const char* file) { return strnlen(file, SHELL_FILE_MAX + 1) <= SHELL_FILE_MAX; }
 
 struct StartRequest {
     const wchar_t* program;

@@ -3,8 +3,6 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <cstring>
-#include <cwchar>
 #include <string>
 
 #include "engine/core/builtin.h"
@@ -18,9 +16,6 @@ constexpr uint16_t ERR_SHELL_LAUNCH = 1449;   // "ShellExecute: Error launching 
 constexpr uint16_t ERR_NO_LOGON_START = 1681; // "RunWithLogon: Function not supported in this version of Windows"
 constexpr uint16_t ERR_START_FAILED = 1932;   // "WinExec: Function Failed"
 constexpr size_t TEXT_CHARS = 4196;
-// The shell builds a command of the file's name in a buffer of about a thousand characters;
-// a longer name is refused before it overruns that buffer.
-constexpr size_t SHELL_FILE_MAX = 960;
 constexpr DWORD SHELL_START_MASK = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;   // 1088
 
 constexpr int NO_DIRECTORY = 0;
@@ -87,7 +82,7 @@ const wchar_t* NoneWhenEmpty(const wchar_t* text) { return text && *text ? text 
 void CaseShellExecute(BDS* ctx, BuiltinCall& call)
 {
     const char* program = ArgText(ctx, call, 1);
-    if (!*program || strnlen(program, SHELL_FILE_MAX + 1) > SHELL_FILE_MAX) {
+    if (!*program || !ShellFileFits(program)) {
         SetError(ctx, ERR_SHELL_LAUNCH);
         return;
     }
@@ -103,7 +98,7 @@ void CaseShellExecute(BDS* ctx, BuiltinCall& call)
 void CaseShellExecuteWait(BDS* ctx, BuiltinCall& call)
 {
     const wchar_t* program = ArgWText(ctx, call, 1);
-    if (!*program || wcsnlen(program, SHELL_FILE_MAX + 1) > SHELL_FILE_MAX) {
+    if (!*program || !ShellFileFits(program)) {
         SetError(ctx, ERR_SHELL_LAUNCH);
         return;
     }

@@ -57,14 +57,14 @@ OUTSIDE = re.compile(r"[*?]|\.\.|:\\|[A-Za-z]:")
 # for ever): a statement that then waits for ever does so by design.
 WAITS_BY_DESIGN = re.compile(r"IntControl\s*\(\s*46\b|\bWinWait\w*\s*\(", re.I)
 # Scripts that can show a box (a script's own, or IntControl 1), act on windows, send keys or
-# mouse input, use the clipboard, DDE (which asks every top-level window) or the registry
-# run only with the desktop (--desktop, the full run in a prefix of its own); without it no
-# mutation may make such a call: the script tests running beside the run share the desktop,
-# its keyboard focus, its clipboard, its windows and the prefix's registry (a mutant that
-# stops half-way leaves keys that the test it came from then meets).
-SHOWS_BOX = re.compile(r"\b(Message|Pause|AskYesNo|AskItemList|AskFileText|TextBox|TextBoxSort|"
+# mouse input, start programs, use the clipboard, DDE (which asks every top-level window) or
+# the registry run only with the desktop (--desktop, the full run in a prefix of its own);
+# without it no mutation may make such a call: the script tests running beside the run share
+# the desktop, its keyboard focus, its clipboard, its windows and the prefix's registry (a
+# mutant that stops half-way leaves keys that the test it came from then meets).
+SHOWS_BOX = re.compile(r"\b(Message|Pause|Ask\w+|Dialog\w*|Display|TextBox|TextBoxSort|"
                        r"TextSelect|ItemSelect|About|Win\w+|Send\w+|Mouse\w+|KeyToggle\w*|"
-                       r"Clip\w+|BinaryClip\w+|SnapShot\w*|DDE\w+|Reg\w+)\s*\(|"
+                       r"Clip\w+|BinaryClip\w+|SnapShot\w*|DDE\w+|Reg\w+|Run\w*|ShellExecute\w*|Print)\s*\(|"
                        r"IntControl\s*\(\s*(38|1|0?\.5)\b", re.I)
 
 

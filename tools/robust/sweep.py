@@ -11,7 +11,8 @@ sweep prints each call that crashed the host or did not return.
 largest counts, every hostile value in every position. --desktop sweeps only the calls that
 show a box or activate a window (one at a time, a watcher closing each box; run it with the
 desktop to itself), --all the other calls and then these. --private-only leaves out the
-built-ins that change what other tests running at the same time use (the clipboard, the registry).
+built-ins that change what other tests running at the same time use (the clipboard, the
+registry, programs started on the desktop).
 Exit: 0 no crash and no hang, 1 some, 2 the sweep could not run.
 
 Each crash or hang is written as a script of its own into --out (repro-<n>.zal).
@@ -107,10 +108,11 @@ DESKTOP = {"message", "pause", "askyesno", "askitemlist", "askfiletext", "textbo
            "sendmenusto", "sendmenustoex"}
 BOX_REQUESTS = {"intcontrol": {"one", "floathalf"}}
 # Built-ins that change what other tests running at the same time use (--private-only): the
-# clipboard, and the registry (a hostile number is a root key, so a hostile name such as "*"
-# can name a key that other tests read).
-SHARED = {"clipput", "clipappend"}
-SHARED_PREFIXES = ("reg",)
+# clipboard, the registry (a hostile number is a root key, so a hostile name such as "*" can
+# name a key that other tests read), and the desktop, where a started document's viewer
+# stays open among the windows that other tests arrange and click.
+SHARED = {"clipput", "clipappend", "print", "shellexecute", "shellexecutewait"}
+SHARED_PREFIXES = ("reg", "run")
 
 # Errors and cancels are trapped and counted, so the calls go on; a window that is not
 # there is looked for once (IntControl 46), not for nine seconds.
