@@ -121,6 +121,10 @@ HRESULT AttachRunningObject(const wchar_t* progId, DispatchHolder** out)
     hr = GetActiveObject(clsid, nullptr, &unknown);
     if (FAILED(hr))
         return hr;
+    // An object whose server is going away can be found in the table and yet come back as
+    // nothing: it is not running any more.
+    if (!unknown)
+        return MK_E_UNAVAILABLE;
     HRESULT made = NewHolder(out);
     if (SUCCEEDED(made)) {
         // An object without IDispatch fails at once rather than yielding an empty holder.

@@ -101,7 +101,7 @@ int ExecuteMenuItemByCom(BDS*, const char* application, const char* menuPath)
         return 0;
     CLSID clsid;
     IUnknown* running = nullptr;
-    if (FAILED(CLSIDFromProgID(WidenText(application, CP_ACP).c_str(), &clsid)) || FAILED(GetActiveObject(clsid, nullptr, &running)))
+    if (FAILED(CLSIDFromProgID(WidenText(application, CP_ACP).c_str(), &clsid)) || FAILED(GetActiveObject(clsid, nullptr, &running)) || !running)
         return 0;
     IDispatch* app = nullptr;
     HRESULT hr = running->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&app));
