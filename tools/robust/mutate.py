@@ -55,7 +55,9 @@ FILE_CHANGING = re.compile(r"LogDisk|DirChange|FileDelete|DirRemove|FileMove|Fil
 OUTSIDE = re.compile(r"[*?]|\.\.|:\\|[A-Za-z]:")
 # A changed line that tells the script to wait (a window search retried 2^31 times, a wait
 # for ever): a statement that then waits for ever does so by design.
-WAITS_BY_DESIGN = re.compile(r"IntControl\s*\(\s*46\b|\bWinWait\w*\s*\(", re.I)
+# Keys are typed one at a time at the key delay: a long text sent as keys types for minutes.
+WAITS_BY_DESIGN = re.compile(r"IntControl\s*\(\s*46\b|\bWinWait\w*\s*\(|"
+                             r"\bSendKey\w*\s*\(.*(StrFill|\"C{300})", re.I)
 # Scripts that can show a box (a script's own, or IntControl 1), act on windows, send keys or
 # mouse input, start programs, use the clipboard, DDE (which asks every top-level window) or
 # the registry run only with the desktop (--desktop, the full run in a prefix of its own);
@@ -215,12 +217,23 @@ class Mutation:
         os.makedirs(work, exist_ok=True)
         directives = run_script_test.read_directives(job.script)
         companion = run_script_test.load_companion(job.script)
+        t = None
         if companion and hasattr(companion, "setup"):
             t = run_script_test.ScriptTest(job.script, work, os.path.dirname(self.kvhost))
             try:
                 companion.setup(t)
             except Exception:
                 pass
+        try:
+            self.run_mutant(work, job, directives)
+        finally:
+            # The programs the companion started (targets that take keys and clicks) end
+            # with the mutant: left running, their windows would take the next mutants'
+            # keys, clicks and window searches.
+            if t is not None:
+                t.stop_started()
+
+    def run_mutant(self, work, job, directives):
         mutant = os.path.join(work, "mutant.zal")
         with open(mutant, "w", encoding="latin-1", errors="replace", newline="") as f:
             f.write(job.text)
