@@ -55,9 +55,10 @@ FILE_CHANGING = re.compile(r"LogDisk|DirChange|FileDelete|DirRemove|FileMove|Fil
 OUTSIDE = re.compile(r"[*?]|\.\.|:\\|[A-Za-z]:")
 # A changed line that tells the script to wait (a window search retried 2^31 times, a wait
 # for ever): a statement that then waits for ever does so by design.
-# Keys are typed one at a time at the key delay: a long text sent as keys types for minutes.
+# Keys are typed one at a time at the key delay: a long text sent as keys, or a key with a
+# huge count in braces, types for minutes.
 WAITS_BY_DESIGN = re.compile(r"IntControl\s*\(\s*46\b|\bWinWait\w*\s*\(|"
-                             r"\bSendKey\w*\s*\(.*(StrFill|\"C{300})", re.I)
+                             r"\bSendKey\w*\s*\(.*(StrFill|\"C{300}|\{[^}]*\s\d{4,}\})", re.I)
 # Scripts that can show a box (a script's own, or IntControl 1), act on windows, send keys or
 # mouse input, start programs, use the clipboard, DDE (which asks every top-level window) or
 # the registry run only with the desktop (--desktop, the full run in a prefix of its own);
