@@ -16,7 +16,9 @@ Exit: 0 no crash and no hang, 1 some, 2 the run could not start.
 """
 import argparse
 import collections
+import contextlib
 import glob
+import inspect
 import os
 import random
 import re
@@ -55,6 +57,8 @@ FILE_CHANGING = re.compile(r"LogDisk|DirChange|FileDelete|DirRemove|FileMove|Fil
 OUTSIDE = re.compile(r"[*?]|\.\.|:\\|[A-Za-z]:")
 # A changed line that tells the script to wait (a window search retried 2^31 times, a wait
 # for ever): a statement that then waits for ever does so by design.
+# A companion that starts programs (start_target, start) for its script.
+STARTS_PROGRAMS = re.compile(r"\bt\.start(_target)?\(")
 # Keys are typed one at a time at the key delay: a long text sent as keys, or a key with a
 # huge count in braces, types for minutes.
 WAITS_BY_DESIGN = re.compile(r"IntControl\s*\(\s*46\b|\bWinWait\w*\s*\(|"
@@ -204,6 +208,7 @@ class Mutation:
         self.kvhost = kvhost
         self.out_dir = out_dir
         self.lock = threading.Lock()
+        self.target_lock = threading.Lock()
         self.outcomes = collections.Counter()
         self.failures = []
         self.boxes = []
@@ -218,20 +223,22 @@ class Mutation:
         os.makedirs(work, exist_ok=True)
         directives = run_script_test.read_directives(job.script)
         companion = run_script_test.load_companion(job.script)
-        t = None
-        if companion and hasattr(companion, "setup"):
+        if not (companion and hasattr(companion, "setup")):
+            self.run_mutant(work, job, directives)
+            return
+        # The programs a companion starts (targets that take keys and clicks) carry fixed
+        # titles: such mutants run one at a time, or one would type into, click on and wait
+        # for the close of another's target. The programs end with the mutant.
+        starts = STARTS_PROGRAMS.search(inspect.getsource(companion))
+        with self.target_lock if starts else contextlib.nullcontext():
             t = run_script_test.ScriptTest(job.script, work, os.path.dirname(self.kvhost))
             try:
                 companion.setup(t)
             except Exception:
                 pass
-        try:
-            self.run_mutant(work, job, directives)
-        finally:
-            # The programs the companion started (targets that take keys and clicks) end
-            # with the mutant: left running, their windows would take the next mutants'
-            # keys, clicks and window searches.
-            if t is not None:
+            try:
+                self.run_mutant(work, job, directives)
+            finally:
                 t.stop_started()
 
     def run_mutant(self, work, job, directives):
