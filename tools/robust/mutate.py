@@ -55,13 +55,14 @@ FILE_CHANGING = re.compile(r"LogDisk|DirChange|FileDelete|DirRemove|FileMove|Fil
                            r"FilePut|FileWrite|FileOpen|IniWrite|IniDelete|DirMake|ArrayFilePut|"
                            r"MapFilePut|FileCreateTemp", re.I)
 OUTSIDE = re.compile(r"[*?]|\.\.|:\\|[A-Za-z]:")
-# A changed line that tells the script to wait (a window search retried 2^31 times, a wait
-# for ever): a statement that then waits for ever does so by design.
 # A companion that starts programs (start_target, start) for its script.
 STARTS_PROGRAMS = re.compile(r"\bt\.start(_target)?\(")
+# A changed line that tells the script to wait (a window search retried 2^31 times, a wait
+# for ever, a pause of 2^31 seconds): a statement that then waits for ever does so by design.
 # Keys are typed one at a time at the key delay: a long text sent as keys, or a key with a
 # huge count in braces, types for minutes.
-WAITS_BY_DESIGN = re.compile(r"IntControl\s*\(\s*46\b|\bWinWait\w*\s*\(|"
+WAITS_BY_DESIGN = re.compile(r"IntControl\s*\(\s*46\b|\bWinWait\w*\s*\(|\b(Time)?Delay\s*\(|"
+                             r"\bTimeWait\s*\(|\bDisplay\s*\(|"
                              r"\bSendKey\w*\s*\(.*(StrFill|\"C{300}|\{[^}]*\s\d{4,}\})", re.I)
 # Scripts that can show a box (a script's own, or IntControl 1), act on windows, send keys or
 # mouse input, start programs, use the clipboard, DDE (which asks every top-level window) or
