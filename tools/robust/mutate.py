@@ -59,9 +59,9 @@ OUTSIDE = re.compile(r"[*?]|\.\.|:\\|[A-Za-z]:")
 STARTS_PROGRAMS = re.compile(r"\bt\.start(_target)?\(")
 # A changed line that tells the script to wait (a window search retried 2^31 times, a wait
 # for ever, a pause of 2^31 seconds): a statement that then waits for ever does so by design.
-# Keys are typed one at a time at the key delay: a long text sent as keys, or a key with a
-# huge count in braces, types for minutes.
-WAITS_BY_DESIGN = re.compile(r"IntControl\s*\(\s*46\b|\bWinWait\w*\s*\(|\b(Time)?Delay\s*\(|"
+# Keys are typed one at a time at the key delay (IntControl 35): a long text sent as keys, a
+# key with a huge count in braces or a huge delay types for minutes.
+WAITS_BY_DESIGN = re.compile(r"IntControl\s*\(\s*(46|35)\b|\bWinWait\w*\s*\(|\b(Time)?Delay\s*\(|"
                              r"\bTimeWait\s*\(|\bDisplay\s*\(|"
                              r"\bSendKey\w*\s*\(.*(StrFill|\"C{300}|\{[^}]*\s\d{4,}\})", re.I)
 # Scripts that can show a box (a script's own, or IntControl 1), act on windows, send keys or
