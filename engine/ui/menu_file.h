@@ -90,7 +90,7 @@ struct MenuTitle {
 // tab between the text and the key's name; `columnsAllowed` honours a leading "|".
 void ParseMenuTitle(const MenuLine& line, bool command, bool tabBeforeKey, bool columnsAllowed, MenuTitle* title);
 
-// The key word of a hot-key specification (the text after "\"); 0 for none.
+// The key word of a hot-key text (the part after "\"); 0 for none.
 uint16_t ParseHotKey(const char* spec);
 
 // ---------------------------------------------------------------- the file's text

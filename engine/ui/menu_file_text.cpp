@@ -54,7 +54,7 @@ uint16_t NamedKeyWord(const char* name)
     return 0;
 }
 
-// The specification without blanks, with the modifiers spelled out.
+// The hot-key text without blanks, with the modifiers spelled out.
 void HotKeyDisplay(const char* spec, char* out, size_t size)
 {
     size_t used = 0;

@@ -130,7 +130,7 @@ TEST_F(FileOpsTest, FileTimeSetExPutsTheStampChoiceBack)
 
 // The own matcher takes name and extension apart; the system's matcher (mode 2) lets "*"
 // run over the dot; mode 1 takes whatever the directory search returns.
-TEST_F(FileOpsTest, MatcherModesDecideWhatASpecificationSelects)
+TEST_F(FileOpsTest, MatcherModesDecideWhatAFileMaskSelects)
 {
     Make("abc.txt");
     Make("abc");

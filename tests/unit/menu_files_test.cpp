@@ -318,7 +318,7 @@ TEST_F(MenuFile, IncludedTitlesAndCodeBelongToTheMenu)
     EXPECT_EQ(Code(record, 1001), "    two = 1\n");
 }
 
-TEST(MenuHotKey, SpecificationGivesItsKeyWord)
+TEST(MenuHotKey, HotKeyTextGivesItsKeyWord)
 {
     struct Case {
         const char* spec;
