@@ -245,10 +245,17 @@ def close_boxes(run, probe):
     if pid is None:
         return []
     closed = []
+    tries = run.__dict__.setdefault("close_tries", {})
     for w in probe.run("list", check=False, pid=pid, timeout=0):
         if w.kind != "WINDOW" or w.get("class") == "KvHostWindow" or w.get("visible") != "1":
             continue
-        probe.run("close", check=False, hwnd=w.hwnd, timeout=0)
+        # A box that stays after being closed (a file list whose close opens the folder
+        # chosen, as OK does) is left the way a person leaves it: with Escape.
+        tries[w.hwnd] = tries.get(w.hwnd, 0) + 1
+        if tries[w.hwnd] % 4 == 0:
+            probe.run("keys", check=False, hwnd=w.hwnd, keys="{ESC}", timeout=0)
+        else:
+            probe.run("close", check=False, hwnd=w.hwnd, timeout=0)
         closed.append(w.get("text", ""))
     return closed
 

@@ -18,6 +18,7 @@ import argparse
 import collections
 import contextlib
 import glob
+import difflib
 import inspect
 import os
 import random
@@ -55,8 +56,8 @@ FILE_CHANGING = re.compile(r"LogDisk|DirChange|FileDelete|DirRemove|FileMove|Fil
                            r"FilePut|FileWrite|FileOpen|IniWrite|IniDelete|DirMake|ArrayFilePut|"
                            r"MapFilePut|FileCreateTemp", re.I)
 OUTSIDE = re.compile(r"[*?]|\.\.|:\\|[A-Za-z]:")
-# A companion that starts programs (start_target, start) for its script.
-STARTS_PROGRAMS = re.compile(r"\bt\.start(_target)?\(")
+# A companion that starts programs (start_target, start, or one it hands to t.programs).
+STARTS_PROGRAMS = re.compile(r"\bt\.start(_target)?\(|\bt\.programs\.append\(")
 # A changed line that tells the script to wait (a window search retried 2^31 times, a wait
 # for ever, a pause of 2^31 seconds): a statement that then waits for ever does so by design.
 # Keys are typed one at a time at the key delay (IntControl 35): a long text sent as keys, a
@@ -156,6 +157,14 @@ def mutate_once(rng, lines, names):
     return True
 
 
+def changed_lines(original, lines):
+    """The mutant's lines that are new or stand in a new place: a moved or repeated wait
+    waits as told just as a changed one does."""
+    matcher = difflib.SequenceMatcher(a=original, b=lines, autojunk=False)
+    return [line for tag, _, _, j1, j2 in matcher.get_opcodes() if tag in ("replace", "insert")
+            for line in lines[j1:j2]]
+
+
 def make_mutant(rng, text, desktop):
     original = text.split("\n")
     names = sorted({m.group(1) for m in CALL_NAME.finditer(text)})
@@ -170,7 +179,7 @@ def make_mutant(rng, text, desktop):
                 done += 1
         if done == 0:
             continue
-        changed = set(lines) - set(original)
+        changed = changed_lines(original, lines)
         if any(FILE_CHANGING.search(l) and OUTSIDE.search(l) for l in changed):
             continue
         if not desktop and any(SHOWS_BOX.search(l) for l in changed):

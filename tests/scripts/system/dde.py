@@ -10,6 +10,7 @@ import kvtest
 def setup(t):
     t.dde_log = t.path("dde.log")
     t.dde = kvtest.start(os.path.join(t.bin, "dde_server.exe"), "KVTESTDDE", kvtest.c_path(t.dde_log), "60")
+    t.programs.append(t.dde)    # ended with the run, should the script leave it running
     deadline = time.time() + 20
     while time.time() < deadline:
         if os.path.exists(t.dde_log) and "ready" in open(t.dde_log).read():

@@ -51,6 +51,7 @@ def setup(t):
     # A program that has loaded a copy while the script extracts from it.
     t.holder = kvtest.start("rundll32.exe", kvtest.c_path(t.path("loaded.dll")) + ",Hold", "30",
                             kvtest.c_path(t.path("held.txt")))
+    t.programs.append(t.holder)
     kvtest.wait_for_file(t.path("held.txt"), 20)
 
 
