@@ -227,12 +227,13 @@ int AddFreshVariable(BDS* ctx, const char* name, const resultants* source)
     int mode = VK_RECORD | VM_TO_ELEMENT | VM_COPY_TEXT | VM_ADD_ARRAY_REF;
     if (source->flags & VF_VARIANT)
         mode |= VM_COPY_COM;
-    ValueHead value{};
-    if (!CopyValue(ctx, source, &value, 0, mode)) return 0;
-    value.flags &= ~VF_COMTEMP;
-    uint32_t index = ctx->nVarUsed++;
+    // Copied straight into the entry (a failed copy leaves it alone): a copy through a
+    // local record would be read back in wider pieces than it was written.
+    uint32_t index = ctx->nVarUsed;
     VariableEntry& entry = ctx->pVars[index];
-    memcpy(static_cast<ValueHead*>(&entry), &value, sizeof(ValueHead));
+    if (!CopyValue(ctx, source, static_cast<ValueHead*>(&entry), 0, mode)) return 0;
+    entry.flags &= ~VF_COMTEMP;
+    ++ctx->nVarUsed;
     memset(entry.name, 0, sizeof entry.name);
     CopyBytes(entry.name, key, static_cast<size_t>(length));
     entry.flag = 0;
