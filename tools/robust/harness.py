@@ -187,7 +187,10 @@ class HostRun:
             if quiet > self.stall:
                 detail = "no progress for %.0f s" % quiet
                 break
-            if time.time() - started > self.limit:
+            # A run past its time that still starts lines loops; one that has gone quiet
+            # is given the stall's time to show whether one statement is stuck.
+            over = time.time() - started - self.limit
+            if over > 0 and (quiet < 1.0 or over > self.stall):
                 detail = "over time after %.0f s" % self.limit
                 break
         if detail:

@@ -301,8 +301,10 @@ def main():
     ap.add_argument("--per-script", type=int, default=10)
     ap.add_argument("--scripts", default="")
     ap.add_argument("--jobs", type=int, default=2)
-    ap.add_argument("--limit", type=float, default=20.0)
-    ap.add_argument("--stall", type=float, default=10.0)
+    ap.add_argument("--limit", type=float, default=30.0)
+    # Longer than any wait the scripts themselves ask for (WinWaitClose(t, 10) waits 10 s
+    # for a target that a dropped line no longer closes).
+    ap.add_argument("--stall", type=float, default=20.0)
     ap.add_argument("--desktop", action="store_true")
     ap.add_argument("--out", default=None)
     opts = ap.parse_args()
