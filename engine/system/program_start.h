@@ -7,10 +7,9 @@
 // wait code asks while the script's thread keeps pumping.
 #pragma once
 
+#include <cstdint>
 #include <cstring>
 #include <cwchar>
-
-#include <cstdint>
 #include <string>
 
 struct BDS;

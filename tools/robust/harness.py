@@ -109,6 +109,7 @@ class HostRun:
         # watch_after seconds (a box that waits stops the output).
         self.watchers = []
         self.watch_after = 0.5
+        self.close_tries = {}      # window handle -> times a watcher tried to close it
 
     def pid(self):
         """The host's Windows process id (None before it wrote it)."""
@@ -248,7 +249,7 @@ def close_boxes(run, probe):
     if pid is None:
         return []
     closed = []
-    tries = run.__dict__.setdefault("close_tries", {})
+    tries = run.close_tries
     for w in probe.run("list", check=False, pid=pid, timeout=0):
         if w.kind != "WINDOW" or w.get("class") == "KvHostWindow" or w.get("visible") != "1":
             continue

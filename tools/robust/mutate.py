@@ -17,8 +17,8 @@ Exit: 0 no crash and no hang, 1 some, 2 the run could not start.
 import argparse
 import collections
 import contextlib
-import glob
 import difflib
+import glob
 import inspect
 import os
 import random
