@@ -206,10 +206,29 @@ BSTR AnsiToBstr(BDS* ctx, const char* text)
     return out;
 }
 
+namespace {
+
+// The automation library is loaded when the engine first calls it, through a thunk that
+// keeps the integer argument registers only. This function takes its date in a
+// floating-point register, so it is looked up directly rather than through the thunk.
+INT CallVariantTimeToSystemTime(double date, SYSTEMTIME* st)
+{
+    using Convert = INT(WINAPI*)(DOUBLE, LPSYSTEMTIME);
+    static Convert convert = [] {
+        HMODULE automation = LoadLibraryA("oleaut32.dll");
+        return automation ? reinterpret_cast<Convert>(
+                                reinterpret_cast<void*>(GetProcAddress(automation, "VariantTimeToSystemTime")))
+                          : nullptr;
+    }();
+    return convert ? convert(date, st) : 0;
+}
+
+}  // namespace
+
 void VariantTimeToYmdHms(double date, char* out, size_t size)
 {
     SYSTEMTIME st{};
-    if (!VariantTimeToSystemTime(date, &st)) {
+    if (!CallVariantTimeToSystemTime(date, &st)) {
         lstrcpynA(out, "0000:00:00:00:00:00", static_cast<int>(size));
         return;
     }
