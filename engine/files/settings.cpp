@@ -71,6 +71,34 @@ bool IsDirectory(const char* path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// The user's application-data folder as the shell keeps it ("AppData" of the user's shell
+// folders, which the shell's own query reads), when it names an existing folder. The
+// engine reads a setting at every start, and asking the shell would load its library for
+// this one answer.
+bool AppDataFromShellFolders(char* base, DWORD size)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                      0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    char stored[MAX_PATH + 1] = {};
+    DWORD type = 0;
+    DWORD bytes = sizeof stored - 1;
+    LONG status = RegQueryValueExA(key, "AppData", nullptr, &type, reinterpret_cast<BYTE*>(stored), &bytes);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
+        return false;
+    stored[bytes < sizeof stored ? bytes : sizeof stored - 1] = 0;
+    DWORD length = ExpandEnvironmentStringsA(stored, base, size);
+    bool expanded = length != 0 && length <= size;
+    bool absolute = expanded && ((base[0] && base[1] == ':' && base[2] == '\\') || (base[0] == '\\' && base[1] == '\\'));
+    if (!absolute || !IsDirectory(base)) {
+        base[0] = 0;
+        return false;
+    }
+    return true;
+}
+
 void SettingsIniPath(char* buffer, int size)
 {
     GetSettingsFolder(buffer, size, false);
@@ -99,8 +127,9 @@ void SettingsFolderFrom(const char* base, char* buffer, int size, bool trailingB
 void GetSettingsFolder(char* buffer, int size, bool trailingBackslash)
 {
     char base[MAX_PATH + 1] = {};
-    PfnSHGetFolderPathA query = FolderQuery();
-    if (!query || FAILED(query(nullptr, CSIDL_APPDATA, nullptr, 0, base)) || !base[0]) {
+    PfnSHGetFolderPathA query = nullptr;
+    if (!AppDataFromShellFolders(base, sizeof base)
+        && (!(query = FolderQuery()) || FAILED(query(nullptr, CSIDL_APPDATA, nullptr, 0, base)) || !base[0])) {
         base[0] = 0;
         GetWindowsDirectoryA(base, sizeof base);
     }
