@@ -60,6 +60,38 @@ TEST(SettingsFolder, JoinsWithExactlyOneBackslash)
     EXPECT_STREQ(small, "C:\\Windows\\");
 }
 
+// The folder comes from the user's shell folders: a stored value with variables in it is
+// expanded, and one that names no folder leaves the answer to the shell's own query.
+TEST(SettingsFolder, FollowsTheUsersShellFolders)
+{
+    kvtest::SettingsSandbox sandbox;
+    ASSERT_TRUE(sandbox.Ready()) << sandbox.Error();
+    const char* userShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    auto store = [&](DWORD type, const std::string& value) {
+        return RegSetKeyValueA(HKEY_CURRENT_USER, userShellFolders, "AppData", type, value.c_str(),
+                               static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+    };
+    char folder[261];
+
+    ASSERT_TRUE(SetEnvironmentVariableA("KVTESTAPPDATA", sandbox.AppData().c_str()));
+    ASSERT_TRUE(store(REG_EXPAND_SZ, "%KVTESTAPPDATA%"));
+    GetSettingsFolder(folder, sizeof folder, false);
+    EXPECT_EQ(std::string(folder), sandbox.SettingsFolder());
+
+    ASSERT_TRUE(store(REG_SZ, sandbox.AppData() + "\\no such folder"));
+    char shell[MAX_PATH] = {};
+    std::string expected;
+    if (SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, shell)) && shell[0]) {
+        expected = std::string(shell) + "\\Kelvoran\\Settings";
+    } else {
+        GetWindowsDirectoryA(shell, sizeof shell);
+        expected = std::string(shell) + "\\Kelvoran\\Settings";
+    }
+    GetSettingsFolder(folder, sizeof folder, false);
+    EXPECT_EQ(std::string(folder), expected);
+    SetEnvironmentVariableA("KVTESTAPPDATA", nullptr);
+}
+
 TEST(SettingsFolder, MissingLevelsAreCreated)
 {
     char temp[MAX_PATH];

@@ -51,10 +51,14 @@ def main():
     answers = {}
     failed = False
     for name, _, _ in CASES:
-        exe = name + '.exe'
-        vbs = name + '.vbs'
-        run(work, ['wine', exe])          # the first run extracts the engine beside the program
-        for _ in range(runs):
+        run(work, ['wine', name + '.exe'])    # the first run extracts the engine beside the program
+    # Round by round over every case, so that a slow spell of the machine (its start of a
+    # Wine process varies by tens of milliseconds from one spell to the next) falls on all
+    # of them rather than on every run of one.
+    for _ in range(runs):
+        for name, _, _ in CASES:
+            exe = name + '.exe'
+            vbs = name + '.vbs'
             commands = [('zal', ['wine', exe])]
             if os.path.exists(os.path.join(work, vbs)):
                 commands.append(('vbs', ['wine', 'cscript', '//nologo', vbs]))
