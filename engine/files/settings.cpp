@@ -127,11 +127,12 @@ void SettingsFolderFrom(const char* base, char* buffer, int size, bool trailingB
 void GetSettingsFolder(char* buffer, int size, bool trailingBackslash)
 {
     char base[MAX_PATH + 1] = {};
-    PfnSHGetFolderPathA query = nullptr;
-    if (!AppDataFromShellFolders(base, sizeof base)
-        && (!(query = FolderQuery()) || FAILED(query(nullptr, CSIDL_APPDATA, nullptr, 0, base)) || !base[0])) {
-        base[0] = 0;
-        GetWindowsDirectoryA(base, sizeof base);
+    if (!AppDataFromShellFolders(base, sizeof base)) {
+        PfnSHGetFolderPathA query = FolderQuery();
+        if (!query || FAILED(query(nullptr, CSIDL_APPDATA, nullptr, 0, base)) || !base[0]) {
+            base[0] = 0;
+            GetWindowsDirectoryA(base, sizeof base);
+        }
     }
     SettingsFolderFrom(base, buffer, size, trailingBackslash);
 }
