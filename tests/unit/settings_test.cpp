@@ -80,15 +80,10 @@ TEST(SettingsFolder, FollowsTheUsersShellFolders)
 
     ASSERT_TRUE(store(REG_SZ, sandbox.AppData() + "\\no such folder"));
     char shell[MAX_PATH] = {};
-    std::string expected;
-    if (SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, shell)) && shell[0]) {
-        expected = std::string(shell) + "\\Kelvoran\\Settings";
-    } else {
+    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, shell)) || !shell[0])
         GetWindowsDirectoryA(shell, sizeof shell);
-        expected = std::string(shell) + "\\Kelvoran\\Settings";
-    }
     GetSettingsFolder(folder, sizeof folder, false);
-    EXPECT_EQ(std::string(folder), expected);
+    EXPECT_EQ(std::string(folder), std::string(shell) + "\\Kelvoran\\Settings");
     SetEnvironmentVariableA("KVTESTAPPDATA", nullptr);
 }
 
