@@ -38,15 +38,22 @@ struct CachedLine {
     uint16_t count;             // tokens known
     uint16_t cursor;            // where the next token is looked for first
     bool comment;               // a comment or marker line: the run loop passes over it
-    CachedToken* tokens;        // capacity records, then byteCount bytes
+    CachedToken* tokens;        // capacity records, then byteCount bytes, then the masked text
     uint8_t* bytes;
+    uint8_t* masked;            // the line's text XOR the table's pad (none for a comment line)
     CompiledExpr* exprs;        // expressions compiled from the tokens (freed with the line)
     CachedLine* follow;         // the line read after this one last time (a loop's next line,
     uint32_t followGeneration;  // the jump back), valid while the generation is unchanged
 };
 
+constexpr uint32_t PAD_WORDS = 32;     // a power of two
+
 struct LineCacheTable {
     CachedLine* buckets[BUCKETS];
+    // The text of a kept line is kept masked by this pad, made anew for every table: it
+    // is never in memory in plain form, and unmasking it takes a word at a time where
+    // unscrambling takes a table look-up per byte.
+    uint64_t pad[PAD_WORDS];
     uint32_t lines;
     CachedLine* retired;        // lines no longer found, which a running statement may still read
     uint32_t generation;        // moves on whenever a line is retired: a line pointer kept from
@@ -127,12 +134,51 @@ bool Keepable(BDS* ctx, const char* line, size_t* length)
     return n > 0 && n <= 0xFFFF;
 }
 
+uint64_t SplitMix64(uint64_t* state)
+{
+    uint64_t z = (*state += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
 LineCacheTable* Table(BDS* ctx)
 {
-    if (!ctx->cache.lines)
-        ctx->cache.lines = static_cast<LineCacheTable*>(
-            HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(LineCacheTable)));
-    return ctx->cache.lines;
+    if (ctx->cache.lines)
+        return ctx->cache.lines;
+    auto* table = static_cast<LineCacheTable*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(LineCacheTable)));
+    if (!table)
+        return nullptr;
+    LARGE_INTEGER now{};
+    QueryPerformanceCounter(&now);
+    uint64_t state = static_cast<uint64_t>(now.QuadPart) ^ reinterpret_cast<uintptr_t>(table)
+                     ^ (static_cast<uint64_t>(GetCurrentProcessId()) << 32);
+    for (uint64_t& word : table->pad)
+        word = SplitMix64(&state);
+    ctx->cache.lines = table;
+    return table;
+}
+
+uint8_t PadByte(const LineCacheTable* table, uint32_t i)
+{
+    return static_cast<uint8_t>(table->pad[(i >> 3) & (PAD_WORDS - 1)] >> (8 * (i & 7)));
+}
+
+// The line's text from its masked copy into target, NUL-terminated.
+void Unmask(const LineCacheTable* table, const CachedLine* line, char* target)
+{
+    const uint8_t* masked = line->masked;
+    const uint32_t length = line->lineLength;
+    uint32_t i = 0;
+    for (; i + 8 <= length; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, masked + i, 8);
+        word ^= table->pad[(i >> 3) & (PAD_WORDS - 1)];
+        std::memcpy(target + i, &word, 8);
+    }
+    for (; i < length; ++i)
+        target[i] = static_cast<char>(masked[i] ^ PadByte(table, i));
+    target[length] = 0;
 }
 
 // The same bytes (the platform's comparison walks byte by byte).
@@ -175,7 +221,9 @@ CachedLine* MakeLine(BDS* ctx, LineCacheTable* table, uint32_t bucket, const Run
         RetireAll(table);
     uint32_t capacity = static_cast<uint32_t>(lineLength / 2 + 2);
     capacity = capacity < MIN_TOKENS ? MIN_TOKENS : capacity > MAX_TOKENS ? MAX_TOKENS : capacity;
-    size_t size = sizeof(CachedLine) + capacity * sizeof(CachedToken) + byteCount;
+    bool comment = site.line[0] == ';';
+    size_t maskedLength = comment ? 0 : lineLength;
+    size_t size = sizeof(CachedLine) + capacity * sizeof(CachedToken) + byteCount + maskedLength;
     auto* line = static_cast<CachedLine*>(HeapAlloc(GetProcessHeap(), 0, size));
     if (!line)
         return nullptr;
@@ -191,13 +239,19 @@ CachedLine* MakeLine(BDS* ctx, LineCacheTable* table, uint32_t bucket, const Run
     line->capacity = static_cast<uint16_t>(capacity);
     line->count = 0;
     line->cursor = 0;
-    line->comment = site.line[0] == ';';
+    line->comment = comment;
     line->exprs = nullptr;
     line->follow = nullptr;
     line->followGeneration = 0;
     line->tokens = reinterpret_cast<CachedToken*>(line + 1);
     line->bytes = reinterpret_cast<uint8_t*>(line->tokens + capacity);
     std::memcpy(line->bytes, site.base + lineBegin, byteCount);
+    // The text is taken from the buffer as a later pass would unscramble it.
+    line->masked = comment ? nullptr : line->bytes + byteCount;
+    for (uint32_t i = 0; i < maskedLength; ++i) {
+        uint32_t at = site.lineStart + i;
+        line->masked[i] = static_cast<uint8_t>(UnscrambleByte(site.base[at], at, site.key) ^ PadByte(table, i));
+    }
     line->next = table->buckets[bucket];
     table->buckets[bucket] = line;
     ++table->lines;
@@ -267,14 +321,7 @@ CachedLine* ReadCachedLine(BDS* ctx, RunSite& site, uint32_t* lineStart)
         site.line[0] = ';';
         site.line[1] = 0;
     } else {
-        // Locals: the stores into the line would otherwise make every field be read again.
-        const uint8_t* source = site.base + from;
-        char* target = site.line;
-        const uint8_t key = site.key;
-        const uint32_t length = line->lineLength;
-        for (uint32_t i = 0; i < length; ++i)
-            target[i] = static_cast<char>(UnscrambleByte(source[i], from + i, key));
-        target[length] = 0;
+        Unmask(table, line, site.line);
     }
     *lineStart = from;
     *site.pos = lineBegin + line->byteCount;

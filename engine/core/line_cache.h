@@ -4,11 +4,13 @@
 //
 // A line is kept as the facts of its tokens: where each token starts in the line, how
 // many bytes it takes, its kind, its keyword id, the number a numeral stands for, and for
-// a name the table entry it had last (a hint, checked before use). The line's text is not
-// kept: the run loop reads the line from the scrambled buffer on every pass as before,
-// and the tokenizer still does everything a token's reading does (variables are created
-// on first sight, in the same order; texts are copied from the line when read). The
-// cache holds the scrambled bytes of the line, only to tell that the line is unchanged.
+// a name the table entry it had last (a hint, checked before use). The line's text is
+// never kept in plain form: the cache holds the scrambled bytes of the line, to tell that
+// the line is unchanged, and its text masked with a pad of the table's own, from which
+// the run loop takes the line on each pass (a word at a time, where unscrambling takes
+// a table look-up per byte). The tokenizer still does everything a token's reading does
+// (variables are created on first sight, in the same order; texts are copied from the
+// line when read).
 //
 // Invariants:
 // - A cached line is used only while its bytes in the buffer equal the bytes kept (a GoTo

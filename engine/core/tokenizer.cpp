@@ -210,15 +210,18 @@ namespace {
 
 // A name the line cache knows: its text is taken from the line as ReadName takes it, and
 // its variable is found through the entry it had last when that entry still holds it.
-int ReplayName(BDS* ctx, char* start, CachedToken* t)
+// Out of line: get_token's own frame stays small for the keywords and numbers.
+__attribute__((noinline)) int ReplayName(BDS* ctx, char* start, CachedToken* t)
 {
     FrontState& f = ctx->front;
+    // A recorded name is never longer than VARNAMESIZE: a longer one fails its reading.
     uint32_t n = t->length;
-    char name[VARNAMESIZE + 1];
+    // The key is built where it is kept: a name built in a buffer of its own and copied
+    // at once would be read back before its bytes were stored.
+    char* name = f.szName;
     for (uint32_t i = 0; i < n; ++i)
         name[i] = NameKeyChar(start, i);
     name[n] = 0;
-    CopyBytes(f.szName, name, n + 1);
     CopyBytes(ctx->szToken, name, n + 1);
     ctx->nTokenKind = TK_NAME;
     f.nTokenLength = static_cast<uint16_t>(n);
@@ -250,6 +253,22 @@ void ReplayNumber(BDS* ctx, char* start, const CachedToken* t)
     if (t->flags & CT_NUMBER) {
         f.bNumberReady = 1;
         f.number.integer = t->number.integer;
+    }
+}
+
+// Whether ReplayToken reads the token.
+bool Replayable(const BDS* ctx, const CachedToken* t)
+{
+    switch (t->kind) {
+    case TK_KEYWORD:
+    case TK_INTEGER:
+    case TK_FLOAT:
+    case TK_STRING:
+        return true;
+    case TK_NAME:
+        return !ctx->front.bPersistentName;
+    default:
+        return false;
     }
 }
 
@@ -334,9 +353,10 @@ int ReadName(BDS* ctx, char* start)
     return 0;
 }
 
-}  // namespace
 
-extern "C" int get_token(BDS* ctx)
+// Any token, read the general way: keywords looked up, names entered, numbers and texts
+// scanned, and what was learnt noted for the line cache.
+__attribute__((noinline)) int ReadToken(BDS* ctx)
 {
     FrontState& f = ctx->front;
     uint8_t previousKind = ctx->nTokenKind;
@@ -404,6 +424,45 @@ extern "C" int get_token(BDS* ctx)
     f.bNoCreate = 0;
     f.bCreateDefined = static_cast<uint32_t>(result);
     return result;
+}
+
+}  // namespace
+
+// The end of a statement's line and the tokens the line cache knows are most of what is
+// read while a script runs: they are read here, without the general reader's frame. What
+// this does is what ReadToken does for them.
+extern "C" int get_token(BDS* ctx)
+{
+    char* p = ctx->prog;
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    const char c = *p;
+    FrontState& f = ctx->front;
+    if (c == 0 || c == ';') {
+        ctx->nTokenKind = TK_END;
+        ctx->prog = p;
+        f.bNumberReady = 0;
+        f.nNameIndex = 0;
+        f.nTokenLength = 0;
+        f.bNoCreate = 0;
+        f.bCreateDefined = 0;
+        return 0;
+    }
+    // `&` may make the token an address-of: the general reader decides.
+    CachedToken* known = c == '&' ? nullptr : CachedTokenAt(ctx, p);
+    if (!known || !Replayable(ctx, known))
+        return ReadToken(ctx);
+    ctx->nTokenKind = TK_END;
+    ctx->prog = p;
+    f.bNumberReady = 0;
+    f.nNameIndex = 0;
+    int replayError = 0;
+    ReplayToken(ctx, p, known, &replayError);
+    if (replayError)
+        return replayError;
+    f.bNoCreate = 0;
+    f.bCreateDefined = 0;
+    return 0;
 }
 
 extern "C" void putback(BDS* ctx)

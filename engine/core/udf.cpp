@@ -14,6 +14,7 @@
 #include "engine/data/array.h"
 
 #include <cstring>
+#include <emmintrin.h>
 
 // ---------------------------------------------------------------- records
 
@@ -229,10 +230,16 @@ int FreeScopeSlot(BDS* ctx, uint32_t slot)
         bool kept = false;
         VariableEntry* vars = ctx->run.scopeVars[slot];
         if (vars) {
-            // Entry by entry: a clear of one entry's size is made inline.
+            // Entry by entry, in 16-byte stores: a string instruction would cost more
+            // to start than the few entries a call uses take to clear.
             uint32_t used = s.used < s.capacity ? s.used : s.capacity;
-            for (uint32_t i = 0; i < used; ++i)
-                std::memset(&vars[i], 0, sizeof(VariableEntry));
+            static_assert(sizeof(VariableEntry) % 16 == 0);
+            const __m128i zero = _mm_setzero_si128();
+            for (uint32_t i = 0; i < used; ++i) {
+                auto* entry = reinterpret_cast<__m128i*>(&vars[i]);
+                for (size_t k = 0; k < sizeof(VariableEntry) / 16; ++k)
+                    _mm_storeu_si128(entry + k, zero);
+            }
             for (int i = 0; i < SPARE_SCOPE_TABLES && !kept; ++i) {
                 if (!ctx->run.hSpareTables[i]) {
                     ctx->run.hSpareTables[i] = s.hTable;
