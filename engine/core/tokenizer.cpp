@@ -353,7 +353,6 @@ int ReadName(BDS* ctx, char* start)
     return 0;
 }
 
-
 // Any token, read the general way: keywords looked up, names entered, numbers and texts
 // scanned, and what was learnt noted for the line cache.
 __attribute__((noinline)) int ReadToken(BDS* ctx)
