@@ -567,15 +567,24 @@ public:
     void ReadStop()
     {
         FrontState& f = ctx_->front;
+        // A last token that is a name is the last name read: its key is also the token's
+        // text, written beside the name's (the bytes just stored are not read back).
+        const bool nameLast = e_->lastKind == TK_NAME && e_->lastNameLength;
         if (e_->lastNameLength) {
-            for (uint16_t k = 0; k < e_->lastNameLength; ++k)
-                f.szName[k] = NameKeyChar(line_ + e_->lastNameStart, k);
+            char* token = nameLast ? ctx_->szToken : f.szName;
+            for (uint16_t k = 0; k < e_->lastNameLength; ++k) {
+                char c = NameKeyChar(line_ + e_->lastNameStart, k);
+                f.szName[k] = c;
+                token[k] = c;
+            }
             f.szName[e_->lastNameLength] = 0;
+            token[e_->lastNameLength] = 0;
         }
         const char* last = line_ + e_->lastStart;
         switch (e_->lastKind) {
         case TK_NAME:
-            CopyBytes(ctx_->szToken, f.szName, static_cast<size_t>(e_->lastNameLength) + 1);
+            if (!nameLast)
+                CopyBytes(ctx_->szToken, f.szName, static_cast<size_t>(e_->lastNameLength) + 1);
             break;
         case TK_STRING: {
             const char* end = nullptr;
@@ -633,16 +642,23 @@ private:
         char key[VARNAMESIZE + 1];
         // A longer name never reaches a tree (its reading fails).
         const size_t length = n.length < VARNAMESIZE ? n.length : VARNAMESIZE;
-        for (size_t k = 0; k < length; ++k)
-            key[k] = NameKeyChar(line_ + n.start, k);
+        // A name read here (not as the expression's first token) leaves its key in szName,
+        // as its reading as a token does; it is written there beside the key, so that the
+        // bytes just stored are not read back.
+        char* name = n.firstToken ? key : f.szName;
+        for (size_t k = 0; k < length; ++k) {
+            char c = NameKeyChar(line_ + n.start, k);
+            key[k] = c;
+            name[k] = c;
+        }
         key[length] = 0;
+        name[length] = 0;
         int index = -1;
         if (n.firstToken) {
             // Read before the expression began: its entry is the token's.
             index = f.nNameIndex;
         } else {
             // Reading the name as a token finds or creates its variable.
-            CopyBytes(f.szName, key, length + 1);
             uint16_t hint = n.hint;
             const VariableEntry* v = hint > 0 && hint < ctx_->nVarUsed ? &ctx_->pVars[hint] : nullptr;
             if (v && v->flags != 0 && SameBytes(v->name, key, length + 1)) {

@@ -216,13 +216,16 @@ __attribute__((noinline)) int ReplayName(BDS* ctx, char* start, CachedToken* t)
     FrontState& f = ctx->front;
     // A recorded name is never longer than VARNAMESIZE: a longer one fails its reading.
     uint32_t n = t->length;
-    // The key is built where it is kept: a name built in a buffer of its own and copied
-    // at once would be read back before its bytes were stored.
+    // The key is written where it is kept, as the name and as the token's text: copying
+    // one to the other would read back bytes just stored one at a time.
     char* name = f.szName;
-    for (uint32_t i = 0; i < n; ++i)
-        name[i] = NameKeyChar(start, i);
+    for (uint32_t i = 0; i < n; ++i) {
+        char c = NameKeyChar(start, i);
+        name[i] = c;
+        ctx->szToken[i] = c;
+    }
     name[n] = 0;
-    CopyBytes(ctx->szToken, name, n + 1);
+    ctx->szToken[n] = 0;
     ctx->nTokenKind = TK_NAME;
     f.nTokenLength = static_cast<uint16_t>(n);
     ctx->prog = start + n;
@@ -272,21 +275,26 @@ bool Replayable(const BDS* ctx, const CachedToken* t)
     }
 }
 
+// A keyword the line cache knows; its length is the keyword name's (the cache is current
+// with the tables).
+void ReplayKeyword(BDS* ctx, char* p, const CachedToken* t)
+{
+    uint32_t length = t->length;
+    CopyBytes(ctx->szToken, p, length);
+    ctx->szToken[length] = 0;
+    ctx->delim_type = t->idOrVar;
+    ctx->nTokenKind = TK_KEYWORD;
+    ctx->front.nTokenLength = static_cast<uint16_t>(length);
+    ctx->prog = p + length;
+}
+
 // Reads the token the line cache knows at p; false when it cannot (read it the slow way).
 bool ReplayToken(BDS* ctx, char* p, CachedToken* t, int* error)
 {
     switch (t->kind) {
-    case TK_KEYWORD: {
-        // The length is the keyword name's (the cache is current with the tables).
-        uint32_t length = t->length;
-        CopyBytes(ctx->szToken, p, length);
-        ctx->szToken[length] = 0;
-        ctx->delim_type = t->idOrVar;
-        ctx->nTokenKind = TK_KEYWORD;
-        ctx->front.nTokenLength = static_cast<uint16_t>(length);
-        ctx->prog = p + length;
+    case TK_KEYWORD:
+        ReplayKeyword(ctx, p, t);
         return true;
-    }
     case TK_NAME:
         if (ctx->front.bPersistentName)
             return false;
@@ -455,10 +463,19 @@ extern "C" int get_token(BDS* ctx)
     ctx->prog = p;
     f.bNumberReady = 0;
     f.nNameIndex = 0;
-    int replayError = 0;
-    ReplayToken(ctx, p, known, &replayError);
-    if (replayError)
-        return replayError;
+    // Tested in the order of their frequency: the kinds alternate from token to token,
+    // which a table jump on the kind mispredicts.
+    const uint8_t kind = known->kind;
+    if (kind == TK_KEYWORD) {
+        ReplayKeyword(ctx, p, known);
+    } else if (kind == TK_NAME) {
+        if (int error = ReplayName(ctx, p, known))
+            return error;
+    } else if (kind == TK_INTEGER || kind == TK_FLOAT) {
+        ReplayNumber(ctx, p, known);
+    } else {
+        ReadQuoted(ctx, p);
+    }
     f.bNoCreate = 0;
     f.bCreateDefined = 0;
     return 0;
