@@ -259,7 +259,7 @@ void ReplayNumber(BDS* ctx, char* start, const CachedToken* t)
     }
 }
 
-// Whether ReplayToken reads the token.
+// Whether ReplayToken can read the token; any other is read the slow way.
 bool Replayable(const BDS* ctx, const CachedToken* t)
 {
     switch (t->kind) {
@@ -275,41 +275,29 @@ bool Replayable(const BDS* ctx, const CachedToken* t)
     }
 }
 
-// A keyword the line cache knows; its length is the keyword name's (the cache is current
-// with the tables).
-void ReplayKeyword(BDS* ctx, char* p, const CachedToken* t)
+// Reads the token the line cache knows at p (one that is Replayable); answers the error
+// of a name's reading, else 0. The kinds are tested in the order of their frequency: they
+// alternate from token to token, which a table jump on the kind mispredicts.
+int ReplayToken(BDS* ctx, char* p, CachedToken* t)
 {
-    uint32_t length = t->length;
-    CopyBytes(ctx->szToken, p, length);
-    ctx->szToken[length] = 0;
-    ctx->delim_type = t->idOrVar;
-    ctx->nTokenKind = TK_KEYWORD;
-    ctx->front.nTokenLength = static_cast<uint16_t>(length);
-    ctx->prog = p + length;
-}
-
-// Reads the token the line cache knows at p; false when it cannot (read it the slow way).
-bool ReplayToken(BDS* ctx, char* p, CachedToken* t, int* error)
-{
-    switch (t->kind) {
-    case TK_KEYWORD:
-        ReplayKeyword(ctx, p, t);
-        return true;
-    case TK_NAME:
-        if (ctx->front.bPersistentName)
-            return false;
-        *error = ReplayName(ctx, p, t);
-        return true;
-    case TK_INTEGER:
-    case TK_FLOAT:
+    const uint8_t kind = t->kind;
+    if (kind == TK_KEYWORD) {
+        // The length is the keyword name's (the cache is current with the tables).
+        uint32_t length = t->length;
+        CopyBytes(ctx->szToken, p, length);
+        ctx->szToken[length] = 0;
+        ctx->delim_type = t->idOrVar;
+        ctx->nTokenKind = TK_KEYWORD;
+        ctx->front.nTokenLength = static_cast<uint16_t>(length);
+        ctx->prog = p + length;
+    } else if (kind == TK_NAME) {
+        return ReplayName(ctx, p, t);
+    } else if (kind == TK_INTEGER || kind == TK_FLOAT) {
         ReplayNumber(ctx, p, t);
-        return true;
-    case TK_STRING:
+    } else {
         ReadQuoted(ctx, p);
-        return true;
-    default:
-        return false;
     }
+    return 0;
 }
 
 // Whether a word token at start may be recorded: a word that bracketed subscripts and a
@@ -384,10 +372,9 @@ __attribute__((noinline)) int ReadToken(BDS* ctx)
 
     char c = *p;
     CachedToken* known = (c == 0 || c == ';') ? nullptr : CachedTokenAt(ctx, p);
-    int replayError = 0;
-    if (known && ReplayToken(ctx, p, known, &replayError)) {
-        if (replayError)
-            return replayError;
+    if (known && Replayable(ctx, known)) {
+        if (int error = ReplayToken(ctx, p, known))
+            return error;
     } else if (c == 0 || c == ';') {
         f.nTokenLength = 0;
     } else if (IsDigitChar(c) || c == '.') {
@@ -463,19 +450,8 @@ extern "C" int get_token(BDS* ctx)
     ctx->prog = p;
     f.bNumberReady = 0;
     f.nNameIndex = 0;
-    // Tested in the order of their frequency: the kinds alternate from token to token,
-    // which a table jump on the kind mispredicts.
-    const uint8_t kind = known->kind;
-    if (kind == TK_KEYWORD) {
-        ReplayKeyword(ctx, p, known);
-    } else if (kind == TK_NAME) {
-        if (int error = ReplayName(ctx, p, known))
-            return error;
-    } else if (kind == TK_INTEGER || kind == TK_FLOAT) {
-        ReplayNumber(ctx, p, known);
-    } else {
-        ReadQuoted(ctx, p);
-    }
+    if (int error = ReplayToken(ctx, p, known))
+        return error;
     f.bNoCreate = 0;
     f.bCreateDefined = 0;
     return 0;
