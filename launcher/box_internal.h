@@ -15,7 +15,7 @@
 constexpr int BOX_COUNT = 8;
 constexpr int BOX_BUTTONS = 16;
 constexpr size_t BOX_BUFFER_SIZE = 8192;
-constexpr int BOX_BUTTON_ID_BASE = 101;    // button 1 (index 0) is control 101
+constexpr int BOX_BUTTON_ID_BASE = 100;    // button 1 (index 0) is control 100, button 3 is 102
 
 // Errors of the box functions (the launcher's string table holds their texts).
 enum : int {

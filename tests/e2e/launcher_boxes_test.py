@@ -124,29 +124,34 @@ class BoxTest(EngineScriptTestCase):
                                              '2': '10108 10108: Box functions: Box command stack full'})
 
     def test_buttons_count_a_press_once_and_wait_for_one(self):
+        # A button's control id is 100 + its index: button 1 is control 100, button 3 is 102.
         process = self.start(self.pack(
             'BoxesUp("100,100,600,600", 2)\n'
             'IniWritePvt("r", "draw", BoxButtonDraw(1, 1, "OK", "100,100,300,200"), f)\n'
+            'IniWritePvt("r", "draw3", BoxButtonDraw(1, 3, "Third", "400,100,600,200"), f)\n'
             'IniWritePvt("r", "ready", 1, f)\n' + WAIT_FOR_GO +
             'IniWritePvt("r", "first", BoxButtonStat(1, 1), f)\n'
             'IniWritePvt("r", "second", BoxButtonStat(1, 1), f)\n'
+            'IniWritePvt("r", "button3", BoxButtonStat(1, 3), f)\n'
             'IniWritePvt("r", "waiting", 1, f)\n'
             'IniWritePvt("r", "waited", BoxButtonWait(), f)\n'
             'IniWritePvt("r", "third", BoxButtonStat(1, 1), f)\n'))
         wait_for(lambda: self.section('r').get('ready'))
         main = self.main_window()
-        button = next(c for c in self.controls(main) if c['class'] == 'Button')
-        self.assertEqual((button['id'], button['text'], button['visible']), ('101', 'OK', '1'))
-        self.probe.click(hwnd=main.hwnd, id=101)
-        self.probe.click(hwnd=main.hwnd, id=101)
+        buttons = {c['text']: c for c in self.controls(main) if c['class'] == 'Button'}
+        self.assertEqual((buttons['OK']['id'], buttons['OK']['visible']), ('100', '1'))
+        self.assertEqual((buttons['Third']['id'], buttons['Third']['visible']), ('102', '1'))
+        self.probe.click(hwnd=main.hwnd, id=100)
+        self.probe.click(hwnd=main.hwnd, id=100)
+        self.probe.click(hwnd=main.hwnd, id=102)
         self.go()
         wait_for(lambda: self.section('r').get('waiting'))
         time.sleep(0.5)
         self.assertNotIn('waited', self.section('r'))
-        self.probe.click(hwnd=main.hwnd, id=101)
+        self.probe.click(hwnd=main.hwnd, id=100)
         self.assertEqual(finish(process), 0)
-        self.assertEqual(self.section('r'), {'draw': '1', 'ready': '1', 'first': '1', 'second': '0',
-                                             'waiting': '1', 'waited': '1', 'third': '1'})
+        self.assertEqual(self.section('r'), {'draw': '1', 'draw3': '1', 'ready': '1', 'first': '1', 'second': '0',
+                                             'button3': '1', 'waiting': '1', 'waited': '1', 'third': '1'})
 
     def test_drawing_fills_the_window_again_after_minimise_and_restore(self):
         process = self.start(self.pack(
