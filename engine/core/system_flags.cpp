@@ -50,9 +50,11 @@ void DetectSystemFlags()
         f.OsIsXpPlus = AtLeast(major, minor, 5, 1);
         f.OsIsVistaPlus = major >= 6;
         f.OsIsWin7Plus = AtLeast(major, minor, 6, 1);
-        f.OsIsWin8Plus = AtLeast(major, minor, 6, 2);
         f.OsIsWin81Plus = AtLeast(major, minor, 6, 3);
         f.OsIsWin10Plus = major > 6;
+        // The newer platform generation: a major version above 6. A program without a
+        // manifest that names the newer systems is told 6.2 and counts as the older one.
+        f.OsIsWin8Plus = f.OsIsWin10Plus;
         f.OsIsWin11 = f.OsIsWin10Plus && build >= 22000;
         f.UnicodeMode = 1;
     }

@@ -17,7 +17,7 @@ struct SystemFlags {
     uint32_t OsIsXpPlus;         // NT 5.1 and up
     uint32_t OsIsVistaPlus;      // NT 6 and up
     uint32_t OsIsWin7Plus;       // NT 6.1 and up
-    uint32_t OsIsWin8Plus;       // NT 6.2 and up
+    uint32_t OsIsWin8Plus;       // the newer platform generation: NT major above 6
     uint32_t OsIsWin81Plus;      // NT 6.3 and up
     uint32_t OsIsWin10Plus;      // NT major above 6
     uint32_t OsIsWin11;          // Windows 10 or later, build 22000 and up
