@@ -73,11 +73,11 @@ bool InnermostFrameSkips(BDS* ctx)
     return ctx->nStructDepth > 0 && ctx->aStructFrames[ctx->nStructDepth - 1].skip != 0;
 }
 
-// The loop's own failures are shown with the line and stop the run.
+// The loop's own failures are shown with the line and stop the run. They go to the error
+// box only: the host's error hook hears of statement errors, from the statement runner.
 void ReportLoopError(BDS* ctx, const char* line)
 {
     lstrcpynA(ctx->szErrorLine, line, TEXTBUF);
-    ReportErrorToHost(ctx, ctx->nErrorCode);
     ReportError(ctx, nullptr, 1, ctx->nErrorCode, 13);
 }
 

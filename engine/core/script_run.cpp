@@ -3,7 +3,6 @@
 #include "engine/core/script.h"
 #include "engine/core/trace.h"
 #include "engine/core/errors.h"
-#include "engine/core/run_hooks.h"
 #include "engine/core/runloop.h"
 #include "engine/core/run_services.h"
 
@@ -11,12 +10,10 @@
 
 namespace {
 
-// Shows a preparation failure of LoadIncludeFile; the script is not run.
+// Shows a preparation failure of LoadIncludeFile in the error box; the script is not run.
 void ReportIncludeFailure(BDS* ctx, int64_t r, const char* failedName)
 {
-    // A host that takes errors hears of a script that cannot be prepared too.
     ctx->nErrorOffset = 0xFFFFFFFF;
-    ReportErrorToHost(ctx, r == -1 ? 216 : r == -2 ? 218 : 217);
     if (r == -1) {
         ReportError(ctx, nullptr, 111, 216, 13);
     } else if (r == -2) {

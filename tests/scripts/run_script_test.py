@@ -26,7 +26,8 @@ import kvtest  # noqa: E402
 
 SKIP = 77
 DIRECTIVE = re.compile(r"^;\s*test:\s*([\w-]+)\s*(?:=\s*(.*?))?\s*$")
-KNOWN = {"args", "exit", "timeout", "boxes", "hooks", "lang", "tz", "skip", "desktop", "fixtures", "reserve"}
+KNOWN = {"args", "exit", "timeout", "boxes", "hooks", "lang", "tz", "skip", "desktop", "fixtures", "reserve",
+         "quietlog"}
 # Wine hands on the low byte of a crashed process's exception code.
 CRASHES = {5: " (the host crashed: access violation)", 253: " (the host crashed: stack overflow)",
            116: " (the host crashed: heap corruption)", 255: " (the host was stopped)"}
@@ -274,6 +275,8 @@ def run(opts, directives, script, stem, work, t):
         args += ["--hooks", directives["hooks"]]
     if directives.get("reserve"):
         args += ["--reserve", directives["reserve"]]
+    if "quietlog" in directives:
+        args += ["--quiet-log", t.work_win + "\\quiet.log"]
     if t.desktop:
         args += ["--desktop", t.desktop]
     args += ["--settings-root", t.settings_win, "--pid-file", kvtest.c_path(t.pid_file),
