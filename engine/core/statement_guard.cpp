@@ -300,7 +300,13 @@ int RunHandlerUdf(BDS* ctx, bool cancel)
         CopyValue(ctx, &ctx->pVars[arrayVar], &args[1], static_cast<int>(arrayVar), 0x800 | 0x200 | 0x20 | VK_ARGUMENT);
     resultants result{};
     InitResultValue(ctx, &result, VK_RECORD, 0);
+    // A cancel inside the cancel handler is not handed to the handler again.
+    int32_t cancelMode = ctx->run.nCancelHandlerMode;
+    if (cancel)
+        ctx->run.nCancelHandlerMode = TRAP_OFF;
     CallUserFunction(ctx, UDFSTART + static_cast<uint32_t>(index), &result, args, nullptr, 0);
+    if (cancel)
+        ctx->run.nCancelHandlerMode = cancelMode;
     bool failed = ctx->nErrorCode != 0;
     int32_t answer = 0;
     if (!failed && ValueToInteger(ctx, &result, true, false))

@@ -421,10 +421,11 @@ void SaveCaller(BDS* ctx, CallerState& s)
     s.inLoop = ctx->run.bInLoop;
     s.functionScope = ctx->run.nFunctionScope;
     s.site = ctx->run.site;
-    // The body runs without the caller's traps, its trace and single-stepping; DebugTrace
-    // 22 can give the outermost caller's trace state back afterwards.
+    // The body runs without the caller's error trap, its trace and single-stepping; DebugTrace
+    // 22 can give the outermost caller's trace state back afterwards. The cancel trap stays
+    // armed: a cancel inside the body is handled there, and the body goes on when the
+    // handler says so. Both traps are the caller's again afterwards.
     ctx->run.nErrorHandlerMode = TRAP_OFF;
-    ctx->run.nCancelHandlerMode = TRAP_OFF;
     ctx->bSingleStep = 0;
     if (ctx->nUdfDepth + ctx->nCallLevel <= 1)
         ctx->trace.nTraceSavedState = s.traceState;
