@@ -173,16 +173,24 @@ int RunNestedScript(BDS* ctx, resultants* result, const char* path, NestedScript
     if (ctx->nHookFlags & 4)
         CallHostCallHook(ctx, ctx->nCallLevel, 1);
 
+    // While single-stepping the debugger stops before the text runs; its Cancel ends the
+    // statement without running it.
+    const char* traced = path ? path : "";
+    bool cancelled = ctx->bSingleStep && !DebugCallStep(ctx, TEV_SCRIPT, true, traced);
+
     // The text runs from its own buffer without the caller's traps.
     CallerState caller;
     SaveCaller(ctx, caller);
     ctx->bInUdfBody = 0;
-    const char* traced = path ? path : "";
     if (caller.traceState)
         TraceCallEvent(ctx, caller.traceState, TEV_SCRIPT, true, traced);
 
     SaveParseState(ctx, parse);
-    int r = run(ctx, result, data);
+    int r = 0;
+    if (cancelled)
+        ctx->nErrorCode = CC_CANCEL;
+    else
+        r = run(ctx, result, data);
     RestoreParseState(ctx, parse);
     HeapFree(GetProcessHeap(), 0, parse);
 
@@ -208,6 +216,8 @@ int RunNestedScript(BDS* ctx, resultants* result, const char* path, NestedScript
         CallHostFileHook(ctx, ctx->szSourceFile, failed ? -1 : 0);
     if (ctx->nHookFlags & 4)
         CallHostCallHook(ctx, ctx->nCallLevel + 1, failed ? 0 : 1);
+    if (ctx->bSingleStep)
+        DebugCallStep(ctx, TEV_SCRIPT, false, traced);
     return 1;
 }
 

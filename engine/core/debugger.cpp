@@ -2,6 +2,8 @@
 // It shows the statement just run with its outcome and error, and the statement about to
 // run; Next runs it, Run stops stepping, Cancel cancels the run, Show Var looks a variable
 // up. The texts of the statement just run are kept by the trace's hook after each statement.
+// It also stops when a user-defined function or a called script is entered and left.
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -36,6 +38,10 @@ enum : int {
     MSG_NEXT_STATEMENT = 133,
     MSG_UNKNOWN_VARIABLE = 806,
     MSG_DEBUG_INITIALIZED = 807,
+    MSG_CALLING_UDF = 871,
+    MSG_RETURNING_FROM_UDF = 872,
+    MSG_CALLING_SCRIPT = 884,
+    MSG_RETURNING_FROM_SCRIPT = 885,
 };
 
 BDS* DialogContext(HWND dialog) { return reinterpret_cast<BDS*>(GetWindowLongPtrA(dialog, DWLP_USER)); }
@@ -137,6 +143,7 @@ void ResetDebuggerRun(BDS* ctx)
     ctx->trace.bDebugShown = 0;
     ctx->trace.bDebugLocked = 0;
     ctx->trace.bStepped = 0;
+    ctx->trace.bDebugCancelled = 0;
 }
 
 int TraceBeforeStatement(BDS* ctx, RunSite* site)
@@ -145,14 +152,14 @@ int TraceBeforeStatement(BDS* ctx, RunSite* site)
     return OpenDebugDialog(ctx);
 }
 
-int OpenDebugDialog(BDS* ctx)
+namespace {
+
+// Runs "DEBUG" modally; 1 when it answered Next or Run, 0 for Cancel.
+int RunDebugDialog(BDS* ctx)
 {
-    if (ctx->trace.bStepped)
-        return 1;
     // Quiet mode runs unattended: nobody would answer the dialog.
     if (ctx->err.bQuietMode)
         return 1;
-    ctx->trace.bStepped = 1;
     int input = SetInputBlocked(ctx, 1);
     INT_PTR answer = DialogBoxParamA(EngineModule(), "DEBUG", ctx->hwndOwner, DebugProc,
                                      reinterpret_cast<LPARAM>(ctx));
@@ -162,6 +169,32 @@ int OpenDebugDialog(BDS* ctx)
     if (ctx->hCursorCurrent)
         SetCursor(ctx->hCursorCurrent);
     return answer != 0 ? 1 : 0;
+}
+
+}  // namespace
+
+int OpenDebugDialog(BDS* ctx)
+{
+    if (ctx->trace.bStepped)
+        return 1;
+    ctx->trace.bStepped = 1;
+    return RunDebugDialog(ctx);
+}
+
+int DebugCallStep(BDS* ctx, uint32_t kind, bool entering, const char* name)
+{
+    // The calling statement is still running: it is both the one shown and the one to come.
+    TraceState& t = ctx->trace;
+    const char* line = ctx->run.site ? ctx->run.site->line : "";
+    TraceLineText(line, t.szTraceLine, sizeof t.szTraceLine);
+    TraceLineText(line, t.szNextStatement, sizeof t.szNextStatement);
+    int word = kind == TEV_UDF ? (entering ? MSG_CALLING_UDF : MSG_RETURNING_FROM_UDF)
+                               : (entering ? MSG_CALLING_SCRIPT : MSG_RETURNING_FROM_SCRIPT);
+    char text[256];
+    LoadMyString(ctx, EngineModule(), word, text, sizeof text);
+    std::snprintf(t.szTraceOutcome, sizeof t.szTraceOutcome, "%s (%s)", text, name ? name : "");
+    t.szTraceError[0] = 0;
+    return RunDebugDialog(ctx);
 }
 
 extern "C" INT_PTR CALLBACK DebugProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
@@ -183,6 +216,7 @@ extern "C" INT_PTR CALLBACK DebugProc(HWND dialog, UINT message, WPARAM wParam, 
     case ID_CANCEL:
         RememberPlace(ctx, dialog);
         ctx->bSingleStep = 0;       // stepping ends with the cancelled statement
+        ctx->trace.bDebugCancelled = 1;
         ctx->nErrorCode = CC_CANCEL;
         EndDialog(dialog, 0);
         return TRUE;

@@ -165,7 +165,7 @@ int RunStatementChecked(BDS* ctx, resultants* result, RunSite* site)
         ctx->nErrorDetail = 0;
         return r;
     }
-    if (code == CC_CANCEL) {
+    if (code == CC_CANCEL && !DebuggerCancelled(ctx)) {
         int c = HandleCancel(ctx, site, r);
         if (c != -2)
             return c;
@@ -203,9 +203,14 @@ int RunStatementGuarded(BDS* ctx, resultants* result, RunSite* site)
 {
     if (!TraceWatching(ctx))
         return RunStatementChecked(ctx, result, site);
-    // A statement the debugger cancels ends as a cancel, which the guard handles.
-    if (ctx->bSingleStep && !ctx->nDeferredError && !TraceBeforeStatement(ctx, site))
-        ctx->nDeferredError = CC_CANCEL;
+    // A statement the debugger cancels does not run: the run ends with the cancel code,
+    // which no cancel trap takes (the person at the debugger asked to stop).
+    if (ctx->bSingleStep && !TraceBeforeStatement(ctx, site)) {
+        ctx->run.nTraceEvent = TEV_SKIPPED;
+        ctx->run.bTraceOutcome = 0;
+        TraceAfterStatement(ctx, site, nullptr, 0);
+        return 0;
+    }
     int r = RunStatementChecked(ctx, result, site);
     TraceAfterStatement(ctx, site, result, r);
     return r;

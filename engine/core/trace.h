@@ -110,6 +110,12 @@ void ResetDebuggerRun(BDS* ctx);
 
 // Shows "DEBUG" before a statement; 1 runs it, 0 cancels it.
 int OpenDebugDialog(BDS* ctx);
+// The stop of the debugger when a user-defined function (TEV_UDF) or a called script
+// (TEV_SCRIPT) is entered or left while single-stepping: the calling statement with the
+// call's word as its outcome. Answers 0 when the debugger cancelled (the code is 9999).
+int DebugCallStep(BDS* ctx, uint32_t kind, bool entering, const char* name);
+// True when the debugger's Cancel ended the statement: the run ends without the cancel trap.
+inline bool DebuggerCancelled(const BDS* ctx) { return ctx->trace.bDebugCancelled != 0; }
 extern "C" INT_PTR CALLBACK DebugProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // The outcome word of the statement just run (the debugger's item 11, the trace's line).

@@ -37,6 +37,7 @@ struct TraceState {
     uint32_t bDebugShown;                   // the dialog was shown in this run
     uint32_t bDebugLocked;                  // Debug(-1): no stepping for the rest of the run
     uint32_t bStepped;                      // the statement being run was shown already
+    uint32_t bDebugCancelled;               // Cancel was pressed: the run ends, no trap takes it
     char szTraceLine[TRACE_LINE_SIZE];      // the statement just run
     char szTraceOutcome[TRACE_TEXT_SIZE];   // its outcome word
     char szTraceError[TRACE_TEXT_SIZE];     // the error it ended with, or empty

@@ -494,6 +494,10 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
     }
     if (!StackRoomLeft(ctx))
         return 0;
+    // While single-stepping the debugger stops at the entry; its Cancel ends the statement
+    // before the body runs (the answer stays 1: the error code tells).
+    if (ctx->bSingleStep && !DebugCallStep(ctx, TEV_UDF, true, rec->name))
+        return 1;
     ++ctx->nUdfDepth;
     if (!PushCallFrame(ctx, SF_UDF_CALL, callKind)) {
         --ctx->nUdfDepth;
@@ -542,10 +546,11 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
     ctx->bInUdfBody = 1;
     ctx->hCurrentScript = rec->hBody;
     char name[UDF_NAME_SIZE];       // kept for the trace: the body may remove the record
-    if (caller.traceState) {
+    name[0] = 0;
+    if (caller.traceState || caller.singleStep)
         lstrcpynA(name, rec->name, sizeof name);
+    if (caller.traceState)
         TraceCallEvent(ctx, caller.traceState, TEV_UDF, true, name);
-    }
 
     ScopeSave scope{};
     if (ownScope) {
@@ -647,6 +652,8 @@ int CallUserFunction(BDS* ctx, uint32_t id, resultants* result, resultants* args
         if (ctx->nHookFlags & 8)
             CallHostFileHook(ctx, ctx->szSourceFile, bodyFailed ? -1 : 0);
     }
+    if (ctx->bSingleStep)
+        DebugCallStep(ctx, TEV_UDF, false, name);
     FreeValue(ctx, &ctx->resStatement, 0, FREE_STATEMENT_RESULT);
     InitResultValue(ctx, &ctx->resStatement, VK_RECORD, 0);
     return 1;
