@@ -151,8 +151,10 @@ int DoStrCntA(BDS* ctx, const char* text, const char* sub, int start, int end, i
     const uint8_t* upper = TextTables(ctx).upper;
     auto matchesAt = [&](const char* p) {
         if (!noCase) return std::strncmp(p, sub, step) == 0;
-        for (size_t i = 0; i < step; ++i)
-            if (!p[i] || upper[static_cast<uint8_t>(p[i])] != upper[static_cast<uint8_t>(sub[i])]) return false;
+        for (size_t i = 0; i < step; ++i) {
+            uint8_t a = static_cast<uint8_t>(p[i]), b = static_cast<uint8_t>(sub[i]);
+            if (!a || upper[a] != upper[b]) return false;
+        }
         return true;
     };
     int count = 0;
