@@ -2,7 +2,7 @@
 // ItemLocateWild and the item comparisons of list sorting.
 //
 // The ANSI and the wide forms share one template over a character walker (text.h): ANSI
-// lists step by character in the context code page, wide lists by UTF-16 unit.
+// lists step by character in the system's ANSI code page, wide lists by UTF-16 unit.
 #include "engine/data/item_list.h"
 
 #include <cstring>

@@ -2,7 +2,7 @@
 // the delimiter text is empty), and CSV lines. The operations here serve the item-list
 // built-ins and every other part that walks lists (list boxes, array splitting, sorting).
 //
-// ANSI lists are walked by character in the context code page, so a delimiter never
+// ANSI lists are walked by character in the system's ANSI code page, so a delimiter never
 // matches a trail byte and a double-byte delimiter matches only as a whole. Item numbers
 // count from 1.
 #pragma once

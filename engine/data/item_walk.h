@@ -1,5 +1,5 @@
 // The walker of a delimited item list, shared by the item-list built-ins: the character
-// walker of text.h (ANSI by character in the context code page, wide by UTF-16 unit) and
+// walker of text.h (ANSI by character in the system's ANSI code page, wide by UTF-16 unit) and
 // the one-character delimiter, so a delimiter never matches a trail byte and a double-byte
 // delimiter matches only as a whole.
 #pragma once

@@ -138,26 +138,32 @@ bool CountRange(BDS* ctx, int length, int* start, int* end)
 
 }  // namespace
 
-// Occurrences that begin between the byte positions start and end; they do not overlap,
-// and in ANSI text an occurrence begins only where a character begins.
+// Occurrences that begin between the byte positions start and end; they do not overlap.
+// The ANSI scan goes byte by byte, as positions count bytes here: an occurrence may begin
+// on a trail byte, and without case each byte is folded on its own (CharUpperA).
 int DoStrCntA(BDS* ctx, const char* text, const char* sub, int start, int end, int flags)
 {
     if (!*text || !*sub) return 0;
     int length = static_cast<int>(std::strlen(text));
     if (!CountRange(ctx, length, &start, &end)) return 0;
-    const CodePageTables& t = TextTables(ctx);
     bool noCase = (flags & 1) == 0;
     size_t step = std::strlen(sub);
+    const uint8_t* upper = TextTables(ctx).upper;
+    auto matchesAt = [&](const char* p) {
+        if (!noCase) return std::strncmp(p, sub, step) == 0;
+        for (size_t i = 0; i < step; ++i) {
+            uint8_t a = static_cast<uint8_t>(p[i]), b = static_cast<uint8_t>(sub[i]);
+            if (!a || upper[a] != upper[b]) return false;
+        }
+        return true;
+    };
     int count = 0;
-    const char* p = text;
-    while (*p) {
-        int position = static_cast<int>(p - text) + 1;
-        if (position > end) break;
-        if (position >= start && MatchesAtA(t, p, sub, noCase)) {
+    for (int i = start; i <= end;) {
+        if (matchesAt(text + i - 1)) {
             ++count;
-            p += step;
+            i += static_cast<int>(step);
         } else {
-            p = CharStep(t, p);
+            ++i;
         }
     }
     return count;

@@ -416,9 +416,9 @@ void DoStrOverlay(BDS* ctx, const wchar_t* base, const wchar_t* add, const wchar
 
 namespace {
 
-// The system's case change over the whole text in its ANSI code page; in another context
-// code page, single-byte characters through that code page's tables (double-byte ones
-// stay as they are).
+// The system's case change over the whole text (CharUpperBuffA, CharLowerBuffA); under a
+// test's code page, single-byte characters through that code page's tables (double-byte
+// ones stay as they are).
 void ChangeCaseA(BDS* ctx, const char* text, bool upper, resultants* result)
 {
     size_t bytes = std::strlen(text);

@@ -1,7 +1,8 @@
 // The handlers of the text built-ins: measurement and search, transformation, comparison,
 // character classes and code pages. Each takes the context first; integer handlers answer
 // their result, text handlers fill the result record; failures set ctx->nErrorCode.
-// The A handler works on ANSI text of the context code page, the W handler on UTF-16.
+// The A handler works on ANSI text, walked and folded as the system does; the W handler
+// on UTF-16.
 #pragma once
 
 #include <cstdint>

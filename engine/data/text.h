@@ -1,12 +1,15 @@
 // Text helpers shared by the text built-ins and by the rest of the engine: the growable
-// text buffer, character counting and walking in the context code page, substring and
+// text buffer, character counting and walking in the system's ANSI code page, substring and
 // character search, character comparisons, the wildcard matcher, the wide comparison of
 // the string built-ins and the one-byte item helpers.
 //
-// ANSI text is in the context code page (ctx->nCodePage, 0 = the system's ANSI code page).
-// Where that code page has lead bytes, a character is one byte or a lead byte and its
-// trail byte, and the walkers here never split such a pair. Helpers taking a context
-// accept a null one and then use the system's ANSI code page.
+// ANSI text is walked and case-folded as the system walks and folds it (CharNextA,
+// CharPrevA, IsDBCSLeadByte, CharUpperA, CharLowerA of its ANSI code page): where that code
+// page has lead bytes, a character is one byte or a lead byte and its trail byte, and the
+// walkers here never split such a pair. The context code page (ctx->nCodePage, set by
+// ChrSetCodePage) governs only conversions between ANSI and wide text and the wide
+// comparison below; it never changes how ANSI text is walked or folded. Helpers taking a
+// context accept a null one.
 #pragma once
 
 #include <windows.h>
@@ -21,18 +24,24 @@
 
 // ---------------------------------------------------------------- code page tables
 
-// Facts about one code page, built once per code page and cached for the process.
+// What the system answers for each byte of its ANSI code page, built once for the process,
+// so that the walkers look bytes up rather than call the system per byte.
 struct CodePageTables {
-    UINT codePage;        // the real code page (CP_ACP resolved)
+    UINT codePage;        // the code page the tables describe
     bool dbcs;            // it has lead bytes
-    bool isAnsi;          // it is the system's ANSI code page
-    uint8_t lead[256];    // 1 for a lead byte
-    uint8_t upper[256];   // single-byte upper case (a lead byte maps to itself)
-    uint8_t lower[256];
+    bool isAnsi;          // it is the system's ANSI code page (false only under a test's code page)
+    uint8_t lead[256];    // 1 for a lead byte (IsDBCSLeadByte)
+    uint8_t upper[256];   // CharUpperA of the byte (a lead byte maps to itself)
+    uint8_t lower[256];   // CharLowerA of the byte
 };
 
-// The tables of the context code page (the system's ANSI code page for a null context).
+// The tables of the system's ANSI code page. The context is not read: ChrSetCodePage
+// changes conversions only.
 const CodePageTables& TextTables(BDS* ctx);
+
+// Tests only: walk and fold ANSI text as a system whose ANSI code page is `codePage`
+// would (0: the real system's again); answers the code page in use before.
+UINT SetTextCodePageForTest(UINT codePage);
 
 // Bytes of the character at p: 2 for a lead byte followed by a trail byte, 1 otherwise,
 // 0 at the terminating NUL.

@@ -48,17 +48,18 @@ void BuildTables(CodePageTables& t, UINT codePage)
     for (uint8_t l : t.lead) t.dbcs = t.dbcs || l;
     for (int b = 0; b < 256; ++b) {
         uint8_t byte = static_cast<uint8_t>(b);
-        if (b < 0x80) {
-            t.upper[b] = (b >= 'a' && b <= 'z') ? byte - 32 : byte;
-            t.lower[b] = (b >= 'A' && b <= 'Z') ? byte + 32 : byte;
-        } else if (t.lead[b]) {
+        if (b == 0 || t.lead[b]) {
             t.upper[b] = t.lower[b] = byte;
         } else if (t.isAnsi) {
-            // The system's own single-character case mapping of its ANSI code page.
+            // The system's own single-character case mapping (CharUpperA and CharLowerA take
+            // the character in the low word of the pointer).
             t.upper[b] = static_cast<uint8_t>(reinterpret_cast<ULONG_PTR>(
                 CharUpperA(reinterpret_cast<LPSTR>(static_cast<ULONG_PTR>(b)))));
             t.lower[b] = static_cast<uint8_t>(reinterpret_cast<ULONG_PTR>(
                 CharLowerA(reinterpret_cast<LPSTR>(static_cast<ULONG_PTR>(b)))));
+        } else if (b < 0x80) {
+            t.upper[b] = (b >= 'a' && b <= 'z') ? byte - 32 : byte;
+            t.lower[b] = (b >= 'A' && b <= 'Z') ? byte + 32 : byte;
         } else {
             t.upper[b] = MapByteCase(codePage, byte, true);
             t.lower[b] = MapByteCase(codePage, byte, false);
@@ -66,23 +67,38 @@ void BuildTables(CodePageTables& t, UINT codePage)
     }
 }
 
-// A small cache: scripts switch between few code pages, and the tables take a few
-// hundred bytes each.
-constexpr int kCachedPages = 4;
-CodePageTables g_tables[kCachedPages];
-int g_tablesUsed;
-int g_tablesNext;
+// The tables in use: those of the system's ANSI code page, built at the first call; a
+// test may put those of another code page in their place. The context code page
+// (ChrSetCodePage) never enters: it governs conversions between ANSI and wide text only.
+CodePageTables g_systemTables;
+CodePageTables g_testTables;
+const CodePageTables* g_tablesInUse;
+
+const CodePageTables& BuildSystemTables()
+{
+    BuildTables(g_systemTables, GetACP());
+    g_tablesInUse = &g_systemTables;
+    return g_systemTables;
+}
 
 }  // namespace
 
-const CodePageTables& TextTables(BDS* ctx)
+const CodePageTables& TextTables(BDS*)
 {
-    UINT codePage = (ctx && ctx->nCodePage) ? ctx->nCodePage : GetACP();
-    for (int i = 0; i < g_tablesUsed; ++i)
-        if (g_tables[i].codePage == codePage) return g_tables[i];
-    int slot = g_tablesUsed < kCachedPages ? g_tablesUsed++ : (g_tablesNext++ % kCachedPages);
-    BuildTables(g_tables[slot], codePage);
-    return g_tables[slot];
+    const CodePageTables* t = g_tablesInUse;
+    return t ? *t : BuildSystemTables();
+}
+
+UINT SetTextCodePageForTest(UINT codePage)
+{
+    UINT previous = TextTables(nullptr).codePage;
+    if (codePage == 0 || codePage == GetACP()) {
+        BuildSystemTables();
+    } else {
+        BuildTables(g_testTables, codePage);
+        g_tablesInUse = &g_testTables;
+    }
+    return previous;
 }
 
 // ---------------------------------------------------------------- text buffer

@@ -3,6 +3,7 @@
 // serves both modes; results go back in the form the mode asks for.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -44,7 +45,8 @@ inline int SetResultPathText(BDS* ctx, resultants* result, const std::wstring& t
 enum : int32_t { SIZE_FLOAT = 0, SIZE_TEXT = 1, SIZE_INT64 = 2 };
 
 // A byte count in the form asked for: a 64-bit integer, decimal text, or (any other format)
-// a floating-point number with the count's low 32 bits as its integer.
+// a floating-point number that also carries its integer form where the count fits in 32
+// bits, so that such a size reads and prints as the whole number it is.
 inline void SetResultSize(BDS* ctx, resultants* result, int32_t format, uint64_t bytes)
 {
     if (format == SIZE_INT64) {
@@ -55,7 +57,10 @@ inline void SetResultSize(BDS* ctx, resultants* result, int32_t format, uint64_t
         SetResultText(ctx, result, text);
     } else {
         SetResultFloat(ctx, result, static_cast<double>(bytes));
-        result->i32 = static_cast<int32_t>(bytes);
+        if (bytes <= static_cast<uint64_t>(INT32_MAX)) {
+            result->i32 = static_cast<int32_t>(bytes);
+            result->flags |= VF_INT;
+        }
     }
 }
 

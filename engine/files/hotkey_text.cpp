@@ -53,9 +53,9 @@ uint16_t HotkeyTextParse(const char* text)
     if (!text)
         return 0;
     unsigned modifiers = 0;
-    unsigned key = 0;
-    const char* p = text;
-    while (*p && !key) {
+    auto word = [&modifiers](unsigned key) { return static_cast<uint16_t>(modifiers << 8 | key); };
+    // The key ends the scan: whatever follows it is not read ("^xyz" is Ctrl+X).
+    for (const char* p = text; *p; ++p) {
         uint8_t c = Upper(*p);
         if (c == '!') {
             modifiers |= 4;
@@ -65,22 +65,19 @@ uint16_t HotkeyTextParse(const char* text)
             modifiers |= 2;
         } else if (c == '{') {
             const char* close = std::strchr(p + 1, '}');
-            if (!close || static_cast<size_t>(close - p - 1) > MAX_KEY_NAME || close == p + 1)
+            size_t length = close ? static_cast<size_t>(close - p - 1) : 0;
+            if (length == 0 || length > MAX_KEY_NAME)
                 return 0;
-            std::string name(p + 1, close);
-            key = name.size() == 1 ? Upper(name[0]) : KeyByName(name.c_str());
-            if (!key)
-                return 0;
-            p = close;
+            if (length == 1)
+                return word(Upper(p[1]));
+            if (uint8_t key = KeyByName(std::string(p + 1, close).c_str()))
+                return word(key);
+            p = close;   // a name the table does not know: the scan goes on after it
         } else {
-            key = c;
+            return word(c);
         }
-        ++p;
     }
-    // Text after the key names no part of a hotkey: such a text is no hotkey at all.
-    if (!key || *p)
-        return 0;
-    return static_cast<uint16_t>(modifiers << 8 | key);
+    return 0;
 }
 
 int HotkeyToText(uint16_t hotkey, char* out, size_t capacity)

@@ -6,7 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-// The word of a hotkey text, or 0 when it names no key or has text after the key.
+// The word of a hotkey text, or 0 when it names no key. The key ends the text: what follows
+// it is not read.
 uint16_t HotkeyTextParse(const char* text);
 
 // The text of a hotkey word: 1, or 0 when the word is 0 or the text does not fit.

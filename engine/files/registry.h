@@ -57,6 +57,11 @@ struct CallKey {
 // or 0 with the error set.
 int ResolveRegistryView(BDS* ctx, int32_t view, const wchar_t* subkey, REGSAM* viewFlag);
 
+// The view of a value built-in: resolved as above only when the name has a subkey. A value
+// of the key itself is reached through the handle as it was opened, so no view is chosen
+// and the view argument is not read (the flag is 0). Answers 1, or 0 with the error set.
+int ResolveValueView(BDS* ctx, int32_t view, const wchar_t* subkey, REGSAM* viewFlag);
+
 // ---------------------------------------------------------------- names
 
 // Splits "sub\key[value]" into the subkey (one backslash before the bracket dropped) and

@@ -122,6 +122,14 @@ int ResolveRegistryView(BDS* ctx, int32_t view, const wchar_t* subkey, REGSAM* v
     return 1;
 }
 
+int ResolveValueView(BDS* ctx, int32_t view, const wchar_t* subkey, REGSAM* viewFlag)
+{
+    *viewFlag = 0;
+    if (!subkey || !*subkey)
+        return 1;
+    return ResolveRegistryView(ctx, view, subkey, viewFlag);
+}
+
 // ---------------------------------------------------------------- names
 
 int SplitRegKeyValueW(BDS* ctx, const wchar_t* text, wchar_t* key, size_t keySize, wchar_t* value,

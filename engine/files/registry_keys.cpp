@@ -306,13 +306,17 @@ void CaseRegQueryKeys(BDS* ctx, BuiltinCall& c)
 
 // ---------------------------------------------------------------- value names and time
 
-// The subkey of RegQueryItem and RegQueryKeyLastWriteTime opened for querying (or the
-// script's key itself); 1451 when it cannot be opened.
+// The subkey of RegQueryItem and RegQueryKeyLastWriteTime opened for querying, or the
+// script's key itself (then no view is chosen); 1451 when it cannot be opened.
 bool OpenListedKey(BDS* ctx, BuiltinCall& c, CallKey* target)
 {
-    KeyArgs a;
-    return ReadKeyArgs(ctx, c, &a) &&
-           OpenValueKey(ctx, a.key, a.subkey, KEY_QUERY_VALUE, a.viewFlag, false, target, ERR_NO_SUBKEY);
+    if (!WideFormAvailable(ctx))
+        return false;
+    HKEY key = ScriptKey(ArgInt(c, 1));
+    const wchar_t* subkey = ArgWText(ctx, c, 2);
+    REGSAM viewFlag = 0;
+    return ResolveValueView(ctx, ArgInt(c, 3), subkey, &viewFlag) &&
+           OpenValueKey(ctx, key, subkey, KEY_QUERY_VALUE, viewFlag, false, target, ERR_NO_SUBKEY);
 }
 
 // Calls visit(name, length) for each value name (ANSI) in turn; stops at the first failure.

@@ -206,7 +206,7 @@ void DoRegQuery(BDS* ctx, resultants* result, HKEY key, const wchar_t* text, Rea
     }
     RegValueName name;
     REGSAM viewFlag = 0;
-    if (!SplitValueName(ctx, text, &name) || !ResolveRegistryView(ctx, view, name.subkey, &viewFlag))
+    if (!SplitValueName(ctx, text, &name) || !ResolveValueView(ctx, view, name.subkey, &viewFlag))
         return;
     CallKey target;
     ValueData data;
@@ -287,7 +287,7 @@ void QueryEntry(BDS* ctx, BuiltinCall& c, bool typeWanted)
     RegValueName name;
     REGSAM viewFlag = 0;
     if (!SplitValueName(ctx, ArgWText(ctx, c, 2), &name) ||
-        !ResolveRegistryView(ctx, ArgInt(c, 3), name.subkey, &viewFlag))
+        !ResolveValueView(ctx, ArgInt(c, 3), name.subkey, &viewFlag))
         return;
     HKEY key = ScriptKey(ArgInt(c, 1));
     CallKey target;

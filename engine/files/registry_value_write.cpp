@@ -162,7 +162,7 @@ void DoRegSet(BDS* ctx, resultants* result, HKEY key, const wchar_t* name, const
     NewValue value;
     REGSAM viewFlag = 0;
     if (!SplitValueName(ctx, name, &target) || !BuildValue(ctx, as, text, hex, delimiter, &value) ||
-        !ResolveRegistryView(ctx, view, target.subkey, &viewFlag))
+        !ResolveValueView(ctx, view, target.subkey, &viewFlag))
         return;
     CallKey written;
     if (!OpenValueKey(ctx, key, target.subkey, KEY_SET_VALUE, viewFlag, true, &written))
@@ -230,7 +230,7 @@ void CaseRegDelValue(BDS* ctx, BuiltinCall& c)
     REGSAM viewFlag = 0;
     CallKey target;
     if (!SplitValueName(ctx, ArgWText(ctx, c, 2), &name) ||
-        !ResolveRegistryView(ctx, ArgInt(c, 3), name.subkey, &viewFlag) ||
+        !ResolveValueView(ctx, ArgInt(c, 3), name.subkey, &viewFlag) ||
         !OpenValueKey(ctx, ScriptKey(ArgInt(c, 1)), name.subkey, KEY_SET_VALUE, viewFlag, false, &target))
         return;
     SetResultInt(ctx, c.result, RegDeleteValueW(target.key, name.value) == ERROR_SUCCESS ? 1 : 0);

@@ -195,11 +195,7 @@ TEST_F(ItemList, ExtractAnswersThePositionOfTheNextItem)
 // Shift-JIS (code page 932): 83 41 has the trail byte 'A', 95 5C the trail byte '\'.
 class ItemListDbcs : public TextTest {
 protected:
-    void SetUp() override
-    {
-        TextTest::SetUp();
-        ctx->nCodePage = 932;
-    }
+    ShiftJisSystem shiftJis;
     const std::string ka = "\x83\x41", kanji = "\x95\x5c";
 };
 

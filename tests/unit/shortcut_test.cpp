@@ -21,8 +21,11 @@ TEST(HotkeyText, TextsAndWords)
         const char* text;
         uint16_t word;
     } cases[] = {
-        {"^!{F5}", 0x0674}, {"+a", 0x0141},   {"{NOSUCH}", 0},   {"xyz", 0},     {"^", 0},
+        {"^!{F5}", 0x0674}, {"+a", 0x0141},   {"{NOSUCH}", 0},   {"xyz", 0x58},  {"^", 0},
         {"{f16}", 0x7F},    {"!{x}", 0x0458}, {"{ESC}", 0x1B}, {"", 0},      {"{F5", 0},
+        // The key ends the scan; a name the table does not know does not.
+        {"^xyz", 0x0258},   {"!{F2}rest", 0x0471}, {"+{x}yz", 0x0158}, {"{NOSUCH}a", 0x41},
+        {"{}", 0},          {"{TOOLONGNAME}", 0},
     };
     for (const Case& c : cases)
         EXPECT_EQ(HotkeyTextParse(c.text), c.word) << c.text;

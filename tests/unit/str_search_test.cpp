@@ -136,15 +136,11 @@ TEST_F(StrSearch, LengthCountsCharactersOrUnits)
 // kanji 95 5C ends in a backslash.
 class StrSearchDbcs : public TextTest {
 protected:
-    void SetUp() override
-    {
-        TextTest::SetUp();
-        ctx->nCodePage = 932;
-    }
+    ShiftJisSystem shiftJis;
     const char* ka = "\x83\x41";
 };
 
-TEST_F(StrSearchDbcs, CountsAndSearchesNeverMatchATrailByte)
+TEST_F(StrSearchDbcs, SearchesNeverMatchATrailByteButStrCntDoes)
 {
     std::string text = std::string(ka) + "A" + ka;   // three characters, two of them with an 'A' trail byte
     Call("strlen", {text});
@@ -159,10 +155,13 @@ TEST_F(StrSearchDbcs, CountsAndSearchesNeverMatchATrailByte)
     EXPECT_EQ(Int(), 2);
     Call("strscan", {text, "A", 0, 1});
     EXPECT_EQ(Int(), 2);
+    // StrCnt alone goes byte by byte: the two trail bytes count as well.
     Call("strcnt", {text, "A", 0, -1, 1});
-    EXPECT_EQ(Int(), 1);
+    EXPECT_EQ(Int(), 3);
     Call("strcnt", {text, "a", 0, -1, 0});
-    EXPECT_EQ(Int(), 1);
+    EXPECT_EQ(Int(), 3);
+    Call("strcnt", {text, "AA", 0, -1, 1});
+    EXPECT_EQ(Int(), 1);   // from the first trail byte on
     Call("strsub", {text, 2, 2});
     EXPECT_EQ(Narrow(), std::string("A") + ka);
     Call("strindexwild", {text, "A*", 0});
@@ -173,11 +172,12 @@ TEST_F(StrSearchDbcs, CountsAndSearchesNeverMatchATrailByte)
     EXPECT_EQ(Narrow(), ka);
 }
 
-TEST_F(StrSearchDbcs, CaseFoldingNeverTouchesATrailByte)
+TEST_F(StrSearchDbcs, CaseFoldingTouchesATrailByteInStrCntAlone)
 {
     // 83 61 and 83 41 are different characters although 'a' and 'A' fold together.
     Call("strindexnc", {"\x83\x61", "\x83\x41", 0, 0});
     EXPECT_EQ(Int(), 0);
+    // StrCnt folds byte by byte, a trail byte as any other.
     Call("strcnt", {"\x83\x61", "\x83\x41", 0, -1, 0});
-    EXPECT_EQ(Int(), 0);
+    EXPECT_EQ(Int(), 1);
 }

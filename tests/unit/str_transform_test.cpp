@@ -197,11 +197,7 @@ TEST_F(StrTransform, CatJoinsMixedValuesNarrowOrWide)
 // Shift-JIS (code page 932): widths and cuts keep double-byte characters whole.
 class StrTransformDbcs : public TextTest {
 protected:
-    void SetUp() override
-    {
-        TextTest::SetUp();
-        ctx->nCodePage = 932;
-    }
+    ShiftJisSystem shiftJis;
 };
 
 TEST_F(StrTransformDbcs, WidthsCutsAndReplacementsKeepCharactersWhole)

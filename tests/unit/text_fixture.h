@@ -13,6 +13,16 @@
 #include "engine/data/text.h"
 #include "engine/data/text_cases.h"
 
+// For as long as it lives, ANSI text is walked and folded as on a system whose ANSI code
+// page is Shift-JIS (932), whatever the machine's is. The context code page is not the way
+// to get there: it governs conversions only.
+struct ShiftJisSystem {
+    ShiftJisSystem() { SetTextCodePageForTest(932); }
+    ~ShiftJisSystem() { SetTextCodePageForTest(0); }
+    ShiftJisSystem(const ShiftJisSystem&) = delete;
+    ShiftJisSystem& operator=(const ShiftJisSystem&) = delete;
+};
+
 // One argument of a call: an integer, ANSI text or wide text.
 struct TArg {
     enum Kind { Int, Narrow, Wide } kind;

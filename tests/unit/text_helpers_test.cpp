@@ -63,7 +63,7 @@ TEST_F(TextHelpers, SearchesReturnNullForEmptyPatterns)
 
 TEST_F(TextHelpers, DoubleByteTextIsWalkedByCharacter)
 {
-    ctx->nCodePage = 932;
+    ShiftJisSystem shiftJis;
     const char* text = "\x83\x41\x95\x5c";   // two characters, trail bytes 'A' and '\'
     EXPECT_EQ(CharCountA(ctx, text), 2);
     EXPECT_EQ(StrLenW(L"\u30a2\u8868"), 2);
@@ -84,7 +84,7 @@ TEST_F(TextHelpers, DoubleByteTextIsWalkedByCharacter)
 // equality would, in a double-byte code page and without case too.
 TEST_F(TextHelpers, CharListSetAgreesWithTheCharacterEquality)
 {
-    ctx->nCodePage = 932;
+    ShiftJisSystem shiftJis;
     const CodePageTables& t = TextTables(ctx);
     // A list of one-byte letters, a double-byte letter (full-width a, 82 81), a kana (83 41,
     // trail byte 'A'), and a lead byte alone at the end.
@@ -140,7 +140,26 @@ TEST_F(TextHelpers, ItemCopyAndItemToInteger)
     ctx->nErrorCode = 0;
     EXPECT_EQ(ItemToIntegerA(ctx, "-2147483648", ',', 1), INT32_MIN);
 
-    ctx->nCodePage = 932;
+    ShiftJisSystem shiftJis;
     EXPECT_EQ(ItemCopyA(ctx, "\x95\x5c\\x", '\\', 1, out, sizeof out), 1);
     EXPECT_STREQ(out, "\x95\x5c");
+}
+
+// The context code page (what ChrSetCodePage sets) converts text; it never decides how
+// ANSI text is walked or folded, which is the system's business both ways round.
+TEST_F(TextHelpers, TheContextCodePageLeavesWalkingAndFoldingAlone)
+{
+    UINT systemPage = GetACP();
+    ctx->nCodePage = systemPage == 932 ? 1252 : 932;
+    // 82 61: one character where the system has Shift-JIS lead bytes, two elsewhere.
+    EXPECT_EQ(CharCountA(ctx, "\x82\x61"), systemPage == 932 ? 1 : 2);
+    EXPECT_EQ(TextTables(ctx).codePage, systemPage);
+    EXPECT_EQ(TextTables(ctx).upper['a'], 'A');
+    {
+        ShiftJisSystem shiftJis;
+        ctx->nCodePage = 1252;
+        EXPECT_EQ(CharCountA(ctx, "\x82\x61"), 1);
+        EXPECT_EQ(FindCharA(ctx, "\x82\x61", 'a'), nullptr);
+    }
+    EXPECT_EQ(TextTables(ctx).codePage, systemPage) << "the test's code page is gone again";
 }

@@ -47,5 +47,8 @@ def check(t):
         assert kvtest.reg_value(ROOT + r"\new\deeper", "w_sz") == ("REG_SZ", "text")
         assert kvtest.reg_value(ROOT + r"\new", "") == ("REG_SZ", "default text")
         assert kvtest.reg_value(ROOT + r"\sub", "b") is None
+        assert values["w_owndw"] == "dword:00000007", values["w_owndw"]
+        assert values["w_ownex"] == "hex(7):61,00,00,00,62,00,00,00,00,00", values["w_ownex"]
+        assert "w_own" not in values
     finally:
         kvtest.reg("delete", ROOT, "/f")
