@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/core/context.h"
+#include "engine/core/engine_setup.h"
 #include "engine/dialog/dialog_colors.h"
 #include "engine/dialog/dialog_com.h"
 #include "engine/dialog/dialog_controls.h"
@@ -349,7 +350,7 @@ int SetBitmap(Request& r)
     std::wstring file = WideFromNarrow(r.ctx, r.narrow.c_str());
     HBITMAP bitmap = nullptr;
     bool remove = file.empty() || IsDefaultField(file);
-    if (!remove && r.ctx->eng.api.pfnDrawDibDraw) {
+    if (!remove && LoadDrawDib(r.ctx)) {   // the video library is loaded on first need
         bitmap = LoadBackgroundBitmap(r.ctx, file.c_str());
         if (!bitmap)
             return DialogFail(r.ctx, ERR_BAD_BITMAP, nullptr, r.narrow.c_str());

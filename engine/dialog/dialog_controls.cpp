@@ -320,8 +320,10 @@ bool DateTimeRangeFromText(BDS* ctx, DialogControlRecord* c, const std::wstring&
 {
     bool calendar = c->type == CT_CALENDAR;
     if (text.find_first_not_of(L" \t") == std::wstring::npos) {
-        if (!calendar && (c->style & CS_CHECKBOX))
-            SendMessageW(c->window, DTM_SETSYSTEMTIME, GDT_NONE, 0);
+        if (!calendar && (c->style & CS_CHECKBOX)) {
+            SYSTEMTIME unused{};   // ignored with GDT_NONE, yet some pickers refuse a null record
+            SendMessageW(c->window, DTM_SETSYSTEMTIME, GDT_NONE, reinterpret_cast<LPARAM>(&unused));
+        }
         return true;
     }
     SYSTEMTIME range[2] = {};

@@ -168,6 +168,8 @@ bool OnCreate(Dialog6Record* dlg, HWND dialog)
     HWND focus = InitialFocus(dlg);
     dlg->focusOnDeactivate = focus;
     ctx->dlg.focusWindow = focus;
+    if (focus)
+        SetFocus(focus);   // already here, so that @deinit reads the focused control
     if (ctx->hCursorCurrent)
         SetCursor(ctx->hCursorCurrent);
     SnapPointer(ctx, dlg, focus);

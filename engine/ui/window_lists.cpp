@@ -22,6 +22,7 @@ constexpr uint16_t ERR_PROCID_PID = 1583;            // "WinItemProcId: Invalid 
 constexpr uint16_t ERR_PROCID_FLAGS = 1585;          // "WinItemProcId: Invalid flags"
 constexpr uint16_t ERR_PROCID_TYPE = 1586;           // "WinItemProcId: Invalid return type"
 constexpr uint32_t PROCID_FLAGS_MAX = 15;
+constexpr uint32_t PROCID_TYPE_MAX = 2;
 
 // ---------------------------------------------------------------- the list of one call
 
@@ -249,9 +250,17 @@ void CaseWinItemChild(BDS* ctx, BuiltinCall& call)
         RunList<char>(ctx, call.result, WinEnumItem, parent, '\t');
 }
 
-uint32_t ReturnType(int32_t type)
+// WinItemizeEx's return type: 1 window identifiers, 2 pairs, anything else titles.
+uint32_t ItemizeExItems(int32_t type)
 {
-    return type == LIST_TITLES || type == LIST_PAIRS ? static_cast<uint32_t>(type) : LIST_IDS;
+    return type == 1 ? LIST_IDS : type == 2 ? LIST_PAIRS : LIST_TITLES;
+}
+
+// WinItemProcId's return type (already checked to be 0 to 2): 0 window identifiers,
+// 1 titles, 2 pairs.
+uint32_t ProcIdItems(uint32_t type)
+{
+    return type == 0 ? LIST_IDS : type == 1 ? LIST_TITLES : LIST_PAIRS;
 }
 
 // WinItemizeEx(pattern, multiple, hidden [, type])
@@ -270,7 +279,7 @@ void CaseWinItemizeEx(BDS* ctx, BuiltinCall& call)
     WindowListScratch& s = ctx->winops.list;
     s.multiple = multiple;
     s.hidden = hidden;
-    s.returnType = ReturnType(ArgInt(call, 4));
+    s.returnType = ItemizeExItems(ArgInt(call, 4));
     char separator = s.returnType == LIST_PAIRS ? '|' : '\t';
     if (ArgIsWide(call, 1)) {
         s.pattern = ArgWText(ctx, call, 1);
@@ -296,16 +305,16 @@ void CaseWinItemProcId(BDS* ctx, BuiltinCall& call)
         SetError(ctx, ERR_PROCID_FLAGS);
         return;
     }
-    if (type > LIST_PAIRS) {
+    if (type > PROCID_TYPE_MAX) {
         SetError(ctx, ERR_PROCID_TYPE);
         return;
     }
     WindowListScratch& s = ctx->winops.list;
     s.processId = pid;
     s.flags = flags;
-    s.returnType = type;
+    s.returnType = ProcIdItems(type);
     RunEngineWidthList(ctx, call.result, WinEnumFromProcId, WinEnumFromProcIdW, nullptr,
-                       type == LIST_PAIRS ? '|' : '\t');
+                       s.returnType == LIST_PAIRS ? '|' : '\t');
 }
 
 const BuiltinRow kRows[] = {

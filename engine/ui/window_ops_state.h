@@ -18,8 +18,9 @@ struct ArrangeEntry {
     int32_t left, top, right, bottom;
 };
 
-// Return types of the lists that can pair titles with window identifiers.
-enum : uint32_t { LIST_IDS = 0, LIST_TITLES = 1, LIST_PAIRS = 2 };
+// What each item of a list holds. Each built-in maps its own return-type numbers onto these
+// (WinItemProcId and WinItemizeEx number titles and identifiers the other way round).
+enum : uint32_t { LIST_IDS, LIST_TITLES, LIST_PAIRS };
 
 // WinItemProcId flags: which windows are listed beside the titled, visible, enabled ones.
 enum : uint32_t {
