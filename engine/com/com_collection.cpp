@@ -139,8 +139,12 @@ int MapKeyNext(BDS* ctx, const ArrayHeader* map, CResultVar& out, int64_t* posit
 // empty one is lost.
 int ItemNext(BDS* ctx, const ValueHead& collection, CResultVar& out, int64_t* position, char delimiter)
 {
-    if (*position < 0 || *position >= ITEMS_DONE || *position >= INT32_MAX)
+    if (*position < 0 || *position >= ITEMS_DONE)
         return 0;
+    if (*position >= INT32_MAX) {   // no list holds that many items
+        *position = ITEMS_DONE;
+        return 0;
+    }
     int n = static_cast<int>(*position + 1);
     const char delimiterA[2] = {delimiter ? delimiter : '\t', 0};
     bool present;
