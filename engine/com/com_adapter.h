@@ -47,8 +47,9 @@ int GateSafeArrayElementPut(BDS* ctx, uint16_t var, resultants* result);
 // ArrInfo on a SAFEARRAY value.
 int GateSafeArrayInfo(BDS* ctx, const ValueHead& value, int32_t request, int32_t* answer);
 
-// ForEach over a COM collection or a SAFEARRAY: the next element into `element` (a fresh
-// record); 0 at the end or on error. `position` is the loop's position word.
-int CollectionForEachStep(BDS* ctx, const ValueHead& collection, int64_t* position, resultants* element);
+// ForEach over COM data: the next element into `element` (a fresh record); 0 at the end or
+// on error. `position` is the loop's position word, `delimiter` splits a COM text.
+int CollectionForEachStep(BDS* ctx, const ValueHead& collection, int64_t* position, char delimiter,
+                          resultants* element);
 // The loop is left: a COM object's enumerator goes (the next walk starts anew).
 void CollectionForEachReset(BDS* ctx, const ValueHead& collection);

@@ -1,5 +1,8 @@
-// Collections: the enumerator of a COM object (DISPID_NEWENUM), SAFEARRAY walks, the
-// ObjectCollection built-ins and the ForEach step over COM data.
+// Collections walked one element at a time: the enumerator of a COM object
+// (DISPID_NEWENUM), SAFEARRAYs, script arrays and maps, and item lists; the ObjectCollection
+// built-ins and the ForEach step over COM data.
+//
+// The caller keeps the walk's position word; a COM object keeps its enumerator itself.
 #include "engine/com/com_collection.h"
 
 #include <oleauto.h>
@@ -7,8 +10,15 @@
 #include "engine/com/com_adapter.h"
 #include "engine/com/com_errors.h"
 #include "engine/com/com_safearray.h"
+#include "engine/core/context.h"
+#include "engine/data/array.h"
+#include "engine/data/item_list.h"
+#include "engine/data/map.h"
 
 namespace {
+
+constexpr int64_t POSITION_START = -1;          // a script array or map before its first step
+constexpr int64_t ITEMS_DONE = 0xFFFFFFFF;      // an item list walked to its end
 
 // The object's IEnumVARIANT from its DISPID_NEWENUM member.
 HRESULT GetEnumerator(IDispatch* disp, IEnumVARIANT** out)
@@ -77,15 +87,154 @@ int SafeArrayNext(BDS* ctx, const ValueHead& collection, CResultVar& out, int64_
     return 1;
 }
 
+// A script array: the position is the index of the next element (all ones: the first),
+// 0 once the walk is over. Elements come in storage order, every dimension included.
+int ArrayNext(BDS* ctx, const ArrayHeader* array, CResultVar& out, int64_t* position)
+{
+    if (*position == 0 || array->count == 0)
+        return 0;
+    uint64_t index = *position == POSITION_START ? 0 : static_cast<uint64_t>(*position);
+    if (index >= array->count) {
+        *position = 0;
+        return 0;
+    }
+    if (!array->data) {
+        SetError(ctx, 1637);
+        return 0;
+    }
+    const ArrayElement& element = array->data[index];
+    if (element.flags & VF_HAS_VALUE) {
+        resultants copy{};
+        InitResultValue(ctx, &copy, VK_RECORD, 0);
+        if (!CopyValue(ctx, &element, &copy, 0,
+                       VK_ELEMENT | VM_TO_RECORD | VM_COPY_TEXT | VM_COPY_COM | VM_ADD_ARRAY_REF)) {
+            FreeValue(ctx, &copy, 0, VK_RECORD);
+            return 0;
+        }
+        copy.originVar = ORIGIN_NONE;
+        if (!out.Adopt(copy))
+            return 0;
+    }
+    *position = index + 1 < array->count ? static_cast<int64_t>(index + 1) : 0;
+    return 1;
+}
+
+// A map: its keys. The position names a place in the map's chains rather than an entry,
+// so a map changed between two steps never makes the walk read a removed entry.
+int MapKeyNext(BDS* ctx, const ArrayHeader* map, CResultVar& out, int64_t* position)
+{
+    if (*position == 0)
+        return 0;
+    uint64_t at = *position == POSITION_START ? MapPositionStart(map) : static_cast<uint64_t>(*position);
+    const char* key = nullptr;
+    uint64_t next = at ? MapPositionStep(ctx, map, at, &key, nullptr) : 0;
+    *position = static_cast<int64_t>(next);
+    if (!key)
+        return 0;
+    return SetResultText(ctx, &out.v, key) ? 1 : 0;
+}
+
+// An item list: the position counts the items delivered. An empty item inside the list is
+// delivered like any other; the walk ends only past the last item, so no item after an
+// empty one is lost.
+int ItemNext(BDS* ctx, const ValueHead& collection, CResultVar& out, int64_t* position, char delimiter)
+{
+    if (*position < 0 || *position >= ITEMS_DONE)
+        return 0;
+    if (*position >= INT32_MAX) {   // no list holds that many items
+        *position = ITEMS_DONE;
+        return 0;
+    }
+    int n = static_cast<int>(*position + 1);
+    const char delimiterA[2] = {delimiter ? delimiter : '\t', 0};
+    bool present;
+    if (!(collection.flags & (VF_VARIANT | VF_UNICODE))) {
+        const char* list = ValueText(ctx, &collection);
+        if (!ItemExtractA(ctx, &out.v, n, list, delimiterA))
+            return 0;
+        present = *ValueText(ctx, &out.v) || n <= ItemCountA(ctx, list, delimiterA);
+    } else {
+        wchar_t delimiterW[2] = {0, 0};
+        if (MultiByteToWideChar(ctx->nCodePage, 0, delimiterA, 1, delimiterW, 1) != 1)
+            delimiterW[0] = static_cast<unsigned char>(delimiterA[0]);
+        const wchar_t* list = nullptr;
+        if (collection.flags & VF_VARIANT) {   // a COM text, read where it lies
+            const VARIANT& v = collection.var;
+            list = (v.vt & VT_BYREF) ? (v.pbstrVal ? *v.pbstrVal : nullptr) : v.bstrVal;
+        } else {
+            list = ValueWText(ctx, &collection);
+        }
+        if (!list)
+            list = L"";
+        if (!ItemExtractW(ctx, &out.v, n, list, delimiterW))
+            return 0;
+        present = *ValueWText(ctx, &out.v) || n <= ItemCountW(ctx, list, delimiterW);
+    }
+    if (!present) {
+        out.Release();
+        *position = ITEMS_DONE;
+        return 0;
+    }
+    *position = n;
+    return 1;
+}
+
 }  // namespace
 
-int CollectionNext(BDS* ctx, const ValueHead& collection, CResultVar& out, int64_t* position)
+int CollectionNext(BDS* ctx, const ValueHead& collection, CResultVar& out, bool* made, int64_t* position,
+                   char delimiter)
 {
-    if (CComObjectAg* object = ObjectOf(&collection))
-        return ObjectNext(ctx, object, out);
+    if (made)
+        *made = false;
+    if (CComObjectAg* object = ObjectOf(&collection)) {
+        bool fresh = !object->enumerator;
+        int answer = ObjectNext(ctx, object, out);
+        if (made)
+            *made = fresh && object->enumerator;
+        return answer;
+    }
     if (HoldsSafeArray(&collection))
         return SafeArrayNext(ctx, collection, out, position);
+    if (collection.flags & VF_ARRAY) {
+        const ArrayHeader* array = ValueArray(&collection);
+        if (!position || !array) {
+            SetError(ctx, 1637);
+            return 0;
+        }
+        return (array->flags & ARRAY_MAP) ? MapKeyNext(ctx, array, out, position)
+                                          : ArrayNext(ctx, array, out, position);
+    }
+    bool text = (collection.flags & VF_VARIANT) ? ValueIsBstr(&collection)
+                                                 : (collection.flags & (VF_STRING | VF_UNICODE)) != 0;
+    if (text) {
+        if (!position) {   // the walk of an item list lives in its position alone
+            SetError(ctx, 1690);
+            return 0;
+        }
+        return ItemNext(ctx, collection, out, position, delimiter);
+    }
     SetError(ctx, 1690);
+    return 0;
+}
+
+int CollectionReset(const ValueHead& collection, int64_t* position)
+{
+    if (CComObjectAg* object = ObjectOf(&collection)) {
+        if (!object->enumerator)
+            return 0;
+        object->enumerator->Reset();
+        return 1;
+    }
+    if (HoldsSafeArray(&collection)) {
+        if (position)
+            *position = 0;
+        return 1;
+    }
+    if (collection.flags & VF_ARRAY) {
+        if (position)
+            *position = POSITION_START;
+        return 1;
+    }
     return 0;
 }
 
@@ -101,14 +250,24 @@ void CollectionOpenCase(BDS* ctx, BuiltinCall& call)
     if (IsComVariant(&value.v) && !HoldsSafeArray(&value.v) && !value.ValueToObjectValue())
         return;
     CComObjectAg* object = ObjectOf(&value.v);
-    if (!object || !object->Dispatch()) {
-        SetError(ctx, 1690);
+    if (!object) {
+        // The built-ins keep no position word, so only a COM object, which keeps its
+        // enumerator itself, can be walked by them: the step gives each other kind's error.
+        CResultVar first(ctx);
+        if (!CollectionNext(ctx, value.v, first, nullptr, nullptr, 0) && !ctx->nErrorCode)
+            SetError(ctx, 1690);
         return;
     }
-    // A fresh walk: the copy does not share the original's enumerator.
+    // A fresh walk: the copy does not share the original's enumerator. The enumerator is
+    // made now, so an object that offers none fails here; taking no element to make it
+    // loses none where the enumerator cannot go back.
     if (object->enumerator) {
         object->enumerator->Release();
         object->enumerator = nullptr;
+    }
+    if (!object->Dispatch() || FAILED(GetEnumerator(object->Dispatch(), &object->enumerator))) {
+        SetError(ctx, 1690);
+        return;
     }
     value.v.originVar = ORIGIN_NONE;
     value.CopyOut(call.result, true);
@@ -117,7 +276,7 @@ void CollectionOpenCase(BDS* ctx, BuiltinCall& call)
 void CollectionNextCase(BDS* ctx, BuiltinCall& call)
 {
     CResultVar element(ctx);
-    if (!CollectionNext(ctx, call.args[1], element, nullptr)) {
+    if (!CollectionNext(ctx, call.args[1], element, nullptr, nullptr, 0)) {
         if (!ctx->nErrorCode)
             SetResultInt(ctx, call.result, 0);
         return;
@@ -147,12 +306,13 @@ void CollectionCloseCase(BDS* ctx, BuiltinCall& call)
 
 // ---------------------------------------------------------------- ForEach
 
-int CollectionForEachStep(BDS* ctx, const ValueHead& collection, int64_t* position, resultants* element)
+int CollectionForEachStep(BDS* ctx, const ValueHead& collection, int64_t* position, char delimiter,
+                          resultants* element)
 {
     if (!EnsureOle(ctx))
         return 0;
     CResultVar out(ctx);
-    if (!CollectionNext(ctx, collection, out, position))
+    if (!CollectionNext(ctx, collection, out, nullptr, position, delimiter))
         return 0;
     out.v.originVar = ORIGIN_NONE;
     out.CopyOut(element, true);

@@ -268,11 +268,16 @@ int SafeArrayAssignElement(BDS* ctx, CResultVar& holder, int count, const int32_
         return 0;
     }
     if (grow) {
-        // The write-back hands the grown array to the variable.
+        // The write-back hands the grown array to the variable; a holder bound to none (an
+        // array nested in another one's element) keeps it.
+        bool bound = holder.Bound();
         uint16_t index = holder.v.originVar;
         if (!GrowSafeArray(ctx, holder, count, indices))
             return 0;
-        array = index < ctx->nVarUsed ? SafeArrayOfValue(&ctx->pVars[index]) : nullptr;
+        if (!bound)
+            array = SafeArrayOfValue(&holder.v);
+        else
+            array = index < ctx->nVarUsed ? SafeArrayOfValue(&ctx->pVars[index]) : nullptr;
         if (!array) {
             SetError(ctx, 1675);
             return 0;
@@ -833,6 +838,129 @@ int32_t ArrayToBinaryBuffer(BDS* ctx, const ValueHead& value)
     return handle;
 }
 
+// ---------------------------------------------------------------- arrays nested in elements
+
+namespace {
+
+// One subscript list of an element assignment.
+struct SubscriptList {
+    int count;
+    int32_t subscripts[MAX_SAFEARRAY_SUBSCRIPTS];
+};
+
+// The SAFEARRAY a VARIANT holds (directly or by reference), or null.
+SAFEARRAY* ArrayInVariant(const VARIANT& v)
+{
+    if (!(v.vt & VT_ARRAY))
+        return nullptr;
+    if (v.vt & VT_BYREF)
+        return v.pparray ? *v.pparray : nullptr;
+    return v.parray;
+}
+
+// Keeps the SAFEARRAYs locked whose element VARIANTs are used in place, and unlocks them,
+// innermost first, when it goes: while an array is locked it can be neither destroyed nor
+// resized, so a pointer to one of its elements stays valid.
+class LockChain {
+public:
+    LockChain() = default;
+    LockChain(const LockChain&) = delete;
+    LockChain& operator=(const LockChain&) = delete;
+    ~LockChain()
+    {
+        while (held_ > 0)
+            SafeArrayUnlock(arrays_[--held_]);
+    }
+    bool Lock(SAFEARRAY* array)
+    {
+        if (held_ == MAX_NESTED_ARRAYS || FAILED(SafeArrayLock(array)))
+            return false;
+        arrays_[held_++] = array;
+        return true;
+    }
+
+private:
+    SAFEARRAY* arrays_[MAX_NESTED_ARRAYS] = {};
+    int held_ = 0;
+};
+
+// The VARIANT element that the subscripts name in a SAFEARRAY of VARIANTs, in place; the
+// array is locked by `locks`. Null with 1635 or 1636 when there is no such element, null
+// without an error when the array holds no VARIANTs (its elements can hold no array).
+VARIANT* VariantElementAt(BDS* ctx, SAFEARRAY* array, const SubscriptList& list, LockChain& locks)
+{
+    uint32_t dims, total, scriptDims[5];
+    LONG lower[5], indices[5];
+    if (!SafeArrayShape(ctx, array, &dims, &total, scriptDims, lower))
+        return nullptr;
+    if (static_cast<uint32_t>(list.count) != dims) {
+        SetError(ctx, 1635);
+        return nullptr;
+    }
+    for (int k = 0; k < list.count; ++k) {
+        if (list.subscripts[k] < 0 || static_cast<uint32_t>(list.subscripts[k]) >= scriptDims[k]) {
+            SetError(ctx, 1636);
+            return nullptr;
+        }
+    }
+    VARTYPE vt = 0;
+    if (FAILED(SafeArrayGetVartype(array, &vt)) || vt != VT_VARIANT)
+        return nullptr;
+    if (!locks.Lock(array)) {
+        SetError(ctx, 1676);
+        return nullptr;
+    }
+    ToArrayIndices(list.count, list.subscripts, lower, indices);
+    void* element = nullptr;
+    if (FAILED(SafeArrayPtrOfIndex(array, indices, &element)) || !element) {
+        SetError(ctx, 1675);
+        return nullptr;
+    }
+    return static_cast<VARIANT*>(element);
+}
+
+// Follows the first `depth` subscript lists from `root` down the nested arrays and answers
+// the element VARIANT that the last of them names (its array locked by `locks`); null with
+// the error set when an element on the way is missing or holds no array.
+VARIANT* NestedElement(BDS* ctx, SAFEARRAY* root, const SubscriptList* lists, int depth, LockChain& locks)
+{
+    SAFEARRAY* array = root;
+    VARIANT* element = nullptr;
+    for (int level = 0; level < depth; ++level) {
+        if (!array) {
+            if (!ctx->nErrorCode)
+                SetError(ctx, 1675);
+            return nullptr;
+        }
+        element = VariantElementAt(ctx, array, lists[level], locks);
+        if (!element) {
+            if (!ctx->nErrorCode)
+                SetError(ctx, 1675);   // the element can hold no array
+            return nullptr;
+        }
+        array = ArrayInVariant(*element);
+    }
+    return element;
+}
+
+// Whether the element that the lists name holds a SAFEARRAY (no error when it does not).
+bool ElementHoldsArray(BDS* ctx, SAFEARRAY* root, const SubscriptList* lists, int depth)
+{
+    LockChain locks;
+    SAFEARRAY* array = root;
+    for (int level = 0; level < depth; ++level) {
+        if (!array)
+            return false;
+        VARIANT* element = VariantElementAt(ctx, array, lists[level], locks);
+        if (!element)
+            return false;
+        array = ArrayInVariant(*element);
+    }
+    return array != nullptr;
+}
+
+}  // namespace
+
 // ---------------------------------------------------------------- the evaluator's gates
 
 int GateSafeArrayInfo(BDS* ctx, const ValueHead& value, int32_t request, int32_t* answer)
@@ -872,18 +1000,32 @@ int GateSafeArrayElementGet(BDS* ctx, const ValueHead& holder, resultants* resul
 
 int GateSafeArrayElementPut(BDS* ctx, uint16_t var, resultants* result)
 {
-    CResultVar holder(ctx);
-    holder.BindBorrowedCom(ctx->pVars[var], var, static_cast<uint16_t>(ctx->nScopeCurrent));
     get_token(ctx);
     if (ctx->nErrorCode)
         return 1;
-    int32_t subscripts[MAX_SAFEARRAY_SUBSCRIPTS];
-    int count = ParseSafeArraySubscripts(ctx, subscripts);
-    if (count <= 0) {
-        if (!ctx->nErrorCode)
-            SetError(ctx, 1632);
-        return 1;
+    // The subscript lists: after the first, one more for every element that holds an
+    // array and is subscripted again (y[1][2] = ...).
+    SubscriptList lists[MAX_NESTED_ARRAYS];
+    int depth = 0;
+    for (;;) {
+        if (depth == MAX_NESTED_ARRAYS) {
+            SetError(ctx, 3647);
+            return 1;
+        }
+        SubscriptList& list = lists[depth];
+        list.count = ParseSafeArraySubscripts(ctx, list.subscripts);
+        if (list.count <= 0) {
+            if (!ctx->nErrorCode)
+                SetError(ctx, 1632);
+            return 1;
+        }
+        ++depth;
+        if (!LineContinuesWith(ctx, '[') ||
+            !ElementHoldsArray(ctx, SafeArrayOfValue(&ctx->pVars[var]), lists, depth))
+            break;
     }
+    if (ctx->nErrorCode)
+        return 1;
     get_token(ctx);
     if (ctx->nErrorCode)
         return 1;
@@ -904,29 +1046,64 @@ int GateSafeArrayElementPut(BDS* ctx, uint16_t var, resultants* result)
         SetError(ctx, 3074);
         return 1;
     }
-    CResultVar value(ctx);
+
+    // The right side may have changed the variable: its arrays are found only now.
+    const SubscriptList& target = lists[depth - 1];
+    if (!HoldsSafeArray(&ctx->pVars[var])) {
+        SetError(ctx, 1675);
+        return 1;
+    }
+    CResultVar holder(ctx);
+    LockChain locks;
+    VARIANT* nested = nullptr;   // the element that holds the target array, when nested
+    if (depth == 1) {
+        holder.BindBorrowedCom(ctx->pVars[var], var, static_cast<uint16_t>(ctx->nScopeCurrent));
+    } else {
+        nested = NestedElement(ctx, SafeArrayOfValue(&ctx->pVars[var]), lists, depth - 1, locks);
+        if (!nested || !ArrayInVariant(*nested)) {
+            if (!ctx->nErrorCode)
+                SetError(ctx, 1675);
+            return 1;
+        }
+        // Bound to no variable: a grown array stays in the holder and goes back into the
+        // element below; the holder never releases the element's array.
+        ValueHead element{};
+        element.var = *nested;
+        holder.BindBorrowedCom(element, ORIGIN_NONE, 0xFFFF);
+    }
     if (op != KID_ASSIGN) {
         CResultVar current(ctx);
-        if (!SafeArrayReadElement(ctx, SafeArrayOfValue(&holder.v), count, subscripts, current))
+        if (!SafeArrayReadElement(ctx, SafeArrayOfValue(&holder.v), target.count, target.subscripts, current)) {
+            holder.Detach();
             return 1;
+        }
         resultants left{};
         current.CopyOut(&left, false);
-        if (!ConvertVariantForm(ctx, &left, VariantNaturalForm(&left)) && ctx->nErrorCode)
+        if (!ConvertVariantForm(ctx, &left, VariantNaturalForm(&left)) && ctx->nErrorCode) {
+            FreeValue(ctx, &left, 0, VK_RECORD);
+            holder.Detach();
             return 1;
+        }
         ApplyBinaryOperator(ctx, CompoundBaseOperator(op), &left, result);
         if (ctx->nErrorCode) {
             FreeValue(ctx, &left, 0, VK_RECORD);
+            holder.Detach();
             return 1;
         }
         FreeValue(ctx, result, 0, VK_RECORD);
         *result = left;
     }
     resultants copy{};
-    if (!CopyValue(ctx, result, &copy, 0, VK_RECORD | VM_TO_RECORD | VM_COPY_TEXT | VM_COPY_COM))
+    if (!CopyValue(ctx, result, &copy, 0, VK_RECORD | VM_TO_RECORD | VM_COPY_TEXT | VM_COPY_COM)) {
+        holder.Detach();
         return 1;
+    }
     copy.originVar = ORIGIN_NONE;
+    CResultVar value(ctx);
     value.Adopt(copy);
-    SafeArrayAssignElement(ctx, holder, count, subscripts, value);
+    SafeArrayAssignElement(ctx, holder, target.count, target.subscripts, value);
+    if (nested && (holder.v.flags & VF_VARIANT))
+        *nested = holder.v.var;   // the array, grown or not, belongs to the element
     holder.Detach();
     return 1;
 }

@@ -299,7 +299,7 @@ int DoForEach(BDS* ctx, RunSite* site)
         }
         resultants element{};
         InitResultValue(ctx, &element, VK_RECORD, 0);
-        found = CollectionForEachStep(ctx, *collection, &state.position, &element) != 0;
+        found = CollectionForEachStep(ctx, *collection, &state.position, state.delimiter, &element) != 0;
         if (found)
             SetVariableFromValue(ctx, ctx->pVars[f.variable].name, &element);
         FreeValue(ctx, &element, 0, VK_RECORD);

@@ -360,6 +360,9 @@ int ValueToInteger(BDS* ctx, ValueHead* value, bool allowFloat, bool allow64)
     }
 
     if ((flags & VF_VARIANT) && !ValueIsBstr(value)) {
+        // A COM number with a fraction (or beyond what an integer holds) is a float: without
+        // rounding allowed it is refused here, so arithmetic takes its float form.
+        if (!allowFloat && VariantNeedsFloat(value)) return 0;
         if (ConvertComQuietly(ctx, VF_INT, value)) return 1;
         return allow64 && ConvertComQuietly(ctx, VF_INT64, value) ? 1 : 0;
     }

@@ -5,14 +5,18 @@
 #include <oleauto.h>
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "engine/com/com_adapter.h"
+#include "engine/com/com_collection.h"
 #include "engine/com/com_errors.h"
 #include "engine/com/com_gates.h"
 #include "engine/com/com_names.h"
 #include "engine/com/com_params.h"
 #include "engine/com/com_safearray.h"
 #include "engine/core/engine_setup.h"
+#include "engine/data/map.h"
 #include "front_fixture.h"
 #include "tests/unit/engine_dll.h"
 
@@ -194,6 +198,136 @@ TEST_F(ComValueTest, ScriptArraysBecomeSafeArraysOfTheReversedShape)
     ASSERT_EQ(empty.ValueToVariantType(0), 1);
     EXPECT_EQ(empty.v.var.vt, VT_ARRAY | VT_VARIANT);
     EXPECT_EQ(SafeArrayGetDim(empty.v.var.parray), 1u);
+}
+
+// ---------------------------------------------------------------- collection steps
+
+class CollectionStepTest : public OleFrontTest {
+protected:
+    // What one step delivered: its text, "-" for an element without value, "end" when the
+    // step answered 0, or "E<number>".
+    std::string Step(const ValueHead& collection, int64_t* position, char delimiter = 0)
+    {
+        ctx->nErrorCode = 0;
+        CResultVar out(ctx);
+        if (!CollectionNext(ctx, collection, out, nullptr, position, delimiter)) {
+            if (!ctx->nErrorCode)
+                return "end";
+            std::string error = "E";
+            return error += std::to_string(ctx->nErrorCode);
+        }
+        if (out.Empty())
+            return "-";
+        if (!ValueToString(ctx, &out.v))
+            return "?";
+        return ValueText(ctx, &out.v);
+    }
+
+    // Every element of a walk from `start`, ending with the answer that ended it.
+    std::string Walk(const ValueHead& collection, int64_t start, char delimiter = 0)
+    {
+        int64_t position = start;
+        std::string all;
+        for (int round = 0; round < 20; ++round) {
+            std::string one = Step(collection, &position, delimiter);
+            all += (all.empty() ? "" : "|") + one;
+            if (one == "end" || one[0] == 'E')
+                break;
+        }
+        return all;
+    }
+};
+
+TEST_F(CollectionStepTest, ScriptArraysGiveTheirElementsInStorageOrder)
+{
+    Exec({"a = ArrDimension(2, 2)", "a[0, 0] = 1", "a[0, 1] = \"b\"", "a[1, 1] = 4.5"});
+    const ValueHead& a = *Var("a");
+    int64_t position = 12345;
+    ASSERT_EQ(CollectionReset(a, &position), 1);
+    EXPECT_EQ(position, -1);   // the start
+    EXPECT_EQ(Walk(a, position), "1|b|-|4.5|end");
+    position = 2;
+    EXPECT_EQ(Walk(a, position), "-|4.5|end");
+    position = 0;   // a finished walk
+    EXPECT_EQ(Step(a, &position), "end");
+    Exec({"e = ArrDimension(0)"});
+    EXPECT_EQ(Walk(*Var("e"), -1), "end");
+    EXPECT_EQ(Step(a, nullptr), "E1637");   // the caller keeps no position
+}
+
+TEST_F(CollectionStepTest, MapsGiveEveryKeyAlsoWhenChangedBetweenSteps)
+{
+    Exec({"m = MapCreate()", "m[\"k1\"] = 1", "m[\"k2\"] = 2", "m[\"k3\"] = 3"});
+    const ValueHead& m = *Var("m");
+    std::string walked = Walk(m, -1);
+    std::vector<std::string> keys;
+    for (size_t at = 0, bar; at < walked.size(); at = bar + 1) {
+        bar = walked.find('|', at);
+        if (bar == std::string::npos)
+            bar = walked.size();
+        keys.push_back(walked.substr(at, bar - at));
+    }
+    ASSERT_EQ(keys.size(), 4u);
+    EXPECT_EQ(keys[3], "end");
+    keys.pop_back();
+    std::sort(keys.begin(), keys.end());
+    EXPECT_EQ(keys, (std::vector<std::string>{"k1", "k2", "k3"}));
+
+    // every key but the one delivered goes between two steps: the walk ends, reading none
+    int64_t position = -1;
+    std::string first = Step(m, &position);
+    ArrayHeader* map = ValueArray(&m);
+    for (const char* key : {"k1", "k2", "k3"})
+        if (first != key)
+            MapRemove(ctx, map, key);
+    EXPECT_EQ(Step(m, &position), "end");
+}
+
+TEST_F(CollectionStepTest, ItemListsGiveEveryItemAndEndPastTheLast)
+{
+    struct Case {
+        const char* list;
+        char delimiter;
+        const char* walk;
+    } cases[] = {
+        {"a,,b", ',', "a||b|end"},   // an empty item inside goes on to the next
+        {"a,", ',', "a||end"},
+        {"one\ttwo", 0, "one|two|end"},   // the tab by default
+        {"", ',', "end"},
+        {"x", ',', "x|end"},
+    };
+    for (const Case& c : cases) {
+        resultants text{};
+        InitResultValue(ctx, &text, VK_RECORD, 0);
+        ASSERT_EQ(SetResultText(ctx, &text, c.list), 1);
+        EXPECT_EQ(Walk(text, 0, c.delimiter), c.walk) << c.list;
+        FreeValue(ctx, &text, 0, VK_RECORD);
+    }
+
+    resultants wide{};
+    InitResultValue(ctx, &wide, VK_RECORD, 0);
+    ASSERT_EQ(SetResultWText(ctx, &wide, L"p;;q"), 1);
+    EXPECT_EQ(Walk(wide, 0, ';'), "p||q|end");
+    EXPECT_EQ(Step(wide, nullptr, ';'), "E1690");   // no position word to keep the walk in
+    int64_t position = 0xFFFFFFFF;                          // walked to its end
+    EXPECT_EQ(Step(wide, &position, ';'), "end");
+    EXPECT_EQ(CollectionReset(wide, &position), 0);   // an item list has no start to go back to
+    EXPECT_EQ(position, 0xFFFFFFFF);
+    FreeValue(ctx, &wide, 0, VK_RECORD);
+
+    // a COM text walks as the text it holds; a COM number is no collection
+    ValueHead bstr{};
+    bstr.flags = VF_VARIANT;
+    bstr.var.vt = VT_BSTR;
+    bstr.var.bstrVal = SysAllocString(L"r s");
+    EXPECT_EQ(Walk(bstr, 0, ' '), "r|s|end");
+    VariantClear(&bstr.var);
+    ValueHead number{};
+    number.flags = VF_VARIANT;
+    number.var.vt = VT_I4;
+    number.var.lVal = 5;
+    position = 0;
+    EXPECT_EQ(Step(number, &position), "E1690");
 }
 
 // ---------------------------------------------------------------- the member-call cache

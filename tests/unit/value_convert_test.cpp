@@ -187,7 +187,9 @@ TEST_F(ValueConvert, ComVariantsConvertToEveryForm)
     value.flags = VF_VARIANT;
     value.var.vt = VT_R8;
     value.var.dblVal = 2.75;
-    ASSERT_EQ(ValueToInteger(ctx, &value, false, false), 1);
+    EXPECT_EQ(ValueToInteger(ctx, &value, false, true), 0) << "a fraction is refused without rounding";
+    EXPECT_EQ(ctx->nErrorCode, 0);
+    ASSERT_EQ(ValueToInteger(ctx, &value, true, false), 1);
     EXPECT_EQ(value.i32, 3);
     ASSERT_EQ(ValueToFloat(ctx, &value), 1);
     EXPECT_EQ(value.dbl, 2.75);
