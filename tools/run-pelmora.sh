@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Shows Pelmora.exe at work: builds everything, makes a sample rename session on the Wine
-# prefix's drive C: (a folder of photos that the multi-rename tool renamed, its rename log
-# with an older session before the last one, Pelmora.ini beside the program), runs the
-# program under Wine on its own Xvfb display, saves a screenshot of the result list, prints
-# the list's lines and the folder before and after, and closes the list.
+# prefix's drive C: (a folder of photos that the multi-rename tool renamed, its rename log in
+# the tool's own form with an older session before the last one, Pelmora.ini beside the
+# program), runs the program under Wine on its own Xvfb display, saves a screenshot of the
+# result list, prints the list's lines and the folder before and after, and closes the list.
 #   tools/run-pelmora.sh [build-dir]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -30,21 +30,33 @@ photos='C:\PelmoraDemo\Holiday Photos'
 docs='C:\PelmoraDemo\Documents'
 log='C:\PelmoraDemo\Rename Logs\multirename.log'
 # Old names and the names the last session gave them; the older session renamed documents.
-renames=("IMG_0412.jpg|Lisbon 01 - Tram.jpg" "IMG_0413.jpg|Lisbon 02 - Alfama.jpg"
-         "IMG_0415.jpg|Lisbon 03 - Belem Tower.jpg" "IMG_0419.jpg|Lisbon 04 - Sunset.jpg")
-older=("notes.txt|2024-04 Meeting notes.txt" "budget.csv|2024-04 Budget.csv")
+renames=("IMG_0412.jpg|Lisbon 01 - Tram.jpg" "IMG_0413.jpg|Lisbon 02 - Alfama (Αλφάμα).jpg"
+         "IMG_0415.jpg|Lisbon 03 - Belém Tower.jpg" "IMG_0419.jpg|Lisbon 04 - Pôr do sol.jpg")
+older=("notes.txt|2024-04 Σημειώσεις.txt" "budget.csv|2024-04 予算.csv")
 
+# The log as the tool writes it: UTF-8 without a byte-order mark, CR LF line ends, a header
+# line before each session, and "OK      ", "FAILED  " or "SKIPPED " before each rename.
+line() { printf '%-8s%s\\%s -> %s\r\n' "$1" "$2" "$3" "$4"; }
 {
-  printf 'Rename session 2024-04-28 09:12:03\r\n'
+  printf ';28.04.2024 09:12:03 - Multi-Rename\r\n'
   for pair in "${older[@]}"; do
-    printf 'OK     %s\\%s -> %s\r\n' "$docs" "${pair%%|*}" "${pair#*|}"
+    line OK "$docs" "${pair%%|*}" "${pair#*|}"
     printf 'kept by an older session\r\n' >"$demo/Documents/${pair#*|}"
   done
-  printf 'Rename session 2024-05-01 13:45:10\r\n'
+  printf ';01.05.2024 13:45:10 - Multi-Rename\r\n'
   for pair in "${renames[@]}"; do
-    printf 'OK     %s\\%s -> %s\r\n' "$photos" "${pair%%|*}" "${pair#*|}"
+    line OK "$photos" "${pair%%|*}" "${pair#*|}"
     printf 'photo %s\r\n' "${pair%%|*}" >"$demo/Holiday Photos/${pair#*|}"
   done
+  # A rename that failed (the name was taken): the photo kept its old name.
+  line FAILED "$photos" "IMG_0420.jpg" "Lisbon 04 - Pôr do sol.jpg"
+  printf 'photo IMG_0420.jpg\r\n' >"$demo/Holiday Photos/IMG_0420.jpg"
+  # Two photos that swapped names, through a temporary name.
+  line OK "$photos" "Sintra A.jpg" "~MR0001.tmp"
+  line OK "$photos" "Sintra B.jpg" "Sintra A.jpg"
+  line OK "$photos" "~MR0001.tmp" "Sintra B.jpg"
+  printf 'photo Sintra A.jpg\r\n' >"$demo/Holiday Photos/Sintra B.jpg"
+  printf 'photo Sintra B.jpg\r\n' >"$demo/Holiday Photos/Sintra A.jpg"
 } >"$demo/Rename Logs/multirename.log"
 printf '[Settings]\r\nTextFile=%s\r\nMoveLogFile=True\r\n' "$log" >"$demo/Pelmora/Pelmora.ini"
 

@@ -2,7 +2,10 @@
 rename log and Pelmora.ini beside the program. Each case checks the box that comes up (the
 result list's title and lines, or a message), and the files on disk afterwards.
 
-Every case is one row of CASES; `Session` builds the rename session on drive C:."""
+Every case is one row of CASES; `Session` builds the rename session on drive C:, with the log
+in the form the tool writes: UTF-8 without a byte-order mark, CR LF line ends, a header line
+";<date> <time> - <text>" before each session and one line per rename, "OK      ",
+"FAILED  " or "SKIPPED ", the old full path, " -> " and the new name."""
 import os
 import re
 import shutil
@@ -55,15 +58,19 @@ class Session:
 
     def put(self, names):
         for name in names:
-            with open(os.path.join(self.files, name), 'w') as f:
+            with open(os.path.join(self.files, name), 'w', encoding='utf-8') as f:
                 f.write('was ' + name)
 
-    def write_log(self, lines):
-        """Lines are texts, or (old, new) pairs: an "OK" line renaming files/old to new."""
-        text = ''.join(('OK     %s -> %s' % (self.win(line[0]), line[1]) if isinstance(line, tuple) else line)
-                       + '\r\n' for line in lines)
+    def write_log(self, lines, encoding):
+        """Lines are texts, or (outcome, old, new [, encoding of this line]): a rename line of
+        files/old to new."""
+        def line_bytes(line):
+            if isinstance(line, tuple):
+                text = '%-8s%s -> %s' % (line[0], self.win(line[1]), line[2])
+                return text.encode(line[3] if len(line) > 3 else encoding)
+            return line.encode(encoding)
         with open(self.log, 'wb') as f:
-            f.write(text.encode('latin-1'))
+            f.write(b''.join(line_bytes(line) + b'\r\n' for line in lines))
 
     def write_ini(self, move_log):
         with open(os.path.join(self.app, 'Pelmora.ini'), 'wb') as f:
@@ -74,7 +81,7 @@ class Session:
         """{name: content} of the renamed files' folder."""
         out = {}
         for name in os.listdir(self.files):
-            with open(os.path.join(self.files, name)) as f:
+            with open(os.path.join(self.files, name), encoding='utf-8') as f:
                 out[name] = f.read()
         return out
 
@@ -85,7 +92,19 @@ def read(path):
 
 
 def ok(old, new):
-    return (old, new)
+    return ('OK', old, new)
+
+
+def failed(old, new):
+    return ('FAILED', old, new)
+
+
+def skipped(old, new):
+    return ('SKIPPED', old, new)
+
+
+def header(when, text='Multi-Rename'):
+    return ';%s - %s' % (when, text)
 
 
 def back(s, new, old):
@@ -104,12 +123,18 @@ def not_renamed(s, new, old):
     return '** ERROR ** %s   Was NOT Renamed Back To   %s' % (s.win(new), s.win(old))
 
 
-OLDER_BLOCK = ['Rename session 2024-04-28 09:12:03', ok('keep.txt', 'kept.txt'),
-               'Rename session 2024-05-01 13:45:10']
+def not_undone(s, outcome, old, new):
+    return '-- NOT UNDONE -- %s -> %s   (%s In That Session)' % (s.win(old), new, outcome)
+
+
+# An older session, with a rename that failed in it, before the last session's header.
+OLDER_BLOCK = [header('28.04.2024 09:12:03'), ok('keep.txt', 'kept.txt'), failed('keep2.txt', 'kept.txt'),
+               header('01.05.2024 13:45:10')]
 
 # name, files before, log lines, MoveLogFile, expected title, expected list lines (given the
 # session), files after as {name: content}. A case with `box` expects that message box instead
-# of the list; `ini=False` writes no Pelmora.ini, `log=False` no log.
+# of the list; `ini=False` writes no Pelmora.ini, `log=False` no log; `encoding` is the log's
+# (UTF-8 unless given).
 CASES = [
     dict(name='three_lines_after_an_older_block_newest_first',
          files=['kept.txt', 'b1.txt', 'b2.txt', 'b3.txt'],
@@ -121,10 +146,63 @@ CASES = [
     # a2 -> b2 -> b3 in one batch: only walking backwards gets b3 back to a2.
     dict(name='a_chain_of_renames_unwinds_from_its_end',
          files=['b3.txt'],
-         log=['Rename session', ok('a2.txt', 'b2.txt'), ok('b2.txt', 'b3.txt')],
+         log=[header('01.05.2024 13:45:10'), ok('a2.txt', 'b2.txt'), ok('b2.txt', 'b3.txt')],
          title=TITLE,
          lines=lambda s: [back(s, 'b3.txt', 'b2.txt'), back(s, 'b2.txt', 'a2.txt')],
          after={'a2.txt': 'was b3.txt'}),
+    # Names outside the ANSI code page (Greek, CJK, a character beyond the 16-bit range) on
+    # either side of the arrow, and an accented one, come back exactly.
+    dict(name='names_outside_the_ansi_code_page_come_back_exactly',
+         files=['athens.txt', 'tokyo.txt', 'cafe.jpg', 'Ωμέγα 😀.jpg'],
+         log=OLDER_BLOCK + [ok('Αθήνα.txt', 'athens.txt'), ok('東京 2024.txt', 'tokyo.txt'),
+                            ok('Café.jpg', 'cafe.jpg'), ok('photo.jpg', 'Ωμέγα 😀.jpg')],
+         title=TITLE,
+         lines=lambda s: [back(s, 'Ωμέγα 😀.jpg', 'photo.jpg'), back(s, 'cafe.jpg', 'Café.jpg'),
+                          back(s, 'tokyo.txt', '東京 2024.txt'), back(s, 'athens.txt', 'Αθήνα.txt')],
+         after={'Αθήνα.txt': 'was athens.txt', '東京 2024.txt': 'was tokyo.txt', 'Café.jpg': 'was cafe.jpg',
+                'photo.jpg': 'was Ωμέγα 😀.jpg'}),
+    # The tool swapped two names through a temporary name in the same folder.
+    dict(name='a_swap_through_a_temporary_name_is_unwound',
+         files=['α.txt', 'β.txt'],
+         log=[header('01.05.2024 13:45:10'), ok('α.txt', '~MR0001.tmp'), ok('β.txt', 'α.txt'),
+              ok('~MR0001.tmp', 'β.txt')],
+         title=TITLE,
+         lines=lambda s: [back(s, 'β.txt', '~MR0001.tmp'), back(s, 'α.txt', 'β.txt'), back(s, '~MR0001.tmp', 'α.txt')],
+         after={'α.txt': 'was β.txt', 'β.txt': 'was α.txt'}),
+    # Failed and skipped renames changed nothing: listed, passed over, and the walk goes on to
+    # the header; the title counts them apart from the failures of the undo.
+    dict(name='failed_and_skipped_lines_are_passed_over',
+         files=['kept.txt', 'b1.txt', 'a2.txt', 'a3.txt', 'b4.txt'],
+         log=OLDER_BLOCK + [ok('a1.txt', 'b1.txt'), failed('a2.txt', 'b2.txt'), skipped('a3.txt', 'a3.txt'),
+                            ok('a4.txt', 'b4.txt'), ok('a5.txt', 'b5.txt')],
+         title=TITLE + ' (1 of 5 entries failed, 2 of 5 entries not renamed in that session)',
+         lines=lambda s: [missing(s, 'b5.txt'), back(s, 'b4.txt', 'a4.txt'), not_undone(s, 'SKIPPED', 'a3.txt', 'a3.txt'),
+                          not_undone(s, 'FAILED', 'a2.txt', 'b2.txt'), back(s, 'b1.txt', 'a1.txt')],
+         after={'kept.txt': 'was kept.txt', 'a1.txt': 'was b1.txt', 'a2.txt': 'was a2.txt',
+                'a3.txt': 'was a3.txt', 'a4.txt': 'was b4.txt'}),
+    dict(name='a_session_of_failed_lines_only_renames_nothing',
+         files=['a1.txt'],
+         log=[header('01.05.2024 13:45:10'), failed('a1.txt', 'b1.txt')],
+         title=TITLE + ' (1 of 1 entries not renamed in that session)',
+         lines=lambda s: [not_undone(s, 'FAILED', 'a1.txt', 'b1.txt')],
+         after={'a1.txt': 'was a1.txt'}),
+    # A log that is not valid UTF-8 is ANSI text.
+    dict(name='a_log_that_is_not_utf8_is_read_as_ansi',
+         files=['cafe.jpg', 'aerger.txt'],
+         log=[header('01.05.2024 13:45:10'), ok('Café.jpg', 'cafe.jpg'), ok('Ärger.txt', 'aerger.txt')],
+         encoding='cp1252',
+         title=TITLE,
+         lines=lambda s: [back(s, 'aerger.txt', 'Ärger.txt'), back(s, 'cafe.jpg', 'Café.jpg')],
+         after={'Café.jpg': 'was cafe.jpg', 'Ärger.txt': 'was aerger.txt'}),
+    # The last session decides: an older one in ANSI does not make its UTF-8 names ANSI.
+    dict(name='the_last_session_alone_decides_the_encoding',
+         files=['kept.txt', 'cafe.jpg'],
+         log=[header('28.04.2024 09:12:03'), ok('keep.txt', 'kept.txt'),
+              ok('Été.txt', 'ete.txt') + ('cp1252',), header('01.05.2024 13:45:10'),
+              ok('Café.jpg', 'cafe.jpg')],
+         title=TITLE,
+         lines=lambda s: [back(s, 'cafe.jpg', 'Café.jpg')],
+         after={'kept.txt': 'was kept.txt', 'Café.jpg': 'was cafe.jpg'}),
     dict(name='a_file_renamed_again_meanwhile_is_missing_and_the_rest_runs',
          files=['b1.txt', 'b2 later.txt', 'b3.txt'],
          log=[ok('a1.txt', 'b1.txt'), ok('a2.txt', 'b2.txt'), ok('a3.txt', 'b3.txt')],
@@ -235,13 +313,15 @@ class PelmoraTest(unittest.TestCase):
         source = os.path.join(os.path.dirname(__file__), '..', '..', 'resources', 'pelmora', 'Pelmora.zal')
         header, _, script = zlib.decompress(records[2][6]).partition(b'\n')
         self.assertTrue(header.startswith(b';\x0bA@@@@A') and header.endswith(b'Pelmora.zal'), header)
-        self.assertEqual(script, read(source))
+        # The packer marks the source line after each directive (the functions the script defines).
+        lines = script.split(b'\n')
+        self.assertEqual(b'\n'.join(l for l in lines if not l.startswith(b';\x0b')), read(source))
 
     def run_case(self, case):
         session = Session(os.path.join(self.base, case['name']))
         session.put(case['files'])
         if case['log'] is not False:
-            session.write_log(case['log'])
+            session.write_log(case['log'], case.get('encoding', 'utf-8'))
         if case.get('ini', True):
             session.write_ini(case.get('move', 'False'))
         log_before = read(session.log) if os.path.exists(session.log) else None
