@@ -12,6 +12,7 @@
 #include "engine/core/operators.h"
 #include "engine/core/router.h"
 #include "engine/core/short_text.h"
+#include "engine/core/stack_guard.h"
 #include "engine/core/text_bounded.h"
 #include "engine/core/tokenizer.h"
 
@@ -486,7 +487,10 @@ private:
 
 class Evaluator {
 public:
-    Evaluator(BDS* ctx, const CompiledExpr* e, const char* line) : ctx_(ctx), e_(e), line_(line) {}
+    // `firstRead`: the expression's first token was read before the evaluation began (its
+    // name's entry is the token's); otherwise every name is read here.
+    Evaluator(BDS* ctx, const CompiledExpr* e, const char* line, bool firstRead = true)
+        : ctx_(ctx), e_(e), line_(line), firstRead_(firstRead) {}
 
     void Eval(uint16_t index, resultants* out)
     {
@@ -607,6 +611,7 @@ private:
     BDS* ctx_;
     const CompiledExpr* e_;
     const char* line_;
+    bool firstRead_;
 
     uint16_t Kid(const ExprNode& n, int k) const { return e_->kids[n.first + k]; }
 
@@ -645,7 +650,8 @@ private:
         // A name read here (not as the expression's first token) leaves its key in szName,
         // as its reading as a token does; it is written there beside the key, so that the
         // bytes just stored are not read back.
-        char* name = n.firstToken ? key : f.szName;
+        const bool readBefore = n.firstToken && firstRead_;
+        char* name = readBefore ? key : f.szName;
         for (size_t k = 0; k < length; ++k) {
             char c = NameKeyChar(line_ + n.start, k);
             key[k] = c;
@@ -654,7 +660,7 @@ private:
         key[length] = 0;
         name[length] = 0;
         int index = -1;
-        if (n.firstToken) {
+        if (readBefore) {
             // Read before the expression began: its entry is the token's.
             index = f.nNameIndex;
         } else {
@@ -808,6 +814,35 @@ const CompiledExpr* TreeAt(BDS* ctx, const LineView& view)
     return nullptr;
 }
 
+// The node of the expression's first token: the leftmost operand.
+uint16_t FirstOperand(const CompiledExpr* e)
+{
+    uint16_t n = e->root;
+    for (;;) {
+        const ExprNode& node = e->nodes[n];
+        if ((node.kind == N_BINARY || node.kind == N_COMPARE || node.kind == N_CONCAT) && node.count)
+            n = e->kids[node.first];
+        else
+            return n;
+    }
+}
+
+// Whether the token at `after` (blanks skipped) is an assignment operator or a subscript.
+bool NameIsTarget(const LineView& view, uint32_t after)
+{
+    while (view.line[after] == ' ' || view.line[after] == '\t')
+        ++after;
+    for (uint16_t i = 0; i < view.count; ++i) {
+        const CachedToken& t = view.tokens[i];
+        if (t.start == after)
+            return t.kind == TK_KEYWORD
+                   && (t.idOrVar == KID_ASSIGN || t.idOrVar == KID_LBRACKET || IsCompoundAssignOp(t.idOrVar));
+        if (t.start > after)
+            break;
+    }
+    return true;   // not known: the chain reads it
+}
+
 }  // namespace
 
 namespace {
@@ -848,6 +883,58 @@ bool RunCompiledRestOfLine(BDS* ctx, resultants* result)
     if (*rest != 0 && *rest != ';')
         return false;
     Evaluator(ctx, e, view.line).Eval(e->root, result);
+    return true;
+}
+
+bool FindTreeUnread(BDS* ctx, UnreadTree* tree)
+{
+    const FrontState& f = ctx->front;
+    if (f.bPersistentName || f.bNoCreate)
+        return false;
+    char* at = ctx->prog;
+    while (*at == ' ' || *at == '\t')
+        ++at;
+    if (*at == 0 || *at == ';')
+        return false;
+    LineView view{};
+    if (!ViewActiveLine(ctx, at, &view))
+        return false;
+    const CompiledExpr* e = TreeAt(ctx, view);
+    if (!e)
+        return false;
+    // A name that an assignment operator or a subscript follows is read by the chain,
+    // which refuses the assignment where an expression stands.
+    const ExprNode& first = e->nodes[FirstOperand(e)];
+    if (first.kind == N_VAR && first.firstToken && NameIsTarget(view, first.start + first.length))
+        return false;
+    tree->expr = e;
+    tree->line = view.line;
+    tree->at = at;
+    return true;
+}
+
+void RunTreeUnread(BDS* ctx, const UnreadTree& tree, resultants* result, RunSite* site, uint32_t assignAllowed)
+{
+    FrontState& front = ctx->front;
+    uint32_t savedAllow = front.bAssignAllowed;
+    front.bAssignAllowed = assignAllowed;
+    RunSite* savedSite = ctx->run.site;
+    if (site)
+        ctx->run.site = site;
+    ctx->prog = tree.at;
+    Evaluator(ctx, tree.expr, tree.line, false).Eval(tree.expr->root, result);
+    ctx->run.site = savedSite;
+    front.bAssignAllowed = savedAllow;
+}
+
+bool RunCompiledExpressionUnread(BDS* ctx, resultants* result, RunSite* site)
+{
+    UnreadTree tree;
+    if (!FindTreeUnread(ctx, &tree))
+        return false;
+    // What the chain does around an expression of its own (ProcessSubExpression).
+    if (StackRoomLeft(ctx))
+        RunTreeUnread(ctx, tree, result, site, 0);
     return true;
 }
 

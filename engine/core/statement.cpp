@@ -2,7 +2,9 @@
 // stack. Structures are not compiled: a false branch is passed over line by line while
 // the executor keeps the nesting right, and loops jump back by line position.
 #include "engine/core/statement.h"
+#include "engine/core/compiled_expr.h"
 #include "engine/core/errors.h"
+#include "engine/core/evaluator.h"
 #include "engine/core/heap.h"
 #include "engine/core/messages.h"
 #include "engine/core/module.h"
@@ -90,6 +92,8 @@ void SetThenMissing(BDS* ctx)
 bool EvaluateExpression(BDS* ctx, resultants* value, const RunSite* site)
 {
     InitResultValue(ctx, value, VK_RECORD, 0);
+    if (RunCompiledExpressionUnread(ctx, value, const_cast<RunSite*>(site)))
+        return ctx->nErrorCode == 0;
     if (get_token(ctx) > 1 || ctx->nErrorCode)
         return false;
     ProcessSubExpression(ctx, value, 0, 0, const_cast<RunSite*>(site));
@@ -692,16 +696,26 @@ int DoReturn(BDS* ctx, resultants* result, RunSite* site)
     bool hasValue = false;
     FreeValue(ctx, result, 0, VK_RECORD);
     InitResultValue(ctx, result, VK_RECORD, 0);
-    if (get_token(ctx) > 1 || ctx->nErrorCode)
-        return 0;
-    if (!AtLineEnd(ctx)) {
+    if (RunCompiledExpressionUnread(ctx, result, site)) {
         hasValue = true;
-        ProcessSubExpression(ctx, result, 0, 0, site);
         if (ctx->nErrorCode)
             return 0;
         if (!AtLineEnd(ctx)) {
             SetContinuesPastEnd(ctx);
             return 0;
+        }
+    } else {
+        if (get_token(ctx) > 1 || ctx->nErrorCode)
+            return 0;
+        if (!AtLineEnd(ctx)) {
+            hasValue = true;
+            ProcessSubExpression(ctx, result, 0, 0, site);
+            if (ctx->nErrorCode)
+                return 0;
+            if (!AtLineEnd(ctx)) {
+                SetContinuesPastEnd(ctx);
+                return 0;
+            }
         }
     }
     for (uint32_t i = ctx->nStructDepth; i-- > 0;) {
@@ -944,6 +958,11 @@ int ExecuteStatement(BDS* ctx, resultants* result, RunSite* site)
     }
     ctx->prog = stmt;
     bool skipping = Skipping(ctx);
+    if (!throughPointer && !skipping && site->cached) {
+        int r = RunPlannedAssignment(ctx, result, site, stmt);
+        if (r >= 0)
+            return r;
+    }
     if (get_token(ctx) > 1 || ctx->nErrorCode) {
         if (!skipping)
             return 0;

@@ -10,6 +10,7 @@
 #include "engine/core/run_services.h"
 #include "engine/core/runloop.h"
 #include "engine/core/script.h"
+#include "engine/core/stack_guard.h"
 #include "engine/core/statement_internal.h"
 #include "engine/core/trace.h"
 
@@ -300,7 +301,10 @@ int RunHandlerUdf(BDS* ctx, bool cancel)
         CopyValue(ctx, &ctx->pVars[arrayVar], &args[1], static_cast<int>(arrayVar), 0x800 | 0x200 | 0x20 | VK_ARGUMENT);
     resultants result{};
     InitResultValue(ctx, &result, VK_RECORD, 0);
+    // The error may be the stack guard's, raised where the stack is all but used up.
+    uintptr_t floor = StackGuardOpenForHandler(ctx);
     CallUserFunction(ctx, UDFSTART + static_cast<uint32_t>(index), &result, args, nullptr, 0);
+    StackGuardRestore(ctx, floor);
     bool failed = ctx->nErrorCode != 0;
     int32_t answer = 0;
     if (!failed && ValueToInteger(ctx, &result, true, false))
