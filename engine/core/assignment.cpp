@@ -19,6 +19,7 @@
 #include "engine/core/stack_guard.h"
 #include "engine/core/statement.h"
 #include "engine/core/statement_internal.h"
+#include "engine/core/statement_plan.h"
 #include "engine/core/text_append.h"
 #include "engine/core/text_bounded.h"
 #include "engine/core/tokenizer.h"
@@ -934,16 +935,15 @@ bool StoreAppend(BDS* ctx, const Target& t, resultants* result, PendingAppend& a
     return true;
 }
 
-// With `rightUnread` the right side's first token is not read yet: a plain `=` whose
-// right side has a tree runs it from there (FindTreeUnread), anything else reads on.
-void Assign(BDS* ctx, resultants* result, Target& t, bool rightUnread = false)
+// With `rightSide` the right side's first token is not read yet and the tree given is
+// its own: a plain `=` runs it from there, an append to the target's own text reads on.
+void Assign(BDS* ctx, resultants* result, Target& t, const UnreadTree* rightSide = nullptr)
 {
     uint16_t op = ctx->delim_type;
     bool statementLevel = ctx->run.bValueUnused != 0;
     ctx->run.bValueUnused = 0;
     bool ownAppend = op == KID_ASSIGN && HoldsNarrowText(ctx, t) && IsOwnAppendForm(ctx, t.var);
-    UnreadTree tree{};
-    bool fromTree = rightUnread && !ownAppend && op == KID_ASSIGN && FindTreeUnread(ctx, &tree);
+    bool fromTree = rightSide && !ownAppend && op == KID_ASSIGN;
     if (!fromTree) {
         get_token(ctx);
         if (ctx->nErrorCode)
@@ -957,7 +957,7 @@ void Assign(BDS* ctx, resultants* result, Target& t, bool rightUnread = false)
     if (ownAppend)
         EvaluateOwnAppend(ctx, result, t, append);
     else
-        targetFound = EvaluateExpression(ctx, op, result, t, append, fromTree ? &tree : nullptr);
+        targetFound = EvaluateExpression(ctx, op, result, t, append, fromTree ? rightSide : nullptr);
     if (ctx->nErrorCode)
         ctx->run.nFailedAssignTarget = *slot;   // named by the trapped error's description
     *slot = previous;
@@ -1141,26 +1141,15 @@ extern "C" int ProcessSubExpression(BDS* ctx, resultants* result, int allowAssig
     return ctx->nErrorCode ? 0 : 1;
 }
 
-int RunPlannedAssignment(BDS* ctx, resultants* result, RunSite* site, char* stmt)
+int RunPlannedAssignment(BDS* ctx, resultants* result, RunSite* site, const LineView& view,
+                         const StatementPlan& plan)
 {
-    // The line cache must know the name and the `=` after it.
-    LineView view{};
-    if (!ViewActiveLine(ctx, stmt, &view))
+    if (plan.firstToken >= view.count)
         return -1;
-    uint16_t i = 0;
-    while (i < view.count && view.tokens[i].start < view.offset)
-        ++i;
-    if (i + 1 >= view.count)
-        return -1;
-    const CachedToken& name = view.tokens[i];
-    const CachedToken& op = view.tokens[i + 1];
-    if (name.start != view.offset || name.kind != TK_NAME || op.kind != TK_KEYWORD || op.idOrVar != KID_ASSIGN)
-        return -1;
-    uint32_t after = static_cast<uint32_t>(name.start) + name.length;
-    while (view.line[after] == ' ' || view.line[after] == '\t')
-        ++after;
-    if (after != op.start || name.length > VARNAMESIZE)
-        return -1;
+    const CachedToken& name = view.tokens[plan.firstToken];
+    CachedToken op{};
+    op.start = plan.opStart;
+    op.length = plan.opLength;
     // The name's entry, as reading the name would find it; a name the hint no longer
     // finds, or one parked in entry 0, is read the usual way.
     FrontState& f = ctx->front;
@@ -1188,6 +1177,10 @@ int RunPlannedAssignment(BDS* ctx, resultants* result, RunSite* site, char* stmt
     f.bNoCreate = 0;
     f.bCreateDefined = 0;
     ctx->prog = const_cast<char*>(view.line) + op.start + op.length;
+    // The right side runs from its tree when it has one; without, it is read as usual.
+    UnreadTree tree{};
+    bool hasTree = FindTreeUnread(ctx, &tree, &view);
+    ctx->prog = const_cast<char*>(view.line) + op.start + op.length;
 
     // What the statement runner and ProcessSubExpression do around an assignment.
     ctx->run.nTraceEvent = 0;
@@ -1197,7 +1190,7 @@ int RunPlannedAssignment(BDS* ctx, resultants* result, RunSite* site, char* stmt
     RunSite* savedSite = ctx->run.site;
     ctx->run.site = site;
     Target t{index, ctx->nScopeCurrent, nullptr, nullptr};
-    Assign(ctx, result, t, true);
+    Assign(ctx, result, t, hasTree ? &tree : nullptr);
     ctx->run.site = savedSite;
     f.bAssignAllowed = savedAllow;
     ctx->run.bValueUnused = 0;

@@ -12,6 +12,7 @@
 #include "engine/core/operators.h"
 #include "engine/core/router.h"
 #include "engine/core/short_text.h"
+#include "engine/core/statement_plan.h"
 #include "engine/core/stack_guard.h"
 #include "engine/core/text_bounded.h"
 #include "engine/core/tokenizer.h"
@@ -73,6 +74,7 @@ struct CompiledExpr {
     uint16_t root;
     uint16_t nodeCount;
     uint16_t kidCount;
+    bool nameThenTarget;        // it begins with a name that `=`, a compound operator or `[` follows
     ExprNode* nodes;
     uint16_t* kids;
 };
@@ -144,6 +146,7 @@ public:
         e->lastNameStart = lastNameStart_;
         e->lastNameLength = lastNameLength_;
         e->root = root_;
+        e->nameThenTarget = NameThenTarget();
         e->nodeCount = static_cast<uint16_t>(nodeCount_);
         e->kidCount = static_cast<uint16_t>(kidCount_);
         e->nodes = reinterpret_cast<ExprNode*>(e + 1);
@@ -168,6 +171,21 @@ private:
     uint16_t kids_[MAX_KIDS];
     int nodeCount_ = 0;
     int kidCount_ = 0;
+
+    // Whether the first token is a name directly followed by an assignment operator or a
+    // subscript (the chain reads such a name as a target, not as an operand).
+    bool NameThenTarget() const
+    {
+        if (v_.tokens[firstIndex_].kind != TK_NAME || firstIndex_ + 1 >= v_.count)
+            return false;
+        const CachedToken& name = v_.tokens[firstIndex_];
+        const CachedToken& next = v_.tokens[firstIndex_ + 1];
+        uint32_t p = static_cast<uint32_t>(name.start) + name.length;
+        while (v_.line[p] == ' ' || v_.line[p] == '\t')
+            ++p;
+        return next.start == p && next.kind == TK_KEYWORD
+               && (next.idOrVar == KID_ASSIGN || next.idOrVar == KID_LBRACKET || IsCompoundAssignOp(next.idOrVar));
+    }
 
     const CachedToken& Cur() const { return v_.tokens[i_]; }
     bool AtKind(uint8_t kind) const { return !atEnd_ && Cur().kind == kind; }
@@ -814,35 +832,6 @@ const CompiledExpr* TreeAt(BDS* ctx, const LineView& view)
     return nullptr;
 }
 
-// The node of the expression's first token: the leftmost operand.
-uint16_t FirstOperand(const CompiledExpr* e)
-{
-    uint16_t n = e->root;
-    for (;;) {
-        const ExprNode& node = e->nodes[n];
-        if ((node.kind == N_BINARY || node.kind == N_COMPARE || node.kind == N_CONCAT) && node.count)
-            n = e->kids[node.first];
-        else
-            return n;
-    }
-}
-
-// Whether the token at `after` (blanks skipped) is an assignment operator or a subscript.
-bool NameIsTarget(const LineView& view, uint32_t after)
-{
-    while (view.line[after] == ' ' || view.line[after] == '\t')
-        ++after;
-    for (uint16_t i = 0; i < view.count; ++i) {
-        const CachedToken& t = view.tokens[i];
-        if (t.start == after)
-            return t.kind == TK_KEYWORD
-                   && (t.idOrVar == KID_ASSIGN || t.idOrVar == KID_LBRACKET || IsCompoundAssignOp(t.idOrVar));
-        if (t.start > after)
-            break;
-    }
-    return true;   // not known: the chain reads it
-}
-
 }  // namespace
 
 namespace {
@@ -886,7 +875,7 @@ bool RunCompiledRestOfLine(BDS* ctx, resultants* result)
     return true;
 }
 
-bool FindTreeUnread(BDS* ctx, UnreadTree* tree)
+bool FindTreeUnread(BDS* ctx, UnreadTree* tree, const LineView* known)
 {
     const FrontState& f = ctx->front;
     if (f.bPersistentName || f.bNoCreate)
@@ -897,15 +886,16 @@ bool FindTreeUnread(BDS* ctx, UnreadTree* tree)
     if (*at == 0 || *at == ';')
         return false;
     LineView view{};
-    if (!ViewActiveLine(ctx, at, &view))
+    if (known && at >= known->line) {
+        view = *known;
+        view.offset = static_cast<uint32_t>(at - known->line);
+    } else if (!ViewActiveLine(ctx, at, &view)) {
         return false;
+    }
     const CompiledExpr* e = TreeAt(ctx, view);
-    if (!e)
-        return false;
     // A name that an assignment operator or a subscript follows is read by the chain,
     // which refuses the assignment where an expression stands.
-    const ExprNode& first = e->nodes[FirstOperand(e)];
-    if (first.kind == N_VAR && first.firstToken && NameIsTarget(view, first.start + first.length))
+    if (!e || e->nameThenTarget)
         return false;
     tree->expr = e;
     tree->line = view.line;
@@ -927,11 +917,44 @@ void RunTreeUnread(BDS* ctx, const UnreadTree& tree, resultants* result, RunSite
     front.bAssignAllowed = savedAllow;
 }
 
+namespace {
+
+// The tree that the running statement's plan keeps for the expression after its keyword,
+// when the expression to read is that one.
+bool PlannedTree(BDS* ctx, const RunSite* site, UnreadTree* tree)
+{
+    const StatementPlan* plan = site ? site->plan : nullptr;
+    if (!plan || !plan->tree || ctx->front.bPersistentName || ctx->front.bNoCreate)
+        return false;
+    char* at = ctx->prog;
+    while (*at == ' ' || *at == '\t')
+        ++at;
+    if (at - site->line != plan->treeStart)
+        return false;
+    *tree = UnreadTree{plan->tree, site->line, at};
+    return true;
+}
+
+// The plan keeps the first tree found after its keyword.
+void RememberTree(RunSite* site, const UnreadTree& tree)
+{
+    StatementPlan* plan = site ? site->plan : nullptr;
+    if (plan && !plan->tree && tree.line == site->line) {
+        plan->tree = tree.expr;
+        plan->treeStart = static_cast<uint16_t>(tree.at - tree.line);
+    }
+}
+
+}  // namespace
+
 bool RunCompiledExpressionUnread(BDS* ctx, resultants* result, RunSite* site)
 {
     UnreadTree tree;
-    if (!FindTreeUnread(ctx, &tree))
-        return false;
+    if (!PlannedTree(ctx, site, &tree)) {
+        if (!FindTreeUnread(ctx, &tree))
+            return false;
+        RememberTree(site, tree);
+    }
     // What the chain does around an expression of its own (ProcessSubExpression).
     if (StackRoomLeft(ctx))
         RunTreeUnread(ctx, tree, result, site, 0);

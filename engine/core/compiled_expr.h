@@ -54,7 +54,9 @@ struct UnreadTree {
     const char* line;
     char* at;
 };
-bool FindTreeUnread(BDS* ctx, UnreadTree* tree);
+struct LineView;
+// `known`: the view of the running line when the caller has it (saves asking again).
+bool FindTreeUnread(BDS* ctx, UnreadTree* tree, const LineView* known = nullptr);
 void RunTreeUnread(BDS* ctx, const UnreadTree& tree, resultants* result, RunSite* site, uint32_t assignAllowed);
 
 // Frees a cached line's list of trees.

@@ -43,12 +43,15 @@ enum : uint16_t {
 extern "C" int ProcessSubExpression(BDS* ctx, resultants* result, int allowAssign,
                                     int throughPointer, RunSite* site);
 
-// The statement at `stmt` (its first token not read yet) when the line cache knows it as
-// `name = expression`: the assignment is run as ExecuteStatement would run it, without
+// The statement (its first token not read yet) whose plan (statement_plan.h)
+// says `name = expression`: the assignment is run as ExecuteStatement would run it, without
 // reading the name and the `=` again (and the right side from its tree when it has one).
 // Answers 1 or 0 as ExecuteStatement does, or -1 with nothing done when the statement must
 // be read the usual way.
-int RunPlannedAssignment(BDS* ctx, resultants* result, RunSite* site, char* stmt);
+struct StatementPlan;
+struct LineView;
+int RunPlannedAssignment(BDS* ctx, resultants* result, RunSite* site, const LineView& view,
+                         const StatementPlan& plan);
 
 // The precedence chain, loosest first. The statement executor evaluates conditions and
 // loop bounds with ParseLogicalExpr.

@@ -13,6 +13,8 @@
 #include "engine/core/runloop.h"
 #include "engine/core/stack_guard.h"
 #include "engine/core/statement_internal.h"
+#include "engine/core/line_cache.h"
+#include "engine/core/statement_plan.h"
 #include "engine/core/trace.h"
 #include "engine/ui/message_box.h"
 
@@ -944,6 +946,7 @@ int ExecuteStatement(BDS* ctx, resultants* result, RunSite* site)
     // Execute and single-line Then and Else run the rest of their line through here.
     if (!StackRoomLeft(ctx))
         return 0;
+    site->plan = nullptr;
     char* stmt = site->line + site->stmtOffset;
     auto first = static_cast<uint8_t>(stmt[0]);
     if (first == 0x9F || first == 0x9E)
@@ -958,12 +961,18 @@ int ExecuteStatement(BDS* ctx, resultants* result, RunSite* site)
     }
     ctx->prog = stmt;
     bool skipping = Skipping(ctx);
-    if (!throughPointer && !skipping && site->cached) {
-        int r = RunPlannedAssignment(ctx, result, site, stmt);
+    // A statement whose first tokens the line cache knows starts without reading them.
+    LineView view;
+    StatementPlan* plan = !throughPointer && site->cached ? StatementPlanAt(ctx, stmt, &view) : nullptr;
+    site->plan = plan && plan->kind == PLAN_KEYWORD ? plan : nullptr;
+    if (plan && plan->kind == PLAN_ASSIGN && !skipping) {
+        int r = RunPlannedAssignment(ctx, result, site, view, *plan);
         if (r >= 0)
             return r;
     }
-    if (get_token(ctx) > 1 || ctx->nErrorCode) {
+    if (plan && plan->kind == PLAN_KEYWORD) {
+        ReadPlannedKeyword(ctx, *plan, stmt);
+    } else if (get_token(ctx) > 1 || ctx->nErrorCode) {
         if (!skipping)
             return 0;
         ctx->nErrorCode = 0;
