@@ -9,9 +9,10 @@
 #   tools/bench.sh -b old/KVDYC64I.dll   each run also with that engine (an older build),
 #                                        alternating, and the table sets both side by side
 #   tools/bench.sh --versus [-n runs]    whole programs side by side: each script of
-#                                        tools/bench/versus packed into a program, and its
-#                                        VBScript twin under `wine cscript //nologo`, runs
-#                                        alternating; prints the best times, their ratio and
+#                                        tools/bench/versus packed into a program, its
+#                                        VBScript twin under `wine cscript //nologo` and its
+#                                        CPython twin, runs alternating; prints the best
+#                                        times, their ratios, the costs per iteration and
 #                                        the peak memory of each program
 # A benchmark script prints one line per phase: "BENCH <name> <operations> <milliseconds>",
 # timed with the test host's hostclock() inside the script, so Wine's start-up is not in
@@ -68,7 +69,7 @@ if [ -n "$versus" ]; then
     "$build/native/kvpack" -o "$work/$name.exe" -l "$build/bin/kvcmp64i.exe" -e "$build/bin/KVDYC64I.dll" \
       "$script" >/dev/null
   done
-  cp "$root"/tools/bench/versus/*.vbs "$work/"
+  cp "$root"/tools/bench/versus/*.vbs "$root"/tools/bench/versus/*.py "$work/"
   python3 "$root/tools/bench/versus.py" "$work" "$runs" "$out"
   exit $?
 fi

@@ -12,11 +12,14 @@
 #include "engine/core/evaluator.h"
 #include "engine/core/eval_internal.h"
 #include "engine/core/heap.h"
+#include "engine/core/line_cache.h"
 #include "engine/core/short_text.h"
 #include "engine/core/operators.h"
 #include "engine/core/runloop.h"
 #include "engine/core/stack_guard.h"
 #include "engine/core/statement.h"
+#include "engine/core/statement_internal.h"
+#include "engine/core/statement_plan.h"
 #include "engine/core/text_append.h"
 #include "engine/core/text_bounded.h"
 #include "engine/core/tokenizer.h"
@@ -734,9 +737,13 @@ void EvaluateOwnAppend(BDS* ctx, resultants* result, const Target& t, PendingApp
 // value is combined with it. Answers false when the target element is gone (an error of
 // the target, not of the right side). `:=` on a variable holding a text leaves the right
 // side in `append` instead, to be appended in place.
-bool EvaluateExpression(BDS* ctx, uint16_t op, resultants* result, Target& t, PendingAppend& append)
+bool EvaluateExpression(BDS* ctx, uint16_t op, resultants* result, Target& t, PendingAppend& append,
+                        const UnreadTree* tree)
 {
-    ParseLogicalExpr(ctx, result);
+    if (tree)
+        RunTreeUnread(ctx, *tree, result, nullptr, 1);
+    else
+        ParseLogicalExpr(ctx, result);
     if (ctx->nErrorCode)
         return true;
     if (!FindElementAgain(ctx, t))
@@ -928,15 +935,20 @@ bool StoreAppend(BDS* ctx, const Target& t, resultants* result, PendingAppend& a
     return true;
 }
 
-void Assign(BDS* ctx, resultants* result, Target& t)
+// With `rightSide` the right side's first token is not read yet and the tree given is
+// its own: a plain `=` runs it from there, an append to the target's own text reads on.
+void Assign(BDS* ctx, resultants* result, Target& t, const UnreadTree* rightSide = nullptr)
 {
     uint16_t op = ctx->delim_type;
     bool statementLevel = ctx->run.bValueUnused != 0;
     ctx->run.bValueUnused = 0;
     bool ownAppend = op == KID_ASSIGN && HoldsNarrowText(ctx, t) && IsOwnAppendForm(ctx, t.var);
-    get_token(ctx);
-    if (ctx->nErrorCode)
-        return;
+    bool fromTree = rightSide && !ownAppend && op == KID_ASSIGN;
+    if (!fromTree) {
+        get_token(ctx);
+        if (ctx->nErrorCode)
+            return;
+    }
     PendingAppend append;
     uint32_t* slot = AssignTargetSlot(ctx);
     uint32_t previous = *slot;
@@ -945,7 +957,7 @@ void Assign(BDS* ctx, resultants* result, Target& t)
     if (ownAppend)
         EvaluateOwnAppend(ctx, result, t, append);
     else
-        targetFound = EvaluateExpression(ctx, op, result, t, append);
+        targetFound = EvaluateExpression(ctx, op, result, t, append, fromTree ? rightSide : nullptr);
     if (ctx->nErrorCode)
         ctx->run.nFailedAssignTarget = *slot;   // named by the trapped error's description
     *slot = previous;
@@ -1127,6 +1139,68 @@ extern "C" int ProcessSubExpression(BDS* ctx, resultants* result, int allowAssig
     ctx->run.site = savedSite;
     f.bAssignAllowed = savedAllow;
     return ctx->nErrorCode ? 0 : 1;
+}
+
+int RunPlannedAssignment(BDS* ctx, resultants* result, RunSite* site, const LineView& view,
+                         const StatementPlan& plan)
+{
+    if (plan.firstToken >= view.count)
+        return -1;
+    const CachedToken& name = view.tokens[plan.firstToken];
+    CachedToken op{};
+    op.start = plan.opStart;
+    op.length = plan.opLength;
+    // The name's entry, as reading the name would find it; a name the hint no longer
+    // finds, or one parked in entry 0, is read the usual way.
+    FrontState& f = ctx->front;
+    char key[VARNAMESIZE + 1];
+    for (uint16_t k = 0; k < name.length; ++k)
+        key[k] = NameKeyChar(view.line + name.start, k);
+    key[name.length] = 0;
+    const VariableEntry* vars = ctx->pVars;
+    uint16_t index = name.idOrVar;
+    if (f.bNoCreate || f.bPersistentName || index == 0 || index >= ctx->nVarUsed || vars[index].flags == 0
+        || !SameBytes(vars[index].name, key, name.length + 1u)
+        || (vars[0].flags != 0 && SameText(vars[0].name, key)))
+        return -1;
+    if (!StackRoomLeft(ctx))
+        return 0;
+    // The parse state after the name and the `=`, as reading them leaves it.
+    std::memcpy(f.szName, key, name.length + 1u);
+    CopyBytes(ctx->szToken, view.line + op.start, op.length);
+    ctx->szToken[op.length] = 0;
+    ctx->delim_type = KID_ASSIGN;
+    ctx->nTokenKind = TK_KEYWORD;
+    f.nTokenLength = op.length;
+    f.bNumberReady = 0;
+    f.nNameIndex = 0;
+    f.bNoCreate = 0;
+    f.bCreateDefined = 0;
+    ctx->prog = const_cast<char*>(view.line) + op.start + op.length;
+    // The right side runs from its tree when it has one; without, it is read as usual.
+    UnreadTree tree{};
+    bool hasTree = FindTreeUnread(ctx, &tree, &view);
+    ctx->prog = const_cast<char*>(view.line) + op.start + op.length;
+
+    // What the statement runner and ProcessSubExpression do around an assignment.
+    ctx->run.nTraceEvent = 0;
+    ctx->run.bValueUnused = 1;
+    uint32_t savedAllow = f.bAssignAllowed;
+    f.bAssignAllowed = 1;
+    RunSite* savedSite = ctx->run.site;
+    ctx->run.site = site;
+    Target t{index, ctx->nScopeCurrent, nullptr, nullptr};
+    Assign(ctx, result, t, hasTree ? &tree : nullptr);
+    ctx->run.site = savedSite;
+    f.bAssignAllowed = savedAllow;
+    ctx->run.bValueUnused = 0;
+    if (ctx->nErrorCode)
+        return 0;
+    if (ctx->nTokenKind != TK_END) {
+        SetContinuesPastEnd(ctx);
+        return 0;
+    }
+    return 1;
 }
 
 // ---------------------------------------------------------------- pointer operators

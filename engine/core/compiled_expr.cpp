@@ -12,6 +12,8 @@
 #include "engine/core/operators.h"
 #include "engine/core/router.h"
 #include "engine/core/short_text.h"
+#include "engine/core/statement_plan.h"
+#include "engine/core/stack_guard.h"
 #include "engine/core/text_bounded.h"
 #include "engine/core/tokenizer.h"
 
@@ -72,6 +74,7 @@ struct CompiledExpr {
     uint16_t root;
     uint16_t nodeCount;
     uint16_t kidCount;
+    bool nameThenTarget;        // it begins with a name that `=`, a compound operator or `[` follows
     ExprNode* nodes;
     uint16_t* kids;
 };
@@ -143,6 +146,7 @@ public:
         e->lastNameStart = lastNameStart_;
         e->lastNameLength = lastNameLength_;
         e->root = root_;
+        e->nameThenTarget = NameThenTarget();
         e->nodeCount = static_cast<uint16_t>(nodeCount_);
         e->kidCount = static_cast<uint16_t>(kidCount_);
         e->nodes = reinterpret_cast<ExprNode*>(e + 1);
@@ -167,6 +171,21 @@ private:
     uint16_t kids_[MAX_KIDS];
     int nodeCount_ = 0;
     int kidCount_ = 0;
+
+    // Whether the first token is a name directly followed by an assignment operator or a
+    // subscript (the chain reads such a name as a target, not as an operand).
+    bool NameThenTarget() const
+    {
+        if (v_.tokens[firstIndex_].kind != TK_NAME || firstIndex_ + 1 >= v_.count)
+            return false;
+        const CachedToken& name = v_.tokens[firstIndex_];
+        const CachedToken& next = v_.tokens[firstIndex_ + 1];
+        uint32_t p = static_cast<uint32_t>(name.start) + name.length;
+        while (v_.line[p] == ' ' || v_.line[p] == '\t')
+            ++p;
+        return next.start == p && next.kind == TK_KEYWORD
+               && (next.idOrVar == KID_ASSIGN || next.idOrVar == KID_LBRACKET || IsCompoundAssignOp(next.idOrVar));
+    }
 
     const CachedToken& Cur() const { return v_.tokens[i_]; }
     bool AtKind(uint8_t kind) const { return !atEnd_ && Cur().kind == kind; }
@@ -486,7 +505,10 @@ private:
 
 class Evaluator {
 public:
-    Evaluator(BDS* ctx, const CompiledExpr* e, const char* line) : ctx_(ctx), e_(e), line_(line) {}
+    // `firstRead`: the expression's first token was read before the evaluation began (its
+    // name's entry is the token's); otherwise every name is read here.
+    Evaluator(BDS* ctx, const CompiledExpr* e, const char* line, bool firstRead = true)
+        : ctx_(ctx), e_(e), line_(line), firstRead_(firstRead) {}
 
     void Eval(uint16_t index, resultants* out)
     {
@@ -607,6 +629,7 @@ private:
     BDS* ctx_;
     const CompiledExpr* e_;
     const char* line_;
+    bool firstRead_;
 
     uint16_t Kid(const ExprNode& n, int k) const { return e_->kids[n.first + k]; }
 
@@ -645,7 +668,8 @@ private:
         // A name read here (not as the expression's first token) leaves its key in szName,
         // as its reading as a token does; it is written there beside the key, so that the
         // bytes just stored are not read back.
-        char* name = n.firstToken ? key : f.szName;
+        const bool readBefore = n.firstToken && firstRead_;
+        char* name = readBefore ? key : f.szName;
         for (size_t k = 0; k < length; ++k) {
             char c = NameKeyChar(line_ + n.start, k);
             key[k] = c;
@@ -654,7 +678,7 @@ private:
         key[length] = 0;
         name[length] = 0;
         int index = -1;
-        if (n.firstToken) {
+        if (readBefore) {
             // Read before the expression began: its entry is the token's.
             index = f.nNameIndex;
         } else {
@@ -848,6 +872,92 @@ bool RunCompiledRestOfLine(BDS* ctx, resultants* result)
     if (*rest != 0 && *rest != ';')
         return false;
     Evaluator(ctx, e, view.line).Eval(e->root, result);
+    return true;
+}
+
+bool FindTreeUnread(BDS* ctx, UnreadTree* tree, const LineView* known)
+{
+    const FrontState& f = ctx->front;
+    if (f.bPersistentName || f.bNoCreate)
+        return false;
+    char* at = ctx->prog;
+    while (*at == ' ' || *at == '\t')
+        ++at;
+    if (*at == 0 || *at == ';')
+        return false;
+    LineView view{};
+    if (known && at >= known->line) {
+        view = *known;
+        view.offset = static_cast<uint32_t>(at - known->line);
+    } else if (!ViewActiveLine(ctx, at, &view)) {
+        return false;
+    }
+    const CompiledExpr* e = TreeAt(ctx, view);
+    // A name that an assignment operator or a subscript follows is read by the chain,
+    // which refuses the assignment where an expression stands.
+    if (!e || e->nameThenTarget)
+        return false;
+    tree->expr = e;
+    tree->line = view.line;
+    tree->at = at;
+    return true;
+}
+
+void RunTreeUnread(BDS* ctx, const UnreadTree& tree, resultants* result, RunSite* site, uint32_t assignAllowed)
+{
+    FrontState& front = ctx->front;
+    uint32_t savedAllow = front.bAssignAllowed;
+    front.bAssignAllowed = assignAllowed;
+    RunSite* savedSite = ctx->run.site;
+    if (site)
+        ctx->run.site = site;
+    ctx->prog = tree.at;
+    Evaluator(ctx, tree.expr, tree.line, false).Eval(tree.expr->root, result);
+    ctx->run.site = savedSite;
+    front.bAssignAllowed = savedAllow;
+}
+
+namespace {
+
+// The tree that the running statement's plan keeps for the expression after its keyword,
+// when the expression to read is that one.
+bool PlannedTree(BDS* ctx, const RunSite* site, UnreadTree* tree)
+{
+    const StatementPlan* plan = site ? site->plan : nullptr;
+    if (!plan || !plan->tree || ctx->front.bPersistentName || ctx->front.bNoCreate)
+        return false;
+    char* at = ctx->prog;
+    while (*at == ' ' || *at == '\t')
+        ++at;
+    if (at - site->line != plan->treeStart)
+        return false;
+    *tree = UnreadTree{plan->tree, site->line, at};
+    return true;
+}
+
+// The plan keeps the first tree found after its keyword.
+void RememberTree(RunSite* site, const UnreadTree& tree)
+{
+    StatementPlan* plan = site ? site->plan : nullptr;
+    if (plan && !plan->tree && tree.line == site->line) {
+        plan->tree = tree.expr;
+        plan->treeStart = static_cast<uint16_t>(tree.at - tree.line);
+    }
+}
+
+}  // namespace
+
+bool RunCompiledExpressionUnread(BDS* ctx, resultants* result, RunSite* site)
+{
+    UnreadTree tree;
+    if (!PlannedTree(ctx, site, &tree)) {
+        if (!FindTreeUnread(ctx, &tree))
+            return false;
+        RememberTree(site, tree);
+    }
+    // What the chain does around an expression of its own (ProcessSubExpression).
+    if (StackRoomLeft(ctx))
+        RunTreeUnread(ctx, tree, result, site, 0);
     return true;
 }
 

@@ -40,5 +40,24 @@ bool RunCompiledExpression(BDS* ctx, resultants* result);
 // token after the name and go back to it; the tree reads on from the name directly.
 bool RunCompiledRestOfLine(BDS* ctx, resultants* result);
 
+// The same where the expression's first token is not read yet (ctx->prog is at it): what
+// reading that token and ProcessSubExpression (no assignment allowed) would do, from the
+// tree. False, with nothing read, when the chain must parse it.
+bool RunCompiledExpressionUnread(BDS* ctx, resultants* result, RunSite* site);
+
+// The two halves of it, for a caller with steps of its own between them (an assignment's
+// right side): the tree of the expression at ctx->prog, its first token unread (false:
+// none, nothing read); and its evaluation with the site and the assignment flag that
+// the chain's caller would have set.
+struct UnreadTree {
+    const CompiledExpr* expr;
+    const char* line;
+    char* at;
+};
+struct LineView;
+// `known`: the view of the running line when the caller has it (saves asking again).
+bool FindTreeUnread(BDS* ctx, UnreadTree* tree, const LineView* known = nullptr);
+void RunTreeUnread(BDS* ctx, const UnreadTree& tree, resultants* result, RunSite* site, uint32_t assignAllowed);
+
 // Frees a cached line's list of trees.
 void FreeCompiledExprs(CompiledExpr* list);

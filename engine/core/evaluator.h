@@ -43,6 +43,16 @@ enum : uint16_t {
 extern "C" int ProcessSubExpression(BDS* ctx, resultants* result, int allowAssign,
                                     int throughPointer, RunSite* site);
 
+// The statement (its first token not read yet) whose plan (statement_plan.h)
+// says `name = expression`: the assignment is run as ExecuteStatement would run it, without
+// reading the name and the `=` again (and the right side from its tree when it has one).
+// Answers 1 or 0 as ExecuteStatement does, or -1 with nothing done when the statement must
+// be read the usual way.
+struct StatementPlan;
+struct LineView;
+int RunPlannedAssignment(BDS* ctx, resultants* result, RunSite* site, const LineView& view,
+                         const StatementPlan& plan);
+
 // The precedence chain, loosest first. The statement executor evaluates conditions and
 // loop bounds with ParseLogicalExpr.
 void ParseLogicalExpr(BDS* ctx, resultants* result);        // && ||

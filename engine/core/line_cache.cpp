@@ -10,6 +10,7 @@
 #include "engine/core/keyword_index.h"
 #include "engine/core/numtext.h"
 #include "engine/core/script_permutation.h"
+#include "engine/core/statement_plan.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -42,6 +43,8 @@ struct CachedLine {
     uint8_t* bytes;
     uint8_t* masked;            // the line's text XOR the table's pad (none for a comment line)
     CompiledExpr* exprs;        // expressions compiled from the tokens (freed with the line)
+    StatementPlan plans[2];     // the statements it starts (statement_plan.h): most lines one,
+                                // a single-line If another after its Then
     CachedLine* follow;         // the line read after this one last time (a loop's next line,
     uint32_t followGeneration;  // the jump back), valid while the generation is unchanged
 };
@@ -241,6 +244,7 @@ CachedLine* MakeLine(BDS* ctx, LineCacheTable* table, uint32_t bucket, const Run
     line->cursor = 0;
     line->comment = comment;
     line->exprs = nullptr;
+    std::memset(line->plans, 0, sizeof line->plans);
     line->follow = nullptr;
     line->followGeneration = 0;
     line->tokens = reinterpret_cast<CachedToken*>(line + 1);
@@ -359,6 +363,27 @@ bool ViewActiveLine(BDS* ctx, const char* at, LineView* view)
     view->stamp = line->stamp;
     view->line = ctx->run.site->line;
     return true;
+}
+
+StatementPlan* PlanSlotAt(BDS* ctx, const char* at, LineView* view)
+{
+    CachedLine* line = ActiveLine(ctx, at, &view->offset);
+    if (!line)
+        return nullptr;
+    view->exprs = &line->exprs;
+    view->tokens = line->tokens;
+    view->count = line->count;
+    view->stamp = line->stamp;
+    view->line = ctx->run.site->line;
+    StatementPlan* plans = line->plans;
+    for (int i = 0; i < 2; ++i)
+        if (plans[i].kind != PLAN_UNKNOWN && plans[i].offset == view->offset)
+            return &plans[i];
+    // A new statement of the line: the slot of the second statement gives way first.
+    StatementPlan* slot = plans[0].kind == PLAN_UNKNOWN ? &plans[0] : &plans[1];
+    std::memset(slot, 0, sizeof *slot);
+    slot->offset = static_cast<uint16_t>(view->offset);
+    return slot;
 }
 
 CachedToken* CachedTokenAt(BDS* ctx, const char* at)

@@ -90,6 +90,12 @@ struct LineView {
 };
 bool ViewActiveLine(BDS* ctx, const char* at, LineView* view);
 
+// The plan slot (statement_plan.h) of the statement starting at `at` in the line of the
+// running statement, with the line's view; a slot of kind PLAN_UNKNOWN when the statement
+// has none yet. Null when `at` is not in a cached line.
+struct StatementPlan;
+StatementPlan* PlanSlotAt(BDS* ctx, const char* at, LineView* view);
+
 // A GoTo that writes its cached jump into a line drops the line's cached form.
 void DropCachedLine(BDS* ctx, HGLOBAL script, uint32_t lineStart, uint8_t key);
 

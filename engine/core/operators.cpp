@@ -555,6 +555,34 @@ int64_t Wide64(const resultants* v)
 
 }  // namespace
 
+// Follows ChooseMode: two texts compare as integers only when both read as integers, as
+// long numbers only when both are digit texts, as floats only when both read as floats;
+// a text that reads as none of them leaves the letters to decide against any text.
+ComparisonShape ComparisonShapeOf(BDS* ctx, resultants* scratch, int32_t* number)
+{
+    switch (ClassOf(scratch)) {
+    case CL_INTEGER:
+        *number = scratch->i32;
+        return CS_INT;
+    case CL_FLOAT:
+        return CS_FLOAT;
+    case CL_TEXT:
+        if (scratch->flags & VF_VARIANT)
+            return CS_OTHER;
+        if (AsInt32(ctx, scratch, false)) {
+            if (IsLongText(ctx, scratch, CL_TEXT))
+                return CS_OTHER;
+            *number = scratch->i32;
+            return CS_TEXT_INT;
+        }
+        if (IsDigitText(ctx, scratch) || AsFloat(ctx, scratch))
+            return CS_OTHER;
+        return CS_TEXT_WORDS;
+    default:
+        return CS_OTHER;
+    }
+}
+
 int CompareValues(BDS* ctx, uint16_t op, resultants* left, resultants* right, int release,
                   int ignoreCase)
 {

@@ -131,6 +131,7 @@ struct CachedLine;
 // Where the statement being run comes from: the run loop fills one per loop and publishes
 // it in RunState::site while its statements run. Multi-line strings read their
 // continuation lines through it and move `*pos` past them.
+struct StatementPlan;
 struct RunSite {
     HGLOBAL script;         // the scrambled buffer
     const uint8_t* base;    // its locked bytes
@@ -142,6 +143,7 @@ struct RunSite {
     bool substituted;       // %substitution% changed the line (no cached jumps)
     char* line;             // the line buffer (2050 bytes)
     CachedLine* cached;     // what the tokenizer learnt about the line before, or null
+    StatementPlan* plan;    // the running statement's plan (statement_plan.h), or null
     CachedLine* lastRead;   // the line the cache answered last here, and the cache's
     uint32_t lastReadGeneration;  // generation then (line_cache.cpp)
 };

@@ -49,3 +49,19 @@ bool StackGuardRefresh(BDS* ctx, uintptr_t at)
     ctx->run.stackTop = high;
     return at >= ctx->run.stackFloor;
 }
+
+uintptr_t StackGuardOpenForHandler(BDS* ctx)
+{
+    uintptr_t floor = ctx->run.stackFloor;
+    auto at = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+    uintptr_t low = 0, high = 0;
+    if (!ThreadStackLimits(at, &low, &high) || high != ctx->run.stackTop || floor <= low)
+        return floor;
+    ctx->run.stackFloor = low + (floor - low) / 2;
+    return floor;
+}
+
+void StackGuardRestore(BDS* ctx, uintptr_t floor)
+{
+    ctx->run.stackFloor = floor;
+}

@@ -21,6 +21,13 @@ constexpr size_t STACK_ROOM_NEEDED = 256 * 1024;
 // Computes the floor for the calling thread and answers whether `at` lies above it.
 bool StackGuardRefresh(BDS* ctx, uintptr_t at);
 
+// An error handler (a user-defined function the error trap calls) may run where the guard
+// has just refused: half of the room kept for the error road is then its own, so that the
+// handler's statements are not refused in turn. The floor lowered for the calling thread is
+// put back by StackGuardRestore with the value answered.
+uintptr_t StackGuardOpenForHandler(BDS* ctx);
+void StackGuardRestore(BDS* ctx, uintptr_t floor);
+
 // Whether the calling thread still has the room above; false with 1672 set when not.
 inline bool StackRoomLeft(BDS* ctx)
 {

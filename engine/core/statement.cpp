@@ -2,7 +2,9 @@
 // stack. Structures are not compiled: a false branch is passed over line by line while
 // the executor keeps the nesting right, and loops jump back by line position.
 #include "engine/core/statement.h"
+#include "engine/core/compiled_expr.h"
 #include "engine/core/errors.h"
+#include "engine/core/evaluator.h"
 #include "engine/core/heap.h"
 #include "engine/core/messages.h"
 #include "engine/core/module.h"
@@ -11,6 +13,8 @@
 #include "engine/core/runloop.h"
 #include "engine/core/stack_guard.h"
 #include "engine/core/statement_internal.h"
+#include "engine/core/line_cache.h"
+#include "engine/core/statement_plan.h"
 #include "engine/core/trace.h"
 #include "engine/ui/message_box.h"
 
@@ -90,6 +94,8 @@ void SetThenMissing(BDS* ctx)
 bool EvaluateExpression(BDS* ctx, resultants* value, const RunSite* site)
 {
     InitResultValue(ctx, value, VK_RECORD, 0);
+    if (RunCompiledExpressionUnread(ctx, value, const_cast<RunSite*>(site)))
+        return ctx->nErrorCode == 0;
     if (get_token(ctx) > 1 || ctx->nErrorCode)
         return false;
     ProcessSubExpression(ctx, value, 0, 0, const_cast<RunSite*>(site));
@@ -692,16 +698,26 @@ int DoReturn(BDS* ctx, resultants* result, RunSite* site)
     bool hasValue = false;
     FreeValue(ctx, result, 0, VK_RECORD);
     InitResultValue(ctx, result, VK_RECORD, 0);
-    if (get_token(ctx) > 1 || ctx->nErrorCode)
-        return 0;
-    if (!AtLineEnd(ctx)) {
+    if (RunCompiledExpressionUnread(ctx, result, site)) {
         hasValue = true;
-        ProcessSubExpression(ctx, result, 0, 0, site);
         if (ctx->nErrorCode)
             return 0;
         if (!AtLineEnd(ctx)) {
             SetContinuesPastEnd(ctx);
             return 0;
+        }
+    } else {
+        if (get_token(ctx) > 1 || ctx->nErrorCode)
+            return 0;
+        if (!AtLineEnd(ctx)) {
+            hasValue = true;
+            ProcessSubExpression(ctx, result, 0, 0, site);
+            if (ctx->nErrorCode)
+                return 0;
+            if (!AtLineEnd(ctx)) {
+                SetContinuesPastEnd(ctx);
+                return 0;
+            }
         }
     }
     for (uint32_t i = ctx->nStructDepth; i-- > 0;) {
@@ -930,6 +946,7 @@ int ExecuteStatement(BDS* ctx, resultants* result, RunSite* site)
     // Execute and single-line Then and Else run the rest of their line through here.
     if (!StackRoomLeft(ctx))
         return 0;
+    site->plan = nullptr;
     char* stmt = site->line + site->stmtOffset;
     auto first = static_cast<uint8_t>(stmt[0]);
     if (first == 0x9F || first == 0x9E)
@@ -944,7 +961,18 @@ int ExecuteStatement(BDS* ctx, resultants* result, RunSite* site)
     }
     ctx->prog = stmt;
     bool skipping = Skipping(ctx);
-    if (get_token(ctx) > 1 || ctx->nErrorCode) {
+    // A statement whose first tokens the line cache knows starts without reading them.
+    LineView view;
+    StatementPlan* plan = !throughPointer && site->cached ? StatementPlanAt(ctx, stmt, &view) : nullptr;
+    site->plan = plan && plan->kind == PLAN_KEYWORD ? plan : nullptr;
+    if (plan && plan->kind == PLAN_ASSIGN && !skipping) {
+        int r = RunPlannedAssignment(ctx, result, site, view, *plan);
+        if (r >= 0)
+            return r;
+    }
+    if (plan && plan->kind == PLAN_KEYWORD) {
+        ReadPlannedKeyword(ctx, *plan, stmt);
+    } else if (get_token(ctx) > 1 || ctx->nErrorCode) {
         if (!skipping)
             return 0;
         ctx->nErrorCode = 0;

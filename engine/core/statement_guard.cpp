@@ -10,6 +10,7 @@
 #include "engine/core/run_services.h"
 #include "engine/core/runloop.h"
 #include "engine/core/script.h"
+#include "engine/core/stack_guard.h"
 #include "engine/core/statement_internal.h"
 #include "engine/core/trace.h"
 
@@ -309,7 +310,10 @@ int RunHandlerUdf(BDS* ctx, bool cancel)
     int32_t cancelMode = ctx->run.nCancelHandlerMode;
     if (cancel)
         ctx->run.nCancelHandlerMode = TRAP_OFF;
+    // The error may be the stack guard's, raised where the stack is all but used up.
+    uintptr_t floor = StackGuardOpenForHandler(ctx);
     CallUserFunction(ctx, UDFSTART + static_cast<uint32_t>(index), &result, args, nullptr, 0);
+    StackGuardRestore(ctx, floor);
     if (cancel)
         ctx->run.nCancelHandlerMode = cancelMode;
     bool failed = ctx->nErrorCode != 0;

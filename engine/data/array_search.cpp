@@ -3,13 +3,16 @@
 // comparison operators, the system's logical text order, and plain code-unit order.
 #include <windows.h>
 
+#include <cmath>
 #include <cstring>
 #include <cwchar>
+#include <initializer_list>
 
 #include "engine/core/heap.h"
 #include "engine/core/operators.h"
 #include "engine/data/array_internal.h"
 #include "engine/data/array_rebuild.h"
+#include "engine/data/sort_keys.h"
 
 using namespace arrays;
 
@@ -377,6 +380,98 @@ void ArraySearchCase(BDS* ctx, BuiltinCall& call)
 
 namespace {
 
+// ---------------------------------------------------------------- keys read once
+
+// Each row's key as the language's comparison meets it, read once before the sort: two
+// numbers, two short integer texts, or two texts of which one reads as no number are
+// compared here without the comparison operator and its conversions, texts by their sort
+// keys; every other pair still goes through the operator. The answers are the operator's
+// own, so the sort moves the rows exactly as it would comparing through the operator.
+struct ReadKeys {
+    ComparisonShape* shapes;    // per row; null when the keys could not be read
+    int32_t* numbers;           // CS_INT, CS_TEXT_INT: the value
+    double* reals;              // CS_FLOAT: the value
+    uint32_t* textKey;          // CS_TEXT_*: the row's sort key (or NO_TEXT_KEY)
+    SortKeys texts;
+};
+
+constexpr uint32_t NO_TEXT_KEY = 0xFFFFFFFF;
+
+void FreeReadKeys(ReadKeys& keys)
+{
+    for (void* p : {static_cast<void*>(keys.shapes), static_cast<void*>(keys.numbers),
+                    static_cast<void*>(keys.reals), static_cast<void*>(keys.textKey)})
+        if (p) HeapFree(GetProcessHeap(), 0, p);
+    SortKeysFree(&keys.texts);
+    keys = ReadKeys{};
+}
+
+// Reads the key of every row; leaves keys.shapes null (every pair through the operator)
+// when the memory is not there.
+void ReadRowKeys(BDS* ctx, const ArrayHeader* array, const RowLayout& layout, uint32_t first, uint32_t n,
+                 ReadKeys& keys)
+{
+    keys = ReadKeys{};
+    HANDLE heap = GetProcessHeap();
+    keys.shapes = static_cast<ComparisonShape*>(HeapAlloc(heap, 0, n * sizeof(ComparisonShape)));
+    keys.numbers = static_cast<int32_t*>(HeapAlloc(heap, 0, n * sizeof(int32_t)));
+    keys.reals = static_cast<double*>(HeapAlloc(heap, 0, n * sizeof(double)));
+    keys.textKey = static_cast<uint32_t*>(HeapAlloc(heap, 0, n * sizeof(uint32_t)));
+    if (!keys.shapes || !keys.numbers || !keys.reals || !keys.textKey || !SortKeysReserve(&keys.texts, n)) {
+        FreeReadKeys(keys);
+        return;
+    }
+    uint16_t saved = ctx->nErrorCode;
+    uint32_t texts = 0;
+    for (uint32_t r = 0; r < n; ++r) {
+        const ArrayElement& key = KeyOf(array, layout, first + r);
+        keys.textKey[r] = NO_TEXT_KEY;
+        keys.numbers[r] = 0;
+        keys.reals[r] = 0;
+        if (!IsUsableKey(key)) {
+            keys.shapes[r] = CS_OTHER;
+            continue;
+        }
+        resultants scratch{};
+        std::memcpy(static_cast<ValueHead*>(&scratch), &key, sizeof(ValueHead));
+        scratch.originVar = ORIGIN_ELEMENT;
+        ComparisonShape shape = ComparisonShapeOf(ctx, &scratch, &keys.numbers[r]);
+        if (shape == CS_FLOAT) keys.reals[r] = key.dbl;
+        DropAddedTexts(ctx, scratch, key);
+        if (shape == CS_TEXT_INT || shape == CS_TEXT_WORDS) {
+            const char* text = HeapPtr(ctx, key.str);
+            if (SortKeysAddNarrow(&keys.texts, text, std::strlen(text), false)) keys.textKey[r] = texts++;
+            else if (shape == CS_TEXT_WORDS) shape = CS_OTHER;   // left to the operator
+        }
+        keys.shapes[r] = shape;
+    }
+    ctx->nErrorCode = saved;
+}
+
+// The sign of row x compared with row y when the keys read tell it; false when only the
+// operator can say.
+bool CompareReadKeys(const ReadKeys& keys, uint32_t x, uint32_t y, int* sign)
+{
+    ComparisonShape a = keys.shapes[x], b = keys.shapes[y];
+    if ((a == CS_INT && b == CS_INT) || (a == CS_TEXT_INT && b == CS_TEXT_INT)) {
+        int32_t p = keys.numbers[x], q = keys.numbers[y];
+        *sign = p < q ? -1 : p > q ? 1 : 0;
+        return true;
+    }
+    if (a == CS_FLOAT && b == CS_FLOAT) {
+        double d = keys.reals[x] - keys.reals[y];
+        *sign = std::isnan(d) ? 0 : d < 0 ? -1 : d > 0 ? 1 : 0;
+        return true;
+    }
+    bool texts = (a == CS_TEXT_INT || a == CS_TEXT_WORDS) && (b == CS_TEXT_INT || b == CS_TEXT_WORDS);
+    if (texts && (a == CS_TEXT_WORDS || b == CS_TEXT_WORDS) && keys.textKey[x] != NO_TEXT_KEY
+        && keys.textKey[y] != NO_TEXT_KEY) {
+        *sign = SortKeysCompare(&keys.texts, keys.textKey[x], keys.textKey[y]);
+        return true;
+    }
+    return false;
+}
+
 // The rows being ordered and how two of them compare.
 struct RowSorter {
     BDS* ctx;
@@ -386,6 +481,7 @@ struct RowSorter {
     uint16_t op;            // KID_GT ascending, KID_LT descending
     TextCompare compare;    // null: the language's comparison
     WideKey* wide;          // wide keys of the rows for the text comparisons
+    const ReadKeys* read;   // the language's comparison: the keys read once (shapes may be null)
     bool failed;
 
     // Row x (relative to first) beats row y.
@@ -393,8 +489,11 @@ struct RowSorter {
     {
         if (failed) return false;
         int truth;
+        int sign;
         if (compare) {
             truth = Holds(op, compare(WideOf(ctx, wide[x]), WideOf(ctx, wide[y])));
+        } else if (read->shapes && CompareReadKeys(*read, x, y, &sign)) {
+            truth = Holds(op, sign);
         } else {
             truth = CompareElements(ctx, op, KeyOf(array, layout, first + x), KeyOf(array, layout, first + y), false);
             failed = ctx->nErrorCode != 0;
@@ -499,13 +598,16 @@ void Sort(BDS* ctx, BuiltinCall& call)
             const ArrayElement& key = KeyOf(array, layout, first + r);
             ok = MakeWideKey(ctx, key, key, &wide[r]);
         }
+        ReadKeys read{};
+        if (ok && !compare) ReadRowKeys(ctx, array, layout, first, n, read);
         if (ok) {
             for (uint32_t r = 0; r < n; ++r) order[r] = r;
             RowSorter sorter{ctx, array, layout, first, (options & OPT_DESCENDING) ? KID_LT : KID_GT,
-                             compare, wide, false};
+                             compare, wide, &read, false};
             HeapSort(sorter, order, n);
             if (!sorter.failed) ApplyOrder(array, layout, first, order, n, held);
         }
+        FreeReadKeys(read);
         if (wide)
             for (uint32_t r = 0; r < n; ++r) FreeWideKey(ctx, wide[r]);
         HeapPut(wide);

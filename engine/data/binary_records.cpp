@@ -7,6 +7,7 @@
 
 #include "engine/core/locked_global.h"
 #include "engine/data/binary_internal.h"
+#include "engine/data/sort_keys.h"
 
 using namespace binary;
 
@@ -74,10 +75,23 @@ const char* EntryText(const KeyEntry* entry) { return reinterpret_cast<const cha
 
 int Sign(int value) { return value < 0 ? -1 : value > 0 ? 1 : 0; }
 
-int CompareKeys(const KeyEntry* a, const KeyEntry* b, KeyType type)
+// Text keys in the order of lstrcmpiA, ties broken by lstrcmpA: through the sort keys of
+// both comparisons made once per record, when they could be made.
+struct TextKeys {
+    SortKeys noCase;
+    SortKeys withCase;
+    bool ready;
+};
+
+int CompareKeys(const KeyEntry* a, const KeyEntry* b, KeyType type, const TextKeys* texts)
 {
     switch (type) {
     case KEY_TEXT: {
+        if (texts->ready) {
+            size_t x = size_t(EntryWord(a, 0)), y = size_t(EntryWord(b, 0));
+            int order = SortKeysCompare(&texts->noCase, x, y);
+            return order ? order : SortKeysCompare(&texts->withCase, x, y);
+        }
         int order = lstrcmpiA(EntryText(a), EntryText(b));
         return Sign(order ? order : lstrcmpA(EntryText(a), EntryText(b)));
     }
@@ -95,11 +109,24 @@ int CompareKeys(const KeyEntry* a, const KeyEntry* b, KeyType type)
 struct KeyOrder {
     KeyType type;
     bool ascending;
+    const TextKeys* texts;
     int operator()(const KeyEntry* a, const KeyEntry* b) const
     {
-        return ascending ? CompareKeys(a, b, type) : CompareKeys(b, a, type);
+        return ascending ? CompareKeys(a, b, type, texts) : CompareKeys(b, a, type, texts);
     }
 };
+
+// The sort keys of every record's text key, entry i being record i's.
+void MakeTextKeys(const KeyEntry* entries, int64_t n, int64_t stride, TextKeys* texts)
+{
+    texts->ready = SortKeysReserve(&texts->noCase, size_t(n)) && SortKeysReserve(&texts->withCase, size_t(n));
+    for (int64_t i = 0; texts->ready && i < n; ++i) {
+        const char* text = EntryText(entries + i * stride);
+        size_t length = std::strlen(text);
+        texts->ready = SortKeysAddNarrow(&texts->noCase, text, length, true)
+                       && SortKeysAddNarrow(&texts->withCase, text, length, false);
+    }
+}
 
 // An in-place quicksort of the entry pointers that keeps its pending ranges on a stack of
 // its own: the larger part waits, the smaller goes on, so the stack stays below 64 ranges.
@@ -192,7 +219,12 @@ void CaseSort(BDS* ctx, BuiltinCall& call)
         FillKey(entry, uint64_t(i), slot->data + i * layout.recordSize + layout.keyOffset, layout.keySize, type);
         order[i] = entry;
     }
-    BinarySortRecords(order, n, KeyOrder{type, !(flags & 16)});
+    TextKeys texts{};
+    if (type == KEY_TEXT)
+        MakeTextKeys(entries.As<KeyEntry>(), n, stride, &texts);
+    BinarySortRecords(order, n, KeyOrder{type, !(flags & 16), &texts});
+    SortKeysFree(&texts.noCase);
+    SortKeysFree(&texts.withCase);
     auto* out = copy.As<uint8_t>();
     int64_t r = layout.recordSize;
     for (int64_t i = 0; i < n; ++i)

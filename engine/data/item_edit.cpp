@@ -9,6 +9,8 @@
 
 #include "engine/data/item_list.h"
 #include "engine/data/item_walk.h"
+#include "engine/data/sort_keys.h"
+#include "engine/data/text.h"
 #include "engine/data/text_cases.h"
 
 namespace {
@@ -91,6 +93,51 @@ struct ItemSpan {
     size_t units;
 };
 
+// Sort keys of the items: without case, a second set with case breaks the ties, as the
+// case-insensitive comparison does.
+struct ItemKeys {
+    SortKeys primary;
+    SortKeys ties;      // only without case
+    bool noCase;
+};
+
+void FreeItemKeys(ItemKeys& keys)
+{
+    SortKeysFree(&keys.primary);
+    SortKeysFree(&keys.ties);
+}
+
+bool AddItemKey(BDS* ctx, SortKeys* keys, const ItemSpan<char>& span, bool noCase)
+{
+    return AddTextSortKeyNA(keys, span.start, span.units, noCase);
+}
+
+bool AddItemKey(BDS* ctx, SortKeys* keys, const ItemSpan<wchar_t>& span, bool noCase)
+{
+    return AddWideTextSortKey(ctx, keys, span.start, span.units, noCase);
+}
+
+template <typename C>
+bool MakeItemKeys(BDS* ctx, const ItemSpan<C>* spans, int n, bool caseSensitive, ItemKeys& keys)
+{
+    keys.noCase = !caseSensitive;
+    auto count = static_cast<size_t>(n);
+    if (!SortKeysReserve(&keys.primary, count) || (keys.noCase && !SortKeysReserve(&keys.ties, count)))
+        return false;
+    for (int i = 0; i < n; ++i) {
+        if (!AddItemKey(ctx, &keys.primary, spans[i], keys.noCase)) return false;
+        if (keys.noCase && !AddItemKey(ctx, &keys.ties, spans[i], false)) return false;
+    }
+    return true;
+}
+
+int CompareItemKeys(const ItemKeys& keys, int a, int b)
+{
+    int c = SortKeysCompare(&keys.primary, static_cast<size_t>(a), static_cast<size_t>(b));
+    if (c == 0 && keys.noCase) c = SortKeysCompare(&keys.ties, static_cast<size_t>(a), static_cast<size_t>(b));
+    return c;
+}
+
 // The items in order, empty ones first and equal ones in the order they had: the empty
 // items are joined in front of the others, so the list keeps its items and its length.
 template <typename W, typename C = typename W::Char>
@@ -112,9 +159,29 @@ void Sort(BDS* ctx, const Items<W>& items, const C* list, bool caseSensitive, re
         if (!*end) break;
         p = items.after(end);
     }
-    std::stable_sort(spans.get(), spans.get() + filled, [&](const ItemSpan<C>& a, const ItemSpan<C>& b) {
-        return CompareItems(ctx, a.start, b.start, items.delimiter, caseSensitive) < 0;
-    });
+    // The items' sort keys, made once, order them as the comparison does; without them
+    // (no memory, no key) the comparison itself is asked.
+    ItemKeys keys{};
+    std::unique_ptr<int[]> order(filled ? new (std::nothrow) int[filled] : nullptr);
+    if (order && MakeItemKeys(ctx, spans.get(), filled, caseSensitive, keys)) {
+        for (int i = 0; i < filled; ++i) order[i] = i;
+        std::stable_sort(order.get(), order.get() + filled,
+                         [&](int a, int b) { return CompareItemKeys(keys, a, b) < 0; });
+        std::unique_ptr<ItemSpan<C>[]> sorted(new (std::nothrow) ItemSpan<C>[filled]);
+        if (sorted) {
+            for (int i = 0; i < filled; ++i) sorted[i] = spans[order[i]];
+            spans = std::move(sorted);
+        } else {
+            FreeItemKeys(keys);
+            if (!ctx->nErrorCode) SetError(ctx, ERR_NO_STRINGS);
+            return;
+        }
+    } else {
+        std::stable_sort(spans.get(), spans.get() + filled, [&](const ItemSpan<C>& a, const ItemSpan<C>& b) {
+            return CompareItems(ctx, a.start, b.start, items.delimiter, caseSensitive) < 0;
+        });
+    }
+    FreeItemKeys(keys);
     for (int i = 0; i < n; ++i) {
         if (i) out = PutUnits(out, items.delimiter, delimiterUnits);
         if (i >= empty) out = PutUnits(out, spans[i - empty].start, spans[i - empty].units);

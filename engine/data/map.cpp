@@ -25,6 +25,113 @@ void FreeMemory(void* p)
     if (p) HeapFree(GetProcessHeap(), 0, p);
 }
 
+// ---------------------------------------------------------------- the finder
+
+// Linear probing over a power-of-two table of entry pointers, at most half full; a removal
+// shifts the entries after it back, so there are no tombstones and a probe ends at the first
+// empty slot. The finder only ever holds entries that are linked in a chain.
+}  // namespace
+
+struct MapFinder {
+    uint32_t bits;          // capacity is 1 << bits
+    uint32_t used;
+    MapEntry* slots[1];
+};
+
+namespace {
+
+constexpr uint32_t FINDER_MIN_BITS = 6;
+constexpr uint32_t FINDER_MAX_BITS = 31;
+
+uint32_t HomeSlot(const MapFinder* f, uint32_t hash) { return (hash * 0x9E3779B9u) >> (32 - f->bits); }
+uint32_t SlotMask(const MapFinder* f) { return (1u << f->bits) - 1; }
+
+MapFinder* NewFinder(uint32_t bits)
+{
+    size_t bytes = sizeof(MapFinder) + ((static_cast<size_t>(1) << bits) - 1) * sizeof(MapEntry*);
+    auto* f = static_cast<MapFinder*>(AllocZeroed(bytes));
+    if (f) f->bits = bits;
+    return f;
+}
+
+void FinderPut(MapFinder* f, MapEntry* e)
+{
+    uint32_t mask = SlotMask(f);
+    uint32_t i = HomeSlot(f, e->hash);
+    while (f->slots[i]) i = (i + 1) & mask;
+    f->slots[i] = e;
+    ++f->used;
+}
+
+void DropFinder(MapTable* table)
+{
+    FreeMemory(table->finder);
+    table->finder = nullptr;
+}
+
+// A finder of 1 << bits slots holding every entry of the chains; false (and no finder)
+// when the memory is not there: the chains alone still answer everything.
+bool RebuildFinder(MapTable* table, uint32_t bits)
+{
+    MapFinder* f = bits <= FINDER_MAX_BITS ? NewFinder(bits) : nullptr;
+    DropFinder(table);
+    if (!f) return false;
+    for (uint32_t b = 0; table->buckets && b < table->bucketCount; ++b)
+        for (MapEntry* e = table->buckets[b]; e; e = e->next) FinderPut(f, e);
+    table->finder = f;
+    return true;
+}
+
+// A map that has outgrown its buckets gets a finder; one that fills its finder half gets
+// one twice as large.
+void FinderAdd(MapTable* table, MapEntry* e)
+{
+    MapFinder* f = table->finder;
+    if (!f) {
+        if (table->count <= table->bucketCount || table->count < 16) return;
+        uint32_t bits = FINDER_MIN_BITS;
+        while (bits < FINDER_MAX_BITS && (static_cast<uint64_t>(1) << bits) < table->count * 4) ++bits;
+        RebuildFinder(table, bits);  // e is already in its chain
+        return;
+    }
+    if ((static_cast<uint64_t>(f->used) + 1) * 2 > (static_cast<uint64_t>(1) << f->bits)) {
+        RebuildFinder(table, f->bits + 1);
+        return;
+    }
+    FinderPut(f, e);
+}
+
+void FinderRemove(MapTable* table, const MapEntry* e)
+{
+    MapFinder* f = table->finder;
+    if (!f) return;
+    uint32_t mask = SlotMask(f);
+    uint32_t i = HomeSlot(f, e->hash);
+    while (f->slots[i] && f->slots[i] != e) i = (i + 1) & mask;
+    if (!f->slots[i]) return;
+    // Shift back every later entry of the run that may sit at or before the hole.
+    for (uint32_t j = (i + 1) & mask; f->slots[j]; j = (j + 1) & mask) {
+        uint32_t home = HomeSlot(f, f->slots[j]->hash);
+        bool between = i <= j ? (home > i && home <= j) : (home > i || home <= j);
+        if (between) continue;
+        f->slots[i] = f->slots[j];
+        i = j;
+    }
+    f->slots[i] = nullptr;
+    --f->used;
+}
+
+// Whether the finder holds this very entry (its memory is never read).
+bool FinderHolds(const MapFinder* f, uintptr_t entry, uint32_t hash)
+{
+    uint32_t mask = SlotMask(f);
+    for (uint32_t i = HomeSlot(f, hash); f->slots[i]; i = (i + 1) & mask)
+        if (reinterpret_cast<uintptr_t>(f->slots[i]) == entry) return true;
+    return false;
+}
+
+// ---------------------------------------------------------------- the table
+
 bool MakeBuckets(MapTable* table)
 {
     table->buckets = static_cast<MapEntry**>(AllocZeroed(sizeof(MapEntry*) * table->bucketCount));
@@ -38,6 +145,7 @@ bool MakeBuckets(MapTable* table)
 // Frees the bucket array and every entry block (the entries' contents must be gone).
 void FreeStorage(MapTable* table)
 {
+    DropFinder(table);
     FreeMemory(table->buckets);
     table->buckets = nullptr;
     auto* block = static_cast<EntryBlock*>(table->blocks);
@@ -92,12 +200,26 @@ void SyncHeader(ArrayHeader* map, const MapTable* table)
     map->count = n;
 }
 
+// Keys are the same key when the system's case-insensitive comparison says so; the same
+// bytes always are, and need not be asked.
+bool SameKey(BDS* ctx, const MapEntry* e, uint32_t hash, const char* key)
+{
+    if (e->hash != hash || !e->key) return false;
+    const char* stored = HeapPtr(ctx, e->key);
+    return std::strcmp(stored, key) == 0 || lstrcmpiA(stored, key) == 0;
+}
+
 MapEntry* FindEntry(BDS* ctx, const MapTable* table, const char* key, uint32_t hash)
 {
     if (!table->buckets) return nullptr;
+    if (const MapFinder* f = table->finder) {
+        uint32_t mask = SlotMask(f);
+        for (uint32_t i = HomeSlot(f, hash); f->slots[i]; i = (i + 1) & mask)
+            if (SameKey(ctx, f->slots[i], hash, key)) return f->slots[i];
+        return nullptr;
+    }
     for (MapEntry* e = table->buckets[hash % table->bucketCount]; e; e = e->next)
-        if (e->hash == hash && e->key && lstrcmpiA(HeapPtr(ctx, e->key), key) == 0)
-            return e;
+        if (SameKey(ctx, e, hash, key)) return e;
     return nullptr;
 }
 
@@ -120,8 +242,10 @@ ArrayElement* AddEntry(BDS* ctx, ArrayHeader* map, MapTable* table, uint64_t key
     entry->hash = hash;
     MapEntry*& head = table->buckets[hash % table->bucketCount];
     entry->next = head;
+    if (head) head->previous = entry;
     head = entry;
     ++table->count;
+    FinderAdd(table, entry);
     SyncHeader(map, table);
     return &entry->value;
 }
@@ -244,22 +368,21 @@ int MapRemove(BDS* ctx, ArrayHeader* map, const char* key)
     MapTable* table = MapTableOf(map);
     if (!table || !key || !table->buckets) return 0;
     uint32_t hash = MapHashKey(key);
-    for (MapEntry** link = &table->buckets[hash % table->bucketCount]; *link; link = &(*link)->next) {
-        MapEntry* e = *link;
-        if (e->hash != hash || !e->key || lstrcmpiA(HeapPtr(ctx, e->key), key) != 0)
-            continue;
-        *link = e->next;
-        --table->count;
-        SyncHeader(map, table);
-        ReleaseEntry(ctx, e);
-        // The entry goes back to the pool; the last one out frees the storage.
-        e->next = table->freeList;
-        table->freeList = e;
-        if (table->count == 0)
-            FreeStorage(table);
-        return 1;
-    }
-    return 0;
+    MapEntry* e = FindEntry(ctx, table, key, hash);
+    if (!e) return 0;
+    if (e->previous) e->previous->next = e->next;
+    else table->buckets[hash % table->bucketCount] = e->next;
+    if (e->next) e->next->previous = e->previous;
+    FinderRemove(table, e);
+    --table->count;
+    SyncHeader(map, table);
+    ReleaseEntry(ctx, e);
+    // The entry goes back to the pool; the last one out frees the storage.
+    e->next = table->freeList;
+    table->freeList = e;
+    if (table->count == 0)
+        FreeStorage(table);
+    return 1;
 }
 
 uint64_t MapCount(const ArrayHeader* map)
@@ -293,8 +416,12 @@ uintptr_t MapCursorRevalidate(const ArrayHeader* map, uintptr_t cursor, uint32_t
     if (!table || !table->buckets || !cursor) return 0;
     if (cursor == ~static_cast<uintptr_t>(0)) return MapCursorStart(map);
     uint32_t bucket = hash % table->bucketCount;
-    for (MapEntry* e = table->buckets[bucket]; e; e = e->next)
-        if (reinterpret_cast<uintptr_t>(e) == cursor) return cursor;
+    if (table->finder) {
+        if (FinderHolds(table->finder, cursor, hash)) return cursor;
+    } else {
+        for (MapEntry* e = table->buckets[bucket]; e; e = e->next)
+            if (reinterpret_cast<uintptr_t>(e) == cursor) return cursor;
+    }
     return reinterpret_cast<uintptr_t>(FirstFrom(table, bucket + 1));
 }
 

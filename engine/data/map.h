@@ -6,6 +6,12 @@
 // hash % bucketCount, each chain newest first, and the bucket count never changes, so
 // iteration order (buckets ascending, each chain from its head) follows from the keys and
 // the order of insertion alone.
+//
+// Beside the chains a map that has grown past its bucket count keeps a finder (MapFinder,
+// map.cpp): an open-addressing table of the entries by their hash that doubles as the map
+// grows, so that finding, adding and removing a key cost the same at ten keys and at a
+// million, however few buckets the map was made with. It changes nothing that the chains,
+// the counts or the iteration order show; it is made, grown and dropped in map.cpp alone.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +28,8 @@ struct MapEntry {
     ArrayElement value;     // flags 0: the key has no value
     MapEntry* next;         // bucket chain; free-list link while unused
     uint32_t hash;
+    MapEntry* previous;     // the entry before it in its chain (null at the head): a removal
+                            // unlinks without walking the chain
 };
 
 // The hash table behind a map's header, in the same block.
@@ -33,6 +41,7 @@ struct MapTable {
     MapEntry* freeList;     // unused entries of the pool
     void* blocks;           // chain of entry blocks
     uint32_t blockEntries;  // entries per block (at least 1)
+    struct MapFinder* finder;  // every entry by its hash, once the map outgrew its buckets
 };
 
 constexpr uint32_t MAP_DEFAULT_BUCKETS = 64;

@@ -1,6 +1,7 @@
 // Text helpers: code page tables, the growable text buffer, counting, search, character
 // comparisons, the wide comparison of the string built-ins and the result buffers.
 #include "engine/data/text.h"
+#include "engine/data/sort_keys.h"
 
 #include <cstring>
 #include <cwchar>
@@ -575,6 +576,24 @@ int CompareWideTextN(BDS* ctx, const wchar_t* a, size_t la, const wchar_t* b, si
     if (blockA) GlobalFree(blockA);
     if (blockB) GlobalFree(blockB);
     return answer;
+}
+
+bool AddTextSortKeyNA(SortKeys* keys, const char* text, size_t length, bool noCase)
+{
+    return SortKeysAddNarrow(keys, text, length, noCase);
+}
+
+bool AddWideTextSortKey(BDS* ctx, SortKeys* keys, const wchar_t* text, size_t length, bool noCase)
+{
+    if (IsUnicodeMode()) return SortKeysAddWide(keys, text, length, noCase);
+    // The narrow text that the comparison makes of it.
+    HGLOBAL block = NarrowBlock(ctx, text, length);
+    if (!block) return false;
+    auto* narrow = static_cast<const char*>(GlobalLock(block));
+    bool ok = narrow && SortKeysAddNarrow(keys, narrow, std::strlen(narrow), noCase);
+    if (narrow) GlobalUnlock(block);
+    GlobalFree(block);
+    return ok;
 }
 
 int CompareWideText(BDS* ctx, const wchar_t* a, const wchar_t* b, bool noCase)

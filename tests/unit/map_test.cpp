@@ -227,3 +227,65 @@ TEST_F(Maps, ValuesListedAsCopiesOrAsWideText)
     std::string shown = Show(text);
     EXPECT_TRUE(shown == "<wide:x,3>" || shown == "<wide:3,x>") << shown << " (no item for b)";
 }
+
+// A map far larger than its bucket count: the finder beside the chains must find, add and
+// remove exactly what the chains hold, keys in any case, and leave the order of the chains
+// as the model has it, through growth, removals in the middle of chains and re-insertion.
+TEST_F(Maps, LargeMapsFindAddAndRemoveLikeTheirChains)
+{
+    MakeHeap(16 << 20);
+    resultants made = Int(0);
+    ASSERT_EQ(MapAlloc(ctx, 64, &made), 1);
+    ArrayHeader* m = Keep("m", made);
+    const int n = 30000;
+    std::vector<std::string> live;     // the model: keys in insertion order (lower case)
+    auto key = [](int i) { return std::string("k").append(std::to_string(i)); };
+    auto upper = [](std::string s) {
+        for (char& c : s) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+        return s;
+    };
+    for (int i = 0; i < n; ++i) {
+        ArrayElement* v = MapInsertCopyKey(ctx, m, key(i).c_str());
+        ASSERT_NE(v, nullptr);
+        v->flags = VF_INT;
+        v->i32 = i;
+        live.push_back(key(i));
+    }
+    EXPECT_EQ(MapCount(m), static_cast<uint64_t>(n));
+    // Inserting a key again in another case finds the existing entry.
+    for (int i = 0; i < n; i += 97) ASSERT_EQ(MapInsertCopyKey(ctx, m, upper(key(i)).c_str())->i32, i);
+    EXPECT_EQ(MapCount(m), static_cast<uint64_t>(n));
+    // Remove every third key (upper case), then some that are gone or never were.
+    std::vector<std::string> kept;
+    for (int i = 0; i < n; ++i) {
+        if (i % 3 == 0) ASSERT_EQ(MapRemove(ctx, m, upper(key(i)).c_str()), 1) << i;
+        else kept.push_back(key(i));
+    }
+    EXPECT_EQ(MapRemove(ctx, m, "k0"), 0);
+    EXPECT_EQ(MapRemove(ctx, m, "nokey"), 0);
+    for (int i = 0; i < n; ++i) {
+        ArrayElement* v = MapFind(ctx, m, upper(key(i)).c_str());
+        if (i % 3 == 0) ASSERT_EQ(v, nullptr) << i;
+        else ASSERT_TRUE(v && v->i32 == i) << i;
+    }
+    // Re-insert some removed keys: they go to the heads of their chains.
+    for (int i = 0; i < n; i += 300) {
+        ASSERT_NE(MapInsertCopyKey(ctx, m, key(i).c_str()), nullptr);
+        kept.push_back(key(i));
+    }
+    EXPECT_EQ(Show(Call(kid::ArrInfo, {Var("m"), Int(6)})), std::to_string(kept.size()));
+    std::vector<std::string> model = ModelOrder(kept, 64);
+    std::vector<std::string> walked;
+    for (uintptr_t c = MapCursorStart(m); c;) {
+        const char* k = "";
+        c = MapIterate(ctx, m, c, &k, nullptr);
+        walked.push_back(k);
+    }
+    EXPECT_EQ(walked, model);
+    // Emptied and filled again: a fresh table answers as before.
+    for (const std::string& k : kept) ASSERT_EQ(MapRemove(ctx, m, k.c_str()), 1) << k;
+    EXPECT_EQ(MapTableOf(m)->buckets, nullptr);
+    for (int i = 0; i < 1000; ++i) ASSERT_NE(MapInsertCopyKey(ctx, m, key(i).c_str()), nullptr);
+    for (int i = 0; i < 1000; ++i) ASSERT_NE(MapFind(ctx, m, upper(key(i)).c_str()), nullptr) << i;
+    EXPECT_EQ(MapFind(ctx, m, "k1000"), nullptr);
+}

@@ -1,0 +1,195 @@
+// Sort keys against the system's comparisons they stand for, on a table of awkward texts
+// (accents, case pairs, digits, punctuation that word sort weighs apart, control bytes,
+// empty texts); and the sorts that use them against the same sorts made with the system's
+// comparison at every step, equal keys included.
+#include "array_fixture.h"
+
+#include <algorithm>
+#include <random>
+
+#include "engine/core/operators.h"
+#include "engine/data/item_list.h"
+#include "engine/data/sort_keys.h"
+
+namespace {
+
+int Sign(int v) { return v < 0 ? -1 : v > 0 ? 1 : 0; }
+
+// Random texts made of pieces that collations treat apart: a letter in both cases, with
+// and without accents (code page 1252), ligatures, digits, the hyphen and apostrophe that
+// word sort weighs last, blanks, symbols, and a few bytes that weigh nothing.
+std::vector<std::string> AwkwardTexts(size_t count, unsigned seed)
+{
+    static const char* const pieces[] = {
+        "a", "A", "b", "B", "z", "Z", "0", "1", "9", "10", "-", "'", " ", "_", ".", ",", "!", "~",
+        "\xe9", "\xc9", "\xe0", "\xfc", "\xdc", "\xdf", "ss", "SS", "\xe6", "ae", "\x8a", "\x9a", "\x9f",
+        "\xff", "\x96", "\x97", "\x80", "\xa0", "\t", "\x01", "\x7f", "co", "op", "Co-op", "coop", "$",
+        "@", "[", "^", "`", "{", "|", "}", "\xd1", "\xf1", "\xbd", "\xb2", "2", "\xaa", "a\xb4"};
+    std::mt19937 random(seed);
+    std::vector<std::string> texts = {"", "a", "A", "\xe9", "\xc9", "e", "E"};
+    while (texts.size() < count) {
+        std::string s;
+        for (size_t n = random() % 6; n > 0; --n) s += pieces[random() % (sizeof pieces / sizeof *pieces)];
+        texts.push_back(s);
+    }
+    return texts;
+}
+
+std::wstring Widen(const std::string& s)
+{
+    std::wstring w(s.size() + 1, L'\0');
+    int n = MultiByteToWideChar(CP_ACP, 0, s.c_str(), static_cast<int>(s.size()), w.data(), static_cast<int>(w.size()));
+    w.resize(static_cast<size_t>(n));
+    return w;
+}
+
+}  // namespace
+
+TEST(SortKeys, OrderEveryPairAsTheSystemComparisonDoes)
+{
+    std::vector<std::string> texts = AwkwardTexts(500, 3);
+    for (bool noCase : {false, true}) {
+        SortKeys narrow{}, wide{};
+        for (const std::string& t : texts) {
+            ASSERT_TRUE(SortKeysAddNarrow(&narrow, t.c_str(), t.size(), noCase));
+            std::wstring w = Widen(t);
+            ASSERT_TRUE(SortKeysAddWide(&wide, w.c_str(), w.size(), noCase));
+        }
+        int mismatches = 0;
+        for (size_t i = 0; i < texts.size(); ++i) {
+            std::wstring wi = Widen(texts[i]);
+            for (size_t j = 0; j < texts.size(); ++j) {
+                const char *a = texts[i].c_str(), *b = texts[j].c_str();
+                int system = Sign(noCase ? lstrcmpiA(a, b) : lstrcmpA(a, b));
+                std::wstring wj = Widen(texts[j]);
+                int systemWide = CompareStringW(GetThreadLocale(), noCase ? NORM_IGNORECASE : 0, wi.c_str(),
+                                                -1, wj.c_str(), -1) - CSTR_EQUAL;
+                if (SortKeysCompare(&narrow, i, j) != system || SortKeysCompare(&wide, i, j) != Sign(systemWide)) {
+                    if (++mismatches <= 5)
+                        ADD_FAILURE() << "'" << texts[i] << "' against '" << texts[j] << "' noCase " << noCase;
+                }
+            }
+        }
+        EXPECT_EQ(mismatches, 0);
+        SortKeysFree(&narrow);
+        SortKeysFree(&wide);
+    }
+}
+
+namespace {
+
+// The heap sort of rows as ArraySort is specified, every comparison made by the language's
+// comparison operator: the model the engine's sort must match row for row.
+class SortModel : public ArrayTest {
+protected:
+    bool Beats(const ArrayElement& x, const ArrayElement& y, uint16_t op)
+    {
+        resultants left{}, right{};
+        CopyValue(ctx, &x, &left, 0, VK_ELEMENT | VM_TO_RECORD | VM_COPY_TEXT);
+        CopyValue(ctx, &y, &right, 0, VK_ELEMENT | VM_TO_RECORD | VM_COPY_TEXT);
+        CompareValues(ctx, op, &left, &right, 0, 0);
+        bool truth = (left.flags & VF_INT) && left.i32;
+        FreeValue(ctx, &left, 0, VK_RECORD);
+        FreeValue(ctx, &right, 0, VK_RECORD);
+        return truth;
+    }
+
+    // The row numbers (column 0) in the order the model leaves the rows, keys in column 1.
+    std::vector<int> ModelOrder(const ArrayHeader* a, uint16_t op)
+    {
+        uint32_t n = a->dims[0];
+        std::vector<uint32_t> rows(n);
+        for (uint32_t i = 0; i < n; ++i) rows[i] = i;
+        auto key = [&](uint32_t row) -> const ArrayElement& { return a->data[row * 2 + 1]; };
+        auto sift = [&](uint32_t i, uint32_t size, uint32_t held) {
+            uint32_t child = 2 * i + 1;
+            while (child < size) {
+                if (child + 1 < size && Beats(key(rows[child + 1]), key(rows[child]), op)) ++child;
+                if (!Beats(key(rows[child]), key(held), op)) break;
+                rows[i] = rows[child];
+                i = child;
+                child = 2 * i + 1;
+            }
+            rows[i] = held;
+        };
+        for (uint32_t i = n / 2; i-- > 0;) sift(i, n, rows[i]);
+        for (uint32_t m = n - 1; m >= 1; --m) {
+            uint32_t held = rows[m];
+            rows[m] = rows[0];
+            sift(0, m, held);
+        }
+        std::vector<int> order;
+        for (uint32_t r : rows) order.push_back(a->data[r * 2].i32);
+        return order;
+    }
+
+    std::vector<int> RowsNow(const ArrayHeader* a)
+    {
+        std::vector<int> order;
+        for (uint32_t r = 0; r < a->dims[0]; ++r) order.push_back(a->data[r * 2].i32);
+        return order;
+    }
+};
+
+}  // namespace
+
+TEST_F(SortModel, ArraySortMovesRowsAsTheComparisonOperatorWould)
+{
+    // Texts with many equal and case-equal keys, then the same with numbers, number texts,
+    // floats and empty texts among them (pairs the keys cannot tell go to the operator).
+    std::vector<std::string> texts = AwkwardTexts(1500, 5);
+    for (int mixed = 0; mixed < 2; ++mixed) {
+        uint32_t n = 3000;
+        ArrayHeader* a = NewArray("a", {n, 2});
+        std::mt19937 random(9 + mixed);
+        for (uint32_t r = 0; r < n; ++r) {
+            SetInt(a, r * 2, static_cast<int32_t>(r));
+            uint32_t pick = random() % 10;
+            if (mixed && pick == 0) SetInt(a, r * 2 + 1, static_cast<int32_t>(random() % 50) - 25);
+            else if (mixed && pick == 1) SetText(a, r * 2 + 1, std::to_string(random() % 50).c_str());
+            else if (mixed && pick == 2) {
+                FreeValue(ctx, &a->data[r * 2 + 1], 0, VK_ELEMENT);
+                a->data[r * 2 + 1].flags = VF_FLOAT;
+                a->data[r * 2 + 1].dbl = (random() % 100) / 4.0;
+            } else if (mixed && pick == 3) SetText(a, r * 2 + 1, "1234567890123");
+            else SetText(a, r * 2 + 1, texts[random() % texts.size()].c_str());
+        }
+        for (int descending : {0, 16}) {
+            std::vector<int> model = ModelOrder(a, descending ? KID_LT : KID_GT);
+            Call(kid::ArraySort, {Var("a"), Int(descending), Int(1)});
+            ASSERT_EQ(ctx->nErrorCode, 0);
+            EXPECT_EQ(RowsNow(a), model) << "mixed " << mixed << " descending " << descending;
+        }
+    }
+}
+
+TEST_F(SortModel, ItemSortsKeepTheComparisonOrderAndEqualItemsInPlace)
+{
+    std::vector<std::string> texts = AwkwardTexts(2000, 11);
+    std::string list;
+    std::vector<std::string> items;
+    for (const std::string& t : texts) {
+        if (t.find(',') != std::string::npos || t.empty()) continue;
+        items.push_back(t);
+        list.append(list.empty() ? "" : ",").append(t);
+    }
+    for (bool caseSensitive : {true, false}) {
+        std::vector<std::string> model = items;
+        std::stable_sort(model.begin(), model.end(), [&](const std::string& a, const std::string& b) {
+            int c = lstrcmpiA(a.c_str(), b.c_str());
+            if (caseSensitive) c = lstrcmpA(a.c_str(), b.c_str());
+            else if (c == 0) c = lstrcmpA(a.c_str(), b.c_str());
+            return c < 0;
+        });
+        std::string expected;
+        for (const std::string& t : model) expected.append(expected.empty() ? "" : ",").append(t);
+        resultants narrow = Int(0);
+        DoItemSortA(ctx, list.c_str(), ",", caseSensitive, &narrow);
+        EXPECT_EQ(std::string(ValueText(ctx, &narrow)), expected) << "narrow, case " << caseSensitive;
+        resultants wide = Int(0);
+        DoItemSortW(ctx, Widen(list).c_str(), L",", caseSensitive, &wide);
+        EXPECT_TRUE(ValueWText(ctx, &wide) == Widen(expected)) << "wide, case " << caseSensitive;
+        FreeValue(ctx, &narrow, 0, VK_RECORD);
+        FreeValue(ctx, &wide, 0, VK_RECORD);
+    }
+}
