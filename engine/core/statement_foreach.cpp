@@ -12,6 +12,7 @@
 #include "engine/system/environment.h"
 
 #include <cstring>
+#include <cwchar>
 
 namespace {
 
@@ -47,20 +48,19 @@ uint16_t StoreTemporary(BDS* ctx, const resultants* value)
     return index;
 }
 
-// The next item of a delimited text; false when the walk is over.
-bool NextTextItem(const char* text, char delimiter, int64_t* position, char* item, size_t size)
+// The next item of a delimited text of `length` bytes; false when the walk is over.
+bool NextTextItem(const char* text, size_t length, char delimiter, int64_t* position, char* item, size_t size)
 {
     if (*position == WALK_DONE)
         return false;
-    size_t length = std::strlen(text);
     auto at = static_cast<size_t>(*position);
     if (at > length || length == 0) {     // an empty text has no items
         *position = WALK_DONE;
         return false;
     }
     const char* start = text + at;
-    const char* stop = std::strchr(start, delimiter);
-    size_t n = stop ? static_cast<size_t>(stop - start) : std::strlen(start);
+    const char* stop = static_cast<const char*>(std::memchr(start, delimiter, length - at));
+    size_t n = stop ? static_cast<size_t>(stop - start) : length - at;
     size_t copy = n < size - 1 ? n : size - 1;
     std::memcpy(item, start, copy);
     item[copy] = 0;
@@ -123,6 +123,126 @@ bool NextMapKey(BDS* ctx, const ArrayHeader* map, ForEachState* s, const char* n
     return !ctx->nErrorCode;
 }
 
+// ---------------------------------------------------------------- text collections
+
+// A text collection is read once while it stays the same text: every round of a loop over
+// a text of n items would otherwise read the whole text (its fingerprint, its length, for
+// a wide text its ANSI form) and the loop would cost n squared. The same text is the same
+// heap block, its end still where it was and a sample of its units unchanged: texts are
+// written in place only by growing them, and every other change makes a new block.
+template <typename C>
+uint32_t SampleOf(const C* text, size_t units)
+{
+    uint32_t h = 0x811C9DC5u ^ static_cast<uint32_t>(units);
+    size_t step = units / 64 + 1;
+    for (size_t i = 0; i < units; i += step)
+        h = (h ^ static_cast<uint16_t>(text[i])) * 16777619u;
+    for (size_t i = units > 16 ? units - 16 : 0; i < units; ++i)
+        h = (h ^ static_cast<uint16_t>(text[i])) * 16777619u;
+    return h;
+}
+
+void ForgetText(BDS* ctx, ForEachState& s)
+{
+    if (s.narrowCopy)
+        VFree(ctx, s.narrowCopy);
+    s.narrowCopy = 0;
+    s.textSeen = 0;
+}
+
+bool SameTextAsSeen(BDS* ctx, const ForEachState& s, uint64_t offset, bool wide)
+{
+    if (!s.textSeen || s.textSeen != offset || s.textWide != wide)
+        return false;
+    size_t unit = wide ? sizeof(wchar_t) : 1;
+    if (VBlockRoom(ctx, offset) < (s.textUnits + 1) * unit)
+        return false;
+    if (wide) {
+        const auto* w = reinterpret_cast<const wchar_t*>(HeapPtr(ctx, offset));
+        return w[s.textUnits] == 0 && SampleOf(w, s.textUnits) == s.textSample;
+    }
+    const char* t = HeapPtr(ctx, offset);
+    return t[s.textUnits] == 0 && SampleOf(t, s.textUnits) == s.textSample;
+}
+
+// The variable that the current token names, when the collection expression is that name
+// alone (the line ends after it, or `by` follows) and the variable holds a text: the token
+// after the name is then read, as the chain would read it after the name. Null otherwise,
+// with the parse state as it was.
+const ValueHead* TextVariableAlone(BDS* ctx)
+{
+    if (ctx->nTokenKind != TK_NAME || ctx->front.bPersistentName)
+        return nullptr;
+    uint16_t index = ctx->front.nNameIndex;
+    if (index == 0 || index >= ctx->nVarUsed)
+        return nullptr;
+    const VariableEntry& v = ctx->pVars[index];
+    if ((v.flags & (VF_VARIANT | VF_ARRAY)) || !(v.flags & (VF_STRING | VF_UNICODE)) || !(v.flags & VF_HAS_VALUE)
+        || std::strcmp(v.name, ctx->front.szName) != 0)
+        return nullptr;
+    char* afterName = ctx->prog;
+    uint8_t kind = ctx->nTokenKind;
+    uint16_t id = ctx->delim_type;
+    FrontState front = ctx->front;
+    uint16_t error = ctx->nErrorCode;
+    if (get_token(ctx) <= 1 && !ctx->nErrorCode
+        && (ctx->nTokenKind == TK_END || (ctx->nTokenKind == TK_KEYWORD && ctx->delim_type == KID_BY)))
+        return &ctx->pVars[index];
+    // Something else follows: the chain reads the expression from the name.
+    ctx->nErrorCode = error;
+    ctx->front = front;
+    ctx->delim_type = id;
+    ctx->nTokenKind = kind;
+    ctx->prog = afterName;
+    std::memcpy(ctx->szToken, front.szName, std::strlen(front.szName) + 1);
+    return nullptr;
+}
+
+// The items of a text collection as ANSI text with its length, and its fingerprint
+// (ValueTextHash); false with the error when the memory is not there.
+bool ReadCollectionText(BDS* ctx, ForEachState& s, const ValueHead* collection, const char** items,
+                        size_t* length, uint32_t* fingerprint)
+{
+    bool wide = !(collection->flags & VF_STRING);
+    uint64_t offset = wide ? collection->wstr : collection->str;
+    if (!SameTextAsSeen(ctx, s, offset, wide)) {
+        ForgetText(ctx, s);
+        s.fingerprint = ValueTextHash(ctx, collection);
+        if (wide) {
+            const wchar_t* w = ValueWText(ctx, collection);
+            s.textUnits = std::wcslen(w);
+            s.textSample = SampleOf(w, s.textUnits);
+            resultants asText{};
+            InitResultValue(ctx, &asText, VK_RECORD, 0);
+            CopyValue(ctx, collection, &asText, 0, 0x200 | 0x20 | VK_RECORD);
+            const char* narrow = ValueToString(ctx, &asText) ? ValueText(ctx, &asText) : "";
+            size_t n = std::strlen(narrow);
+            s.narrowCopy = HeapCopyText(ctx, narrow, n);
+            s.narrowLength = n;
+            FreeValue(ctx, &asText, 0, VK_RECORD);
+            if (!s.narrowCopy) {
+                SetError(ctx, 3096);
+                return false;
+            }
+        } else {
+            const char* t = ValueText(ctx, collection);
+            s.textUnits = std::strlen(t);
+            s.textSample = SampleOf(t, s.textUnits);
+        }
+        s.textSeen = offset;
+        s.textWide = wide;
+    }
+    *fingerprint = s.fingerprint;
+    if (wide) {
+        *items = HeapPtr(ctx, s.narrowCopy);
+        *length = s.narrowLength;
+    } else {
+        *items = HeapPtr(ctx, offset);
+        *length = s.textUnits;
+    }
+    return true;
+}
+
 }  // namespace
 
 uint32_t ValueTextHash(BDS* ctx, const ValueHead* value)
@@ -159,6 +279,7 @@ void ReleaseForEachFrame(BDS* ctx, uint16_t tempVar, uint32_t frameIndex)
             CollectionForEachReset(ctx, ctx->pVars[s.collectionVar]);
         if (s.savedText)
             VFree(ctx, s.savedText);
+        ForgetText(ctx, s);
         s = ForEachState{};
         ctx->aStructFrames[frameIndex].temporary = 0;
     }
@@ -207,6 +328,7 @@ int DoForEach(BDS* ctx, RunSite* site)
         ForEachState& s = ctx->run.forEach[frameIndex];
         if (s.savedText)
             VFree(ctx, s.savedText);
+        ForgetText(ctx, s);
         s = ForEachState{};
         s.delimiter = '\t';
         size_t n = std::strlen(text);
@@ -236,7 +358,13 @@ int DoForEach(BDS* ctx, RunSite* site)
             ReleaseEvaluated(ctx, &value);
             return 0;
         }
-        ParseLogicalExpr(ctx, &value);
+        if (const ValueHead* held = TextVariableAlone(ctx)) {
+            // The variable's own text is walked: reading it would copy the whole text on
+            // every round.
+            collection = held;
+        } else {
+            ParseLogicalExpr(ctx, &value);
+        }
         if (!ctx->nErrorCode && ctx->nTokenKind == TK_KEYWORD && ctx->delim_type == KID_BY) {
             resultants delimiter{};
             InitResultValue(ctx, &delimiter, VK_RECORD, 0);
@@ -262,7 +390,9 @@ int DoForEach(BDS* ctx, RunSite* site)
             ReleaseEvaluated(ctx, &value);
             return 0;
         }
-        if (value.originVar == ORIGIN_NONE || value.originVar == ORIGIN_ELEMENT) {
+        if (collection) {
+            // the variable's own value, read above
+        } else if (value.originVar == ORIGIN_NONE || value.originVar == ORIGIN_ELEMENT) {
             uint16_t temp = StoreTemporary(ctx, &value);
             if (!temp) {
                 ReleaseEvaluated(ctx, &value);
@@ -283,7 +413,20 @@ int DoForEach(BDS* ctx, RunSite* site)
     StructFrame& f = ctx->aStructFrames[frameIndex];
 
     // A variable whose content changed restarts the walk.
-    uint32_t fingerprint = ValueArray(collection) ? ValueArray(collection)->count : ValueTextHash(ctx, collection);
+    const char* items = nullptr;
+    size_t itemsLength = 0;
+    uint32_t fingerprint;
+    bool isText = !(collection->flags & (VF_VARIANT | VF_ARRAY)) && (collection->flags & (VF_STRING | VF_UNICODE));
+    if (isText) {
+        uint32_t seen = state.fingerprint;
+        if (!ReadCollectionText(ctx, state, collection, &items, &itemsLength, &fingerprint)) {
+            ReleaseEvaluated(ctx, &value);
+            return 0;
+        }
+        state.fingerprint = seen;
+    } else {
+        fingerprint = ValueArray(collection) ? ValueArray(collection)->count : ValueTextHash(ctx, collection);
+    }
     if (!continuing || (evaluated && !f.temporary && fingerprint != state.fingerprint))
         state.position = 0;
     state.fingerprint = fingerprint;
@@ -303,23 +446,9 @@ int DoForEach(BDS* ctx, RunSite* site)
         if (found)
             SetVariableFromValue(ctx, ctx->pVars[f.variable].name, &element);
         FreeValue(ctx, &element, 0, VK_RECORD);
-    } else if (collection->flags & (VF_STRING | VF_UNICODE)) {
-        resultants asText{};
-        std::memcpy(static_cast<ValueHead*>(&asText), collection, sizeof(ValueHead));
-        const char* items = nullptr;
-        bool ownText = false;
-        if (collection->flags & VF_STRING) {
-            items = ValueText(ctx, collection);
-        } else {
-            InitResultValue(ctx, &asText, VK_RECORD, 0);
-            CopyValue(ctx, collection, &asText, 0, 0x200 | 0x20 | VK_RECORD);
-            ownText = true;
-            items = ValueToString(ctx, &asText) ? ValueText(ctx, &asText) : "";
-        }
+    } else if (isText) {
         char item[TEXTBUF];
-        found = NextTextItem(items, state.delimiter, &state.position, item, sizeof item);
-        if (ownText)
-            FreeValue(ctx, &asText, 0, VK_RECORD);
+        found = NextTextItem(items, itemsLength, state.delimiter, &state.position, item, sizeof item);
         if (found)
             SetVariableByName(ctx, ctx->pVars[f.variable].name, item, 0, SV_STRING);
     } else if (collection->flags & VF_ARRAY) {
