@@ -571,12 +571,12 @@ ComparisonShape ComparisonShapeOf(BDS* ctx, resultants* scratch, int32_t* number
             return CS_OTHER;
         if (AsInt32(ctx, scratch, false)) {
             if (IsLongText(ctx, scratch, CL_TEXT))
-                return CS_OTHER;
+                return CS_TEXT_NUMBER;
             *number = scratch->i32;
             return CS_TEXT_INT;
         }
         if (IsDigitText(ctx, scratch) || AsFloat(ctx, scratch))
-            return CS_OTHER;
+            return CS_TEXT_NUMBER;
         return CS_TEXT_WORDS;
     default:
         return CS_OTHER;

@@ -69,13 +69,14 @@ int CompareValues(BDS* ctx, uint16_t op, resultants* left, resultants* right, in
 // - CS_INT, CS_FLOAT: a number (*number holds a 32-bit integer's value);
 // - CS_TEXT_INT: a narrow text that reads as a 32-bit integer of at most nine characters
 //   (*number holds it): two of them compare as those integers;
+// - CS_TEXT_NUMBER: any other narrow text that reads as a number;
 // - CS_TEXT_WORDS: a narrow text that reads as no number: against any narrow text it
 //   compares by letters, as lstrcmpA (lstrcmpiA without case) orders the two texts;
-// - CS_OTHER: anything else (other number texts, wide texts, COM values, no value, an
-//   array): only CompareValues itself says how it compares.
+// - CS_OTHER: anything else (wide texts, COM values, no value, an array): only
+//   CompareValues itself says how it compares.
 // `scratch` is a shallow copy of the value that the reading may convert; the caller drops
 // what the conversions added.
-enum ComparisonShape : uint8_t { CS_OTHER, CS_INT, CS_FLOAT, CS_TEXT_INT, CS_TEXT_WORDS };
+enum ComparisonShape : uint8_t { CS_OTHER, CS_INT, CS_FLOAT, CS_TEXT_INT, CS_TEXT_NUMBER, CS_TEXT_WORDS };
 ComparisonShape ComparisonShapeOf(BDS* ctx, resultants* scratch, int32_t* number);
 
 // -1, 0 or 1 for two decimal texts of any length (leading blanks, sign, leading zeros).

@@ -397,6 +397,11 @@ struct ReadKeys {
 
 constexpr uint32_t NO_TEXT_KEY = 0xFFFFFFFF;
 
+bool IsTextShape(ComparisonShape shape)
+{
+    return shape == CS_TEXT_INT || shape == CS_TEXT_NUMBER || shape == CS_TEXT_WORDS;
+}
+
 void FreeReadKeys(ReadKeys& keys)
 {
     for (void* p : {static_cast<void*>(keys.shapes), static_cast<void*>(keys.numbers),
@@ -438,7 +443,7 @@ void ReadRowKeys(BDS* ctx, const ArrayHeader* array, const RowLayout& layout, ui
         ComparisonShape shape = ComparisonShapeOf(ctx, &scratch, &keys.numbers[r]);
         if (shape == CS_FLOAT) keys.reals[r] = key.dbl;
         DropAddedTexts(ctx, scratch, key);
-        if (shape == CS_TEXT_INT || shape == CS_TEXT_WORDS) {
+        if (IsTextShape(shape)) {
             const char* text = HeapPtr(ctx, key.str);
             if (SortKeysAddNarrow(&keys.texts, text, std::strlen(text), false)) keys.textKey[r] = texts++;
             else if (shape == CS_TEXT_WORDS) shape = CS_OTHER;   // left to the operator
@@ -463,7 +468,7 @@ bool CompareReadKeys(const ReadKeys& keys, uint32_t x, uint32_t y, int* sign)
         *sign = std::isnan(d) ? 0 : d < 0 ? -1 : d > 0 ? 1 : 0;
         return true;
     }
-    bool texts = (a == CS_TEXT_INT || a == CS_TEXT_WORDS) && (b == CS_TEXT_INT || b == CS_TEXT_WORDS);
+    bool texts = IsTextShape(a) && IsTextShape(b);
     if (texts && (a == CS_TEXT_WORDS || b == CS_TEXT_WORDS) && keys.textKey[x] != NO_TEXT_KEY
         && keys.textKey[y] != NO_TEXT_KEY) {
         *sign = SortKeysCompare(&keys.texts, keys.textKey[x], keys.textKey[y]);
