@@ -352,20 +352,10 @@ CachedLine* KeepLine(BDS* ctx, const RunSite& site, uint32_t lineBegin, uint32_t
     return MakeLine(ctx, table, bucket, site, lineBegin, next - lineBegin, length);
 }
 
-bool ViewActiveLine(BDS* ctx, const char* at, LineView* view)
-{
-    CachedLine* line = ActiveLine(ctx, at, &view->offset);
-    if (!line)
-        return false;
-    view->exprs = &line->exprs;
-    view->tokens = line->tokens;
-    view->count = line->count;
-    view->stamp = line->stamp;
-    view->line = ctx->run.site->line;
-    return true;
-}
+namespace {
 
-StatementPlan* PlanSlotAt(BDS* ctx, const char* at, LineView* view)
+// The line of the running statement that `at` lies in, with its view; null when none.
+CachedLine* ViewOf(BDS* ctx, const char* at, LineView* view)
 {
     CachedLine* line = ActiveLine(ctx, at, &view->offset);
     if (!line)
@@ -375,6 +365,21 @@ StatementPlan* PlanSlotAt(BDS* ctx, const char* at, LineView* view)
     view->count = line->count;
     view->stamp = line->stamp;
     view->line = ctx->run.site->line;
+    return line;
+}
+
+}  // namespace
+
+bool ViewActiveLine(BDS* ctx, const char* at, LineView* view)
+{
+    return ViewOf(ctx, at, view) != nullptr;
+}
+
+StatementPlan* PlanSlotAt(BDS* ctx, const char* at, LineView* view)
+{
+    CachedLine* line = ViewOf(ctx, at, view);
+    if (!line)
+        return nullptr;
     StatementPlan* plans = line->plans;
     for (int i = 0; i < 2; ++i)
         if (plans[i].kind != PLAN_UNKNOWN && plans[i].offset == view->offset)

@@ -237,6 +237,13 @@ class Probe:
         return out
 
 
+def screen_pixel(x, y):
+    """ImageMagick's text line for the screen point x, y (its colour as "#RRGGBB" in it)."""
+    out = subprocess.run(["import", "-window", "root", "-depth", "8", "-crop", "1x1+%d+%d" % (x, y), "txt:-"],
+                         capture_output=True, text=True, env=dict(os.environ)).stdout
+    return out.strip().splitlines()[-1]
+
+
 def wait_for_file(path, timeout=10.0):
     """Polls until a file exists and is not empty; returns its text."""
     deadline = time.time() + timeout

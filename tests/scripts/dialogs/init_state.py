@@ -1,7 +1,7 @@
 """Sees the picture show the blue bitmap its procedure set at @deinit, then presses OK."""
-import os
-import subprocess
 import time
+
+from kvtest import screen_pixel
 
 PIC = 103
 
@@ -15,12 +15,6 @@ def setup(t):
     t.write("blue.bmp", header + info + pixels)
 
 
-def pixel(x, y):
-    out = subprocess.run(["import", "-window", "root", "-depth", "8", "-crop", "1x1+%d+%d" % (x, y), "txt:-"],
-                         capture_output=True, text=True, env=dict(os.environ)).stdout
-    return out.strip().splitlines()[-1]
-
-
 def during(t):
     w = t.window(title_exact="First state", cls="kv0wcdl3")
     _, found, _ = t.probe.dump(hwnd=w.hwnd)
@@ -28,7 +22,7 @@ def during(t):
     left, top, right, bottom = [int(v) for v in pic["rect"].split(",")]
     cx, cy = [int(v) for v in w["client"].split(",")[:2]]
     time.sleep(0.3)
-    shot = pixel(cx + (left + right) // 2, cy + (top + bottom) // 2)
+    shot = screen_pixel(cx + (left + right) // 2, cy + (top + bottom) // 2)
     assert "#0000FF" in shot.upper(), shot
     t.probe.click(hwnd=w.hwnd, button="OK")
     t.probe.gone(hwnd=w.hwnd)

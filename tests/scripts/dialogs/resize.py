@@ -1,8 +1,8 @@
 """Resizes the dialog by one and by ten dialog units, sees the moved controls, reads the
 blue button's caption and a background pixel from the screen."""
-import os
-import subprocess
 import time
+
+from kvtest import screen_pixel
 
 A, B, BLUE, OK, PIC, PB = 100, 101, 102, 103, 104, 105
 
@@ -27,12 +27,6 @@ def rect(line):
     return [int(v) for v in line["rect"].split(",")]
 
 
-def pixel(x, y):
-    out = subprocess.run(["import", "-window", "root", "-depth", "8", "-crop", "1x1+%d+%d" % (x, y), "txt:-"],
-                         capture_output=True, text=True, env=dict(os.environ)).stdout
-    return out.strip().splitlines()[-1]
-
-
 def during(t):
     w = t.window(title_exact="Sizer", cls="kv0wcdl3")
     m = t.probe.metrics()
@@ -40,12 +34,12 @@ def during(t):
     assert by_id[BLUE]["text"] == "Blue", by_id[BLUE]
     left, top, right, bottom = rect(w)
     time.sleep(0.3)
-    shot = pixel(right - 20, bottom - 12)
+    shot = screen_pixel(right - 20, bottom - 12)
     assert "#FF0000" in shot.upper(), shot
     pic, pb = rect(by_id[PIC]), rect(by_id[PB])
     cx, cy = [int(v) for v in w["client"].split(",")[:2]]
-    assert "#0000FF" in pixel(cx + (pic[0] + pic[2]) // 2, cy + (pic[1] + pic[3]) // 2).upper()
-    assert "#FFFF00" in pixel(cx + (pb[0] + pb[2]) // 2, cy + (pb[1] + pb[3]) // 2).upper()
+    assert "#0000FF" in screen_pixel(cx + (pic[0] + pic[2]) // 2, cy + (pic[1] + pic[3]) // 2).upper()
+    assert "#FFFF00" in screen_pixel(cx + (pb[0] + pb[2]) // 2, cy + (pb[1] + pb[3]) // 2).upper()
     width, height = right - left, bottom - top
     t.probe.size(width + m["basex"] // 4, height, hwnd=w.hwnd)        # one unit: no event
     time.sleep(0.3)
