@@ -235,6 +235,13 @@ CASES = [
          title=TITLE,
          lines=lambda s: [back(s, 'photo.jpg', 'PHOTO.JPG')],
          after=None),
+    # Long names: the line is read whole, however far past its 256th character the new name ends.
+    dict(name='a_line_longer_than_256_characters_is_read_whole',
+         files=['new ' + 'n' * 116 + '.txt'],
+         log=[header('01.05.2024 13:45:10'), ok('old ' + 'o' * 116 + '.txt', 'new ' + 'n' * 116 + '.txt')],
+         title=TITLE,
+         lines=lambda s: [back(s, 'new ' + 'n' * 116 + '.txt', 'old ' + 'o' * 116 + '.txt')],
+         after={'old ' + 'o' * 116 + '.txt': 'was new ' + 'n' * 116 + '.txt'}),
     # "OK" without the arrow names no file to rename back: reported, nothing renamed.
     dict(name='an_ok_line_without_the_arrow_renames_nothing',
          files=['b1.txt', 'b2.txt'],
