@@ -7,51 +7,30 @@
 #include <cstring>
 
 #include "engine/core/context.h"
+#include "engine/data/text.h"
 
 namespace {
 
 constexpr uint16_t ERR_NULL_POINTER = 3098;
 
-UINT CodePageOf(const BDS* ctx)
-{
-    return ctx && ctx->nCodePage ? ctx->nCodePage : CP_ACP;
-}
-
-// Whether the code page has double-byte characters; the last answer is kept.
-bool IsDoubleByteCodePage(UINT codePage)
-{
-    static UINT lastPage = ~0u;
-    static bool lastAnswer = false;
-    if (codePage != lastPage) {
-        CPINFO info;
-        lastAnswer = GetCPInfo(codePage, &info) && info.MaxCharSize > 1;
-        lastPage = codePage;
-    }
-    return lastAnswer;
-}
-
 // Copies source into target[0 .. limit) and terminates it; answers the length copied.
-size_t CopyNarrow(char* target, const char* source, size_t limit, UINT codePage)
+// Lead bytes are the system's, as everywhere ANSI text is walked: the script's own code
+// page governs conversions only.
+size_t CopyNarrow(BDS* ctx, char* target, const char* source, size_t limit)
 {
+    const CodePageTables& tables = TextTables(ctx);
     size_t i = 0;
-    if (!IsDoubleByteCodePage(codePage)) {
-        while (i < limit && source[i]) {
+    while (i < limit && source[i]) {
+        if (tables.dbcs && tables.lead[static_cast<uint8_t>(source[i])]) {
+            // A pair that does not fit, or a lead byte without its trail, is left out.
+            if (i + 2 > limit || !source[i + 1])
+                break;
+            target[i] = source[i];
+            target[i + 1] = source[i + 1];
+            i += 2;
+        } else {
             target[i] = source[i];
             ++i;
-        }
-    } else {
-        while (i < limit && source[i]) {
-            if (IsDBCSLeadByteEx(codePage, static_cast<BYTE>(source[i]))) {
-                // A pair that does not fit, or a lead byte without its trail, is left out.
-                if (i + 2 > limit || !source[i + 1])
-                    break;
-                target[i] = source[i];
-                target[i + 1] = source[i + 1];
-                i += 2;
-            } else {
-                target[i] = source[i];
-                ++i;
-            }
         }
     }
     target[i] = 0;
@@ -92,7 +71,7 @@ size_t CopyStringBoundedA(BDS* ctx, char* target, const char* source, size_t siz
 {
     if (RefuseNull(ctx, target, source) || size == 0)
         return 0;
-    return CopyNarrow(target, source, size - 1, CodePageOf(ctx));
+    return CopyNarrow(ctx, target, source, size - 1);
 }
 
 size_t CopyStringBoundedW(BDS* ctx, wchar_t* target, const wchar_t* source, size_t size)
@@ -111,7 +90,7 @@ size_t AppendStringBoundedA(BDS* ctx, char* target, const char* source, size_t s
         target[size - 1] = 0;
         return size - 1;
     }
-    return used + CopyNarrow(target + used, source, size - 1 - used, CodePageOf(ctx));
+    return used + CopyNarrow(ctx, target + used, source, size - 1 - used);
 }
 
 size_t AppendStringBoundedW(BDS* ctx, wchar_t* target, const wchar_t* source, size_t size)

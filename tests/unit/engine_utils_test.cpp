@@ -15,6 +15,7 @@
 #include "engine/core/dialog_registry.h"
 #include "engine/core/ptr_array.h"
 #include "engine/core/text_bounded.h"
+#include "engine/data/text.h"
 
 namespace {
 
@@ -29,7 +30,8 @@ ContextPtr NewContext() { return ContextPtr(static_cast<BDS*>(std::calloc(1, siz
 TEST(BoundedCopy, NarrowCopiesNeverSplitADoubleByteCharacter)
 {
     ContextPtr ctx = NewContext();
-    ctx->nCodePage = 932;   // a double-byte code page: 0x82 leads a pair
+    SetTextCodePageForTest(932);   // a double-byte system: 0x82 leads a pair
+    ctx->nCodePage = 1252;         // the script's conversions do not decide where pairs are
     const struct {
         const char* source;
         size_t size;
@@ -49,7 +51,8 @@ TEST(BoundedCopy, NarrowCopiesNeverSplitADoubleByteCharacter)
         EXPECT_STREQ(target, c.expected) << c.source << " into " << c.size;
         EXPECT_EQ(n, std::strlen(c.expected));
     }
-    ctx->nCodePage = 1252;   // no pairs: the same bytes are single characters
+    SetTextCodePageForTest(0);
+    ctx->nCodePage = 932;   // the system has no pairs: the same bytes are single characters
     char target[4];
     CopyStringBoundedA(ctx.get(), target, "ab\x82\xa0", sizeof target);
     EXPECT_STREQ(target, "ab\x82");
@@ -58,12 +61,13 @@ TEST(BoundedCopy, NarrowCopiesNeverSplitADoubleByteCharacter)
 TEST(BoundedCopy, AppendsStopAtTheBufferEnd)
 {
     ContextPtr ctx = NewContext();
-    ctx->nCodePage = 932;
+    SetTextCodePageForTest(932);
     char target[7] = "abc";
     EXPECT_EQ(AppendStringBoundedA(ctx.get(), target, "de\x82\xa0", sizeof target), 5u);
     EXPECT_STREQ(target, "abcde");   // the pair would leave no room for the NUL
     EXPECT_EQ(AppendStringBoundedA(ctx.get(), target, "f", sizeof target), 6u);
     EXPECT_STREQ(target, "abcdef");
+    SetTextCodePageForTest(0);
 
     wchar_t wide[6] = L"ab";
     EXPECT_EQ(AppendStringBoundedW(ctx.get(), wide, L"c\xD83D\xDE00", 6), 5u);
