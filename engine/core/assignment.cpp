@@ -347,7 +347,7 @@ struct ElementPath {
         Step& st = step[steps];
         st = Step{};
         st.map = true;
-        if (!(st.key = HeapCopyText(ctx, key, std::strlen(key)))) {
+        if (!(st.key = HeapCopyText(ctx, key, TextLength(key)))) {
             SetError(ctx, ERR_STRINGS_FULL);
             return false;
         }
@@ -1110,7 +1110,7 @@ void AssignmentOrExpression(BDS* ctx, resultants* result, bool allowAssign, bool
             return;
     } else {
         ctx->prog = afterName;
-        std::memcpy(ctx->szToken, name, std::strlen(name) + 1);
+        std::memcpy(ctx->szToken, name, TextLength(name) + 1);
         ctx->nTokenKind = TK_NAME;
         f.nTokenLength = nameLength;
         f.nNameIndex = nameIndex;

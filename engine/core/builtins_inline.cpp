@@ -19,6 +19,7 @@
 #include "engine/core/runloop.h"
 #include "engine/core/system_flags.h"
 #include "engine/core/text_bounded.h"
+#include "engine/core/text_length.h"
 #include "engine/core/trace.h"
 #include "engine/data/array.h"
 #include "engine/system/input_block.h"
@@ -150,7 +151,7 @@ void CaseNum2Char(BDS* ctx, BuiltinCall& call)
     if (g_System.DbcsEnabled && high && high <= 0xFF && IsDBCSLeadByte(static_cast<BYTE>(high)))
         text[length++] = static_cast<char>(high);
     text[length++] = static_cast<char>(code & 0xFF);
-    SetResultText(ctx, call.result, text, strlen(text));
+    SetResultText(ctx, call.result, text, TextLength(text));
 }
 
 // A value record that borrows the argument's narrow text and holds nothing else, so that a
@@ -192,8 +193,8 @@ void CaseStrByteCount(BDS* ctx, BuiltinCall& call)
     size_t bytes = 0;
     switch (ArgInt(call, 2)) {
     case -1:
-        bytes = call.wide ? wcslen(ValueWText(ctx, &arg)) * sizeof(wchar_t)
-                          : strlen(ValueText(ctx, &arg));
+        bytes = call.wide ? TextLength(ValueWText(ctx, &arg)) * sizeof(wchar_t)
+                          : TextLength(ValueText(ctx, &arg));
         break;
     case 0:
         if (!(arg.flags & VF_STRING) && !ValueToString(ctx, &arg)) {
@@ -201,7 +202,7 @@ void CaseStrByteCount(BDS* ctx, BuiltinCall& call)
                 SetError(ctx, ERR_NOT_STRING);
             return;
         }
-        bytes = strlen(ValueText(ctx, &arg));
+        bytes = TextLength(ValueText(ctx, &arg));
         break;
     case 1:
         if (!(arg.flags & VF_UNICODE) && !ValueToWide(ctx, &arg)) {
@@ -209,7 +210,7 @@ void CaseStrByteCount(BDS* ctx, BuiltinCall& call)
                 SetError(ctx, ERR_NOT_WIDE);
             return;
         }
-        bytes = wcslen(ValueWText(ctx, &arg)) * sizeof(wchar_t);
+        bytes = TextLength(ValueWText(ctx, &arg)) * sizeof(wchar_t);
         break;
     default:
         SetError(ctx, ERR_BAD_REQUEST);

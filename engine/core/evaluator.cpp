@@ -20,6 +20,7 @@
 #include "engine/core/short_text.h"
 #include "engine/core/stack_guard.h"
 #include "engine/core/text_bounded.h"
+#include "engine/core/text_length.h"
 #include "engine/core/tokenizer.h"
 
 // ---------------------------------------------------------------- shared helpers
@@ -37,7 +38,7 @@ void FailWithMessage(BDS* ctx, uint16_t error, int message, const char* prefix)
     char text[TEXTBUF + 300];
     size_t n = 0;
     if (prefix) {
-        n = std::strlen(prefix);
+        n = TextLength(prefix);
         if (n > TEXTBUF - 1)
             n = TEXTBUF - 1;
         std::memcpy(text, prefix, n);

@@ -16,6 +16,7 @@
 #include "engine/core/errors.h"
 #include "engine/core/heap.h"
 #include "engine/core/host_service_needs.h"
+#include "engine/core/text_length.h"
 #include "engine/core/trace_dumps.h"
 #include "engine/core/runloop.h"
 #include "engine/core/script.h"
@@ -219,7 +220,7 @@ uint64_t ReadElement(BDS* ctx, const Request& r)
     char text[TEXTBUF];
     ElementText(ctx, e, text, sizeof(text));
     CopyOut(ctx, reinterpret_cast<void*>(r.p4), text, r.p3);
-    return std::strlen(text) + 1;
+    return TextLength(text) + 1;
 }
 
 uint64_t WriteElement(BDS* ctx, const Request& r)
@@ -234,7 +235,7 @@ uint64_t WriteElement(BDS* ctx, const Request& r)
         return 0;
     }
     const char* text = reinterpret_cast<const char*>(r.p4);
-    size_t length = text ? std::strlen(text) : 0;
+    size_t length = text ? TextLength(text) : 0;
     FreeValue(ctx, e, 0, VK_ELEMENT);
     uint64_t offset = HeapCopyText(ctx, text ? text : "", length);
     *e = ArrayElement{};
@@ -276,7 +277,7 @@ uint64_t MapStep(BDS* ctx, const Request& r)
     else
         std::strcpy(text, "---");
     size_t room = size - keyLength - 1;
-    if (std::strlen(text) + 1 > room)
+    if (TextLength(text) + 1 > room)
         std::strcpy(text, "<Value too large>");
     size_t valueLength = CopyStringBoundedA(ctx, out + keyLength + 1, text, room);
     return keyLength + 1 + valueLength + 1;
@@ -293,7 +294,7 @@ uint64_t MapSet(BDS* ctx, const Request& r)
     ArrayElement* value = MapInsertCopyKey(ctx, map, key);
     if (!value)
         return 0;
-    size_t length = text ? std::strlen(text) : 0;
+    size_t length = text ? TextLength(text) : 0;
     FreeValue(ctx, value, 0, VK_ELEMENT);
     *value = ArrayElement{};
     uint64_t offset = HeapCopyText(ctx, text ? text : "", length);
@@ -303,7 +304,7 @@ uint64_t MapSet(BDS* ctx, const Request& r)
     }
     value->str = offset;
     value->flags = VF_STRING;
-    return length + std::strlen(key) + 2;
+    return length + TextLength(key) + 2;
 }
 
 uint64_t MapDelete(BDS* ctx, const Request& r)
@@ -442,7 +443,7 @@ uint64_t StructureStackBlock(BDS* ctx)
     uint64_t answer = 0;
     const char* body = (text.flags & VF_STRING) ? ValueText(ctx, &text) : "";
     if (depth > 0 && !ctx->nErrorCode) {
-        size_t length = std::strlen(body);
+        size_t length = TextLength(body);
         if (HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, length + 1)) {
             if (void* p = GlobalLock(block)) {
                 std::memcpy(p, body, length + 1);
@@ -617,7 +618,7 @@ uint64_t RunRequest(BDS* ctx, const Request& r, uint16_t* endError)
         return reinterpret_cast<uint64_t>(ctx->HeapBase + r.p4);
     case 42: {
         const char* text = r.Text1() ? r.Text1() : "";
-        return HeapCopyText(ctx, text, std::strlen(text));
+        return HeapCopyText(ctx, text, TextLength(text));
     }
     case 43:
         return BufferInfo(ctx, r);

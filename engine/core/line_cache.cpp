@@ -11,6 +11,7 @@
 #include "engine/core/numtext.h"
 #include "engine/core/script_permutation.h"
 #include "engine/core/statement_plan.h"
+#include "engine/core/text_length.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -121,7 +122,7 @@ bool Keepable(BDS* ctx, const char* line, size_t* length)
         return false;
     auto first = static_cast<uint8_t>(line[0]);
     if (first == ';') {
-        *length = std::strlen(line);
+        *length = TextLength(line);
         return *length <= 0xFFFF;
     }
     if (first == 0 || first == '#' || first == 0x9E || first == 0x9F)

@@ -9,6 +9,7 @@
 #include "engine/core/charclass.h"
 #include "engine/core/errors.h"
 #include "engine/core/evaluator.h"
+#include "engine/core/text_length.h"
 #include "engine/core/tokenizer.h"
 #include "engine/core/messages.h"
 #include "engine/core/module.h"
@@ -95,7 +96,7 @@ bool StripPrefix(char* line, uint16_t keyword)
         ++rest;
     else if (*rest != '\n' && *rest != 0)
         return false;
-    std::memmove(line, rest, std::strlen(rest) + 1);
+    std::memmove(line, rest, TextLength(rest) + 1);
     return true;
 }
 
@@ -168,7 +169,7 @@ int ParseMultilineString(BDS* ctx, resultants* result, RunSite* site)
                     badFound = true;
                     bad = '#';
                 }
-                p += std::strlen(p);
+                p += TextLength(p);
                 continue;
             }
         }

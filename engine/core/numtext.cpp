@@ -9,6 +9,7 @@
 
 #include "engine/core/context.h"
 #include "engine/core/errors.h"
+#include "engine/core/text_length.h"
 
 namespace {
 
@@ -282,7 +283,7 @@ int TextToFloat(BDS* ctx, const char* text, double* out)
 
     double value = 0;
     const char* start = *number == '+' ? number + 1 : number;  // the reader takes "-" only
-    const char* end = start + strlen(start);
+    const char* end = start + TextLength(start);
     auto [stop, error] = std::from_chars(start, end, value, std::chars_format::general);
     if (error == std::errc::result_out_of_range)
         value = strtod(start, nullptr);  // tells overflow (infinite) from underflow

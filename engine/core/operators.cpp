@@ -434,8 +434,8 @@ CmpClass ClassOf(const resultants* v)
 bool IsLongText(BDS* ctx, const resultants* v, CmpClass c)
 {
     if (c == CL_TEXT)
-        return std::strlen(ValueText(ctx, v)) > 9;
-    return wcslen(ValueWText(ctx, v)) > 9;
+        return TextLength(ValueText(ctx, v)) > 9;
+    return TextLength(ValueWText(ctx, v)) > 9;
 }
 
 bool IsText(CmpClass c) { return c == CL_TEXT || c == CL_WIDE; }

@@ -13,6 +13,7 @@
 #include "engine/core/script.h"
 #include "engine/core/short_text.h"
 #include "engine/core/statement.h"
+#include "engine/core/text_length.h"
 #include "engine/core/trace.h"
 
 #include <cstring>
@@ -24,7 +25,7 @@ enum DefineWhat { DEF_FUNCTION, DEF_SUBROUTINE, DEF_COMMAND };
 
 bool MatchNoCase(const char* text, const char* word)
 {
-    size_t n = std::strlen(word);
+    size_t n = TextLength(word);
     for (size_t i = 0; i < n; ++i) {
         char c = text[i];
         if (!c)
@@ -368,7 +369,7 @@ bool PerLineHook(BDS* ctx, HGLOBAL script, uint32_t lineStart)
 int SubstituteVariables(BDS* ctx, char* line)
 {
     bool includeCall = (ctx->nScriptFlags & 2) && MatchNoCase(line, "#INCLUDE") &&
-                       (line[8] == ' ' || line[8] == '\t') && std::strlen(line) >= 10;
+                       (line[8] == ' ' || line[8] == '\t') && TextLength(line) >= 10;
     if (!HasChar(line, '%') && !includeCall)
         return 1;
 
@@ -427,7 +428,7 @@ int SubstituteVariables(BDS* ctx, char* line)
         char value[TEXTBUF];
         uint16_t saved = ctx->nErrorCode;
         if (k > 0 && ValueToDisplayText(ctx, name, value, sizeof value)) {
-            if (!put(value, std::strlen(value)))
+            if (!put(value, TextLength(value)))
                 goto tooLong;
         } else if (k > 0 && FindVarIndex(ctx, name) == 65535) {
             const char* special = nullptr;
@@ -439,7 +440,7 @@ int SubstituteVariables(BDS* ctx, char* line)
                 special = "\r";
             else if (lstrcmpiA(name, "@lf") == 0)
                 special = "\n";
-            if (special && !put(special, std::strlen(special)))
+            if (special && !put(special, TextLength(special)))
                 goto tooLong;
         }
         ctx->nErrorCode = saved;
@@ -498,7 +499,7 @@ int FindGotoLabel(BDS* ctx, const char* label, uint32_t* lineOffset, uint32_t li
     char wanted[257];
     lstrcpynA(wanted, label, sizeof wanted);
     CharUpperA(wanted);
-    size_t wantedLength = std::strlen(wanted);
+    size_t wantedLength = TextLength(wanted);
 
     auto* base = static_cast<uint8_t*>(GlobalLock(script));
     if (!base) {

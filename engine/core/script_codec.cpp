@@ -9,6 +9,7 @@
 #include "engine/core/errors.h"
 #include "engine/core/messages.h"
 #include "engine/core/module.h"
+#include "engine/core/text_length.h"
 
 #include <cstring>
 
@@ -52,7 +53,7 @@ size_t EncodeScriptBuffer(const char* text, size_t length, int type, const char*
     if (type != 1 && type != 2)
         return 0;
     const char* phrase = type == 2 && passPhrase ? passPhrase : "";
-    size_t phraseLength = std::strlen(phrase);
+    size_t phraseLength = TextLength(phrase);
     uint8_t mask = static_cast<uint8_t>(0xA5 ^ (length & 0xFF));
     uint32_t sum = CHECKSUM_START;
     // The payload starts with a line feed so that the decoded text begins on a line of its
@@ -104,7 +105,7 @@ int DecodeScriptBuffer(BDS* ctx, char* buffer, size_t length)
             MessageBeep(0);
         }
     }
-    size_t phraseLength = std::strlen(phrase);
+    size_t phraseLength = TextLength(phrase);
 
     bool longForm = length > LONG_HEADER && (b[8] == ';' || b[8] == PREPARED_BYTE) && b[9] == 'E';
     bool shortForm = !longForm && length > 8 && b[4] == '\r' && b[5] == '\n' && b[6] == ';' && b[7] == 'E';

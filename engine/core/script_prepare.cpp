@@ -1,6 +1,7 @@
 // Script preparation: UTF-16 to ANSI, line ends, #include expansion with source-position
 // marker lines, and scrambling.
 #include "engine/core/script.h"
+#include "engine/core/text_length.h"
 
 #include <cstring>
 #include <new>
@@ -73,7 +74,7 @@ size_t FormatMarkerLine(char* out, const char* name, uint32_t line, int flag)
     out[n++] = '@';
     for (int shift = 18; shift >= 0; shift -= 6)
         out[n++] = static_cast<char>(0x40 | ((line >> shift) & 0x3F));
-    size_t len = std::strlen(name);
+    size_t len = TextLength(name);
     std::memcpy(out + n, name, len);
     n += len;
     out[n++] = '\n';
@@ -95,7 +96,7 @@ bool StartsWithWord(const char* line, size_t length, const char* word)
     size_t i = 0;
     while (i < length && (line[i] == ' ' || line[i] == '\t'))
         ++i;
-    size_t w = std::strlen(word);
+    size_t w = TextLength(word);
     if (length - i < w)
         return false;
     return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, line + i, static_cast<int>(w), word,
@@ -224,7 +225,7 @@ bool ReadTextFile(BDS* ctx, HANDLE file, std::string& text)
         text.resize(n);
         return true;
     }
-    text.resize(std::strlen(text.c_str()));
+    text.resize(TextLength(text.c_str()));
     return true;
 }
 

@@ -11,6 +11,7 @@
 #include "engine/core/runloop.h"
 #include "engine/core/statement.h"
 #include "engine/core/text_bounded.h"
+#include "engine/core/text_length.h"
 #include "engine/core/trace.h"
 #include "engine/core/trace_dumps.h"
 
@@ -67,7 +68,7 @@ const char* PathNameAndExtension(const char* path)
 
 void ShortStackLineText(const char* text, char* out, size_t size)
 {
-    if (std::strlen(text) > 32)
+    if (TextLength(text) > 32)
         std::snprintf(out, size, "%.29s...", text);
     else
         lstrcpynA(out, text, static_cast<int>(size));

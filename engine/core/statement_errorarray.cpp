@@ -1,5 +1,6 @@
 // kverrorarray: the 12-element array that describes a trapped error.
 #include "engine/core/statement_internal.h"
+#include "engine/core/text_length.h"
 #include "engine/data/array.h"
 
 #include <cstring>
@@ -14,7 +15,7 @@ void PutInt(ArrayElement& e, int32_t n)
 
 bool PutText(BDS* ctx, ArrayElement& e, const char* text)
 {
-    e.str = HeapCopyText(ctx, text ? text : "", text ? std::strlen(text) : 0);
+    e.str = HeapCopyText(ctx, text ? text : "", text ? TextLength(text) : 0);
     if (!e.str)
         return false;
     e.flags = VF_STRING;

@@ -7,6 +7,7 @@
 #include "engine/core/run_services.h"
 #include "engine/core/runloop.h"
 #include "engine/core/statement_internal.h"
+#include "engine/core/text_length.h"
 #include "engine/data/array.h"
 #include "engine/data/map.h"
 #include "engine/system/environment.h"
@@ -29,7 +30,7 @@ void CollectionText(const char* p, char* out, size_t size)
     while (*p == ' ' || *p == '\t')
         ++p;
     lstrcpynA(out, p, static_cast<int>(size));
-    size_t n = std::strlen(out);
+    size_t n = TextLength(out);
     while (n > 0 && (out[n - 1] == ' ' || out[n - 1] == '\t'))
         out[--n] = 0;
 }
@@ -194,7 +195,7 @@ const ValueHead* TextVariableAlone(BDS* ctx)
     ctx->delim_type = id;
     ctx->nTokenKind = kind;
     ctx->prog = afterName;
-    std::memcpy(ctx->szToken, front.szName, std::strlen(front.szName) + 1);
+    std::memcpy(ctx->szToken, front.szName, TextLength(front.szName) + 1);
     return nullptr;
 }
 
@@ -210,13 +211,13 @@ bool ReadCollectionText(BDS* ctx, ForEachState& s, const ValueHead* collection, 
         s.fingerprint = ValueTextHash(ctx, collection);
         if (wide) {
             const wchar_t* w = ValueWText(ctx, collection);
-            s.textUnits = std::wcslen(w);
+            s.textUnits = TextLength(w);
             s.textSample = SampleOf(w, s.textUnits);
             resultants asText{};
             InitResultValue(ctx, &asText, VK_RECORD, 0);
             CopyValue(ctx, collection, &asText, 0, 0x200 | 0x20 | VK_RECORD);
             const char* narrow = ValueToString(ctx, &asText) ? ValueText(ctx, &asText) : "";
-            size_t n = std::strlen(narrow);
+            size_t n = TextLength(narrow);
             s.narrowCopy = HeapCopyText(ctx, narrow, n);
             s.narrowLength = n;
             FreeValue(ctx, &asText, 0, VK_RECORD);
@@ -226,7 +227,7 @@ bool ReadCollectionText(BDS* ctx, ForEachState& s, const ValueHead* collection, 
             }
         } else {
             const char* t = ValueText(ctx, collection);
-            s.textUnits = std::strlen(t);
+            s.textUnits = TextLength(t);
             s.textSample = SampleOf(t, s.textUnits);
         }
         s.textSeen = offset;
@@ -331,7 +332,7 @@ int DoForEach(BDS* ctx, RunSite* site)
         ForgetText(ctx, s);
         s = ForEachState{};
         s.delimiter = '\t';
-        size_t n = std::strlen(text);
+        size_t n = TextLength(text);
         s.savedText = VMalloc(ctx, n + 1);
         if (!s.savedText) {
             SetError(ctx, 3096);
@@ -376,7 +377,7 @@ int DoForEach(BDS* ctx, RunSite* site)
                         SetError(ctx, 3056);
                 } else {
                     const char* d = ValueText(ctx, &delimiter);
-                    if (std::strlen(d) != 1)
+                    if (TextLength(d) != 1)
                         SetError(ctx, 1705);
                     else
                         state.delimiter = d[0];

@@ -12,6 +12,7 @@
 #include "engine/core/script.h"
 #include "engine/core/stack_guard.h"
 #include "engine/core/statement_internal.h"
+#include "engine/core/text_length.h"
 #include "engine/core/trace.h"
 
 #include <cstring>
@@ -294,7 +295,7 @@ int RunHandlerUdf(BDS* ctx, bool cancel)
     const char* name = cancel ? ctx->run.szCancelHandlerUdf : ctx->run.szErrorHandlerUdf;
     if (!IsCharAlphaA(name[0]) || ctx->nUdfCount == 0)
         return 0;
-    int index = FindUdfByName(ctx, name, std::strlen(name));
+    int index = FindUdfByName(ctx, name, TextLength(name));
     UdfRecord* rec = index >= 0 ? UdfRecordAt(ctx, static_cast<uint32_t>(index)) : nullptr;
     if (!rec || rec->paramCount != 1 || rec->kind != UDF_KIND_FUNCTION)
         return 0;

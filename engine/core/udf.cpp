@@ -2,6 +2,7 @@
 // calls by name for dialog procedures, and removal.
 #include "engine/com/com_value.h"
 #include "engine/core/runloop.h"
+#include "engine/core/text_length.h"
 #include "engine/native/callbacks.h"
 #include "engine/core/errors.h"
 #include "engine/core/keyword_index.h"
@@ -664,7 +665,7 @@ int64_t CallUserFunctionByName(BDS* ctx, HWND dialog, const char* name, int32_t 
 {
     if (!name || !IsCharAlphaA(name[0]))
         return ~0LL;
-    int index = FindUdfByName(ctx, name, std::strlen(name));
+    int index = FindUdfByName(ctx, name, TextLength(name));
     UdfRecord* rec = index >= 0 ? UdfRecordAt(ctx, static_cast<uint32_t>(index)) : nullptr;
     if (!rec || rec->paramCount != 5 || rec->kind != UDF_KIND_FUNCTION)
         return ~0LL;
@@ -703,7 +704,7 @@ int64_t CallUserFunctionByName(BDS* ctx, HWND dialog, const char* name, int32_t 
 
 int DropUserFunction(BDS* ctx, const char* name)
 {
-    int index = FindUdfByName(ctx, name, std::strlen(name));
+    int index = FindUdfByName(ctx, name, TextLength(name));
     if (index < 0)
         return 0;
     // Every running function is either the innermost one or the caller recorded in a

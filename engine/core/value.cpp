@@ -283,11 +283,11 @@ int ValueToString(BDS* ctx, ValueHead* value)
     uint64_t offset;
     if ((flags & VF_UNICODE) && value->wstr != 0) {
         const wchar_t* wide = ValueWText(ctx, value);
-        offset = HeapCopyWideAsNarrow(ctx, wide, wcslen(wide));
+        offset = HeapCopyWideAsNarrow(ctx, wide, TextLength(wide));
     } else if (flags & (VF_INT | VF_INT64 | VF_FLOAT)) {
         char text[FLOAT_TEXT_SIZE];
         if (!NumberText(ctx, value, text, sizeof text)) return 0;
-        offset = HeapCopyText(ctx, text, strlen(text));
+        offset = HeapCopyText(ctx, text, TextLength(text));
     } else {
         return 0;
     }
@@ -310,11 +310,11 @@ int ValueToWide(BDS* ctx, ValueHead* value)
     uint64_t offset;
     if (HasNarrowText(value)) {
         const char* text = ValueText(ctx, value);
-        offset = HeapCopyNarrowAsWide(ctx, text, strlen(text));
+        offset = HeapCopyNarrowAsWide(ctx, text, TextLength(text));
     } else if (flags & (VF_INT | VF_INT64 | VF_FLOAT)) {
         char text[FLOAT_TEXT_SIZE];
         if (!NumberText(ctx, value, text, sizeof text)) return 0;
-        offset = HeapCopyNarrowAsWide(ctx, text, strlen(text));
+        offset = HeapCopyNarrowAsWide(ctx, text, TextLength(text));
     } else {
         return 0;
     }
@@ -481,7 +481,7 @@ int SetResultText(BDS* ctx, resultants* result, const char* text, size_t length)
 
 int SetResultText(BDS* ctx, resultants* result, const char* text)
 {
-    return SetResultText(ctx, result, text, text ? strlen(text) : 0);
+    return SetResultText(ctx, result, text, text ? TextLength(text) : 0);
 }
 
 int SetResultWText(BDS* ctx, resultants* result, const wchar_t* text, size_t length)
@@ -498,5 +498,5 @@ int SetResultWText(BDS* ctx, resultants* result, const wchar_t* text, size_t len
 
 int SetResultWText(BDS* ctx, resultants* result, const wchar_t* text)
 {
-    return SetResultWText(ctx, result, text, text ? wcslen(text) : 0);
+    return SetResultWText(ctx, result, text, text ? TextLength(text) : 0);
 }

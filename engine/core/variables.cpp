@@ -13,6 +13,7 @@
 #include "engine/core/messages.h"
 #include "engine/core/module.h"
 #include "engine/core/short_text.h"
+#include "engine/core/text_length.h"
 #include "engine/data/array.h"
 #include "engine/files/settings.h"
 
@@ -66,7 +67,7 @@ void ReportUninitialized(BDS* ctx, const char* name)
     size_t used = static_cast<size_t>(length);
     const char* lead = "\n\n    ";
     size_t room = sizeof text - used - 1;
-    size_t leadLength = strlen(lead);
+    size_t leadLength = TextLength(lead);
     size_t nameLength = strnlen(name, VARNAMESIZE);
     if (leadLength + nameLength <= room) {
         memcpy(text + used, lead, leadLength);
@@ -177,7 +178,7 @@ int SetVariableByName(BDS* ctx, const char* name, const void* text, int32_t inte
         break;
     case SV_STRING: {
         const char* narrow = text ? static_cast<const char*>(text) : "";
-        value.str = HeapCopyText(ctx, narrow, strlen(narrow));
+        value.str = HeapCopyText(ctx, narrow, TextLength(narrow));
         if (value.str == 0) {
             SetError(ctx, 3096);
             return 0;
@@ -187,7 +188,7 @@ int SetVariableByName(BDS* ctx, const char* name, const void* text, int32_t inte
     }
     case SV_WIDE: {
         const wchar_t* wide = text ? static_cast<const wchar_t*>(text) : L"";
-        value.wstr = HeapCopyWText(ctx, wide, wcslen(wide));
+        value.wstr = HeapCopyWText(ctx, wide, TextLength(wide));
         if (value.wstr == 0) {
             SetError(ctx, 3096);
             return 0;

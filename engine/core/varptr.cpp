@@ -1,5 +1,6 @@
 // Variable pointers: making and reading pointer texts, and reading, writing and wiping a
 // variable through its scope slot.
+#include "engine/core/text_length.h"
 #include "engine/core/varptr.h"
 
 #include <cstring>
@@ -36,11 +37,11 @@ void WipeTexts(BDS* ctx, ValueHead* value)
 {
     if ((value->flags & VF_STRING) && !(value->flags & VF_ARRAY) && value->str) {
         char* text = HeapPtr(ctx, value->str);
-        memset(text, 0, strlen(text));
+        memset(text, 0, TextLength(text));
     }
     if ((value->flags & VF_UNICODE) && value->wstr) {
         auto* text = reinterpret_cast<wchar_t*>(HeapPtr(ctx, value->wstr));
-        memset(text, 0, wcslen(text) * sizeof(wchar_t));
+        memset(text, 0, TextLength(text) * sizeof(wchar_t));
     }
 }
 

@@ -1,4 +1,5 @@
 // Helpers shared by the array, map, search, text and file built-ins.
+#include "engine/core/text_length.h"
 #include "engine/data/array_internal.h"
 
 #include <windows.h>
@@ -115,11 +116,11 @@ int StoreValueAs(BDS* ctx, const ValueHead* value, StoredKind kind, ArrayElement
         return 1;
     case SK_TEXT: {
         const char* text = ValueText(ctx, value);
-        return StoreElementText(ctx, *element, text, std::strlen(text)) ? 1 : 0;
+        return StoreElementText(ctx, *element, text, TextLength(text)) ? 1 : 0;
     }
     case SK_WIDE: {
         const wchar_t* text = ValueWText(ctx, value);
-        return StoreElementText(ctx, *element, text, std::wcslen(text)) ? 1 : 0;
+        return StoreElementText(ctx, *element, text, TextLength(text)) ? 1 : 0;
     }
     case SK_ARRAY:
         element->str = value->str;

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "engine/core/heap.h"
+#include "engine/core/text_length.h"
 #include "engine/data/array_internal.h"
 #include "engine/data/item_list.h"
 #include "engine/data/map.h"
@@ -61,7 +62,7 @@ struct FileWriter {
         }
         return true;
     }
-    bool Write(BDS* ctx, const char* text) { return Write(ctx, text, std::strlen(text)); }
+    bool Write(BDS* ctx, const char* text) { return Write(ctx, text, TextLength(text)); }
     bool EndLine(BDS* ctx) { return Write(ctx, terminator); }
 };
 
@@ -253,7 +254,7 @@ void ArrayFilePutCase(BDS* ctx, BuiltinCall& call)
 void ArrayFileGetCase(BDS* ctx, BuiltinCall& call)
 {
     const char* replacement = ArgText(ctx, call, 2);
-    if (std::strlen(replacement) > 1) {
+    if (TextLength(replacement) > 1) {
         SetError(ctx, ERR_NUL_CHAR);
         return;
     }

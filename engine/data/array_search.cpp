@@ -10,6 +10,7 @@
 
 #include "engine/core/heap.h"
 #include "engine/core/operators.h"
+#include "engine/core/text_length.h"
 #include "engine/data/array_internal.h"
 #include "engine/data/array_rebuild.h"
 #include "engine/data/sort_keys.h"
@@ -445,7 +446,7 @@ void ReadRowKeys(BDS* ctx, const ArrayHeader* array, const RowLayout& layout, ui
         DropAddedTexts(ctx, scratch, key);
         if (IsTextShape(shape)) {
             const char* text = HeapPtr(ctx, key.str);
-            if (SortKeysAddNarrow(&keys.texts, text, std::strlen(text), false)) keys.textKey[r] = texts++;
+            if (SortKeysAddNarrow(&keys.texts, text, TextLength(text), false)) keys.textKey[r] = texts++;
             else if (shape == CS_TEXT_WORDS) shape = CS_OTHER;   // left to the operator
         }
         keys.shapes[r] = shape;

@@ -7,6 +7,7 @@
 
 #include "engine/core/heap.h"
 #include "engine/core/router.h"
+#include "engine/core/text_length.h"
 #include "engine/data/array_internal.h"
 #include "engine/data/text_join.h"
 
@@ -25,8 +26,8 @@ ArrayHeader* JoinSource(BDS* ctx, const ValueHead& value)
     return DimensionedArrayOf(ctx, value, MAX_ARRAY_DIMS);
 }
 
-size_t Length(const char* text) { return std::strlen(text); }
-size_t Length(const wchar_t* text) { return std::wcslen(text); }
+size_t Length(const char* text) { return TextLength(text); }
+size_t Length(const wchar_t* text) { return TextLength(text); }
 
 }  // namespace
 
@@ -40,7 +41,7 @@ void ArrayItemizeCase(BDS* ctx, BuiltinCall& call)
     ArrayHeader* array = JoinSource(ctx, call.args[1]);
     if (!array) return;
     const wchar_t* delimiter = ArgWText(ctx, call, 2);
-    if (std::wcslen(delimiter) > 1) {
+    if (TextLength(delimiter) > 1) {
         SetError(ctx, ERR_ARRAY_DELIMITER);
         return;
     }

@@ -6,6 +6,7 @@
 #include <initializer_list>
 
 #include "engine/core/locked_global.h"
+#include "engine/core/text_length.h"
 #include "engine/data/binary_internal.h"
 #include "engine/data/sort_keys.h"
 
@@ -122,7 +123,7 @@ void MakeTextKeys(const KeyEntry* entries, int64_t n, int64_t stride, TextKeys* 
     texts->ready = SortKeysReserve(&texts->noCase, size_t(n)) && SortKeysReserve(&texts->withCase, size_t(n));
     for (int64_t i = 0; texts->ready && i < n; ++i) {
         const char* text = EntryText(entries + i * stride);
-        size_t length = std::strlen(text);
+        size_t length = TextLength(text);
         texts->ready = SortKeysAddNarrow(&texts->noCase, text, length, true)
                        && SortKeysAddNarrow(&texts->withCase, text, length, false);
     }
@@ -260,7 +261,7 @@ void CaseHashRec(BDS* ctx, BuiltinCall& call)
     if (!CheckLayout(ctx, slot, &layout))
         return;
     const char* key = ArgText(ctx, call, 5);
-    int64_t keyLength = int64_t(std::strlen(key));
+    int64_t keyLength = int64_t(TextLength(key));
     if (keyLength == 0) {
         SetError(ctx, ERR_NO_KEY);
         return;

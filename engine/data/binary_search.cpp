@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "engine/core/locked_global.h"
+#include "engine/core/text_length.h"
 #include "engine/data/binary_internal.h"
 
 using namespace binary;
@@ -95,7 +96,7 @@ void CaseIndex(BDS* ctx, BuiltinCall& call)
         return;
     const char* text = ArgText(ctx, call, 3);
     bool noCase = call.id == 317 || (call.id == 316 && ArgInt(call, 5) == 0);
-    int64_t found = SearchBytes(slot, start, reinterpret_cast<const uint8_t*>(text), int64_t(std::strlen(text)),
+    int64_t found = SearchBytes(slot, start, reinterpret_cast<const uint8_t*>(text), int64_t(TextLength(text)),
                                 ArgInt(call, 4) != 0, noCase);
     SetResult64(ctx, call.result, found >= 0 ? found : call.id == 316 ? -1 : 0);
 }
@@ -114,7 +115,7 @@ void CaseIndexBin(BDS* ctx, BuiltinCall& call)
         if (!(item.flags & VF_STRING) && !ValueToString(ctx, &item))
             return;
         const char* hex = ValueText(ctx, &item);
-        size_t digits = std::strlen(hex);
+        size_t digits = TextLength(hex);
         if (digits == 0) {
             SetResult64(ctx, call.result, start);
             return;
@@ -173,7 +174,7 @@ void CaseStrCnt(BDS* ctx, BuiltinCall& call)
         return;
     }
     const char* text = ArgText(ctx, call, 4);
-    int64_t n = int64_t(std::strlen(text));
+    int64_t n = int64_t(TextLength(text));
     int64_t count = 0;
     if (n > 0) {
         for (int64_t p = start; p <= end && p <= slot->eod - n;) {

@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "engine/core/numtext.h"
+#include "engine/core/text_length.h"
 #include "engine/data/binary_internal.h"
 
 using namespace binary;
@@ -55,7 +56,7 @@ int64_t HexField(const char* text, int width)
 // Reads a record text; false with 1581 when it is not a whole, consistent record of a slot.
 bool ParseTag(BDS* ctx, const char* text, TagRecord* r)
 {
-    size_t length = std::strlen(text);
+    size_t length = TextLength(text);
     bool ok = length >= HEAD_LENGTH;
     if (ok) {
         int64_t fields[8];
@@ -167,7 +168,7 @@ void CaseTagInit(BDS* ctx, BuiltinCall& call)
         return;
     const char* startTag = ArgText(ctx, call, 2);
     const char* endTag = ArgText(ctx, call, 3);
-    size_t startLength = std::strlen(startTag), endLength = std::strlen(endTag);
+    size_t startLength = TextLength(startTag), endLength = TextLength(endTag);
     if (endLength == 0) {
         SetError(ctx, ERR_BLANK_TAG);
         return;
@@ -246,7 +247,7 @@ void CaseTagRepl(BDS* ctx, BuiltinCall& call)
         return;
     }
     const char* replacement = ArgText(ctx, call, 2);
-    int64_t length = int64_t(std::strlen(replacement));
+    int64_t length = int64_t(TextLength(replacement));
     int64_t whole = WholeSection(r);
     if (length > slot->size - slot->eod + whole) {
         SetError(ctx, ERR_COUNT_BEYOND_SIZE);

@@ -2,6 +2,7 @@
 // BinaryPeekHex and BinaryPokeHex.
 #include <cstring>
 
+#include "engine/core/text_length.h"
 #include "engine/data/binary_internal.h"
 
 using namespace binary;
@@ -89,7 +90,7 @@ void CasePokeStr(BDS* ctx, BuiltinCall& call)
 {
     const char* text = ArgText(ctx, call, 3);
     int64_t offset = ArgInt64(call, 2);
-    size_t length = std::strlen(text);
+    size_t length = TextLength(text);
     BinaryBufferSlot* slot = PokeStrSlot(ctx, ArgInt(call, 1), offset, int64_t(length));
     if (!slot)
         return;
@@ -102,7 +103,7 @@ void CasePokeStrW(BDS* ctx, BuiltinCall& call)
     const wchar_t* text = ArgWText(ctx, call, 3);
     bool swap = ArgInt(call, 4) != 0;
     int64_t offset = ArgInt64(call, 2);
-    size_t units = std::wcslen(text);
+    size_t units = TextLength(text);
     BinaryBufferSlot* slot = PokeStrSlot(ctx, ArgInt(call, 1), offset, 2 * int64_t(units));
     if (!slot)
         return;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/core/locked_global.h"
+#include "engine/core/text_length.h"
 #include "engine/data/binary_internal.h"
 
 using namespace binary;
@@ -55,8 +56,8 @@ void CaseReplace(BDS* ctx, BuiltinCall& call)
         SetResultInt(ctx, call.result, 0);
         return;
     }
-    int64_t searchLength = int64_t(std::strlen(reinterpret_cast<const char*>(search)));
-    int64_t replacementLength = int64_t(std::strlen(replacement));
+    int64_t searchLength = int64_t(TextLength(reinterpret_cast<const char*>(search)));
+    int64_t replacementLength = int64_t(TextLength(replacement));
     int64_t room = slot->size - slot->eod;
     auto* out = scratch.As<uint8_t>();
     int64_t length = 0, count = 0;

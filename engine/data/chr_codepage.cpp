@@ -3,6 +3,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "engine/core/text_length.h"
 #include "engine/data/string_builtins.h"
 #include "engine/data/text.h"
 
@@ -69,7 +70,7 @@ int DoChrSetCodePage(BDS* ctx, int codePage)
 // Pairs of hex digits to bytes; a pair 00 ends the text.
 void DoChrHexToString(BDS* ctx, const char* hex, resultants* result)
 {
-    size_t length = std::strlen(hex);
+    size_t length = TextLength(hex);
     if (!IsHexText(hex, length, 2)) return SetError(ctx, ERR_BAD_HEX);
     size_t bytes = 0;
     while (bytes < length / 2 && HexByte(hex + 2 * bytes) != 0) ++bytes;
@@ -81,7 +82,7 @@ void DoChrHexToString(BDS* ctx, const char* hex, resultants* result)
 // byte (the bytes as they lie in memory), otherwise the high byte. A unit 0 ends the text.
 void DoChrHexToUnicode(BDS* ctx, const char* hex, int order, resultants* result)
 {
-    size_t length = std::strlen(hex);
+    size_t length = TextLength(hex);
     if (!IsHexText(hex, length, 4)) return SetError(ctx, ERR_BAD_HEX);
     auto unitAt = [&](size_t i) {
         int first = HexByte(hex + 4 * i), second = HexByte(hex + 4 * i + 2);
@@ -95,7 +96,7 @@ void DoChrHexToUnicode(BDS* ctx, const char* hex, int order, resultants* result)
 
 void DoChrStringToHex(BDS* ctx, const char* text, resultants* result)
 {
-    size_t bytes = std::strlen(text);
+    size_t bytes = TextLength(text);
     char* out = NewResultTextA(ctx, result, bytes * 2);
     for (size_t i = 0; out && i < bytes; ++i) {
         uint8_t b = static_cast<uint8_t>(text[i]);
@@ -111,7 +112,7 @@ void DoChrStringToUnicode(BDS* ctx, const wchar_t* text, resultants* result)
 
 void DoChrUnicodeToHex(BDS* ctx, const wchar_t* text, int order, resultants* result)
 {
-    size_t units = std::wcslen(text);
+    size_t units = TextLength(text);
     char* out = NewResultTextA(ctx, result, units * 4);
     for (size_t i = 0; out && i < units; ++i) {
         unsigned unit = text[i];
@@ -128,7 +129,7 @@ void DoChrUnicodeToHex(BDS* ctx, const wchar_t* text, int order, resultants* res
 void DoChrUnicodeToString(BDS* ctx, const wchar_t* text, resultants* result)
 {
     UINT codePage = ctx->nCodePage ? ctx->nCodePage : CP_ACP;
-    int units = static_cast<int>(std::wcslen(text));
+    int units = static_cast<int>(TextLength(text));
     int bytes = units ? WideCharToMultiByte(codePage, 0, text, units, nullptr, 0, nullptr, nullptr) : 0;
     if (bytes < 0) bytes = 0;
     char* out = NewResultTextA(ctx, result, static_cast<size_t>(bytes));

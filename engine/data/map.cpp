@@ -1,5 +1,6 @@
 // Maps: the hash table inside a map block, its entry pool, and the operations the map
 // built-ins, the map files and the evaluator's map elements use.
+#include "engine/core/text_length.h"
 #include "engine/data/map.h"
 
 #include <windows.h>
@@ -353,7 +354,7 @@ ArrayElement* MapInsertCopyKey(BDS* ctx, ArrayHeader* map, const char* key)
     uint32_t hash = MapHashKey(key);
     if (MapEntry* e = FindEntry(ctx, table, key, hash))
         return &e->value;
-    uint64_t copy = HeapCopyText(ctx, key, std::strlen(key));
+    uint64_t copy = HeapCopyText(ctx, key, TextLength(key));
     if (!copy) {
         SetError(ctx, ERR_ARRAY_HEAP_FULL);
         return nullptr;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/core/heap.h"
+#include "engine/core/text_length.h"
 #include "engine/data/array_internal.h"
 #include "engine/data/map.h"
 #include "engine/data/text_join.h"
@@ -37,7 +38,7 @@ bool ReadDelimiter(BDS* ctx, const char* text, const char* fallback, char out[3]
 // The character at p is the delimiter (both bytes of a double-byte one).
 bool IsDelimiterAt(const char* p, int bytes, const char* delimiter)
 {
-    return bytes == static_cast<int>(std::strlen(delimiter)) && std::memcmp(p, delimiter, bytes) == 0;
+    return bytes == static_cast<int>(TextLength(delimiter)) && std::memcmp(p, delimiter, bytes) == 0;
 }
 
 // ---------------------------------------------------------------- key-value lists
@@ -307,7 +308,7 @@ void ListAsArray(BDS* ctx, ArrayHeader* map, bool keys, resultants* result)
         ArrayElement& slot = array->data[i];
         bool ok = true;
         if (keys) {
-            slot.str = HeapCopyText(ctx, key, std::strlen(key));
+            slot.str = HeapCopyText(ctx, key, TextLength(key));
             if (slot.str) slot.flags = VF_STRING;
             else SetError(ctx, ERR_ARRAY_HEAP_FULL), ok = false;
         } else if (value->flags) {
@@ -327,13 +328,13 @@ void ListAsArray(BDS* ctx, ArrayHeader* map, bool keys, resultants* result)
 void KeysAsText(BDS* ctx, ArrayHeader* map, const char* delimiter, resultants* result)
 {
     JoinBuffer<char> joined;
-    size_t delimiterLength = std::strlen(delimiter);
+    size_t delimiterLength = TextLength(delimiter);
     bool first = true;
     for (uintptr_t c = MapCursorStart(map); c;) {
         const char* key = "";
         c = MapIterate(ctx, map, c, &key, nullptr);
         if ((!first && !JoinAppend(ctx, &joined, delimiter, delimiterLength))
-            || !JoinAppend(ctx, &joined, key, std::strlen(key))) {
+            || !JoinAppend(ctx, &joined, key, TextLength(key))) {
             JoinFree(&joined);
             return;
         }
@@ -346,7 +347,7 @@ void KeysAsText(BDS* ctx, ArrayHeader* map, const char* delimiter, resultants* r
 void ValuesAsText(BDS* ctx, ArrayHeader* map, const wchar_t* delimiter, resultants* result)
 {
     JoinBuffer<wchar_t> joined;
-    size_t delimiterLength = wcslen(delimiter);
+    size_t delimiterLength = TextLength(delimiter);
     bool first = true;
     for (uintptr_t c = MapCursorStart(map); c;) {
         ArrayElement* value = nullptr;
@@ -365,7 +366,7 @@ void ValuesAsText(BDS* ctx, ArrayHeader* map, const wchar_t* delimiter, resultan
         }
         const wchar_t* text = ValueWText(ctx, &copy);
         bool ok = (first || JoinAppend(ctx, &joined, delimiter, delimiterLength))
-                  && JoinAppend(ctx, &joined, text, wcslen(text));
+                  && JoinAppend(ctx, &joined, text, TextLength(text));
         if (!hadWide && copy.wstr) VFree(ctx, copy.wstr);
         if (!hadNarrow && (copy.flags & VF_STRING) && copy.str) VFree(ctx, copy.str);
         if (!ok) break;

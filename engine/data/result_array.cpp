@@ -1,4 +1,5 @@
 // Arrays made as results of built-ins outside the array family.
+#include "engine/core/text_length.h"
 #include "engine/data/result_array.h"
 
 #include <cstring>
@@ -48,13 +49,13 @@ ArrayElement* ResultArray::FreeElement(uint32_t i, uint32_t j, uint32_t k)
 bool ResultArray::SetText(const char* text, uint32_t i, uint32_t j, uint32_t k)
 {
     ArrayElement* element = FreeElement(i, j, k);
-    return element && arrays::StoreElementText(ctx_, *element, text, std::strlen(text));
+    return element && arrays::StoreElementText(ctx_, *element, text, TextLength(text));
 }
 
 bool ResultArray::SetWText(const wchar_t* text, uint32_t i, uint32_t j, uint32_t k)
 {
     ArrayElement* element = FreeElement(i, j, k);
-    return element && arrays::StoreElementText(ctx_, *element, text, std::wcslen(text));
+    return element && arrays::StoreElementText(ctx_, *element, text, TextLength(text));
 }
 
 bool ResultArray::SetInt(int32_t value, uint32_t i, uint32_t j, uint32_t k)

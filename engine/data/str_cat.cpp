@@ -3,6 +3,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "engine/core/text_length.h"
 #include "engine/data/own_args.h"
 #include "engine/data/string_builtins.h"
 #include "engine/data/text.h"
@@ -33,10 +34,10 @@ void StrCatValues(BDS* ctx, resultants* values, int count, resultants* result)
         ValueHead* value = &values[i];
         if (wide) {
             if (!(value->flags & VF_UNICODE) && !ValueToWide(ctx, value)) return ConversionFailed(ctx);
-            units += std::wcslen(ValueWText(ctx, value));
+            units += TextLength(ValueWText(ctx, value));
         } else {
             if (!(value->flags & VF_STRING) && !ValueToString(ctx, value)) return ConversionFailed(ctx);
-            units += std::strlen(ValueText(ctx, value));
+            units += TextLength(ValueText(ctx, value));
         }
     }
     if (units > 0x7FFFFFF0) return SetError(ctx, 3096);
@@ -45,7 +46,7 @@ void StrCatValues(BDS* ctx, resultants* values, int count, resultants* result)
         wchar_t* out = NewResultTextW(ctx, result, static_cast<size_t>(units));
         for (int i = 0; out && i < count; ++i) {
             const wchar_t* text = ValueWText(ctx, &values[i]);
-            size_t n = std::wcslen(text);
+            size_t n = TextLength(text);
             std::memcpy(out, text, n * sizeof(wchar_t));
             out += n;
         }
@@ -53,7 +54,7 @@ void StrCatValues(BDS* ctx, resultants* values, int count, resultants* result)
         char* out = NewResultTextA(ctx, result, static_cast<size_t>(units));
         for (int i = 0; out && i < count; ++i) {
             const char* text = ValueText(ctx, &values[i]);
-            size_t n = std::strlen(text);
+            size_t n = TextLength(text);
             std::memcpy(out, text, n);
             out += n;
         }

@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "engine/core/errors.h"
+#include "engine/core/text_length.h"
 #include "engine/data/string_builtins.h"
 #include "engine/data/text_cases.h"
 #include "engine/core/locked_global.h"
@@ -52,7 +53,7 @@ void ClassWords(BDS* ctx, int64_t mask, bool undefWord, resultants* result, bool
             std::strcat(text, " ");
         }
     if (undefWord && !(mask & kDefinedBit)) std::strcat(text, "Undef ");
-    size_t n = std::strlen(text);
+    size_t n = TextLength(text);
     if (n) text[--n] = 0;
     if (!wide) {
         SetResultText(ctx, result, text, n);
@@ -96,7 +97,7 @@ void DoStrTypeInfoA(BDS* ctx, const char* text, int flag, resultants* result)
         return ClassWords(ctx, mask, false, result, false);
     }
     if (flag != 0 && flag != 1) return SetError(ctx, ERR_BAD_FLAG);
-    int bytes = static_cast<int>(std::strlen(text));
+    int bytes = static_cast<int>(TextLength(text));
     if (bytes == 0) return CombineClasses(ctx, nullptr, 0, flag, result, false);
     // One class word per character.
     LockedGlobal block((static_cast<size_t>(bytes) + 1) * sizeof(WORD));
@@ -120,7 +121,7 @@ void DoStrTypeInfoW(BDS* ctx, const wchar_t* text, int flag, resultants* result)
         return ClassWords(ctx, mask, true, result, true);
     }
     if (flag != 0 && flag != 1) return SetError(ctx, ERR_BAD_FLAG);
-    int units = static_cast<int>(std::wcslen(text));
+    int units = static_cast<int>(TextLength(text));
     if (units == 0) return CombineClasses(ctx, nullptr, 0, flag, result, true);
     LockedGlobal block((static_cast<size_t>(units) + 1) * sizeof(WORD));
     WORD* words = block.As<WORD>();

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "engine/core/text_length.h"
 #include "engine/data/string_builtins.h"
 #include "engine/data/text_cases.h"
 
@@ -144,10 +145,10 @@ bool CountRange(BDS* ctx, int length, int* start, int* end)
 int DoStrCntA(BDS* ctx, const char* text, const char* sub, int start, int end, int flags)
 {
     if (!*text || !*sub) return 0;
-    int length = static_cast<int>(std::strlen(text));
+    int length = static_cast<int>(TextLength(text));
     if (!CountRange(ctx, length, &start, &end)) return 0;
     bool noCase = (flags & 1) == 0;
-    size_t step = std::strlen(sub);
+    size_t step = TextLength(sub);
     const uint8_t* upper = TextTables(ctx).upper;
     auto matchesAt = [&](const char* p) {
         if (!noCase) return std::strncmp(p, sub, step) == 0;

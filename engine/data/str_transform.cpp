@@ -9,6 +9,7 @@
 #include <cwchar>
 
 #include "engine/core/numtext.h"
+#include "engine/core/text_length.h"
 #include "engine/data/string_builtins.h"
 #include "engine/data/text_cases.h"
 
@@ -377,7 +378,7 @@ void InsertOrOverlay(BDS* ctx, const wchar_t* base, const wchar_t* add, const wc
                      int start, int length, bool overlay, resultants* result)
 {
     if (!WideFormAvailable(ctx)) return;
-    int64_t baseUnits = static_cast<int64_t>(std::wcslen(base));
+    int64_t baseUnits = static_cast<int64_t>(TextLength(base));
     if (start == -1) start = static_cast<int>(baseUnits + 1);
     if (start < 1) return SetError(ctx, ERR_BAD_START);
     if (length < 0) return SetError(ctx, ERR_BAD_LENGTH);
@@ -385,7 +386,7 @@ void InsertOrOverlay(BDS* ctx, const wchar_t* base, const wchar_t* add, const wc
     WideChars w;
     int64_t head = start - 1;
     int64_t headFromBase = head < baseUnits ? head : baseUnits;
-    int64_t addUnits = static_cast<int64_t>(std::wcslen(add));
+    int64_t addUnits = static_cast<int64_t>(TextLength(add));
     int64_t pieceFromAdd = addUnits < length ? addUnits : length;
     int64_t restFrom = overlay ? head + length : head;
     int64_t rest = restFrom < baseUnits ? baseUnits - restFrom : 0;
@@ -421,7 +422,7 @@ namespace {
 // ones stay as they are).
 void ChangeCaseA(BDS* ctx, const char* text, bool upper, resultants* result)
 {
-    size_t bytes = std::strlen(text);
+    size_t bytes = TextLength(text);
     char* out = NewResultTextA(ctx, result, bytes);
     if (!out) return;
     std::memcpy(out, text, bytes);
@@ -438,7 +439,7 @@ void ChangeCaseA(BDS* ctx, const char* text, bool upper, resultants* result)
 
 void ChangeCaseW(BDS* ctx, const wchar_t* text, bool upper, resultants* result)
 {
-    size_t units = std::wcslen(text);
+    size_t units = TextLength(text);
     wchar_t* out = NewResultTextW(ctx, result, units);
     if (!out) return;
     std::memcpy(out, text, units * sizeof(wchar_t));
@@ -518,7 +519,7 @@ void CaseStrInsert(BDS* ctx, BuiltinCall& call)
     const wchar_t* add = WText(ctx, call, 2);
     const wchar_t* pad = WText(ctx, call, 3, L" ");
     int start = ArgInt(call, 4, 1);
-    int length = ArgInt(call, 5, static_cast<int32_t>(std::wcslen(add)));
+    int length = ArgInt(call, 5, static_cast<int32_t>(TextLength(add)));
     if (call.id == 713) DoStrOverlay(ctx, WText(ctx, call, 1), add, pad, start, length, call.result);
     else DoStrInsert(ctx, WText(ctx, call, 1), add, pad, start, length, call.result);
 }

@@ -21,6 +21,7 @@
 
 #include "engine/core/errors.h"
 #include "engine/core/router.h"   // IsUnicodeMode
+#include "engine/core/text_length.h"
 
 // ---------------------------------------------------------------- code page tables
 
@@ -280,5 +281,5 @@ C* PutUnits(C* out, const C* text, size_t units)
     return out + units;
 }
 
-inline size_t UnitCount(const char* text) { return std::strlen(text); }
-inline size_t UnitCount(const wchar_t* text) { return std::wcslen(text); }
+inline size_t UnitCount(const char* text) { return TextLength(text); }
+inline size_t UnitCount(const wchar_t* text) { return TextLength(text); }

@@ -1,5 +1,6 @@
 // Text helpers: code page tables, the growable text buffer, counting, search, character
 // comparisons, the wide comparison of the string built-ins and the result buffers.
+#include "engine/core/text_length.h"
 #include "engine/data/text.h"
 #include "engine/data/sort_keys.h"
 
@@ -140,7 +141,7 @@ int StrBuilderAppendN(BDS* ctx, StrBuilder* builder, const char* text, size_t n)
 
 int StrBuilderAppend(BDS* ctx, StrBuilder* builder, const char* text)
 {
-    return StrBuilderAppendN(ctx, builder, text, text ? std::strlen(text) : 0);
+    return StrBuilderAppendN(ctx, builder, text, text ? TextLength(text) : 0);
 }
 
 void StrBuilderFree(StrBuilder* builder)
@@ -156,20 +157,20 @@ int CharCountA(BDS* ctx, const char* text)
 {
     if (!text) return 0;
     const CodePageTables& t = TextTables(ctx);
-    if (!t.dbcs) return static_cast<int>(std::strlen(text));
+    if (!t.dbcs) return static_cast<int>(TextLength(text));
     int count = 0;
     for (const char* p = text; *p; p = CharStep(t, p)) ++count;
     return count;
 }
 
-int StrLenW(const wchar_t* text) { return text ? static_cast<int>(std::wcslen(text)) : 0; }
+int StrLenW(const wchar_t* text) { return text ? static_cast<int>(TextLength(text)) : 0; }
 
 CharOffsets::CharOffsets(BDS* ctx, const char* text)
 {
     const CodePageTables& t = TextTables(ctx);
     if (!text) text = "";
     if (!t.dbcs) {
-        count_ = static_cast<int>(std::strlen(text));
+        count_ = static_cast<int>(TextLength(text));
         return;
     }
     count_ = CharCountA(ctx, text);
@@ -282,7 +283,7 @@ const char* LastCharPtrA(BDS* ctx, const char* text)
 const wchar_t* LastCharPtrW(const wchar_t* text)
 {
     if (!text || !*text) return text;
-    return text + std::wcslen(text) - 1;
+    return text + TextLength(text) - 1;
 }
 
 namespace {
@@ -590,7 +591,7 @@ bool AddWideTextSortKey(BDS* ctx, SortKeys* keys, const wchar_t* text, size_t le
     HGLOBAL block = NarrowBlock(ctx, text, length);
     if (!block) return false;
     auto* narrow = static_cast<const char*>(GlobalLock(block));
-    bool ok = narrow && SortKeysAddNarrow(keys, narrow, std::strlen(narrow), noCase);
+    bool ok = narrow && SortKeysAddNarrow(keys, narrow, TextLength(narrow), noCase);
     if (narrow) GlobalUnlock(block);
     GlobalFree(block);
     return ok;
@@ -599,7 +600,7 @@ bool AddWideTextSortKey(BDS* ctx, SortKeys* keys, const wchar_t* text, size_t le
 int CompareWideText(BDS* ctx, const wchar_t* a, const wchar_t* b, bool noCase)
 {
     if (IsUnicodeMode()) return noCase ? lstrcmpiW(a, b) : lstrcmpW(a, b);
-    return CompareWideTextN(ctx, a, std::wcslen(a), b, std::wcslen(b), noCase);
+    return CompareWideTextN(ctx, a, TextLength(a), b, TextLength(b), noCase);
 }
 
 // ---------------------------------------------------------------- one-byte item helpers

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "engine/core/text_length.h"
 #include "engine/data/text.h"
 
 namespace {
@@ -72,10 +73,10 @@ int WildMatchNW(BDS* ctx, const wchar_t* text, size_t length, const wchar_t* pat
 
 int WildMatchA(BDS* ctx, const char* text, const char* pattern)
 {
-    return text ? WildMatchNA(ctx, text, std::strlen(text), pattern) : 0;
+    return text ? WildMatchNA(ctx, text, TextLength(text), pattern) : 0;
 }
 
 int WildMatchW(BDS* ctx, const wchar_t* text, const wchar_t* pattern)
 {
-    return text ? WildMatchNW(ctx, text, std::wcslen(text), pattern) : 0;
+    return text ? WildMatchNW(ctx, text, TextLength(text), pattern) : 0;
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "engine/core/numtext.h"
+#include "engine/core/text_length.h"
 #include "engine/data/system_query.h"
 #include "engine/files/settings.h"
 
@@ -169,7 +170,7 @@ bool SetValue(const ParmRow& row, const char* value, const char* current, int in
 void DoWinParmGet(BDS* ctx, int request, bool set, const char* value, int iniFlag, resultants* result)
 {
     if (request < 1 || request > kRequestCount) return SetError(ctx, ERR_BAD_REQUEST);
-    if (set && std::strlen(value) > WINPARM_VALUE_MAX) return SetError(ctx, ERR_BAD_VALUE);
+    if (set && TextLength(value) > WINPARM_VALUE_MAX) return SetError(ctx, ERR_BAD_VALUE);
     const ParmRow& row = kRequests[request - 1];
     char current[kValueBufferSize];
     if (!ReadCurrent(ctx, row, current, sizeof current)) return;
