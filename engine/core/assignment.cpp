@@ -1147,9 +1147,6 @@ int RunPlannedAssignment(BDS* ctx, resultants* result, RunSite* site, const Line
     if (plan.firstToken >= view.count)
         return -1;
     const CachedToken& name = view.tokens[plan.firstToken];
-    CachedToken op{};
-    op.start = plan.opStart;
-    op.length = plan.opLength;
     // The name's entry, as reading the name would find it; a name the hint no longer
     // finds, or one parked in entry 0, is read the usual way.
     FrontState& f = ctx->front;
@@ -1167,20 +1164,19 @@ int RunPlannedAssignment(BDS* ctx, resultants* result, RunSite* site, const Line
         return 0;
     // The parse state after the name and the `=`, as reading them leaves it.
     std::memcpy(f.szName, key, name.length + 1u);
-    CopyBytes(ctx->szToken, view.line + op.start, op.length);
-    ctx->szToken[op.length] = 0;
+    CopyBytes(ctx->szToken, view.line + plan.opStart, plan.opLength);
+    ctx->szToken[plan.opLength] = 0;
     ctx->delim_type = KID_ASSIGN;
     ctx->nTokenKind = TK_KEYWORD;
-    f.nTokenLength = op.length;
+    f.nTokenLength = plan.opLength;
     f.bNumberReady = 0;
     f.nNameIndex = 0;
     f.bNoCreate = 0;
     f.bCreateDefined = 0;
-    ctx->prog = const_cast<char*>(view.line) + op.start + op.length;
+    ctx->prog = const_cast<char*>(view.line) + plan.opStart + plan.opLength;
     // The right side runs from its tree when it has one; without, it is read as usual.
     UnreadTree tree{};
     bool hasTree = FindTreeUnread(ctx, &tree, &view);
-    ctx->prog = const_cast<char*>(view.line) + op.start + op.length;
 
     // What the statement runner and ProcessSubExpression do around an assignment.
     ctx->run.nTraceEvent = 0;

@@ -176,15 +176,10 @@ private:
     // subscript (the chain reads such a name as a target, not as an operand).
     bool NameThenTarget() const
     {
-        if (v_.tokens[firstIndex_].kind != TK_NAME || firstIndex_ + 1 >= v_.count)
+        if (v_.tokens[firstIndex_].kind != TK_NAME)
             return false;
-        const CachedToken& name = v_.tokens[firstIndex_];
-        const CachedToken& next = v_.tokens[firstIndex_ + 1];
-        uint32_t p = static_cast<uint32_t>(name.start) + name.length;
-        while (v_.line[p] == ' ' || v_.line[p] == '\t')
-            ++p;
-        return next.start == p && next.kind == TK_KEYWORD
-               && (next.idOrVar == KID_ASSIGN || next.idOrVar == KID_LBRACKET || IsCompoundAssignOp(next.idOrVar));
+        uint16_t next = KeywordRightAfter(v_, firstIndex_);
+        return next == KID_ASSIGN || next == KID_LBRACKET || IsCompoundAssignOp(next);
     }
 
     const CachedToken& Cur() const { return v_.tokens[i_]; }

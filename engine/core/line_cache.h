@@ -90,6 +90,20 @@ struct LineView {
 };
 bool ViewActiveLine(BDS* ctx, const char* at, LineView* view);
 
+// The keyword id of the token after token `i` of the view when it is a keyword that
+// follows token `i` with nothing but blanks between them; KID_NONE otherwise.
+inline uint16_t KeywordRightAfter(const LineView& view, uint16_t i)
+{
+    if (i + 1 >= view.count)
+        return KID_NONE;
+    const CachedToken& token = view.tokens[i];
+    const CachedToken& next = view.tokens[i + 1];
+    uint32_t p = static_cast<uint32_t>(token.start) + token.length;
+    while (view.line[p] == ' ' || view.line[p] == '\t')
+        ++p;
+    return next.start == p && next.kind == TK_KEYWORD ? next.idOrVar : KID_NONE;
+}
+
 // The plan slot (statement_plan.h) of the statement starting at `at` in the line of the
 // running statement, with the line's view; a slot of kind PLAN_UNKNOWN when the statement
 // has none yet. Null when `at` is not in a cached line.

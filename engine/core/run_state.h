@@ -66,13 +66,14 @@ struct ForEachState {
     uint16_t collectionVar;   // a COM collection held by a variable (0: none) ...
     uint16_t collectionScope; // ... and its scope
     // A text collection as last read (statement_foreach.cpp): the text's heap offset (0:
-    // none) and width, its length in units, a sample of its units, and for a wide text its
-    // ANSI form (a heap offset of the state's own), so that a round reads none of it again
-    // while it is the same text.
+    // none) and width, its length in units, a sample of its units, its fingerprint, and for
+    // a wide text its ANSI form (a heap offset of the state's own), so that a round reads
+    // none of it again while it is the same text.
     uint64_t textSeen;
     bool textWide;
     uint64_t textUnits;
     uint32_t textSample;
+    uint32_t textFingerprint;
     uint64_t narrowCopy;
     uint64_t narrowLength;
 };

@@ -208,7 +208,7 @@ bool ReadCollectionText(BDS* ctx, ForEachState& s, const ValueHead* collection, 
     uint64_t offset = wide ? collection->wstr : collection->str;
     if (!SameTextAsSeen(ctx, s, offset, wide)) {
         ForgetText(ctx, s);
-        s.fingerprint = ValueTextHash(ctx, collection);
+        s.textFingerprint = ValueTextHash(ctx, collection);
         if (wide) {
             const wchar_t* w = ValueWText(ctx, collection);
             s.textUnits = TextLength(w);
@@ -233,7 +233,7 @@ bool ReadCollectionText(BDS* ctx, ForEachState& s, const ValueHead* collection, 
         s.textSeen = offset;
         s.textWide = wide;
     }
-    *fingerprint = s.fingerprint;
+    *fingerprint = s.textFingerprint;
     if (wide) {
         *items = HeapPtr(ctx, s.narrowCopy);
         *length = s.narrowLength;
@@ -419,12 +419,10 @@ int DoForEach(BDS* ctx, RunSite* site)
     uint32_t fingerprint;
     bool isText = !(collection->flags & (VF_VARIANT | VF_ARRAY)) && (collection->flags & (VF_STRING | VF_UNICODE));
     if (isText) {
-        uint32_t seen = state.fingerprint;
         if (!ReadCollectionText(ctx, state, collection, &items, &itemsLength, &fingerprint)) {
             ReleaseEvaluated(ctx, &value);
             return 0;
         }
-        state.fingerprint = seen;
     } else {
         fingerprint = ValueArray(collection) ? ValueArray(collection)->count : ValueTextHash(ctx, collection);
     }

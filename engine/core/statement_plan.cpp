@@ -8,14 +8,6 @@
 
 namespace {
 
-// The offset of the first non-blank byte at or after `p` in the line.
-uint32_t SkipBlanks(const char* line, uint32_t p)
-{
-    while (line[p] == ' ' || line[p] == '\t')
-        ++p;
-    return p;
-}
-
 void MakePlan(const LineView& view, StatementPlan* plan)
 {
     uint16_t offset = plan->offset;
@@ -38,12 +30,9 @@ void MakePlan(const LineView& view, StatementPlan* plan)
         plan->keyword = first.idOrVar;
         return;
     }
-    if (first.kind != TK_NAME || i + 1 >= view.count || first.length > VARNAMESIZE)
+    if (first.kind != TK_NAME || first.length > VARNAMESIZE || KeywordRightAfter(view, i) != KID_ASSIGN)
         return;
     const CachedToken& op = view.tokens[i + 1];
-    if (op.kind != TK_KEYWORD || op.idOrVar != KID_ASSIGN
-        || op.start != SkipBlanks(view.line, static_cast<uint32_t>(first.start) + first.length))
-        return;
     plan->kind = PLAN_ASSIGN;
     plan->firstToken = i;
     plan->opStart = op.start;
