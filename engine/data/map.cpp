@@ -246,6 +246,7 @@ ArrayElement* AddEntry(BDS* ctx, ArrayHeader* map, MapTable* table, uint64_t key
     if (head) head->previous = entry;
     head = entry;
     ++table->count;
+    ++table->changes;
     FinderAdd(table, entry);
     SyncHeader(map, table);
     return &entry->value;
@@ -376,6 +377,7 @@ int MapRemove(BDS* ctx, ArrayHeader* map, const char* key)
     if (e->next) e->next->previous = e->previous;
     FinderRemove(table, e);
     --table->count;
+    ++table->changes;
     SyncHeader(map, table);
     ReleaseEntry(ctx, e);
     // The entry goes back to the pool; the last one out frees the storage.
@@ -418,7 +420,11 @@ uintptr_t MapCursorRevalidate(const ArrayHeader* map, uintptr_t cursor, uint32_t
     if (cursor == ~static_cast<uintptr_t>(0)) return MapCursorStart(map);
     uint32_t bucket = hash % table->bucketCount;
     if (table->finder) {
-        if (FinderHolds(table->finder, cursor, hash)) return cursor;
+        // A removed entry goes back to the pool and may hold another key by now: it
+        // must still be in the cursor's bucket (a live entry's memory may be read).
+        if (FinderHolds(table->finder, cursor, hash)
+            && reinterpret_cast<const MapEntry*>(cursor)->hash % table->bucketCount == bucket)
+            return cursor;
     } else {
         for (MapEntry* e = table->buckets[bucket]; e; e = e->next)
             if (reinterpret_cast<uintptr_t>(e) == cursor) return cursor;
@@ -456,13 +462,18 @@ uint64_t MapPositionStart(const ArrayHeader* map)
 uint64_t MapPositionStep(BDS* ctx, const ArrayHeader* map, uint64_t position, const char** key,
                          ArrayElement** value)
 {
-    const MapTable* table = MapTableOf(map);
+    MapTable* table = MapTableOf(map);
     if (!table || !table->buckets || (position >> 32) == 0) return 0;
     uint64_t b = (position >> 32) - 1;
     uint32_t k = static_cast<uint32_t>(position);
     if (b >= table->bucketCount) return 0;
-    MapEntry* e = table->buckets[b];
-    for (uint32_t i = 0; e && i < k; ++i) e = e->next;
+    MapEntry* e;
+    if (table->stepEntry && position == table->stepPosition && table->stepChanges == table->changes) {
+        e = table->stepEntry;
+    } else {
+        e = table->buckets[b];
+        for (uint32_t i = 0; e && i < k; ++i) e = e->next;
+    }
     if (!e) {   // that place is gone: on with the next bucket that holds entries
         uint64_t next = FirstPositionFrom(table, static_cast<uint32_t>(b) + 1);
         if (!next) return 0;
@@ -472,8 +483,12 @@ uint64_t MapPositionStep(BDS* ctx, const ArrayHeader* map, uint64_t position, co
     }
     if (key) *key = e->key ? HeapPtr(ctx, e->key) : "";
     if (value) *value = &e->value;
-    return e->next ? PositionOf(static_cast<uint32_t>(b), k + 1)
-                   : FirstPositionFrom(table, static_cast<uint32_t>(b) + 1);
+    uint64_t next = e->next ? PositionOf(static_cast<uint32_t>(b), k + 1)
+                            : FirstPositionFrom(table, static_cast<uint32_t>(b) + 1);
+    table->stepPosition = next;
+    table->stepEntry = e->next ? e->next : next ? table->buckets[(next >> 32) - 1] : nullptr;
+    table->stepChanges = table->changes;
+    return next;
 }
 
 void MapReleaseTable(BDS* ctx, ArrayHeader* map)

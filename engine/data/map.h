@@ -42,6 +42,13 @@ struct MapTable {
     void* blocks;           // chain of entry blocks
     uint32_t blockEntries;  // entries per block (at least 1)
     struct MapFinder* finder;  // every entry by its hash, once the map outgrew its buckets
+    // The place the last positional step (MapPositionStep) handed on and the entry there,
+    // valid while `changes` (raised by every insert and remove) is what it was then: a walk
+    // place by place costs no chain walk per step.
+    uint32_t changes;
+    uint32_t stepChanges;
+    uint64_t stepPosition;
+    MapEntry* stepEntry;
 };
 
 constexpr uint32_t MAP_DEFAULT_BUCKETS = 64;

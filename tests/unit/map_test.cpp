@@ -282,6 +282,54 @@ TEST_F(Maps, LargeMapsFindAddAndRemoveLikeTheirChains)
         walked.push_back(k);
     }
     EXPECT_EQ(walked, model);
+    // The walk by places (hosts and extenders) gives the same order, also when a key is
+    // removed and another added between two steps.
+    walked.clear();
+    for (uint64_t p = MapPositionStart(m); p;) {
+        const char* k = "";
+        p = MapPositionStep(ctx, m, p, &k, nullptr);
+        walked.push_back(k);
+    }
+    EXPECT_EQ(walked, model);
+    {
+        // A key that is not the head of its chain: taken out and added again, it becomes
+        // the head, and its old place holds the key before it in the chain.
+        size_t i = 1;
+        while (Fnv1a(model[i]) % 64 != Fnv1a(model[i - 1]) % 64) ++i;
+        uint64_t p = MapPositionStart(m);
+        const char* k = "";
+        for (size_t step = 0; step < i; ++step) p = MapPositionStep(ctx, m, p, &k, nullptr);
+        ASSERT_EQ(MapRemove(ctx, m, model[i].c_str()), 1);
+        ASSERT_NE(MapInsertCopyKey(ctx, m, model[i].c_str()), nullptr);
+        MapPositionStep(ctx, m, p, &k, nullptr);
+        EXPECT_EQ(std::string(k), model[i - 1]);
+    }
+    // A cursor whose entry was removed and taken again by a key of another bucket is not
+    // the walk's place any more, however near the two keys lie in the finder: the walk
+    // goes on after the cursor's bucket.
+    {
+        uintptr_t c = MapIterate(ctx, m, MapCursorStart(m), nullptr, nullptr);
+        while (MapCursorHash(c) % 64 != 63)   // in the last bucket: every other bucket lies before it
+            c = MapIterate(ctx, m, c, nullptr, nullptr);
+        const char* held = "";
+        MapIterate(ctx, m, c, &held, nullptr);
+        const std::string heldKey = held;
+        const uint32_t hash = MapCursorHash(c);
+        for (int j = 0; j < 200000; ++j) {
+            std::string other = "other" + std::to_string(j);
+            if (Fnv1a(other) % 64 == hash % 64) continue;
+            ASSERT_EQ(MapRemove(ctx, m, heldKey.c_str()), 1);
+            ASSERT_NE(MapInsertCopyKey(ctx, m, other.c_str()), nullptr);   // takes the entry back
+            // The walk goes on with a later bucket than the cursor's.
+            if (uintptr_t r = MapCursorRevalidate(m, c, hash)) {
+                const char* at = "";
+                MapIterate(ctx, m, r, &at, nullptr);
+                ASSERT_GT(Fnv1a(at) % 64, hash % 64) << other;
+            }
+            ASSERT_EQ(MapRemove(ctx, m, other.c_str()), 1);
+            ASSERT_NE(MapInsertCopyKey(ctx, m, heldKey.c_str()), nullptr);
+        }
+    }
     // Emptied and filled again: a fresh table answers as before.
     for (const std::string& k : kept) ASSERT_EQ(MapRemove(ctx, m, k.c_str()), 1) << k;
     EXPECT_EQ(MapTableOf(m)->buckets, nullptr);
