@@ -428,7 +428,7 @@ void ReadRowKeys(BDS* ctx, const ArrayHeader* array, const RowLayout& layout, ui
         return;
     }
     uint16_t saved = ctx->nErrorCode;
-    uint32_t texts = 0;
+    bool anyWords = false;
     for (uint32_t r = 0; r < n; ++r) {
         const ArrayElement& key = KeyOf(array, layout, first + r);
         keys.textKey[r] = NO_TEXT_KEY;
@@ -444,14 +444,20 @@ void ReadRowKeys(BDS* ctx, const ArrayHeader* array, const RowLayout& layout, ui
         ComparisonShape shape = ComparisonShapeOf(ctx, &scratch, &keys.numbers[r]);
         if (shape == CS_FLOAT) keys.reals[r] = key.dbl;
         DropAddedTexts(ctx, scratch, key);
-        if (IsTextShape(shape)) {
-            const char* text = HeapPtr(ctx, key.str);
-            if (SortKeysAddNarrow(&keys.texts, text, TextLength(text), false)) keys.textKey[r] = texts++;
-            else if (shape == CS_TEXT_WORDS) shape = CS_OTHER;   // left to the operator
-        }
         keys.shapes[r] = shape;
+        anyWords = anyWords || shape == CS_TEXT_WORDS;
     }
     ctx->nErrorCode = saved;
+    // Sort keys only serve pairs with a text that reads as no number: a column of numbers
+    // makes none. A text without its key is left to the operator.
+    uint32_t texts = 0;
+    for (uint32_t r = 0; anyWords && r < n; ++r) {
+        if (!IsTextShape(keys.shapes[r]))
+            continue;
+        const char* text = HeapPtr(ctx, KeyOf(array, layout, first + r).str);
+        if (SortKeysAddNarrow(&keys.texts, text, TextLength(text), false))
+            keys.textKey[r] = texts++;
+    }
 }
 
 // The sign of row x compared with row y when the keys read tell it; false when only the
