@@ -91,6 +91,7 @@ template <typename C>
 struct ItemSpan {
     const C* start;
     size_t units;
+    int index;      // its place among the non-empty items of the list (its sort keys')
 };
 
 // Sort keys of the items: without case, a second set with case breaks the ties, as the
@@ -107,9 +108,9 @@ void FreeItemKeys(ItemKeys& keys)
     SortKeysFree(&keys.ties);
 }
 
-bool AddItemKey(BDS* ctx, SortKeys* keys, const ItemSpan<char>& span, bool noCase)
+bool AddItemKey(BDS*, SortKeys* keys, const ItemSpan<char>& span, bool noCase)
 {
-    return AddTextSortKeyNA(keys, span.start, span.units, noCase);
+    return SortKeysAddNarrow(keys, span.start, span.units, noCase);
 }
 
 bool AddItemKey(BDS* ctx, SortKeys* keys, const ItemSpan<wchar_t>& span, bool noCase)
@@ -154,33 +155,24 @@ void Sort(BDS* ctx, const Items<W>& items, const C* list, bool caseSensitive, re
     int filled = 0, empty = 0;
     for (const C* p = list; n;) {
         const C* end = items.itemEnd(p);
-        if (end == p) ++empty;
-        else spans[filled++] = {p, static_cast<size_t>(end - p)};
+        if (end == p) {
+            ++empty;
+        } else {
+            spans[filled] = {p, static_cast<size_t>(end - p), filled};
+            ++filled;
+        }
         if (!*end) break;
         p = items.after(end);
     }
     // The items' sort keys, made once, order them as the comparison does; without them
     // (no memory, no key) the comparison itself is asked.
     ItemKeys keys{};
-    std::unique_ptr<int[]> order(filled ? new (std::nothrow) int[filled] : nullptr);
-    if (order && MakeItemKeys(ctx, spans.get(), filled, caseSensitive, keys)) {
-        for (int i = 0; i < filled; ++i) order[i] = i;
-        std::stable_sort(order.get(), order.get() + filled,
-                         [&](int a, int b) { return CompareItemKeys(keys, a, b) < 0; });
-        std::unique_ptr<ItemSpan<C>[]> sorted(new (std::nothrow) ItemSpan<C>[filled]);
-        if (sorted) {
-            for (int i = 0; i < filled; ++i) sorted[i] = spans[order[i]];
-            spans = std::move(sorted);
-        } else {
-            FreeItemKeys(keys);
-            if (!ctx->nErrorCode) SetError(ctx, ERR_NO_STRINGS);
-            return;
-        }
-    } else {
-        std::stable_sort(spans.get(), spans.get() + filled, [&](const ItemSpan<C>& a, const ItemSpan<C>& b) {
-            return CompareItems(ctx, a.start, b.start, items.delimiter, caseSensitive) < 0;
-        });
-    }
+    bool keyed = MakeItemKeys(ctx, spans.get(), filled, caseSensitive, keys);
+    std::stable_sort(spans.get(), spans.get() + filled, [&](const ItemSpan<C>& a, const ItemSpan<C>& b) {
+        int c = keyed ? CompareItemKeys(keys, a.index, b.index)
+                      : CompareItems(ctx, a.start, b.start, items.delimiter, caseSensitive);
+        return c < 0;
+    });
     FreeItemKeys(keys);
     for (int i = 0; i < n; ++i) {
         if (i) out = PutUnits(out, items.delimiter, delimiterUnits);

@@ -225,12 +225,11 @@ int CompareWideText(BDS* ctx, const wchar_t* a, const wchar_t* b, bool noCase);
 // ANSI texts.
 int CompareWideTextN(BDS* ctx, const wchar_t* a, size_t la, const wchar_t* b, size_t lb, bool noCase);
 int CompareTextNA(const char* a, size_t la, const char* b, size_t lb, bool noCase);
-// Adds to `keys` (sort_keys.h) the sort key under which CompareWideTextN, or CompareTextNA,
-// orders the text; false when there is none to be had (the caller then compares with the
-// function itself).
+// Adds to `keys` (sort_keys.h) the sort key under which CompareWideTextN orders the text
+// (CompareTextNA's are SortKeysAddNarrow's); false when there is none to be had (the
+// caller then compares with the function itself).
 struct SortKeys;
 bool AddWideTextSortKey(BDS* ctx, SortKeys* keys, const wchar_t* text, size_t length, bool noCase);
-bool AddTextSortKeyNA(SortKeys* keys, const char* text, size_t length, bool noCase);
 
 // ---------------------------------------------------------------- one-byte item helpers
 // Lists delimited by a one-byte character (walked by character: a trail byte is never

@@ -579,11 +579,6 @@ int CompareWideTextN(BDS* ctx, const wchar_t* a, size_t la, const wchar_t* b, si
     return answer;
 }
 
-bool AddTextSortKeyNA(SortKeys* keys, const char* text, size_t length, bool noCase)
-{
-    return SortKeysAddNarrow(keys, text, length, noCase);
-}
-
 bool AddWideTextSortKey(BDS* ctx, SortKeys* keys, const wchar_t* text, size_t length, bool noCase)
 {
     if (IsUnicodeMode()) return SortKeysAddWide(keys, text, length, noCase);
