@@ -79,8 +79,7 @@ int Sign(int value) { return value < 0 ? -1 : value > 0 ? 1 : 0; }
 // Text keys in the order of lstrcmpiA, ties broken by lstrcmpA: through the sort keys of
 // both comparisons made once per record, when they could be made.
 struct TextKeys {
-    SortKeys noCase;
-    SortKeys withCase;
+    TieKeys keys;
     bool ready;
 };
 
@@ -89,9 +88,7 @@ int CompareKeys(const KeyEntry* a, const KeyEntry* b, KeyType type, const TextKe
     switch (type) {
     case KEY_TEXT: {
         if (texts->ready) {
-            size_t x = size_t(EntryWord(a, 0)), y = size_t(EntryWord(b, 0));
-            int order = SortKeysCompare(&texts->noCase, x, y);
-            return order ? order : SortKeysCompare(&texts->withCase, x, y);
+            return TieKeysCompare(&texts->keys, size_t(EntryWord(a, 0)), size_t(EntryWord(b, 0)));
         }
         int order = lstrcmpiA(EntryText(a), EntryText(b));
         return Sign(order ? order : lstrcmpA(EntryText(a), EntryText(b)));
@@ -120,12 +117,13 @@ struct KeyOrder {
 // The sort keys of every record's text key, entry i being record i's.
 void MakeTextKeys(const KeyEntry* entries, int64_t n, int64_t stride, TextKeys* texts)
 {
-    texts->ready = SortKeysReserve(&texts->noCase, size_t(n)) && SortKeysReserve(&texts->withCase, size_t(n));
+    texts->ready = TieKeysReserve(&texts->keys, size_t(n), true);
     for (int64_t i = 0; texts->ready && i < n; ++i) {
         const char* text = EntryText(entries + i * stride);
         size_t length = TextLength(text);
-        texts->ready = SortKeysAddNarrow(&texts->noCase, text, length, true)
-                       && SortKeysAddNarrow(&texts->withCase, text, length, false);
+        texts->ready = TieKeysAdd(&texts->keys, [&](SortKeys* set, bool noCase) {
+            return SortKeysAddNarrow(set, text, length, noCase);
+        });
     }
 }
 
@@ -224,8 +222,7 @@ void CaseSort(BDS* ctx, BuiltinCall& call)
     if (type == KEY_TEXT)
         MakeTextKeys(entries.As<KeyEntry>(), n, stride, &texts);
     BinarySortRecords(order, n, KeyOrder{type, !(flags & 16), &texts});
-    SortKeysFree(&texts.noCase);
-    SortKeysFree(&texts.withCase);
+    TieKeysFree(&texts.keys);
     auto* out = copy.As<uint8_t>();
     int64_t r = layout.recordSize;
     for (int64_t i = 0; i < n; ++i)

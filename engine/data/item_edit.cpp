@@ -94,20 +94,6 @@ struct ItemSpan {
     int index;      // its place among the non-empty items of the list (its sort keys')
 };
 
-// Sort keys of the items: without case, a second set with case breaks the ties, as the
-// case-insensitive comparison does.
-struct ItemKeys {
-    SortKeys primary;
-    SortKeys ties;      // only without case
-    bool noCase;
-};
-
-void FreeItemKeys(ItemKeys& keys)
-{
-    SortKeysFree(&keys.primary);
-    SortKeysFree(&keys.ties);
-}
-
 bool AddItemKey(BDS*, SortKeys* keys, const ItemSpan<char>& span, bool noCase)
 {
     return SortKeysAddNarrow(keys, span.start, span.units, noCase);
@@ -118,25 +104,19 @@ bool AddItemKey(BDS* ctx, SortKeys* keys, const ItemSpan<wchar_t>& span, bool no
     return AddWideTextSortKey(ctx, keys, span.start, span.units, noCase);
 }
 
+// Sort keys of the items: without case, a second set with case breaks the ties, as the
+// case-insensitive comparison does.
 template <typename C>
-bool MakeItemKeys(BDS* ctx, const ItemSpan<C>* spans, int n, bool caseSensitive, ItemKeys& keys)
+bool MakeItemKeys(BDS* ctx, const ItemSpan<C>* spans, int n, bool caseSensitive, TieKeys& keys)
 {
-    keys.noCase = !caseSensitive;
-    auto count = static_cast<size_t>(n);
-    if (!SortKeysReserve(&keys.primary, count) || (keys.noCase && !SortKeysReserve(&keys.ties, count)))
+    if (!TieKeysReserve(&keys, static_cast<size_t>(n), !caseSensitive))
         return false;
     for (int i = 0; i < n; ++i) {
-        if (!AddItemKey(ctx, &keys.primary, spans[i], keys.noCase)) return false;
-        if (keys.noCase && !AddItemKey(ctx, &keys.ties, spans[i], false)) return false;
+        auto add = [&](SortKeys* set, bool noCase) { return AddItemKey(ctx, set, spans[i], noCase); };
+        if (!TieKeysAdd(&keys, add))
+            return false;
     }
     return true;
-}
-
-int CompareItemKeys(const ItemKeys& keys, int a, int b)
-{
-    int c = SortKeysCompare(&keys.primary, static_cast<size_t>(a), static_cast<size_t>(b));
-    if (c == 0 && keys.noCase) c = SortKeysCompare(&keys.ties, static_cast<size_t>(a), static_cast<size_t>(b));
-    return c;
 }
 
 // The items in order, empty ones first and equal ones in the order they had: the empty
@@ -166,14 +146,14 @@ void Sort(BDS* ctx, const Items<W>& items, const C* list, bool caseSensitive, re
     }
     // The items' sort keys, made once, order them as the comparison does; without them
     // (no memory, no key) the comparison itself is asked.
-    ItemKeys keys{};
+    TieKeys keys{};
     bool keyed = MakeItemKeys(ctx, spans.get(), filled, caseSensitive, keys);
     std::stable_sort(spans.get(), spans.get() + filled, [&](const ItemSpan<C>& a, const ItemSpan<C>& b) {
-        int c = keyed ? CompareItemKeys(keys, a.index, b.index)
+        int c = keyed ? TieKeysCompare(&keys, static_cast<size_t>(a.index), static_cast<size_t>(b.index))
                       : CompareItems(ctx, a.start, b.start, items.delimiter, caseSensitive);
         return c < 0;
     });
-    FreeItemKeys(keys);
+    TieKeysFree(&keys);
     for (int i = 0; i < n; ++i) {
         if (i) out = PutUnits(out, items.delimiter, delimiterUnits);
         if (i >= empty) out = PutUnits(out, spans[i - empty].start, spans[i - empty].units);

@@ -128,3 +128,21 @@ int SortKeysCompare(const SortKeys* keys, size_t i, size_t j)
         if (x[k] != y[k]) return x[k] < y[k] ? -1 : 1;
     return la < lb ? -1 : la > lb ? 1 : 0;
 }
+
+bool TieKeysReserve(TieKeys* keys, size_t count, bool noCase)
+{
+    keys->noCase = noCase;
+    return SortKeysReserve(&keys->primary, count) && (!noCase || SortKeysReserve(&keys->ties, count));
+}
+
+void TieKeysFree(TieKeys* keys)
+{
+    SortKeysFree(&keys->primary);
+    SortKeysFree(&keys->ties);
+}
+
+int TieKeysCompare(const TieKeys* keys, size_t i, size_t j)
+{
+    int c = SortKeysCompare(&keys->primary, i, j);
+    return c == 0 && keys->noCase ? SortKeysCompare(&keys->ties, i, j) : c;
+}

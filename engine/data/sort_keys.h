@@ -39,3 +39,23 @@ bool SortKeysAddWide(SortKeys* keys, const wchar_t* text, size_t length, bool no
 
 // -1, 0 or 1 as text i compares with text j.
 int SortKeysCompare(const SortKeys* keys, size_t i, size_t j);
+
+// Keys in the order of a comparison without case whose ties the comparison with case
+// breaks (lstrcmpiA, then lstrcmpA), or of the comparison with case alone.
+struct TieKeys {
+    SortKeys primary;       // without case when `noCase`, else with case
+    SortKeys ties;          // with case, only when `noCase`
+    bool noCase;
+};
+
+bool TieKeysReserve(TieKeys* keys, size_t count, bool noCase);
+void TieKeysFree(TieKeys* keys);
+
+// Adds the keys of the next text: `add(SortKeys*, bool noCase)` adds its key to a set.
+template <typename Add>
+bool TieKeysAdd(TieKeys* keys, Add add)
+{
+    return add(&keys->primary, keys->noCase) && (!keys->noCase || add(&keys->ties, false));
+}
+
+int TieKeysCompare(const TieKeys* keys, size_t i, size_t j);
