@@ -48,21 +48,23 @@ bool InheritView(BDS* ctx, HKEY parent, HKEY opened)
 }
 
 // The arguments (key, subkey, [view]) that most key built-ins take, with the view flag;
-// false with the error set.
+// false with the error set. `resolve` reads the view (ResolveValueView for the built-ins
+// that may name the key itself).
 struct KeyArgs {
     HKEY key;
     const wchar_t* subkey;
     REGSAM viewFlag;
 };
 
-bool ReadKeyArgs(BDS* ctx, BuiltinCall& c, KeyArgs* args)
+bool ReadKeyArgs(BDS* ctx, BuiltinCall& c, KeyArgs* args,
+                 int (*resolve)(BDS*, int32_t, const wchar_t*, REGSAM*) = ResolveRegistryView)
 {
     if (!WideFormAvailable(ctx))
         return false;
     args->key = ScriptKey(ArgInt(c, 1));
     args->subkey = ArgWText(ctx, c, 2);
     args->viewFlag = 0;
-    return ResolveRegistryView(ctx, ArgInt(c, 3), args->subkey, &args->viewFlag);
+    return resolve(ctx, ArgInt(c, 3), args->subkey, &args->viewFlag) != 0;
 }
 
 // The outcome of a call that opened or created a key: the new handle as the result, or
@@ -310,13 +312,9 @@ void CaseRegQueryKeys(BDS* ctx, BuiltinCall& c)
 // script's key itself (then no view is chosen); 1451 when it cannot be opened.
 bool OpenListedKey(BDS* ctx, BuiltinCall& c, CallKey* target)
 {
-    if (!WideFormAvailable(ctx))
-        return false;
-    HKEY key = ScriptKey(ArgInt(c, 1));
-    const wchar_t* subkey = ArgWText(ctx, c, 2);
-    REGSAM viewFlag = 0;
-    return ResolveValueView(ctx, ArgInt(c, 3), subkey, &viewFlag) &&
-           OpenValueKey(ctx, key, subkey, KEY_QUERY_VALUE, viewFlag, false, target, ERR_NO_SUBKEY);
+    KeyArgs args;
+    return ReadKeyArgs(ctx, c, &args, ResolveValueView)
+           && OpenValueKey(ctx, args.key, args.subkey, KEY_QUERY_VALUE, args.viewFlag, false, target, ERR_NO_SUBKEY);
 }
 
 // Calls visit(name, length) for each value name (ANSI) in turn; stops at the first failure.
