@@ -352,6 +352,13 @@ def run(opts, directives, script, stem, work, t):
         errors.append("exit code %d, expected %d%s" % (code, want_code, CRASHES.get(code, "")))
     if os.path.isdir(stem + ".expect"):
         errors += compare_tree(stem + ".expect", work)
+    if directives.get("quietlog"):
+        # The text the quiet-mode log must hold; "\n" in it stands for a line end (CR LF).
+        wanted = directives["quietlog"].replace("\\n", "\r\n")
+        path = os.path.join(work, "quiet.log")
+        log = open(path, "rb").read().decode("latin-1") if os.path.exists(path) else ""
+        if wanted not in log:
+            errors.append("quiet.log does not hold %r; it holds:\n%s" % (wanted, log))
     if not errors and companion and hasattr(companion, "check"):
         try:
             companion.check(t)
