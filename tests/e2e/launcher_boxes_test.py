@@ -3,11 +3,12 @@ windows, the errors of the box functions (with their texts, the box left as it w
 room of a box's command list, buttons and their clicks, and drawing that survives a
 minimise and restore, seen on the screen. Results come back through an INI file."""
 import os
-import subprocess
 import time
 import unittest
 
 from launcher_support import EngineScriptTestCase, finish, kvmsg, wait_for
+
+import kvtest  # noqa: E402  (found through the path launcher_support sets)
 
 # An error handler for the script: every error goes to section "e" under its count.
 ERRORS = (
@@ -35,15 +36,6 @@ class BoxTest(EngineScriptTestCase):
 
     def controls(self, window, **selection):
         return self.probe.dump(hwnd=window.hwnd, **selection)[1]
-
-    def pixel(self, x, y):
-        """The colour at screen point x, y as (red, green, blue)."""
-        out = subprocess.run(['import', '-window', 'root', '-crop', '1x1+%d+%d' % (x, y), 'txt:-'],
-                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, check=True).stdout.decode()
-        lines = out.splitlines()              # "# ImageMagick pixel enumeration: 1,1,<max>,srgb"
-        top = int(lines[0].split(':')[1].split(',')[2])
-        values = lines[-1].split('(')[1].split(')')[0].split(',')
-        return tuple(int(float(v)) * 255 // top for v in values[:3])
 
     def test_box_window_and_the_errors_that_leave_it_unchanged(self):
         process = self.start(self.pack(
@@ -163,11 +155,11 @@ class BoxTest(EngineScriptTestCase):
         main = self.main_window()
         left, top, right, bottom = (int(v) for v in main['rect'].split(','))
         centre = ((left + right) // 2, (top + bottom) // 2 + 10)
-        wait_for(lambda: self.pixel(*centre) == (255, 0, 0), timeout=10)
+        wait_for(lambda: kvtest.screen_rgb(*centre) == (255, 0, 0), timeout=10)
         kvmsg('send', main.hwnd, 0x0112, 0xF020, 0)       # WM_SYSCOMMAND SC_MINIMIZE
-        wait_for(lambda: self.pixel(*centre) != (255, 0, 0), timeout=10)
+        wait_for(lambda: kvtest.screen_rgb(*centre) != (255, 0, 0), timeout=10)
         kvmsg('send', main.hwnd, 0x0112, 0xF120, 0)       # SC_RESTORE
-        wait_for(lambda: self.pixel(*centre) == (255, 0, 0), timeout=10)
+        wait_for(lambda: kvtest.screen_rgb(*centre) == (255, 0, 0), timeout=10)
         self.go()
         self.assertEqual(finish(process), 0)
 

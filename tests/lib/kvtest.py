@@ -244,6 +244,13 @@ def screen_pixel(x, y):
     return out.strip().splitlines()[-1]
 
 
+def screen_rgb(x, y):
+    """The colour at the screen point x, y as (red, green, blue)."""
+    line = screen_pixel(x, y)
+    hex_colour = line[line.index("#") + 1:][:6]
+    return tuple(int(hex_colour[i:i + 2], 16) for i in (0, 2, 4))
+
+
 def wait_for_file(path, timeout=10.0):
     """Polls until a file exists and is not empty; returns its text."""
     deadline = time.time() + timeout
