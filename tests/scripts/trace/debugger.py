@@ -1,9 +1,5 @@
 """Steps through debugger.zal as a person would, reading the dialog's fields."""
-LAST, OUTCOME, ERROR, NEXT, VARIABLE = 10, 11, 12, 13, 14
-
-
-def dialog(t):
-    return t.window(title_exact="DEBUG", cls="#32770")
+from kvdebug import ERROR, LAST, NEXT, OUTCOME, VARIABLE, dialog, none_left, press
 
 
 def field(t, w, item):
@@ -14,11 +10,6 @@ def show_var(t, w, text):
     t.probe.settext(text, hwnd=w.hwnd, id=VARIABLE)
     t.probe.click(hwnd=w.hwnd, button="Show Var")
     return field(t, w, VARIABLE)
-
-
-def press(t, w, button):
-    t.probe.click(hwnd=w.hwnd, button=button)
-    t.probe.gone(hwnd=w.hwnd)
 
 
 def during(t):
@@ -41,4 +32,4 @@ def during(t):
     press(t, w, "Run")
     # Stepping ended with Run; Debug(-1) keeps the last Debug(1) from starting it again.
     t.process.wait(20)
-    assert not t.probe.list(title_exact="DEBUG", cls="#32770", timeout=0, check=False)
+    assert none_left(t)

@@ -1,14 +1,13 @@
 """Steps through debugger_calls.zal, checking the stops at calls and returns."""
-LAST, OUTCOME, NEXT = 10, 11, 13
+from kvdebug import LAST, NEXT, OUTCOME, dialog, none_left, press
 
 
 def step(t, button="Next"):
     """The next DEBUG dialog's fields (last statement, outcome, next statement); then presses."""
-    w = t.window(title_exact="DEBUG", cls="#32770")
+    w = dialog(t)
     texts = {int(c["id"]): c["text"] for c in t.probe.dump(hwnd=w.hwnd)[1]}
     shown = tuple(texts[i] for i in (LAST, OUTCOME, NEXT))
-    t.probe.click(hwnd=w.hwnd, button=button)
-    t.probe.gone(hwnd=w.hwnd)
+    press(t, w, button)
     return shown
 
 
@@ -26,4 +25,4 @@ def during(t):
     assert step(t)[2] == "show(x)"
     assert step(t, "Cancel")[1] == "CALLING UDF (show)"
     t.process.wait(20)
-    assert not t.probe.list(title_exact="DEBUG", cls="#32770", timeout=0, check=False)
+    assert none_left(t)

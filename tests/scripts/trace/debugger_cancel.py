@@ -1,10 +1,10 @@
 """Cancels the first statement in the debugger; the script must end without output."""
+from kvdebug import NEXT, dialog, none_left, press
 
 
 def during(t):
-    w = t.window(title_exact="DEBUG", cls="#32770")
-    assert t.probe.text(hwnd=w.hwnd, id=13) == 'hostprint("not reached")'
-    t.probe.click(hwnd=w.hwnd, button="Cancel")
-    t.probe.gone(hwnd=w.hwnd)
+    w = dialog(t)
+    assert t.probe.text(hwnd=w.hwnd, id=NEXT) == 'hostprint("not reached")'
+    press(t, w, "Cancel")
     t.process.wait(20)
-    assert not t.probe.list(title_exact="DEBUG", cls="#32770", timeout=0, check=False)
+    assert none_left(t)
