@@ -135,7 +135,12 @@ def main():
                                         ' '.join('%9.0f' % best[(name, k, 4 * n)] if k in kinds else '%9s' % '-'
                                                  for k in ('zal', 'vbs', 'py'))))
         for twin, goal_name, label in (('vbs', 'vbs_iter', 'VBScript'), ('py', 'py_iter', 'CPython')):
-            if goal_name in goals and costs.get(twin, 0) > 0:
+            if goal_name not in goals or twin not in costs:
+                continue
+            if costs[twin] <= 0:
+                verdicts.append('%s: cost per iteration against %s\'s not measured (its cost came out at %.3f us)'
+                                % (name, label, costs[twin]))
+            else:
                 ratio = costs['zal'] / costs[twin]
                 ok = ratio <= goals[goal_name]
                 verdicts.append('%s: cost per iteration %.2f of %s\'s (goal at most %.2f) %s'
