@@ -3,6 +3,7 @@
 
 #include <oleauto.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -71,17 +72,23 @@ HRESULT PutElement(SAFEARRAY* array, LONG* indices, VARTYPE elementType, VARIANT
     return SafeArrayPutElement(array, indices, VariantDataPointer(value, false));
 }
 
+// The SAFEARRAY a VARIANT holds (directly or by reference), or null.
+SAFEARRAY* ArrayInVariant(const VARIANT& v)
+{
+    if (!(v.vt & VT_ARRAY))
+        return nullptr;
+    if (v.vt & VT_BYREF)
+        return v.pparray ? *v.pparray : nullptr;
+    return v.parray;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- shape and elements
 
 SAFEARRAY* SafeArrayOfValue(const ValueHead* v)
 {
-    if (!HoldsSafeArray(v))
-        return nullptr;
-    if (v->var.vt & VT_BYREF)
-        return v->var.pparray ? *v->var.pparray : nullptr;
-    return v->var.parray;
+    return HoldsSafeArray(v) ? ArrayInVariant(v->var) : nullptr;
 }
 
 int SafeArrayShape(BDS* ctx, SAFEARRAY* array, uint32_t* dims, uint32_t* count, uint32_t scriptDims[5],
@@ -174,17 +181,26 @@ int GrowSafeArray(BDS* ctx, CResultVar& holder, int count, const LONG* indices)
         return 0;
     SAFEARRAYBOUND bounds[5];
     uint32_t newDims = static_cast<uint32_t>(count) > dims ? static_cast<uint32_t>(count) : dims;
+    // The platform sizes an array's data in 32 bits: a shape past that (a subscript in the
+    // billions, or dimensions whose product is) is refused before the platform is asked.
+    uint64_t bytes = SafeArrayGetElemsize(array);
     for (uint32_t k = 0; k < newDims; ++k) {
+        int64_t elements;
         if (k < dims) {
-            uint32_t old = scriptDims[dims - 1 - k];
             bounds[k].lLbound = lower[k];
-            bounds[k].cElements = old;
-            if (k < static_cast<uint32_t>(count) && indices[k] - lower[k] + 1 > static_cast<LONG>(old))
-                bounds[k].cElements = static_cast<ULONG>(indices[k] - lower[k] + 1);
+            elements = scriptDims[dims - 1 - k];
+            if (k < static_cast<uint32_t>(count))
+                elements = std::max<int64_t>(elements, int64_t(indices[k]) - lower[k] + 1);
         } else {
             bounds[k].lLbound = 0;
-            bounds[k].cElements = static_cast<ULONG>(indices[k] + 1);
+            elements = int64_t(indices[k]) + 1;
         }
+        bytes *= static_cast<uint64_t>(elements);
+        if (elements <= 0 || bytes > 0xFFFFFFFFu) {
+            SetError(ctx, 1677);
+            return 0;
+        }
+        bounds[k].cElements = static_cast<ULONG>(elements);
     }
     if (dims == 1 && newDims == 1) {
         if (FAILED(SafeArrayRedim(array, &bounds[0]))) {
@@ -848,16 +864,6 @@ struct SubscriptList {
     int32_t subscripts[MAX_SAFEARRAY_SUBSCRIPTS];
 };
 
-// The SAFEARRAY a VARIANT holds (directly or by reference), or null.
-SAFEARRAY* ArrayInVariant(const VARIANT& v)
-{
-    if (!(v.vt & VT_ARRAY))
-        return nullptr;
-    if (v.vt & VT_BYREF)
-        return v.pparray ? *v.pparray : nullptr;
-    return v.parray;
-}
-
 // Keeps the SAFEARRAYs locked whose element VARIANTs are used in place, and unlocks them,
 // innermost first, when it goes: while an array is locked it can be neither destroyed nor
 // resized, so a pointer to one of its elements stays valid.
@@ -943,7 +949,8 @@ VARIANT* NestedElement(BDS* ctx, SAFEARRAY* root, const SubscriptList* lists, in
     return element;
 }
 
-// Whether the element that the lists name holds a SAFEARRAY (no error when it does not).
+// Whether the element that the lists name holds a SAFEARRAY: no error when an element on
+// the way holds none, 1635 or 1636 when a list does not fit its array.
 bool ElementHoldsArray(BDS* ctx, SAFEARRAY* root, const SubscriptList* lists, int depth)
 {
     LockChain locks;
