@@ -206,13 +206,9 @@ int CollectionNext(BDS* ctx, const ValueHead& collection, CResultVar& out, bool*
     }
     bool text = (collection.flags & VF_VARIANT) ? ValueIsBstr(&collection)
                                                  : (collection.flags & (VF_STRING | VF_UNICODE)) != 0;
-    if (text) {
-        if (!position) {   // the walk of an item list lives in its position alone
-            SetError(ctx, 1690);
-            return 0;
-        }
+    // The walk of an item list lives in its position alone: none is 1690 as for any other kind.
+    if (text && position)
         return ItemNext(ctx, collection, out, position, delimiter);
-    }
     SetError(ctx, 1690);
     return 0;
 }
