@@ -70,13 +70,13 @@ void DropFinder(MapTable* table)
     table->finder = nullptr;
 }
 
-// A finder of 1 << bits slots holding every entry of the chains; false (and no finder)
-// when the memory is not there: the chains alone still answer everything.
+// A finder of 1 << bits slots holding every entry of the chains; false, with the finder
+// as it was, when the memory is not there (the chains alone still answer everything).
 bool RebuildFinder(MapTable* table, uint32_t bits)
 {
     MapFinder* f = bits <= FINDER_MAX_BITS ? NewFinder(bits) : nullptr;
-    DropFinder(table);
     if (!f) return false;
+    DropFinder(table);
     for (uint32_t b = 0; table->buckets && b < table->bucketCount; ++b)
         for (MapEntry* e = table->buckets[b]; e; e = e->next) FinderPut(f, e);
     table->finder = f;
@@ -95,9 +95,15 @@ void FinderAdd(MapTable* table, MapEntry* e)
         RebuildFinder(table, bits);  // e is already in its chain
         return;
     }
-    if ((static_cast<uint64_t>(f->used) + 1) * 2 > (static_cast<uint64_t>(1) << f->bits)) {
-        RebuildFinder(table, f->bits + 1);
-        return;
+    uint64_t slots = static_cast<uint64_t>(1) << f->bits;
+    if ((static_cast<uint64_t>(f->used) + 1) * 2 > slots) {
+        if (RebuildFinder(table, f->bits + 1)) return;
+        // Without the memory for a larger one the finder serves on up to three quarters
+        // full; past that the chains alone answer (a probe needs an empty slot to end).
+        if ((static_cast<uint64_t>(f->used) + 1) * 4 > slots * 3) {
+            DropFinder(table);
+            return;
+        }
     }
     FinderPut(f, e);
 }
