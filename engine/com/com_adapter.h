@@ -48,8 +48,9 @@ int GateSafeArrayElementPut(BDS* ctx, uint16_t var, resultants* result);
 int GateSafeArrayInfo(BDS* ctx, const ValueHead& value, int32_t request, int32_t* answer);
 
 // ForEach over COM data: the next element into `element` (a fresh record); 0 at the end or
-// on error. `position` is the loop's position word, `delimiter` splits a COM text.
+// on error. `position` is the loop's position word, `delimiter` splits a COM text and
+// `items` keeps where the walk of such a text stands.
 int CollectionForEachStep(BDS* ctx, const ValueHead& collection, int64_t* position, char delimiter,
-                          resultants* element);
+                          ItemCursor* items, resultants* element);
 // The loop is left: a COM object's enumerator goes (the next walk starts anew).
 void CollectionForEachReset(BDS* ctx, const ValueHead& collection);

@@ -11,6 +11,7 @@
 #include "engine/com/com_errors.h"
 #include "engine/com/com_safearray.h"
 #include "engine/core/context.h"
+#include "engine/core/text_length.h"
 #include "engine/data/array.h"
 #include "engine/data/item_list.h"
 #include "engine/data/map.h"
@@ -134,10 +135,27 @@ int MapKeyNext(BDS* ctx, const ArrayHeader* map, CResultVar& out, int64_t* posit
     return SetResultText(ctx, &out.v, key) ? 1 : 0;
 }
 
+// The first unit of item n (from 1) of a wide list, null when the list has fewer items.
+const wchar_t* WideItemStart(const wchar_t* list, int n, wchar_t delimiter)
+{
+    if (!*list)
+        return nullptr;
+    const wchar_t* p = list;
+    for (int k = 1; k < n; ++k) {
+        while (*p && *p != delimiter)
+            ++p;
+        if (!*p)
+            return nullptr;
+        ++p;
+    }
+    return p;
+}
+
 // An item list: the position counts the items delivered. An empty item inside the list is
 // delivered like any other; the walk ends only past the last item, so no item after an
 // empty one is lost.
-int ItemNext(BDS* ctx, const ValueHead& collection, CResultVar& out, int64_t* position, char delimiter)
+int ItemNext(BDS* ctx, const ValueHead& collection, CResultVar& out, int64_t* position, char delimiter,
+             ItemCursor* cursor)
 {
     if (*position < 0 || *position >= ITEMS_DONE)
         return 0;
@@ -147,33 +165,51 @@ int ItemNext(BDS* ctx, const ValueHead& collection, CResultVar& out, int64_t* po
     }
     int n = static_cast<int>(*position + 1);
     const char delimiterA[2] = {delimiter ? delimiter : '\t', 0};
-    bool present;
     if (!(collection.flags & (VF_VARIANT | VF_UNICODE))) {
         const char* list = ValueText(ctx, &collection);
         if (!ItemExtractA(ctx, &out.v, n, list, delimiterA))
             return 0;
-        present = *ValueText(ctx, &out.v) || n <= ItemCountA(ctx, list, delimiterA);
-    } else {
-        wchar_t delimiterW[2] = {0, 0};
-        if (MultiByteToWideChar(ctx->nCodePage, 0, delimiterA, 1, delimiterW, 1) != 1)
-            delimiterW[0] = static_cast<unsigned char>(delimiterA[0]);
-        const wchar_t* list = nullptr;
-        if (collection.flags & VF_VARIANT) {   // a COM text, read where it lies
-            const VARIANT& v = collection.var;
-            list = (v.vt & VT_BYREF) ? (v.pbstrVal ? *v.pbstrVal : nullptr) : v.bstrVal;
-        } else {
-            list = ValueWText(ctx, &collection);
-        }
-        if (!list)
-            list = L"";
-        if (!ItemExtractW(ctx, &out.v, n, list, delimiterW))
+        if (!*ValueText(ctx, &out.v) && n > ItemCountA(ctx, list, delimiterA)) {
+            out.Release();
+            *position = ITEMS_DONE;
             return 0;
-        present = *ValueWText(ctx, &out.v) || n <= ItemCountW(ctx, list, delimiterW);
+        }
+        *position = n;
+        return 1;
     }
-    if (!present) {
-        out.Release();
+    wchar_t delimiterW[2] = {0, 0};
+    if (MultiByteToWideChar(ctx->nCodePage, 0, delimiterA, 1, delimiterW, 1) != 1)
+        delimiterW[0] = static_cast<unsigned char>(delimiterA[0]);
+    const wchar_t* list = nullptr;
+    uint64_t units;
+    if (collection.flags & VF_VARIANT) {   // a COM text, read where it lies
+        const VARIANT& v = collection.var;
+        list = (v.vt & VT_BYREF) ? (v.pbstrVal ? *v.pbstrVal : nullptr) : v.bstrVal;
+        units = SysStringLen(const_cast<BSTR>(list));
+    } else {
+        list = ValueWText(ctx, &collection);
+        units = list ? TextLength(list) : 0;
+    }
+    if (!list)
+        list = L"";
+    // Where the last round left off, while the text is the same; else counted from the start.
+    const wchar_t* start;
+    if (cursor && cursor->list == list && cursor->delivered == *position && *position > 0 &&
+        cursor->units == units && cursor->next <= units && cursor->sample == TextSample(list, units))
+        start = cursor->ended ? nullptr : list + cursor->next;
+    else
+        start = WideItemStart(list, n, delimiterW[0]);
+    if (!start) {
         *position = ITEMS_DONE;
         return 0;
+    }
+    const wchar_t* after = ItemExtractW(ctx, &out.v, 1, start, delimiterW);
+    if (!after)
+        return 0;
+    if (cursor) {
+        // Past an item that a delimiter ended another item follows, if only an empty one.
+        bool ended = !*after && (after == start || after[-1] != delimiterW[0]);
+        *cursor = ItemCursor{list, units, TextSample(list, units), n, static_cast<uint64_t>(after - list), ended};
     }
     *position = n;
     return 1;
@@ -182,7 +218,7 @@ int ItemNext(BDS* ctx, const ValueHead& collection, CResultVar& out, int64_t* po
 }  // namespace
 
 int CollectionNext(BDS* ctx, const ValueHead& collection, CResultVar& out, bool* made, int64_t* position,
-                   char delimiter)
+                   char delimiter, ItemCursor* items)
 {
     if (made)
         *made = false;
@@ -208,7 +244,7 @@ int CollectionNext(BDS* ctx, const ValueHead& collection, CResultVar& out, bool*
                                                  : (collection.flags & (VF_STRING | VF_UNICODE)) != 0;
     // The walk of an item list lives in its position alone: none is 1690 as for any other kind.
     if (text && position)
-        return ItemNext(ctx, collection, out, position, delimiter);
+        return ItemNext(ctx, collection, out, position, delimiter, items);
     SetError(ctx, 1690);
     return 0;
 }
@@ -303,12 +339,12 @@ void CollectionCloseCase(BDS* ctx, BuiltinCall& call)
 // ---------------------------------------------------------------- ForEach
 
 int CollectionForEachStep(BDS* ctx, const ValueHead& collection, int64_t* position, char delimiter,
-                          resultants* element)
+                          ItemCursor* items, resultants* element)
 {
     if (!EnsureOle(ctx))
         return 0;
     CResultVar out(ctx);
-    if (!CollectionNext(ctx, collection, out, nullptr, position, delimiter))
+    if (!CollectionNext(ctx, collection, out, nullptr, position, delimiter, items))
         return 0;
     out.v.originVar = ORIGIN_NONE;
     out.CopyOut(element, true);

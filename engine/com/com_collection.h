@@ -15,9 +15,10 @@
 //   the map's chains;
 // - an item list (text, also a COM text): the number of items delivered, 0 at the start,
 //   0xFFFFFFFF and above when walked; items split at `delimiter` (0: the tab); none kept: 1690.
+//   A COM text's walk reads on where `items` (when given) says the last item ended.
 // Any other value: 1690.
 int CollectionNext(BDS* ctx, const ValueHead& collection, CResultVar& out, bool* made, int64_t* position,
-                   char delimiter);
+                   char delimiter, ItemCursor* items = nullptr);
 // Puts a walk back to its start: a COM object's enumerator, a SAFEARRAY's or a script
 // array's or map's position word. 1 when the kind has a start to go back to; an item list
 // and an object without enumerator answer 0 and keep the position.

@@ -56,6 +56,19 @@ struct StructFrame {
 };
 
 // The iteration state of a ForEach frame, one per frame index (and one spare).
+// Where a walk of a COM text's items stands, so that each round reads on from the last item
+// instead of counting the items from the start again (a walk of n items would cost n
+// squared): the text as last read, told by its place, its length and a sample of its units,
+// the number of items delivered and where the next one begins.
+struct ItemCursor {
+    const wchar_t* list;    // null: nothing read yet
+    uint64_t units;
+    uint32_t sample;
+    int64_t delivered;
+    uint64_t next;          // offset of the next item's first unit
+    bool ended;             // the last item was delivered
+};
+
 struct ForEachState {
     char delimiter;         // item delimiter of a text collection
     uint32_t nextHash;      // a map walk: the key hash of the entry the position designates
@@ -76,6 +89,7 @@ struct ForEachState {
     uint32_t textFingerprint;
     uint64_t narrowCopy;
     uint64_t narrowLength;
+    ItemCursor items;       // a COM text's walk
 };
 
 // ---------------------------------------------------------------- scopes

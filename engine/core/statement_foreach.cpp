@@ -131,18 +131,6 @@ bool NextMapKey(BDS* ctx, const ArrayHeader* map, ForEachState* s, const char* n
 // a wide text its ANSI form) and the loop would cost n squared. The same text is the same
 // heap block, its end still where it was and a sample of its units unchanged: texts are
 // written in place only by growing them, and every other change makes a new block.
-template <typename C>
-uint32_t SampleOf(const C* text, size_t units)
-{
-    uint32_t h = 0x811C9DC5u ^ static_cast<uint32_t>(units);
-    size_t step = units / 64 + 1;
-    for (size_t i = 0; i < units; i += step)
-        h = (h ^ static_cast<uint16_t>(text[i])) * 16777619u;
-    for (size_t i = units > 16 ? units - 16 : 0; i < units; ++i)
-        h = (h ^ static_cast<uint16_t>(text[i])) * 16777619u;
-    return h;
-}
-
 void ForgetText(BDS* ctx, ForEachState& s)
 {
     if (s.narrowCopy)
@@ -160,10 +148,10 @@ bool SameTextAsSeen(BDS* ctx, const ForEachState& s, uint64_t offset, bool wide)
         return false;
     if (wide) {
         const auto* w = reinterpret_cast<const wchar_t*>(HeapPtr(ctx, offset));
-        return w[s.textUnits] == 0 && SampleOf(w, s.textUnits) == s.textSample;
+        return w[s.textUnits] == 0 && TextSample(w, s.textUnits) == s.textSample;
     }
     const char* t = HeapPtr(ctx, offset);
-    return t[s.textUnits] == 0 && SampleOf(t, s.textUnits) == s.textSample;
+    return t[s.textUnits] == 0 && TextSample(t, s.textUnits) == s.textSample;
 }
 
 // The variable that the current token names, when the collection expression is that name
@@ -212,7 +200,7 @@ bool ReadCollectionText(BDS* ctx, ForEachState& s, const ValueHead* collection, 
         if (wide) {
             const wchar_t* w = ValueWText(ctx, collection);
             s.textUnits = TextLength(w);
-            s.textSample = SampleOf(w, s.textUnits);
+            s.textSample = TextSample(w, s.textUnits);
             resultants asText{};
             InitResultValue(ctx, &asText, VK_RECORD, 0);
             CopyValue(ctx, collection, &asText, 0, 0x200 | 0x20 | VK_RECORD);
@@ -228,7 +216,7 @@ bool ReadCollectionText(BDS* ctx, ForEachState& s, const ValueHead* collection, 
         } else {
             const char* t = ValueText(ctx, collection);
             s.textUnits = TextLength(t);
-            s.textSample = SampleOf(t, s.textUnits);
+            s.textSample = TextSample(t, s.textUnits);
         }
         s.textSeen = offset;
         s.textWide = wide;
@@ -441,7 +429,7 @@ int DoForEach(BDS* ctx, RunSite* site)
         }
         resultants element{};
         InitResultValue(ctx, &element, VK_RECORD, 0);
-        found = CollectionForEachStep(ctx, *collection, &state.position, state.delimiter, &element) != 0;
+        found = CollectionForEachStep(ctx, *collection, &state.position, state.delimiter, &state.items, &element) != 0;
         if (found)
             SetVariableFromValue(ctx, ctx->pVars[f.variable].name, &element);
         FreeValue(ctx, &element, 0, VK_RECORD);

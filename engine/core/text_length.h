@@ -52,3 +52,18 @@ inline size_t TextLength(const wchar_t* text)
         p += 8;
     }
 }
+
+// A cheap fingerprint of a text whose length is known: some 64 units spread over it and its
+// last 16. A text kept in place is told from one that changed there with a high chance, at
+// a cost that does not grow with the text.
+template <typename C>
+uint32_t TextSample(const C* text, size_t units)
+{
+    uint32_t h = 0x811C9DC5u ^ static_cast<uint32_t>(units);
+    size_t step = units / 64 + 1;
+    for (size_t i = 0; i < units; i += step)
+        h = (h ^ static_cast<uint16_t>(text[i])) * 16777619u;
+    for (size_t i = units > 16 ? units - 16 : 0; i < units; ++i)
+        h = (h ^ static_cast<uint16_t>(text[i])) * 16777619u;
+    return h;
+}
