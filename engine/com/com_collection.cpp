@@ -75,13 +75,21 @@ int SafeArrayNext(BDS* ctx, const ValueHead& collection, CResultVar& out, int64_
     LONG lower[5];
     if (!SafeArrayShape(ctx, array, &dims, &count, scriptDims, lower))
         return 0;
+    // The walk reads one subscript: an array of another rank, or an empty one, has no first
+    // element to read, which is 1690 as any first read that fails. Past the last element
+    // the walk ends normally; a read that fails inside the array keeps its own error.
+    bool first = *position == 0;
     if (*position < 0 || static_cast<uint64_t>(*position) >= count || dims != 1) {
         *position = 0;
-        return 0;   // an empty array runs no round
+        if (first)
+            SetError(ctx, 1690);
+        return 0;
     }
     int32_t subscript = static_cast<int32_t>(*position);
     if (!SafeArrayReadElement(ctx, array, 1, &subscript, out)) {
         *position = 0;
+        if (first)
+            SetError(ctx, 1690);
         return 0;
     }
     ++*position;

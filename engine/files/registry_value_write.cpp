@@ -19,8 +19,6 @@ enum : uint16_t {
     ERR_BAD_QWORD = 1743,
 };
 
-constexpr int QWORD_BYTES = 8;
-
 enum class WriteAs { None, Sz, ExpSz, Dword, Bin, Qword, MulSz };
 
 // The data of one value to be written.
@@ -128,7 +126,7 @@ bool BuildValue(BDS* ctx, WriteAs as, const wchar_t* text, bool hex, const wchar
         if (!v->buffer.Reserve(ctx, (std::wcslen(text) + 1) / 3 + 1))
             return false;
         int count = ParseByteList(text, v->buffer.data);
-        if (count < 0 || (as == WriteAs::Qword && count != QWORD_BYTES)) {
+        if (count < 0) {
             SetError(ctx, error);
             return false;
         }

@@ -35,7 +35,8 @@ def check(t):
         assert values["w_bin"] == "hex:01,ab,ff", values["w_bin"]
         assert values["w_nobytes"] == "hex:", values["w_nobytes"]
         assert values["w_q"] == "hex(b):01,02,03,04,05,06,07,08", values["w_q"]
-        assert "w_q3" not in values and "w_bad" not in values
+        assert values["w_q3"] == "hex(b):01,02,03", values["w_q3"]
+        assert "w_bad" not in values
         assert values["w_m1"] == values["w_m2"] == "hex(7):61,00,00,00,62,00,00,00,00,00", values["w_m1"]
         assert values["w_m0"] == "hex(7):00,00,00,00", values["w_m0"]
         assert values["w_d16"] == "dword:00000010", values["w_d16"]
