@@ -24,8 +24,10 @@ bool IsSchemeEvent(const char* name)
     return RegQueryValueA(HKEY_CURRENT_USER, key, value, &size) == ERROR_SUCCESS;
 }
 
-// IgnoreInput(state): -1 reads; 0 or 1 blocks or frees input and answers the former state
-// (-1 when the system refused).
+// IgnoreInput(state): -1 reads; 0 or 1 blocks or frees input and answers the former state.
+// The state read back is the script's own: what it asked for, also where the system turned
+// the block down (another program's block, or a system that never blocks), so that the
+// boxes put back what the script asked for.
 void CaseIgnoreInput(BDS* ctx, BuiltinCall& call)
 {
     int32_t state = ArgInt(call, 1);
@@ -36,11 +38,7 @@ void CaseIgnoreInput(BDS* ctx, BuiltinCall& call)
     }
     int32_t former = ctx->box.IgnoreInputState ? 1 : 0;
     if (state != -1) {
-        // The state follows the system: a block it refused is no block.
-        if (!block(state ? TRUE : FALSE)) {
-            SetResultInt(ctx, call.result, -1);
-            return;
-        }
+        block(state ? TRUE : FALSE);
         ctx->box.IgnoreInputState = static_cast<uint32_t>(state);
     }
     SetResultInt(ctx, call.result, former);

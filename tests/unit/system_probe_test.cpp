@@ -115,7 +115,7 @@ protected:
     }
 };
 
-TEST_F(IgnoreInputTest, StateFollowsWhatTheSystemAccepted)
+TEST_F(IgnoreInputTest, KeepsTheScriptsState)
 {
     EXPECT_EQ(Ignore(-1), 0);
     EXPECT_EQ(Ignore(1), 0);
@@ -127,9 +127,10 @@ TEST_F(IgnoreInputTest, StateFollowsWhatTheSystemAccepted)
     EXPECT_EQ(Ignore(2), -1);
     EXPECT_EQ(g_blockCalls, 2);
 
-    g_blockAnswer = FALSE;   // refused: the state stays
-    EXPECT_EQ(Ignore(1), -1);
-    EXPECT_EQ(Ignore(-1), 0);
+    g_blockAnswer = FALSE;   // refused by the system: the script's state is still kept
+    EXPECT_EQ(Ignore(1), 0);
+    EXPECT_EQ(Ignore(-1), 1);
+    EXPECT_EQ(Ignore(0), 1);
     ctx->eng.api.pfnBlockInput = nullptr;
     EXPECT_EQ(Ignore(-1), -1);
 }
