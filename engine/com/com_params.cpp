@@ -396,18 +396,30 @@ int ParameterOf(const CDispParams& p, uint32_t position)
     return id >= 0 ? static_cast<int>(id) : -1;
 }
 
+// How many parameters take a described type. A member with a variable argument list
+// (an optional count of -1) declares its last parameter as the SAFEARRAY in which the
+// callee gathers the trailing arguments; the script passes those one by one, so they go
+// in their natural types instead of being forced into that array.
+size_t TypedParameters(const CDispParams& p, size_t described)
+{
+    bool varargs = static_cast<int32_t>(p.desc.optionalCount) == -1 && described > 0;
+    return varargs ? described - 1 : described;
+}
+
 }  // namespace
 
 VARTYPE ParamsArgType(const CDispParams& p, uint32_t position)
 {
     int index = ParameterOf(p, position);
-    return index >= 0 && static_cast<size_t>(index) < p.desc.types.size() ? p.desc.types[index] : 0;
+    return index >= 0 && static_cast<size_t>(index) < TypedParameters(p, p.desc.types.size()) ? p.desc.types[index]
+                                                                                                : 0;
 }
 
 uint16_t ParamsArgFlags(const CDispParams& p, uint32_t position)
 {
     int index = ParameterOf(p, position);
-    return index >= 0 && static_cast<size_t>(index) < p.desc.flags.size() ? p.desc.flags[index] : 0;
+    return index >= 0 && static_cast<size_t>(index) < TypedParameters(p, p.desc.flags.size()) ? p.desc.flags[index]
+                                                                                                : 0;
 }
 
 WORD ChoosePropertyPutKind(const CDispParams& p)
