@@ -172,10 +172,9 @@ U WrappingPower(U base, uint64_t exponent)
 }
 
 // The integer operators at either width: +, -, * and << wrap, shift counts are taken
-// modulo the width. Answers false where it set an error or handed a negative power
-// to the float path; otherwise *r holds the result.
+// modulo the width. Answers false where it set an error; otherwise *r holds the result.
 template <typename S>
-bool IntegerOperation(BDS* ctx, uint16_t op, resultants* left, resultants* right, S a, S b, S* r)
+bool IntegerOperation(BDS* ctx, uint16_t op, S a, S b, S* r)
 {
     using U = std::make_unsigned_t<S>;
     constexpr S shiftMask = sizeof(S) * 8 - 1;
@@ -203,10 +202,9 @@ bool IntegerOperation(BDS* ctx, uint16_t op, resultants* left, resultants* right
     case KID_ANDAND: *r = (a != 0 && b != 0) ? 1 : 0; break;
     case KID_OROR: *r = (a != 0 || b != 0) ? 1 : 0; break;
     case KID_POWER:
+        // Integer powers stay integers: a negative exponent has no integer result.
         if (b < 0) {
-            SetFloat(ctx, left, static_cast<double>(a));
-            SetFloat(ctx, right, static_cast<double>(b));
-            FloatOperation(ctx, op, left, right);
+            SetError(ctx, ERR_NEGATIVE_POWER);
             return false;
         }
         *r = static_cast<S>(WrappingPower<U>(ua, ub));
@@ -227,14 +225,14 @@ void Int64Operation(BDS* ctx, uint16_t op, resultants* left, resultants* right)
         return;
     }
     int64_t r;
-    if (IntegerOperation(ctx, op, left, right, a, b, &r))
+    if (IntegerOperation(ctx, op, a, b, &r))
         SetInt64(ctx, left, r);
 }
 
 void Int32Operation(BDS* ctx, uint16_t op, resultants* left, resultants* right)
 {
     int32_t r;
-    if (IntegerOperation(ctx, op, left, right, left->i32, right->i32, &r))
+    if (IntegerOperation(ctx, op, left->i32, right->i32, &r))
         SetInt(ctx, left, r);
 }
 

@@ -54,7 +54,7 @@ TEST_F(ExpressionTest, ArithmeticOnIntegersFloatsAnd64Bits)
         {"2147483648 + 1", "l:2147483649"},
         {"1 << 33", "i:2"},                   // shift count AND 31
         {"-8 >> 1", "i:-4"},
-        {"2 ** -1", "f:0.5"},
+        {"2.0 ** -1", "f:0.5"},
         {"2 ** 0", "i:1"},
         {"2147483648 ** 0", "l:1"},
         {"3 ** 40", "i:689956897"},         // wraps like repeated multiplication
@@ -88,6 +88,8 @@ TEST_F(ExpressionTest, OperatorErrors)
         {"\"--12\" + 1", "E3057"},
         {"1.5 & 1", "E3063"},
         {"~1.5", "E3064"},
+        {"2 ** -1", "E1351"},                  // integer powers have no negative exponent
+        {"2147483648 ** -1", "E1351"},
         {"9223372036854775808", "E3057"},      // beyond 64 bits: refused, never wrapped
         {"(-1) ** 0.5", "E1341"},
         {"(1 + 2", "E3065"},
