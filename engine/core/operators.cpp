@@ -576,6 +576,11 @@ ComparisonShape ComparisonShapeOf(BDS* ctx, resultants* scratch, int32_t* number
         if (IsDigitText(ctx, scratch) || AsFloat(ctx, scratch))
             return CS_TEXT_NUMBER;
         return CS_TEXT_WORDS;
+    case CL_WIDE:
+        if ((scratch->flags & VF_VARIANT) || AsInt32(ctx, scratch, false) || IsDigitText(ctx, scratch)
+            || AsFloat(ctx, scratch))
+            return CS_OTHER;
+        return CS_WIDE_WORDS;
     default:
         return CS_OTHER;
     }

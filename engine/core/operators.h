@@ -73,11 +73,14 @@ int CompareValues(BDS* ctx, uint16_t op, resultants* left, resultants* right, in
 // - CS_TEXT_NUMBER: any other narrow text that reads as a number;
 // - CS_TEXT_WORDS: a narrow text that reads as no number: against any narrow text it
 //   compares by letters, as lstrcmpA (lstrcmpiA without case) orders the two texts;
-// - CS_OTHER: anything else (wide texts, COM values, no value, an array): only
-//   CompareValues itself says how it compares.
+// - CS_WIDE_WORDS: a wide text that reads as no number: against another one it compares
+//   by letters, as lstrcmpW (lstrcmpiW without case) orders the two texts;
+// - CS_OTHER: anything else (a wide text that reads as a number, COM values, no value, an
+//   array), and a wide text against a narrow one: only CompareValues itself says how it
+//   compares.
 // `scratch` is a shallow copy of the value that the reading may convert; the caller drops
 // what the conversions added.
-enum ComparisonShape : uint8_t { CS_OTHER, CS_INT, CS_FLOAT, CS_TEXT_INT, CS_TEXT_NUMBER, CS_TEXT_WORDS };
+enum ComparisonShape : uint8_t { CS_OTHER, CS_INT, CS_FLOAT, CS_TEXT_INT, CS_TEXT_NUMBER, CS_TEXT_WORDS, CS_WIDE_WORDS };
 ComparisonShape ComparisonShapeOf(BDS* ctx, resultants* scratch, int32_t* number);
 
 // -1, 0 or 1 for two decimal texts of any length (leading blanks, sign, leading zeros).

@@ -392,8 +392,9 @@ struct ReadKeys {
     ComparisonShape* shapes;    // per row; null when the keys could not be read
     int32_t* numbers;           // CS_INT, CS_TEXT_INT: the value
     double* reals;              // CS_FLOAT: the value
-    uint32_t* textKey;          // CS_TEXT_*: the row's sort key (or NO_TEXT_KEY)
-    SortKeys texts;
+    uint32_t* textKey;          // CS_TEXT_*, CS_WIDE_WORDS: the row's sort key (or NO_TEXT_KEY)
+    SortKeys texts;             // the keys of narrow texts ...
+    SortKeys wideTexts;         // ... and of wide ones
 };
 
 constexpr uint32_t NO_TEXT_KEY = 0xFFFFFFFF;
@@ -409,6 +410,7 @@ void FreeReadKeys(ReadKeys& keys)
                     static_cast<void*>(keys.reals), static_cast<void*>(keys.textKey)})
         if (p) HeapFree(GetProcessHeap(), 0, p);
     SortKeysFree(&keys.texts);
+    SortKeysFree(&keys.wideTexts);
     keys = ReadKeys{};
 }
 
@@ -429,6 +431,7 @@ void ReadRowKeys(BDS* ctx, const ArrayHeader* array, const RowLayout& layout, ui
     }
     uint16_t saved = ctx->nErrorCode;
     bool anyWords = false;
+    bool anyWideWords = false;
     for (uint32_t r = 0; r < n; ++r) {
         const ArrayElement& key = KeyOf(array, layout, first + r);
         keys.textKey[r] = NO_TEXT_KEY;
@@ -446,6 +449,7 @@ void ReadRowKeys(BDS* ctx, const ArrayHeader* array, const RowLayout& layout, ui
         DropAddedTexts(ctx, scratch, key);
         keys.shapes[r] = shape;
         anyWords = anyWords || shape == CS_TEXT_WORDS;
+        anyWideWords = anyWideWords || shape == CS_WIDE_WORDS;
     }
     ctx->nErrorCode = saved;
     // Sort keys only serve pairs with a text that reads as no number: a column of numbers
@@ -457,6 +461,14 @@ void ReadRowKeys(BDS* ctx, const ArrayHeader* array, const RowLayout& layout, ui
         const char* text = HeapPtr(ctx, KeyOf(array, layout, first + r).str);
         if (SortKeysAddNarrow(&keys.texts, text, TextLength(text), false))
             keys.textKey[r] = texts++;
+    }
+    uint32_t wideTexts = 0;
+    for (uint32_t r = 0; anyWideWords && r < n; ++r) {
+        if (keys.shapes[r] != CS_WIDE_WORDS)
+            continue;
+        const wchar_t* text = ValueWText(ctx, &KeyOf(array, layout, first + r));
+        if (SortKeysAddWide(&keys.wideTexts, text, TextLength(text), false))
+            keys.textKey[r] = wideTexts++;
     }
 }
 
@@ -479,6 +491,10 @@ bool CompareReadKeys(const ReadKeys& keys, uint32_t x, uint32_t y, int* sign)
     if (texts && (a == CS_TEXT_WORDS || b == CS_TEXT_WORDS) && keys.textKey[x] != NO_TEXT_KEY
         && keys.textKey[y] != NO_TEXT_KEY) {
         *sign = SortKeysCompare(&keys.texts, keys.textKey[x], keys.textKey[y]);
+        return true;
+    }
+    if (a == CS_WIDE_WORDS && b == CS_WIDE_WORDS && keys.textKey[x] != NO_TEXT_KEY && keys.textKey[y] != NO_TEXT_KEY) {
+        *sign = SortKeysCompare(&keys.wideTexts, keys.textKey[x], keys.textKey[y]);
         return true;
     }
     return false;

@@ -136,9 +136,17 @@ protected:
 TEST_F(SortModel, ArraySortMovesRowsAsTheComparisonOperatorWould)
 {
     // Texts with many equal and case-equal keys, then the same with numbers, number texts,
-    // floats and empty texts among them (pairs the keys cannot tell go to the operator).
+    // floats and empty texts among them (pairs the keys cannot tell go to the operator),
+    // then wide texts (as the Unicode built-ins make them) with wide number texts and
+    // narrow texts among them.
     std::vector<std::string> texts = AwkwardTexts(1500, 5);
-    for (int mixed = 0; mixed < 2; ++mixed) {
+    auto setWide = [&](ArrayHeader* a, uint32_t i, const std::string& text) {
+        FreeValue(ctx, &a->data[i], 0, VK_ELEMENT);
+        std::wstring w = Widen(text);
+        a->data[i].flags = VF_UNICODE;
+        a->data[i].wstr = HeapCopyWText(ctx, w.c_str(), w.size());
+    };
+    for (int mixed = 0; mixed < 3; ++mixed) {
         uint32_t n = 3000;
         ArrayHeader* a = NewArray("a", {n, 2});
         std::mt19937 random(9 + mixed);
@@ -146,12 +154,14 @@ TEST_F(SortModel, ArraySortMovesRowsAsTheComparisonOperatorWould)
             SetInt(a, r * 2, static_cast<int32_t>(r));
             uint32_t pick = random() % 10;
             if (mixed && pick == 0) SetInt(a, r * 2 + 1, static_cast<int32_t>(random() % 50) - 25);
+            else if (mixed == 2 && pick == 1) setWide(a, r * 2 + 1, std::to_string(random() % 50));
             else if (mixed && pick == 1) SetText(a, r * 2 + 1, std::to_string(random() % 50).c_str());
             else if (mixed && pick == 2) {
                 FreeValue(ctx, &a->data[r * 2 + 1], 0, VK_ELEMENT);
                 a->data[r * 2 + 1].flags = VF_FLOAT;
                 a->data[r * 2 + 1].dbl = (random() % 100) / 4.0;
             } else if (mixed && pick == 3) SetText(a, r * 2 + 1, "1234567890123");
+            else if (mixed == 2 && pick < 9) setWide(a, r * 2 + 1, texts[random() % texts.size()]);
             else SetText(a, r * 2 + 1, texts[random() % texts.size()].c_str());
         }
         for (int descending : {0, 16}) {
