@@ -201,9 +201,10 @@ int ItemNext(BDS* ctx, const ValueHead& collection, CResultVar& out, int64_t* po
     if (!list)
         list = L"";
     // Where the last round left off, while the text is the same; else counted from the start.
+    uint32_t sample = cursor ? TextSample(list, units) : 0;
     const wchar_t* start;
     if (cursor && cursor->list == list && cursor->delivered == *position && *position > 0 &&
-        cursor->units == units && cursor->next <= units && cursor->sample == TextSample(list, units))
+        cursor->units == units && cursor->next <= units && cursor->sample == sample)
         start = cursor->ended ? nullptr : list + cursor->next;
     else
         start = WideItemStart(list, n, delimiterW[0]);
@@ -217,7 +218,7 @@ int ItemNext(BDS* ctx, const ValueHead& collection, CResultVar& out, int64_t* po
     if (cursor) {
         // Past an item that a delimiter ended another item follows, if only an empty one.
         bool ended = !*after && (after == start || after[-1] != delimiterW[0]);
-        *cursor = ItemCursor{list, units, TextSample(list, units), n, static_cast<uint64_t>(after - list), ended};
+        *cursor = ItemCursor{list, units, sample, n, static_cast<uint64_t>(after - list), ended};
     }
     *position = n;
     return 1;
