@@ -66,15 +66,13 @@ int IsWinIdString(const C* text)
     return 1;
 }
 
-HWND HandleFromHexDigits(const char* digits, int check)
+bool NumberFromHexDigits(const char* digits, int32_t* number)
 {
     int64_t value = RadixTextToLongA(digits, 16);
     if (value < 0)
-        return nullptr;
-    HWND window = HandleFromNumber(static_cast<int32_t>(static_cast<uint32_t>(value)));
-    if (check && !IsWindow(window))
-        return nullptr;
-    return window;
+        return false;
+    *number = static_cast<int32_t>(static_cast<uint32_t>(value));
+    return true;
 }
 
 // ---------------------------------------------------------------- the title rule
@@ -149,25 +147,35 @@ BOOL EnumByTitle(HWND window, LPARAM context, bool passOverOldAp)
 // ---------------------------------------------------------------- find operations
 
 template <typename C>
-HWND WinIdToHandle(const C* text, int check);
+bool WinIdNumber(const C* text, int32_t* number);
 
 template <>
-HWND WinIdToHandle<char>(const char* text, int check)
+bool WinIdNumber<char>(const char* text, int32_t* number)
 {
-    if (!IsWinIdString(text))
-        return nullptr;
-    return HandleFromHexDigits(text + WIN_ID_PREFIX_LENGTH, check);
+    return IsWinIdString(text) && NumberFromHexDigits(text + WIN_ID_PREFIX_LENGTH, number);
 }
 
 template <>
-HWND WinIdToHandle<wchar_t>(const wchar_t* text, int check)
+bool WinIdNumber<wchar_t>(const wchar_t* text, int32_t* number)
 {
     if (!IsWinIdString(text))
-        return nullptr;
+        return false;
     char digits[16] = {};
     if (WideCharToMultiByte(CP_ACP, 0, text + WIN_ID_PREFIX_LENGTH, 8, digits, 8, nullptr, nullptr) != 8)
+        return false;
+    return NumberFromHexDigits(digits, number);
+}
+
+template <typename C>
+HWND WinIdToHandle(const C* text, int check)
+{
+    int32_t number;
+    if (!WinIdNumber(text, &number))
         return nullptr;
-    return HandleFromHexDigits(digits, check);
+    HWND window = HandleFromNumber(number);
+    if (check && !IsWindow(window))
+        return nullptr;
+    return window;
 }
 
 template <typename C>
@@ -284,6 +292,8 @@ int WinIdFromHandleW(HWND window, wchar_t* buffer, size_t size)
 
 int IsWinIdStringA(const char* text) { return IsWinIdString(text); }
 int IsWinIdStringW(const wchar_t* text) { return IsWinIdString(text); }
+bool WinIdNumberA(const char* text, int32_t* number) { return WinIdNumber(text, number); }
+bool WinIdNumberW(const wchar_t* text, int32_t* number) { return WinIdNumber(text, number); }
 HWND WinIdToHandleA(const char* text, int check) { return WinIdToHandle(text, check); }
 HWND WinIdToHandleW(const wchar_t* text, int check) { return WinIdToHandle(text, check); }
 

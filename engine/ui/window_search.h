@@ -27,6 +27,9 @@ int WinIdFromHandleW(HWND window, wchar_t* buffer, size_t size);
 // 1 when the text is exactly 16 characters beginning with "#WIN$ID#".
 int IsWinIdStringA(const char* text);
 int IsWinIdStringW(const wchar_t* text);
+// The handle number an identifier names, 0 included; false for other text.
+bool WinIdNumberA(const char* text, int32_t* number);
+bool WinIdNumberW(const wchar_t* text, int32_t* number);
 // The handle an identifier names; null for other text, and with `check` for a handle that
 // is no window.
 HWND WinIdToHandleA(const char* text, int check);

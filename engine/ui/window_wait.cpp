@@ -3,7 +3,6 @@
 // (WinIdGet, WinIdConvert). Tests and waits answer 0 without an error when nothing is found.
 #include <windows.h>
 
-#include <cstring>
 #include <cwchar>
 
 #include "engine/core/builtin.h"
@@ -185,40 +184,15 @@ const wchar_t* WideTextOf(BDS* ctx, resultants* value, char* narrowOut, size_t n
     return nullptr;
 }
 
-// The handle number that a window identifier names, 0 included (WinIdConvert(0) makes
-// "#WIN$ID#00000000", which must convert back to 0); false for any other text.
-bool WinIdNumber(const wchar_t* wide, const char* narrow, int32_t* number)
-{
-    constexpr int DIGITS_AT = WINDOW_ID_LENGTH - 8;
-    char digits[9] = {};
-    if (wide) {
-        if (!IsWinIdStringW(wide))
-            return false;
-        for (int i = 0; i < 8; ++i) {
-            if (wide[DIGITS_AT + i] > 0x7F)
-                return false;
-            digits[i] = static_cast<char>(wide[DIGITS_AT + i]);
-        }
-    } else {
-        if (!IsWinIdStringA(narrow))
-            return false;
-        std::memcpy(digits, narrow + DIGITS_AT, 8);
-    }
-    int64_t value = RadixTextToLongA(digits, 16);
-    if (value < 0)
-        return false;
-    *number = static_cast<int32_t>(static_cast<uint32_t>(value));
-    return true;
-}
-
 // WinIdConvert(identifier or handle): the other form, always as wide text.
 void CaseWinIdConvert(BDS* ctx, BuiltinCall& call)
 {
     resultants* value = &call.args[1];
     char narrow[WINDOW_ID_BUFFER + 1] = {};
     const wchar_t* wide = WideTextOf(ctx, value, narrow, sizeof narrow);
+    // The identifier of handle 0 ("#WIN$ID#00000000", as WinIdConvert(0) makes it) is 0.
     int32_t decoded = 0;
-    if (WinIdNumber(wide, narrow, &decoded)) {
+    if (wide ? WinIdNumberW(wide, &decoded) : WinIdNumberA(narrow, &decoded)) {
         wchar_t number[INT_TEXT_SIZE];
         LongToTextW(decoded, number, 10);
         SetResultWText(ctx, call.result, number);
