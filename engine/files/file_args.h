@@ -11,12 +11,15 @@
 #include "engine/core/router.h"
 #include "engine/files/file_text.h"
 
-// The wide text of argument i, whichever form the router gave it.
+// The wide text of argument i, whichever form the router gave it. An argument converted to
+// ANSI that came as wide text keeps its wide form beside the ANSI one: that form is taken,
+// since the ANSI one has lost the letters outside the code page (a file in a folder named
+// so would be missed).
 class ArgPath {
 public:
     ArgPath(BDS* ctx, const BuiltinCall& call, int i)
     {
-        if (ArgIsWide(call, i)) {
+        if (ArgIsWide(call, i) || (HasArg(call, i) && (call.args[i].flags & VF_UNICODE))) {
             text_ = ArgWText(ctx, call, i);
         } else {
             widened_ = FileNameToWide(ArgText(ctx, call, i));

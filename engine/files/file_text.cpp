@@ -31,6 +31,77 @@ std::string FileNameToAnsi(const std::wstring& name, UINT codePage)
     return out;
 }
 
+bool WideToAnsiExact(const wchar_t* text, size_t length, std::string& out)
+{
+    out.clear();
+    if (length == 0)
+        return true;
+    if (length > 0x7FFFFFFF)
+        return false;
+    UINT codePage = GetACP();
+    bool plain = codePage == CP_UTF8 || codePage == CP_UTF7;
+    DWORD flags = plain ? 0 : WC_NO_BEST_FIT_CHARS;
+    int units = static_cast<int>(length);
+    int bytes = WideCharToMultiByte(CP_ACP, flags, text, units, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0)
+        return false;
+    out.resize(static_cast<size_t>(bytes));
+    BOOL lossy = FALSE;
+    WideCharToMultiByte(CP_ACP, flags, text, units, out.data(), bytes, nullptr, plain ? nullptr : &lossy);
+    if (lossy)
+        return false;
+    // The way back decides: a best-fit look-alike is as wrong as a "?".
+    int back = MultiByteToWideChar(CP_ACP, 0, out.data(), bytes, nullptr, 0);
+    if (back != units)
+        return false;
+    std::wstring again(static_cast<size_t>(back), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, out.data(), bytes, again.data(), back);
+    return again.compare(0, length, text, length) == 0;
+}
+
+std::string PathForAnsiUse(const std::wstring& path)
+{
+    std::string ansi;
+    if (WideToAnsiExact(path.c_str(), path.size(), ansi))
+        return ansi;
+    DWORD n = GetShortPathNameW(path.c_str(), nullptr, 0);
+    if (n > 1) {
+        std::wstring shortPath(n, L'\0');
+        DWORD got = GetShortPathNameW(path.c_str(), shortPath.data(), n);
+        shortPath.resize(got < n ? got : 0);
+        std::string shortAnsi;
+        if (!shortPath.empty() && WideToAnsiExact(shortPath.c_str(), shortPath.size(), shortAnsi))
+            return shortAnsi;
+    }
+    return FileNameToAnsi(path);
+}
+
+std::string ModulePathForAnsiUse(HMODULE module)
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0)
+            return std::string();
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        if (path.size() >= 32768)
+            return std::string();
+        path.resize(path.size() * 2);
+    }
+    return PathForAnsiUse(path);
+}
+
+int SetResultTextExact(BDS* ctx, resultants* result, const wchar_t* text, size_t length)
+{
+    std::string ansi;
+    if (WideToAnsiExact(text, length, ansi))
+        return SetResultText(ctx, result, ansi.c_str(), ansi.size());
+    return SetResultWText(ctx, result, text, length);
+}
+
 void SetResultHeapText(BDS* ctx, resultants* result, uint64_t offset)
 {
     FreeValue(ctx, result, 0, VK_RECORD);
