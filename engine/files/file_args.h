@@ -35,6 +35,28 @@ private:
     const wchar_t* text_;
 };
 
+// Argument i as a path for the handlers that work on ANSI names: its ANSI text, or, where
+// it came wide, the form that still names the file in ANSI (PathForAnsiUse).
+class ArgAnsiPath {
+public:
+    ArgAnsiPath(BDS* ctx, const BuiltinCall& call, int i)
+    {
+        if (HasArg(call, i) && (call.args[i].flags & VF_UNICODE)) {
+            converted_ = PathForAnsiUse(ArgWText(ctx, call, i));
+            text_ = converted_.c_str();
+        } else {
+            text_ = ArgText(ctx, call, i);
+        }
+    }
+    ArgAnsiPath(const ArgAnsiPath&) = delete;
+    ArgAnsiPath& operator=(const ArgAnsiPath&) = delete;
+    const char* text() const { return text_; }
+
+private:
+    std::string converted_;
+    const char* text_;
+};
+
 // A text result: wide in Unicode mode, else in the system's ANSI code page.
 inline int SetResultPathText(BDS* ctx, resultants* result, const std::wstring& text)
 {

@@ -59,20 +59,35 @@ bool WideToAnsiExact(const wchar_t* text, size_t length, std::string& out)
     return again.compare(0, length, text, length) == 0;
 }
 
+namespace {
+
+// The short form of an existing path, when that one is exact in ANSI.
+bool ShortAnsiForm(const std::wstring& path, std::string& out)
+{
+    DWORD n = GetShortPathNameW(path.c_str(), nullptr, 0);
+    if (n <= 1)
+        return false;
+    std::wstring shortPath(n, L'\0');
+    DWORD got = GetShortPathNameW(path.c_str(), shortPath.data(), n);
+    if (got == 0 || got >= n)
+        return false;
+    shortPath.resize(got);
+    return WideToAnsiExact(shortPath.c_str(), shortPath.size(), out);
+}
+
+}  // namespace
+
 std::string PathForAnsiUse(const std::wstring& path)
 {
     std::string ansi;
-    if (WideToAnsiExact(path.c_str(), path.size(), ansi))
+    if (WideToAnsiExact(path.c_str(), path.size(), ansi) || ShortAnsiForm(path, ansi))
         return ansi;
-    DWORD n = GetShortPathNameW(path.c_str(), nullptr, 0);
-    if (n > 1) {
-        std::wstring shortPath(n, L'\0');
-        DWORD got = GetShortPathNameW(path.c_str(), shortPath.data(), n);
-        shortPath.resize(got < n ? got : 0);
-        std::string shortAnsi;
-        if (!shortPath.empty() && WideToAnsiExact(shortPath.c_str(), shortPath.size(), shortAnsi))
-            return shortAnsi;
-    }
+    // A file still to be made has no short form: its folder's short form and its own name.
+    size_t cut = path.find_last_of(L"\\/");
+    std::string folder, name;
+    if (cut != std::wstring::npos && cut > 0 && ShortAnsiForm(path.substr(0, cut), folder)
+        && WideToAnsiExact(path.c_str() + cut, path.size() - cut, name))
+        return folder + name;
     return FileNameToAnsi(path);
 }
 

@@ -19,8 +19,9 @@ std::string FileNameToAnsi(const std::wstring& name, UINT codePage = CP_ACP);
 bool WideToAnsiExact(const wchar_t* text, size_t length, std::string& out);
 
 // A path for the functions that take ANSI text only: its exact ANSI form, else the short
-// form of the path where that one is exact (it names the same file), else the ANSI form
-// with what is lost. A module's path (empty when it cannot be had) the same way.
+// form of the path where that one is exact (it names the same file; for a file still to be
+// made, its folder's short form and its name), else the ANSI form with what is lost. A
+// module's path (empty when it cannot be had) the same way.
 std::string PathForAnsiUse(const std::wstring& path);
 std::string ModulePathForAnsiUse(HMODULE module);
 

@@ -11,3 +11,4 @@ def check(t):
     for folder in FOLDERS:
         assert t.read(folder + "/a.txt") == b"one\r\ntwo\r\n", folder
         assert t.read(folder + "/m.csv") == b'"k1","v1"\r\n', folder
+        assert b"a comment beside the program" in t.read(folder + "/trace.txt"), folder
