@@ -57,9 +57,10 @@ void LangBox(HWND owner, int textId, const char* caption)
     MessageBoxA(owner, text, caption, MB_OK | MB_ICONERROR);
 }
 
+// By the wide path: the ANSI form of a folder named outside the code page opens nothing.
 HANDLE OpenProgramFile()
 {
-    return CreateFileA(g_launcher.programPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    return CreateFileW(g_launcher.programPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
@@ -78,37 +79,38 @@ bool OpenDirectory(HWND window, FileHandle& file, std::vector<AttachedRecord>& r
     return true;
 }
 
-bool FileOpensForReading(const char* path)
+bool FileOpensForReading(const std::wstring& path)
 {
-    FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return file.Valid();
 }
 
 // Start-up rule: a required file found on the search path or beside the program is used as is.
 bool RequiredFileExists(const char* name)
 {
-    char found[280];
-    if (SearchPathA(nullptr, name, nullptr, sizeof(found), found, nullptr) && FileOpensForReading(found))
+    std::wstring wideName = WidenAnsi(name);
+    wchar_t found[280];
+    DWORD n = SearchPathW(nullptr, wideName.c_str(), nullptr, 280, found, nullptr);
+    if (n > 0 && n < 280 && FileOpensForReading(found))
         return true;
-    std::string beside = ProgramDirectory() + name;
-    return FileOpensForReading(beside.c_str());
+    return FileOpensForReading(ProgramDirectory() + wideName);
 }
 
 // Where start-up extraction writes: the Windows directory when the program runs from a
 // CD-ROM or (unless CONFIGDATA says otherwise) a removable disk, else the program's folder.
-std::string StartupTargetDirectory()
+std::wstring StartupTargetDirectory()
 {
-    char root[4] = {};
-    lstrcpynA(root, g_launcher.programPath, 4);
-    UINT kind = GetDriveTypeA(root);
+    wchar_t root[4] = {};
+    lstrcpynW(root, g_launcher.programPath, 4);
+    UINT kind = GetDriveTypeW(root);
     if (kind == DRIVE_CDROM || (kind == DRIVE_REMOVABLE && !g_config.besideOnRemovable)) {
-        char windows[MAX_PATH];
-        UINT n = GetWindowsDirectoryA(windows, MAX_PATH);
+        wchar_t windows[MAX_PATH];
+        UINT n = GetWindowsDirectoryW(windows, MAX_PATH);
         if (n > 0 && n < MAX_PATH) {
-            std::string dir = windows;
+            std::wstring dir = windows;
             if (dir.size() > 3)
-                dir += '\\';
+                dir += L'\\';
             return dir;
         }
     }
@@ -116,32 +118,33 @@ std::string StartupTargetDirectory()
 }
 
 // The root whose free space is checked, or empty when the target names none.
-std::string FreeSpaceRoot(const std::string& target, bool always)
+std::wstring FreeSpaceRoot(const std::wstring& target, bool always)
 {
-    bool unc = target.size() > 2 && (target[0] == '\\' || target[0] == '/') && (target[1] == '\\' || target[1] == '/');
+    bool unc = target.size() > 2 && (target[0] == L'\\' || target[0] == L'/')
+               && (target[1] == L'\\' || target[1] == L'/');
     if (unc) {
-        size_t cut = target.find_last_of("\\/");
+        size_t cut = target.find_last_of(L"\\/");
         return target.substr(0, cut + 1);
     }
-    if ((target.size() > 1 && target[1] == ':') || always) {
-        if (target.size() < 2 || target[1] != ':')
-            return std::string();
-        char drive = target[0];
-        if (drive >= 'a' && drive <= 'z')
-            drive = char(drive - 'a' + 'A');
-        return std::string(1, drive) + ":\\";
+    if ((target.size() > 1 && target[1] == L':') || always) {
+        if (target.size() < 2 || target[1] != L':')
+            return std::wstring();
+        wchar_t drive = target[0];
+        if (drive >= L'a' && drive <= L'z')
+            drive = wchar_t(drive - L'a' + L'A');
+        return std::wstring(1, drive) + L":\\";
     }
-    return std::string();
+    return std::wstring();
 }
 
-bool ShowNoSpace(HWND window, const std::string& target)
+bool ShowNoSpace(HWND window, const std::wstring& target)
 {
     char need[600], approx[64], needed[64], text[800];
     LoadLangString(g_launcher.instance, IDS_NO_DISK_SPACE, need, sizeof(need), false);
     LoadLangString(g_launcher.instance, IDS_APPROX, approx, sizeof(approx), false);
     LoadLangString(g_launcher.instance, IDS_NEEDED, needed, sizeof(needed), false);
     std::snprintf(text, sizeof(text), "%s  %s %dK %s.", need, approx, 1400, needed);
-    MessageBoxA(window, text, target.c_str(), MB_OK | MB_ICONERROR);
+    MessageBoxW(window, WidenAnsi(text).c_str(), target.c_str(), MB_OK | MB_ICONERROR);
     return false;
 }
 
@@ -155,24 +158,24 @@ void SetWriteTimeFromDos(HANDLE file, uint32_t dosDateTime)
 
 // Writes one record's payload to `target`: into a temporary file beside it, renamed over the
 // target once it is complete, so a failure never leaves a truncated file under the real name.
-bool ExtractRecord(HWND window, HANDLE program, const AttachedRecord& record, const std::string& target,
+bool ExtractRecord(HWND window, HANDLE program, const AttachedRecord& record, const std::wstring& target,
                    HMODULE* inflater)
 {
-    std::string dir = target.substr(0, target.find_last_of("\\/") + 1);
-    char temporary[MAX_PATH + 16];
-    if (!GetTempFileNameA(dir.empty() ? "." : dir.c_str(), "kvx", 0, temporary)) {
-        LangBox(window, IDS_CANNOT_CREATE, target.c_str());
+    std::wstring dir = target.substr(0, target.find_last_of(L"\\/") + 1);
+    wchar_t temporary[MAX_PATH + 16];
+    if (!GetTempFileNameW(dir.empty() ? L"." : dir.c_str(), L"kvx", 0, temporary)) {
+        LangCaptionBox(window, IDS_CANNOT_CREATE, target);
         return false;
     }
-    FileHandle out(CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle out(CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out.Valid()) {
-        DeleteFileA(temporary);
-        LangBox(window, IDS_CANNOT_CREATE, target.c_str());
+        DeleteFileW(temporary);
+        LangCaptionBox(window, IDS_CANNOT_CREATE, target);
         return false;
     }
     auto fail = [&](int textId, const char* caption) {
         out.Close();
-        DeleteFileA(temporary);
+        DeleteFileW(temporary);
         LangBox(window, textId, caption);
         return false;
     };
@@ -197,9 +200,9 @@ bool ExtractRecord(HWND window, HANDLE program, const AttachedRecord& record, co
         return fail(IDS_CANNOT_WRITE, record.name);
     SetWriteTimeFromDos(out.h, record.dosDateTime);
     out.Close();
-    if (!MoveFileExA(temporary, target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        DeleteFileA(temporary);
-        LangBox(window, IDS_CANNOT_CREATE, target.c_str());
+    if (!MoveFileExW(temporary, target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        DeleteFileW(temporary);
+        LangCaptionBox(window, IDS_CANNOT_CREATE, target);
         return false;
     }
     return true;
@@ -226,10 +229,10 @@ int64_t CallUncompressBuffer(uint8_t* buffer, uint64_t compressedSize, uint64_t 
     return g_uncompress ? g_uncompress(buffer, compressedSize, capacity) : -1;
 }
 
-int CheckDiskFree(const char* root, uint64_t bytes)
+int CheckDiskFree(const wchar_t* root, uint64_t bytes)
 {
     DWORD sectorsPerCluster, bytesPerSector, freeClusters, totalClusters;
-    if (!GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters))
+    if (!GetDiskFreeSpaceW(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters))
         return 1;
     uint64_t cluster = uint64_t(sectorsPerCluster) * bytesPerSector;
     if (cluster == 0)
@@ -237,7 +240,7 @@ int CheckDiskFree(const char* root, uint64_t bytes)
     return freeClusters >= (bytes + cluster - 1) / cluster ? 1 : 0;
 }
 
-int ExtractAttachedFiles(HWND window, const char* name, const char* target, char** list, int listKind)
+int ExtractAttachedFiles(HWND window, const char* name, const wchar_t* target, char** list, int listKind)
 {
     bool oneFile = name != nullptr;
     bool listMode = list != nullptr;
@@ -282,8 +285,9 @@ int ExtractAttachedFiles(HWND window, const char* name, const char* target, char
             ok = false;
             break;
         }
-        std::string path = oneFile ? std::string(target).substr(0, 280) : StartupTargetDirectory() + record.name;
-        std::string root = FreeSpaceRoot(path, startup);
+        std::wstring path = oneFile ? std::wstring(target).substr(0, 280)
+                                    : StartupTargetDirectory() + WidenAnsi(record.name);
+        std::wstring root = FreeSpaceRoot(path, startup);
         if (!root.empty() && !CheckDiskFree(root.c_str(), record.fullSize)) {
             ok = ShowNoSpace(window, path);
             break;
@@ -369,7 +373,8 @@ int LoadAttachedScript(HWND window)
 
     ShowMainWindowAs(g_config.hideWindow ? SW_HIDE : g_launcher.showState);
     CallDllServices(REQ_SET_PARAMS, nullptr, g_launcher.paramLine, 0, 0);
-    CallDllServices(REQ_SOURCE_FILE, g_launcher.programPath, nullptr, 0, 0);
+    std::string sourceFile = ProgramPathForEngine();
+    CallDllServices(REQ_SOURCE_FILE, sourceFile.c_str(), nullptr, 0, 0);
     RunBatchBuffer(window, LauncherKeywordTable, block);
     GlobalFree(block);
     return 1;

@@ -327,13 +327,12 @@ void DrawBitmapRecord(const ReplayContext& c, const BoxCommandRecord& r)
 {
     if (IsEmptyRect(r))
         return;
-    char path[MAX_PATH + 1] = "";
-    const char* name = RecordText(r);
-    if (!SearchPathA(nullptr, name, nullptr, sizeof path, path, nullptr)) {
-        std::string beside = ProgramDirectory() + name;
-        lstrcpynA(path, beside.c_str(), sizeof path);
-    }
-    auto bitmap = static_cast<HBITMAP>(LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+    // Wide paths: a picture beside the program lies in a folder of any name.
+    std::wstring name = WidenAnsi(RecordText(r));
+    wchar_t found[MAX_PATH + 1] = L"";
+    DWORD n = SearchPathW(nullptr, name.c_str(), nullptr, MAX_PATH + 1, found, nullptr);
+    std::wstring path = n > 0 && n <= MAX_PATH ? std::wstring(found) : ProgramDirectory() + name;
+    auto bitmap = static_cast<HBITMAP>(LoadImageW(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
     if (!bitmap)
         return;     // a picture that cannot be had draws nothing
     BITMAP info{};

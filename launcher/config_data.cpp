@@ -90,10 +90,10 @@ struct ResourceWalk {
 
 }  // namespace
 
-int ReadConfigData(const char* programPath, uint8_t* out, uint32_t size)
+int ReadConfigData(const wchar_t* programPath, uint8_t* out, uint32_t size)
 {
     MappedFile view;
-    view.file = CreateFileA(programPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+    view.file = CreateFileW(programPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                             nullptr);
     if (view.file == INVALID_HANDLE_VALUE || !ReadHeaders(view.file))
         return 0;
@@ -169,16 +169,16 @@ bool ParseReserveText(const char* text, uint64_t* reserve)
     return true;
 }
 
-bool ReadVersionReserve(const char* programPath, uint64_t* reserve)
+bool ReadVersionReserve(const wchar_t* programPath, uint64_t* reserve)
 {
     DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeA(programPath, &ignored);
+    DWORD size = GetFileVersionInfoSizeW(programPath, &ignored);
     if (size == 0)
         return false;
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
     void* data = block ? GlobalLock(block) : nullptr;
     bool found = false;
-    if (data && GetFileVersionInfoA(programPath, 0, size, data)) {
+    if (data && GetFileVersionInfoW(programPath, 0, size, data)) {
         WORD language = 1033, codePage = 1252;
         WORD* translation = nullptr;
         UINT length = 0;

@@ -78,23 +78,26 @@ HMODULE LoadEngineLibrary(HINSTANCE instance, DWORD* lastError)
     if (module)
         return module;
 
-    char path[280 + PROGRAM_PATH_MAX];
-    if (!SearchPathA(nullptr, ENGINE_FILE, nullptr, 280, path, nullptr)) {
-        char own[PROGRAM_PATH_MAX + 4];
-        DWORD n = GetModuleFileNameA(instance, own, PROGRAM_PATH_MAX + 1);
+    // Wide paths from here: the program's folder may be named outside the ANSI code page,
+    // and the ANSI form of such a path names no file.
+    std::wstring name = WidenAnsi(ENGINE_FILE);
+    wchar_t found[280];
+    DWORD n = SearchPathW(nullptr, name.c_str(), nullptr, 280, found, nullptr);
+    std::wstring path;
+    if (n > 0 && n < 280) {
+        path = found;
+    } else {
+        wchar_t own[PROGRAM_PATH_MAX + 4];
+        n = GetModuleFileNameW(instance, own, PROGRAM_PATH_MAX + 1);
         if (n == 0 || n > PROGRAM_PATH_MAX) {
             *lastError = ERROR_FILE_NOT_FOUND;
             return nullptr;
         }
-        own[n] = 0;
-        char* cut = own;
-        for (char* p = own; *p; ++p)
-            if (*p == '\\' || *p == '/')
-                cut = p + 1;
-        *cut = 0;
-        std::snprintf(path, sizeof(path), "%s%s", own, ENGINE_FILE);
+        path.assign(own, n);
+        path.resize(path.find_last_of(L"\\/") + 1);   // npos + 1 == 0: no folder
+        path += name;
     }
-    module = LoadLibraryA(path);
+    module = LoadLibraryW(path.c_str());
     if (!module)
         *lastError = GetLastError() ? GetLastError() : ERROR_FILE_NOT_FOUND;
     return module;

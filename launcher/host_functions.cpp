@@ -77,7 +77,8 @@ namespace {
 // ---------------------------------------------------------------- answering
 
 // The engine's argument and answer record (56 bytes): the launcher reads the ANSI text of
-// the arguments and writes the integer, the flags and one text pointer of the answer.
+// the arguments (and the wide text where a record carries one) and writes the integer, the
+// flags and one text pointer of the answer.
 struct HostArg {
     uint8_t variant[24];
     double number;
@@ -102,6 +103,7 @@ struct HostCall {
     void* context;
     HostArg* record;
     const char* text[5];
+    const wchar_t* wide[5];     // null where the record carries no wide text
 
     int32_t Answer(int32_t status)
     {
@@ -137,7 +139,24 @@ struct HostCall {
         record->flags = ANSWER_TEXT;
         return Answer(errorClass);
     }
+    // A path for the script: the ANSI text where it says the path exactly (as plain
+    // folders always gave it), else the wide text, never one with "?" in place of letters.
+    int32_t Path(const std::wstring& value)
+    {
+        static std::string ansi;
+        static std::wstring kept;
+        if (ExactAnsi(value, ansi))
+            return Text(ansi.c_str());
+        kept = value;
+        return Wide(kept.c_str());
+    }
     int Number(int argument) const { return StringToInt(text[argument]); }
+    // An argument that names a file: its wide text when the engine handed one (a folder
+    // named outside the ANSI code page), else its ANSI text widened.
+    std::wstring PathArgument(int argument) const
+    {
+        return wide[argument] ? std::wstring(wide[argument]) : WidenAnsi(text[argument]);
+    }
 };
 
 // ---------------------------------------------------------------- box functions
@@ -247,19 +266,17 @@ int32_t BoxButtonWait(HostCall& call)
 
 int32_t DirScript(HostCall& call)
 {
-    static std::string dir;
-    dir = ProgramDirectory();
-    return call.Text(dir.c_str());
+    return call.Path(ProgramDirectory());
 }
 
 int32_t ExtractAttachedFile(HostCall& call)
 {
     const char* name = call.text[0];
-    const char* target = call.text[1];
+    std::wstring target = call.PathArgument(1);
     if (name[0]) {
-        if (!target[0])
+        if (target.empty())
             return call.Error(IDS_ERR_NEED_TARGET, CLASS_MINOR);
-        if (!ExtractAttachedFiles(call.window, name, target, nullptr, 0))
+        if (!ExtractAttachedFiles(call.window, name, target.c_str(), nullptr, 0))
             return call.Error(IDS_ERR_EXTRACT, CLASS_MINOR);
         return call.Int(1);
     }
@@ -289,12 +306,13 @@ extern "C" __declspec(dllexport) int32_t Parent_ProcessCommand2(HWND window, HIN
 
     HostArg local{};
     HostCall call{window, reinterpret_cast<PfnAnswer>(answer), answerContext,
-                  scratch ? static_cast<HostArg*>(scratch) : &local, {}};
+                  scratch ? static_cast<HostArg*>(scratch) : &local, {}, {}};
     // Records beyond the argument count arrive zeroed, so the first five can always be read.
     auto* args = static_cast<const HostArg*>(arguments);
     for (int i = 0; i < 5; ++i) {
         const char* text = args ? args[i].text : nullptr;
         call.text[i] = text ? text : "";
+        call.wide[i] = args && (args[i].flags & ANSWER_WIDE) ? args[i].wide : nullptr;
     }
 
     switch (request) {
@@ -414,7 +432,7 @@ int32_t IntControlRequest(HostCall& call)
         return call.Int(previous);
     }
     case 1004:
-        return call.Text(g_launcher.programPath);
+        return call.Path(g_launcher.programPath);
     case 1005:
         if (p1 == 1) {
             g_launcher.waiterArmed = true;
@@ -426,7 +444,7 @@ int32_t IntControlRequest(HostCall& call)
             return call.Error(IDS_ERR_1006_MEMORY, CLASS_MINOR);
         return call.Wide(g_launcher.commandTail);
     case 1007:
-        return call.Int(TrayIconRequest(call.window, p1, call.Number(2), call.text[3], call.text[4]));
+        return call.Int(TrayIconRequest(call.window, p1, call.Number(2), call.text[3], call.PathArgument(4).c_str()));
     case 1008: {
         int previous = g_launcher.closeAllowed;
         if (p1 == 0 || p1 == 1) {

@@ -123,8 +123,9 @@ struct ConfigSwitches {
 
 // Process-wide launcher state; `ResetLauncherState` sets the per-run part.
 struct LauncherState {
-    char programPath[PROGRAM_PATH_MAX + 4];
-    char programName[PROGRAM_PATH_MAX + 4];
+    // Wide: the program's folder may hold letters that the ANSI code page cannot say.
+    wchar_t programPath[PROGRAM_PATH_MAX + 4];
+    char programName[PROGRAM_PATH_MAX + 4];   // ANSI, for the window titles
     char title[256];
     wchar_t paramLine[PARAM_LINE_MAX + 1];
     wchar_t* commandTail;         // the command line after the program name (IntControl 1006)
@@ -154,8 +155,24 @@ extern LauncherState g_launcher;
 extern EngineBinding g_binding;
 
 void ResetLauncherState();
+
+// ---------------------------------------------------------------- own path (own_path.cpp)
+
+// Reads the program's own path (wide) into the launcher state; false when it cannot be had
+// whole.
+bool ReadProgramPath();
 // The program's folder with its trailing backslash; empty when the path names none.
-std::string ProgramDirectory();
+std::wstring ProgramDirectory();
+// The ANSI form of a text when every character comes back from the ANSI code page as it
+// was; false when one would not (it would turn into "?" or a look-alike).
+bool ExactAnsi(const std::wstring& text, std::string& out);
+// The ANSI form whatever is lost: for window titles and message texts only.
+std::string LossyAnsi(const std::wstring& text);
+// The wide form of an ANSI text (the ANSI code page).
+std::wstring WidenAnsi(const char* text);
+// The program path for the engine's ANSI fields: exact, else the short form of the path
+// when that one is exact, else the lossy form.
+std::string ProgramPathForEngine();
 
 // ---------------------------------------------------------------- start-up (main.cpp)
 
@@ -187,16 +204,16 @@ HMODULE LoadEngineLibrary(HINSTANCE instance, DWORD* lastError);
 uint32_t FindAttachedDirectory(HANDLE file);
 // Start-up mode: name, target and list all null. One-file mode: name and target.
 // List mode: `list` given with kind 0, 1 or 2; the caller frees *list with LocalFree.
-int ExtractAttachedFiles(HWND window, const char* name, const char* target, char** list, int listKind);
+int ExtractAttachedFiles(HWND window, const char* name, const wchar_t* target, char** list, int listKind);
 int LoadAttachedScript(HWND window);
 HMODULE LoadEngineForUncompress(HINSTANCE instance);
 int64_t CallUncompressBuffer(uint8_t* buffer, uint64_t compressedSize, uint64_t capacity);
-int CheckDiskFree(const char* root, uint64_t bytes);
+int CheckDiskFree(const wchar_t* root, uint64_t bytes);
 
 // ---------------------------------------------------------------- resources (config_data.cpp)
 
-int ReadConfigData(const char* programPath, uint8_t* out, uint32_t size);
-bool ReadVersionReserve(const char* programPath, uint64_t* reserve);
+int ReadConfigData(const wchar_t* programPath, uint8_t* out, uint32_t size);
+bool ReadVersionReserve(const wchar_t* programPath, uint64_t* reserve);
 // The number after "VirtualAlloc" in a version text; false when the text does not carry one.
 bool ParseReserveText(const char* text, uint64_t* reserve);
 
@@ -208,6 +225,9 @@ int ReadSettingInt(const char* section, const char* valueName, int defaultValue,
 int LoadLangString(HINSTANCE instance, int id, char* buffer, int size, bool productSection);
 // Message box whose caption and text are launcher strings.
 int LangMessageBox(HWND owner, int captionId, int textId, UINT flags);
+// Error box with a launcher string under a caption of the caller's (a path, which may hold
+// letters that the ANSI code page cannot say).
+int LangCaptionBox(HWND owner, int textId, const std::wstring& caption);
 
 // The engine limits from the registry, with their defaults and caps applied.
 struct EngineLimits {
@@ -261,7 +281,7 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK MyBoxWndProc(HWND, UINT, WPARA
 int RunShutdownWaiter(HINSTANCE instance);
 extern "C" __declspec(dllexport) LRESULT CALLBACK WaitShutWndProc(HWND, UINT, WPARAM, LPARAM);
 // IntControl 1007 (mode, p2, tip, icon).
-int TrayIconRequest(HWND caller, int mode, int p2, const char* tip, const char* icon);
+int TrayIconRequest(HWND caller, int mode, int p2, const char* tip, const wchar_t* icon);
 bool TrayIconShown();
 BOOL RemoveTrayIcon();
 void TrayClick(LPARAM mouseMessage);

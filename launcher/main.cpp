@@ -2,6 +2,7 @@
 #include "launcher/launcher.h"
 
 #include <cstring>
+#include <cwchar>
 
 namespace {
 
@@ -33,10 +34,10 @@ void ReadConfigSwitches()
     g_config.text[256] = 0;
 }
 
-bool HasServiceExtension(const char* path)
+bool HasServiceExtension(const wchar_t* path)
 {
-    const char* dot = std::strrchr(path, '.');
-    return dot && lstrcmpiA(dot, ".EXS") == 0;
+    const wchar_t* dot = std::wcsrchr(path, L'.');
+    return dot && lstrcmpiW(dot, L".EXS") == 0;
 }
 
 }  // namespace
@@ -44,8 +45,9 @@ bool HasServiceExtension(const char* path)
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int showCommand)
 {
     ReadOsFlags();
-    GetModuleFileNameA(nullptr, g_launcher.programPath, PROGRAM_PATH_MAX + 1);
-    g_launcher.programPath[PROGRAM_PATH_MAX] = 0;
+    // The wide path: its ANSI form turns letters outside the code page into "?", and a
+    // program in such a folder could then never open its own file.
+    ReadProgramPath();
     ReadConfigSwitches();
 
     if (g_os.isNT) {

@@ -57,8 +57,8 @@ int RunLauncher(HINSTANCE instance, HINSTANCE previous, const char* serviceArgum
     g_launcher.parentWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(parsed.parent));
     SetParameterLine(parsed.params, serviceArguments);
 
-    const char* name = g_launcher.programPath + ProgramDirectory().size();
-    lstrcpynA(g_launcher.programName, name, sizeof(g_launcher.programName));
+    std::string name = LossyAnsi(g_launcher.programPath + ProgramDirectory().size());
+    lstrcpynA(g_launcher.programName, name.c_str(), sizeof(g_launcher.programName));
 
     if (!previous && !RegisterLauncherClass(instance, MAIN_CLASS, MainWndProc))
         return EXIT_MAIN_CLASS;

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -14,7 +15,7 @@ constexpr uint64_t MAX_STRING_SPACE = 0x1000000;
 struct LanguageFile {
     bool checked;
     bool found;
-    char path[MAX_PATH + 32];
+    wchar_t path[MAX_PATH + 32];   // wide: it lies beside the program, in a folder of any name
 };
 LanguageFile g_language;
 
@@ -27,16 +28,28 @@ void FindLanguageFile()
     if (std::strcmp(language, "XXX") == 0)
         GetProfileStringA("INTL", "sLanguage", "enu", language, sizeof(language));
 
-    std::snprintf(g_language.path, sizeof(g_language.path), "%sTRMDLANG.%s", ProgramDirectory().c_str(),
-                  language);
-    if (GetFileAttributesA(g_language.path) != INVALID_FILE_ATTRIBUTES) {
+    std::wstring name = L"TRMDLANG." + WidenAnsi(language);
+    std::wstring beside = ProgramDirectory() + name;
+    if (beside.size() < MAX_PATH && GetFileAttributesW(beside.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        lstrcpynW(g_language.path, beside.c_str(), MAX_PATH);
         g_language.found = true;
         return;
     }
-    char name[80];
-    std::snprintf(name, sizeof(name), "%s.%s", "TRMDLANG", language);
-    if (SearchPathA(nullptr, name, nullptr, sizeof(g_language.path), g_language.path, nullptr))
-        g_language.found = true;
+    DWORD n = SearchPathW(nullptr, name.c_str(), nullptr, MAX_PATH, g_language.path, nullptr);
+    g_language.found = n > 0 && n < MAX_PATH;
+}
+
+// A key of the language file in the ANSI code page, as the ANSI profile functions give it.
+bool ReadLanguageText(const char* section, const char* key, char* buffer, int size)
+{
+    std::vector<wchar_t> text(size_t(size) + 1);
+    GetPrivateProfileStringW(WidenAnsi(section).c_str(), WidenAnsi(key).c_str(), L"XXX", text.data(),
+                             DWORD(size), g_language.path);
+    if (lstrcmpW(text.data(), L"XXX") == 0)
+        return false;
+    std::string ansi = LossyAnsi(text.data());
+    lstrcpynA(buffer, ansi.c_str(), size);
+    return true;
 }
 
 }  // namespace
@@ -110,9 +123,7 @@ int LoadLangString(HINSTANCE instance, int id, char* buffer, int size, bool prod
     if (id >= 100 && g_language.found) {
         char key[16];
         std::snprintf(key, sizeof(key), "X%d", id);
-        GetPrivateProfileStringA(productSection ? "Kelvoran" : "MAIN", key, "XXX", buffer, DWORD(size),
-                                 g_language.path);
-        found = std::strcmp(buffer, "XXX") != 0;
+        found = ReadLanguageText(productSection ? "Kelvoran" : "MAIN", key, buffer, size);
     }
     if (!found && !LoadStringA(instance, UINT(id), buffer, size))
         buffer[0] = 0;
@@ -132,4 +143,11 @@ int LangMessageBox(HWND owner, int captionId, int textId, UINT flags)
     LoadLangString(g_launcher.instance, captionId, caption, sizeof(caption), false);
     LoadLangString(g_launcher.instance, textId, text, sizeof(text), false);
     return MessageBoxA(owner, text, caption, flags);
+}
+
+int LangCaptionBox(HWND owner, int textId, const std::wstring& caption)
+{
+    char text[600];
+    LoadLangString(g_launcher.instance, textId, text, sizeof(text), false);
+    return MessageBoxW(owner, WidenAnsi(text).c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
 }

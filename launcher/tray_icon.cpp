@@ -4,6 +4,7 @@
 #include <shellapi.h>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 namespace {
@@ -24,28 +25,29 @@ bool StopRequested()
     return g_launcher.stopRequested || CallDllServices(REQ_STOP_PENDING, nullptr, nullptr, 0, 0) != 0;
 }
 
-// "file|index" names an icon in a file; "0" or empty names none.
-void SplitIconArgument(const char* argument, std::string& file, int& index)
+// "file|index" names an icon in a file; "0" or empty names none. Wide: the file may lie in
+// a folder named outside the ANSI code page (beside the program, say).
+void SplitIconArgument(const wchar_t* argument, std::wstring& file, int& index)
 {
     file.clear();
     index = 0;
-    if (!argument || !*argument || std::strcmp(argument, "0") == 0)
+    if (!argument || !*argument || std::wcscmp(argument, L"0") == 0)
         return;
     file = argument;
-    size_t bar = file.find('|');
-    if (bar != std::string::npos) {
-        index = StringToInt(file.c_str() + bar + 1);
+    size_t bar = file.find(L'|');
+    if (bar != std::wstring::npos) {
+        index = StringToInt(LossyAnsi(file.substr(bar + 1)).c_str());
         file.resize(bar);
     }
 }
 
-void TakeIcon(const char* iconArgument)
+void TakeIcon(const wchar_t* iconArgument)
 {
-    std::string file;
+    std::wstring file;
     int index;
     SplitIconArgument(iconArgument, file, index);
     if (!file.empty()) {
-        HICON extracted = ExtractIconA(g_launcher.instance, file.c_str(), UINT(index));
+        HICON extracted = ExtractIconW(g_launcher.instance, file.c_str(), UINT(index));
         if (reinterpret_cast<uintptr_t>(extracted) > 1) {
             if (g_tray.icon)
                 DestroyIcon(g_tray.icon);
@@ -73,7 +75,7 @@ void SetTip(NOTIFYICONDATAA& data, const char* tip)
     }
 }
 
-BOOL AddTrayIcon(const char* tip, const char* icon)
+BOOL AddTrayIcon(const char* tip, const wchar_t* icon)
 {
     NOTIFYICONDATAA data = IconRecord();
     data.uFlags = NIF_MESSAGE;
@@ -87,7 +89,7 @@ BOOL AddTrayIcon(const char* tip, const char* icon)
     return Shell_NotifyIconA(NIM_ADD, &data);
 }
 
-BOOL ModifyTrayIcon(const char* tip, const char* icon, int flags)
+BOOL ModifyTrayIcon(const char* tip, const wchar_t* icon, int flags)
 {
     NOTIFYICONDATAA data = IconRecord();
     if (flags & 1) {
@@ -199,7 +201,7 @@ void TrayClick(LPARAM mouseMessage)
 
 void TrayTimeout() { g_tray.timedOut = true; }
 
-int TrayIconRequest(HWND caller, int mode, int p2, const char* tip, const char* icon)
+int TrayIconRequest(HWND caller, int mode, int p2, const char* tip, const wchar_t* icon)
 {
     if (!g_os.hasTray)
         return 0;

@@ -6,6 +6,7 @@
 #include "engine/core/trace.h"
 #include "engine/core/script.h"
 #include "engine/core/stack_guard.h"
+#include "engine/files/file_text.h"
 
 #include <cstring>
 #include <string>
@@ -238,8 +239,12 @@ int CallScript(BDS* ctx, resultants* result, resultants* args)
         SetParamVars(ctx, ValueText(ctx, &args[2]));
     if (ctx->nErrorCode)
         return 0;
+    // Script files are run by ANSI name: a name that came wide keeps its letters outside the
+    // code page only in its wide form, so that one is taken, in its short form where needed.
+    std::string name = (args[1].flags & VF_UNICODE) ? PathForAnsiUse(ValueWText(ctx, &args[1]))
+                                                    : std::string(ValueText(ctx, &args[1]));
     char path[MAX_PATH];
-    if (!FindScriptFile(ValueText(ctx, &args[1]), path, sizeof path)) {
+    if (!FindScriptFile(name.c_str(), path, sizeof path)) {
         SetError(ctx, 1400);
         return 0;
     }

@@ -8,8 +8,12 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
+#include <string>
+#include <vector>
 
 #include "engine/core/context.h"
+#include "engine/files/file_text.h"
 #include "engine/files/path_search.h"
 #include "engine/files/settings.h"
 
@@ -21,10 +25,10 @@ constexpr int NARROW_SCRATCH = 2051;       // the wide loader's text is at most 
 
 enum LanguageState { LS_UNDECIDED = 0, LS_NO_FILE = 1, LS_FILE = 2 };
 
+// Paths are wide: the engine lies beside the program, in a folder of any name.
 struct LanguageChoice {
     int state;
-    char path[MAX_PATH];       // the language file in use
-    char name[MAX_PATH];       // engine folder + "TRMDLANG.<lang>"
+    std::wstring path;         // the language file in use
 };
 
 LanguageChoice g_narrow;
@@ -45,26 +49,32 @@ void DecideLanguage(BDS* ctx, HINSTANCE module, LanguageChoice& choice)
     char code[LANG_CODE_SIZE] = {};
     ReadLanguageCode(ctx, code);
 
-    char folder[MAX_PATH] = {};
-    DWORD n = GetModuleFileNameA(module, folder, sizeof folder);
-    if (n == 0 || n >= sizeof folder)
-        folder[0] = 0;
-    char* cut = nullptr;
-    for (char* p = folder; *p; p = CharNextA(p)) {
-        if (*p == '\\' || *p == '/')
-            cut = p + 1;
-    }
-    if (cut)
-        *cut = 0;
-    else
-        folder[0] = 0;
+    wchar_t folder[MAX_PATH] = {};
+    DWORD n = GetModuleFileNameW(module, folder, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        n = 0;
+    std::wstring beside(folder, n);
+    beside.resize(beside.find_last_of(L"\\/") + 1);     // npos + 1 == 0: no folder
 
-    char bare[64];
-    std::snprintf(bare, sizeof bare, "TRMDLANG.%s", code);
-    std::snprintf(choice.name, sizeof choice.name, "%s%s", folder, bare);
-    if (FileSearchPathA(ctx, choice.path, choice.name, sizeof choice.path, false) ||
-        FileSearchPathA(ctx, choice.path, bare, sizeof choice.path, false))
+    std::wstring bare = L"TRMDLANG." + FileNameToWide(code);
+    beside += bare;
+    if (FileSearchPathStr(ctx, beside.c_str(), false, choice.path) ||
+        FileSearchPathStr(ctx, bare.c_str(), false, choice.path))
         choice.state = LS_FILE;
+}
+
+// A key of the language file in the ANSI code page, as the ANSI profile function gives it;
+// its length, or -1 when the key is not there.
+int ReadLanguageText(const LanguageChoice& choice, const char* key, char* buffer, int size)
+{
+    std::vector<wchar_t> text(static_cast<size_t>(size));
+    GetPrivateProfileStringW(L"MAIN", FileNameToWide(key).c_str(), L"XXX", text.data(), static_cast<DWORD>(size),
+                             choice.path.c_str());
+    if (std::wcscmp(text.data(), L"XXX") == 0)
+        return -1;
+    std::string narrow = FileNameToAnsi(text.data());
+    lstrcpynA(buffer, narrow.c_str(), size);
+    return static_cast<int>(std::strlen(buffer));
 }
 
 // "~" becomes a line feed and "|" a tab; double-byte characters are passed over whole.
@@ -95,9 +105,8 @@ int LoadText(BDS* ctx, HINSTANCE module, int id, char* buffer, int size, Languag
     } else {
         char key[16];
         std::snprintf(key, sizeof key, "X%d", id);
-        length = static_cast<int>(
-            GetPrivateProfileStringA("MAIN", key, "XXX", buffer, static_cast<DWORD>(size), choice.path));
-        if (std::strcmp(buffer, "XXX") == 0)
+        length = ReadLanguageText(choice, key, buffer, size);
+        if (length < 0)
             length = LoadFromTable(module, id, buffer, size);
     }
     if (buffer[0])

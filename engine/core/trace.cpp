@@ -14,6 +14,7 @@
 #include "engine/core/text_bounded.h"
 #include "engine/core/tokenizer.h"
 #include "engine/core/trace_dumps.h"
+#include "engine/files/file_args.h"
 #include "engine/system/date_text.h"
 
 namespace {
@@ -674,7 +675,8 @@ namespace {
 // DebugTrace(mode [, file [, options]]).
 void CaseDebugTrace(BDS* ctx, BuiltinCall& call)
 {
-    int answer = DoDebugTrace(ctx, ArgInt(call, 1), ArgText(ctx, call, 2), ArgText(ctx, call, 3));
+    ArgAnsiPath file(ctx, call, 2);     // a folder named outside the code page: its short form
+    int answer = DoDebugTrace(ctx, ArgInt(call, 1), file.text(), ArgText(ctx, call, 3));
     SetResultInt(ctx, call.result, answer);
 }
 

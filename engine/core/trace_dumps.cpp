@@ -13,6 +13,7 @@
 #include "engine/core/text_bounded.h"
 #include "engine/core/tokenizer.h"
 #include "engine/core/trace.h"
+#include "engine/files/file_text.h"
 #include "engine/files/settings.h"
 #include "engine/native/addon_keywords.h"
 #include "engine/native/host_call.h"
@@ -193,9 +194,8 @@ void WriteTraceHeader(BDS* ctx, TraceText& out)
     if (PerformanceCountersDisabled())
         out.Line("Performance counters are disabled (HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\"
                  "PerfProc\\Performance[Disable Performance Counters])");
-    char program[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, program, sizeof program);
-    out.Line((std::string("Valid Code Signature: ") + (FileSignatureTrusted(program) ? "Yes" : "No")).c_str());
+    std::string program = ModulePathForAnsiUse(nullptr);     // its short form in a folder named outside the code page
+    out.Line((std::string("Valid Code Signature: ") + (FileSignatureTrusted(program.c_str()) ? "Yes" : "No")).c_str());
     out.Line(ManifestLine().c_str());
     out.Line((std::string("UAC Elevation Level: ") + ElevationLevel()).c_str());
     out.Repeat('=', 30);
@@ -262,12 +262,10 @@ int DumpSettingsIni(BDS* ctx)
         return 0;
     TraceText out;
     out.Line("---------- Begin TRIMVALE.INI dump ----------");
-    char path[MAX_PATH + 16];
-    GetSettingsFolder(path, MAX_PATH, true);
-    lstrcatA(path, SETTINGS_INI_NAME);
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, path);     // flush the system's cache of it
+    std::wstring path = SettingsFolderWide(true) + FileNameToWide(SETTINGS_INI_NAME);
+    WritePrivateProfileStringW(nullptr, nullptr, nullptr, path.c_str());     // flush the system's cache of it
     UINT mode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    HANDLE file = CreateFileA(path, GENERIC_READ, ctx->eng.ctl.ReadShareMode, nullptr, OPEN_EXISTING,
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, ctx->eng.ctl.ReadShareMode, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     SetErrorMode(mode);
     if (file == INVALID_HANDLE_VALUE) {

@@ -11,6 +11,7 @@
 #include "engine/data/array_internal.h"
 #include "engine/data/item_list.h"
 #include "engine/data/map.h"
+#include "engine/files/file_args.h"
 #include "engine/files/file_handles.h"
 #include "engine/files/file_io.h"
 #include "engine/files/line_reader.h"
@@ -66,10 +67,10 @@ struct FileWriter {
     bool EndLine(BDS* ctx) { return Write(ctx, terminator); }
 };
 
-bool OpenForWriting(BDS* ctx, FileWriter& writer, const char* name)
+bool OpenForWriting(BDS* ctx, FileWriter& writer, const wchar_t* name)
 {
     UINT mode = SetErrorMode(SEM_FAILCRITICALERRORS);
-    writer.file = FileHandleOpenA(name, GENERIC_WRITE, ctx->eng.ctl.WriteShareMode, CREATE_ALWAYS, 0);
+    writer.file = FileHandleOpenW(name, GENERIC_WRITE, ctx->eng.ctl.WriteShareMode, CREATE_ALWAYS, 0);
     SetErrorMode(mode);
     writer.terminator = FileLineTerminator(ctx);
     if (writer.file == INVALID_HANDLE_VALUE) {
@@ -93,7 +94,9 @@ void FinishWriting(BDS* ctx, FileWriter& writer, resultants* result)
 }
 
 // Writes the file named by argument 1: write(writer) fills it, the result is the bytes
-// written.
+// written. The name's wide form is taken where the argument has one (the file built-ins'
+// argument code asks for ANSI text), so that a folder named outside the ANSI code page is
+// reached.
 template <typename Write>
 void WriteFileArg(BDS* ctx, BuiltinCall& call, Write write)
 {
@@ -102,7 +105,8 @@ void WriteFileArg(BDS* ctx, BuiltinCall& call, Write write)
         SetError(ctx, ERR_ARRAY_NO_MEMORY);
         return;
     }
-    if (OpenForWriting(ctx, *writer, ArgText(ctx, call, 1))) {
+    ArgPath name(ctx, call, 1);
+    if (OpenForWriting(ctx, *writer, name.text())) {
         write(*writer);
         FinishWriting(ctx, *writer, call.result);
     }
@@ -261,7 +265,8 @@ void ArrayFileGetCase(BDS* ctx, BuiltinCall& call)
     int32_t extra = ArgInt(call, 3, 0);
     if (extra < 0) extra = 0;
     ReaderScope scope;
-    if (!LineReaderOpen(ctx, &scope.reader, ArgText(ctx, call, 1), replacement[0], true)) return;
+    ArgPath name(ctx, call, 1);      // wide where it has a wide form, as WriteFileArg
+    if (!LineReaderOpen(ctx, &scope.reader, name.text(), replacement[0], true)) return;
     scope.open = true;
 
     uint64_t lines = 0;
@@ -344,7 +349,7 @@ void MapFilePutCsvCase(BDS* ctx, BuiltinCall& call)
 
 // ---------------------------------------------------------------- ArrayFileGetCsv
 
-bool ArrayFileGetCsv(BDS* ctx, ValueHead& made, const char* file, int32_t options, char delimiter,
+bool ArrayFileGetCsv(BDS* ctx, ValueHead& made, const wchar_t* file, int32_t options, char delimiter,
                      int64_t extraRows, int64_t extraColumns)
 {
     made = ValueHead{};
@@ -396,7 +401,8 @@ void ArrayFileGetCsvCase(BDS* ctx, BuiltinCall& call)
     char delimiter[2] = {};
     if (!CsvDelimiterArg(ctx, call, 3, delimiter)) return;
     ValueHead made{};
-    if (ArrayFileGetCsv(ctx, made, ArgText(ctx, call, 1), ArgInt(call, 2, 0), delimiter[0], ArgInt(call, 4, 0),
+    ArgPath name(ctx, call, 1);
+    if (ArrayFileGetCsv(ctx, made, name.text(), ArgInt(call, 2, 0), delimiter[0], ArgInt(call, 4, 0),
                         ArgInt(call, 5, 0)))
         SetResultArray(ctx, call.result, made);
 }
@@ -408,7 +414,8 @@ void MapFileGetCsvCase(BDS* ctx, BuiltinCall& call)
     char delimiter[2] = {};
     if (!CsvDelimiterArg(ctx, call, 2, delimiter)) return;
     ReaderScope scope;
-    if (!LineReaderOpen(ctx, &scope.reader, ArgText(ctx, call, 1), 0, false)) return;
+    ArgPath name(ctx, call, 1);
+    if (!LineReaderOpen(ctx, &scope.reader, name.text(), 0, false)) return;
     scope.open = true;
 
     int64_t lines = 0, fieldsPerLine = 0;

@@ -128,7 +128,7 @@ void ArrayFilePutCsvCase(BDS* ctx, BuiltinCall& call);
 void ArrayFileGetCsvCase(BDS* ctx, BuiltinCall& call);
 // ArrayFileGetCsv's reading: the file's CSV rows into a new two-dimension array in `made`
 // (extra rows and columns added empty). false with the error set (nothing made).
-bool ArrayFileGetCsv(BDS* ctx, ValueHead& made, const char* file, int32_t options, char delimiter,
+bool ArrayFileGetCsv(BDS* ctx, ValueHead& made, const wchar_t* file, int32_t options, char delimiter,
                      int64_t extraRows, int64_t extraColumns);
 void MapFilePutCsvCase(BDS* ctx, BuiltinCall& call);
 void MapFileGetCsvCase(BDS* ctx, BuiltinCall& call);

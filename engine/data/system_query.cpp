@@ -10,6 +10,7 @@
 #include "engine/core/builtin.h"
 #include "engine/core/router.h"
 #include "engine/data/text_cases.h"
+#include "engine/files/file_args.h"
 #include "engine/files/file_handles.h"
 
 // ---------------------------------------------------------------- WinResources
@@ -187,7 +188,8 @@ void CaseDirWindows(BDS* ctx, BuiltinCall& call)
 
 void CaseExeTypeInfo(BDS* ctx, BuiltinCall& call)
 {
-    SetResultInt(ctx, call.result, DoExeTypeInfo(ctx, Text(ctx, call, 1)));
+    ArgAnsiPath exe(ctx, call, 1);
+    SetResultInt(ctx, call.result, DoExeTypeInfo(ctx, exe.text()));
 }
 
 const BuiltinRow kRows[] = {

@@ -412,10 +412,11 @@ int ReportViewSetContents(BDS* ctx, DialogControlRecord* c, const ValueHead* val
 
 int ReportViewFillFromFile(BDS* ctx, DialogControlRecord* c, const std::wstring& file)
 {
-    std::string name = NarrowFromWide(ctx, file.c_str());
     ValueHead made{};
-    if (!ArrayFileGetCsv(ctx, made, name.c_str(), 0, ',', 0, 0))
+    if (!ArrayFileGetCsv(ctx, made, file.c_str(), 0, ',', 0, 0)) {
+        std::string name = NarrowFromWide(ctx, file.c_str());
         return DialogFail(ctx, ctx->nErrorCode, nullptr, name.c_str());
+    }
     int done = ValueArray(&made) && ValueArray(&made)->ndims ? FillFromArray(ctx, c, &made) : 1;
     if (!ValueArray(&made) || !ValueArray(&made)->ndims)
         SendMessageW(c->window, LVM_DELETEALLITEMS, 0, 0);

@@ -11,12 +11,15 @@
 #include "engine/core/router.h"
 #include "engine/files/file_text.h"
 
-// The wide text of argument i, whichever form the router gave it.
+// The wide text of argument i, whichever form the router gave it. An argument converted to
+// ANSI that came as wide text keeps its wide form beside the ANSI one: that form is taken,
+// since the ANSI one has lost the letters outside the code page (a file in a folder named
+// so would be missed).
 class ArgPath {
 public:
     ArgPath(BDS* ctx, const BuiltinCall& call, int i)
     {
-        if (ArgIsWide(call, i)) {
+        if (ArgIsWide(call, i) || (HasArg(call, i) && (call.args[i].flags & VF_UNICODE))) {
             text_ = ArgWText(ctx, call, i);
         } else {
             widened_ = FileNameToWide(ArgText(ctx, call, i));
@@ -30,6 +33,28 @@ public:
 private:
     std::wstring widened_;
     const wchar_t* text_;
+};
+
+// Argument i as a path for the handlers that work on ANSI names: its ANSI text, or, where
+// it came wide, the form that still names the file in ANSI (PathForAnsiUse).
+class ArgAnsiPath {
+public:
+    ArgAnsiPath(BDS* ctx, const BuiltinCall& call, int i)
+    {
+        if (HasArg(call, i) && (call.args[i].flags & VF_UNICODE)) {
+            converted_ = PathForAnsiUse(ArgWText(ctx, call, i));
+            text_ = converted_.c_str();
+        } else {
+            text_ = ArgText(ctx, call, i);
+        }
+    }
+    ArgAnsiPath(const ArgAnsiPath&) = delete;
+    ArgAnsiPath& operator=(const ArgAnsiPath&) = delete;
+    const char* text() const { return text_; }
+
+private:
+    std::string converted_;
+    const char* text_;
 };
 
 // A text result: wide in Unicode mode, else in the system's ANSI code page.

@@ -257,8 +257,8 @@ void DoInstallFile(BDS* ctx, resultants* result, const char* source, const char*
 
 void CaseInstallFile(BDS* ctx, BuiltinCall& c)
 {
-    DoInstallFile(ctx, c.result, ArgText(ctx, c, 1), ArgText(ctx, c, 2), ArgText(ctx, c, 3), ArgInt(c, 4),
-                  ArgInt(c, 5));
+    ArgAnsiPath source(ctx, c, 1), folder(ctx, c, 3);
+    DoInstallFile(ctx, c.result, source.text(), ArgText(ctx, c, 2), folder.text(), ArgInt(c, 4), ArgInt(c, 5));
 }
 
 const BuiltinRow kRows[] = {

@@ -4,10 +4,14 @@
 #include "engine/files/ini.h"
 
 #include <cstring>
+#include <cwchar>
+#include <string>
 #include <initializer_list>
 
 #include "engine/core/builtin.h"
 #include "engine/core/locked_global.h"
+#include "engine/files/file_args.h"
+#include "engine/files/file_text.h"
 #include "engine/system/system_entries.h"
 
 namespace {
@@ -21,10 +25,10 @@ enum : uint16_t {
 };
 
 constexpr DWORD READ_BUFFER_SIZE = 65535;
-constexpr char WHOLE_SECTION_KEY[] = "692837";   // the value of @wholesection
+constexpr wchar_t WHOLE_SECTION_KEY[] = L"692837";   // the value of @wholesection
 constexpr DWORD LIST_BUFFER_SIZE = 32000;
 constexpr uint64_t LIST_BUFFER_LIMIT = 0x40000000;
-constexpr char NO_ENTRIES[] = "(NONE)";
+constexpr wchar_t NO_ENTRIES[] = L"(NONE)";
 
 // The profile functions hold each text as UTF-16 in a counted string of at most 32767
 // characters with its NUL. A longer one fails their conversion, after which they go on
@@ -34,42 +38,40 @@ constexpr size_t PROFILE_TEXT_LIMIT = 32766;
 // They also build the file's full name in a MAX_PATH buffer: a name without a folder is
 // joined to the Windows folder, any other is made full. A longer result overruns that
 // buffer (a crash) or leaves it unset.
-bool IsRelativeName(const char* file)
+bool IsRelativeName(const wchar_t* file)
 {
-    return !(file[0] == '\\' || file[0] == '/' || (file[0] && file[1] == ':'));
+    return !(file[0] == L'\\' || file[0] == L'/' || (file[0] && file[1] == L':'));
 }
 
-bool ProfileFileFits(const char* file)
+bool ProfileFileFits(const wchar_t* file)
 {
-    size_t length = strnlen(file, MAX_PATH);
+    size_t length = wcsnlen(file, MAX_PATH);
     if (length >= MAX_PATH)
         return false;
     if (IsRelativeName(file)) {
-        char windows[MAX_PATH];
-        UINT folder = GetWindowsDirectoryA(windows, MAX_PATH);
+        wchar_t windows[MAX_PATH];
+        UINT folder = GetWindowsDirectoryW(windows, MAX_PATH);
         if (folder == 0 || folder >= MAX_PATH || folder + 1 + length >= MAX_PATH)
             return false;
     }
-    DWORD full = GetFullPathNameA(file, 0, nullptr, nullptr);   // the size with its NUL
+    DWORD full = GetFullPathNameW(file, 0, nullptr, nullptr);   // the size with its NUL
     return full <= MAX_PATH;
 }
 
 // The largest buffer a list of names can need: the names never take more room than the
 // file that holds them. A file without a folder (and WIN.INI) lies in the Windows folder.
-DWORD ListBufferLimit(const char* privateFile)
+DWORD ListBufferLimit(const wchar_t* privateFile)
 {
-    const char* name = privateFile ? privateFile : "win.ini";
-    char joined[2 * MAX_PATH];
-    if (!privateFile || (IsRelativeName(name) && !strpbrk(name, "\\/"))) {
-        UINT folder = GetWindowsDirectoryA(joined, MAX_PATH);
+    std::wstring name = privateFile ? privateFile : L"win.ini";
+    if (!privateFile || (IsRelativeName(name.c_str()) && !wcspbrk(name.c_str(), L"\\/"))) {
+        wchar_t windows[MAX_PATH];
+        UINT folder = GetWindowsDirectoryW(windows, MAX_PATH);
         if (folder == 0 || folder >= MAX_PATH)
             return LIST_BUFFER_SIZE;
-        joined[folder] = '\\';
-        lstrcpynA(joined + folder + 1, name, MAX_PATH);
-        name = joined;
+        name = std::wstring(windows, folder) + L"\\" + name;
     }
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(name, GetFileExInfoStandard, &data))
+    if (!GetFileAttributesExW(name.c_str(), GetFileExInfoStandard, &data))
         return LIST_BUFFER_SIZE;
     uint64_t size = ((uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow) + 2;
     if (size >= LIST_BUFFER_LIMIT)
@@ -78,10 +80,10 @@ DWORD ListBufferLimit(const char* privateFile)
 }
 
 // Refuses texts and a file name that the profile functions cannot take (see above).
-bool ProfileArgumentsFit(BDS* ctx, std::initializer_list<const char*> texts, const char* file)
+bool ProfileArgumentsFit(BDS* ctx, std::initializer_list<const wchar_t*> texts, const wchar_t* file)
 {
-    for (const char* text : texts) {
-        if (text && strnlen(text, PROFILE_TEXT_LIMIT + 1) > PROFILE_TEXT_LIMIT) {
+    for (const wchar_t* text : texts) {
+        if (text && wcsnlen(text, PROFILE_TEXT_LIMIT + 1) > PROFILE_TEXT_LIMIT) {
             SetError(ctx, ERR_TEXT_TOO_LONG);
             return false;
         }
@@ -93,15 +95,26 @@ bool ProfileArgumentsFit(BDS* ctx, std::initializer_list<const char*> texts, con
     return true;
 }
 
-}  // namespace
-
-bool IniIsForbiddenEntry(const char* section, const char* key)
+// The profile functions' wide forms serve both files: the ANSI ones are the same functions
+// after a conversion in the ANSI code page, which leaves a file in a folder named outside
+// that code page unreachable and turns such letters in a value into "?". Texts that came
+// ANSI are widened in that same code page, so they read and write as before.
+DWORD ReadProfile(const wchar_t* section, const wchar_t* key, const wchar_t* fallback, wchar_t* out,
+                  DWORD size, const wchar_t* file)
 {
-    return lstrcmpiA(section, "386ENH") == 0 && lstrcmpiA(key, "DEVICE") == 0;
+    return file ? GetPrivateProfileStringW(section, key, fallback, out, size, file)
+                : GetProfileStringW(section, key, fallback, out, size);
 }
 
-void DoIniRead(BDS* ctx, resultants* result, const char* section, const char* key,
-               const char* fallback, const char* file)
+}  // namespace
+
+bool IniIsForbiddenEntry(const wchar_t* section, const wchar_t* key)
+{
+    return lstrcmpiW(section, L"386ENH") == 0 && lstrcmpiW(key, L"DEVICE") == 0;
+}
+
+void DoIniRead(BDS* ctx, resultants* result, const wchar_t* section, const wchar_t* key,
+               const wchar_t* fallback, const wchar_t* file)
 {
     if (file && IniIsForbiddenEntry(section, key)) {
         SetError(ctx, ERR_FORBIDDEN_ENTRY);
@@ -109,49 +122,49 @@ void DoIniRead(BDS* ctx, resultants* result, const char* section, const char* ke
     }
     if (!ProfileArgumentsFit(ctx, {section, key, fallback}, file))
         return;
-    LockedGlobal buffer(READ_BUFFER_SIZE);
-    char* text = buffer.As<char>();
+    LockedGlobal buffer(READ_BUFFER_SIZE * sizeof(wchar_t));
+    wchar_t* text = buffer.As<wchar_t>();
     if (!text) {
         SetError(ctx, ERR_NO_MEMORY);
         return;
     }
-    DWORD length = file ? GetPrivateProfileStringA(section, key, fallback, text, READ_BUFFER_SIZE, file)
-                        : GetProfileStringA(section, key, fallback, text, READ_BUFFER_SIZE);
-    SetResultText(ctx, result, text, strnlen(text, length < READ_BUFFER_SIZE ? length : READ_BUFFER_SIZE - 1));
+    DWORD length = ReadProfile(section, key, fallback, text, READ_BUFFER_SIZE, file);
+    SetResultTextExact(ctx, result, text, wcsnlen(text, length < READ_BUFFER_SIZE ? length : READ_BUFFER_SIZE - 1));
 }
 
-void DoIniWrite(BDS* ctx, resultants* result, const char* section, const char* key,
-                const char* value, const char* file)
+void DoIniWrite(BDS* ctx, resultants* result, const wchar_t* section, const wchar_t* key,
+                const wchar_t* value, const wchar_t* file)
 {
     bool flush = !*section && !*key && !*value;
     if (!ProfileArgumentsFit(ctx, {section, key, value}, file))
         return;
     if (file) {
         if (flush) {
-            SetResultInt(ctx, result, WritePrivateProfileStringA(nullptr, nullptr, nullptr, file));
+            SetResultInt(ctx, result, WritePrivateProfileStringW(nullptr, nullptr, nullptr, file));
             return;
         }
         if (IniIsForbiddenEntry(section, key)) {
             SetError(ctx, ERR_FORBIDDEN_ENTRY);
             return;
         }
-        SetResultInt(ctx, result, WritePrivateProfileStringA(section, key, value, file));
+        SetResultInt(ctx, result, WritePrivateProfileStringW(section, key, value, file));
         return;
     }
 
     if (flush) {
-        WriteProfileStringA(nullptr, nullptr, nullptr);
+        WriteProfileStringW(nullptr, nullptr, nullptr);
         SetResultInt(ctx, result, 1);
         return;
     }
-    WriteProfileStringA(section, key, value);
+    WriteProfileStringW(section, key, value);
     // Tell the other programs which section changed; a hung window does not hold the script.
-    size_t length = strlen(section) + 1;
+    std::string narrow = FileNameToAnsi(section);
+    size_t length = narrow.size() + 1;
     HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, length);
     if (copy) {
         char* text = static_cast<char*>(GlobalLock(copy));
         if (text)
-            memcpy(text, section, length);
+            memcpy(text, narrow.c_str(), length);
         ctx->builtins.bIniChange = 1;
         DWORD_PTR ignored;
         SystemSendMessageTimeoutA(ctx, HWND_BROADCAST, WM_WININICHANGE, 0, reinterpret_cast<LPARAM>(text),
@@ -164,101 +177,105 @@ void DoIniWrite(BDS* ctx, resultants* result, const char* section, const char* k
     SetResultInt(ctx, result, 1);
 }
 
-void DoIniDelete(BDS* ctx, resultants* result, const char* section, const char* key,
-                 const char* file)
+void DoIniDelete(BDS* ctx, resultants* result, const wchar_t* section, const wchar_t* key,
+                 const wchar_t* file)
 {
     if (!ProfileArgumentsFit(ctx, {section, key}, file))
         return;
-    const char* entry = strcmp(key, WHOLE_SECTION_KEY) == 0 ? nullptr : key;
+    const wchar_t* entry = wcscmp(key, WHOLE_SECTION_KEY) == 0 ? nullptr : key;
     if (file)
-        WritePrivateProfileStringA(section, entry, nullptr, file);
+        WritePrivateProfileStringW(section, entry, nullptr, file);
     else
-        WriteProfileStringA(section, entry, nullptr);
+        WriteProfileStringW(section, entry, nullptr);
     SetResultInt(ctx, result, 0);
 }
 
-void DoIniItemize(BDS* ctx, resultants* result, const char* section, const char* file)
+void DoIniItemize(BDS* ctx, resultants* result, const wchar_t* section, const wchar_t* file)
 {
-    const char* wanted = *section ? section : nullptr;
-    const char* privateFile = file && *file ? file : nullptr;
+    const wchar_t* wanted = *section ? section : nullptr;
+    const wchar_t* privateFile = file && *file ? file : nullptr;
     if (!ProfileArgumentsFit(ctx, {section}, privateFile))
         return;
     // A list that fills the buffer may have been cut: ask again with a larger one, up to
     // the size of the file.
     DWORD limit = ListBufferLimit(privateFile);
     for (DWORD size = LIST_BUFFER_SIZE;; size = size < limit / 2 ? size * 2 : limit) {
-        LockedGlobal buffer(size, GMEM_MOVEABLE);
-        char* list = buffer.As<char>();
+        LockedGlobal buffer(size * sizeof(wchar_t), GMEM_MOVEABLE);
+        wchar_t* list = buffer.As<wchar_t>();
         if (!list) {
             SetError(ctx, ERR_NO_STRING_SPACE);
             return;
         }
-        DWORD length = privateFile ? GetPrivateProfileStringA(wanted, nullptr, NO_ENTRIES, list, size,
-                                                              privateFile)
-                                   : GetProfileStringA(wanted, nullptr, NO_ENTRIES, list, size);
+        DWORD length = ReadProfile(wanted, nullptr, NO_ENTRIES, list, size, privateFile);
         if (length >= size - 2 && size < limit)
             continue;
         if (length >= size)
             length = size - 1;
         if (list[0] == 0) {
-            SetResultText(ctx, result, NO_ENTRIES);
+            SetResultTextExact(ctx, result, NO_ENTRIES, wcslen(NO_ENTRIES));
             return;
         }
         // Names are NUL-terminated one after the other: join them with TABs.
         for (DWORD i = 0; i + 1 < length; ++i)
             if (list[i] == 0 && list[i + 1] != 0)
-                list[i] = '\t';
-        SetResultText(ctx, result, list, strnlen(list, length));
+                list[i] = L'\t';
+        SetResultTextExact(ctx, result, list, wcsnlen(list, length));
         return;
     }
 }
 
 // ---------------------------------------------------------------- dispatch cases
 
+// Every text in its wide form: the one it came with (kept beside the ANSI one that the
+// argument code asks for), else its ANSI text widened.
 namespace {
 
 void CaseIniDelete(BDS* ctx, BuiltinCall& c)
 {
-    DoIniDelete(ctx, c.result, ArgText(ctx, c, 1), ArgText(ctx, c, 2), nullptr);
+    ArgPath section(ctx, c, 1), key(ctx, c, 2);
+    DoIniDelete(ctx, c.result, section.text(), key.text(), nullptr);
 }
 
 void CaseIniDeletePvt(BDS* ctx, BuiltinCall& c)
 {
-    DoIniDelete(ctx, c.result, ArgText(ctx, c, 1), ArgText(ctx, c, 2), ArgText(ctx, c, 3));
+    ArgPath section(ctx, c, 1), key(ctx, c, 2), file(ctx, c, 3);
+    DoIniDelete(ctx, c.result, section.text(), key.text(), file.text());
 }
 
 void CaseIniRead(BDS* ctx, BuiltinCall& c)
 {
-    DoIniRead(ctx, c.result, ArgText(ctx, c, 1), ArgText(ctx, c, 2), ArgText(ctx, c, 3),
-              nullptr);
+    ArgPath section(ctx, c, 1), key(ctx, c, 2), fallback(ctx, c, 3);
+    DoIniRead(ctx, c.result, section.text(), key.text(), fallback.text(), nullptr);
 }
 
 void CaseIniReadPvt(BDS* ctx, BuiltinCall& c)
 {
-    DoIniRead(ctx, c.result, ArgText(ctx, c, 1), ArgText(ctx, c, 2), ArgText(ctx, c, 3),
-              ArgText(ctx, c, 4));
+    ArgPath section(ctx, c, 1), key(ctx, c, 2), fallback(ctx, c, 3), file(ctx, c, 4);
+    DoIniRead(ctx, c.result, section.text(), key.text(), fallback.text(), file.text());
 }
 
 void CaseIniWrite(BDS* ctx, BuiltinCall& c)
 {
-    DoIniWrite(ctx, c.result, ArgText(ctx, c, 1), ArgText(ctx, c, 2), ArgText(ctx, c, 3),
-               nullptr);
+    ArgPath section(ctx, c, 1), key(ctx, c, 2), value(ctx, c, 3);
+    DoIniWrite(ctx, c.result, section.text(), key.text(), value.text(), nullptr);
 }
 
 void CaseIniWritePvt(BDS* ctx, BuiltinCall& c)
 {
-    DoIniWrite(ctx, c.result, ArgText(ctx, c, 1), ArgText(ctx, c, 2), ArgText(ctx, c, 3),
-               ArgText(ctx, c, 4));
+    ArgPath section(ctx, c, 1), key(ctx, c, 2), value(ctx, c, 3), file(ctx, c, 4);
+    DoIniWrite(ctx, c.result, section.text(), key.text(), value.text(), file.text());
 }
 
 void CaseIniItemize(BDS* ctx, BuiltinCall& c)
 {
-    DoIniItemize(ctx, c.result, ArgText(ctx, c, 1), nullptr);
+    ArgPath section(ctx, c, 1);
+    DoIniItemize(ctx, c.result, section.text(), nullptr);
 }
 
 void CaseIniItemizePvt(BDS* ctx, BuiltinCall& c)
 {
-    DoIniItemize(ctx, c.result, ArgText(ctx, c, 1), ArgText(ctx, c, 2));
+    ArgPath section(ctx, c, 1), file(ctx, c, 2);
+    DoIniItemize(ctx, c.result, section.text(), file.text());
 }
 
 const BuiltinRow kRows[] = {

@@ -72,13 +72,13 @@ int FillBlock(BDS* ctx, LineReader* r)
 
 }  // namespace
 
-int LineReaderOpen(BDS* ctx, LineReader* reader, const char* fileName, char nulReplacement, bool nulsAllowed)
+int LineReaderOpen(BDS* ctx, LineReader* reader, const wchar_t* fileName, char nulReplacement, bool nulsAllowed)
 {
     std::memset(reader, 0, sizeof *reader);
     reader->file = INVALID_HANDLE_VALUE;
     {
         CriticalErrorsOff quiet;
-        reader->file = FileHandleOpenA(fileName, GENERIC_READ, ctx->eng.ctl.ReadShareMode, OPEN_EXISTING, 0);
+        reader->file = FileHandleOpenW(fileName, GENERIC_READ, ctx->eng.ctl.ReadShareMode, OPEN_EXISTING, 0);
     }
     if (reader->file == INVALID_HANDLE_VALUE) {
         SetError(ctx, ERR_OPEN);

@@ -25,8 +25,9 @@ struct LineReader {
 };
 
 // Opens the file for reading (the context's read share mode). Answers 1, or 0 with 1800
-// (the file cannot be opened) or 1588 (no buffer).
-int LineReaderOpen(BDS* ctx, LineReader* reader, const char* fileName, char nulReplacement, bool nulsAllowed);
+// (the file cannot be opened) or 1588 (no buffer). The name is wide, so that a file in a
+// folder named outside the ANSI code page can be read.
+int LineReaderOpen(BDS* ctx, LineReader* reader, const wchar_t* fileName, char nulReplacement, bool nulsAllowed);
 
 // The next line: 1 with the line, 0 at the end of the file, -1 with 1801 (read failed),
 // 1806 (a NUL byte where none is allowed) or 1591 (line too long).

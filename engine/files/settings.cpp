@@ -5,22 +5,26 @@
 #include <shlobj.h>
 
 #include <cstring>
+#include <cwchar>
 #include <initializer_list>
+#include <string>
+#include <vector>
 
 #include "engine/core/numtext.h"
+#include "engine/files/file_text.h"
 
 namespace {
 
-constexpr const char* SETTINGS_SUBFOLDER = "Kelvoran\\Settings";
+constexpr const wchar_t* SETTINGS_SUBFOLDER = L"Kelvoran\\Settings";
 constexpr const char* REGISTRY_PREFIX = "Software\\Hollicor\\Settings\\";
 constexpr int PATH_SIZE = 261;
 
-using PfnSHGetFolderPathA = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
+using PfnSHGetFolderPathW = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPWSTR);
 
 // The shell's folder query, from SHELL32 or else SHFOLDER; null when neither has it.
-PfnSHGetFolderPathA FolderQuery()
+PfnSHGetFolderPathW FolderQuery()
 {
-    static PfnSHGetFolderPathA query;
+    static PfnSHGetFolderPathW query;
     static bool looked;
     if (!looked) {
         looked = true;
@@ -29,8 +33,8 @@ PfnSHGetFolderPathA FolderQuery()
             if (!module)
                 module = LoadLibraryA(dll);
             if (module) {
-                query = reinterpret_cast<PfnSHGetFolderPathA>(
-                    reinterpret_cast<void*>(GetProcAddress(module, "SHGetFolderPathA")));
+                query = reinterpret_cast<PfnSHGetFolderPathW>(
+                    reinterpret_cast<void*>(GetProcAddress(module, "SHGetFolderPathW")));
                 if (query)
                     break;
             }
@@ -56,18 +60,9 @@ void Append(char* buffer, int size, const char* text)
     buffer[used] = 0;
 }
 
-// True when the text ends in a backslash that is not the trail byte of a DBCS character.
-bool EndsInBackslash(const char* text)
+bool IsDirectory(const wchar_t* path)
 {
-    const char* last = nullptr;
-    for (const char* p = text; *p; p = CharNextA(p))
-        last = p;
-    return last && *last == '\\';
-}
-
-bool IsDirectory(const char* path)
-{
-    DWORD attributes = GetFileAttributesA(path);
+    DWORD attributes = GetFileAttributesW(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -75,66 +70,97 @@ bool IsDirectory(const char* path)
 // folders, which the shell's own query reads), when it names an existing folder. The
 // engine reads a setting at every start, and asking the shell would load its library for
 // this one answer.
-bool AppDataFromShellFolders(char* base, DWORD size)
+bool AppDataFromShellFolders(std::wstring& base)
 {
+    base.clear();
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
                       0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
         return false;
-    char stored[MAX_PATH + 1] = {};
+    wchar_t stored[MAX_PATH + 1] = {};
     DWORD type = 0;
-    DWORD bytes = sizeof stored - 1;
-    LONG status = RegQueryValueExA(key, "AppData", nullptr, &type, reinterpret_cast<BYTE*>(stored), &bytes);
+    DWORD bytes = sizeof stored - sizeof stored[0];
+    LONG status = RegQueryValueExW(key, L"AppData", nullptr, &type, reinterpret_cast<BYTE*>(stored), &bytes);
     RegCloseKey(key);
     if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
         return false;
-    stored[bytes < sizeof stored ? bytes : sizeof stored - 1] = 0;
-    DWORD length = ExpandEnvironmentStringsA(stored, base, size);
-    bool expanded = length != 0 && length <= size;
-    bool absolute = expanded && ((base[0] && base[1] == ':' && base[2] == '\\') || (base[0] == '\\' && base[1] == '\\'));
-    if (!absolute || !IsDirectory(base)) {
-        base[0] = 0;
+    stored[bytes / sizeof stored[0] < MAX_PATH + 1 ? bytes / sizeof stored[0] : MAX_PATH] = 0;
+    wchar_t expanded[MAX_PATH + 1];
+    DWORD length = ExpandEnvironmentStringsW(stored, expanded, MAX_PATH + 1);
+    if (length == 0 || length > MAX_PATH + 1)
         return false;
-    }
+    bool absolute = (expanded[0] && expanded[1] == L':' && expanded[2] == L'\\')
+                    || (expanded[0] == L'\\' && expanded[1] == L'\\');
+    if (!absolute || !IsDirectory(expanded))
+        return false;
+    base = expanded;
     return true;
 }
 
-void SettingsIniPath(char* buffer, int size)
+// The base folder and "Kelvoran\Settings" with exactly one backslash between them.
+std::wstring JoinSettingsFolder(const std::wstring& base, bool trailingBackslash)
 {
-    GetSettingsFolder(buffer, size, false);
-    CreateFolderPath(buffer);
-    Append(buffer, size, "\\");
-    Append(buffer, size, SETTINGS_INI_NAME);
+    std::wstring folder = base;
+    if (!folder.empty() && folder.back() != L'\\')
+        folder += L'\\';
+    folder += SETTINGS_SUBFOLDER;
+    if (trailingBackslash)
+        folder += L'\\';
+    return folder;
+}
+
+std::wstring SettingsIniPath()
+{
+    std::wstring folder = SettingsFolderWide(false);
+    CreateFolderPathWide(folder.c_str());
+    return folder + L"\\" + FileNameToWide(SETTINGS_INI_NAME);
+}
+
+// Texts cross the profile functions' wide forms in the ANSI code page, as the ANSI forms
+// would give them; a null stays null (a whole section or key).
+std::wstring WideOrNull(const char* text, bool& isNull)
+{
+    isNull = text == nullptr;
+    return isNull ? std::wstring() : FileNameToWide(text);
 }
 
 }  // namespace
 
 // ---------------------------------------------------------------- folder and key
 
+// The folder is worked out wide: a user profile may be named in letters outside the ANSI
+// code page, and the ANSI form of such a path names no folder.
+std::wstring SettingsFolderWide(bool trailingBackslash)
+{
+    std::wstring base;
+    if (!AppDataFromShellFolders(base)) {
+        wchar_t shell[MAX_PATH + 1] = {};
+        PfnSHGetFolderPathW query = FolderQuery();
+        if (!query || FAILED(query(nullptr, CSIDL_APPDATA, nullptr, 0, shell)) || !shell[0]) {
+            shell[0] = 0;
+            UINT n = GetWindowsDirectoryW(shell, MAX_PATH + 1);
+            if (n == 0 || n > MAX_PATH)
+                shell[0] = 0;
+        }
+        base = shell;
+    }
+    return JoinSettingsFolder(base, trailingBackslash);
+}
+
 void SettingsFolderFrom(const char* base, char* buffer, int size, bool trailingBackslash)
 {
     if (!buffer || size <= 0)
         return;
     buffer[0] = 0;
-    Append(buffer, size, base ? base : "");
-    if (buffer[0] && !EndsInBackslash(buffer))
-        Append(buffer, size, "\\");
-    Append(buffer, size, SETTINGS_SUBFOLDER);
-    if (trailingBackslash)
-        Append(buffer, size, "\\");
+    Append(buffer, size, FileNameToAnsi(JoinSettingsFolder(FileNameToWide(base), trailingBackslash)).c_str());
 }
 
 void GetSettingsFolder(char* buffer, int size, bool trailingBackslash)
 {
-    char base[MAX_PATH + 1] = {};
-    if (!AppDataFromShellFolders(base, sizeof base)) {
-        PfnSHGetFolderPathA query = FolderQuery();
-        if (!query || FAILED(query(nullptr, CSIDL_APPDATA, nullptr, 0, base)) || !base[0]) {
-            base[0] = 0;
-            GetWindowsDirectoryA(base, sizeof base);
-        }
-    }
-    SettingsFolderFrom(base, buffer, size, trailingBackslash);
+    if (!buffer || size <= 0)
+        return;
+    buffer[0] = 0;
+    Append(buffer, size, FileNameToAnsi(SettingsFolderWide(trailingBackslash)).c_str());
 }
 
 void SettingsRegistryKey(const char* iniName, const char* section, char* buffer, int size)
@@ -156,36 +182,38 @@ void SettingsRegistryKey(const char* iniName, const char* section, char* buffer,
     Append(buffer, size, section ? section : "");
 }
 
-bool CreateFolderPath(const char* path)
+bool CreateFolderPathWide(const wchar_t* path)
 {
     if (!path || !path[0])
         return false;
     if (IsDirectory(path))
         return true;
-    char partial[PATH_SIZE] = {};
+    size_t whole = wcsnlen(path, PATH_SIZE);
+    if (whole >= PATH_SIZE)
+        return false;
     // Walk the path, creating each level that is missing; a drive root or a server share
     // ("\\server\share") is never created.
-    const char* p = path;
+    bool unc = path[0] == L'\\' && path[1] == L'\\';
     int separators = 0;
-    bool unc = path[0] == '\\' && path[1] == '\\';
-    while (*p) {
-        const char* next = CharNextA(p);
-        bool atSeparator = (*p == '\\' || *p == '/');
-        if (atSeparator || !*next) {
-            int length = static_cast<int>((atSeparator ? p : next) - path);
-            if (length >= PATH_SIZE)
-                return false;
-            std::memcpy(partial, path, length);
-            partial[length] = 0;
-            ++separators;
-            bool isRoot = length == 0 || (length == 2 && partial[1] == ':')
-                          || (unc && separators <= 4);
-            if (!isRoot && !IsDirectory(partial))
-                CreateDirectoryA(partial, nullptr);
-        }
-        p = next;
+    for (size_t i = 0; i < whole; ++i) {
+        bool atSeparator = path[i] == L'\\' || path[i] == L'/';
+        if (!atSeparator && i + 1 < whole)
+            continue;
+        std::wstring partial(path, atSeparator ? i : i + 1);
+        ++separators;
+        size_t length = partial.size();
+        bool isRoot = length == 0 || (length == 2 && partial[1] == L':') || (unc && separators <= 4);
+        if (!isRoot && !IsDirectory(partial.c_str()))
+            CreateDirectoryW(partial.c_str(), nullptr);
     }
     return IsDirectory(path);
+}
+
+bool CreateFolderPath(const char* path)
+{
+    if (!path || !path[0])
+        return false;
+    return CreateFolderPathWide(FileNameToWide(path).c_str());
 }
 
 // ---------------------------------------------------------------- INI file
@@ -195,17 +223,25 @@ void ReadSettingsIni(BDS*, const char* section, const char* key, const char* def
 {
     if (!buffer || size <= 0)
         return;
-    char path[PATH_SIZE];
-    SettingsIniPath(path, sizeof path);
-    GetPrivateProfileStringA(section, key, defaultText ? defaultText : "", buffer,
-                             static_cast<DWORD>(size), path);
+    bool noSection, noKey, unused;
+    std::wstring wideSection = WideOrNull(section, noSection);
+    std::wstring wideKey = WideOrNull(key, noKey);
+    std::wstring fallback = WideOrNull(defaultText ? defaultText : "", unused);
+    std::vector<wchar_t> text(static_cast<size_t>(size) + 1);
+    GetPrivateProfileStringW(noSection ? nullptr : wideSection.c_str(), noKey ? nullptr : wideKey.c_str(),
+                             fallback.c_str(), text.data(), static_cast<DWORD>(size), SettingsIniPath().c_str());
+    buffer[0] = 0;
+    Append(buffer, size, FileNameToAnsi(text.data()).c_str());
 }
 
 void WriteSettingsIni(BDS*, const char* section, const char* key, const char* value)
 {
-    char path[PATH_SIZE];
-    SettingsIniPath(path, sizeof path);
-    WritePrivateProfileStringA(section, key, value, path);
+    bool noSection, noKey, noValue;
+    std::wstring wideSection = WideOrNull(section, noSection);
+    std::wstring wideKey = WideOrNull(key, noKey);
+    std::wstring wideValue = WideOrNull(value, noValue);
+    WritePrivateProfileStringW(noSection ? nullptr : wideSection.c_str(), noKey ? nullptr : wideKey.c_str(),
+                               noValue ? nullptr : wideValue.c_str(), SettingsIniPath().c_str());
 }
 
 // ---------------------------------------------------------------- registry

@@ -6,13 +6,16 @@
 
 #include <windows.h>
 #include <cstdint>
+#include <string>
 
 struct BDS;
 
 constexpr const char* SETTINGS_INI_NAME = "TRIMVALE.INI";
 
 // The settings folder: the application-data folder (else the Windows directory) followed
-// by "Kelvoran\Settings", with a trailing backslash on request.
+// by "Kelvoran\Settings", with a trailing backslash on request. Wide, since a user profile
+// may be named outside the ANSI code page; the ANSI form is for messages and tests.
+std::wstring SettingsFolderWide(bool trailingBackslash);
 void GetSettingsFolder(char* buffer, int size, bool trailingBackslash);
 
 // Reads a key of the settings INI file; the buffer holds the default when it is missing.
@@ -39,4 +42,5 @@ void SettingsFolderFrom(const char* base, char* buffer, int size, bool trailingB
 // The registry key path for an INI name (cut at its first '.') and a section.
 void SettingsRegistryKey(const char* iniName, const char* section, char* buffer, int size);
 // Creates every missing level of a directory path; true when the directory exists after.
+bool CreateFolderPathWide(const wchar_t* path);
 bool CreateFolderPath(const char* path);

@@ -7,6 +7,7 @@
 
 #include "engine/com/shell_link.h"
 #include "engine/core/builtin.h"
+#include "engine/files/file_args.h"
 #include "engine/files/hotkey_text.h"
 
 namespace {
@@ -64,7 +65,8 @@ void ShortcutInfoCase(BDS* ctx, BuiltinCall& call)
 {
     int mode = ArgInt(call, 2);
     bool found = false;
-    std::string link = FindLink(ArgText(ctx, call, 1), mode, &found);
+    ArgAnsiPath name(ctx, call, 1);
+    std::string link = FindLink(name.text(), mode, &found);
     if (!found) {
         SetError(ctx, ERR_NOT_FOUND);
         return;
@@ -76,7 +78,8 @@ void ShortcutModifyCase(BDS* ctx, BuiltinCall& call)
 {
     int mode = ArgInt(call, 6);
     bool found = false;
-    std::string link = FindLink(ArgText(ctx, call, 1), mode, &found);
+    ArgAnsiPath name(ctx, call, 1);
+    std::string link = FindLink(name.text(), mode, &found);
     if (!CheckExtension(ctx, &link, mode))
         return;
     bool create = call.id == KID_SHORTCUTMAKE;
@@ -117,7 +120,8 @@ void ShortcutModifyCase(BDS* ctx, BuiltinCall& call)
             return;
         }
     }
-    int written = ShortcutWrite(ctx, link.c_str(), ArgText(ctx, call, 2), text2, ArgText(ctx, call, 4), number,
+    ArgAnsiPath target(ctx, call, 2), folder(ctx, call, 4);
+    int written = ShortcutWrite(ctx, link.c_str(), target.text(), text2, folder.text(), number,
                                 create, call.id == KID_SHORTCUTEXTRA ? 0 : 1, mode);
     SetResultInt(ctx, call.result, written);
 }

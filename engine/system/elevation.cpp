@@ -12,12 +12,12 @@
 #include "engine/core/builtin.h"
 #include "engine/core/context.h"
 #include "engine/core/system_flags.h"
+#include "engine/files/file_text.h"
 #include "engine/system/code_signing.h"
 
 namespace {
 
 constexpr uint16_t ERR_BAD_REQUEST = 1809;   // "Invalid request number"
-constexpr DWORD PATH_CHARS = 2049;
 constexpr size_t MANIFEST_BYTES = 65536;
 constexpr DWORD ELEVATION_REQUIRED = 740;   // the program asks for elevation
 
@@ -124,16 +124,16 @@ void CaseUacManifestSettings(BDS* ctx, BuiltinCall& call)
         SetError(ctx, ERR_BAD_REQUEST);
         return;
     }
-    char path[PATH_CHARS + 1] = {};
-    GetModuleFileNameA(ctx->hHostInstance, path, PATH_CHARS);
+    // Read by ANSI name: a folder named outside the code page is taken in its short form.
+    std::string path = ModulePathForAnsiUse(ctx->hHostInstance);
     if (request == 3) {
         const SystemFlags& os = SystemFacts();
-        bool trusted = (os.OsIsXpPlus || os.OsIsVistaPlus) && FileSignatureTrusted(path, WTD_SAFER_FLAG);
+        bool trusted = (os.OsIsXpPlus || os.OsIsVistaPlus) && FileSignatureTrusted(path.c_str(), WTD_SAFER_FLAG);
         SetResultInt(ctx, call.result, trusted ? 1 : 0);
         return;
     }
     std::vector<char> manifest(MANIFEST_BYTES);
-    int has = LoadResourceFromModule(path, manifest.data(), manifest.size());
+    int has = LoadResourceFromModule(path.c_str(), manifest.data(), manifest.size());
     if (request <= 0) {
         SetResultInt(ctx, call.result, has);
         return;

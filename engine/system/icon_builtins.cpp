@@ -8,6 +8,7 @@
 #include "engine/core/builtin.h"
 #include "engine/core/router.h"
 #include "engine/data/result_array.h"
+#include "engine/files/file_args.h"
 #include "engine/files/path_search.h"
 #include "engine/system/icon_files.h"
 
@@ -72,8 +73,9 @@ int CheckedKind(BDS* ctx, const char* exe)
 
 void CaseIconExtract(BDS* ctx, BuiltinCall& c)
 {
-    const char* exe = ArgText(ctx, c, 1);
-    const char* ico = ArgText(ctx, c, 2);
+    ArgAnsiPath exeName(ctx, c, 1), icoName(ctx, c, 2);
+    const char* exe = exeName.text();
+    const char* ico = icoName.text();
     int n = ArgInt(c, 3);
     if (n < 1) {
         SetError(ctx, ICON_BAD_INDEX);
@@ -213,12 +215,13 @@ void ProgramInfo(BDS* ctx, const char* name, resultants* result)
 
 void CaseIconInfo(BDS* ctx, BuiltinCall& c)
 {
+    ArgAnsiPath file(ctx, c, 1);
     switch (ArgInt(c, 2)) {
     case 0:
-        ProgramInfo(ctx, ArgText(ctx, c, 1), c.result);
+        ProgramInfo(ctx, file.text(), c.result);
         return;
     case 1:
-        IcoFileInfo(ctx, ArgText(ctx, c, 1), c.result);
+        IcoFileInfo(ctx, file.text(), c.result);
         return;
     default:
         SetError(ctx, ICON_FILETYPE);
@@ -317,7 +320,8 @@ bool ShrinkGroup(BDS* ctx, const char* exe, int n, const std::vector<IcoImage>& 
 
 void CaseIconReplace(BDS* ctx, BuiltinCall& c)
 {
-    int32_t replaced = DoIconReplace(ctx, ArgText(ctx, c, 1), ArgText(ctx, c, 2), ArgInt(c, 3, 1), ArgInt(c, 4, 0));
+    ArgAnsiPath exe(ctx, c, 1), ico(ctx, c, 2);
+    int32_t replaced = DoIconReplace(ctx, exe.text(), ico.text(), ArgInt(c, 3, 1), ArgInt(c, 4, 0));
     if (!ctx->nErrorCode)
         SetResultInt(ctx, c.result, replaced);
 }

@@ -9,6 +9,7 @@
 
 #include "engine/core/builtin.h"
 #include "engine/core/context.h"
+#include "engine/files/file_args.h"
 
 namespace {
 
@@ -47,7 +48,8 @@ void CaseIgnoreInput(BDS* ctx, BuiltinCall& call)
 // PlayWaveform(name or file, flags): 1 when the sound went without an error.
 void CasePlayWaveform(BDS* ctx, BuiltinCall& call)
 {
-    int played = PlayEventSound(ctx, ArgText(ctx, call, 1), ArgInt(call, 2));
+    ArgAnsiPath sound(ctx, call, 1);     // a sound's name, or a file beside the program
+    int played = PlayEventSound(ctx, sound.text(), ArgInt(call, 2));
     SetResultInt(ctx, call.result, played && !ctx->nErrorCode ? 1 : 0);
 }
 

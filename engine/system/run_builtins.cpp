@@ -7,6 +7,7 @@
 
 #include "engine/core/builtin.h"
 #include "engine/core/context.h"
+#include "engine/files/file_args.h"
 #include "engine/system/process_start.h"
 #include "engine/system/program_start.h"
 
@@ -71,24 +72,26 @@ void CaseRunWithLogon(BDS* ctx, BuiltinCall& call)
 // Print(file, directory, show, wait): the wait code is not used.
 void CasePrint(BDS* ctx, BuiltinCall& call)
 {
-    SetResultInt(ctx, call.result, StartProgramA(ctx, ArgText(ctx, call, 1), "", ArgText(ctx, call, 2),
+    ArgAnsiPath file(ctx, call, 1), directory(ctx, call, 2);   // short forms of names the code page cannot say
+    SetResultInt(ctx, call.result, StartProgramA(ctx, file.text(), "", directory.text(),
                                                  ArgInt(call, 3), ArgInt(call, 4), StartKind::Print));
 }
 
-const char* NoneWhenEmpty(const char* text) { return text && *text ? text : nullptr; }
 const wchar_t* NoneWhenEmpty(const wchar_t* text) { return text && *text ? text : nullptr; }
 
 // ShellExecute(program, parameters, directory, show, verb): 1 when the shell started it.
 void CaseShellExecute(BDS* ctx, BuiltinCall& call)
 {
-    const char* program = ArgText(ctx, call, 1);
-    if (!*program || !ShellFileFits(program)) {
+    // The shell's wide form: a text that came wide (a file in a folder named outside the
+    // ANSI code page) keeps its letters; one that came ANSI is widened as the ANSI form would.
+    ArgPath program(ctx, call, 1), parameters(ctx, call, 2), directory(ctx, call, 3), verb(ctx, call, 5);
+    if (!*program.text() || !ShellFileFits(program.text())) {
         SetError(ctx, ERR_SHELL_LAUNCH);
         return;
     }
     auto answer = reinterpret_cast<INT_PTR>(
-        ShellExecuteA(ctx->hwndParent, NoneWhenEmpty(ArgText(ctx, call, 5)), program,
-                      NoneWhenEmpty(ArgText(ctx, call, 2)), NoneWhenEmpty(ArgText(ctx, call, 3)),
+        ShellExecuteW(ctx->hwndParent, NoneWhenEmpty(verb.text()), program.text(),
+                      NoneWhenEmpty(parameters.text()), NoneWhenEmpty(directory.text()),
                       ShowCommandOf(ArgInt(call, 4), true)));
     SetResultInt(ctx, call.result, answer > 32 ? 1 : 0);
 }

@@ -3,10 +3,12 @@
 // the same order and get the same ids.
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "engine/core/context.h"
 #include "engine/core/module.h"
 #include "engine/core/runloop.h"
+#include "engine/files/file_text.h"
 #include "engine/ui/menu_file.h"
 
 namespace {
@@ -41,13 +43,13 @@ bool LocateMenuFile(BDS* ctx, const char* name, char* path, DWORD size)
         if (found > 0 && found < size)
             return true;
     }
-    char module[MAX_PATH];
-    DWORD m = GetModuleFileNameA(ctx->hHostInstance, module, sizeof module);
-    if (m == 0 || m >= sizeof module)
+    // The menu file is read by ANSI name: a folder named outside the code page is taken in
+    // its short form, which still names it.
+    std::string module = ModulePathForAnsiUse(ctx->hHostInstance);
+    if (module.empty())
         return false;
-    if (char* slash = std::strrchr(module, '\\'))
-        slash[1] = 0;
-    int written = std::snprintf(path, size, "%s%s", module, name);
+    module.resize(module.find_last_of('\\') + 1);
+    int written = std::snprintf(path, size, "%s%s", module.c_str(), name);
     return written > 0 && static_cast<DWORD>(written) < size;
 }
 

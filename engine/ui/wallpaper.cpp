@@ -7,6 +7,7 @@
 #include "engine/core/builtin.h"
 #include "engine/core/context.h"
 #include "engine/core/system_flags.h"
+#include "engine/files/file_args.h"
 #include "engine/ui/window_info.h"
 
 namespace {
@@ -40,7 +41,8 @@ void StoreWallpaperStyle(const char* file, int mode)
 void CaseWallpaper(BDS* ctx, BuiltinCall& call)
 {
     SetResultInt(ctx, call.result, 1);
-    const char* file = ArgText(ctx, call, 1);
+    ArgAnsiPath name(ctx, call, 1);
+    const char* file = name.text();
     int mode = ArgInt(call, 2);
     if (ActiveDesktopSetWallpaper(ctx, file, mode))
         return;

@@ -40,14 +40,15 @@ def no_log_text(log):
 
 class Session:
     """A rename session on drive C:: the program folder "app" (Pelmora.exe and Pelmora.ini),
-    the renamed files in "files", the log in "logs". Names in a case are relative to "files";
-    `win(name)` gives the Windows path the program sees."""
+    the renamed files in "files", the log in "logs" (a case may name the program's and the
+    log's folders otherwise). Names in a case are relative to "files"; `win(name)` gives the
+    Windows path the program sees."""
 
-    def __init__(self, root):
+    def __init__(self, root, app='app', logs='logs'):
         self.root = root
         self.files = os.path.join(root, 'files')
-        self.logs = os.path.join(root, 'logs')
-        self.app = os.path.join(root, 'app')
+        self.logs = os.path.join(root, logs)
+        self.app = os.path.join(root, app)
         for folder in (self.files, self.logs, self.app):
             os.makedirs(folder)
         shutil.copy(PELMORA, self.app)
@@ -72,10 +73,12 @@ class Session:
         with open(self.log, 'wb') as f:
             f.write(b''.join(line_bytes(line) + b'\r\n' for line in lines))
 
-    def write_ini(self, move_log):
+    def write_ini(self, move_log, encoding='latin-1'):
+        """The settings in ANSI, or in UTF-16 with its byte-order mark (which holds a log path
+        that the ANSI code page cannot say)."""
+        text = '[Settings]\r\nTextFile= %s \r\nMoveLogFile=%s\r\n' % (kvtest.c_path(self.log), move_log)
         with open(os.path.join(self.app, 'Pelmora.ini'), 'wb') as f:
-            f.write(('[Settings]\r\nTextFile= %s \r\nMoveLogFile=%s\r\n'
-                     % (kvtest.c_path(self.log), move_log)).encode('latin-1'))
+            f.write(b'\xff\xfe' + text.encode('utf-16-le') if encoding == 'utf-16' else text.encode(encoding))
 
     def contents(self):
         """{name: content} of the renamed files' folder."""
@@ -134,7 +137,8 @@ OLDER_BLOCK = [header('28.04.2024 09:12:03'), ok('keep.txt', 'kept.txt'), failed
 # name, files before, log lines, MoveLogFile, expected title, expected list lines (given the
 # session), files after as {name: content}. A case with `box` expects that message box instead
 # of the list; `ini=False` writes no Pelmora.ini, `log=False` no log; `encoding` is the log's
-# (UTF-8 unless given).
+# (UTF-8 unless given), `ini_encoding` Pelmora.ini's (ANSI unless given); `app` and `logs` name
+# the program's and the log's folders.
 CASES = [
     dict(name='three_lines_after_an_older_block_newest_first',
          files=['kept.txt', 'b1.txt', 'b2.txt', 'b3.txt'],
@@ -275,6 +279,23 @@ CASES = [
          title=TITLE_ARCHIVED + ' (1 of 1 entries failed)',
          lines=lambda s: [missing(s, 'b1.txt')],
          after={}),
+    # The program copied alone into folders that the ANSI code page cannot name finds its
+    # Pelmora.ini beside it; a log in such a folder is named in a Unicode Pelmora.ini.
+    dict(name='started_from_a_folder_named_outside_the_ansi_code_page',
+         app='\u041f\u0440\u0438\u0432\u0435\u0442 \u65e5\u672c\u8a9e',
+         files=['b1.txt'],
+         log=[header('01.05.2024 13:45:10'), ok('a1.txt', 'b1.txt')],
+         title=TITLE,
+         lines=lambda s: [back(s, 'b1.txt', 'a1.txt')],
+         after={'a1.txt': 'was b1.txt'}),
+    dict(name='a_log_in_a_folder_named_outside_the_ansi_code_page_is_archived',
+         app='\u03a9mega dir', logs='\u65e5\u672c\u8a9e \u041b\u043e\u0433',
+         files=['b1.txt'],
+         log=[header('01.05.2024 13:45:10'), ok('a1.txt', 'b1.txt')],
+         ini_encoding='utf-16', move='True',
+         title=TITLE_ARCHIVED,
+         lines=lambda s: [back(s, 'b1.txt', 'a1.txt')],
+         after={'a1.txt': 'was b1.txt'}),
     dict(name='without_pelmora_ini_the_program_stops',
          files=['b1.txt'],
          log=[ok('a1.txt', 'b1.txt')],
@@ -325,12 +346,12 @@ class PelmoraTest(unittest.TestCase):
         self.assertEqual(b'\n'.join(l for l in lines if not l.startswith(b';\x0b')), read(source))
 
     def run_case(self, case):
-        session = Session(os.path.join(self.base, case['name']))
+        session = Session(os.path.join(self.base, case['name']), case.get('app', 'app'), case.get('logs', 'logs'))
         session.put(case['files'])
         if case['log'] is not False:
             session.write_log(case['log'], case.get('encoding', 'utf-8'))
         if case.get('ini', True):
-            session.write_ini(case.get('move', 'False'))
+            session.write_ini(case.get('move', 'False'), case.get('ini_encoding', 'latin-1'))
         log_before = read(session.log) if os.path.exists(session.log) else None
         started = time.time()
         self.process = subprocess.Popen(['wine', os.path.join(session.app, 'Pelmora.exe')], cwd=session.app,

@@ -54,24 +54,26 @@ public:
     std::string IniFile() const { return SettingsFolder() + "\\TRIMVALE.INI"; }
 
 private:
-    static void RemoveTree(const std::string& folder)
+    // Wide: a test may make folders named outside the ANSI code page in it.
+    static void RemoveTree(const std::string& folder) { RemoveTree(std::wstring(folder.begin(), folder.end())); }
+    static void RemoveTree(const std::wstring& folder)
     {
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
         if (search != INVALID_HANDLE_VALUE) {
             do {
-                std::string name = found.cFileName;
-                if (name == "." || name == "..")
+                std::wstring name = found.cFileName;
+                if (name == L"." || name == L"..")
                     continue;
-                std::string path = folder + "\\" + name;
+                std::wstring path = folder + L"\\" + name;
                 if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                     RemoveTree(path);
                 else
-                    DeleteFileA(path.c_str());
-            } while (FindNextFileA(search, &found));
+                    DeleteFileW(path.c_str());
+            } while (FindNextFileW(search, &found));
             FindClose(search);
         }
-        RemoveDirectoryA(folder.c_str());
+        RemoveDirectoryW(folder.c_str());
     }
 
     std::string appData_;

@@ -144,6 +144,30 @@ TEST(SettingsIni, FirstWriteCreatesTheSettingsFolder)
     EXPECT_STREQ(value, "First value");
 }
 
+// A user profile named in letters that the ANSI code page cannot say: the settings file is
+// written and read in that folder, not in one whose name has "?" in place of the letters.
+TEST(SettingsIni, LiesInAnApplicationDataFolderNamedOutsideTheAnsiCodePage)
+{
+    kvtest::SettingsSandbox sandbox;
+    ASSERT_TRUE(sandbox.Ready()) << sandbox.Error();
+    std::wstring sandboxFolder(sandbox.AppData().begin(), sandbox.AppData().end());
+    std::wstring appData = sandboxFolder + L"\\\u041f\u0440\u0438\u0432\u0435\u0442 \u65e5\u672c";
+    CreateDirectoryW(sandboxFolder.c_str(), nullptr);
+    ASSERT_TRUE(CreateDirectoryW(appData.c_str(), nullptr));
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                              L"AppData", REG_SZ, appData.c_str(), DWORD((appData.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+
+    EXPECT_EQ(SettingsFolderWide(true), appData + L"\\Kelvoran\\Settings\\");
+    WriteSettingsIni(nullptr, "Test", "Key", "Value 7");
+    char value[64];
+    ReadSettingsIni(nullptr, "Test", "Key", "dflt", value, sizeof value);
+    EXPECT_STREQ(value, "Value 7");
+    wchar_t direct[64] = {};
+    GetPrivateProfileStringW(L"Test", L"Key", L"", direct, 64, (appData + L"\\Kelvoran\\Settings\\TRIMVALE.INI").c_str());
+    EXPECT_STREQ(direct, L"Value 7");
+}
+
 TEST(SettingsRegistry, KeyIsThePrefixTheIniNameAndTheSection)
 {
     const struct {

@@ -4,6 +4,8 @@
 //   log TEXT          append TEXT to fake_engine.log beside the program
 //   params            log the parameter line
 //   host CODE A|B|... call the host callback and log its answer
+//   hostw CODE A|B|.. the same with texts (UTF-8 in the script) that also carry their wide
+//                     form, as the engine hands on a text that came wide
 //   loop              pump messages until the run is stopped (box on a user stop)
 //   fail              end the run as stopped
 //   flags N           set the control-flags word (request 14)
@@ -81,7 +83,7 @@ bool Pump(FakeContext* ctx)
     return !ctx->cancel;
 }
 
-void CallHost(FakeContext* ctx, HWND window, PfnHost host, const std::string& rest)
+void CallHost(FakeContext* ctx, HWND window, PfnHost host, const std::string& rest, bool wide)
 {
     int code = std::atoi(rest.c_str());
     std::string args = rest.find(' ') == std::string::npos ? "" : rest.substr(rest.find(' ') + 1);
@@ -97,9 +99,21 @@ void CallHost(FakeContext* ctx, HWND window, PfnHost host, const std::string& re
         }
         start = bar + 1;
     }
+    std::wstring wides[5];
     for (int i = 0; i < count; ++i) {
         records[i].flags = 0x2;
         records[i].str = texts[i].c_str();
+        if (wide) {
+            wchar_t unicode[2000] = L"";
+            MultiByteToWideChar(CP_UTF8, 0, texts[i].c_str(), -1, unicode, 2000);
+            wides[i] = unicode;
+            char ansi[4000] = "";
+            WideCharToMultiByte(CP_ACP, 0, unicode, -1, ansi, sizeof(ansi), nullptr, nullptr);
+            texts[i] = ansi;
+            records[i].str = texts[i].c_str();
+            records[i].wstr = wides[i].c_str();
+            records[i].flags = 0x82;
+        }
     }
     HostArg scratch{};
     g_answer = Answer{};
@@ -170,8 +184,8 @@ int32_t ProcessViRuvBuffer(HWND window, HGLOBAL context, HGLOBAL script, PfnHost
             char utf8[30000] = "";
             WideCharToMultiByte(CP_UTF8, 0, ctx->params, -1, utf8, sizeof(utf8), nullptr, nullptr);
             Log(ctx, std::string("params=[") + utf8 + "]");
-        } else if (word == "host")
-            CallHost(ctx, window, host, rest);
+        } else if (word == "host" || word == "hostw")
+            CallHost(ctx, window, host, rest, word == "hostw");
         else if (word == "loop") {
             while (Pump(ctx))
                 Sleep(5);

@@ -1,5 +1,6 @@
 // Rules of the launcher: the command line, the engine limits, the reserve text of the
-// version block, the service's control queue, and the tray icon's end with the main window.
+// version block, the ANSI form of its paths, the service's control queue, and the tray
+// icon's end with the main window.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -100,6 +101,31 @@ TEST(LauncherSettings, ReserveComesFromTheVersionTextWithinItsBounds)
     EXPECT_EQ(ChooseReserveSize(true, 0x20000000, 65500), 0xFA00000u);
 }
 
+// Paths go on to the engine and to scripts in ANSI only where that form gives back every
+// letter: folder names that code page 1252 cannot say stay wide, and so does a letter that
+// the conversion would replace by a look-alike.
+TEST(LauncherOwnPath, AnsiFormOnlyWhereItSaysTheTextExactly)
+{
+    ASSERT_EQ(GetACP(), 1252u) << "the tests run with the Western code page";
+    struct Case { const wchar_t* text; const char* ansi; };   // ansi null: not exact
+    const Case cases[] = {
+        {L"C:\\w4\\plain dir\\", "C:\\w4\\plain dir\\"},
+        {L"C:\\w4\\Caf\u00e9\\", "C:\\w4\\Caf\xe9\\"},
+        {L"", ""},
+        {L"C:\\w4\\\u03a9mega dir\\", nullptr},
+        {L"C:\\w4\\\u65e5\u672c\u8a9e\\", nullptr},
+        {L"C:\\w4\\\u041f\u0440\u0438\u0432\u0435\u0442\\", nullptr},
+        {L"C:\\w4\\\u0100bc\\", nullptr},      // A with macron: "A" by best fit
+    };
+    for (const Case& c : cases) {
+        std::string out;
+        EXPECT_EQ(ExactAnsi(c.text, out), c.ansi != nullptr) << LossyAnsi(c.text);
+        if (c.ansi) {
+            EXPECT_EQ(out, c.ansi);
+        }
+    }
+}
+
 TEST(LauncherKeywords, TableHoldsTheThirtyEightFunctionsInOrder)
 {
     EXPECT_EQ(LauncherKeywordTable[LAUNCHER_FUNCTION_COUNT].id, 9999u);
@@ -149,9 +175,9 @@ TEST(LauncherTrayIcon, GoesWithTheMainWindow)
                                   nullptr, instance, nullptr);
     ASSERT_NE(window, nullptr);
     g_launcher.mainWindow = window;
-    ASSERT_NE(TrayIconRequest(window, 1, 0, "tip", "0"), 0);
+    ASSERT_NE(TrayIconRequest(window, 1, 0, "tip", L"0"), 0);
     EXPECT_TRUE(TrayIconShown());
-    EXPECT_EQ(TrayIconRequest(window, 1, 0, "tip", "0"), 0);      // one icon at a time
+    EXPECT_EQ(TrayIconRequest(window, 1, 0, "tip", L"0"), 0);      // one icon at a time
     DestroyWindow(window);
     EXPECT_FALSE(TrayIconShown());
     MSG quit;
