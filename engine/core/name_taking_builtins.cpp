@@ -99,6 +99,40 @@ bool ReadOperand(BDS* ctx, NameMode mode, Operand* op)
     return ctx->nErrorCode == 0;
 }
 
+// Reads the operand of a built-in that asks about a variable (IsDefined, VarType,
+// ObjectTypeGet). A name is a name token followed by ")", "," or "[" (or the end of the
+// line, which the closing parenthesis's check reports); any other operand (a
+// literal, a call, a member, a larger expression) is evaluated as the expression it is,
+// once, with its side effects and errors, and answers as no name. Read token by token as
+// a name, a call or a member would leave its argument list behind and fail as a wrong
+// number of arguments, which says nothing of what went wrong. An empty operand is left to
+// the closing parenthesis's check.
+bool ReadQueryOperand(BDS* ctx, Operand* op)
+{
+    char* start = ctx->prog;
+    while (*start == ' ' || *start == '\t')
+        ++start;
+    bool empty = *start == ')' || *start == 0 || *start == ';';
+    if (!ReadOperand(ctx, NameMode::NoCreate, op))
+        return false;
+    bool nameEnds = AtKeyword(ctx, KID_RPAREN) || AtKeyword(ctx, KID_COMMA) || AtKeyword(ctx, KID_LBRACKET) ||
+                    ctx->nTokenKind == TK_END;
+    if (empty || (op->isName && nameEnds))
+        return true;
+    op->isName = false;
+    op->resolved = true;
+    op->index = VAR_NOT_FOUND;
+    ctx->prog = start;
+    get_token(ctx);
+    if (ctx->nErrorCode)
+        return false;
+    resultants value;
+    InitTemp(ctx, &value);
+    ProcessSubExpression(ctx, &value, 0, 0, nullptr);
+    ReleaseTemp(ctx, &value);
+    return ctx->nErrorCode == 0;
+}
+
 // Runs fn on the operand's variable entry (null when it does not exist) in its scope.
 template <typename F>
 bool InOperandScope(BDS* ctx, const Operand& op, F fn)
@@ -192,7 +226,7 @@ void Drop(BDS* ctx, resultants* result)
 void IsDefined(BDS* ctx, resultants* result)
 {
     Operand op;
-    if (!ReadOperand(ctx, NameMode::NoCreate, &op))
+    if (!ReadQueryOperand(ctx, &op))
         return;
     int32_t answer = -1;
     if (op.isName && op.resolved) {
@@ -209,7 +243,7 @@ void IsDefined(BDS* ctx, resultants* result)
 void VarType(BDS* ctx, resultants* result)
 {
     Operand op;
-    if (!ReadOperand(ctx, NameMode::NoCreate, &op))
+    if (!ReadQueryOperand(ctx, &op))
         return;
     int32_t answer = -1;
     ValueHead head{};
@@ -263,7 +297,7 @@ void VarType(BDS* ctx, resultants* result)
 void ObjectTypeGet(BDS* ctx, resultants* result)
 {
     Operand op;
-    if (!ReadOperand(ctx, NameMode::NoCreate, &op))
+    if (!ReadQueryOperand(ctx, &op))
         return;
     if (!ExpectCloseParen(ctx))
         return;
