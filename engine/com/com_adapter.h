@@ -49,8 +49,10 @@ int GateSafeArrayInfo(BDS* ctx, const ValueHead& value, int32_t request, int32_t
 
 // ForEach over COM data: the next element into `element` (a fresh record); 0 at the end or
 // on error. `position` is the loop's position word, `delimiter` splits a COM text and
-// `items` keeps where the walk of such a text stands.
+// `items` keeps where the walk of such a text stands. A COM object is walked with the
+// loop's own enumerator in `walk`, taken on the first round and taken anew when the
+// collection has become another object.
 int CollectionForEachStep(BDS* ctx, const ValueHead& collection, int64_t* position, char delimiter,
-                          ItemCursor* items, resultants* element);
-// The loop is left: a COM object's enumerator goes (the next walk starts anew).
-void CollectionForEachReset(BDS* ctx, const ValueHead& collection);
+                          ItemCursor* items, ComWalk* walk, resultants* element);
+// The loop is left: its walk of a COM object goes (the next walk starts anew).
+void CollectionForEachReset(ComWalk* walk);

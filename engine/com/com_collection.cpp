@@ -2,7 +2,10 @@
 // (DISPID_NEWENUM), SAFEARRAYs, script arrays and maps, and item lists; the ObjectCollection
 // built-ins and the ForEach step over COM data.
 //
-// The caller keeps the walk's position word; a COM object keeps its enumerator itself.
+// The caller keeps the walk's position word. A COM object keeps one enumerator itself, the
+// one that the ObjectCollection built-ins walk; a ForEach loop walks a COM object with an
+// enumerator of its own (ComWalk), so that nested loops over one collection, and a loop
+// over a collection whose ObjectCollection walk is open, leave each other alone.
 #include "engine/com/com_collection.h"
 
 #include <oleauto.h>
@@ -38,20 +41,16 @@ HRESULT GetEnumerator(IDispatch* disp, IEnumVARIANT** out)
     return hr;
 }
 
-int ObjectNext(BDS* ctx, CComObjectAg* object, CResultVar& out)
+// The next element of an enumerator into `out`: 1 delivered; 0 at the end (the
+// enumerator is then back at its start) or with the error set.
+int EnumeratorNext(BDS* ctx, IEnumVARIANT* enumerator, CResultVar& out)
 {
-    if (!object->enumerator) {
-        if (!object->Dispatch() || FAILED(GetEnumerator(object->Dispatch(), &object->enumerator))) {
-            SetError(ctx, 1690);
-            return 0;
-        }
-    }
     VARIANT element;
     VariantInit(&element);
     ULONG fetched = 0;
-    HRESULT hr = object->enumerator->Next(1, &element, &fetched);
+    HRESULT hr = enumerator->Next(1, &element, &fetched);
     if (hr == S_FALSE || (hr == S_OK && fetched == 0)) {
-        object->enumerator->Reset();
+        enumerator->Reset();
         return 0;
     }
     if (FAILED(hr)) {
@@ -61,6 +60,41 @@ int ObjectNext(BDS* ctx, CComObjectAg* object, CResultVar& out)
     out.VariantCopyToValue(element);
     VariantClear(&element);
     return ctx->nErrorCode ? 0 : 1;
+}
+
+// The object value's own enumerator: the walk of the ObjectCollection built-ins.
+int ObjectNext(BDS* ctx, CComObjectAg* object, CResultVar& out)
+{
+    if (!object->enumerator) {
+        if (!object->Dispatch() || FAILED(GetEnumerator(object->Dispatch(), &object->enumerator))) {
+            SetError(ctx, 1690);
+            return 0;
+        }
+    }
+    return EnumeratorNext(ctx, object->enumerator, out);
+}
+
+// A loop's own walk of an object (ComWalk). The enumerator is taken on the first round; a
+// collection that has become another object (the loop's variable was given a new one) is
+// walked anew from its first element, as a changed array or text is.
+int WalkNext(BDS* ctx, IDispatch* disp, ComWalk* walk, CResultVar& out)
+{
+    if (!disp) {
+        SetError(ctx, 1690);
+        return 0;
+    }
+    if (walk->source != disp) {
+        CollectionForEachReset(walk);
+        IEnumVARIANT* enumerator = nullptr;
+        if (FAILED(GetEnumerator(disp, &enumerator))) {
+            SetError(ctx, 1690);
+            return 0;
+        }
+        disp->AddRef();
+        walk->enumerator = enumerator;
+        walk->source = disp;
+    }
+    return EnumeratorNext(ctx, walk->enumerator, out);
 }
 
 int SafeArrayNext(BDS* ctx, const ValueHead& collection, CResultVar& out, int64_t* position)
@@ -348,23 +382,27 @@ void CollectionCloseCase(BDS* ctx, BuiltinCall& call)
 // ---------------------------------------------------------------- ForEach
 
 int CollectionForEachStep(BDS* ctx, const ValueHead& collection, int64_t* position, char delimiter,
-                          ItemCursor* items, resultants* element)
+                          ItemCursor* items, ComWalk* walk, resultants* element)
 {
     if (!EnsureOle(ctx))
         return 0;
     CResultVar out(ctx);
-    if (!CollectionNext(ctx, collection, out, nullptr, position, delimiter, items))
+    CComObjectAg* object = ObjectOf(&collection);
+    int delivered = object ? WalkNext(ctx, object->Dispatch(), walk, out)
+                           : CollectionNext(ctx, collection, out, nullptr, position, delimiter, items);
+    if (!delivered)
         return 0;
     out.v.originVar = ORIGIN_NONE;
     out.CopyOut(element, true);
     return 1;
 }
 
-void CollectionForEachReset(BDS* ctx, const ValueHead& collection)
+void CollectionForEachReset(ComWalk* walk)
 {
-    CComObjectAg* object = ObjectOf(&collection);
-    if (object && object->enumerator) {
-        object->enumerator->Release();
-        object->enumerator = nullptr;
-    }
+    if (walk->enumerator)
+        walk->enumerator->Release();
+    if (walk->source)
+        walk->source->Release();
+    walk->enumerator = nullptr;
+    walk->source = nullptr;
 }

@@ -14,6 +14,7 @@
 #include "engine/core/line_cache.h"
 #include "engine/core/neighbour_services.h"
 #include "engine/core/pump.h"
+#include "engine/core/statement.h"
 #include "engine/data/binary_buffer.h"
 #include "engine/data/cng_hash.h"
 #include "engine/files/file_io.h"
@@ -65,13 +66,11 @@ void ReleaseLeftoverScopes(BDS* ctx)
     }
 }
 
-void ReleaseForEachTexts(BDS* ctx)
+// What ForEach states still hold (a run is over; COM is still up for the walks).
+void ReleaseForEachStates(BDS* ctx)
 {
-    for (ForEachState& state : ctx->run.forEach) {
-        if (state.savedText && ctx->HeapBase)
-            VFree(ctx, state.savedText);
-        state.savedText = 0;
-    }
+    for (ForEachState& state : ctx->run.forEach)
+        ClearForEachState(ctx, state);
 }
 
 void CloseScriptFiles(BDS* ctx)
@@ -125,7 +124,7 @@ void TearDownContext(BDS* ctx)
     DllStructFreeAll(ctx);
     RestartMgrUnload(ctx);
 
-    ReleaseForEachTexts(ctx);
+    ReleaseForEachStates(ctx);
     UnloadExtenders(ctx);
 
     CloseScriptFiles(ctx);

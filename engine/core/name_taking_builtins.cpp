@@ -31,6 +31,8 @@ struct Operand {
     bool resolved;      // a pointer operand could be resolved (or none was used)
     uint32_t slot;
     uint16_t index;     // VAR_NOT_FOUND when the variable does not exist
+    uint8_t firstKind;  // the operand's first token: its kind and keyword id
+    uint16_t firstId;
 };
 
 bool ExpectOpenParen(BDS* ctx, const char* name)
@@ -80,6 +82,8 @@ bool ReadOperand(BDS* ctx, NameMode mode, Operand* op)
     f.bNoCreate = 0;
     if (ctx->nErrorCode)
         return false;
+    op->firstKind = ctx->nTokenKind;
+    op->firstId = ctx->delim_type;
     if (ctx->nTokenKind == TK_NAME) {
         op->isName = true;
         if (pointer) {
@@ -96,6 +100,44 @@ bool ReadOperand(BDS* ctx, NameMode mode, Operand* op)
         }
     }
     get_token(ctx);
+    return ctx->nErrorCode == 0;
+}
+
+// Reads the operand of a built-in that asks about a variable (IsDefined, VarType,
+// ObjectTypeGet). A name is a name token followed by ")", "," or "[" (or the end of the
+// line, which the closing parenthesis's check reports); any other operand (a literal, a
+// call, a member, a larger expression) is evaluated as the expression it is, once, with
+// its side effects and errors, and answers as no name. Read token by token as a name, a
+// call or a member would leave its argument list behind and fail as a wrong number of
+// arguments, which says nothing of what went wrong. A word alone that is no operand by
+// itself (a function's name without its list, such as a name that has become a host
+// function) still answers as no name without being called; an empty operand is left to
+// the closing parenthesis's check.
+bool ReadQueryOperand(BDS* ctx, Operand* op)
+{
+    char* start = ctx->prog;
+    while (*start == ' ' || *start == '\t')
+        ++start;
+    bool empty = *start == ')' || *start == 0 || *start == ';';
+    if (!ReadOperand(ctx, NameMode::NoCreate, op))
+        return false;
+    bool nameEnds = AtKeyword(ctx, KID_RPAREN) || AtKeyword(ctx, KID_COMMA) || AtKeyword(ctx, KID_LBRACKET) ||
+                    ctx->nTokenKind == TK_END;
+    bool loneWord = op->firstKind == TK_KEYWORD && op->firstId != KID_OLEOBJECT &&
+                    KeywordTypeOf(ctx, op->firstId) != KT_CONSTANT && AtKeyword(ctx, KID_RPAREN);
+    if (empty || loneWord || (op->isName && nameEnds))
+        return true;
+    op->isName = false;
+    op->resolved = true;
+    op->index = VAR_NOT_FOUND;
+    ctx->prog = start;
+    get_token(ctx);
+    if (ctx->nErrorCode)
+        return false;
+    resultants value;
+    InitTemp(ctx, &value);
+    ProcessSubExpression(ctx, &value, 0, 0, nullptr);
+    ReleaseTemp(ctx, &value);
     return ctx->nErrorCode == 0;
 }
 
@@ -192,7 +234,7 @@ void Drop(BDS* ctx, resultants* result)
 void IsDefined(BDS* ctx, resultants* result)
 {
     Operand op;
-    if (!ReadOperand(ctx, NameMode::NoCreate, &op))
+    if (!ReadQueryOperand(ctx, &op))
         return;
     int32_t answer = -1;
     if (op.isName && op.resolved) {
@@ -209,7 +251,7 @@ void IsDefined(BDS* ctx, resultants* result)
 void VarType(BDS* ctx, resultants* result)
 {
     Operand op;
-    if (!ReadOperand(ctx, NameMode::NoCreate, &op))
+    if (!ReadQueryOperand(ctx, &op))
         return;
     int32_t answer = -1;
     ValueHead head{};
@@ -263,7 +305,7 @@ void VarType(BDS* ctx, resultants* result)
 void ObjectTypeGet(BDS* ctx, resultants* result)
 {
     Operand op;
-    if (!ReadOperand(ctx, NameMode::NoCreate, &op))
+    if (!ReadQueryOperand(ctx, &op))
         return;
     if (!ExpectCloseParen(ctx))
         return;

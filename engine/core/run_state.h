@@ -69,6 +69,16 @@ struct ItemCursor {
     bool ended;             // the last item was delivered
 };
 
+// A loop's own walk of a COM collection: the enumerator that it took from the object and
+// that object's IDispatch, both counted, or both null. Every loop walks with one of its
+// own, so that loops nested over one collection (or over copies of it, which share the
+// object) do not move or reset each other's walk; the object value's own enumerator is
+// left to the ObjectCollection built-ins. CollectionForEachReset releases it.
+struct ComWalk {
+    IEnumVARIANT* enumerator;
+    IDispatch* source;
+};
+
 struct ForEachState {
     char delimiter;         // item delimiter of a text collection
     uint32_t nextHash;      // a map walk: the key hash of the entry the position designates
@@ -76,8 +86,7 @@ struct ForEachState {
     uint64_t savedText;     // heap offset of the collection expression's text (0: none)
     uint32_t fingerprint;   // element count of an array, ValueTextHash of a text
     int64_t mapStamp;       // a map walk: the identity stamp of the map walked
-    uint16_t collectionVar;   // a COM collection held by a variable (0: none) ...
-    uint16_t collectionScope; // ... and its scope
+    ComWalk walk;           // a COM object's walk (released when the loop is left)
     // A text collection as last read (statement_foreach.cpp): the text's heap offset (0:
     // none) and width, its length in units, a sample of its units, its fingerprint, and for
     // a wide text its ANSI form (a heap offset of the state's own), so that a round reads

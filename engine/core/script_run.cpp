@@ -5,6 +5,7 @@
 #include "engine/core/errors.h"
 #include "engine/core/runloop.h"
 #include "engine/core/run_services.h"
+#include "engine/core/statement.h"
 
 #include <cstring>
 
@@ -201,6 +202,9 @@ extern "C" int WINAPI ProcessViRuvBuffer(HWND window, HGLOBAL context, HGLOBAL s
     uint32_t pos = 0, firstNonBlank = 0;
     ctx->run.bRunning = 1;
     FetchStatementLine(ctx, &result, run, static_cast<uint32_t>(length), &firstNonBlank, &pos);
+    // Structures the script left open (it ended inside a loop) go with the run, and with
+    // them what their loops hold: temporary collections and walks of COM objects.
+    CutStack(ctx, 0);
     ctx->run.bRunning = 0;
     FreeValue(ctx, &result, 0, FREE_STATEMENT_RESULT);
 

@@ -32,6 +32,9 @@ void CutStack(BDS* ctx, uint32_t keep);
 
 // Releases a ForEach frame's temporary collection and iteration state.
 void ReleaseForEachFrame(BDS* ctx, uint16_t tempVar, uint32_t frameIndex);
+// Releases what a ForEach state holds (its saved texts, its walk of a COM object) and
+// clears it; texts only while the string heap is there.
+void ClearForEachState(BDS* ctx, ForEachState& state);
 
 // Where an offset of a scrambled script lies: line numbers, source file (through the
 // marker lines), and optionally the line's text.

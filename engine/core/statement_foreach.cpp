@@ -262,16 +262,20 @@ void ReleaseForEachFrame(BDS* ctx, uint16_t tempVar, uint32_t frameIndex)
     }
     if (frameIndex < MAX_FOREACH_STATES && frameIndex < ctx->nStructDepth &&
         ctx->aStructFrames[frameIndex].kind == SF_FOREACH) {
-        ForEachState& s = ctx->run.forEach[frameIndex];
-        // A COM collection held by a variable lets its enumerator go with the loop.
-        if (s.collectionVar && s.collectionVar < ctx->nVarUsed && s.collectionScope == ctx->nScopeCurrent)
-            CollectionForEachReset(ctx, ctx->pVars[s.collectionVar]);
+        ClearForEachState(ctx, ctx->run.forEach[frameIndex]);
+        ctx->aStructFrames[frameIndex].temporary = 0;
+    }
+}
+
+void ClearForEachState(BDS* ctx, ForEachState& s)
+{
+    CollectionForEachReset(&s.walk);   // a COM walk goes with its loop, however it is left
+    if (ctx->HeapBase) {
         if (s.savedText)
             VFree(ctx, s.savedText);
         ForgetText(ctx, s);
-        s = ForEachState{};
-        ctx->aStructFrames[frameIndex].temporary = 0;
     }
+    s = ForEachState{};
 }
 
 int DoForEach(BDS* ctx, RunSite* site)
@@ -315,10 +319,7 @@ int DoForEach(BDS* ctx, RunSite* site)
         f->resume = site->lineStart;
         f->variable = var;
         ForEachState& s = ctx->run.forEach[frameIndex];
-        if (s.savedText)
-            VFree(ctx, s.savedText);
-        ForgetText(ctx, s);
-        s = ForEachState{};
+        ClearForEachState(ctx, s);
         s.delimiter = '\t';
         size_t n = TextLength(text);
         s.savedText = VMalloc(ctx, n + 1);
@@ -420,16 +421,15 @@ int DoForEach(BDS* ctx, RunSite* site)
 
     bool found = false;
     if (collection->flags & VF_VARIANT) {
-        // A COM collection or a SAFEARRAY: a new walk starts with a fresh enumerator.
-        if (!continuing)
-            CollectionForEachReset(ctx, *collection);
-        if (!f.temporary && value.originVar < ORIGIN_ELEMENT) {
-            state.collectionVar = value.originVar;
-            state.collectionScope = value.originScope;
-        }
+        // A COM collection or a SAFEARRAY. A COM object is walked with this loop's own
+        // enumerator (state.walk), never with the one the object value keeps: values copied
+        // from one variable share that one, and a loop nested over the same collection
+        // would use it up and reset it under the outer loop, which then began again for
+        // ever. With a walk of its own each loop sees every element once.
         resultants element{};
         InitResultValue(ctx, &element, VK_RECORD, 0);
-        found = CollectionForEachStep(ctx, *collection, &state.position, state.delimiter, &state.items, &element) != 0;
+        found = CollectionForEachStep(ctx, *collection, &state.position, state.delimiter, &state.items, &state.walk,
+                                      &element) != 0;
         if (found)
             SetVariableFromValue(ctx, ctx->pVars[f.variable].name, &element);
         FreeValue(ctx, &element, 0, VK_RECORD);

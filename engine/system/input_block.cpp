@@ -26,9 +26,9 @@ bool IsSchemeEvent(const char* name)
 }
 
 // IgnoreInput(state): -1 reads; 0 or 1 blocks or frees input and answers the former state.
-// The state read back is the script's own: what it asked for, also where the system turned
-// the block down (another program's block, or a system that never blocks), so that the
-// boxes put back what the script asked for.
+// The state is what the system really holds: a set that BlockInput refuses (a process
+// that is not elevated, another program's block, Wine) answers -1 and keeps the old
+// state, so that a script is never told that input is blocked when it is not.
 void CaseIgnoreInput(BDS* ctx, BuiltinCall& call)
 {
     int32_t state = ArgInt(call, 1);
@@ -39,7 +39,10 @@ void CaseIgnoreInput(BDS* ctx, BuiltinCall& call)
     }
     int32_t former = ctx->box.IgnoreInputState ? 1 : 0;
     if (state != -1) {
-        block(state ? TRUE : FALSE);
+        if (!block(state ? TRUE : FALSE)) {
+            SetResultInt(ctx, call.result, -1);
+            return;
+        }
         ctx->box.IgnoreInputState = static_cast<uint32_t>(state);
     }
     SetResultInt(ctx, call.result, former);
@@ -82,7 +85,10 @@ int SetInputBlocked(BDS* ctx, int allow)
     PfnBlockInput block = ctx ? ctx->eng.api.pfnBlockInput : nullptr;
     if (!block)
         return -1;
-    block(allow ? FALSE : TRUE);
+    // A block that the system refuses to put back after a box no longer holds: the state
+    // that -1 reads follows.
+    if (!block(allow ? FALSE : TRUE) && !allow)
+        ctx->box.IgnoreInputState = 0;
     return ctx->box.IgnoreInputState ? 0 : 1;
 }
 

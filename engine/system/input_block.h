@@ -10,7 +10,8 @@ struct BDS;
 // the script has not blocked input, 0 when it has, -1 when the system has no BlockInput
 // (nothing is called then). A box calls it with 1 before it shows itself and, unless the
 // answer was -1, again with that answer afterwards, so input is blocked again exactly when
-// the script had blocked it.
+// the script had blocked it. Where the system refuses to block again, no block holds any
+// more and the script's state says so.
 int SetInputBlocked(BDS* ctx, int allow);
 
 // The box form of the event sounds: asynchronous, no default sound, the error number kept.

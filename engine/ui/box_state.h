@@ -39,5 +39,6 @@ struct BoxState {
     wchar_t BoxTitleW[BOX_TEXT_SIZE];
 
     // ---- input blocking
-    uint32_t IgnoreInputState;              // the state IgnoreInput last gave BlockInput
+    uint32_t IgnoreInputState;              // the input block that holds (set by IgnoreInput
+                                            // only where BlockInput accepted it)
 };

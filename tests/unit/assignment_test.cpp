@@ -190,6 +190,9 @@ TEST_F(AssignmentTest, NameTakingBuiltins)
         {"vartype(a[7])", "i:0"},
         {"vartype(*pa)", "i:256"},
         {"vartype(nothing)", "i:0"},
+        {"vartype(strlen(\"ab\"))", "i:-1"},        // no name: evaluated, no variable to ask about
+        {"vartype(x + 1)", "i:-1"},
+        {"isdefined(strlen(\"ab\"))", "i:-1"},
         {"isdefined(*pa)", "i:1"},
         {"isdefined(*x)", "i:-1"},                    // x holds no pointer: names nothing
         {"drop(*x)", "E3813"},

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "engine/system/input_block.h"
 #include "engine/system/memory_probe.h"
 #include "engine/system/process_list.h"
 #include "tests/unit/engine_dll.h"
@@ -115,7 +116,7 @@ protected:
     }
 };
 
-TEST_F(IgnoreInputTest, KeepsTheScriptsState)
+TEST_F(IgnoreInputTest, StateFollowsWhatTheSystemAccepted)
 {
     EXPECT_EQ(Ignore(-1), 0);
     EXPECT_EQ(Ignore(1), 0);
@@ -127,12 +128,36 @@ TEST_F(IgnoreInputTest, KeepsTheScriptsState)
     EXPECT_EQ(Ignore(2), -1);
     EXPECT_EQ(g_blockCalls, 2);
 
-    g_blockAnswer = FALSE;   // refused by the system: the script's state is still kept
+    // A refused set answers -1 and the state that holds stays, in both directions.
+    g_blockAnswer = FALSE;
+    EXPECT_EQ(Ignore(1), -1);
+    EXPECT_EQ(Ignore(-1), 0);
+    g_blockAnswer = TRUE;
     EXPECT_EQ(Ignore(1), 0);
+    g_blockAnswer = FALSE;
+    EXPECT_EQ(Ignore(0), -1);
     EXPECT_EQ(Ignore(-1), 1);
-    EXPECT_EQ(Ignore(0), 1);
+    EXPECT_EQ(g_blockCalls, 5);
+
     ctx->eng.api.pfnBlockInput = nullptr;
     EXPECT_EQ(Ignore(-1), -1);
+}
+
+// A box lifts the block and puts it back; where the system refuses to put it back, no
+// block holds and -1 reads so.
+TEST_F(IgnoreInputTest, BlockThatABoxCannotPutBackIsGone)
+{
+    EXPECT_EQ(Ignore(1), 0);
+    EXPECT_EQ(SetInputBlocked(ctx, 1), 0);
+    EXPECT_EQ(g_lastBlock, FALSE);
+    EXPECT_EQ(SetInputBlocked(ctx, 0), 0);
+    EXPECT_EQ(g_lastBlock, TRUE);
+    EXPECT_EQ(Ignore(-1), 1);
+
+    EXPECT_EQ(SetInputBlocked(ctx, 1), 0);
+    g_blockAnswer = FALSE;
+    EXPECT_EQ(SetInputBlocked(ctx, 0), 1);
+    EXPECT_EQ(Ignore(-1), 0);
 }
 
 }  // namespace
