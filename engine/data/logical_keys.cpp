@@ -50,23 +50,6 @@ bool SortUnits(LCID locale, uint16_t* units, uint16_t* scratch, size_t count)
     return true;
 }
 
-void PutWord(uint8_t*& out, uint32_t word)
-{
-    *out++ = static_cast<uint8_t>(word >> 8);
-    *out++ = static_cast<uint8_t>(word);
-}
-
-}  // namespace
-
-bool LogicalRanksBegin(LogicalRanks* ranks)
-{
-    *ranks = LogicalRanks{};
-    ranks->room = 256;
-    ranks->units = static_cast<uint16_t*>(Take(ranks->room * sizeof(uint16_t)));
-    ranks->failed = !ranks->units;
-    return !ranks->failed;
-}
-
 // Notes a unit met for the first time.
 void NoteNew(LogicalRanks* ranks, uint16_t unit)
 {
@@ -85,6 +68,23 @@ void NoteNew(LogicalRanks* ranks, uint16_t unit)
     }
     page[unit & 0xFF] = 1;  // met; ranked by LogicalRanksMake
     ranks->units[ranks->distinct++] = unit;
+}
+
+void PutWord(uint8_t*& out, uint32_t word)
+{
+    *out++ = static_cast<uint8_t>(word >> 8);
+    *out++ = static_cast<uint8_t>(word);
+}
+
+}  // namespace
+
+bool LogicalRanksBegin(LogicalRanks* ranks)
+{
+    *ranks = LogicalRanks{};
+    ranks->room = 256;
+    ranks->units = static_cast<uint16_t*>(Take(ranks->room * sizeof(uint16_t)));
+    ranks->failed = !ranks->units;
+    return !ranks->failed;
 }
 
 void LogicalRanksNote(LogicalRanks* ranks, const wchar_t* text, size_t length)
