@@ -13,6 +13,7 @@
 #include "engine/core/text_length.h"
 #include "engine/data/array_internal.h"
 #include "engine/data/array_rebuild.h"
+#include "engine/data/logical_keys.h"
 #include "engine/data/sort_keys.h"
 
 using namespace arrays;
@@ -500,6 +501,50 @@ bool CompareReadKeys(const ReadKeys& keys, uint32_t x, uint32_t y, int* sign)
     return false;
 }
 
+// ---------------------------------------------------------------- logical keys
+
+// Below this many rows the system's function is asked directly: ranking the characters
+// would cost more comparisons than the sort makes.
+constexpr uint32_t LOGICAL_KEYS_FROM = 32;
+
+// Whether the logical keys give the order of the system's function on this platform,
+// checked once per context.
+bool LogicalKeysUsable(BDS* ctx)
+{
+    ArrayState& state = ctx->arrays;
+    if (!state.nLogicalKeys) {
+        PfnStrCmpLogicalW logical = StrCmpLogicalOf(ctx);
+        if (!logical) return false;
+        state.nLogicalKeys = LogicalKeysAgree(logical) ? 1 : -1;
+    }
+    return state.nLogicalKeys > 0;
+}
+
+// The logical keys of the rows' wide texts, key r for row r; false (and no keys) when the
+// rows are better compared by the function itself, or the keys cannot be made: the sort
+// then calls the function, in the same order.
+bool MakeLogicalKeys(BDS* ctx, const WideKey* wide, uint32_t n, SortKeys* keys)
+{
+    if (n < LOGICAL_KEYS_FROM || !LogicalKeysUsable(ctx)) return false;
+    LogicalRanks ranks;
+    bool ok = LogicalRanksBegin(&ranks);
+    // Ranking takes some comparisons for each character met: a few rows of many different
+    // characters compare sooner through the function.
+    for (uint32_t r = 0; ok && r < n; ++r) {
+        const wchar_t* text = WideOf(ctx, wide[r]);
+        LogicalRanksNote(&ranks, text, TextLength(text));
+        ok = ranks.distinct <= n;
+    }
+    ok = ok && LogicalRanksMake(&ranks) && SortKeysReserve(keys, n);
+    for (uint32_t r = 0; ok && r < n; ++r) {
+        const wchar_t* text = WideOf(ctx, wide[r]);
+        ok = SortKeysAddLogical(keys, &ranks, text, TextLength(text));
+    }
+    LogicalRanksFree(&ranks);
+    if (!ok) SortKeysFree(keys);
+    return ok;
+}
+
 // The rows being ordered and how two of them compare.
 struct RowSorter {
     BDS* ctx;
@@ -509,6 +554,7 @@ struct RowSorter {
     uint16_t op;            // KID_GT ascending, KID_LT descending
     TextCompare compare;    // null: the language's comparison
     WideKey* wide;          // wide keys of the rows for the text comparisons
+    const SortKeys* logical;  // logical order: the rows' keys, when made
     const ReadKeys* read;   // the language's comparison: the keys read once (shapes may be null)
     bool failed;
 
@@ -518,7 +564,9 @@ struct RowSorter {
         if (failed) return false;
         int truth;
         int sign;
-        if (compare) {
+        if (logical) {
+            truth = Holds(op, SortKeysCompare(logical, x, y));
+        } else if (compare) {
             truth = Holds(op, compare(WideOf(ctx, wide[x]), WideOf(ctx, wide[y])));
         } else if (read->shapes && CompareReadKeys(*read, x, y, &sign)) {
             truth = Holds(op, sign);
@@ -628,13 +676,16 @@ void Sort(BDS* ctx, BuiltinCall& call)
         }
         ReadKeys read{};
         if (ok && !compare) ReadRowKeys(ctx, array, layout, first, n, read);
+        SortKeys logical{};
+        bool byKeys = ok && method == OPT_LOGICAL && MakeLogicalKeys(ctx, wide, n, &logical);
         if (ok) {
             for (uint32_t r = 0; r < n; ++r) order[r] = r;
             RowSorter sorter{ctx, array, layout, first, (options & OPT_DESCENDING) ? KID_LT : KID_GT,
-                             compare, wide, &read, false};
+                             compare, wide, byKeys ? &logical : nullptr, &read, false};
             HeapSort(sorter, order, n);
             if (!sorter.failed) ApplyOrder(array, layout, first, order, n, held);
         }
+        SortKeysFree(&logical);
         FreeReadKeys(read);
         if (wide)
             for (uint32_t r = 0; r < n; ++r) FreeWideKey(ctx, wide[r]);

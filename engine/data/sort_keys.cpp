@@ -104,6 +104,15 @@ bool SortKeysAddWide(SortKeys* keys, const wchar_t* text, size_t length, bool no
     });
 }
 
+uint8_t* SortKeysRoom(SortKeys* keys, size_t most)
+{
+    // One byte more, so that even the room of an empty key has an address.
+    if (most > MAX_KEY_BYTES || !MakeRoom(keys, most + 1)) return nullptr;
+    return keys->bytes + keys->used;
+}
+
+bool SortKeysNote(SortKeys* keys, size_t length) { return NoteSpan(keys, length); }
+
 int SortKeysCompare(const SortKeys* keys, size_t i, size_t j)
 {
     uint64_t a = keys->spans[i], b = keys->spans[j];

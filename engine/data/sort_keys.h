@@ -37,6 +37,12 @@ void SortKeysFree(SortKeys* keys);
 bool SortKeysAddNarrow(SortKeys* keys, const char* text, size_t length, bool noCase);
 bool SortKeysAddWide(SortKeys* keys, const wchar_t* text, size_t length, bool noCase);
 
+// Keys of another making (logical_keys.h): room for a key of at most `most` bytes, written
+// at the address answered and then noted with its length; null when the memory is not there
+// or the key could be longer than a key may be.
+uint8_t* SortKeysRoom(SortKeys* keys, size_t most);
+bool SortKeysNote(SortKeys* keys, size_t length);
+
 // -1, 0 or 1 as text i compares with text j.
 int SortKeysCompare(const SortKeys* keys, size_t i, size_t j);
 

@@ -1,14 +1,17 @@
 // Sort keys against the system's comparisons they stand for, on a table of awkward texts
 // (accents, case pairs, digits, punctuation that word sort weighs apart, control bytes,
 // empty texts); and the sorts that use them against the same sorts made with the system's
-// comparison at every step, equal keys included.
+// comparison at every step, equal keys included. The same for the keys of the logical order
+// against the system's StrCmpLogicalW, with runs of digits of every length among the texts.
 #include "array_fixture.h"
 
 #include <algorithm>
+#include <functional>
 #include <random>
 
 #include "engine/core/operators.h"
 #include "engine/data/item_list.h"
+#include "engine/data/logical_keys.h"
 #include "engine/data/sort_keys.h"
 
 namespace {
@@ -97,15 +100,21 @@ protected:
     // The row numbers (column 0) in the order the model leaves the rows, keys in column 1.
     std::vector<int> ModelOrder(const ArrayHeader* a, uint16_t op)
     {
+        auto key = [&](uint32_t row) -> const ArrayElement& { return a->data[row * 2 + 1]; };
+        return ModelOrder(a, [&](uint32_t x, uint32_t y) { return Beats(key(x), key(y), op); });
+    }
+
+    // The same with `beats(x, y)` telling whether row x beats row y.
+    std::vector<int> ModelOrder(const ArrayHeader* a, const std::function<bool(uint32_t, uint32_t)>& beats)
+    {
         uint32_t n = a->dims[0];
         std::vector<uint32_t> rows(n);
         for (uint32_t i = 0; i < n; ++i) rows[i] = i;
-        auto key = [&](uint32_t row) -> const ArrayElement& { return a->data[row * 2 + 1]; };
         auto sift = [&](uint32_t i, uint32_t size, uint32_t held) {
             uint32_t child = 2 * i + 1;
             while (child < size) {
-                if (child + 1 < size && Beats(key(rows[child + 1]), key(rows[child]), op)) ++child;
-                if (!Beats(key(rows[child]), key(held), op)) break;
+                if (child + 1 < size && beats(rows[child + 1], rows[child])) ++child;
+                if (!beats(rows[child], held)) break;
                 rows[i] = rows[child];
                 i = child;
                 child = 2 * i + 1;
@@ -201,5 +210,172 @@ TEST_F(SortModel, ItemSortsKeepTheComparisonOrderAndEqualItemsInPlace)
         EXPECT_TRUE(ValueWText(ctx, &wide) == Widen(expected)) << "wide, case " << caseSensitive;
         FreeValue(ctx, &narrow, 0, VK_RECORD);
         FreeValue(ctx, &wide, 0, VK_RECORD);
+    }
+}
+
+// ---------------------------------------------------------------- logical order
+
+namespace {
+
+PfnStrCmpLogicalW SystemLogical()
+{
+    static auto logical = reinterpret_cast<PfnStrCmpLogicalW>(
+        reinterpret_cast<void*>(GetProcAddress(LoadLibraryA("SHLWAPI.DLL"), "StrCmpLogicalW")));
+    return logical;
+}
+
+// Wide texts of pieces that the logical order treats apart: runs of digits of every length
+// up to 24 (the longer ones wrap as the system reads them) and with leading zeros, signs,
+// blanks and punctuation, case pairs, accents precomposed and combining, letters that some
+// locales order otherwise (a and o with umlaut, dotted and dotless i), ligatures, digits of
+// other scripts and superscripts, characters that weigh nothing, a surrogate pair and a
+// lone surrogate.
+std::vector<std::wstring> LogicalTexts(size_t count, unsigned seed)
+{
+    static const wchar_t* const pieces[] = {
+        L"a", L"A", L"b", L"B", L"z", L"Z", L"e", L"E", L"\u00e9", L"\u00c9", L"\u00e8", L"\u0301", L"\u00e4",
+        L"\u00c4", L"o", L"\u00f6", L"i", L"I", L"\u0131", L"\u0130", L"ss", L"\u00df", L"ae", L"\u00e6", L"-",
+        L"+", L"'", L" ", L"_", L".", L",", L"~", L"!", L"\t", L"\x01", L"\u00ad", L"\u200b", L"\u00b2",
+        L"\uff11", L"\u0663", L"\u4e00", L"\xd83d\xde00", L"\xd800", L"0", L"00", L"007"};
+    std::mt19937 random(seed);
+    auto digits = [&](size_t length) {
+        std::wstring run;
+        while (run.size() < length) run += static_cast<wchar_t>(L'0' + random() % 10);
+        return run;
+    };
+    std::vector<std::wstring> texts = {L"", L"0", L"00", L"1", L"01", L"a", L"A", L"2147483647", L"2147483648",
+                                       L"-2147483648", L"4294967295", L"4294967296", L"4294967297",
+                                       L"18446744073709551617", L"a1", L"a01", L"A001"};
+    for (size_t length = 1; length <= 24; ++length) {
+        texts.push_back(digits(length));
+        texts.push_back(L"x" + digits(length) + L"y");
+    }
+    while (texts.size() < count) {
+        std::wstring s;
+        for (size_t n = random() % 6; n > 0; --n) {
+            if (random() % 3 == 0) s += digits(1 + random() % (random() % 4 == 0 ? 24 : 3));
+            else s += pieces[random() % (sizeof pieces / sizeof *pieces)];
+        }
+        texts.push_back(s);
+    }
+    return texts;
+}
+
+}  // namespace
+
+TEST(LogicalKeys, OrderEveryPairAsTheSystemDoes)
+{
+    PfnStrCmpLogicalW logical = SystemLogical();
+    ASSERT_TRUE(logical);
+    std::vector<std::wstring> texts = LogicalTexts(600, 21);
+    LCID before = GetThreadLocale();
+    // Characters rank by the thread locale: Swedish puts a with umlaut after z, Turkish
+    // weighs the dotted and the dotless i apart.
+    for (LCID locale : {before, LCID{0x041D}, LCID{0x041F}}) {
+        ASSERT_TRUE(SetThreadLocale(locale));
+        LogicalRanks ranks;
+        SortKeys keys{};
+        ASSERT_TRUE(LogicalRanksBegin(&ranks));
+        for (const std::wstring& t : texts) LogicalRanksNote(&ranks, t.c_str(), t.size());
+        ASSERT_TRUE(LogicalRanksMake(&ranks));
+        for (const std::wstring& t : texts) ASSERT_TRUE(SortKeysAddLogical(&keys, &ranks, t.c_str(), t.size()));
+        int mismatches = 0;
+        for (size_t i = 0; i < texts.size(); ++i) {
+            for (size_t j = 0; j < texts.size(); ++j) {
+                if (SortKeysCompare(&keys, i, j) == Sign(logical(texts[i].c_str(), texts[j].c_str()))) continue;
+                if (++mismatches <= 5) ADD_FAILURE() << "pair " << i << ", " << j << " locale " << locale;
+            }
+        }
+        EXPECT_EQ(mismatches, 0) << "locale " << locale;
+        LogicalRanksFree(&ranks);
+        SortKeysFree(&keys);
+    }
+    SetThreadLocale(before);
+}
+
+namespace {
+
+// Comparisons close to the system's that its check must tell apart from it.
+int WINAPI WholeTexts(const wchar_t* a, const wchar_t* b) { return lstrcmpiW(a, b); }
+int WINAPI ZerosCount(const wchar_t* a, const wchar_t* b)
+{
+    int r = SystemLogical()(a, b);
+    return r ? r : Sign(static_cast<int>(wcslen(a)) - static_cast<int>(wcslen(b)));
+}
+int WINAPI CaseCounts(const wchar_t* a, const wchar_t* b)
+{
+    int r = SystemLogical()(a, b);
+    return r ? r : Sign(wcscmp(a, b));
+}
+
+}  // namespace
+
+TEST(LogicalKeys, CheckAgainstTheSystemPassesHereAndFailsForOtherOrders)
+{
+    ASSERT_TRUE(SystemLogical());
+    EXPECT_TRUE(LogicalKeysAgree(SystemLogical())) << "sorts would not use the keys on this platform";
+    for (PfnStrCmpLogicalW other : {&WholeTexts, &ZerosCount, &CaseCounts})
+        EXPECT_FALSE(LogicalKeysAgree(other));
+}
+
+TEST_F(SortModel, LogicalSortMovesRowsAsTheSystemComparisonWould)
+{
+    // Wide texts, narrow texts and numbers (both read as their wide texts), with many ties;
+    // the model asks the system at every comparison.
+    PfnStrCmpLogicalW logical = SystemLogical();
+    ASSERT_TRUE(logical);
+    std::vector<std::wstring> wide = LogicalTexts(800, 31);
+    std::vector<std::string> narrow = AwkwardTexts(400, 37);
+    uint32_t n = 3000;
+    ArrayHeader* a = NewArray("a", {n, 2});
+    std::vector<std::wstring> shown(n);
+    std::mt19937 random(41);
+    for (uint32_t r = 0; r < n; ++r) {
+        SetInt(a, r * 2, static_cast<int32_t>(r));
+        uint32_t pick = random() % 10;
+        if (pick == 0) {
+            int32_t number = static_cast<int32_t>(random() % 200) - 100;
+            SetInt(a, r * 2 + 1, number);
+            shown[r] = std::to_wstring(number);
+        } else if (pick < 4) {
+            const std::string& t = narrow[random() % narrow.size()];
+            SetText(a, r * 2 + 1, t.c_str());
+            shown[r] = Widen(t);
+        } else {
+            shown[r] = wide[random() % wide.size()];
+            FreeValue(ctx, &a->data[r * 2 + 1], 0, VK_ELEMENT);
+            a->data[r * 2 + 1].flags = VF_UNICODE;
+            a->data[r * 2 + 1].wstr = HeapCopyWText(ctx, shown[r].c_str(), shown[r].size());
+        }
+    }
+    auto compare = [&](uint32_t x, uint32_t y) { return logical(shown[x].c_str(), shown[y].c_str()); };
+    for (int descending : {16, 0}) {
+        std::vector<int> model = ModelOrder(a, [&](uint32_t x, uint32_t y) {
+            return descending ? compare(x, y) < 0 : compare(x, y) > 0;
+        });
+        Call(kid::ArraySort, {Var("a"), Int(4 + descending), Int(1)});
+        ASSERT_EQ(ctx->nErrorCode, 0);
+        std::vector<int> now = RowsNow(a);
+        EXPECT_EQ(now, model) << "descending " << descending;
+        std::vector<std::wstring> moved(n);
+        for (uint32_t r = 0; r < n; ++r) moved[r] = shown[now[r]];
+        shown.swap(moved);
+        for (uint32_t r = 0; r < n; ++r) a->data[r * 2].i32 = static_cast<int32_t>(r);
+    }
+
+    // Binary searches in the order the sort made find a row that compares equal to the
+    // value whenever there is one.
+    std::vector<std::wstring> values = LogicalTexts(300, 43);
+    for (const std::wstring& value : values) {
+        resultants found = Call(kid::ArraySearch, {Var("a"), WStr(value.c_str()), Int(4), Int(1)});
+        ASSERT_EQ(ctx->nErrorCode, 0);
+        bool present = std::any_of(shown.begin(), shown.end(),
+                                   [&](const std::wstring& s) { return logical(s.c_str(), value.c_str()) == 0; });
+        if (present) {
+            ASSERT_GE(found.i32, 0);
+            EXPECT_EQ(logical(shown[found.i32].c_str(), value.c_str()), 0);
+        } else {
+            EXPECT_EQ(found.i32, -1);
+        }
     }
 }
