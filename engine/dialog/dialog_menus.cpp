@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "engine/core/context.h"
+#include "engine/dialog/dialog_deferred.h"
 #include "engine/dialog/dialog_fields.h"
 #include "engine/dialog/dialog_record.h"
 #include "engine/dialog/dialog_report.h"
@@ -317,6 +318,12 @@ bool DialogContextMenu(Dialog6Record* dlg, HWND dialog, WPARAM wParam, LPARAM lP
         menu = dlg->contextMenu;
     if (!menu)
         return false;
+    if (dlg->busy) {
+        // Shown now, inside the procedure's call, the menu's @demiinit and its choice
+        // would both be dropped: it opens once the call has ended.
+        DeferContextMenu(dlg, wParam, lParam);
+        return true;
+    }
     TrackPopupMenu(menu, TPM_RIGHTBUTTON, x, y, 0, dialog, nullptr);
     return true;
 }

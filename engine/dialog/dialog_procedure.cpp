@@ -16,6 +16,7 @@
 #include "engine/dialog/dialog_request_args.h"
 #include "engine/dialog/dialog_report.h"
 #include "engine/dialog/dialog_com.h"
+#include "engine/dialog/dialog_deferred.h"
 #include "engine/dialog/dialog_template.h"
 #include "engine/dialog/dialog_text.h"
 #include "engine/dialog/dialog_units.h"
@@ -345,8 +346,12 @@ int CallDialogProcedure(BDS* ctx, Dialog6Record* dlg, HWND dialog, int event, in
         dlg = DialogRecordOf(dialog);
     if (!dlg)
         return OUTCOME_ENDING;
-    if (dlg->busy != 0)
-        return OUTCOME_HANDLED;   // events that arrive while the procedure runs are dropped
+    if (dlg->busy != 0) {
+        // Events that arrive while the procedure runs are dropped, but for a menu choice,
+        // which nothing else would keep: it comes after the call.
+        DeferDialogEvent(dlg, event, index);
+        return OUTCOME_HANDLED;
+    }
     resultants control;
     if (!MakeControlArgument(ctx, dlg, index, &control))
         return OUTCOME_ENDING;
@@ -371,6 +376,7 @@ int CallDialogProcedure(BDS* ctx, Dialog6Record* dlg, HWND dialog, int event, in
     }
     ctx->bModalPump = savedPump;
     --dlg->busy;
+    DialogCallEnded(dlg);
     FreeValue(ctx, &control, 0, VK_RECORD);
 
     // The dialog may have ended while the procedure ran (a click it let through, an

@@ -170,6 +170,7 @@ enum : UINT {
     WM_DLG_DESTROY = 7030,
     WM_DLG_OBJECT = 7031,
     WM_DLG_FOCUS = 7032,
+    WM_DLG_DEFERRED = 7033,     // posted: deliver what came while the procedure ran
 };
 
 constexpr int DIALOG_ID_BASE = 100;      // control window ids
@@ -239,6 +240,15 @@ struct DialogControlRecord {
 
 // ---------------------------------------------------------------- one dialog
 
+// Something the user did while the procedure ran, delivered after the call
+// (dialog_deferred.cpp): a menu choice, or a context menu asked for.
+struct DeferredInput {
+    enum Kind : uint8_t { MENU_CHOICE, CONTEXT_MENU } kind;
+    int index;                   // MENU_CHOICE: the MENUITEM
+    WPARAM wParam;               // CONTEXT_MENU: the WM_CONTEXTMENU's window and position
+    LPARAM lParam;
+};
+
 struct Dialog6Record {
     BDS* ctx;
     int format;                  // 61 or 62
@@ -291,6 +301,15 @@ struct Dialog6Record {
     bool timerRunning;
     std::wstring fileMask;       // FILELISTBOX: the current and the previous mask
     std::wstring previousMask;
+
+    // input that must outlive a procedure call (dialog_deferred.cpp)
+    HWND pressWindow;            // a control whose window procedure handles a mouse press
+    UINT pressRelease;           // the release that press waits for
+    int pressBusy;               // the busy counter when the press came
+    MSG heldRelease;             // that release, taken by the call's pump; hwnd 0: none
+    int heldBusy;                // handed back when the busy counter is down to this
+    std::vector<DeferredInput> deferred;   // in the order they came
+    bool deferredPosted;         // WM_DLG_DEFERRED is on its way
 };
 
 // The record a dialog window keeps, or null.

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/core/context.h"
+#include "engine/dialog/dialog_deferred.h"
 #include "engine/dialog/dialog_fields.h"
 #include "engine/dialog/dialog_menus.h"
 #include "engine/dialog/dialog_record.h"
@@ -81,14 +82,9 @@ bool SpinnerRefusesChar(HWND edit, wchar_t ch)
     return start != 0;
 }
 
-LRESULT CALLBACK ControlSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT ControlMessage(Dialog6Record* dlg, DialogControlRecord* c, int index, WNDPROC previous, HWND window,
+                       UINT message, WPARAM wParam, LPARAM lParam)
 {
-    Dialog6Record* dlg = RecordOfControl(window);
-    int index = -1;
-    DialogControlRecord* c = dlg ? ControlOfWindow(dlg, window, &index) : nullptr;
-    WNDPROC previous = c ? PreviousProc(c, window) : nullptr;
-    if (!previous)
-        return DefWindowProcW(window, message, wParam, lParam);
     LRESULT answer = 0;
     if (c->type == CT_REPORTVIEW && ReportViewSubclassMessage(c, window, message, wParam, lParam, previous, &answer))
         return answer;
@@ -129,6 +125,26 @@ LRESULT CALLBACK ControlSubclassProc(HWND window, UINT message, WPARAM wParam, L
         break;
     }
     return CallWindowProcW(previous, window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK ControlSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    Dialog6Record* dlg = RecordOfControl(window);
+    int index = -1;
+    DialogControlRecord* c = dlg ? ControlOfWindow(dlg, window, &index) : nullptr;
+    WNDPROC previous = c ? PreviousProc(c, window) : nullptr;
+    if (!previous)
+        return DefWindowProcW(window, message, wParam, lParam);
+    // A press may raise an event whose procedure call pumps the press's own release away
+    // from the control (dialog_deferred.h).
+    if (IsButtonRelease(message) && HoldControlRelease(dlg, window, message, wParam, lParam))
+        return 0;
+    if (!IsButtonPress(message))
+        return ControlMessage(dlg, c, index, previous, window, message, wParam, lParam);
+    ControlPress saved = BeginControlPress(dlg, window, message);
+    LRESULT answer = ControlMessage(dlg, c, index, previous, window, message, wParam, lParam);
+    EndControlPress(dlg, saved);
+    return answer;
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "engine/core/system_flags.h"
 #include "engine/dialog/dialog_colors.h"
 #include "engine/dialog/dialog_controls.h"
+#include "engine/dialog/dialog_deferred.h"
 #include "engine/dialog/dialog_find.h"
 #include "engine/dialog/dialog_loop.h"
 #include "engine/dialog/dialog_menus.h"
@@ -442,6 +443,9 @@ LRESULT HandleMessage(Dialog6Record* dlg, HWND dialog, UINT message, WPARAM wPar
         return 0;
     case WM_DLG_FOCUS:
         OnFocusReport(dlg, reinterpret_cast<HWND>(wParam), static_cast<int>(lParam));
+        return 0;
+    case WM_DLG_DEFERRED:
+        DeliverDeferredInput(dlg);
         return 0;
     default:
         break;

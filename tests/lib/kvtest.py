@@ -208,8 +208,13 @@ class Probe:
         self.run("click", **sel)
 
     def rclick(self, **sel):
-        """A right-button click at the control's centre (real mouse input)."""
+        """A right-button click at the control's centre, or with pos=N at the centre of a
+        list view's row N (real mouse input)."""
         self.run("rclick", **sel)
+
+    def lclick(self, **sel):
+        """The same with the left button."""
+        self.run("lclick", **sel)
 
     def settext(self, text, **sel):
         self.run("settext", text=text, **sel)

@@ -85,6 +85,22 @@ class WindowProbe(unittest.TestCase):
         self.assertEqual(self.target.finish(), (30, ["CLOSE"]))
 
 
+class MouseProbe(unittest.TestCase):
+    def test_clicks_with_either_button_and_refuses_rows_outside_list_views(self):
+        probe = Probe(BIN)
+        target = Target("input")
+        self.addCleanup(target.kill)
+        sel = {"title": "Probe Target", "id": 101}
+        probe.lclick(**sel)
+        probe.rclick(**sel)
+        probe.run("rclick", check=False, pos=0, timeout=150, **sel)   # a list box has no rows to aim at
+        self.assertEqual(probe.last_code, 3)
+        probe.close(title="Probe Target")
+        code, lines = target.finish()
+        buttons = [l.split()[0] for l in lines if "BUTTON" in l]
+        self.assertEqual(buttons, ["LBUTTONDOWN", "LBUTTONUP", "RBUTTONDOWN", "RBUTTONUP"])
+
+
 class MessageBoxProbe(unittest.TestCase):
     def test_reads_and_answers_a_message_box(self):
         probe = Probe(BIN)

@@ -35,7 +35,8 @@ const char kUsage[] =
     "  text                text of the control (or window)     items    items of a list or combo box,\n"
     "                                                               or a list view's rows (columns joined by tabs)\n"
     "  click [--post]      press the button (--post: do not wait for what it does)\n"
-    "  rclick              right-click the control (mouse input)\n"
+    "  rclick [--pos N]    right-click the control, or row N of a list view (mouse input)\n"
+    "  lclick [--pos N]    the same with the left button\n"
     "  close               post WM_CLOSE to the window\n"
     "  settext --text T    set the control's text\n"
     "  select --item T | --pos N   select an item of a list or combo box and notify its owner\n"
@@ -669,26 +670,56 @@ int CmdKeys(HWND window, HWND control, const std::wstring& keys)
     return EXIT_OK;
 }
 
-// A right-button click at the control's centre, as the mouse gives it (the window is
-// brought forward first).
-int CmdRightClick(HWND window, HWND control)
+// Where row `row` of a list view lies on the screen: its label's rectangle, read through a
+// record in the list's own process (list-view messages are not marshalled).
+bool ListViewRowRect(HWND list, int row, RECT& out)
 {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(list, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process)
+        return false;
+    bool ok = false;
+    if (auto* remote = static_cast<RECT*>(VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE))) {
+        RECT r{};
+        r.left = LVIR_LABEL;
+        SIZE_T done = 0;
+        ok = WriteProcessMemory(process, remote, &r, sizeof r, &done) &&
+             SendFor(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote)) > 0 &&
+             ReadProcessMemory(process, remote, &out, sizeof out, &done);
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    if (ok)
+        MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&out), 2);
+    return ok;
+}
+
+// A click of one mouse button at the control's centre, or at the centre of row `row` of a
+// list view, as the mouse gives it (the window is brought forward first).
+int CmdMouseClick(HWND window, HWND control, bool right, int row)
+{
+    RECT r{};
+    if (row < 0) {
+        GetWindowRect(control, &r);
+    } else if (KindOf(control) != ListKind::ListView || !ListViewRowRect(control, row, r)) {
+        fprintf(stderr, "winprobe: no row %d in a list view\n", row);
+        return EXIT_FAILED;
+    }
     if (!BringForward(window))
         return EXIT_FAILED;
-    RECT r{};
-    GetWindowRect(control, &r);
     INPUT in[3] = {};
     in[0].type = in[1].type = in[2].type = INPUT_MOUSE;
     in[0].mi.dx = MulDiv((r.left + r.right) / 2, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
     in[0].mi.dy = MulDiv((r.top + r.bottom) / 2, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
     in[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    in[1].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
-    in[2].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+    in[1].mi.dwFlags = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
+    in[2].mi.dwFlags = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
     if (SendInput(3, in, sizeof(INPUT)) != 3) {
         fprintf(stderr, "winprobe: the click could not be sent\n");
         return EXIT_FAILED;
     }
-    Emit("RCLICKED hwnd=" + Hex(control));
+    Emit(std::string(right ? "RCLICKED" : "LCLICKED") + " hwnd=" + Hex(control));
     return EXIT_OK;
 }
 
@@ -778,11 +809,12 @@ int Run(const Args& a)
     if (c == "metrics")
         return CmdMetrics();
     if (c != "wait" && c != "dump" && c != "text" && c != "items" && c != "click" && c != "close" &&
-        c != "settext" && c != "select" && c != "keys" && c != "size" && c != "rclick") {
+        c != "settext" && c != "select" && c != "keys" && c != "size" && c != "rclick" &&
+        c != "lclick") {
         fprintf(stderr, "winprobe: unknown command %s\n", c.c_str());
         return EXIT_USAGE;
     }
-    bool needsControl = c == "click" || c == "items" || c == "select" || c == "rclick";
+    bool needsControl = c == "click" || c == "items" || c == "select" || c == "rclick" || c == "lclick";
     if (needsControl && !HasControlSelector(a)) {
         fprintf(stderr, "winprobe: %s needs a control (--id, --button or --control-class)\n", c.c_str());
         return EXIT_USAGE;
@@ -806,8 +838,8 @@ int Run(const Args& a)
     }
     if (c == "click")
         return CmdClick(control, a.post);
-    if (c == "rclick")
-        return CmdRightClick(window, control);
+    if (c == "rclick" || c == "lclick")
+        return CmdMouseClick(window, control, c == "rclick", a.pos);
     if (c == "close") {
         PostMessageW(window, WM_CLOSE, 0, 0);
         Emit("CLOSED hwnd=" + Hex(window));
