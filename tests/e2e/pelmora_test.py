@@ -569,6 +569,15 @@ class PelmoraTest(unittest.TestCase):
             raise unittest.SkipTest('Pelmora.exe has not been built')
         cls.probe = kvtest.Probe(BIN, timeout=20000)
         cls.base = os.path.join(kvtest.drive_c(), 'pelmora-e2e-%d' % os.getpid())
+        # Wine starts the virtual desktop's own process for the first program that needs it,
+        # and that process keeps the streams it inherits open while it lives: were it the
+        # probe's, the probe's answer would never end. So a program without streams brings
+        # the desktop up first, and a second one keeps it up while the cases run.
+        quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        winprobe = os.path.join(BIN, 'winprobe.exe')
+        cls.desktop = subprocess.Popen(['wine', winprobe, 'wait', '--title-exact', 'no such window',
+                                        '--timeout', '3600000'], **quiet)
+        subprocess.run(['wine', winprobe, 'list'], timeout=60, **quiet)
 
     def setUp(self):
         self.process = None
@@ -580,6 +589,8 @@ class PelmoraTest(unittest.TestCase):
 
     @classmethod
     def tearDownClass(cls):
+        cls.desktop.kill()
+        cls.desktop.wait()
         shutil.rmtree(cls.base, ignore_errors=True)
 
     def test_the_program_carries_the_launcher_the_engine_and_the_script(self):
