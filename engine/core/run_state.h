@@ -89,8 +89,8 @@ struct ForEachState {
     ComWalk walk;           // a COM object's walk (released when the loop is left)
     // A text collection as last read (statement_foreach.cpp): the text's heap offset (0:
     // none) and width, its length in units, a sample of its units, its fingerprint, and for
-    // a wide text its ANSI form (a heap offset of the state's own), so that a round reads
-    // none of it again while it is the same text.
+    // a wide text its ANSI form (a heap offset of the state's own) where that form says it
+    // exactly, so that a round reads none of it again while it is the same text.
     uint64_t textSeen;
     bool textWide;
     uint64_t textUnits;
@@ -98,6 +98,7 @@ struct ForEachState {
     uint32_t textFingerprint;
     uint64_t narrowCopy;
     uint64_t narrowLength;
+    bool wideItems;         // a wide text that ANSI cannot say: its items are given wide
     ItemCursor items;       // a COM text's walk
 };
 

@@ -12,8 +12,10 @@
 #include "engine/data/map.h"
 #include "engine/system/environment.h"
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
+#include <string>
 
 namespace {
 
@@ -49,8 +51,9 @@ uint16_t StoreTemporary(BDS* ctx, const resultants* value)
     return index;
 }
 
-// The next item of a delimited text of `length` bytes; false when the walk is over.
-bool NextTextItem(const char* text, size_t length, char delimiter, int64_t* position, char* item, size_t size)
+// The next item of a delimited text of `length` units; false when the walk is over.
+template <typename Unit>
+bool NextTextItem(const Unit* text, size_t length, Unit delimiter, int64_t* position, Unit* item, size_t size)
 {
     if (*position == WALK_DONE)
         return false;
@@ -59,13 +62,21 @@ bool NextTextItem(const char* text, size_t length, char delimiter, int64_t* posi
         *position = WALK_DONE;
         return false;
     }
-    const char* start = text + at;
-    const char* stop = static_cast<const char*>(std::memchr(start, delimiter, length - at));
-    size_t n = stop ? static_cast<size_t>(stop - start) : length - at;
+    const Unit* start = text + at;
+    const Unit* stop;
+    if constexpr (sizeof(Unit) == 1) {
+        stop = static_cast<const Unit*>(std::memchr(start, delimiter, length - at));
+        if (!stop)
+            stop = text + length;
+    } else {
+        stop = std::find(start, text + length, delimiter);
+    }
+    size_t n = static_cast<size_t>(stop - start);
+    bool last = stop == text + length;
     size_t copy = n < size - 1 ? n : size - 1;
-    std::memcpy(item, start, copy);
+    std::copy(start, start + copy, item);
     item[copy] = 0;
-    *position = stop ? static_cast<int64_t>(at + n + 1) : WALK_DONE;
+    *position = last ? WALK_DONE : static_cast<int64_t>(at + n + 1);
     return true;
 }
 
@@ -187,10 +198,38 @@ const ValueHead* TextVariableAlone(BDS* ctx)
     return nullptr;
 }
 
-// The items of a text collection as ANSI text with its length, and its fingerprint
-// (ValueTextHash); false with the error when the memory is not there.
+// The delimiter of a walk of wide items: the delimiter character in the context's code page.
+wchar_t WideDelimiter(BDS* ctx, char delimiter)
+{
+    wchar_t unit = 0;
+    if (MultiByteToWideChar(ValueCodePage(ctx), 0, &delimiter, 1, &unit, 1) != 1)
+        unit = static_cast<wchar_t>(static_cast<unsigned char>(delimiter));
+    return unit;
+}
+
+// Whether `narrow` (in the context's code page) says the wide text `w` of `units` units
+// exactly: the way back gives every unit again.
+bool NarrowSaysExactly(BDS* ctx, const char* narrow, size_t bytes, const wchar_t* w, size_t units)
+{
+    if (bytes == 0)
+        return units == 0;
+    if (bytes > 0x7FFFFFFF || units > 0x7FFFFFFF)
+        return false;
+    UINT codePage = ValueCodePage(ctx);
+    int back = MultiByteToWideChar(codePage, 0, narrow, static_cast<int>(bytes), nullptr, 0);
+    if (back < 0 || static_cast<size_t>(back) != units)
+        return false;
+    std::wstring again(units, L'\0');
+    MultiByteToWideChar(codePage, 0, narrow, static_cast<int>(bytes), again.data(), back);
+    return again.compare(0, units, w, units) == 0;
+}
+
+// The items of a text collection with their length, and its fingerprint (ValueTextHash):
+// ANSI text in `items`, or, for a wide text that the code page cannot say, the wide text
+// itself in `wideItems` (its items are then given wide, so that no letter turns into "?").
+// False with the error when the memory is not there.
 bool ReadCollectionText(BDS* ctx, ForEachState& s, const ValueHead* collection, const char** items,
-                        size_t* length, uint32_t* fingerprint)
+                        const wchar_t** wideItems, size_t* length, uint32_t* fingerprint)
 {
     bool wide = !(collection->flags & VF_STRING);
     uint64_t offset = wide ? collection->wstr : collection->str;
@@ -206,10 +245,13 @@ bool ReadCollectionText(BDS* ctx, ForEachState& s, const ValueHead* collection, 
             CopyValue(ctx, collection, &asText, 0, 0x200 | 0x20 | VK_RECORD);
             const char* narrow = ValueToString(ctx, &asText) ? ValueText(ctx, &asText) : "";
             size_t n = TextLength(narrow);
-            s.narrowCopy = HeapCopyText(ctx, narrow, n);
-            s.narrowLength = n;
+            s.wideItems = !NarrowSaysExactly(ctx, narrow, n, ValueWText(ctx, collection), s.textUnits);
+            if (!s.wideItems) {
+                s.narrowCopy = HeapCopyText(ctx, narrow, n);
+                s.narrowLength = n;
+            }
             FreeValue(ctx, &asText, 0, VK_RECORD);
-            if (!s.narrowCopy) {
+            if (!s.wideItems && !s.narrowCopy) {
                 SetError(ctx, 3096);
                 return false;
             }
@@ -217,12 +259,18 @@ bool ReadCollectionText(BDS* ctx, ForEachState& s, const ValueHead* collection, 
             const char* t = ValueText(ctx, collection);
             s.textUnits = TextLength(t);
             s.textSample = TextSample(t, s.textUnits);
+            s.wideItems = false;
         }
         s.textSeen = offset;
         s.textWide = wide;
     }
     *fingerprint = s.textFingerprint;
-    if (wide) {
+    *items = nullptr;
+    *wideItems = nullptr;
+    if (wide && s.wideItems) {
+        *wideItems = reinterpret_cast<const wchar_t*>(HeapPtr(ctx, offset));
+        *length = s.textUnits;
+    } else if (wide) {
         *items = HeapPtr(ctx, s.narrowCopy);
         *length = s.narrowLength;
     } else {
@@ -404,11 +452,12 @@ int DoForEach(BDS* ctx, RunSite* site)
 
     // A variable whose content changed restarts the walk.
     const char* items = nullptr;
+    const wchar_t* wideItems = nullptr;
     size_t itemsLength = 0;
     uint32_t fingerprint;
     bool isText = !(collection->flags & (VF_VARIANT | VF_ARRAY)) && (collection->flags & (VF_STRING | VF_UNICODE));
     if (isText) {
-        if (!ReadCollectionText(ctx, state, collection, &items, &itemsLength, &fingerprint)) {
+        if (!ReadCollectionText(ctx, state, collection, &items, &wideItems, &itemsLength, &fingerprint)) {
             ReleaseEvaluated(ctx, &value);
             return 0;
         }
@@ -433,6 +482,12 @@ int DoForEach(BDS* ctx, RunSite* site)
         if (found)
             SetVariableFromValue(ctx, ctx->pVars[f.variable].name, &element);
         FreeValue(ctx, &element, 0, VK_RECORD);
+    } else if (isText && wideItems) {
+        wchar_t item[TEXTBUF];
+        found = NextTextItem(wideItems, itemsLength, WideDelimiter(ctx, state.delimiter), &state.position, item,
+                             TEXTBUF);
+        if (found)
+            SetVariableByName(ctx, ctx->pVars[f.variable].name, item, 0, SV_WIDE);
     } else if (isText) {
         char item[TEXTBUF];
         found = NextTextItem(items, itemsLength, state.delimiter, &state.position, item, sizeof item);

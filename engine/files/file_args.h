@@ -57,13 +57,14 @@ private:
     const char* text_;
 };
 
-// A text result: wide in Unicode mode, else in the system's ANSI code page.
+// A text result: wide in Unicode mode, else in the system's ANSI code page where that says
+// it exactly. A name or folder with letters outside the code page comes back wide: its
+// ANSI form would hold "?" in their place and name no file at all.
 inline int SetResultPathText(BDS* ctx, resultants* result, const std::wstring& text)
 {
     if (IsUnicodeMode())
         return SetResultWText(ctx, result, text.c_str(), text.size());
-    std::string narrow = FileNameToAnsi(text);
-    return SetResultText(ctx, result, narrow.c_str(), narrow.size());
+    return SetResultTextExact(ctx, result, text.c_str(), text.size());
 }
 
 // The result forms of the size built-ins.
