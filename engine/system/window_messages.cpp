@@ -64,6 +64,29 @@ LRESULT Send(BDS* ctx, HWND w, UINT m, WPARAM wp, const wchar_t* copy)
     return SystemSendMessageW(ctx, w, m, wp, reinterpret_cast<LPARAM>(copy));
 }
 
+// The size of the block that carries a message's text. A script passes a text where the
+// message asks for a buffer, and such a message writes into it as much as a count allows,
+// whatever the text holds: WM_GETTEXT as many characters as wParam says, EM_GETLINE as many
+// as the buffer's first WORD says ("A" reads as 65), LB_GETSELITEMS as many 32-bit values as
+// wParam says. A copy the size of the text alone (one character for "") let such a window
+// write over the engine's heap and crash it. The block therefore has room for 65,536 units
+// of four bytes (a count in a WORD is at most 65,535, and four bytes is the widest unit such
+// counts count), for more when wParam holds a larger count, and for a longer text whole.
+// wParam travels whole, so that WM_COMMAND's notification code arrives; from 1M up it is
+// taken for such a code word rather than a count.
+constexpr uint64_t MESSAGE_ROOM_UNITS = 65536;
+constexpr uint64_t MESSAGE_UNIT_BYTES = 4;
+constexpr uint64_t MESSAGE_COUNT_LIMIT = uint64_t(1) << 20;
+
+SIZE_T MessageBlockBytes(size_t textBytes, WPARAM wParam)
+{
+    uint64_t units = MESSAGE_ROOM_UNITS;
+    if (wParam >= units && wParam < MESSAGE_COUNT_LIMIT)
+        units = uint64_t(wParam) + 1;
+    uint64_t room = units * MESSAGE_UNIT_BYTES;
+    return static_cast<SIZE_T>(textBytes > room ? textBytes : room);
+}
+
 template <typename C>
 int32_t SendWithText(BDS* ctx, const char* windowText, UINT message, WPARAM wParam, const C* text)
 {
@@ -74,9 +97,11 @@ int32_t SendWithText(BDS* ctx, const char* windowText, UINT message, WPARAM wPar
     }
     if (window != HWND_BROADCAST && !IsWindow(window))
         return 0;
-    // The receiver reads the text while the call lasts; the copy outlives it.
+    // The receiver reads (and may write) the block while the call lasts; the block outlives
+    // it. The message gets what it always got, the address of the text copied with its NUL
+    // (zeros behind it) and wParam, and its answer is the result.
     size_t bytes = (TextLength(text) + 1) * sizeof(C);
-    LockedGlobal copy(bytes);
+    LockedGlobal copy(MessageBlockBytes(bytes, wParam));
     if (!copy.data)
         return 0;
     std::memcpy(copy.data, text, bytes);
