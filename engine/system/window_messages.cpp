@@ -87,6 +87,34 @@ SIZE_T MessageBlockBytes(size_t textBytes, WPARAM wParam)
     return static_cast<SIZE_T>(textBytes > room ? textBytes : room);
 }
 
+// Messages whose wParam tells the window how large the lParam buffer is, with the unit they
+// count. A character is counted as a wide one in both twins: the system may hand an ANSI
+// message on in the wide form and write that many wide characters (Wine does so for a
+// broadcast WM_GETTEXT).
+struct SizedMessage {
+    UINT message;
+    UINT unitBytes;
+};
+constexpr SizedMessage SIZED_MESSAGES[] = {
+    {WM_GETTEXT, sizeof(WCHAR)}, {WM_ASKCBFORMATNAME, sizeof(WCHAR)}, {LB_GETSELITEMS, sizeof(INT)},
+};
+
+// wParam as the message gets it: whole, but a message that learns the size of its buffer
+// from wParam is never told of more room than the block has. The engine made the buffer and
+// knows its size; a larger count (a negative number is one beyond any size) let the window
+// write past the block, and sent to another program it made the system's copying of the
+// buffer between processes never return.
+WPARAM WParamForBlock(UINT message, WPARAM wParam, SIZE_T blockBytes)
+{
+    for (const SizedMessage& sized : SIZED_MESSAGES) {
+        if (sized.message != message)
+            continue;
+        SIZE_T room = blockBytes / sized.unitBytes;
+        return wParam > room ? room : wParam;
+    }
+    return wParam;
+}
+
 template <typename C>
 int32_t SendWithText(BDS* ctx, const char* windowText, UINT message, WPARAM wParam, const C* text)
 {
@@ -99,13 +127,16 @@ int32_t SendWithText(BDS* ctx, const char* windowText, UINT message, WPARAM wPar
         return 0;
     // The receiver reads (and may write) the block while the call lasts; the block outlives
     // it. The message gets what it always got, the address of the text copied with its NUL
-    // (zeros behind it) and wParam, and its answer is the result.
+    // (zeros behind it) and wParam (but for a buffer size beyond the block), and its answer
+    // is the result.
     size_t bytes = (TextLength(text) + 1) * sizeof(C);
-    LockedGlobal copy(MessageBlockBytes(bytes, wParam));
+    SIZE_T blockBytes = MessageBlockBytes(bytes, wParam);
+    LockedGlobal copy(blockBytes);
     if (!copy.data)
         return 0;
     std::memcpy(copy.data, text, bytes);
-    return static_cast<int32_t>(Send(ctx, window, message, wParam, copy.As<C>()));
+    WPARAM sent = WParamForBlock(message, wParam, blockBytes);
+    return static_cast<int32_t>(Send(ctx, window, message, sent, copy.As<C>()));
 }
 
 // wParam travels whole; a negative number keeps its sign in the wider word.
