@@ -77,8 +77,9 @@ namespace {
 // ---------------------------------------------------------------- answering
 
 // The engine's argument and answer record (56 bytes): the launcher reads the ANSI text of
-// the arguments (and the wide text where a record carries one) and writes the integer, the
-// flags and one text pointer of the answer.
+// the arguments (or, where a record carries wide text alone, that text converted), the wide
+// text where a record carries one, and writes the integer, the flags and one text pointer of
+// the answer.
 struct HostArg {
     uint8_t variant[24];
     double number;
@@ -104,6 +105,7 @@ struct HostCall {
     HostArg* record;
     const char* text[5];
     const wchar_t* wide[5];     // null where the record carries no wide text
+    std::string narrowed[5];    // the ANSI form of arguments that came as wide text alone
 
     int32_t Answer(int32_t status)
     {
@@ -158,6 +160,26 @@ struct HostCall {
         return wide[argument] ? std::wstring(wide[argument]) : WidenAnsi(text[argument]);
     }
 };
+
+// The ANSI text of an argument record. The engine hands the launcher's functions their
+// arguments as ANSI text (each is declared so), with the value's wide form beside it when
+// it had one; a record with wide text alone is converted here, into `kept`.
+const char* ArgumentText(const HostArg* arg, std::string& kept)
+{
+    if (!arg)
+        return "";
+    if ((arg->flags & ANSWER_TEXT) && arg->text)
+        return arg->text;
+    if (!(arg->flags & ANSWER_WIDE) || !arg->wide)
+        return arg->text ? arg->text : "";
+    int bytes = WideCharToMultiByte(CP_ACP, 0, arg->wide, -1, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 1)
+        return "";
+    kept.assign(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, 0, arg->wide, -1, &kept[0], bytes, nullptr, nullptr);
+    kept.resize(static_cast<size_t>(bytes - 1));
+    return kept.c_str();
+}
 
 // ---------------------------------------------------------------- box functions
 
@@ -306,12 +328,11 @@ extern "C" __declspec(dllexport) int32_t Parent_ProcessCommand2(HWND window, HIN
 
     HostArg local{};
     HostCall call{window, reinterpret_cast<PfnAnswer>(answer), answerContext,
-                  scratch ? static_cast<HostArg*>(scratch) : &local, {}, {}};
+                  scratch ? static_cast<HostArg*>(scratch) : &local, {}, {}, {}};
     // Records beyond the argument count arrive zeroed, so the first five can always be read.
     auto* args = static_cast<const HostArg*>(arguments);
     for (int i = 0; i < 5; ++i) {
-        const char* text = args ? args[i].text : nullptr;
-        call.text[i] = text ? text : "";
+        call.text[i] = ArgumentText(args ? &args[i] : nullptr, call.narrowed[i]);
         call.wide[i] = args && (args[i].flags & ANSWER_WIDE) ? args[i].wide : nullptr;
     }
 

@@ -48,6 +48,9 @@ enum : int32_t {
     EXT_STATUS_ARRAY = -7,
 };
 
+// The host is called in the record form of extender interface 4.
+constexpr uint32_t HOST_INTERFACE_LEVEL = 4;
+
 bool IsHostCode(int32_t id) { return id < 0 || (id >= 1000 && id <= 1998); }
 bool IsAddonCode(int32_t id) { return id >= static_cast<int32_t>(ADDONSTART) && id < static_cast<int32_t>(ADDONSTART + ADDON_COUNT); }
 
@@ -369,9 +372,15 @@ void CallExternalFunction(BDS* ctx, BuiltinCall& call)
         SetError(ctx, ERR_NOT_DEFINED);
         return;
     }
-    // The host and most extenders take narrow text only: a value that holds wide text alone
-    // gains its narrow form first. A wide extender gets the wide form of every text too.
-    bool wide = IsAddonCode(id) && AddonInterface(ctx, call.id) == EXT_INTERFACE_WIDE;
+    // Each callee gets the text forms its interface reads. Interface 1 reads the first five
+    // arguments as narrow texts alone, so a value that holds wide text alone gains its narrow
+    // form. Interfaces 2 and 3 get narrowed copies of these records (ConvertArgsForV2). The
+    // host and interfaces 4 and up get every form the value holds, wide text included: a
+    // narrow copy made here would turn letters outside the ANSI code page into "?". The wide
+    // interface gets the wide form of every narrow text too.
+    uint32_t level = IsAddonCode(id) ? AddonInterface(ctx, call.id) : HOST_INTERFACE_LEVEL;
+    bool narrowOnly = level == 1;
+    bool wide = level == EXT_INTERFACE_WIDE;
     ExtArgRecord records[EXT_MAX_ARGS];
     memset(records, 0, sizeof(records));
     const char* texts[5] = {};
@@ -379,7 +388,7 @@ void CallExternalFunction(BDS* ctx, BuiltinCall& call)
     for (int i = 1; i <= count; ++i) {
         resultants& arg = call.args[i];
         ExtArgRecord& record = records[i - 1];
-        if ((arg.flags & VF_UNICODE) && !(arg.flags & (VF_STRING | VF_ARRAY))) {
+        if (narrowOnly && (arg.flags & VF_UNICODE) && !(arg.flags & (VF_STRING | VF_ARRAY))) {
             if (!ValueToString(ctx, &arg)) {
                 if (!ctx->nErrorCode)
                     SetError(ctx, 3056);
@@ -391,7 +400,7 @@ void CallExternalFunction(BDS* ctx, BuiltinCall& call)
                 SetError(ctx, 3820);
             return;
         }
-        uint32_t flags = wide ? arg.flags : arg.flags & ~VF_UNICODE;
+        uint32_t flags = narrowOnly ? arg.flags & ~VF_UNICODE : arg.flags;
         if (flags & VF_VARIANT)
             record.var = arg.var;
         record.i64 = arg.i64;

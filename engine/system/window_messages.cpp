@@ -64,6 +64,57 @@ LRESULT Send(BDS* ctx, HWND w, UINT m, WPARAM wp, const wchar_t* copy)
     return SystemSendMessageW(ctx, w, m, wp, reinterpret_cast<LPARAM>(copy));
 }
 
+// The size of the block that carries a message's text. A script passes a text where the
+// message asks for a buffer, and such a message writes into it as much as a count allows,
+// whatever the text holds: WM_GETTEXT as many characters as wParam says, EM_GETLINE as many
+// as the buffer's first WORD says ("A" reads as 65), LB_GETSELITEMS as many 32-bit values as
+// wParam says. A copy the size of the text alone (one character for "") let such a window
+// write over the engine's heap and crash it. The block therefore has room for 65,536 units
+// of four bytes (a count in a WORD is at most 65,535, and four bytes is the widest unit such
+// counts count), for more when wParam holds a larger count, and for a longer text whole.
+// wParam travels whole, so that WM_COMMAND's notification code arrives; from 1M up it is
+// taken for such a code word rather than a count.
+constexpr uint64_t MESSAGE_ROOM_UNITS = 65536;
+constexpr uint64_t MESSAGE_UNIT_BYTES = 4;
+constexpr uint64_t MESSAGE_COUNT_LIMIT = uint64_t(1) << 20;
+
+SIZE_T MessageBlockBytes(size_t textBytes, WPARAM wParam)
+{
+    uint64_t units = MESSAGE_ROOM_UNITS;
+    if (wParam >= units && wParam < MESSAGE_COUNT_LIMIT)
+        units = uint64_t(wParam) + 1;
+    uint64_t room = units * MESSAGE_UNIT_BYTES;
+    return static_cast<SIZE_T>(textBytes > room ? textBytes : room);
+}
+
+// Messages whose wParam tells the window how large the lParam buffer is, with the unit they
+// count. A character is counted as a wide one in both twins: the system may hand an ANSI
+// message on in the wide form and write that many wide characters (Wine does so for a
+// broadcast WM_GETTEXT).
+struct SizedMessage {
+    UINT message;
+    UINT unitBytes;
+};
+constexpr SizedMessage SIZED_MESSAGES[] = {
+    {WM_GETTEXT, sizeof(WCHAR)}, {WM_ASKCBFORMATNAME, sizeof(WCHAR)}, {LB_GETSELITEMS, sizeof(INT)},
+};
+
+// wParam as the message gets it: whole, but a message that learns the size of its buffer
+// from wParam is never told of more room than the block has. The engine made the buffer and
+// knows its size; a larger count (a negative number is one beyond any size) let the window
+// write past the block, and sent to another program it made the system's copying of the
+// buffer between processes never return.
+WPARAM WParamForBlock(UINT message, WPARAM wParam, SIZE_T blockBytes)
+{
+    for (const SizedMessage& sized : SIZED_MESSAGES) {
+        if (sized.message != message)
+            continue;
+        SIZE_T room = blockBytes / sized.unitBytes;
+        return wParam > room ? room : wParam;
+    }
+    return wParam;
+}
+
 template <typename C>
 int32_t SendWithText(BDS* ctx, const char* windowText, UINT message, WPARAM wParam, const C* text)
 {
@@ -74,13 +125,18 @@ int32_t SendWithText(BDS* ctx, const char* windowText, UINT message, WPARAM wPar
     }
     if (window != HWND_BROADCAST && !IsWindow(window))
         return 0;
-    // The receiver reads the text while the call lasts; the copy outlives it.
+    // The receiver reads (and may write) the block while the call lasts; the block outlives
+    // it. The message gets what it always got, the address of the text copied with its NUL
+    // (zeros behind it) and wParam (but for a buffer size beyond the block), and its answer
+    // is the result.
     size_t bytes = (TextLength(text) + 1) * sizeof(C);
-    LockedGlobal copy(bytes);
+    SIZE_T blockBytes = MessageBlockBytes(bytes, wParam);
+    LockedGlobal copy(blockBytes);
     if (!copy.data)
         return 0;
     std::memcpy(copy.data, text, bytes);
-    return static_cast<int32_t>(Send(ctx, window, message, wParam, copy.As<C>()));
+    WPARAM sent = WParamForBlock(message, wParam, blockBytes);
+    return static_cast<int32_t>(Send(ctx, window, message, sent, copy.As<C>()));
 }
 
 // wParam travels whole; a negative number keeps its sign in the wider word.

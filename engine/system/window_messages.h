@@ -9,8 +9,10 @@ struct BDS;
 
 // Sends the message to the window named by `window` (a window identifier or a handle
 // number; -1 and 65535 broadcast) with a copy of the text as lParam, and answers the low 32
-// bits of the message's result. Text that names no window that way is 1770 "SendMessage:
-// Invalid 'window'"; a handle that is no window answers 0 without an error.
+// bits of the message's result. The copy lies in a block with room for what a message
+// writes back into its lParam, however short the text. Text that names no window that way
+// is 1770 "SendMessage: Invalid 'window'"; a handle that is no window answers 0 without an
+// error.
 int32_t DoSendMessageA(BDS* ctx, const char* window, UINT message, WPARAM wParam, const char* text);
 int32_t DoSendMessageW(BDS* ctx, const char* window, UINT message, WPARAM wParam, const wchar_t* text);
 

@@ -185,3 +185,55 @@ TEST(LauncherTrayIcon, GoesWithTheMainWindow)
     UnregisterClassA("KvTrayTestMain", instance);
     g_launcher.mainWindow = nullptr;
 }
+
+extern "C" int32_t Parent_ProcessCommand2(HWND window, HINSTANCE, uint32_t, int32_t code, void* answer,
+                                          void* answerContext, void*, void* arguments, int32_t, void* scratch);
+
+namespace {
+
+// The engine's argument and answer record as a host reads it.
+struct ArgRecord {
+    uint8_t variant[24];
+    double number;
+    int32_t integer;
+    uint32_t flags;
+    const char* text;
+    const wchar_t* wide;
+};
+
+int32_t KeepAnswer(int32_t status, uint64_t, void* context, ArgRecord* record)
+{
+    *static_cast<ArgRecord*>(context) = *record;
+    return status;
+}
+
+}  // namespace
+
+// The launcher's functions read ANSI text. The engine gives them that (every argument is
+// declared as text), with the wide form beside it where the value had one; a record that
+// carries its text in the wide form alone is read too, not taken for an empty text.
+TEST(LauncherFunctions, ReadTheTextOfEveryFormOfRecord)
+{
+    int kept = g_launcher.exitCode;
+    g_launcher.exitCode = 3;
+    ArgRecord args[16] = {};
+    args[0].flags = 0x80;                       // wide text alone
+    args[0].wide = L"1000";
+    args[1].flags = 0x82;                       // both forms: the ANSI one counts
+    args[1].text = "7";
+    args[1].wide = L"8";
+    ArgRecord scratch{}, answered{};
+    Parent_ProcessCommand2(nullptr, nullptr, HOST_CALL_INTERFACE_WORD, HF_INTCONTROL,
+                           reinterpret_cast<void*>(&KeepAnswer), &answered, nullptr, args, 2, &scratch);
+    EXPECT_EQ(answered.flags, 0x1u);
+    EXPECT_EQ(answered.integer, 3);             // the previous exit code
+    EXPECT_EQ(g_launcher.exitCode, 7);
+
+    args[1] = ArgRecord{};
+    args[1].flags = 0x80;
+    args[1].wide = L"12";
+    Parent_ProcessCommand2(nullptr, nullptr, HOST_CALL_INTERFACE_WORD, HF_INTCONTROL,
+                           reinterpret_cast<void*>(&KeepAnswer), &answered, nullptr, args, 2, &scratch);
+    EXPECT_EQ(g_launcher.exitCode, 12);
+    g_launcher.exitCode = kept;
+}
