@@ -233,6 +233,23 @@ void ArrayRebuildFinish(BDS* ctx, ArrayRebuild* rebuild, ValueHead* holder)
 
 // ---------------------------------------------------------------- re-dimensioning
 
+namespace {
+
+// Spare room for a one-dimension array that grows from `from` to `to` elements in a new
+// block. An array grown a little at a time (by assignments one past its end, or ArrayRedim
+// by small steps) would otherwise be moved whole every few hundred elements, so that filling
+// it cost the square of its length. With room of a quarter of its new length the next move
+// comes only a quarter of that length later: the elements moved over a whole fill add up to
+// a few times its final length, a constant per element, and the block stays within a
+// quarter above the elements' own size. A jump to more than twice the length is a size the
+// caller chose: it gets no more than the fixed spare slots of a growable array.
+uint32_t GrowthRoom(uint32_t from, uint32_t to)
+{
+    return to <= 2ull * from ? to / 4 : 0;
+}
+
+}  // namespace
+
 int ArrayRedimension(BDS* ctx, ValueHead* holder, const int32_t sizes[MAX_ARRAY_DIMS], int given,
                      bool growable)
 {
@@ -247,9 +264,12 @@ int ArrayRedimension(BDS* ctx, ValueHead* holder, const int32_t sizes[MAX_ARRAY_
     for (int d = 0; d < given; ++d)
         dims[d] = sizes[d] == -1 ? old->dims[d] : static_cast<uint32_t>(sizes[d]);
 
+    // Any one-dimension array lengthened gets growth room, also one that was not growable
+    // (made by ArrDimension): ArrayRedim by small steps fills it as appending does. The room
+    // shows nowhere but in the block's capacity.
     bool keepGrowing = growable;
-    if ((old->flags & ARRAY_GROWABLE) && old->ndims == 1 && given == 1 && dims[0] > old->dims[0]
-        && dims[0] < 0x80000000u) {
+    bool lengthens = old->ndims == 1 && given == 1 && dims[0] > old->dims[0] && dims[0] < 0x80000000u;
+    if (lengthens && (old->flags & ARRAY_GROWABLE)) {
         if (dims[0] <= old->capacity) {
             old->dims[0] = dims[0];  // the spare slots are zero: the new elements are empty
             old->count = dims[0];
@@ -260,8 +280,9 @@ int ArrayRedimension(BDS* ctx, ValueHead* holder, const int32_t sizes[MAX_ARRAY_
     }
 
     ValueHead made{};
-    if (CreateMyArray(ctx, &made, dims[0], dims[1], dims[2], dims[3], dims[4],
-                      keepGrowing ? ARRAY_GROWABLE : 0, given) < 0)
+    if (CreateArrayWithRoom(ctx, &made, dims[0], dims[1], dims[2], dims[3], dims[4],
+                            keepGrowing ? ARRAY_GROWABLE : 0, given,
+                            lengthens ? GrowthRoom(old->dims[0], dims[0]) : 0) < 0)
         return 0;
     ArrayHeader* fresh = ValueArray(&made);
     ArrayRebuild rebuild;

@@ -35,9 +35,11 @@ void ArrayRebuildFinish(BDS* ctx, ArrayRebuild* rebuild, ValueHead* holder);
 
 // Re-dimensions the array that `holder` refers to: `given` sizes (-1 keeps a dimension's
 // size), elements kept by subscripts, references replaced. A growable one-dimension array
-// that grows within its spare slots keeps its block. `growable` asks for spare slots in a
-// new block (the evaluator's growth). Answers 1, or 0 with the error (1637 and the errors
-// of CreateMyArray, 1588).
+// that grows within its spare slots keeps its block; a one-dimension array lengthened in a
+// new block gets spare room in proportion to its length, so that growth a little at a time
+// costs a constant per element. `growable` asks for spare slots in a new block (the
+// evaluator's growth). Answers 1, or 0 with the error (1637 and the errors of
+// CreateMyArray, 1588).
 int ArrayRedimension(BDS* ctx, ValueHead* holder, const int32_t sizes[MAX_ARRAY_DIMS], int given,
                      bool growable);
 
