@@ -195,11 +195,19 @@ int ReplaceArrayReferences(BDS* ctx, ArrayHeader* old, ArrayHeader* replacement,
 
 // ---------------------------------------------------------------- rebuilds
 
-int ArrayRebuildBegin(BDS* ctx, ArrayRebuild* rebuild, ArrayHeader* old, ArrayHeader* fresh)
+int ArrayRebuildBegin(BDS* ctx, ArrayRebuild* rebuild, ArrayHeader* old, ArrayHeader* fresh,
+                      bool freshHoldsValues)
 {
     rebuild->old = old;
     rebuild->fresh = fresh;
-    rebuild->blocks = GatherBlocks(ctx, old, fresh);
+    rebuild->oldMovedWhole = false;
+    rebuild->blocks = GatherBlocks(ctx, old, freshHoldsValues ? fresh : nullptr);
+    // A new block that holds nothing yet leads to no other block, and reading its untouched
+    // memory would fault every page of it in; it joins the set for the walk after the move.
+    if (rebuild->blocks && !freshHoldsValues && !BlockSetAdd(rebuild->blocks, fresh)) {
+        BlockSetFree(rebuild->blocks);
+        rebuild->blocks = nullptr;
+    }
     if (!rebuild->blocks) {
         for (uint32_t i = 0; i < fresh->capacity; ++i)
             if (fresh->data[i].flags != 0)
@@ -215,7 +223,7 @@ void ArrayRebuildFinish(BDS* ctx, ArrayRebuild* rebuild, ValueHead* holder)
 {
     ArrayHeader* old = rebuild->old;
     ArrayHeader* fresh = rebuild->fresh;
-    ReplaceEverywhere(ctx, rebuild->blocks, old, fresh, nullptr);
+    ReplaceEverywhere(ctx, rebuild->blocks, old, fresh, rebuild->oldMovedWhole ? old : nullptr);
     BlockSetFree(rebuild->blocks);
     rebuild->blocks = nullptr;
 
@@ -224,7 +232,7 @@ void ArrayRebuildFinish(BDS* ctx, ArrayRebuild* rebuild, ValueHead* holder)
     old->refs = 0;
     if (holder) holder->str = reinterpret_cast<uint64_t>(fresh);
     // Elements that found no place in the new shape go with the old block.
-    if (old->data)
+    if (old->data && !rebuild->oldMovedWhole)
         for (uint32_t i = 0; i < old->capacity; ++i)
             if (old->data[i].flags != 0)
                 FreeValue(ctx, &old->data[i], 0, VK_ELEMENT);
@@ -238,14 +246,15 @@ namespace {
 // Spare room for a one-dimension array that grows from `from` to `to` elements in a new
 // block. An array grown a little at a time (by assignments one past its end, or ArrayRedim
 // by small steps) would otherwise be moved whole every few hundred elements, so that filling
-// it cost the square of its length. With room of a quarter of its new length the next move
-// comes only a quarter of that length later: the elements moved over a whole fill add up to
-// a few times its final length, a constant per element, and the block stays within a
-// quarter above the elements' own size. A jump to more than twice the length is a size the
-// caller chose: it gets no more than the fixed spare slots of a growable array.
+// it cost the square of its length. With room of half its new length the next move comes
+// only half that length later: the elements moved over a whole fill add up to about twice
+// its final length, a constant per element, and the block stays within half above the
+// elements' own size. (Less room means more moves, and each move writes a fresh block,
+// whose pages the system faults in one by one.) A jump to more than twice the length is a
+// size the caller chose: it gets no more than the fixed spare slots of a growable array.
 uint32_t GrowthRoom(uint32_t from, uint32_t to)
 {
-    return to <= 2ull * from ? to / 4 : 0;
+    return to <= 2ull * from ? to / 2 : 0;
 }
 
 }  // namespace
@@ -286,10 +295,23 @@ int ArrayRedimension(BDS* ctx, ValueHead* holder, const int32_t sizes[MAX_ARRAY_
         return 0;
     ArrayHeader* fresh = ValueArray(&made);
     ArrayRebuild rebuild;
-    if (!ArrayRebuildBegin(ctx, &rebuild, old, fresh))
+    if (!ArrayRebuildBegin(ctx, &rebuild, old, fresh, false))
         return 0;
 
     // Elements keep their subscripts; a dimension the new shape lacks only has subscript 0.
+    // From one dimension to one, subscripts are places: the kept elements move as one run.
+    // When all of them are kept (the array grows) the old block is only freed afterwards:
+    // each pass over an array being filled a little at a time counts.
+    if (old->ndims == 1 && fresh->ndims == 1) {
+        uint32_t kept = old->count < fresh->count ? old->count : fresh->count;
+        std::memcpy(fresh->data, old->data, static_cast<size_t>(kept) * sizeof(ArrayElement));
+        if (kept == old->count)
+            rebuild.oldMovedWhole = true;
+        else
+            std::memset(old->data, 0, static_cast<size_t>(kept) * sizeof(ArrayElement));
+        ArrayRebuildFinish(ctx, &rebuild, holder);
+        return 1;
+    }
     for (uint32_t i = 0; i < old->count; ++i) {
         ArrayElement& element = old->data[i];
         if (element.flags == 0) continue;

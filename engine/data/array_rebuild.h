@@ -23,11 +23,16 @@ struct ArrayRebuild {
     ArrayHeader* old;
     ArrayHeader* fresh;
     struct BlockSet* blocks;
+    // Every element of the old block went to the new one as it stands (copied whole, not
+    // cleared): the old block is neither walked nor released element by element again.
+    bool oldMovedWhole;
 };
 
-// Gathers the blocks reachable from every holder (before any element moves). 1, or 0
-// with 1588; on failure the new block is freed and nothing changed.
-int ArrayRebuildBegin(BDS* ctx, ArrayRebuild* rebuild, ArrayHeader* old, ArrayHeader* fresh);
+// Gathers the blocks reachable from every holder (before any element moves), and from
+// the new block's values when it already holds some. 1, or 0 with 1588; on failure the new
+// block is freed and nothing changed.
+int ArrayRebuildBegin(BDS* ctx, ArrayRebuild* rebuild, ArrayHeader* old, ArrayHeader* fresh,
+                      bool freshHoldsValues);
 // After the elements moved: references replaced, the holder count and the identity stamp
 // moved to the new block, the elements left behind in the old block released, the old
 // block freed; `holder` (a value record or element) gets the new block.
