@@ -246,15 +246,17 @@ namespace {
 // Spare room for a one-dimension array that grows from `from` to `to` elements in a new
 // block. An array grown a little at a time (by assignments one past its end, or ArrayRedim
 // by small steps) would otherwise be moved whole every few hundred elements, so that filling
-// it cost the square of its length. With room of half its new length the next move comes
-// only half that length later: the elements moved over a whole fill add up to about twice
-// its final length, a constant per element, and the block stays within half above the
-// elements' own size. (Less room means more moves, and each move writes a fresh block,
-// whose pages the system faults in one by one.) A jump to more than twice the length is a
-// size the caller chose: it gets no more than the fixed spare slots of a growable array.
+// it cost the square of its length. With room of its new length the next move comes only
+// when the length has doubled: the elements moved over a whole fill add up to about its
+// final length, a constant per element. Moves are what growth costs: each one writes into a
+// fresh block, whose pages the system faults in one by one (some 40 us a page under Wine
+// here, more than the copy), while room not yet filled is address space that no page backs,
+// so the memory in use stays near the elements' own size. A jump to more than twice the
+// length is a size the caller chose: it gets no more than the fixed spare slots of a
+// growable array.
 uint32_t GrowthRoom(uint32_t from, uint32_t to)
 {
-    return to <= 2ull * from ? to / 2 : 0;
+    return to <= 2ull * from ? to : 0;
 }
 
 }  // namespace
