@@ -61,7 +61,9 @@ void DestroyArray(BDS* ctx, ArrayHeader* array, bool forced)
     if (array->flags & ARRAY_MAP) {
         MapReleaseTable(ctx, array);
     } else if (array->data) {
-        for (uint32_t i = 0; i < array->capacity; ++i)
+        // Slots past the count are spare and always zero (an element is written only below
+        // the count); reading them would only fault in pages that nothing ever touched.
+        for (uint32_t i = 0; i < array->count; ++i)
             if (array->data[i].flags != 0)
                 FreeValue(ctx, &array->data[i], 0, VK_ELEMENT);
     }

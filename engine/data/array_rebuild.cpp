@@ -209,7 +209,7 @@ int ArrayRebuildBegin(BDS* ctx, ArrayRebuild* rebuild, ArrayHeader* old, ArrayHe
         rebuild->blocks = nullptr;
     }
     if (!rebuild->blocks) {
-        for (uint32_t i = 0; i < fresh->capacity; ++i)
+        for (uint32_t i = 0; i < fresh->count; ++i)   // the spare slots are zero
             if (fresh->data[i].flags != 0)
                 FreeValue(ctx, &fresh->data[i], 0, VK_ELEMENT);
         FreeArrayBlock(fresh);
@@ -233,7 +233,7 @@ void ArrayRebuildFinish(BDS* ctx, ArrayRebuild* rebuild, ValueHead* holder)
     if (holder) holder->str = reinterpret_cast<uint64_t>(fresh);
     // Elements that found no place in the new shape go with the old block.
     if (old->data && !rebuild->oldMovedWhole)
-        for (uint32_t i = 0; i < old->capacity; ++i)
+        for (uint32_t i = 0; i < old->count; ++i)   // the spare slots are zero
             if (old->data[i].flags != 0)
                 FreeValue(ctx, &old->data[i], 0, VK_ELEMENT);
     FreeArrayBlock(old);
