@@ -18,11 +18,19 @@ namespace {
 constexpr double kMaxArrayBytes = 4000000000.0;
 constexpr uint32_t kElementSize = sizeof(ArrayElement);
 
-// Spare slots behind a growable one-dimension array of `count` elements.
-uint32_t SpareSlots(uint32_t count, double bytes)
+// Spare slots behind a one-dimension array of `count` elements in a block of `bytes`: a
+// growable array gets 145 up to 145 elements and 291 beyond, and any array at least `room`
+// when that is more; only what keeps the block below the size limit.
+uint32_t SpareSlots(uint32_t count, double bytes, bool growable, uint32_t room)
 {
-    uint32_t spare = count <= 145 ? 145 : 291;
-    return bytes + spare * static_cast<double>(kElementSize) < kMaxArrayBytes ? spare : 0;
+    uint32_t spare = growable ? (count <= 145 ? 145 : 291) : 0;
+    if (bytes + spare * static_cast<double>(kElementSize) >= kMaxArrayBytes)
+        spare = 0;
+    if (room > spare) {
+        double fits = (kMaxArrayBytes - bytes - 1) / kElementSize;
+        if (fits > spare) spare = fits < room ? static_cast<uint32_t>(fits) : room;
+    }
+    return spare;
 }
 
 // Clears every reference to the block held by a variable of the current scope, so that a
@@ -53,7 +61,9 @@ void DestroyArray(BDS* ctx, ArrayHeader* array, bool forced)
     if (array->flags & ARRAY_MAP) {
         MapReleaseTable(ctx, array);
     } else if (array->data) {
-        for (uint32_t i = 0; i < array->capacity; ++i)
+        // Slots past the count are spare and always zero (an element is written only below
+        // the count); reading them would only fault in pages that nothing ever touched.
+        for (uint32_t i = 0; i < array->count; ++i)
             if (array->data[i].flags != 0)
                 FreeValue(ctx, &array->data[i], 0, VK_ELEMENT);
     }
@@ -64,6 +74,12 @@ void DestroyArray(BDS* ctx, ArrayHeader* array, bool forced)
 
 extern "C" int CreateMyArray(BDS* ctx, ValueHead* value, uint32_t d1, uint32_t d2,
                              uint32_t d3, uint32_t d4, uint32_t d5, uint32_t flags, int given)
+{
+    return CreateArrayWithRoom(ctx, value, d1, d2, d3, d4, d5, flags, given, 0);
+}
+
+int CreateArrayWithRoom(BDS* ctx, ValueHead* value, uint32_t d1, uint32_t d2, uint32_t d3,
+                        uint32_t d4, uint32_t d5, uint32_t flags, int given, uint32_t room)
 {
     uint32_t dims[MAX_ARRAY_DIMS] = {d1, d2, d3, d4, d5};
     for (int i = 0; i < MAX_ARRAY_DIMS; ++i) {
@@ -98,7 +114,7 @@ extern "C" int CreateMyArray(BDS* ctx, ValueHead* value, uint32_t d1, uint32_t d
         return -1;
     }
     uint32_t count = static_cast<uint32_t>(product);
-    uint32_t spare = ((flags & ARRAY_GROWABLE) && ndims == 1) ? SpareSlots(count, bytes) : 0;
+    uint32_t spare = ndims == 1 ? SpareSlots(count, bytes, (flags & ARRAY_GROWABLE) != 0, room) : 0;
     size_t size = sizeof(ArrayHeader) + (static_cast<size_t>(count) + spare) * kElementSize;
 
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
@@ -110,7 +126,7 @@ extern "C" int CreateMyArray(BDS* ctx, ValueHead* value, uint32_t d1, uint32_t d
     }
     memcpy(array->dims, dims, sizeof dims);
     array->ndims = static_cast<uint8_t>(ndims);
-    array->flags = static_cast<uint8_t>(flags & (spare ? ARRAY_GROWABLE : 0));
+    array->flags = spare ? ARRAY_GROWABLE : 0;
     array->data = reinterpret_cast<ArrayElement*>(array + 1);
     array->count = count;
     array->bytes = count * kElementSize;

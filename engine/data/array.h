@@ -43,6 +43,12 @@ static_assert(sizeof(ArrayHeader) == 56);
 extern "C" int CreateMyArray(BDS* ctx, ValueHead* value, uint32_t d1, uint32_t d2,
                              uint32_t d3, uint32_t d4, uint32_t d5, uint32_t flags, int given);
 
+// CreateMyArray with room asked for: a one-dimension array gets at least `room` spare slots
+// (fewer where the size limit leaves fewer) and is growable when it has any. Nothing but
+// the block's capacity shows the room.
+int CreateArrayWithRoom(BDS* ctx, ValueHead* value, uint32_t d1, uint32_t d2, uint32_t d3,
+                        uint32_t d4, uint32_t d5, uint32_t flags, int given, uint32_t room);
+
 // The block a value holds, or null.
 inline ArrayHeader* ValueArray(const ValueHead* value)
 {

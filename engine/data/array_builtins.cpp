@@ -218,7 +218,7 @@ void ArrayInsertCase(BDS* ctx, BuiltinCall& call)
         }
     }
     ArrayRebuild rebuild;
-    if (!ArrayRebuildBegin(ctx, &rebuild, old, fresh)) return;
+    if (!ArrayRebuildBegin(ctx, &rebuild, old, fresh, withValue)) return;
     MoveReshaped(old, fresh, shape, true);
     FinishReshape(ctx, call, rebuild);
 }
@@ -235,7 +235,7 @@ void ArrayRemoveCase(BDS* ctx, BuiltinCall& call)
     ValueHead made{};
     if (CreateMyArray(ctx, &made, dims[0], dims[1], 0, 0, 0, 0, old->ndims) < 0) return;
     ArrayRebuild rebuild;
-    if (!ArrayRebuildBegin(ctx, &rebuild, old, ValueArray(&made))) return;
+    if (!ArrayRebuildBegin(ctx, &rebuild, old, ValueArray(&made), false)) return;
     MoveReshaped(old, rebuild.fresh, shape, false);
     FinishReshape(ctx, call, rebuild);
 }

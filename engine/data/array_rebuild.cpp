@@ -195,13 +195,21 @@ int ReplaceArrayReferences(BDS* ctx, ArrayHeader* old, ArrayHeader* replacement,
 
 // ---------------------------------------------------------------- rebuilds
 
-int ArrayRebuildBegin(BDS* ctx, ArrayRebuild* rebuild, ArrayHeader* old, ArrayHeader* fresh)
+int ArrayRebuildBegin(BDS* ctx, ArrayRebuild* rebuild, ArrayHeader* old, ArrayHeader* fresh,
+                      bool freshHoldsValues)
 {
     rebuild->old = old;
     rebuild->fresh = fresh;
-    rebuild->blocks = GatherBlocks(ctx, old, fresh);
+    rebuild->oldMovedWhole = false;
+    rebuild->blocks = GatherBlocks(ctx, old, freshHoldsValues ? fresh : nullptr);
+    // A new block that holds nothing yet leads to no other block, and reading its untouched
+    // memory would fault every page of it in; it joins the set for the walk after the move.
+    if (rebuild->blocks && !freshHoldsValues && !BlockSetAdd(rebuild->blocks, fresh)) {
+        BlockSetFree(rebuild->blocks);
+        rebuild->blocks = nullptr;
+    }
     if (!rebuild->blocks) {
-        for (uint32_t i = 0; i < fresh->capacity; ++i)
+        for (uint32_t i = 0; i < fresh->count; ++i)   // the spare slots are zero
             if (fresh->data[i].flags != 0)
                 FreeValue(ctx, &fresh->data[i], 0, VK_ELEMENT);
         FreeArrayBlock(fresh);
@@ -215,7 +223,7 @@ void ArrayRebuildFinish(BDS* ctx, ArrayRebuild* rebuild, ValueHead* holder)
 {
     ArrayHeader* old = rebuild->old;
     ArrayHeader* fresh = rebuild->fresh;
-    ReplaceEverywhere(ctx, rebuild->blocks, old, fresh, nullptr);
+    ReplaceEverywhere(ctx, rebuild->blocks, old, fresh, rebuild->oldMovedWhole ? old : nullptr);
     BlockSetFree(rebuild->blocks);
     rebuild->blocks = nullptr;
 
@@ -224,14 +232,34 @@ void ArrayRebuildFinish(BDS* ctx, ArrayRebuild* rebuild, ValueHead* holder)
     old->refs = 0;
     if (holder) holder->str = reinterpret_cast<uint64_t>(fresh);
     // Elements that found no place in the new shape go with the old block.
-    if (old->data)
-        for (uint32_t i = 0; i < old->capacity; ++i)
+    if (old->data && !rebuild->oldMovedWhole)
+        for (uint32_t i = 0; i < old->count; ++i)   // the spare slots are zero
             if (old->data[i].flags != 0)
                 FreeValue(ctx, &old->data[i], 0, VK_ELEMENT);
     FreeArrayBlock(old);
 }
 
 // ---------------------------------------------------------------- re-dimensioning
+
+namespace {
+
+// Spare room for a one-dimension array that grows from `from` to `to` elements in a new
+// block. An array grown a little at a time (by assignments one past its end, or ArrayRedim
+// by small steps) would otherwise be moved whole every few hundred elements, so that filling
+// it cost the square of its length. With room of its new length the next move comes only
+// when the length has doubled: the elements moved over a whole fill add up to about its
+// final length, a constant per element. Moves are what growth costs: each one writes into a
+// fresh block, whose pages the system faults in one by one (some 40 us a page under Wine
+// here, more than the copy), while room not yet filled is address space that no page backs,
+// so the memory in use stays near the elements' own size. A jump to more than twice the
+// length is a size the caller chose: it gets no more than the fixed spare slots of a
+// growable array.
+uint32_t GrowthRoom(uint32_t from, uint32_t to)
+{
+    return to <= 2ull * from ? to : 0;
+}
+
+}  // namespace
 
 int ArrayRedimension(BDS* ctx, ValueHead* holder, const int32_t sizes[MAX_ARRAY_DIMS], int given,
                      bool growable)
@@ -247,9 +275,12 @@ int ArrayRedimension(BDS* ctx, ValueHead* holder, const int32_t sizes[MAX_ARRAY_
     for (int d = 0; d < given; ++d)
         dims[d] = sizes[d] == -1 ? old->dims[d] : static_cast<uint32_t>(sizes[d]);
 
+    // Any one-dimension array lengthened gets growth room, also one that was not growable
+    // (made by ArrDimension): ArrayRedim by small steps fills it as appending does. The room
+    // shows nowhere but in the block's capacity.
     bool keepGrowing = growable;
-    if ((old->flags & ARRAY_GROWABLE) && old->ndims == 1 && given == 1 && dims[0] > old->dims[0]
-        && dims[0] < 0x80000000u) {
+    bool lengthens = old->ndims == 1 && given == 1 && dims[0] > old->dims[0] && dims[0] < 0x80000000u;
+    if (lengthens && (old->flags & ARRAY_GROWABLE)) {
         if (dims[0] <= old->capacity) {
             old->dims[0] = dims[0];  // the spare slots are zero: the new elements are empty
             old->count = dims[0];
@@ -260,15 +291,29 @@ int ArrayRedimension(BDS* ctx, ValueHead* holder, const int32_t sizes[MAX_ARRAY_
     }
 
     ValueHead made{};
-    if (CreateMyArray(ctx, &made, dims[0], dims[1], dims[2], dims[3], dims[4],
-                      keepGrowing ? ARRAY_GROWABLE : 0, given) < 0)
+    if (CreateArrayWithRoom(ctx, &made, dims[0], dims[1], dims[2], dims[3], dims[4],
+                            keepGrowing ? ARRAY_GROWABLE : 0, given,
+                            lengthens ? GrowthRoom(old->dims[0], dims[0]) : 0) < 0)
         return 0;
     ArrayHeader* fresh = ValueArray(&made);
     ArrayRebuild rebuild;
-    if (!ArrayRebuildBegin(ctx, &rebuild, old, fresh))
+    if (!ArrayRebuildBegin(ctx, &rebuild, old, fresh, false))
         return 0;
 
     // Elements keep their subscripts; a dimension the new shape lacks only has subscript 0.
+    // From one dimension to one, subscripts are places: the kept elements move as one run.
+    // When all of them are kept (the array grows) the old block is only freed afterwards:
+    // each pass over an array being filled a little at a time counts.
+    if (old->ndims == 1 && fresh->ndims == 1) {
+        uint32_t kept = old->count < fresh->count ? old->count : fresh->count;
+        std::memcpy(fresh->data, old->data, static_cast<size_t>(kept) * sizeof(ArrayElement));
+        if (kept == old->count)
+            rebuild.oldMovedWhole = true;
+        else
+            std::memset(old->data, 0, static_cast<size_t>(kept) * sizeof(ArrayElement));
+        ArrayRebuildFinish(ctx, &rebuild, holder);
+        return 1;
+    }
     for (uint32_t i = 0; i < old->count; ++i) {
         ArrayElement& element = old->data[i];
         if (element.flags == 0) continue;

@@ -23,11 +23,16 @@ struct ArrayRebuild {
     ArrayHeader* old;
     ArrayHeader* fresh;
     struct BlockSet* blocks;
+    // Every element of the old block went to the new one as it stands (copied whole, not
+    // cleared): the old block is neither walked nor released element by element again.
+    bool oldMovedWhole;
 };
 
-// Gathers the blocks reachable from every holder (before any element moves). 1, or 0
-// with 1588; on failure the new block is freed and nothing changed.
-int ArrayRebuildBegin(BDS* ctx, ArrayRebuild* rebuild, ArrayHeader* old, ArrayHeader* fresh);
+// Gathers the blocks reachable from every holder (before any element moves), and from
+// the new block's values when it already holds some. 1, or 0 with 1588; on failure the new
+// block is freed and nothing changed.
+int ArrayRebuildBegin(BDS* ctx, ArrayRebuild* rebuild, ArrayHeader* old, ArrayHeader* fresh,
+                      bool freshHoldsValues);
 // After the elements moved: references replaced, the holder count and the identity stamp
 // moved to the new block, the elements left behind in the old block released, the old
 // block freed; `holder` (a value record or element) gets the new block.
@@ -35,9 +40,11 @@ void ArrayRebuildFinish(BDS* ctx, ArrayRebuild* rebuild, ValueHead* holder);
 
 // Re-dimensions the array that `holder` refers to: `given` sizes (-1 keeps a dimension's
 // size), elements kept by subscripts, references replaced. A growable one-dimension array
-// that grows within its spare slots keeps its block. `growable` asks for spare slots in a
-// new block (the evaluator's growth). Answers 1, or 0 with the error (1637 and the errors
-// of CreateMyArray, 1588).
+// that grows within its spare slots keeps its block; a one-dimension array lengthened in a
+// new block gets spare room in proportion to its length, so that growth a little at a time
+// costs a constant per element. `growable` asks for spare slots in a new block (the
+// evaluator's growth). Answers 1, or 0 with the error (1637 and the errors of
+// CreateMyArray, 1588).
 int ArrayRedimension(BDS* ctx, ValueHead* holder, const int32_t sizes[MAX_ARRAY_DIMS], int given,
                      bool growable);
 

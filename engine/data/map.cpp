@@ -7,10 +7,10 @@
 
 #include <cstring>
 
-#include "engine/core/charclass.h"
 #include "engine/core/context.h"
 #include "engine/core/heap.h"
 #include "engine/data/array_errors.h"
+#include "engine/data/map_keys.h"
 
 namespace {
 
@@ -207,13 +207,28 @@ void SyncHeader(ArrayHeader* map, const MapTable* table)
     map->count = n;
 }
 
-// Keys are the same key when the system's case-insensitive comparison says so; the same
-// bytes always are, and need not be asked.
-bool SameKey(BDS* ctx, const MapEntry* e, uint32_t hash, const char* key)
+// Keys are the same key when their hashes are and the map's folding rule finds them equal
+// (map_keys.h).
+bool SameKey(BDS* ctx, const MapTable* table, const MapEntry* e, uint32_t hash, const char* key)
 {
     if (e->hash != hash || !e->key) return false;
-    const char* stored = HeapPtr(ctx, e->key);
-    return std::strcmp(stored, key) == 0 || lstrcmpiA(stored, key) == 0;
+    return MapKeysEqual(table->keyCodePage, HeapPtr(ctx, e->key), key);
+}
+
+// The hash of a key under the map's folding rule.
+uint32_t KeyHash(const MapTable* table, const char* key)
+{
+    return MapKeyHash(table->keyCodePage, key);
+}
+
+// The hash of a key about to be inserted. A map without keys takes its folding rule from
+// the code page in force now, so that a map made before ChrSetCodePage and filled after it
+// folds as the code page's text wants; while it holds keys the rule stays, or keys stored
+// under one rule could no longer be found under another.
+uint32_t InsertHash(BDS* ctx, MapTable* table, const char* key)
+{
+    if (table->count == 0) table->keyCodePage = MapKeyCodePage(ctx);
+    return KeyHash(table, key);
 }
 
 MapEntry* FindEntry(BDS* ctx, const MapTable* table, const char* key, uint32_t hash)
@@ -222,11 +237,11 @@ MapEntry* FindEntry(BDS* ctx, const MapTable* table, const char* key, uint32_t h
     if (const MapFinder* f = table->finder) {
         uint32_t mask = SlotMask(f);
         for (uint32_t i = HomeSlot(f, hash); f->slots[i]; i = (i + 1) & mask)
-            if (SameKey(ctx, f->slots[i], hash, key)) return f->slots[i];
+            if (SameKey(ctx, table, f->slots[i], hash, key)) return f->slots[i];
         return nullptr;
     }
     for (MapEntry* e = table->buckets[hash % table->bucketCount]; e; e = e->next)
-        if (SameKey(ctx, e, hash, key)) return e;
+        if (SameKey(ctx, table, e, hash, key)) return e;
     return nullptr;
 }
 
@@ -268,11 +283,6 @@ MapEntry* FirstFrom(const MapTable* table, uint32_t from)
 }
 
 }  // namespace
-
-uint32_t MapHashKey(const char* key)
-{
-    return LowerCaseHash(key);
-}
 
 uint32_t MapInitialSize(BDS* ctx)
 {
@@ -326,7 +336,7 @@ ArrayElement* MapFind(BDS* ctx, ArrayHeader* map, const char* key)
 {
     MapTable* table = MapTableOf(map);
     if (!table || !key) return nullptr;
-    MapEntry* e = FindEntry(ctx, table, key, MapHashKey(key));
+    MapEntry* e = FindEntry(ctx, table, key, KeyHash(table, key));
     return e ? &e->value : nullptr;
 }
 
@@ -340,7 +350,7 @@ ArrayElement* MapInsertTakeKey(BDS* ctx, ArrayHeader* map, uint64_t* key)
         return nullptr;
     }
     const char* text = HeapPtr(ctx, *key);
-    uint32_t hash = MapHashKey(text);
+    uint32_t hash = InsertHash(ctx, table, text);
     if (MapEntry* e = FindEntry(ctx, table, text, hash)) {
         VFree(ctx, *key);
         *key = 0;
@@ -358,7 +368,7 @@ ArrayElement* MapInsertCopyKey(BDS* ctx, ArrayHeader* map, const char* key)
         SetError(ctx, ERR_ARRAY_ACCESS);
         return nullptr;
     }
-    uint32_t hash = MapHashKey(key);
+    uint32_t hash = InsertHash(ctx, table, key);
     if (MapEntry* e = FindEntry(ctx, table, key, hash))
         return &e->value;
     uint64_t copy = HeapCopyText(ctx, key, TextLength(key));
@@ -375,7 +385,7 @@ int MapRemove(BDS* ctx, ArrayHeader* map, const char* key)
 {
     MapTable* table = MapTableOf(map);
     if (!table || !key || !table->buckets) return 0;
-    uint32_t hash = MapHashKey(key);
+    uint32_t hash = KeyHash(table, key);
     MapEntry* e = FindEntry(ctx, table, key, hash);
     if (!e) return 0;
     if (e->previous) e->previous->next = e->next;

@@ -2,7 +2,8 @@
 // ARRAY_MAP) whose `data` addresses a chained hash table of text keys, compared without
 // regard to case, each with one value.
 //
-// The hash is 32-bit FNV-1a over the case-folded key bytes; a key lives in bucket
+// The hash is 32-bit FNV-1a over the case-folded key (map_keys.h: byte by byte, or by
+// characters under a code page whose characters take several bytes); a key lives in bucket
 // hash % bucketCount, each chain newest first, and the bucket count never changes, so
 // iteration order (buckets ascending, each chain from its head) follows from the keys and
 // the order of insertion alone.
@@ -49,6 +50,9 @@ struct MapTable {
     uint32_t stepChanges;
     uint64_t stepPosition;
     MapEntry* stepEntry;
+    // How the keys are folded (map_keys.h): 0 byte by byte, else the multi-byte code page
+    // whose characters they fold by; taken when the map gets a key while it holds none.
+    uint32_t keyCodePage;
 };
 
 constexpr uint32_t MAP_DEFAULT_BUCKETS = 64;
@@ -60,9 +64,6 @@ inline MapTable* MapTableOf(const ArrayHeader* map)
 {
     return (map && (map->flags & ARRAY_MAP)) ? reinterpret_cast<MapTable*>(map->data) : nullptr;
 }
-
-// FNV-1a of the key with every byte lower-cased as CharLowerA does for one character.
-uint32_t MapHashKey(const char* key);
 
 // The bucket count new maps get by default, and its setter (clamped to 32..262144;
 // answers the previous value).

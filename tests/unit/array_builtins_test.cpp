@@ -137,6 +137,49 @@ TEST_F(ArrayBuiltins, GrowableArrayGrowsInPlaceUntilItsSpareSlotsRunOut)
     EXPECT_EQ(VarArray("g")->count, 1000u);
 }
 
+// Filling an array one element past its end at a time, by the evaluator's growth or by
+// ArrayRedim, must not move the whole block every few hundred elements: the moves stay
+// logarithmic in the length, the spare room at most the elements' number, and every
+// element keeps its place.
+TEST_F(ArrayBuiltins, GrowingOneElementAtATimeMovesTheBlockRarely)
+{
+    constexpr uint32_t n = 20000;
+    struct Case { const char* how; uint32_t flags; bool evaluator; };
+    for (const Case& c : {Case{"assignment", ARRAY_GROWABLE, true}, Case{"ArrayRedim", 0, false}}) {
+        resultants made = Int(0);
+        ASSERT_EQ(CreateMyArray(ctx, &made, 1, 0, 0, 0, 0, c.flags, 1), 1);
+        ArrayHeader* a = Keep("g", made);
+        SetInt(a, 0, 0);
+        int moves = 0;
+        for (uint32_t i = 1; i < n; ++i) {
+            if (c.evaluator) {
+                resultants holder = Var("g");
+                int32_t sizes[5] = {static_cast<int32_t>(i + 1)};
+                ASSERT_EQ(ArrayRedimension(ctx, &holder, sizes, 1, true), 1);
+            } else {
+                Call(kid::ArrayRedim, {Var("g"), Int(static_cast<int32_t>(i + 1))});
+                ASSERT_EQ(ctx->nErrorCode, 0);
+            }
+            ArrayHeader* now = VarArray("g");
+            if (now != a) ++moves;
+            a = now;
+            ASSERT_EQ(a->count, i + 1);
+            ASSERT_LE(a->capacity, 2 * a->count + 291) << c.how << " at " << i;
+            SetInt(a, i, static_cast<int32_t>(i));
+        }
+        EXPECT_LE(moves, 40) << c.how;
+        bool kept = true;
+        for (uint32_t i = 0; i < n; ++i) kept = kept && a->data[i].i32 == static_cast<int32_t>(i);
+        EXPECT_TRUE(kept) << c.how;
+    }
+
+    // A jump to a size of the caller's choosing takes no more room than before.
+    ArrayHeader* b = NewArray("b", {10});
+    Call(kid::ArrayRedim, {Var("b"), Int(1000)});
+    EXPECT_EQ(VarArray("b")->capacity, 1000u);
+    (void)b;
+}
+
 TEST_F(ArrayBuiltins, EveryHolderSeesTheRebuiltBlock)
 {
     ArrayHeader* a = NewArray("a", {2});

@@ -1,10 +1,12 @@
 // Maps: MapCreate's list reader, the key built-ins, the iteration order that a plain
 // FNV-1a model predicts, and the entry pool.
 #include "array_fixture.h"
+#include "text_fixture.h"
 
 #include <algorithm>
 
 #include "engine/core/errors.h"
+#include "engine/data/map_keys.h"
 
 namespace {
 
@@ -138,6 +140,33 @@ TEST_F(Maps, KeyBuiltinsFindKeysWithoutCase)
     EXPECT_EQ(ctx->nErrorCode, 3650);
 }
 
+
+// On a double-byte system a key folds by its characters: a trail byte that reads as an
+// ASCII letter is no letter of its own, and full-width letters have their case. Keys of
+// pure ASCII keep the byte-wise hash, and with it their place.
+TEST_F(Maps, UnderADoubleByteSystemKeysFoldByCharacters)
+{
+    ShiftJisSystem shiftJis;
+    resultants made = Int(0);
+    ASSERT_EQ(MapAlloc(ctx, 64, &made), 1);
+    ArrayHeader* m = Keep("m", made);
+    struct Case { const char* stored; const char* asked; bool same; };
+    const Case cases[] = {
+        {"\x83\x41", "\x83\x61", false},     // katakana A and small YA: trail bytes "A", "a"
+        {"\x82\x60x", "\x82\x81X", true},    // full-width A and a
+        {"Key\x95\x5C", "KEY\x95\x5C", true},  // a kanji whose trail byte is a backslash
+        {"z\x83", "Z\x83", true},            // a lead byte that ends the key stands alone
+        {"Plain", "pLAIN", true},
+    };
+    for (const Case& c : cases) ASSERT_NE(MapInsertCopyKey(ctx, m, c.stored), nullptr) << c.stored;
+    EXPECT_EQ(MapTableOf(m)->keyCodePage, 932u);
+    for (const Case& c : cases) {
+        EXPECT_EQ(MapContains(ctx, m, c.asked), c.same) << c.asked;
+        EXPECT_EQ(MapKeysEqual(932, c.stored, c.asked), c.same) << c.asked;
+    }
+    EXPECT_EQ(MapCount(m), 5u);
+    EXPECT_EQ(MapKeyHash(932, "Plain"), MapKeyHash(0, "Plain"));
+}
 TEST_F(Maps, IterationOrderFollowsTheHashModel)
 {
     EXPECT_EQ(SetMapInitialSize(ctx, 10), 64u) << "answers the old size";
@@ -198,8 +227,8 @@ TEST_F(Maps, EntryPoolHoldsAtLeastOneEntryAndReusesRemovedOnes)
     v->flags = VF_INT;
     v->i32 = 4;
     EXPECT_EQ(Content(ctx->pVars[find_var(ctx, "m", 0)]), "four=4;one;three");
-    EXPECT_EQ(MapHashKey(""), 0x811C9DC5u);
-    EXPECT_EQ(MapHashKey("ABC"), Fnv1a("abc"));
+    EXPECT_EQ(MapKeyHash(0, ""), 0x811C9DC5u);
+    EXPECT_EQ(MapKeyHash(0, "ABC"), Fnv1a("abc"));
 }
 
 TEST_F(Maps, ValuesListedAsCopiesOrAsWideText)

@@ -7,13 +7,14 @@ per iteration, also at 4n (and at 0 for the map case, whose cost at n is also wa
 Per case the table gives the best wall times, the ratio to VBScript at n, and for scaled
 cases the cost per iteration, (time at 4n - time at n) / 3n, where start-up cancels out;
 the map case also the cost per iteration at n, (time at n - time at 0) / n, and how much
-the cost grows from n to 4n. A program may also time its own work: the lines "<label> <ms>"
-it writes into versus.clock are shown (best of the runs) beside the whole times, so that
-start-up does not blur them. Each line names its goals and whether they are met.
+the cost grows from n to 4n. Each line names its goals and whether they are met.
 
 Usage: versus.py WORK-FOLDER RUNS [OUT-FILE]
 A program writes its result into versus.out and the twins print theirs; all must agree, or
-the line is marked as wrong.
+the line is marked as wrong. A case may also time its phases by its own clock: each line
+"PHASE <name> <milliseconds>" after its result is taken out of the result and reported,
+so that the phase is measured without the program's start-up (goals inside_ratio and
+inside_growth below).
 """
 import os
 import subprocess
@@ -24,7 +25,10 @@ import time
 #   vbs_whole: largest ratio of the whole program's time at n to VBScript's
 #   vbs_iter, py_iter: largest ratio of the cost per iteration to VBScript's, CPython's
 #   growth: largest ratio of the cost per iteration from n to 4n to that from 0 to n
-#   clock_ratio: (label, other label, largest ratio) of the program's own times in versus.clock
+#   inside_ratio (a, b, limit): the program's phase a, timed inside it, at most limit times its
+#       phase b, at n and at 4n
+#   inside_growth (a, limit): the cost per iteration of the program's phase a at 4n at most
+#       limit times that at n
 CASES = [
     ('for_add', 'For with s = s + 1', 1000000, True, {'vbs_whole': 0.5, 'py_iter': 1.5}),
     ('append', 'appends s = s : "x"', 100000, False, {'vbs_whole': 0.2}),
@@ -33,7 +37,9 @@ CASES = [
      {'vbs_iter': 0.3, 'py_iter': 3.0, 'growth': 1.5}),
     ('sort', 'ArraySort of n texts (CPython: sorted, no case)', 50000, True, {'py_iter': 5.0}),
     ('logical', 'ArraySort of n texts, default and logical', 100000, False,
-     {'clock_ratio': ('logical', 'default', 2.0)}),
+     {'inside_ratio': ('logical', 'default', 2.0)}),
+    ('grow', 'a[i] = x one past the end, n times', 50000, True,
+     {'inside_ratio': ('grow', 'fill', 3.0), 'inside_growth': ('grow', 1.5)}),
     ('empty', 'empty packed script', 0, False, {}),
 ]
 EMPTY_GOAL_MS = 180.0
@@ -42,9 +48,8 @@ EMPTY_GOAL_MS = 180.0
 def run(work, command):
     """Wall milliseconds, peak resident kilobytes, output and exit code of one run."""
     out = os.path.join(work, 'versus.out')
-    for old in (out, os.path.join(work, 'versus.clock')):
-        if os.path.exists(old):
-            os.remove(old)
+    if os.path.exists(out):
+        os.remove(out)
     started = time.monotonic()
     p = subprocess.run(['/usr/bin/time', '-f', 'KVMAXRSS %M'] + command, cwd=work, stdin=subprocess.DEVNULL,
                        stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=900)
@@ -60,6 +65,52 @@ def run(work, command):
     return wall, rss, text, p.returncode
 
 
+def split_phases(text):
+    """The result without its "PHASE <name> <ms>" lines, and those phases' times."""
+    result, phases = [], {}
+    for line in text.splitlines():
+        words = line.split()
+        if len(words) == 3 and words[0] == 'PHASE':
+            phases[words[1]] = float(words[2])
+        else:
+            result.append(line.strip())
+    return '\n'.join(result).strip(), phases
+
+
+def report_phases(name, n, goals, inside, lines, verdicts):
+    """Table lines for the phases a case timed inside its programs, and its inside goals."""
+    def size_label(size):
+        return 'n' if size in (None, n) else '4n'
+
+    for phase in sorted({p for (case, _, _, p) in inside if case == name}):
+        for size in sorted({s for (case, _, s, p) in inside if case == name and p == phase}, key=lambda s: s or 0):
+            lines.append('%-8s %-48s %s' % ('', 'in script: %s at %s (ms)' % (phase, size_label(size)),
+                                            ' '.join('%9.1f' % inside[(name, k, size, phase)]
+                                                     if (name, k, size, phase) in inside else '%9s' % '-'
+                                                     for k in ('zal', 'vbs', 'py'))))
+    if 'inside_ratio' in goals:
+        a, b, limit = goals['inside_ratio']
+        for size in sorted({s for (case, k, s, _) in inside if case == name and k == 'zal'}, key=lambda s: s or 0):
+            ta, tb = inside.get((name, 'zal', size, a)), inside.get((name, 'zal', size, b))
+            if ta is None or tb is None:
+                verdicts.append('%s: phases %s and %s at %s not reported' % (name, a, b, size_label(size)))
+                continue
+            ratio = ta / max(tb, 1.0)    # the script's clock counts whole milliseconds
+            verdicts.append('%s: in script, %s %.0f ms against %s %.0f ms at %s: %.2f times (goal at most %.2f) %s'
+                            % (name, a, ta, b, tb, size_label(size), ratio, limit,
+                               'met' if ratio <= limit else 'NOT MET'))
+    if 'inside_growth' in goals:
+        a, limit = goals['inside_growth']
+        low, high = inside.get((name, 'zal', n, a)), inside.get((name, 'zal', 4 * n, a))
+        if low is None or high is None:
+            verdicts.append('%s: phase %s not reported at n and 4n' % (name, a))
+        else:
+            growth = (high / (4 * n)) / (max(low, 1.0) / n)
+            verdicts.append('%s: in script, %s costs %.3f us an iteration at n, %.3f us at 4n: %.2f times '
+                            '(goal at most %.2f) %s' % (name, a, low * 1000.0 / n, high * 1000.0 / (4 * n), growth,
+                                                        limit, 'met' if growth <= limit else 'NOT MET'))
+
+
 def commands(work, name, size):
     """The programs of a case at one size: (kind, command)."""
     args = [str(size)] if size is not None else []
@@ -68,19 +119,6 @@ def commands(work, name, size):
         found.append(('vbs', ['wine', 'cscript', '//nologo', name + '.vbs'] + args))
     if os.path.exists(os.path.join(work, name + '.py')):
         found.append(('py', [sys.executable, name + '.py'] + args))
-    return found
-
-
-def own_clock(work):
-    """The program's own times from versus.clock: {label: milliseconds}."""
-    found = {}
-    path = os.path.join(work, 'versus.clock')
-    if os.path.exists(path):
-        with open(path, 'rb') as f:
-            for line in f.read().decode('latin-1').splitlines():
-                parts = line.split()
-                if len(parts) == 2:
-                    found[parts[0]] = float(parts[1])
     return found
 
 
@@ -96,7 +134,7 @@ def main():
     best = {}
     peak = {}
     answers = {}
-    clocks = {}
+    inside = {}    # (case, kind, size, phase): best milliseconds timed inside the program
     failed = False
     for name, *_ in CASES:
         run(work, ['wine', name + '.exe'])    # the first run extracts the engine beside the program
@@ -115,9 +153,10 @@ def main():
                     best[key] = min(best.get(key, wall), wall)
                     if kind == 'zal':
                         peak[name] = max(peak.get(name, 0), rss)
-                    answers[key] = text
-                    for label, ms in own_clock(work).items():
-                        clocks[key + (label,)] = min(clocks.get(key + (label,), ms), ms)
+                    answers[key], phases = split_phases(text)
+                    for phase, ms in phases.items():
+                        at = key + (phase,)
+                        inside[at] = min(inside.get(at, ms), ms)
 
     lines = ['%-8s %-48s %9s %9s %9s %7s' % ('bench', 'what', 'zal ms', 'vbs ms', 'py ms', 'peak KB')]
     verdicts = []
@@ -133,21 +172,6 @@ def main():
         label = '%s (n=%d)' % (what, n) if n else what
         lines.append('%-8s %-48s %s %s %s %7d' % (name, label[:48], shown['zal'], shown['vbs'], shown['py'],
                                                   peak[name]))
-        labels = sorted({k[3] for k in clocks if k[:1] == (name,)})
-        for label in labels:
-            lines.append('%-8s %-48s %s' % ('', 'own clock: %s (ms)' % label,
-                                            ' '.join('%9.1f' % clocks[(name, k, size, label)]
-                                                     if (name, k, size, label) in clocks else '%9s' % '-'
-                                                     for k in ('zal', 'vbs', 'py'))))
-        if 'clock_ratio' in goals:
-            label, other, most = goals['clock_ratio']
-            mine, theirs = clocks.get((name, 'zal', size, label)), clocks.get((name, 'zal', size, other))
-            if not mine or not theirs:
-                verdicts.append('%s: own clock %s against %s not measured' % (name, label, other))
-            else:
-                ratio = mine / theirs
-                verdicts.append('%s: own clock %s %.2f times %s (goal at most %.2f) %s'
-                                % (name, label, ratio, other, most, 'met' if ratio <= most else 'NOT MET'))
         if name == 'empty':
             ok = best[(name, 'zal', None)] <= EMPTY_GOAL_MS
             verdicts.append('empty: %.0f ms (goal at most %.0f ms) %s'
@@ -158,6 +182,7 @@ def main():
             ok = ratio <= goals['vbs_whole']
             verdicts.append('%s: whole program %.2f of VBScript\'s (goal at most %.2f) %s'
                             % (name, ratio, goals['vbs_whole'], 'met' if ok else 'NOT MET'))
+        report_phases(name, n, goals, inside, lines, verdicts)
         if not scaled:
             continue
 
