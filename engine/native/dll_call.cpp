@@ -15,6 +15,7 @@
 #include "engine/core/evaluator.h"
 #include "engine/data/binary_buffer.h"
 #include "engine/files/path_search.h"
+#include "engine/native/library_name.h"
 #include "engine/native/native_call.h"
 
 namespace {
@@ -63,6 +64,7 @@ const TypeWord kReturnWords[] = {
 // Everything one call holds; released by ReleaseCall on every road out.
 struct DllCallState {
     char library[LIBRARY_CHARS + 1];
+    wchar_t libraryWide[LIBRARY_CHARS + 1];     // empty where `library` says the name exactly
     char entry[ENTRY_CHARS + 1];
     bool byOrdinal;
     uint16_t ordinal;
@@ -130,8 +132,11 @@ bool ReadLibrary(BDS* ctx, DllCallState& s)
         ok = Fail(ctx, ERR_TOO_FEW);
     if (ok && !ValueToString(ctx, &value))
         ok = Fail(ctx, ERR_BAD_LIBRARY);
-    if (ok)
-        lstrcpynA(s.library, ValueText(ctx, &value), sizeof s.library);
+    if (ok) {
+        LibraryName name = LibraryNameOf(ctx, &value);
+        lstrcpynA(s.library, name.ansi.c_str(), sizeof s.library);
+        lstrcpynW(s.libraryWide, name.wide.c_str(), LIBRARY_CHARS + 1);
+    }
     FreeValue(ctx, &value, 0, VK_RECORD);
     return ok;
 }
@@ -331,13 +336,13 @@ bool LoadLibraryOf(BDS* ctx, DllCallState& s)
             return Fail(ctx, ERR_DLL_NOT_FOUND);
         return true;
     }
-    if (!DoFileExistA(ctx, s.library, false)) {
+    LibraryName name{s.library, s.libraryWide};
+    if (!LibraryExists(ctx, name)) {
         SetError(ctx, 0);
         return Fail(ctx, ERR_DLL_NOT_FOUND);
     }
-    UINT mode = SetErrorMode(SEM_NOOPENFILEERRORBOX);
-    s.module = LoadLibraryA(s.library);
-    SetErrorMode(mode);
+    DWORD failure = 0;
+    s.module = LoadNamedLibrary(name, &failure);
     if (!s.module)
         return Fail(ctx, ERR_DLL_NOT_LOADABLE);
     s.ownsModule = true;

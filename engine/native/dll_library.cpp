@@ -10,6 +10,7 @@
 #include "engine/core/numtext.h"
 #include "engine/core/router.h"
 #include "engine/core/system_flags.h"
+#include "engine/native/library_name.h"
 #include "engine/native/native_call.h"
 
 namespace {
@@ -31,10 +32,8 @@ void CaseDllLoad(BDS* ctx, BuiltinCall& call)
         SetError(ctx, ERR_TOO_MANY_LOADS);
         return;
     }
-    UINT mode = SetErrorMode(SEM_NOOPENFILEERRORBOX);
-    HMODULE module = LoadLibraryA(ArgText(ctx, call, 1));
-    DWORD failure = GetLastError();
-    SetErrorMode(mode);
+    DWORD failure = 0;
+    HMODULE module = HasArg(call, 1) ? LoadNamedLibrary(LibraryNameOf(ctx, &call.args[1]), &failure) : nullptr;
     if (!module) {
         SetError(ctx, failure == ERROR_FILE_NOT_FOUND || failure == ERROR_NO_MATCH
                           ? ERR_DLL_NOT_FOUND : ERR_DLL_NOT_LOADABLE);

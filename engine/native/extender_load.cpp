@@ -22,6 +22,7 @@
 #include "engine/files/path_search.h"
 #include "engine/native/addon_keywords.h"
 #include "engine/native/extender.h"
+#include "engine/native/library_name.h"
 #include "engine/native/native_call.h"
 #include "engine/ui/message_box.h"
 
@@ -95,12 +96,10 @@ void ShowLoadMessage(BDS* ctx, int message, DWORD code)
     ShowLoadBox(ctx, ctx->hwndOwner, text);
 }
 
-HMODULE LoadExtenderLibrary(BDS* ctx, const char* file)
+HMODULE LoadExtenderLibrary(BDS* ctx, const LibraryName& file)
 {
-    UINT mode = SetErrorMode(SEM_NOOPENFILEERRORBOX);
-    HMODULE module = LoadLibraryA(file);
-    DWORD failure = GetLastError();
-    SetErrorMode(mode);
+    DWORD failure = 0;
+    HMODULE module = LoadNamedLibrary(file, &failure);
     if (module)
         return module;
     int message;
@@ -108,7 +107,7 @@ HMODULE LoadExtenderLibrary(BDS* ctx, const char* file)
     case ERROR_FILE_NOT_FOUND:
     case ERROR_MOD_NOT_FOUND:
     case ERROR_NO_MATCH:
-        if (!DoFileExistA(ctx, file, false)) {
+        if (!LibraryExists(ctx, file)) {
             SetError(ctx, ERR_NOT_FOUND);
             return nullptr;
         }
@@ -391,7 +390,7 @@ void RemoveRows(BDS* ctx, uint32_t slot)
     ctx->nNextExtEntry = kept;
 }
 
-bool AddExtender(BDS* ctx, const char* file, int32_t required)
+bool AddExtender(BDS* ctx, const LibraryName& file, int32_t required)
 {
     NativeState& n = ctx->native;
     if (n.nExtCount >= EXTENDER_MAX) {
@@ -451,7 +450,8 @@ bool AddExtender(BDS* ctx, const char* file, int32_t required)
 // AddExtender(file [, required version [, file to load]])
 void CaseAddExtender(BDS* ctx, BuiltinCall& call)
 {
-    const char* file = ArgText(ctx, call, HasArg(call, 3) ? 3 : 1);
+    int named = HasArg(call, 3) ? 3 : 1;
+    LibraryName file = HasArg(call, named) ? LibraryNameOf(ctx, &call.args[named]) : LibraryName{};
     SetResultInt(ctx, call.result, AddExtender(ctx, file, ArgInt(call, 2)) ? 1 : 0);
 }
 
