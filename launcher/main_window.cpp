@@ -38,6 +38,15 @@ bool CreateMainWindow(HINSTANCE instance, int showCommand)
         return false;
     }
     g_launcher.mainWindow = window;
+    // A program named outside the ANSI code page keeps its name whole in the title: the
+    // ANSI title above holds "?" in place of those letters. The system keeps a window's text
+    // wide, and DefWindowProcW stores it so without the ANSI procedure's conversion.
+    std::wstring name = g_launcher.programPath + ProgramDirectory().size();
+    std::string exact;
+    if (!name.empty() && !ExactAnsi(name, exact)) {
+        std::wstring title = L"KVT - " + name;
+        DefWindowProcW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(title.c_str()));
+    }
 
     g_launcher.showState = showCommand ? SW_SHOWMINNOACTIVE : SW_HIDE;
     if (ReadSettingInt(SETTINGS_SECTION, "HideIcon", 0, SETTINGS_FILE) != 0)

@@ -54,13 +54,14 @@ class FolderNamesTest(LauncherTestCase):
         for folder in self.folders:
             shutil.rmtree(folder, ignore_errors=True)
 
-    def copy_alone(self, program, folder_name):
-        """Copies the program alone into C:\\w4\\<folder_name>; answers its path there."""
+    def copy_alone(self, program, folder_name, program_name=None):
+        """Copies the program alone into C:\\w4\\<folder_name> (under another name if
+        given); answers its path there."""
         folder = os.path.join(self.w4, folder_name)
         shutil.rmtree(folder, ignore_errors=True)
         os.makedirs(folder)
         self.folders.append(folder)
-        return shutil.copy(program, folder)
+        return shutil.copy(program, os.path.join(folder, program_name) if program_name else folder)
 
     def run_alone(self, program, *args):
         """Runs the program to its end: its exit code. A program that stops with a box (as
@@ -90,6 +91,25 @@ class FolderNamesTest(LauncherTestCase):
                     'exist': '10', 'dir': '11', 'copy': '1', 'readback': 'put'})
                 with open(os.path.join(folder, 'sub', 'copy.txt'), 'rb') as f:
                     self.assertEqual(f.read(), b'one\r\ntwo\r\n')
+
+    def test_program_named_outside_ansi_keeps_its_name_in_its_title(self):
+        # The script waits until the test has seen its window; its files work as in any folder.
+        script = ('home = DirScript()\nFilePut(home : "up.txt", "up")\n'
+                  'While !FileExist(home : "stop.txt")\n   TimeDelay(0.2)\nEndWhile\n')
+        program = self.pack(script, engine=ENGINE)
+        name = '\u039a\u03b1\u03bb\u03ac.exe'
+        copy = self.copy_alone(program, OUTSIDE_ANSI[0], name)
+        folder = os.path.dirname(copy)
+        process = self.start(copy)
+        try:
+            # The system's own copy of the title (GetWindowTextW) holds the name whole; a
+            # WM_GETTEXT goes through the window's ANSI procedure and would say "?".
+            self.probe.wait(title_exact='KVT - ' + name, timeout=20000)
+            self.assertEqual(kvtest.wait_for_file(os.path.join(folder, 'up.txt')), 'up')
+        finally:
+            with open(os.path.join(folder, 'stop.txt'), 'w') as f:
+                f.write('stop')
+        self.assertEqual(process.wait(30), 0)
 
     def report(self, path):
         with open(path, 'rb') as f:
