@@ -76,22 +76,6 @@ namespace {
 
 // ---------------------------------------------------------------- answering
 
-// The engine's argument and answer record (56 bytes): the launcher reads the ANSI text of
-// the arguments (or, where a record carries wide text alone, that text converted), the wide
-// text where a record carries one, and writes the integer, the flags and one text pointer of
-// the answer.
-struct HostArg {
-    uint8_t variant[24];
-    double number;
-    int32_t integer;
-    uint32_t flags;
-    const char* text;
-    const wchar_t* wide;
-};
-static_assert(sizeof(HostArg) == 56, "the argument record crosses to the engine");
-
-enum : uint32_t { ANSWER_INT = 0x1, ANSWER_TEXT = 0x2, ANSWER_WIDE = 0x80 };
-
 using PfnAnswer = int32_t (*)(int32_t status, uint64_t word, void* context, HostArg* record);
 
 // Error classes of answered errors.

@@ -259,6 +259,22 @@ enum HostFunction : int {
     HF_DIRSCRIPT, HF_EXTRACTATTACHEDFILE, HF_COUT, HF_CIN,
 };
 
+// The engine's argument and answer record (56 bytes): the launcher reads the ANSI text of
+// the arguments (or, where a record carries wide text alone, that text converted), the wide
+// text where a record carries one, and writes the integer, the flags and one text pointer of
+// the answer.
+struct HostArg {
+    uint8_t variant[24];
+    double number;
+    int32_t integer;
+    uint32_t flags;
+    const char* text;
+    const wchar_t* wide;
+};
+static_assert(sizeof(HostArg) == 56, "the argument record crosses to the engine");
+
+enum : uint32_t { ANSWER_INT = 0x1, ANSWER_TEXT = 0x2, ANSWER_WIDE = 0x80 };
+
 // ---------------------------------------------------------------- box windows (box_*.cpp)
 
 constexpr char BOX_CLASS[] = "KelvoranBoxWindow";

@@ -191,19 +191,9 @@ extern "C" int32_t Parent_ProcessCommand2(HWND window, HINSTANCE, uint32_t, int3
 
 namespace {
 
-// The engine's argument and answer record as a host reads it.
-struct ArgRecord {
-    uint8_t variant[24];
-    double number;
-    int32_t integer;
-    uint32_t flags;
-    const char* text;
-    const wchar_t* wide;
-};
-
-int32_t KeepAnswer(int32_t status, uint64_t, void* context, ArgRecord* record)
+int32_t KeepAnswer(int32_t status, uint64_t, void* context, HostArg* record)
 {
-    *static_cast<ArgRecord*>(context) = *record;
+    *static_cast<HostArg*>(context) = *record;
     return status;
 }
 
@@ -216,21 +206,21 @@ TEST(LauncherFunctions, ReadTheTextOfEveryFormOfRecord)
 {
     int kept = g_launcher.exitCode;
     g_launcher.exitCode = 3;
-    ArgRecord args[16] = {};
-    args[0].flags = 0x80;                       // wide text alone
+    HostArg args[16] = {};
+    args[0].flags = ANSWER_WIDE;                // wide text alone
     args[0].wide = L"1000";
-    args[1].flags = 0x82;                       // both forms: the ANSI one counts
+    args[1].flags = ANSWER_WIDE | ANSWER_TEXT;  // both forms: the ANSI one counts
     args[1].text = "7";
     args[1].wide = L"8";
-    ArgRecord scratch{}, answered{};
+    HostArg scratch{}, answered{};
     Parent_ProcessCommand2(nullptr, nullptr, HOST_CALL_INTERFACE_WORD, HF_INTCONTROL,
                            reinterpret_cast<void*>(&KeepAnswer), &answered, nullptr, args, 2, &scratch);
-    EXPECT_EQ(answered.flags, 0x1u);
+    EXPECT_EQ(answered.flags, ANSWER_INT);
     EXPECT_EQ(answered.integer, 3);             // the previous exit code
     EXPECT_EQ(g_launcher.exitCode, 7);
 
-    args[1] = ArgRecord{};
-    args[1].flags = 0x80;
+    args[1] = HostArg{};
+    args[1].flags = ANSWER_WIDE;
     args[1].wide = L"12";
     Parent_ProcessCommand2(nullptr, nullptr, HOST_CALL_INTERFACE_WORD, HF_INTCONTROL,
                            reinterpret_cast<void*>(&KeepAnswer), &answered, nullptr, args, 2, &scratch);
