@@ -115,6 +115,36 @@ WPARAM WParamForBlock(UINT message, WPARAM wParam, SIZE_T blockBytes)
     return wParam;
 }
 
+// Messages that write an item's whole text into lParam whatever wParam or the buffer says,
+// with the message that tells that text's length (wParam names the item in both).
+struct ItemTextMessage {
+    UINT message;
+    UINT lengthMessage;
+};
+constexpr ItemTextMessage ITEM_TEXT_MESSAGES[] = {
+    {LB_GETTEXT, LB_GETTEXTLEN}, {CB_GETLBTEXT, CB_GETLBTEXTLEN},
+};
+
+// The room an item's text needs, asked of the window first: an item longer than the block's
+// room would otherwise be written past its end. Four bytes a character cover the wide form
+// and a double-byte one alike. 0 for other messages, for a broadcast (no one window answers
+// for the length) and for an item that is not there.
+template <typename C>
+SIZE_T ItemTextBytes(BDS* ctx, HWND window, UINT message, WPARAM wParam)
+{
+    if (window == HWND_BROADCAST)
+        return 0;
+    for (const ItemTextMessage& item : ITEM_TEXT_MESSAGES) {
+        if (item.message != message)
+            continue;
+        LRESULT length = Send(ctx, window, item.lengthMessage, wParam, static_cast<const C*>(nullptr));
+        if (length < 0)
+            return 0;
+        return static_cast<SIZE_T>((static_cast<uint64_t>(length) + 1) * MESSAGE_UNIT_BYTES);
+    }
+    return 0;
+}
+
 template <typename C>
 int32_t SendWithText(BDS* ctx, const char* windowText, UINT message, WPARAM wParam, const C* text)
 {
@@ -131,6 +161,9 @@ int32_t SendWithText(BDS* ctx, const char* windowText, UINT message, WPARAM wPar
     // is the result.
     size_t bytes = (TextLength(text) + 1) * sizeof(C);
     SIZE_T blockBytes = MessageBlockBytes(bytes, wParam);
+    SIZE_T itemBytes = ItemTextBytes<C>(ctx, window, message, wParam);
+    if (itemBytes > blockBytes)
+        blockBytes = itemBytes;
     LockedGlobal copy(blockBytes);
     if (!copy.data)
         return 0;
