@@ -5,7 +5,7 @@ calls run by the test host. Every call must answer, with a result or an error nu
 sweep prints each call that crashed the host or did not return.
 
     sweep.py [--bin DIR] [--seed N] [--per-arity N] [--coverage] [--only a,b] [--skip a,b]
-             [--desktop | --all] [--private-only] [--jobs N] [--out DIR]
+             [--desktop | --all] [--private-only] [--live-windows] [--jobs N] [--out DIR]
 
 --per-arity: random argument sets for each argument count; --coverage adds, for the
 largest counts, every hostile value in every position. --desktop sweeps only the calls that
@@ -15,6 +15,14 @@ built-ins that change what other tests running at the same time use (the clipboa
 registry, programs started on the desktop).
 Exit: 0 no crash and no hang, 1 some, 2 the sweep could not run.
 
+--live-windows adds values that name live windows: the script's own, those of a program
+nobody here wrote (Wine's notepad, a 300-character line in its edit) and the probe target's,
+each program started again when a call has ended it; and numbers that are messages writing
+back into their lParam (WM_GETTEXT, EM_GETLINE), IntControl's request that sends one and the
+largest count a WORD holds. The message built-ins take these every other time in the
+positions where they mean something. Without it the calls of a seed are the same as ever and
+no program is started.
+
 Each crash or hang is written as a script of its own into --out (repro-<n>.zal).
 """
 import argparse
@@ -23,8 +31,10 @@ import os
 import random
 import re
 import signal
+import subprocess
 import sys
 import threading
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
@@ -66,7 +76,20 @@ VALUES = [
     ("name", '"a.txt"', False),
     ("numtext", '" 12abc "', False),
 ]
-BY_LABEL = {v[0]: v for v in VALUES}
+# The values of --live-windows, drawn only with it (a value more in the pool would change
+# every call that a seed draws). kvr_window reads the identifiers that LiveWindows writes.
+LIVE_VALUES = [
+    ("ownwindow", 'WinIdGet("")', False),
+    ("appwindow", 'kvr_window("app")', False),     # notepad's main window
+    ("editwindow", 'kvr_window("edit")', False),   # its edit, holding a long line
+    ("probewindow", 'kvr_window("probe")', False),
+    ("wmgettext", "13", False),                    # messages that write into their lParam
+    ("emgetline", "196", False),
+    ("request22", "22", False),                    # IntControl's request that sends one
+    ("wordmax", "65535", False),                   # the largest count a WORD holds
+]
+BY_LABEL = {v[0]: v for v in VALUES + LIVE_VALUES}
+LIVE_WINDOWS = {"appwindow", "editwindow", "probewindow"}
 
 # Arguments that are a time to wait: -1 and the large values wait for ever by design, so
 # these positions take values that wait at most a moment, and a call always gives them
@@ -84,15 +107,34 @@ WAIT_VALUES = ["zero", "empty", "text100k", "array", "wide", "undefined", "float
 LONG_TEXTS = {"text2049", "text32767", "text65535", "text100k", "wide40k", "longpath"}
 KEY_TEXTS = LONG_TEXTS | {"text260"}
 STARTS_VIEWER = {"name", "list"}
-AVOID = {"sendkey": {1: KEY_TEXTS}, "sendkeyw": {1: KEY_TEXTS},
-         "sendkeysto": {2: KEY_TEXTS}, "sendkeystow": {2: KEY_TEXTS},
-         "sendkeyschild": {3: KEY_TEXTS}, "sendkeyschildw": {3: KEY_TEXTS},
+# The message numbers and counts: as a delay between keys or a pipe's time-out they wait
+# seconds a key or minutes, by design; as a pipe handle (the engine keeps no table of pipes,
+# a script names its handle by number) they name one of the host's own handles, its output
+# among them, which the run then loses.
+SMALL_NUMBERS = {"wmgettext", "emgetline", "request22", "wordmax"}
+AVOID = {"sendkey": {1: KEY_TEXTS, 2: SMALL_NUMBERS}, "sendkeyw": {1: KEY_TEXTS, 2: SMALL_NUMBERS},
+         "sendkeysto": {2: KEY_TEXTS, 3: SMALL_NUMBERS}, "sendkeystow": {2: KEY_TEXTS, 3: SMALL_NUMBERS},
+         "sendkeyschild": {3: KEY_TEXTS, 4: SMALL_NUMBERS}, "sendkeyschildw": {3: KEY_TEXTS, 4: SMALL_NUMBERS},
+         "pipeclientclose": {1: SMALL_NUMBERS}, "pipeserverwrite": {1: SMALL_NUMBERS},
+         "pipeserverclose": {1: SMALL_NUMBERS, 2: SMALL_NUMBERS},
+         "pipeserverread": {1: SMALL_NUMBERS, 2: SMALL_NUMBERS},
+         "pipeclientsendrecvdata": {1: SMALL_NUMBERS, 3: SMALL_NUMBERS},
          "runwait": {1: STARTS_VIEWER}, "runhidewait": {1: STARTS_VIEWER},
          "runiconwait": {1: STARTS_VIEWER}, "runzoomwait": {1: STARTS_VIEWER},
          "runshell": {1: STARTS_VIEWER}, "shellexecutewait": {1: STARTS_VIEWER},
          # Wine's multi-line edit wraps a long default text slowly (30,000 characters take
          # some 14 s before the box shows): long enough to pass for a hang.
          "asktextbox": {3: LONG_TEXTS}}
+
+# Positions that take, every other time, values chosen for what the built-in does: the
+# message built-ins a live window, a message that writes back into its text and a count of
+# what it may write.
+WINDOW_VALUES = ["ownwindow", "appwindow", "editwindow", "probewindow"]
+MESSAGE_VALUES = ["wmgettext", "emgetline"]
+COUNT_VALUES = ["wordmax", "intmax", "minus1", "zero"]
+FOCUS = {"sendmessagea": {1: WINDOW_VALUES, 2: MESSAGE_VALUES, 3: COUNT_VALUES},
+         "sendmessagew": {1: WINDOW_VALUES, 2: MESSAGE_VALUES, 3: COUNT_VALUES},
+         "intcontrol": {1: ["request22"], 2: WINDOW_VALUES, 3: MESSAGE_VALUES, 4: COUNT_VALUES}}
 
 # Never called: they act on the whole session, or wait for a person by design.
 DENY = {"endsession": "logs the session off",
@@ -128,6 +170,9 @@ PREAMBLE = """#DefineFunction kvr_onerror(info)
    a = ArrDimension(2, 3)
    ArrInitialize(a, "x")
    Return a
+#EndFunction
+#DefineFunction kvr_window(name)
+   Return IniReadPvt("windows", name, "0", Environment("KVTEST_WORK") : "\\kvr_windows.ini")
 #EndFunction
 #DefineFunction kvr_map()
    m = MapCreate()
@@ -194,12 +239,13 @@ class Call:
         return name in DESKTOP or bool(self.labels and self.labels[0] in BOX_REQUESTS.get(name, ()))
 
 
-def generate(builtins, rng, per_arity, coverage):
+def generate(builtins, rng, per_arity, coverage, live=False):
     calls = []
-    labels = [v[0] for v in VALUES]
+    labels = [v[0] for v in VALUES + (LIVE_VALUES if live else [])]
     for b in builtins:
         waits = WAITS.get(b.name, set())
         avoid = AVOID.get(b.name, {})
+        focus = FOCUS.get(b.name, {}) if live else {}
 
         def choices(position):
             if position in waits:
@@ -207,6 +253,8 @@ def generate(builtins, rng, per_arity, coverage):
             return [l for l in labels if l not in avoid.get(position, ())]
 
         def pick(position):
+            if position in focus and rng.random() < 0.5:
+                return rng.choice(focus[position])
             return rng.choice(choices(position))
 
         counts = [n for n in b.counts() if n == 0 or not waits or n >= max(waits)]
@@ -250,6 +298,87 @@ def fill_scratch(work):
             f.write(text)
 
 
+class LiveWindows:
+    """The windows of other programs that the window values name, shared by the workers:
+    Wine's notepad with a long line in its edit, and the probe target. A program that a call
+    has ended (closing its window ends it) is started again before the next batch."""
+
+    LINE = "N" * 300
+    TITLE = "Kvr probe"
+
+    def __init__(self, bin_dir, probe):
+        self.bin_dir, self.probe = bin_dir, probe
+        self.lock = threading.Lock()
+        self.procs = {}             # "app", "probe" -> the program
+        self.handles = {"app": 0, "edit": 0, "probe": 0}
+        self.starts = collections.Counter()    # how often each was started: a call ended it
+        self.warm = False
+
+    def ensure(self, work):
+        """Starts again what has ended; writes the windows' identifiers for the script."""
+        with self.lock:
+            for name, start in (("app", self.start_notepad), ("probe", self.start_target)):
+                proc = self.procs.get(name)
+                if proc is None or proc.poll() is not None:
+                    start()
+            handles = dict(self.handles)
+        with open(os.path.join(work, "kvr_windows.ini"), "w", newline="\r\n") as f:
+            f.write("[windows]\n")
+            for key, hwnd in handles.items():
+                f.write("%s=#WIN$ID#%08X\n" % (key, hwnd))
+
+    # Nobody reads what they print: a full pipe would stop them.
+    QUIET = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def launch(self, name, *command):
+        if not self.warm:
+            # The first program that looks at the windows starts the virtual desktop's own
+            # process, which keeps that program's output open: a probe whose output goes
+            # nowhere does it.
+            subprocess.run(["wine", self.probe.exe, "list"], timeout=60, **self.QUIET)
+            self.warm = True
+        self.starts[name] += 1
+        self.procs[name] = subprocess.Popen(["wine", *command], **self.QUIET)
+
+    def notepads(self):
+        return {w.hwnd for w in self.probe.run("list", check=False, cls="Notepad", timeout=0)}
+
+    def start_notepad(self):
+        # A window that does not come (the machine is busy) is named 0 for this batch.
+        self.handles["app"] = self.handles["edit"] = 0
+        before = self.notepads()
+        self.launch("app", "notepad.exe")
+        for _ in range(300):
+            new = self.notepads() - before
+            if new:
+                app = new.pop()
+                try:
+                    self.probe.run("settext", hwnd=app, control_class="Edit", text=self.LINE)
+                    edits = [c for c in self.probe.dump(hwnd=app)[1] if c.get("class") == "Edit"]
+                except (kvtest.ProbeError, TimeoutError):
+                    edits = []
+                self.handles["app"] = app
+                self.handles["edit"] = edits[0].hwnd if edits else 0
+                return
+            time.sleep(0.1)
+        print("sweep: notepad's window did not come", flush=True)
+
+    def start_target(self):
+        self.handles["probe"] = 0
+        self.launch("probe", os.path.join(self.bin_dir, "probe_target.exe"), "--quiet", "--title", self.TITLE)
+        try:
+            self.handles["probe"] = self.probe.run("wait", title_exact=self.TITLE, timeout=30000)[0].hwnd
+        except (kvtest.ProbeError, TimeoutError):
+            print("sweep: the probe target's window did not come", flush=True)
+
+    def stop(self):
+        for p in self.procs.values():
+            if p.poll() is None:
+                p.kill()
+            p.wait()
+        self.procs = {}
+
+
 class Sweep:
     """Runs calls in batches on `jobs` workers and keeps what they met. With `desktop` the
     host may activate windows and a watcher closes each box."""
@@ -266,6 +395,10 @@ class Sweep:
         self.durations = []         # (seconds, call text)
         self.runs = 0
         self.probe = kvtest.Probe(harness.bin_dir(opts.bin), timeout=0)
+        self.windows = None
+        if opts.live_windows:
+            self.windows = LiveWindows(harness.bin_dir(opts.bin), kvtest.Probe(harness.bin_dir(opts.bin)))
+            harness.cleanups.append(self.windows.stop)
 
     def run(self, calls, desktop, jobs):
         self.calls, self.desktop = calls, desktop
@@ -280,6 +413,8 @@ class Sweep:
     def run_batch(self, work, first, end):
         """Runs calls first..end-1; answers where to go on."""
         fill_scratch(work)
+        if self.windows:
+            self.windows.ensure(work)
         script = os.path.join(work, "sweep.zal")
         write_script(script, self.calls[first:end], first)
 
@@ -322,6 +457,9 @@ class Sweep:
         path = os.path.join(self.out_dir, "repro-%d.zal" % n)
         with open(path, "w", encoding="latin-1", newline="\r\n") as f:
             f.write("; %s\n" % outcome.describe())
+            if any(label in LIVE_WINDOWS for label in call.labels):
+                f.write("; kvr_window() reads kvr_windows.ini of the work folder: the windows that "
+                        "LiveWindows starts\n")
             f.write("\n".join(PREAMBLE.splitlines() + call.lines()) + "\n")
             f.write('hostprint("returned")\n')
         print("%s: %s (%s)" % (outcome.kind.upper(), call.text(), path), flush=True)
@@ -343,6 +481,7 @@ def main():
     ap.add_argument("--desktop", action="store_true")
     ap.add_argument("--all", action="store_true")
     ap.add_argument("--private-only", action="store_true")
+    ap.add_argument("--live-windows", action="store_true")
     ap.add_argument("--jobs", type=int, default=2)
     ap.add_argument("--batch", type=int, default=250)
     ap.add_argument("--stall", type=float, default=20.0)
@@ -364,7 +503,7 @@ def main():
             continue
         chosen.append(b)
     rng = random.Random(opts.seed)
-    calls = generate(chosen, rng, opts.per_arity, opts.coverage)
+    calls = generate(chosen, rng, opts.per_arity, opts.coverage, opts.live_windows)
     plain = [c for c in calls if not c.shows_box()]
     boxes = [c for c in calls if c.shows_box()]
     if not opts.all:
@@ -402,10 +541,15 @@ def main():
         if boxes:
             sweep.run(boxes, True, 1)     # one box at a time on the desktop
     finally:
+        if sweep.windows:
+            sweep.windows.stop()
         put_back()
 
     print("sweep: %d calls of %d built-ins in %d runs: %d crashes, %d hangs" % (
         len(calls), len(chosen), sweep.runs, sweep.kinds["crash"], sweep.kinds["hang"]))
+    if sweep.windows:
+        print("live windows: notepad started %d times, the probe target %d times" % (
+            sweep.windows.starts["app"], sweep.windows.starts["probe"]))
     if sweep.ended_early:
         print("calls that ended their run (not faults): %s" % ", ".join(
             "%s %d" % kv for kv in sorted(sweep.ended_early.items())))
