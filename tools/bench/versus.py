@@ -38,7 +38,7 @@ CASES = [
     ('sort', 'ArraySort of n texts (CPython: sorted, no case)', 50000, True, {'py_iter': 5.0}),
     ('logical', 'ArraySort of n texts, default and logical', 100000, False,
      {'inside_ratio': ('logical', 'default', 2.0)}),
-    ('grow', 'a[i] = x one past the end, n times', 50000, True,
+    ('grow', 'a[i] = x one past the end, n times', 200000, True,
      {'inside_ratio': ('grow', 'fill', 3.0), 'inside_growth': ('grow', 1.5)}),
     ('empty', 'empty packed script', 0, False, {}),
 ]

@@ -1,8 +1,8 @@
-# A list grown by 50,000 appends (or as many as the first argument says), then a list of the
+# A list grown by 200,000 appends (or as many as the first argument says), then a list of the
 # same size made first and filled the same way; each phase timed as in grow.zal.
 import sys
 import time
-n = int(sys.argv[1]) if len(sys.argv) > 1 else 50000
+n = int(sys.argv[1]) if len(sys.argv) > 1 else 200000
 t0 = time.perf_counter()
 a = []
 for i in range(n):
