@@ -99,6 +99,7 @@ struct ForEachState {
     uint64_t narrowCopy;
     uint64_t narrowLength;
     bool wideItems;         // a wide text that ANSI cannot say: its items are given wide
+    wchar_t wideDelimiter;  // the delimiter as a wide character, for such a walk
     ItemCursor items;       // a COM text's walk
 };
 

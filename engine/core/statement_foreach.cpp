@@ -246,7 +246,9 @@ bool ReadCollectionText(BDS* ctx, ForEachState& s, const ValueHead* collection, 
             const char* narrow = ValueToString(ctx, &asText) ? ValueText(ctx, &asText) : "";
             size_t n = TextLength(narrow);
             s.wideItems = !NarrowSaysExactly(ctx, narrow, n, ValueWText(ctx, collection), s.textUnits);
-            if (!s.wideItems) {
+            if (s.wideItems) {
+                s.wideDelimiter = WideDelimiter(ctx, s.delimiter);   // once, not for every item
+            } else {
                 s.narrowCopy = HeapCopyText(ctx, narrow, n);
                 s.narrowLength = n;
             }
@@ -484,8 +486,7 @@ int DoForEach(BDS* ctx, RunSite* site)
         FreeValue(ctx, &element, 0, VK_RECORD);
     } else if (isText && wideItems) {
         wchar_t item[TEXTBUF];
-        found = NextTextItem(wideItems, itemsLength, WideDelimiter(ctx, state.delimiter), &state.position, item,
-                             TEXTBUF);
+        found = NextTextItem(wideItems, itemsLength, state.wideDelimiter, &state.position, item, TEXTBUF);
         if (found)
             SetVariableByName(ctx, ctx->pVars[f.variable].name, item, 0, SV_WIDE);
     } else if (isText) {
