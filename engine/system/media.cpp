@@ -9,12 +9,15 @@
 #include <mmsystem.h>
 
 #include <cstring>
+#include <string>
 
 #include "engine/core/builtin.h"
 #include "engine/core/context.h"
 #include "engine/core/errors.h"
 #include "engine/core/module.h"
 #include "engine/core/pump.h"
+#include "engine/files/file_args.h"
+#include "engine/files/file_text.h"
 #include "engine/system/input_block.h"
 #include "engine/ui/message_box.h"
 
@@ -63,16 +66,28 @@ void ReportMciError(BDS* ctx, MCIERROR error)
         SetError(ctx, 0);
 }
 
+MCIERROR SendMediaString(const char* command, char* answer, HWND notifyWindow)
+{
+    return mciSendStringA(command, answer, RETURN_SIZE, notifyWindow);
+}
+
+MCIERROR SendMediaString(const wchar_t* command, wchar_t* answer, HWND notifyWindow)
+{
+    return mciSendStringW(command, answer, RETURN_SIZE, notifyWindow);
+}
+
 // Runs one MCI command with PlayMedia's steps; the return text goes to `answer` (RETURN_SIZE
-// bytes). Answers false when MCI failed or the notify window could not be made.
-bool RunMediaCommand(BDS* ctx, const char* command, char* answer)
+// characters). Answers false when MCI failed or the notify window could not be made.
+// `notifies` is MediaCommandNotifies of the command (its ANSI form, for a wide one).
+template <typename Char>
+bool RunMediaCommand(BDS* ctx, const Char* command, Char* answer, bool notifies)
 {
     ctx->sys.MediaNotifyDone = 0;
-    char copy[COMMAND_SIZE];
-    lstrcpynA(copy, command, sizeof copy);
+    std::basic_string<Char> copy(command);
+    if (copy.size() >= COMMAND_SIZE)
+        copy.resize(COMMAND_SIZE - 1);
     answer[0] = 0;
     HWND notifyWindow = nullptr;
-    bool notifies = MediaCommandNotifies(copy);
     if (notifies) {
         notifyWindow = CreateNotifyWindow(ctx);
         if (!notifyWindow) {
@@ -80,7 +95,7 @@ bool RunMediaCommand(BDS* ctx, const char* command, char* answer)
             return false;
         }
     }
-    MCIERROR error = mciSendStringA(copy, answer, RETURN_SIZE, notifyWindow);
+    MCIERROR error = SendMediaString(copy.c_str(), answer, notifyWindow);
     if (error && ctx->ErrorMode != EM_OFF)
         ReportMciError(ctx, error);
     // A command that failed gets no completion notice to wait for.
@@ -91,9 +106,28 @@ bool RunMediaCommand(BDS* ctx, const char* command, char* answer)
     return error == 0;
 }
 
-// PlayMedia(command): MCI's return text.
+bool RunMediaCommand(BDS* ctx, const char* command, char* answer)
+{
+    std::string copy(command);
+    if (copy.size() >= COMMAND_SIZE)
+        copy.resize(COMMAND_SIZE - 1);
+    return RunMediaCommand(ctx, command, answer, MediaCommandNotifies(copy.c_str()));
+}
+
+// PlayMedia(command): MCI's return text. A command holding letters that the ANSI code page
+// cannot say (a file in a folder named in Greek) goes to MCI as wide text, so that the
+// file it names is the one opened; its answer comes back ANSI where that says it exactly.
 void CasePlayMedia(BDS* ctx, BuiltinCall& call)
 {
+    if (ArgIsWide(call, 1) || (HasArg(call, 1) && (call.args[1].flags & VF_UNICODE))) {
+        const wchar_t* command = ArgWText(ctx, call, 1);
+        std::string ansi = FileNameToAnsi(command);   // NOTIFY is plain ASCII in either form
+        wchar_t answer[RETURN_SIZE];
+        RunMediaCommand(ctx, command, answer, MediaCommandNotifies(ansi.c_str()));
+        if (!ctx->bCancel)
+            SetResultTextExact(ctx, call.result, answer, wcslen(answer));
+        return;
+    }
     char answer[RETURN_SIZE];
     RunMediaCommand(ctx, ArgText(ctx, call, 1), answer);
     if (!ctx->bCancel)
@@ -103,8 +137,10 @@ void CasePlayMedia(BDS* ctx, BuiltinCall& call)
 // PlayMidi(file, mode): mode 0 plays to the end, any other returns at once.
 void CasePlayMidi(BDS* ctx, BuiltinCall& call)
 {
+    // A file in a folder named outside the ANSI code page goes by its short form.
+    ArgAnsiPath file(ctx, call, 1);
     char path[MAX_PATH];
-    if (!FindSoundFile(ArgText(ctx, call, 1), path, sizeof path)) {
+    if (!FindSoundFile(file.text(), path, sizeof path)) {
         SetError(ctx, ERR_FILE_NOT_FOUND);
         return;
     }
