@@ -156,12 +156,7 @@ const char* ArgumentText(const HostArg* arg, std::string& kept)
         return arg->text;
     if (!(arg->flags & ANSWER_WIDE) || !arg->wide)
         return arg->text ? arg->text : "";
-    int bytes = WideCharToMultiByte(CP_ACP, 0, arg->wide, -1, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 1)
-        return "";
-    kept.assign(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_ACP, 0, arg->wide, -1, &kept[0], bytes, nullptr, nullptr);
-    kept.resize(static_cast<size_t>(bytes - 1));
+    kept = LossyAnsi(arg->wide);
     return kept.c_str();
 }
 
