@@ -121,6 +121,7 @@ struct ItemTextMessage {
     UINT message;
     UINT lengthMessage;
 };
+constexpr uint64_t ITEM_TEXT_MAX = uint64_t(1) << 40;
 constexpr ItemTextMessage ITEM_TEXT_MESSAGES[] = {
     {LB_GETTEXT, LB_GETTEXTLEN}, {CB_GETLBTEXT, CB_GETLBTEXTLEN},
 };
@@ -140,7 +141,10 @@ SIZE_T ItemTextBytes(BDS* ctx, HWND window, UINT message, WPARAM wParam)
         LRESULT length = Send(ctx, window, item.lengthMessage, wParam, static_cast<const C*>(nullptr));
         if (length < 0)
             return 0;
-        return static_cast<SIZE_T>((static_cast<uint64_t>(length) + 1) * MESSAGE_UNIT_BYTES);
+        // A length past any real item (another program may answer anything) asks for a
+        // block that cannot be had, so the message is not sent; it never wraps to a small one.
+        uint64_t units = static_cast<uint64_t>(length) < ITEM_TEXT_MAX ? static_cast<uint64_t>(length) : ITEM_TEXT_MAX;
+        return static_cast<SIZE_T>((units + 1) * MESSAGE_UNIT_BYTES);
     }
     return 0;
 }
